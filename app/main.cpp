@@ -1,0 +1,12 @@
+#include <QCoreApplication>
+#include <QTextStream>
+
+// The main window is not built yet: the program reports what it is and ends.
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("Harnwick");
+    QCoreApplication::setOrganizationName("Tervalic");
+    QTextStream(stdout) << "Harnwick: the libraries are built; the main window is not part of this build yet.\n";
+    return 0;
+}
