@@ -118,4 +118,7 @@ Q_DECLARE_METATYPE(LineInfo)
 Q_DECLARE_METATYPE(EditInfo)
 Q_DECLARE_METATYPE(LayerModeler)
 
+// Registers the types above with the meta-type system; safe to call repeatedly.
+void registerSharedTypes();
+
 #endif
