@@ -12,3 +12,16 @@ function(hw_add_qtest name)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
     TIMEOUT 600)
 endfunction()
+
+# hw_add_bench(<name> SOURCES <files...> LIBS <targets...>)
+# A benchmark program; skipped while one of its libraries is not in the tree.
+function(hw_add_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  foreach(lib ${B_LIBS})
+    if(lib MATCHES "^hw_|^Drumvelt$|^InversionMethod$" AND NOT TARGET ${lib})
+      return()
+    endif()
+  endforeach()
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS})
+endfunction()
