@@ -82,9 +82,9 @@ struct LineInfo {
 
 // One station's edit statistics for the report.
 struct EditInfo {
-    double station = 0.0;
-    double editedShare = 0.0;   // percent of gates edited
-    double meanChange = 0.0;    // mean relative change in percent
+    double pointNumber = 0.0;
+    double editedPercent = 0.0;   // percent of gates edited
+    double meanChangePercent = 0.0;    // mean relative change in percent
 };
 
 // One polygonal region of a layered model.
