@@ -1,0 +1,65 @@
+#ifndef HW_STORE_DATA_LINE_H
+#define HW_STORE_DATA_LINE_H
+
+#include <QPointer>
+#include <QString>
+
+#include "store/HORM_BaseObject.h"
+#include "store/HORM_Collection.h"
+
+class Data_Calc;
+class Data_Point;
+
+// One survey line; its stations are the child collection REF_Data_Point.
+class Data_Line : public HORM_BaseObject
+{
+    Q_OBJECT
+    Q_PROPERTY(double NAME READ NAME WRITE setNAME)
+    Q_PROPERTY(int TYPE READ TYPE WRITE setTYPE)
+    Q_PROPERTY(int USE READ USE WRITE setUSE)
+    Q_PROPERTY(QString NOTE READ NOTE WRITE setNOTE)
+    Q_PROPERTY(int SampleMode READ SampleMode WRITE setSampleMode RESET resetSampleMode)
+    Q_PROPERTY(HORM_Collection<Data_Point>* REF_Data_Point READ REF_Data_Point RESET resetREF_Data_Point)
+    Q_CLASSINFO("NAME", "DB")
+    Q_CLASSINFO("TYPE", "DB")
+    Q_CLASSINFO("USE", "DB")
+    Q_CLASSINFO("NOTE", "DB")
+    Q_CLASSINFO("SampleMode", "DB")
+    Q_CLASSINFO("Data_Point", "DB_REFFENCE")
+
+public:
+    explicit Data_Line(LibHORM* lib, QObject* parent = nullptr);
+    ~Data_Line() override;
+
+    double NAME() const { return m_NAME; }
+    void setNAME(double value);
+    int TYPE() const { return m_TYPE; }
+    void setTYPE(int value);
+    int USE() const { return m_USE; }
+    void setUSE(int value);
+    QString NOTE() const { return m_NOTE; }
+    void setNOTE(const QString& value);
+    int SampleMode() const { return m_SampleMode; }
+    void setSampleMode(int value);
+    // SampleMode := 0 without marking it changed.
+    void resetSampleMode();
+
+    // The line's stations (built on first use, owned by the line).
+    HORM_Collection<Data_Point>* REF_Data_Point();
+    void resetREF_Data_Point();
+
+    // Hands calc down to every station and sample of the line.
+    void setDataCalc(Data_Calc* calc);
+    Data_Calc* dataCalc() const;
+
+private:
+    double m_NAME = 0.0;
+    int m_TYPE = 0;
+    int m_USE = 0;
+    QString m_NOTE;
+    int m_SampleMode = 0;
+    HORM_Collection<Data_Point>* m_points = nullptr;
+    QPointer<Data_Calc> m_calc;
+};
+
+#endif // HW_STORE_DATA_LINE_H

@@ -1,0 +1,304 @@
+#include "store/Data_Point.h"
+
+#include <cmath>
+
+#include "model/Data_Calc.h"
+#include "store/CurveBlob.h"
+#include "store/Data_Sample.h"
+
+namespace {
+
+// Keeps the entries whose key time lies in [tmin, tmax] (a NaN time stays),
+// in order. The response is cut in step only when it is as long as the
+// times on entry; a shorter one (a stored edit of one window) comes back
+// whole. Raw loses entry i whenever it has one.
+void windowFilter(QVector<double>& times, QVector<double>* response, QVector<double>* raw, double tmin, double tmax)
+{
+    const bool cutResponse = response && response->size() == times.size();
+    for (int pass = 0; pass < 2; ++pass) {
+        int i = 0;
+        while (i < times.size()) {
+            const bool outside = pass == 0 ? times.at(i) < tmin : times.at(i) > tmax;
+            if (!outside) {
+                ++i;
+                continue;
+            }
+            if (cutResponse)
+                response->remove(i);
+            times.remove(i);
+            if (raw && i < raw->size())
+                raw->remove(i);
+        }
+    }
+}
+
+} // namespace
+
+Data_Point::Data_Point(LibHORM* lib, QObject* parent)
+    : HORM_BaseObject(lib, parent)
+{
+}
+
+Data_Point::~Data_Point()
+{
+    delete m_samples;
+}
+
+void Data_Point::setNAME(double value)
+{
+    m_NAME = value;
+    markChanged("NAME");
+}
+
+void Data_Point::setUSE(int value)
+{
+    m_USE = value;
+    markChanged("USE");
+}
+
+void Data_Point::setNOTE(const QString& value)
+{
+    m_NOTE = value;
+    markChanged("NOTE");
+}
+
+void Data_Point::setTYPE(int value)
+{
+    m_TYPE = value;
+    markChanged("TYPE");
+}
+
+void Data_Point::setIsSampled(int value)
+{
+    m_IsSampled = value;
+    markChanged("IsSampled");
+}
+
+void Data_Point::setData_LineID(int value)
+{
+    m_Data_LineID = value;
+    markChanged("Data_LineID");
+}
+
+void Data_Point::setDATA_RECV_QV18(const QByteArray& value)
+{
+    m_DATA_RECV_QV18 = value;
+    markChanged("DATA_RECV_QV18");
+}
+
+void Data_Point::setDATA_RECV_QV18RAW(const QByteArray& value)
+{
+    m_DATA_RECV_QV18RAW = value;
+    markChanged("DATA_RECV_QV18RAW");
+}
+
+void Data_Point::setDATA_TIMERECV_QV18(const QByteArray& value)
+{
+    m_DATA_TIMERECV_QV18 = value;
+    markChanged("DATA_TIMERECV_QV18");
+}
+
+void Data_Point::setDATA_RECV_LOG10(const QByteArray& value)
+{
+    m_DATA_RECV_LOG10 = value;
+    markChanged("DATA_RECV_LOG10");
+}
+
+void Data_Point::setDATA_RECV_LOG10RAW(const QByteArray& value)
+{
+    m_DATA_RECV_LOG10RAW = value;
+    markChanged("DATA_RECV_LOG10RAW");
+}
+
+void Data_Point::setDATA_TIMERECV_LOG10(const QByteArray& value)
+{
+    m_DATA_TIMERECV_LOG10 = value;
+    markChanged("DATA_TIMERECV_LOG10");
+}
+
+void Data_Point::setDATA_RECV_LOG20(const QByteArray& value)
+{
+    m_DATA_RECV_LOG20 = value;
+    markChanged("DATA_RECV_LOG20");
+}
+
+void Data_Point::setDATA_RECV_LOG20RAW(const QByteArray& value)
+{
+    m_DATA_RECV_LOG20RAW = value;
+    markChanged("DATA_RECV_LOG20RAW");
+}
+
+void Data_Point::setDATA_TIMERECV_LOG20(const QByteArray& value)
+{
+    m_DATA_TIMERECV_LOG20 = value;
+    markChanged("DATA_TIMERECV_LOG20");
+}
+
+void Data_Point::setXCoord(double value)
+{
+    m_XCoord = value;
+    markChanged("XCoord");
+}
+
+void Data_Point::setYCoord(double value)
+{
+    m_YCoord = value;
+    markChanged("YCoord");
+}
+
+void Data_Point::setZCoord(double value)
+{
+    m_ZCoord = value;
+    markChanged("ZCoord");
+}
+
+void Data_Point::setHasZCoord(int value)
+{
+    m_HasZCoord = value;
+    markChanged("HasZCoord");
+}
+
+HORM_Collection<Data_Sample>* Data_Point::REF_Data_Sample()
+{
+    loadReferences();
+    return m_samples;
+}
+
+void Data_Point::resetREF_Data_Sample()
+{
+    delete m_samples;
+    m_samples = new HORM_Collection<Data_Sample>(lib(), QString("%1ID").arg(metaObject()->className()),
+                                                 QString::number(ID()));
+}
+
+void Data_Point::unpackScheme(const QByteArray& responseBlob, const QByteArray& timeBlob, const QByteArray& rawBlob,
+                              QVector<double>& response, QVector<double>& times, QVector<double>& raw,
+                              double tmin, double tmax)
+{
+    response = CurveBlob::fromBlob(responseBlob);
+    raw = CurveBlob::fromBlob(rawBlob);
+    times = CurveBlob::fromBlob(timeBlob);
+    windowFilter(times, &response, &raw, tmin, tmax);
+}
+
+void Data_Point::unpackSchemeResponse(const QByteArray& responseBlob, const QByteArray& timeBlob,
+                                      QVector<double>& response, double tmin, double tmax)
+{
+    response = CurveBlob::fromBlob(responseBlob);
+    QVector<double> times = CurveBlob::fromBlob(timeBlob);
+    windowFilter(times, &response, nullptr, tmin, tmax);
+}
+
+void Data_Point::unpackQV18(QVector<double>& response, QVector<double>& times, QVector<double>& raw, double tmin, double tmax)
+{
+    unpackScheme(m_DATA_RECV_QV18, m_DATA_TIMERECV_QV18, m_DATA_RECV_QV18RAW, response, times, raw, tmin, tmax);
+}
+
+void Data_Point::unpackLOG10(QVector<double>& response, QVector<double>& times, QVector<double>& raw, double tmin, double tmax)
+{
+    unpackScheme(m_DATA_RECV_LOG10, m_DATA_TIMERECV_LOG10, m_DATA_RECV_LOG10RAW, response, times, raw, tmin, tmax);
+}
+
+void Data_Point::unpackLOG20(QVector<double>& response, QVector<double>& times, QVector<double>& raw, double tmin, double tmax)
+{
+    unpackScheme(m_DATA_RECV_LOG20, m_DATA_TIMERECV_LOG20, m_DATA_RECV_LOG20RAW, response, times, raw, tmin, tmax);
+}
+
+void Data_Point::unpackQV18Response(QVector<double>& response, double tmin, double tmax)
+{
+    unpackSchemeResponse(m_DATA_RECV_QV18, m_DATA_TIMERECV_QV18, response, tmin, tmax);
+}
+
+void Data_Point::unpackLOG10Response(QVector<double>& response, double tmin, double tmax)
+{
+    unpackSchemeResponse(m_DATA_RECV_LOG10, m_DATA_TIMERECV_LOG10, response, tmin, tmax);
+}
+
+void Data_Point::unpackLOG20Response(QVector<double>& response, double tmin, double tmax)
+{
+    unpackSchemeResponse(m_DATA_RECV_LOG20, m_DATA_TIMERECV_LOG20, response, tmin, tmax);
+}
+
+double Data_Point::meanOffTime()
+{
+    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
+    if (!samples)
+        return 0.0;
+    double sum = 0.0;
+    int count = 0;
+    for (int i = 0; i < samples->size(); ++i) {
+        Data_Sample* sample = samples->at(i).value();
+        if (!sample || sample->USE() == 0)
+            continue;
+        sample->update();
+        sum += sample->offTime();
+        ++count;
+    }
+    return count > 0 ? sum / count : 0.0;
+}
+
+double Data_Point::meanSendCurrent()
+{
+    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
+    if (!samples)
+        return 0.0;
+    double sum = 0.0;
+    int count = 0;
+    for (int i = 0; i < samples->size(); ++i) {
+        Data_Sample* sample = samples->at(i).value();
+        if (!sample || sample->USE() == 0)
+            continue;
+        sample->update();
+        // A record too short to measure has no current; it must not turn
+        // the mean into infinity or NaN.
+        const double current = sample->sendCurrent();
+        if (!std::isfinite(current) || current == 0.0)
+            continue;
+        sum += current;
+        ++count;
+    }
+    return count > 0 ? sum / count : 0.0;
+}
+
+QList<SampleCurve> Data_Point::collectSampleCurves(bool normalise)
+{
+    QList<SampleCurve> curves;
+    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
+    if (!samples)
+        return curves;
+    for (int i = 0; i < samples->size(); ++i) {
+        Data_Sample* sample = samples->at(i).value();
+        if (!sample || sample->USE() == 0)
+            continue;
+        sample->update();
+        curves.append(sample->sampleCurve(normalise));
+    }
+    return curves;
+}
+
+void Data_Point::setDataCalc(Data_Calc* calc)
+{
+    m_calc = calc;
+    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
+    if (!samples)
+        return;
+    for (int i = 0; i < samples->size(); ++i) {
+        if (Data_Sample* sample = samples->at(i).value())
+            sample->setDataCalc(calc);
+    }
+}
+
+void Data_Point::releaseSampleBlobs()
+{
+    if (!referencesLoaded() || !m_samples)
+        return;
+    for (int i = 0; i < m_samples->size(); ++i) {
+        if (Data_Sample* sample = m_samples->at(i).value())
+            sample->releaseLazyColumns();
+    }
+}
+
+Data_Calc* Data_Point::dataCalc() const
+{
+    return m_calc.data();
+}

@@ -1,0 +1,168 @@
+#ifndef HW_STORE_DATA_POINT_H
+#define HW_STORE_DATA_POINT_H
+
+#include <QByteArray>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QVector>
+
+#include "store/HORM_BaseObject.h"
+#include "store/HORM_Collection.h"
+#include "store/SampleCurve.h"
+
+class Data_Calc;
+class Data_Sample;
+
+// One station on a line: its gated curves on the three time-window schemes
+// (response, first-computed response, gate times) and its samples
+// (child collection REF_Data_Sample).
+class Data_Point : public HORM_BaseObject
+{
+    Q_OBJECT
+    Q_PROPERTY(double NAME READ NAME WRITE setNAME)
+    Q_PROPERTY(int USE READ USE WRITE setUSE)
+    Q_PROPERTY(QString NOTE READ NOTE WRITE setNOTE)
+    Q_PROPERTY(int TYPE READ TYPE WRITE setTYPE)
+    Q_PROPERTY(int IsSampled READ IsSampled WRITE setIsSampled)
+    Q_PROPERTY(int Data_LineID READ Data_LineID WRITE setData_LineID)
+    Q_PROPERTY(QByteArray DATA_RECV_QV18 READ DATA_RECV_QV18 WRITE setDATA_RECV_QV18)
+    Q_PROPERTY(QByteArray DATA_RECV_QV18RAW READ DATA_RECV_QV18RAW WRITE setDATA_RECV_QV18RAW)
+    Q_PROPERTY(QByteArray DATA_TIMERECV_QV18 READ DATA_TIMERECV_QV18 WRITE setDATA_TIMERECV_QV18)
+    Q_PROPERTY(QByteArray DATA_RECV_LOG10 READ DATA_RECV_LOG10 WRITE setDATA_RECV_LOG10)
+    Q_PROPERTY(QByteArray DATA_RECV_LOG10RAW READ DATA_RECV_LOG10RAW WRITE setDATA_RECV_LOG10RAW)
+    Q_PROPERTY(QByteArray DATA_TIMERECV_LOG10 READ DATA_TIMERECV_LOG10 WRITE setDATA_TIMERECV_LOG10)
+    Q_PROPERTY(QByteArray DATA_RECV_LOG20 READ DATA_RECV_LOG20 WRITE setDATA_RECV_LOG20)
+    Q_PROPERTY(QByteArray DATA_RECV_LOG20RAW READ DATA_RECV_LOG20RAW WRITE setDATA_RECV_LOG20RAW)
+    Q_PROPERTY(QByteArray DATA_TIMERECV_LOG20 READ DATA_TIMERECV_LOG20 WRITE setDATA_TIMERECV_LOG20)
+    Q_PROPERTY(double XCoord READ XCoord WRITE setXCoord)
+    Q_PROPERTY(double YCoord READ YCoord WRITE setYCoord)
+    Q_PROPERTY(double ZCoord READ ZCoord WRITE setZCoord)
+    Q_PROPERTY(int HasZCoord READ HasZCoord WRITE setHasZCoord)
+    Q_PROPERTY(HORM_Collection<Data_Sample>* REF_Data_Sample READ REF_Data_Sample RESET resetREF_Data_Sample)
+    Q_CLASSINFO("NAME", "DB")
+    Q_CLASSINFO("USE", "DB")
+    Q_CLASSINFO("NOTE", "DB")
+    Q_CLASSINFO("TYPE", "DB")
+    Q_CLASSINFO("IsSampled", "DB")
+    Q_CLASSINFO("DATA_RECV_QV18", "DB")
+    Q_CLASSINFO("DATA_RECV_QV18RAW", "DB")
+    Q_CLASSINFO("DATA_TIMERECV_QV18", "DB")
+    Q_CLASSINFO("DATA_RECV_LOG10", "DB")
+    Q_CLASSINFO("DATA_RECV_LOG10RAW", "DB")
+    Q_CLASSINFO("DATA_TIMERECV_LOG10", "DB")
+    Q_CLASSINFO("DATA_RECV_LOG20", "DB")
+    Q_CLASSINFO("DATA_RECV_LOG20RAW", "DB")
+    Q_CLASSINFO("DATA_TIMERECV_LOG20", "DB")
+    Q_CLASSINFO("XCoord", "DB")
+    Q_CLASSINFO("YCoord", "DB")
+    Q_CLASSINFO("ZCoord", "DB")
+    Q_CLASSINFO("HasZCoord", "DB")
+    Q_CLASSINFO("Data_LineID", "DB")
+    Q_CLASSINFO("Data_LineID", "DB_INDEX")
+    Q_CLASSINFO("Data_Sample", "DB_REFFENCE")
+
+public:
+    explicit Data_Point(LibHORM* lib, QObject* parent = nullptr);
+    ~Data_Point() override;
+
+    double NAME() const { return m_NAME; }
+    void setNAME(double value);
+    int USE() const { return m_USE; }
+    void setUSE(int value);
+    QString NOTE() const { return m_NOTE; }
+    void setNOTE(const QString& value);
+    int TYPE() const { return m_TYPE; }
+    void setTYPE(int value);
+    int IsSampled() const { return m_IsSampled; }
+    void setIsSampled(int value);
+    int Data_LineID() const { return m_Data_LineID; }
+    void setData_LineID(int value);
+    QByteArray DATA_RECV_QV18() const { return m_DATA_RECV_QV18; }
+    void setDATA_RECV_QV18(const QByteArray& value);
+    QByteArray DATA_RECV_QV18RAW() const { return m_DATA_RECV_QV18RAW; }
+    void setDATA_RECV_QV18RAW(const QByteArray& value);
+    QByteArray DATA_TIMERECV_QV18() const { return m_DATA_TIMERECV_QV18; }
+    void setDATA_TIMERECV_QV18(const QByteArray& value);
+    QByteArray DATA_RECV_LOG10() const { return m_DATA_RECV_LOG10; }
+    void setDATA_RECV_LOG10(const QByteArray& value);
+    QByteArray DATA_RECV_LOG10RAW() const { return m_DATA_RECV_LOG10RAW; }
+    void setDATA_RECV_LOG10RAW(const QByteArray& value);
+    QByteArray DATA_TIMERECV_LOG10() const { return m_DATA_TIMERECV_LOG10; }
+    void setDATA_TIMERECV_LOG10(const QByteArray& value);
+    QByteArray DATA_RECV_LOG20() const { return m_DATA_RECV_LOG20; }
+    void setDATA_RECV_LOG20(const QByteArray& value);
+    QByteArray DATA_RECV_LOG20RAW() const { return m_DATA_RECV_LOG20RAW; }
+    void setDATA_RECV_LOG20RAW(const QByteArray& value);
+    QByteArray DATA_TIMERECV_LOG20() const { return m_DATA_TIMERECV_LOG20; }
+    void setDATA_TIMERECV_LOG20(const QByteArray& value);
+    double XCoord() const { return m_XCoord; }
+    void setXCoord(double value);
+    double YCoord() const { return m_YCoord; }
+    void setYCoord(double value);
+    double ZCoord() const { return m_ZCoord; }
+    void setZCoord(double value);
+    int HasZCoord() const { return m_HasZCoord; }
+    void setHasZCoord(int value);
+
+    // The station's samples (built on first use, owned by the station).
+    HORM_Collection<Data_Sample>* REF_Data_Sample();
+    void resetREF_Data_Sample();
+
+    // A scheme's response, gate times and first-computed response, kept
+    // where tmin <= time <= tmax. A response of another length than its
+    // times is returned whole.
+    void unpackQV18(QVector<double>& response, QVector<double>& times, QVector<double>& raw, double tmin, double tmax);
+    void unpackLOG10(QVector<double>& response, QVector<double>& times, QVector<double>& raw, double tmin, double tmax);
+    void unpackLOG20(QVector<double>& response, QVector<double>& times, QVector<double>& raw, double tmin, double tmax);
+    // The response alone, windowed on the scheme's gate times.
+    void unpackQV18Response(QVector<double>& response, double tmin, double tmax);
+    void unpackLOG10Response(QVector<double>& response, double tmin, double tmax);
+    void unpackLOG20Response(QVector<double>& response, double tmin, double tmax);
+
+    // Means over the samples in use (0.0 when there are none). The send
+    // current mean counts only samples with a finite, non-zero current.
+    double meanOffTime();
+    double meanSendCurrent();
+    // One curve per sample in use, in collection order.
+    QList<SampleCurve> collectSampleCurves(bool normalise);
+
+    // Hands calc down to every sample of the station.
+    void setDataCalc(Data_Calc* calc);
+    Data_Calc* dataCalc() const;
+
+    // Drops the loaded on-demand blobs of the station's samples (keeps those
+    // set and not yet committed); nothing is marked changed.
+    void releaseSampleBlobs();
+
+private:
+    static void unpackScheme(const QByteArray& responseBlob, const QByteArray& timeBlob, const QByteArray& rawBlob,
+                             QVector<double>& response, QVector<double>& times, QVector<double>& raw,
+                             double tmin, double tmax);
+    static void unpackSchemeResponse(const QByteArray& responseBlob, const QByteArray& timeBlob,
+                                     QVector<double>& response, double tmin, double tmax);
+
+    double m_NAME = 0.0;
+    int m_USE = 1;
+    QString m_NOTE;
+    int m_TYPE = 0;
+    int m_IsSampled = -1;
+    int m_Data_LineID = 0;
+    QByteArray m_DATA_RECV_QV18;
+    QByteArray m_DATA_RECV_QV18RAW;
+    QByteArray m_DATA_TIMERECV_QV18;
+    QByteArray m_DATA_RECV_LOG10;
+    QByteArray m_DATA_RECV_LOG10RAW;
+    QByteArray m_DATA_TIMERECV_LOG10;
+    QByteArray m_DATA_RECV_LOG20;
+    QByteArray m_DATA_RECV_LOG20RAW;
+    QByteArray m_DATA_TIMERECV_LOG20;
+    double m_XCoord = 0.0;
+    double m_YCoord = 0.0;
+    double m_ZCoord = 0.0;
+    int m_HasZCoord = -1;
+    HORM_Collection<Data_Sample>* m_samples = nullptr;
+    QPointer<Data_Calc> m_calc;
+};
+
+#endif // HW_STORE_DATA_POINT_H

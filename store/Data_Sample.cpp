@@ -1,0 +1,200 @@
+#include "store/Data_Sample.h"
+
+#include <cmath>
+
+#include "model/Data_Calc.h"
+#include "store/CurveBlob.h"
+
+Data_Sample::Data_Sample(LibHORM* lib, QObject* parent)
+    : HORM_BaseObject(lib, parent)
+{
+}
+
+Data_Sample::~Data_Sample() = default;
+
+void Data_Sample::setStartTime(qlonglong value)
+{
+    m_StartTime = value;
+    markChanged("StartTime");
+}
+
+void Data_Sample::setDeviceType(int value)
+{
+    m_DeviceType = value;
+    markChanged("DeviceType");
+}
+
+void Data_Sample::setTYPE(int value)
+{
+    m_TYPE = value;
+    markChanged("TYPE");
+}
+
+void Data_Sample::setPERIOD(int value)
+{
+    m_PERIOD = value;
+    markChanged("PERIOD");
+}
+
+void Data_Sample::setSendFs(double value)
+{
+    m_SendFs = value;
+    markChanged("SendFs");
+}
+
+void Data_Sample::setRecvFs(double value)
+{
+    m_RecvFs = value;
+    markChanged("RecvFs");
+}
+
+void Data_Sample::setDATA_RECV(const QByteArray& value)
+{
+    m_DATA_RECV = value;
+    markChanged("DATA_RECV");
+}
+
+void Data_Sample::setDATA_RECV_POS(const QByteArray& value)
+{
+    m_DATA_RECV_POS = value;
+    markChanged("DATA_RECV_POS");
+}
+
+void Data_Sample::setDATA_RECV_LEN(const QByteArray& value)
+{
+    m_DATA_RECV_LEN = value;
+    markChanged("DATA_RECV_LEN");
+}
+
+void Data_Sample::setSampleSendFs(double value)
+{
+    m_SampleSendFs = value;
+    markChanged("SampleSendFs");
+}
+
+void Data_Sample::setDATA_SEND(const QByteArray& value)
+{
+    m_DATA_SEND = value;
+    markChanged("DATA_SEND");
+}
+
+void Data_Sample::setSampleOffFs(double value)
+{
+    m_SampleOffFs = value;
+    markChanged("SampleOffFs");
+}
+
+void Data_Sample::setDATA_SOFF(const QByteArray& value)
+{
+    m_DATA_SOFF = value;
+    markChanged("DATA_SOFF");
+}
+
+void Data_Sample::setUSE(int value)
+{
+    m_USE = value;
+    markChanged("USE");
+}
+
+void Data_Sample::setNOTE(const QString& value)
+{
+    m_NOTE = value;
+    markChanged("NOTE");
+}
+
+void Data_Sample::setData_PointID(int value)
+{
+    m_Data_PointID = value;
+    markChanged("Data_PointID");
+}
+
+void Data_Sample::setData_WorkSetID(int value)
+{
+    m_Data_WorkSetID = value;
+    markChanged("Data_WorkSetID");
+}
+
+Data_Calc* Data_Sample::dataCalc()
+{
+    if (m_calcReplaced)
+        return m_calc.data();
+    if (!m_ownCalc)
+        m_ownCalc.reset(new Data_Calc(nullptr));
+    return m_ownCalc.get();
+}
+
+void Data_Sample::setDataCalc(Data_Calc* calc)
+{
+    m_calc = calc;
+    m_calcReplaced = true;
+    m_ownCalc.reset();
+}
+
+double Data_Sample::offTime()
+{
+    Data_Calc* calc = dataCalc();
+    if (!calc)
+        return -1.0;
+    return calc->findSettledIndex(m_SampleOffFs, m_DATA_SOFF);
+}
+
+double Data_Sample::sendCurrent() const
+{
+    const QVector<double> s = CurveBlob::fromBlob(m_DATA_SEND);
+    const int n = s.size();
+    const int q = n / 4;
+    const int h = q / 2;
+    if (h == 0)
+        return 0.0;
+    // Half the swing between samples half a record apart, over the second
+    // eighth of the record. The divisor stays h although there may be
+    // h + 1 terms: stored curves were normalised this way.
+    double sum = 0.0;
+    for (int i = h; i < q; ++i)
+        sum += std::fabs(s.at(i) - s.at(i + n / 2)) * 0.5;
+    return sum / static_cast<double>(h);
+}
+
+void Data_Sample::unpackRecv(QVector<double>& values, QVector<double>& times, bool normalise) const
+{
+    values.clear();
+    times.clear();
+    values = CurveBlob::fromBlob(m_DATA_RECV);
+    if (normalise) {
+        const double c = sendCurrent();
+        // Without a usable current the values stay as they are.
+        if (std::isfinite(c) && c != 0.0) {
+            for (double& v : values)
+                v /= c;
+        }
+    }
+    if (m_DeviceType == 1) {
+        times = CurveBlob::fromBlob(m_DATA_RECV_POS);
+    } else {
+        times.resize(values.size());
+        for (int i = 0; i < times.size(); ++i)
+            times[i] = 10.0 * (i + 1);
+    }
+}
+
+SampleCurve Data_Sample::sampleCurve(bool normalise) const
+{
+    SampleCurve curve;
+    curve.type = m_TYPE;
+    curve.sendRate = m_SendFs;
+    curve.recvRate = m_RecvFs;
+    curve.startTime = m_StartTime;
+    unpackRecv(curve.values, curve.times, normalise);
+    return curve;
+}
+
+void Data_Sample::splitSendRecv(SendRecord& send, RecvRecord& recv) const
+{
+    send.SendFs = m_SendFs;
+    send.SampleSendFs = m_SampleSendFs;
+    send.DATA_SEND = m_DATA_SEND;
+    send.SampleOffFs = m_SampleOffFs;
+    send.DATA_SOFF = m_DATA_SOFF;
+    recv.RecvFs = m_RecvFs;
+    recv.DATA_RECV = m_DATA_RECV;
+}

@@ -1,0 +1,316 @@
+#include "store/HORM_BaseObject.h"
+
+#include <QByteArray>
+#include <QDebug>
+#include <QMetaClassInfo>
+#include <QMetaProperty>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <cmath>
+
+HORM_BaseObject::HORM_BaseObject(LibHORM* lib, QObject* parent)
+    : QObject(parent)
+    , m_lib(lib)
+{
+}
+
+HORM_BaseObject::~HORM_BaseObject() = default;
+
+void HORM_BaseObject::setID(int id)
+{
+    m_id = id;
+    markChanged("ID");
+}
+
+QString HORM_BaseObject::className() const
+{
+    return QString::fromLatin1(metaObject()->className());
+}
+
+void HORM_BaseObject::markChanged(const QString& name)
+{
+    if (m_silent || !m_lib)
+        return;
+    QString keyName;
+    QString keyType;
+    if (!m_lib->keyInfo(className(), keyName, keyType))
+        return;
+    if (name == keyName || !m_allColumns)
+        return;
+    m_dirty = true;
+    if (m_onDemandColumns && m_onDemandColumns->contains(name)) {
+        m_lazyLive.insert(name);
+        if (!m_loadingLazy)
+            m_lazyModified.insert(name);
+    }
+}
+
+void HORM_BaseObject::setColumnLists(const QStringList* all, const QStringList* eager, const QStringList* onDemand)
+{
+    m_allColumns = all;
+    m_eagerColumns = eager;
+    m_onDemandColumns = onDemand;
+}
+
+QStringList HORM_BaseObject::onDemandColumns(const QMetaObject* meta)
+{
+    QStringList result;
+    for (int i = 0; i < meta->classInfoCount(); ++i) {
+        const QMetaClassInfo info = meta->classInfo(i);
+        if (qstrcmp(info.value(), "DB_GetOnUse") == 0)
+            result << QString::fromLatin1(info.name());
+    }
+    return result;
+}
+
+QStringList HORM_BaseObject::liveLazyColumns() const
+{
+    QStringList result;
+    for (const QString& c : onDemandColumns(metaObject())) {
+        if (m_lazyLive.contains(c))
+            result << c;
+    }
+    return result;
+}
+
+QString HORM_BaseObject::sqlLiteral(const QVariant& value, const QString& sqlType)
+{
+    if (sqlType == "INTEGER" || sqlType == "REAL") {
+        if (!value.isValid() || value.isNull())
+            return "NULL";
+        const int t = value.userType();
+        if (t == QMetaType::Double || t == QMetaType::Float) {
+            const double d = value.toDouble();
+            // Not-a-number has no numeric literal; infinities are written as
+            // literals that SQLite reads back as infinities.
+            if (std::isnan(d))
+                return "NULL";
+            if (std::isinf(d))
+                return d > 0 ? "9e999" : "-9e999";
+        }
+        const QString text = value.toString();
+        return text.isEmpty() ? QString("NULL") : text;
+    }
+    if (sqlType == "TEXT") {
+        QString text = value.toString();
+        text.replace('\'', "''");
+        return '\'' + text + '\'';
+    }
+    if (sqlType == "BLOB")
+        return "x'" + QString::fromLatin1(value.toByteArray().toHex()) + '\'';
+    return "NULL";
+}
+
+bool HORM_BaseObject::keyCondition(QString& condition) const
+{
+    if (!m_lib)
+        return false;
+    QString keyName;
+    QString keyType;
+    if (!m_lib->keyInfo(className(), keyName, keyType))
+        return false;
+    const QVariant key = property(keyName.toLatin1().constData());
+    if (keyType == "TEXT")
+        condition = keyName + " = '" + key.toString().replace('\'', "''") + '\'';
+    else if (keyType == "BLOB")
+        condition = keyName + " = x'" + QString::fromLatin1(key.toByteArray().toHex()) + '\'';
+    else
+        condition = keyName + " = " + key.toString();
+    return true;
+}
+
+QString HORM_BaseObject::getSQl_Insert() const
+{
+    QStringList names;
+    QStringList types;
+    const bool known = m_lib && m_lib->columns(className(), names, types);
+    if (!known || names.size() != types.size() || names.isEmpty()) {
+        qDebug() << "HORM_BaseObject::getSQl_Insert GetObject_Column" << known;
+        return QString();
+    }
+    QStringList values;
+    for (int i = 0; i < names.size(); ++i)
+        values << sqlLiteral(property(names.at(i).toLatin1().constData()), types.at(i));
+    // Concatenated, never filled by placeholders, so that no value text is
+    // taken for a placeholder.
+    return "INSERT INTO " + className() + " ( " + names.join(", ") + " ) VALUES ( " + values.join(", ") + " )";
+}
+
+QString HORM_BaseObject::getSQL_Commit() const
+{
+    QStringList names;
+    QStringList types;
+    const bool known = m_lib && m_lib->columns(className(), names, types);
+    if (!known || names.size() != types.size()) {
+        qDebug() << "HORM_BaseObject::getSQL_Commit GetObject_Column" << known;
+        return QString();
+    }
+
+    // Only the on-demand columns that were loaded or set are written: one
+    // that was never loaded holds nothing in memory and must keep its row.
+    const QStringList onDemand = m_onDemandColumns ? *m_onDemandColumns : onDemandColumns(metaObject());
+    QStringList items;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString& name = names.at(i);
+        if (onDemand.contains(name) && !m_lazyLive.contains(name))
+            continue;
+        items << name + " = " + sqlLiteral(property(name.toLatin1().constData()), types.at(i));
+    }
+
+    QString condition;
+    if (!keyCondition(condition)) {
+        qDebug() << "HORM_BaseObject::getSQL_Commit GetObject_ID" << className() << false;
+        return QString();
+    }
+    return "UPDATE " + className() + " SET " + items.join(", ") + " WHERE " + condition + ' ';
+}
+
+QString HORM_BaseObject::getSQL_GetOnUse() const
+{
+    QString condition;
+    if (!keyCondition(condition)) {
+        qDebug() << "HORM_BaseObject::getSQL_GetOnUse GetObject_ID" << className() << false;
+        return QString();
+    }
+    const QStringList onDemand = m_onDemandColumns ? *m_onDemandColumns : onDemandColumns(metaObject());
+    if (onDemand.isEmpty())
+        return QString();
+    return "SELECT " + onDemand.join(", ") + " FROM " + className() + " WHERE " + condition;
+}
+
+void HORM_BaseObject::db_new()
+{
+    if (!m_lib || !m_lib->database()) {
+        qDebug() << "HORM_BaseObject::db_new" << "no database" << false;
+        return;
+    }
+    const QString sql = getSQl_Insert();
+    if (sql.isEmpty())
+        return;
+
+    QSqlQuery query(*m_lib->database());
+    if (!m_lib->execute(query, sql)) {
+        qDebug() << "HORM_BaseObject::db_new" << sql << false << query.lastError().databaseText()
+                 << query.lastError().driverText();
+        return;
+    }
+    query.clear();
+    const bool ok = m_lib->execute(query, "select last_insert_rowid()");
+    if (!ok) {
+        qDebug() << "HORM_BaseObject::db_new" << sql << false << query.lastError().databaseText()
+                 << query.lastError().driverText();
+    }
+    QString keyName;
+    QString keyType;
+    if (ok && m_lib->keyInfo(className(), keyName, keyType) && query.next())
+        setProperty(keyName.toLatin1().constData(), query.value(0));
+    m_dirty = false;
+    m_lazyModified.clear();
+}
+
+void HORM_BaseObject::commit()
+{
+    if (!m_dirty)
+        return;
+    if (!m_lib || !m_lib->database()) {
+        qDebug() << "HORM_BaseObject::commit" << "no database" << false;
+        return;
+    }
+    // A row that was never inserted or loaded has no key to match; an UPDATE
+    // must never reach another row.
+    if (m_id < 0) {
+        qDebug() << "HORM_BaseObject::commit" << className() << "has no row" << false;
+        return;
+    }
+    const QString sql = getSQL_Commit();
+    QSqlQuery query(*m_lib->database());
+    if (!sql.isEmpty() && m_lib->execute(query, sql)) {
+        m_dirty = false;
+        m_lazyModified.clear();
+        return;
+    }
+    qDebug() << "HORM_BaseObject::commit" << false << query.lastError().databaseText()
+             << query.lastError().driverText();
+}
+
+QVariant HORM_BaseObject::defaultValueOf(const QString& property) const
+{
+    const int p = metaObject()->indexOfProperty(property.toLatin1().constData());
+    if (p < 0)
+        return QVariant();
+    return QVariant(metaObject()->property(p).userType(), nullptr);
+}
+
+void HORM_BaseObject::update()
+{
+    if (!m_lib || !m_lib->database())
+        return;
+    const QStringList onDemand = m_onDemandColumns ? *m_onDemandColumns : onDemandColumns(metaObject());
+    if (onDemand.isEmpty() || m_id < 0)
+        return;
+    const QString sql = getSQL_GetOnUse();
+    if (sql.isEmpty())
+        return;
+
+    QSqlQuery query(*m_lib->database());
+    query.setForwardOnly(true);
+    if (!m_lib->execute(query, sql)) {
+        qDebug() << "HORM_BaseObject::update" << sql << false << query.lastError().databaseText()
+                 << query.lastError().driverText();
+        return;
+    }
+    m_loadingLazy = true;
+    while (query.next()) {
+        const QSqlRecord record = query.record();
+        for (int i = 0; i < record.count(); ++i) {
+            const QString name = record.fieldName(i);
+            // A value set by the caller and not yet written wins over the row.
+            if (m_lazyModified.contains(name))
+                continue;
+            const QVariant v = record.value(i);
+            setProperty(name.toLatin1().constData(), v.isNull() ? defaultValueOf(name) : v);
+        }
+    }
+    m_loadingLazy = false;
+    for (const QString& name : onDemand)
+        m_lazyLive.insert(name);
+}
+
+void HORM_BaseObject::releaseLazyColumns()
+{
+    const QList<QString> live = m_lazyLive.values();
+    for (const QString& name : live) {
+        if (m_lazyModified.contains(name))
+            continue;
+        writeSilently(name.toLatin1().constData(), defaultValueOf(name));
+        m_lazyLive.remove(name);
+    }
+}
+
+void HORM_BaseObject::writeSilently(const char* name, const QVariant& value)
+{
+    m_silent = true;
+    setProperty(name, value);
+    m_silent = false;
+}
+
+void HORM_BaseObject::loadReferences()
+{
+    if (m_referencesLoaded)
+        return;
+    m_referencesLoaded = true;
+    if (!m_lib)
+        return;
+    QStringList children;
+    if (!m_lib->references(className(), children))
+        return;
+    for (const QString& child : children) {
+        const int p = metaObject()->indexOfProperty(("REF_" + child).toLatin1().constData());
+        if (p >= 0)
+            metaObject()->property(p).reset(this);
+    }
+}

@@ -1,0 +1,93 @@
+#ifndef HW_STORE_HORM_BASEOBJECT_H
+#define HW_STORE_HORM_BASEOBJECT_H
+
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include "store/LibHORM.h"
+
+// One table row held in memory as Qt properties. Subclasses declare their
+// columns with Q_CLASSINFO pairs (name, "DB" / "DB_INDEX" / "DB_GetOnUse" /
+// "DB_REFFENCE"); their setters call markChanged with the property name.
+class HORM_BaseObject : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int ID READ ID WRITE setID)
+    Q_CLASSINFO("ID", "DB")
+    Q_CLASSINFO("ID", "DB_KEY")
+    Q_CLASSINFO("ID", "DB_INDEX")
+
+public:
+    explicit HORM_BaseObject(LibHORM* lib, QObject* parent = nullptr);
+    ~HORM_BaseObject() override;
+
+    // -1 until the row was inserted or loaded.
+    int ID() const { return m_id; }
+    void setID(int id);
+
+    // Records that a column property changed, so that the next commit
+    // writes it. Does nothing before the entity joined a collection.
+    void markChanged(const QString& name);
+    // Lent by the owning collection; the lists must outlive the entity.
+    void setColumnLists(const QStringList* all, const QStringList* eager, const QStringList* onDemand);
+
+    // INSERT as a new row; ID becomes the new row id.
+    void db_new();
+    // One UPDATE when something changed; nothing for a clean entity.
+    void commit();
+    // Loads the on-demand columns of this row (one SELECT).
+    void update();
+    // Builds the child collections, once.
+    void loadReferences();
+
+    // Drops the values of on-demand columns that were only loaded, without
+    // marking anything changed; columns set and not yet committed are kept.
+    // update() loads them again.
+    void releaseLazyColumns();
+
+    QString getSQl_Insert() const;
+    QString getSQL_Commit() const;
+    QString getSQL_GetOnUse() const;
+
+    bool isDirty() const { return m_dirty; }
+    // True while some on-demand column holds a value the next UPDATE writes.
+    bool lazyColumnsLive() const { return !m_lazyLive.isEmpty(); }
+    // The on-demand columns that were loaded or set (written by UPDATE).
+    QStringList liveLazyColumns() const;
+    bool referencesLoaded() const { return m_referencesLoaded; }
+    bool hasColumnLists() const { return m_allColumns != nullptr; }
+    // The database object, or null once it was deleted.
+    LibHORM* lib() const { return m_lib.data(); }
+
+    // Literal of a value in SQL text for the given SQL type word.
+    static QString sqlLiteral(const QVariant& value, const QString& sqlType);
+    // The on-demand ("DB_GetOnUse") columns declared by a class.
+    static QStringList onDemandColumns(const QMetaObject* meta);
+
+protected:
+    // Writes a property without recording a change (used to drop values).
+    void writeSilently(const char* name, const QVariant& value);
+
+private:
+    QString className() const;
+    bool keyCondition(QString& condition) const;
+    QVariant defaultValueOf(const QString& property) const;
+
+    QPointer<LibHORM> m_lib;
+    int m_id = -1;
+    bool m_dirty = false;
+    bool m_referencesLoaded = false;
+    bool m_silent = false;
+    bool m_loadingLazy = false;
+    QSet<QString> m_lazyLive;
+    QSet<QString> m_lazyModified;
+    const QStringList* m_allColumns = nullptr;
+    const QStringList* m_eagerColumns = nullptr;
+    const QStringList* m_onDemandColumns = nullptr;
+};
+
+#endif // HW_STORE_HORM_BASEOBJECT_H

@@ -1,0 +1,365 @@
+#include "store/LibHORM.h"
+
+#include <QAtomicInt>
+#include <QDebug>
+#include <QMetaClassInfo>
+#include <QMetaObject>
+#include <QMetaProperty>
+#include <QMetaType>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+// Connection names must be unique per object: two objects on one file (the
+// merge dialog may open the project that is open) must never share or remove
+// each other's connection.
+QAtomicInt g_connectionCounter;
+
+const char* const ROLE_DB = "DB";
+const char* const ROLE_KEY = "DB_KEY";
+const char* const ROLE_INDEX = "DB_INDEX";
+const char* const ROLE_REFERENCE = "DB_REFFENCE";
+
+} // namespace
+
+LibHORM::LibHORM(QObject* parent)
+    : QObject(parent)
+{
+}
+
+LibHORM::~LibHORM()
+{
+    if (m_database) {
+        qDebug() << "LibHORM::~LibHORM";
+        m_database->close();
+        delete m_database;
+        m_database = nullptr;
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+}
+
+bool LibHORM::open(const QString& path)
+{
+    if (m_database) {
+        qDebug() << "LibHORM::open" << path << "already open on" << m_path << false;
+        return false;
+    }
+    if (path.isEmpty()) {
+        qDebug() << "LibHORM::open" << "empty path" << false;
+        return false;
+    }
+
+    const QString name = QString("%1#%2").arg(path).arg(g_connectionCounter.fetchAndAddOrdered(1) + 1);
+    m_database = new QSqlDatabase(QSqlDatabase::addDatabase("QSQLITE", name));
+    m_database->setDatabaseName(path);
+    m_database->setHostName("");
+    m_database->setPort(0);
+
+    bool ok = m_database->open("", "");
+    QString error;
+    if (ok) {
+        // SQLite opens any file lazily; reading the schema is what tells a
+        // database from some other file.
+        QSqlQuery probe(*m_database);
+        ok = probe.exec("PRAGMA schema_version");
+        if (!ok)
+            error = probe.lastError().text();
+    } else {
+        error = m_database->lastError().text();
+    }
+
+    if (!ok) {
+        qDebug() << "LibHORM::open" << path << false << error;
+        m_database->close();
+        delete m_database;
+        m_database = nullptr;
+        QSqlDatabase::removeDatabase(name);
+        return false;
+    }
+    m_path = path;
+    m_connection = name;
+    return true;
+}
+
+QSqlDatabase* LibHORM::database() const
+{
+    return m_database;
+}
+
+QString LibHORM::path() const
+{
+    return m_path;
+}
+
+QString LibHORM::connectionName() const
+{
+    return m_connection;
+}
+
+bool LibHORM::transaction()
+{
+    if (!m_database) {
+        qDebug() << "LibHORM::transaction" << "no connection" << false;
+        return false;
+    }
+    trace("BEGIN");
+    return m_database->transaction();
+}
+
+void LibHORM::commit()
+{
+    if (!m_database) {
+        qDebug() << "LibHORM::commit" << "no connection" << false;
+        return;
+    }
+    trace("COMMIT");
+    if (!m_database->commit()) {
+        rollback();
+        qDebug() << "LibHORM::commit" << false;
+    }
+}
+
+void LibHORM::rollback()
+{
+    if (!m_database)
+        return;
+    trace("ROLLBACK");
+    m_database->rollback();
+}
+
+QString LibHORM::sqlTypeName(int metaType)
+{
+    switch (metaType) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::ULong:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+        return "INTEGER";
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return "REAL";
+    case QMetaType::QString:
+        return "TEXT";
+    case QMetaType::QByteArray:
+    case QMetaType::QBitArray:
+        return "BLOB";
+    default:
+        return "NULL";
+    }
+}
+
+void LibHORM::registerClass(const QMetaObject& meta)
+{
+    const QString cls = QString::fromLatin1(meta.className());
+    QStringList names;
+    QStringList types;
+    QStringList children;
+    QString keyName;
+    QString keyType;
+
+    for (int i = 0; i < meta.classInfoCount(); ++i) {
+        const QMetaClassInfo info = meta.classInfo(i);
+        const QString name = QString::fromLatin1(info.name());
+        const QString role = QString::fromLatin1(info.value());
+        if (role == ROLE_REFERENCE)
+            children << name;
+        const int p = meta.indexOfProperty(info.name());
+        if (p < 0)
+            continue;
+        const QString type = sqlTypeName(meta.property(p).userType());
+        if (role == ROLE_DB) {
+            names << name;
+            types << type;
+        } else if (role == ROLE_KEY) {
+            const int at = names.indexOf(name);
+            if (at >= 0) {
+                names.removeAt(at);
+                types.removeAt(at);
+            }
+            keyName = name;
+            keyType = type;
+        }
+    }
+
+    m_columnNames.insert(cls, names);
+    m_columnTypes.insert(cls, types);
+    m_children.insert(cls, children);
+    if (!keyName.isEmpty()) {
+        m_keyName.insert(cls, keyName);
+        m_keyType.insert(cls, keyType);
+    } else {
+        m_keyName.remove(cls);
+        m_keyType.remove(cls);
+    }
+}
+
+QStringList LibHORM::createTableStatements(const QMetaObject& meta)
+{
+    const QString cls = QString::fromLatin1(meta.className());
+    QStringList names;
+    QStringList types;
+    QStringList indexed;
+    QString keyName;
+
+    for (int i = 0; i < meta.classInfoCount(); ++i) {
+        const QMetaClassInfo info = meta.classInfo(i);
+        const QString name = QString::fromLatin1(info.name());
+        const QString role = QString::fromLatin1(info.value());
+        if (role == ROLE_INDEX) {
+            indexed << name;
+            continue;
+        }
+        const int p = meta.indexOfProperty(info.name());
+        if (p < 0)
+            continue;
+        if (role == ROLE_DB) {
+            names << name;
+            types << sqlTypeName(meta.property(p).userType());
+        } else if (role == ROLE_KEY) {
+            keyName = name;
+        }
+    }
+
+    QString body;
+    for (int i = 0; i < names.size(); ++i) {
+        body += QString("%1 %2 ").arg(names.at(i), types.at(i));
+        if (names.at(i) == keyName)
+            body += "NOT NULL PRIMARY KEY AUTOINCREMENT ";
+        if (i + 1 < names.size())
+            body += ", ";
+    }
+
+    QStringList statements;
+    statements << QString("CREATE TABLE %1 (%2);").arg(cls, body);
+    for (const QString& column : indexed)
+        statements << QString("CREATE INDEX IDX_%1_%2_ ON %1 ( %2 );").arg(cls, column);
+    return statements;
+}
+
+bool LibHORM::RegisterObject(const QMetaObject& meta)
+{
+    registerClass(meta);
+    if (!m_database) {
+        qDebug() << "LibHORM::RegisterObject" << "no connection" << false;
+        return false;
+    }
+
+    const QString cls = QString::fromLatin1(meta.className());
+    const int start = m_keyName.contains(cls) ? 1 : 0;
+
+    QStringList tableFields;
+    {
+        QSqlQuery probe(*m_database);
+        execute(probe, QString("select * from %1 LIMIT 0").arg(cls));
+        const QSqlRecord record = probe.record();
+        for (int i = 0; i < record.count(); ++i)
+            tableFields << record.fieldName(i);
+    }
+
+    if (tableFields.isEmpty()) {
+        const QStringList statements = createTableStatements(meta);
+        const bool began = transaction();
+        QSqlQuery query(*m_database);
+        for (const QString& sql : statements) {
+            if (!execute(query, sql)) {
+                qDebug() << "LibHORM::RegisterObject " << sql << false << query.lastError().text();
+                query.clear();
+                if (began)
+                    rollback();
+                return false;
+            }
+            query.clear();
+        }
+        if (began)
+            commit();
+        return true;
+    }
+
+    // SQLite treats column names case-insensitively, so must the match.
+    QStringList missing;
+    QStringList missingTypes;
+    const QStringList names = m_columnNames.value(cls);
+    const QStringList types = m_columnTypes.value(cls);
+    for (int i = 0; i < names.size(); ++i) {
+        bool found = false;
+        for (int f = start; f < tableFields.size() && !found; ++f)
+            found = tableFields.at(f).compare(names.at(i), Qt::CaseInsensitive) == 0;
+        if (!found) {
+            missing << names.at(i);
+            missingTypes << types.at(i);
+        }
+    }
+    if (missing.isEmpty())
+        return false;
+
+    const bool began = transaction();
+    QSqlQuery query(*m_database);
+    for (int i = 0; i < missing.size(); ++i) {
+        const QString sql = QString("ALTER TABLE %1 ADD COLUMN %2 %3").arg(cls, missing.at(i), missingTypes.at(i));
+        if (!execute(query, sql)) {
+            query.clear();
+            if (began)
+                rollback();
+            return false;
+        }
+        query.clear();
+    }
+    if (began)
+        commit();
+    return true;
+}
+
+bool LibHORM::columns(const QString& className, QStringList& names, QStringList& types) const
+{
+    if (!m_columnNames.contains(className))
+        return false;
+    names = m_columnNames.value(className);
+    types = m_columnTypes.value(className);
+    return true;
+}
+
+bool LibHORM::keyInfo(const QString& className, QString& keyName, QString& keyType) const
+{
+    if (!m_keyName.contains(className))
+        return false;
+    keyName = m_keyName.value(className);
+    keyType = m_keyType.value(className);
+    return true;
+}
+
+bool LibHORM::references(const QString& className, QStringList& children) const
+{
+    if (!m_children.contains(className))
+        return false;
+    children = m_children.value(className);
+    return true;
+}
+
+bool LibHORM::execute(QSqlQuery& query, const QString& sql)
+{
+    trace(sql);
+    return query.exec(sql);
+}
+
+void LibHORM::setStatementTrace(QStringList* sink)
+{
+    m_trace = sink;
+}
+
+void LibHORM::trace(const QString& text)
+{
+    if (m_trace)
+        m_trace->append(text);
+}

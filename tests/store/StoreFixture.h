@@ -1,0 +1,165 @@
+#ifndef HW_TESTS_STORE_STOREFIXTURE_H
+#define HW_TESTS_STORE_STOREFIXTURE_H
+
+// Small project files for the store tests: current files are made through
+// the store itself, older or damaged ones with raw SQL on a connection of
+// the test's own.
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVariant>
+
+#include <memory>
+
+#include "store/Data_Line.h"
+#include "store/Data_Point.h"
+#include "store/Data_Project.h"
+#include "store/Data_Sample.h"
+#include "store/Data_WorkSet.h"
+#include "store/LibHORM.h"
+
+namespace storetest {
+
+// Collects debug output while alive.
+class MessageCapture
+{
+public:
+    MessageCapture()
+    {
+        s_lines.clear();
+        m_previous = qInstallMessageHandler(&MessageCapture::handler);
+    }
+    ~MessageCapture() { qInstallMessageHandler(m_previous); }
+    QStringList lines() const { return s_lines; }
+    int count(const QString& prefix) const
+    {
+        int n = 0;
+        for (const QString& l : s_lines)
+            n += l.startsWith(prefix) ? 1 : 0;
+        return n;
+    }
+    void clear() { s_lines.clear(); }
+
+private:
+    static void handler(QtMsgType, const QMessageLogContext&, const QString& msg) { s_lines << msg; }
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous;
+};
+
+// Registers the five entity classes in the loading order.
+inline void registerAll(LibHORM& lib)
+{
+    lib.RegisterObject(Data_Project::staticMetaObject);
+    lib.RegisterObject(Data_Line::staticMetaObject);
+    lib.RegisterObject(Data_Point::staticMetaObject);
+    lib.RegisterObject(Data_Sample::staticMetaObject);
+    lib.RegisterObject(Data_WorkSet::staticMetaObject);
+}
+
+// A raw SQLite connection of the test's own on a file, for building old or
+// damaged files and for reading back what the store wrote.
+class RawDb
+{
+public:
+    explicit RawDb(const QString& path)
+        : m_name(QString("raw-%1-%2").arg(path).arg(++s_counter))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_name);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~RawDb()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    bool exec(const QString& sql)
+    {
+        QSqlQuery q(QSqlDatabase::database(m_name));
+        const bool ok = q.exec(sql);
+        if (!ok)
+            qWarning("raw exec failed: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        return ok;
+    }
+    // First column of every row of a query.
+    QVariantList column(const QString& sql)
+    {
+        QVariantList out;
+        QSqlQuery q(QSqlDatabase::database(m_name));
+        if (!q.exec(sql))
+            return out;
+        while (q.next())
+            out << q.value(0);
+        return out;
+    }
+    QVariant scalar(const QString& sql)
+    {
+        const QVariantList v = column(sql);
+        return v.isEmpty() ? QVariant() : v.first();
+    }
+    // Column names of a table in table order.
+    QStringList tableColumns(const QString& table)
+    {
+        QStringList out;
+        for (const QVariant& v : column(QString("SELECT name FROM pragma_table_info('%1') ORDER BY cid").arg(table)))
+            out << v.toString();
+        return out;
+    }
+    QStringList tableTypes(const QString& table)
+    {
+        QStringList out;
+        for (const QVariant& v : column(QString("SELECT type FROM pragma_table_info('%1') ORDER BY cid").arg(table)))
+            out << v.toString();
+        return out;
+    }
+    // Schema objects, "type name sql" per line, in name order.
+    QStringList schema()
+    {
+        QStringList out;
+        QSqlQuery q(QSqlDatabase::database(m_name));
+        q.exec("SELECT type, name, sql FROM sqlite_master ORDER BY name");
+        while (q.next())
+            out << q.value(0).toString() + ' ' + q.value(1).toString() + ' ' + q.value(2).toString();
+        return out;
+    }
+
+private:
+    static inline int s_counter = 0;
+    QString m_name;
+};
+
+// A fresh project file path inside a temporary directory.
+class TempProject
+{
+public:
+    TempProject() { QVERIFY2(m_dir.isValid(), "temporary directory"); }
+    QString path(const QString& name = "project.QELVA") const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// An opened library on a fresh file with all classes registered.
+struct OpenProject {
+    TempProject dir;
+    std::unique_ptr<LibHORM> lib;
+    OpenProject()
+    {
+        lib.reset(new LibHORM(nullptr));
+        if (lib->open(dir.path()))
+            registerAll(*lib);
+    }
+    QString path() const { return dir.path(); }
+};
+
+} // namespace storetest
+
+#endif

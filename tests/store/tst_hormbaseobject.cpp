@@ -1,0 +1,460 @@
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+#include "StoreFixture.h"
+
+using namespace storetest;
+
+class tst_HORM_BaseObject : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void statementTexts();
+    void textRoundTrip_data();
+    void textRoundTrip();
+    void realRoundTrip_data();
+    void realRoundTrip();
+    void blobRoundTrip_data();
+    void blobRoundTrip();
+    void nonFiniteReals();
+    void dirtyTracking();
+    void failingUpdateStaysDirtyAndRetries();
+    void entityWithoutRowNeverTouchesRows();
+    void unregisteredClassStoresNothing();
+    void lazyColumns_untouchedAreNotWritten();
+    void lazyColumns_oneWrittenKeepsTheOthers();
+    void lazyColumns_updateLoadsAndKeepsUnsavedValue();
+    void lazyColumns_release();
+    void update_withoutLazyColumnsRunsNothing();
+    void loadReferences_once();
+    void entitiesOutliveTheirLibrary();
+};
+
+// A sample row with distinct blobs, made through the store.
+static int makeSample(LibHORM* lib, int pointId)
+{
+    HORM_Collection<Data_Sample> samples(lib, "Data_PointID", QString::number(pointId));
+    Data_Sample* s = samples.addNew().value();
+    s->setUSE(1);
+    s->setDATA_RECV(QByteArray("recv"));
+    s->setDATA_RECV_POS(QByteArray("pos"));
+    s->setDATA_RECV_LEN(QByteArray("len"));
+    s->setDATA_SEND(QByteArray("send"));
+    s->setDATA_SOFF(QByteArray("soff"));
+    s->commit();
+    return s->ID();
+}
+
+void tst_HORM_BaseObject::statementTexts()
+{
+    OpenProject p;
+    Data_Line line(p.lib.get());
+    line.setNAME(3);
+    line.setUSE(1);
+    QCOMPARE(line.getSQl_Insert(), QString("INSERT INTO Data_Line ( NAME, TYPE, USE, NOTE, SampleMode ) VALUES ( 3, 0, 1, '', 0 )"));
+    line.setID(5);
+    QCOMPARE(line.getSQL_Commit(), QString("UPDATE Data_Line SET NAME = 3, TYPE = 0, USE = 1, NOTE = '', SampleMode = 0 WHERE ID = 5 "));
+    line.setNOTE("it's");
+    QVERIFY(line.getSQl_Insert().endsWith("VALUES ( 3, 0, 1, 'it''s', 0 )"));
+
+    Data_Sample sample(p.lib.get());
+    sample.setID(12);
+    QCOMPARE(sample.getSQL_GetOnUse(),
+             QString("SELECT DATA_RECV, DATA_RECV_POS, DATA_RECV_LEN, DATA_SEND, DATA_SOFF FROM Data_Sample WHERE ID = 12"));
+    // The UPDATE of a sample whose blobs were neither loaded nor set leaves them out.
+    QCOMPARE(sample.getSQL_Commit(),
+             QString("UPDATE Data_Sample SET StartTime = 0, DeviceType = 0, TYPE = 0, PERIOD = 0, SendFs = 0, "
+                     "SampleSendFs = 0, SampleOffFs = 0, RecvFs = 0, USE = 0, NOTE = '', Data_PointID = -1, "
+                     "Data_WorkSetID = -1 WHERE ID = 12 "));
+    QCOMPARE(sample.getSQl_Insert(),
+             QString("INSERT INTO Data_Sample ( StartTime, DeviceType, TYPE, PERIOD, DATA_RECV, DATA_RECV_POS, "
+                     "DATA_RECV_LEN, DATA_SEND, DATA_SOFF, SendFs, SampleSendFs, SampleOffFs, RecvFs, USE, NOTE, "
+                     "Data_PointID, Data_WorkSetID ) VALUES ( 0, 0, 0, 0, x'', x'', x'', x'', x'', 0, 0, 0, 0, 0, "
+                     "'', -1, -1 )"));
+}
+
+void tst_HORM_BaseObject::textRoundTrip_data()
+{
+    QTest::addColumn<QString>("note");
+    QTest::newRow("quote") << "it's";
+    QTest::newRow("only quotes") << "''";
+    QTest::newRow("percent digit") << "100%1 done %2";
+    QTest::newRow("placeholders") << "[column_value] [id_value] [table_name]";
+    QTest::newRow("sql") << "x'00'); DROP TABLE Data_Line; --";
+    QTest::newRow("chinese") << QString::fromUtf8("工程 测线");
+    QTest::newRow("newline tab") << "a\nb\tc";
+    QTest::newRow("empty") << "";
+}
+
+void tst_HORM_BaseObject::textRoundTrip()
+{
+    QFETCH(QString, note);
+    OpenProject p;
+    QStringList trace;
+    {
+        HORM_Collection<Data_Line> lines(p.lib.get());
+        Data_Line* line = lines.addNew().value();
+        line->setNAME(3);
+        line->setUSE(1);
+        line->setNOTE(note);
+        line->setSampleMode(2);
+        p.lib->setStatementTrace(&trace);
+        line->commit();
+        p.lib->setStatementTrace(nullptr);
+        QVERIFY(!line->isDirty());
+    }
+    if (note == "it's")
+        QVERIFY(trace.last().contains("NOTE = 'it''s'"));
+    HORM_Collection<Data_Line> reloaded(p.lib.get());
+    QCOMPARE(reloaded.size(), 1);
+    Data_Line* line = reloaded.at(0).value();
+    QCOMPARE(line->NOTE(), note);
+    QCOMPARE(line->NAME(), 3.0);
+    QCOMPARE(line->USE(), 1);
+    QCOMPARE(line->SampleMode(), 2);
+}
+
+void tst_HORM_BaseObject::realRoundTrip_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::newRow("tenth") << 0.1;
+    QTest::newRow("station") << 105.0;
+    QTest::newRow("millis") << 1.6e12;
+    QTest::newRow("tiny") << 1e-18;
+    QTest::newRow("negative") << -123.456789012345;
+    QTest::newRow("third") << 1.0 / 3.0;
+    QTest::newRow("max") << std::numeric_limits<double>::max();
+}
+
+void tst_HORM_BaseObject::realRoundTrip()
+{
+    QFETCH(double, value);
+    OpenProject p;
+    {
+        HORM_Collection<Data_Point> points(p.lib.get(), "Data_LineID", "1");
+        Data_Point* point = points.addNew().value();
+        point->setNAME(value);
+        point->setXCoord(value);
+        point->commit();
+    }
+    HORM_Collection<Data_Point> points(p.lib.get(), "Data_LineID", "1");
+    QCOMPARE(points.at(0).value()->NAME(), value);
+    QCOMPARE(points.at(0).value()->XCoord(), value);
+}
+
+void tst_HORM_BaseObject::blobRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("blob");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("nul and quote") << QByteArray("\x00'\x27\xff", 4);
+    QByteArray big(200000, Qt::Uninitialized);
+    QRandomGenerator rng(7);
+    for (char& c : big)
+        c = char(rng.bounded(256));
+    QTest::newRow("random 200k") << big;
+}
+
+void tst_HORM_BaseObject::blobRoundTrip()
+{
+    QFETCH(QByteArray, blob);
+    OpenProject p;
+    QStringList trace;
+    {
+        HORM_Collection<Data_Point> points(p.lib.get(), "Data_LineID", "1");
+        Data_Point* point = points.addNew().value();
+        point->setDATA_RECV_QV18(blob);
+        p.lib->setStatementTrace(&trace);
+        point->commit();
+        p.lib->setStatementTrace(nullptr);
+    }
+    if (blob.isEmpty())
+        QVERIFY(trace.last().contains("DATA_RECV_QV18 = x''"));
+    HORM_Collection<Data_Point> points(p.lib.get(), "Data_LineID", "1");
+    const QByteArray back = points.at(0).value()->DATA_RECV_QV18();
+    QCOMPARE(back.size(), blob.size());
+    QVERIFY(back == blob);
+}
+
+void tst_HORM_BaseObject::nonFiniteReals()
+{
+    OpenProject p;
+    const double inf = std::numeric_limits<double>::infinity();
+    {
+        HORM_Collection<Data_Point> points(p.lib.get(), "Data_LineID", "1");
+        Data_Point* point = points.addNew().value();
+        point->setNAME(7);
+        point->setXCoord(std::nan(""));
+        point->setYCoord(inf);
+        point->setZCoord(-inf);
+        QVERIFY(point->getSQL_Commit().contains("XCoord = NULL, YCoord = 9e999, ZCoord = -9e999"));
+        point->commit();
+        QVERIFY(!point->isDirty());
+
+        Data_Point fresh(p.lib.get());
+        fresh.setXCoord(std::nan(""));
+        QVERIFY(fresh.getSQl_Insert().contains(", NULL, 0, 0, -1, 0 )"));
+    }
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.scalar("SELECT XCoord FROM Data_Point").isNull());
+    }
+    HORM_Collection<Data_Point> points(p.lib.get(), "Data_LineID", "1");
+    Data_Point* point = points.at(0).value();
+    QCOMPARE(point->NAME(), 7.0);
+    QCOMPARE(point->XCoord(), 0.0);  // NULL loads as the default
+    QCOMPARE(point->YCoord(), inf);
+    QCOMPARE(point->ZCoord(), -inf);
+}
+
+void tst_HORM_BaseObject::dirtyTracking()
+{
+    OpenProject p;
+    {
+        HORM_Collection<Data_Line> lines(p.lib.get());
+        QVERIFY(!lines.addNew().value()->isDirty());
+    }
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.at(0).value();
+    QVERIFY(!line->isDirty());
+    line->setID(line->ID());
+    QVERIFY(!line->isDirty());
+
+    QStringList trace;
+    p.lib->setStatementTrace(&trace);
+    line->commit();
+    QVERIFY(trace.isEmpty());
+
+    line->setUSE(0);
+    QVERIFY(line->isDirty());
+    line->commit();
+    QCOMPARE(trace.size(), 1);
+    QVERIFY(trace.first().startsWith("UPDATE Data_Line SET"));
+    QVERIFY(!line->isDirty());
+    line->commit();
+    QCOMPARE(trace.size(), 1);
+
+    // An entity outside any collection never becomes dirty.
+    Data_Line loose(p.lib.get());
+    loose.setNAME(1);
+    QVERIFY(!loose.isDirty());
+}
+
+void tst_HORM_BaseObject::failingUpdateStaysDirtyAndRetries()
+{
+    OpenProject p;
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.addNew().value();
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec("CREATE TRIGGER no_update BEFORE UPDATE ON Data_Line BEGIN SELECT RAISE(ABORT, 'locked'); END"));
+    }
+    line->setNAME(9);
+    QStringList trace;
+    p.lib->setStatementTrace(&trace);
+    MessageCapture capture;
+    line->commit();
+    QCOMPARE(capture.count("HORM_BaseObject::commit"), 1);
+    QVERIFY(line->isDirty());
+    line->commit();
+    QCOMPARE(trace.size(), 2);
+    QCOMPARE(trace.at(0), trace.at(1));
+}
+
+void tst_HORM_BaseObject::entityWithoutRowNeverTouchesRows()
+{
+    OpenProject p;
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* existing = lines.addNew().value();
+    existing->setNAME(1);
+    existing->commit();
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec("CREATE TRIGGER no_insert BEFORE INSERT ON Data_Line BEGIN SELECT RAISE(ABORT, 'full'); END"));
+    }
+    MessageCapture capture;
+    Data_Line* failed = lines.addNew().value();
+    QVERIFY(failed);
+    QCOMPARE(capture.count("HORM_BaseObject::db_new"), 1);
+    QCOMPARE(failed->ID(), -1);
+    QCOMPARE(lines.size(), 2);
+
+    failed->setNAME(2);
+    QVERIFY(failed->isDirty());
+    QStringList trace;
+    p.lib->setStatementTrace(&trace);
+    failed->commit();
+    failed->update();
+    for (const QString& s : trace)
+        QVERIFY2(!s.startsWith("UPDATE") && !s.startsWith("SELECT"), qPrintable(s));
+
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT COUNT(*) FROM Data_Line").toInt(), 1);
+    QCOMPARE(raw.scalar("SELECT NAME FROM Data_Line").toDouble(), 1.0);
+
+    Data_Line fresh(p.lib.get());
+    QCOMPARE(fresh.ID(), -1);
+}
+
+void tst_HORM_BaseObject::unregisteredClassStoresNothing()
+{
+    TempProject dir;
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QStringList trace;
+    lib.setStatementTrace(&trace);
+    MessageCapture capture;
+    Data_WorkSet set(&lib);
+    set.db_new();
+    QCOMPARE(capture.lines(), QStringList() << "HORM_BaseObject::getSQl_Insert GetObject_Column false");
+    QVERIFY(trace.isEmpty());
+    QCOMPARE(set.ID(), -1);
+}
+
+void tst_HORM_BaseObject::lazyColumns_untouchedAreNotWritten()
+{
+    OpenProject p;
+    const int id = makeSample(p.lib.get(), 4);
+    HORM_Collection<Data_Sample> samples(p.lib.get(), "Data_PointID", "4");
+    Data_Sample* s = samples.at(0).value();
+    QCOMPARE(s->ID(), id);
+    QVERIFY(s->DATA_RECV().isEmpty());
+    QVERIFY(!s->lazyColumnsLive());
+    s->setNOTE("checked");
+    QVERIFY(!s->getSQL_Commit().contains("DATA_"));
+    s->commit();
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT DATA_RECV FROM Data_Sample").toByteArray(), QByteArray("recv"));
+    QCOMPARE(raw.scalar("SELECT DATA_SOFF FROM Data_Sample").toByteArray(), QByteArray("soff"));
+    QCOMPARE(raw.scalar("SELECT NOTE FROM Data_Sample").toString(), QString("checked"));
+}
+
+void tst_HORM_BaseObject::lazyColumns_oneWrittenKeepsTheOthers()
+{
+    OpenProject p;
+    makeSample(p.lib.get(), 4);
+    HORM_Collection<Data_Sample> samples(p.lib.get(), "Data_PointID", "4");
+    Data_Sample* s = samples.at(0).value();
+    s->setDATA_RECV(QByteArray("edited"));
+    QVERIFY(s->lazyColumnsLive());
+    QCOMPARE(s->liveLazyColumns(), QStringList() << "DATA_RECV");
+    const QString sql = s->getSQL_Commit();
+    QVERIFY(sql.contains("DATA_RECV = x'656469746564'"));
+    QVERIFY(!sql.contains("DATA_SEND"));
+    s->commit();
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT DATA_RECV FROM Data_Sample").toByteArray(), QByteArray("edited"));
+    QCOMPARE(raw.scalar("SELECT DATA_RECV_POS FROM Data_Sample").toByteArray(), QByteArray("pos"));
+    QCOMPARE(raw.scalar("SELECT DATA_RECV_LEN FROM Data_Sample").toByteArray(), QByteArray("len"));
+    QCOMPARE(raw.scalar("SELECT DATA_SEND FROM Data_Sample").toByteArray(), QByteArray("send"));
+    QCOMPARE(raw.scalar("SELECT DATA_SOFF FROM Data_Sample").toByteArray(), QByteArray("soff"));
+}
+
+void tst_HORM_BaseObject::lazyColumns_updateLoadsAndKeepsUnsavedValue()
+{
+    OpenProject p;
+    makeSample(p.lib.get(), 4);
+    HORM_Collection<Data_Sample> samples(p.lib.get(), "Data_PointID", "4");
+    Data_Sample* s = samples.at(0).value();
+    s->setDATA_SEND(QByteArray("unsaved"));
+    QStringList trace;
+    p.lib->setStatementTrace(&trace);
+    s->update();
+    QCOMPARE(trace.size(), 1);
+    QCOMPARE(trace.first(), QString("SELECT DATA_RECV, DATA_RECV_POS, DATA_RECV_LEN, DATA_SEND, DATA_SOFF FROM Data_Sample WHERE ID = %1").arg(s->ID()));
+    QCOMPARE(s->DATA_RECV(), QByteArray("recv"));
+    QCOMPARE(s->DATA_RECV_POS(), QByteArray("pos"));
+    QCOMPARE(s->DATA_SOFF(), QByteArray("soff"));
+    QCOMPARE(s->DATA_SEND(), QByteArray("unsaved"));
+    QVERIFY(s->isDirty());
+    QCOMPARE(s->liveLazyColumns().size(), 5);
+    s->commit();
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT DATA_SEND FROM Data_Sample").toByteArray(), QByteArray("unsaved"));
+    QCOMPARE(raw.scalar("SELECT DATA_RECV FROM Data_Sample").toByteArray(), QByteArray("recv"));
+}
+
+void tst_HORM_BaseObject::lazyColumns_release()
+{
+    OpenProject p;
+    makeSample(p.lib.get(), 4);
+    HORM_Collection<Data_Sample> samples(p.lib.get(), "Data_PointID", "4");
+    Data_Sample* s = samples.at(0).value();
+    s->update();
+    s->setDATA_SOFF(QByteArray("new soff"));
+    s->releaseLazyColumns();
+    QVERIFY(s->DATA_RECV().isEmpty());
+    QVERIFY(s->DATA_SEND().isEmpty());
+    QCOMPARE(s->DATA_SOFF(), QByteArray("new soff"));
+    QCOMPARE(s->liveLazyColumns(), QStringList() << "DATA_SOFF");
+    s->commit();
+    {
+        RawDb raw(p.path());
+        QCOMPARE(raw.scalar("SELECT DATA_RECV FROM Data_Sample").toByteArray(), QByteArray("recv"));
+        QCOMPARE(raw.scalar("SELECT DATA_SEND FROM Data_Sample").toByteArray(), QByteArray("send"));
+        QCOMPARE(raw.scalar("SELECT DATA_SOFF FROM Data_Sample").toByteArray(), QByteArray("new soff"));
+    }
+    // Committed values may be dropped too; update() brings them back.
+    s->releaseLazyColumns();
+    QVERIFY(s->DATA_SOFF().isEmpty());
+    QVERIFY(!s->lazyColumnsLive());
+    QVERIFY(!s->isDirty());
+    s->update();
+    QCOMPARE(s->DATA_RECV(), QByteArray("recv"));
+    QCOMPARE(s->DATA_SOFF(), QByteArray("new soff"));
+}
+
+void tst_HORM_BaseObject::update_withoutLazyColumnsRunsNothing()
+{
+    OpenProject p;
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.addNew().value();
+    QStringList trace;
+    p.lib->setStatementTrace(&trace);
+    line->update();
+    QVERIFY(trace.isEmpty());
+    QVERIFY(!line->isDirty());
+}
+
+void tst_HORM_BaseObject::loadReferences_once()
+{
+    OpenProject p;
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.addNew().value();
+    // addNew already built the (empty) station collection.
+    QVERIFY(line->referencesLoaded());
+    HORM_Collection<Data_Point>* points = line->REF_Data_Point();
+    QVERIFY(points);
+    QStringList trace;
+    p.lib->setStatementTrace(&trace);
+    line->loadReferences();
+    QCOMPARE(line->REF_Data_Point(), points);
+    QVERIFY(trace.isEmpty());
+}
+
+void tst_HORM_BaseObject::entitiesOutliveTheirLibrary()
+{
+    OpenProject p;
+    makeSample(p.lib.get(), 4);
+    auto* samples = new HORM_Collection<Data_Sample>(p.lib.get(), "Data_PointID", "4");
+    Data_Sample* s = samples->at(0).value();
+    MessageCapture capture;
+    p.lib.reset();
+    s->setNOTE("late");
+    s->commit();
+    s->update();
+    s->db_new();
+    samples->loadTable(QString(), QString());
+    QCOMPARE(samples->size(), 0);
+    QVERIFY(samples->addNew().value());
+    delete samples;
+    for (const QString& line : capture.lines())
+        QVERIFY2(!line.contains("still in use"), qPrintable(line));
+}
+
+QTEST_GUILESS_MAIN(tst_HORM_BaseObject)
+#include "tst_hormbaseobject.moc"

@@ -1,0 +1,419 @@
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include "StoreFixture.h"
+
+using namespace storetest;
+
+class tst_LibHORM : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void open_newFile();
+    void open_refusesNonDatabase_data();
+    void open_refusesNonDatabase();
+    void open_secondObjectOnSameFileIsIndependent();
+    void open_failedOpenLeavesOtherConnection();
+    void destructor_logsOnlyWhenOpen();
+
+    void sqlTypeName_data();
+    void sqlTypeName();
+    void createTableStatements_lineTexts();
+    void register_newFileCreatesTablesAndIndexes();
+    void register_newClassRunsOneTransaction();
+    void register_existingCompleteTableRunsProbeOnly();
+    void register_addsMissingColumnsInOneTransaction();
+    void register_matchesColumnNamesCaseInsensitively();
+    void register_leavesForeignAndRetypedColumns();
+    void register_failingAlterRollsBack();
+    void register_failingCreateLeavesNothing();
+    void register_withoutConnection();
+
+    void registry_queries();
+    void transaction_commitPersists();
+    void commit_withoutTransactionLogsAndRollsBack();
+};
+
+void tst_LibHORM::open_newFile()
+{
+    TempProject dir;
+    LibHORM lib(nullptr);
+    QVERIFY(lib.database() == nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QVERIFY(lib.database() != nullptr);
+    QVERIFY(lib.database()->isOpen());
+    QCOMPARE(lib.path(), dir.path());
+    QVERIFY(lib.connectionName().startsWith(dir.path()));
+    // An object is opened once.
+    QVERIFY(!lib.open(dir.path("other.QELVA")));
+    QCOMPARE(lib.path(), dir.path());
+}
+
+void tst_LibHORM::open_refusesNonDatabase_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("text") << QByteArray("line,station,x,y,z\n1,2,3,4,5\n");
+    QTest::newRow("binary") << QByteArray(4096, '\x5a');
+    QTest::newRow("truncated header") << QByteArray("SQLite format 3").append(QByteArray(200, '\xff'));
+}
+
+void tst_LibHORM::open_refusesNonDatabase()
+{
+    QFETCH(QByteArray, content);
+    TempProject dir;
+    const QString path = dir.path("notes.QELVA");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    {
+        MessageCapture capture;
+        LibHORM lib(nullptr);
+        QVERIFY(!lib.open(path));
+        QVERIFY(lib.database() == nullptr);
+        QVERIFY(lib.path().isEmpty());
+        QCOMPARE(capture.count("LibHORM::open"), 1);
+    }
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), content);
+}
+
+void tst_LibHORM::open_secondObjectOnSameFileIsIndependent()
+{
+    TempProject dir;
+    LibHORM first(nullptr);
+    QVERIFY(first.open(dir.path()));
+    registerAll(first);
+    {
+        LibHORM second(nullptr);
+        QVERIFY(second.open(dir.path()));
+        QVERIFY(second.connectionName() != first.connectionName());
+        registerAll(second);
+    }
+    // Deleting the second object must not have closed or removed the first's connection.
+    QVERIFY(QSqlDatabase::contains(first.connectionName()));
+    QVERIFY(first.database()->isOpen());
+    HORM_Collection<Data_Line> lines(&first);
+    lines.addNew().value()->setNAME(4);
+    QSqlQuery q(*first.database());
+    QVERIFY(q.exec("SELECT COUNT(*) FROM Data_Line"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 1);
+}
+
+void tst_LibHORM::open_failedOpenLeavesOtherConnection()
+{
+    TempProject dir;
+    const QString path = dir.path();
+    LibHORM good(nullptr);
+    QVERIFY(good.open(path));
+    {
+        // A directory cannot be opened as a database.
+        LibHORM bad(nullptr);
+        QVERIFY(!bad.open(dir.path("")));
+        QVERIFY(!bad.open(QString()));
+    }
+    QVERIFY(QSqlDatabase::contains(good.connectionName()));
+    QSqlQuery q(*good.database());
+    QVERIFY(q.exec("CREATE TABLE t (a INTEGER)"));
+}
+
+void tst_LibHORM::destructor_logsOnlyWhenOpen()
+{
+    TempProject dir;
+    MessageCapture capture;
+    QString connection;
+    {
+        LibHORM lib(nullptr);
+        QVERIFY(lib.open(dir.path()));
+        connection = lib.connectionName();
+    }
+    QCOMPARE(capture.count("LibHORM::~LibHORM"), 1);
+    QVERIFY(!QSqlDatabase::contains(connection));
+    capture.clear();
+    {
+        LibHORM never(nullptr);
+    }
+    QCOMPARE(capture.lines(), QStringList());
+}
+
+void tst_LibHORM::sqlTypeName_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("bool") << int(QMetaType::Bool) << "INTEGER";
+    QTest::newRow("int") << int(QMetaType::Int) << "INTEGER";
+    QTest::newRow("uint") << int(QMetaType::UInt) << "INTEGER";
+    QTest::newRow("qlonglong") << int(QMetaType::LongLong) << "INTEGER";
+    QTest::newRow("qulonglong") << int(QMetaType::ULongLong) << "INTEGER";
+    QTest::newRow("long") << int(QMetaType::Long) << "INTEGER";
+    QTest::newRow("short") << int(QMetaType::Short) << "INTEGER";
+    QTest::newRow("char") << int(QMetaType::Char) << "INTEGER";
+    QTest::newRow("ulong") << int(QMetaType::ULong) << "INTEGER";
+    QTest::newRow("ushort") << int(QMetaType::UShort) << "INTEGER";
+    QTest::newRow("uchar") << int(QMetaType::UChar) << "INTEGER";
+    QTest::newRow("double") << int(QMetaType::Double) << "REAL";
+    QTest::newRow("float") << int(QMetaType::Float) << "REAL";
+    QTest::newRow("QString") << int(QMetaType::QString) << "TEXT";
+    QTest::newRow("QByteArray") << int(QMetaType::QByteArray) << "BLOB";
+    QTest::newRow("QBitArray") << int(QMetaType::QBitArray) << "BLOB";
+    QTest::newRow("QDateTime") << int(QMetaType::QDateTime) << "NULL";
+    QTest::newRow("QStringList") << int(QMetaType::QStringList) << "NULL";
+}
+
+void tst_LibHORM::sqlTypeName()
+{
+    QFETCH(int, type);
+    QFETCH(QString, word);
+    QCOMPARE(LibHORM::sqlTypeName(type), word);
+}
+
+void tst_LibHORM::createTableStatements_lineTexts()
+{
+    QCOMPARE(LibHORM::createTableStatements(Data_Line::staticMetaObject),
+             QStringList()
+                 << "CREATE TABLE Data_Line (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , NAME REAL , TYPE INTEGER , "
+                    "USE INTEGER , NOTE TEXT , SampleMode INTEGER );"
+                 << "CREATE INDEX IDX_Data_Line_ID_ ON Data_Line ( ID );");
+    const QStringList point = LibHORM::createTableStatements(Data_Point::staticMetaObject);
+    QCOMPARE(point.size(), 3);
+    QCOMPARE(point.at(1), QString("CREATE INDEX IDX_Data_Point_ID_ ON Data_Point ( ID );"));
+    QCOMPARE(point.at(2), QString("CREATE INDEX IDX_Data_Point_Data_LineID_ ON Data_Point ( Data_LineID );"));
+}
+
+void tst_LibHORM::register_newFileCreatesTablesAndIndexes()
+{
+    OpenProject p;
+    RawDb raw(p.path());
+    QStringList expected;
+    const QMetaObject* classes[] = {&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
+                                    &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
+                                    &Data_WorkSet::staticMetaObject};
+    for (const QMetaObject* meta : classes) {
+        const QStringList statements = LibHORM::createTableStatements(*meta);
+        for (const QString& s : statements) {
+            const QString type = s.startsWith("CREATE TABLE") ? "table" : "index";
+            const QString name = s.section(' ', 2, 2);
+            // SQLite keeps the statement text without the final semicolon.
+            expected << type + ' ' + name + ' ' + s.left(s.size() - 1);
+        }
+    }
+    expected << "table sqlite_sequence CREATE TABLE sqlite_sequence(name,seq)";
+    std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        return a.section(' ', 1, 1) < b.section(' ', 1, 1);
+    });
+    QCOMPARE(raw.schema(), expected);
+}
+
+void tst_LibHORM::register_newClassRunsOneTransaction()
+{
+    TempProject dir;
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QStringList trace;
+    lib.setStatementTrace(&trace);
+    QVERIFY(lib.RegisterObject(Data_Point::staticMetaObject));
+    const QStringList create = LibHORM::createTableStatements(Data_Point::staticMetaObject);
+    QCOMPARE(trace, QStringList() << "select * from Data_Point LIMIT 0"
+                                  << "BEGIN" << create << "COMMIT");
+    // Twice: the table is found, only the probe runs.
+    trace.clear();
+    QVERIFY(!lib.RegisterObject(Data_Point::staticMetaObject));
+    QCOMPARE(trace, QStringList() << "select * from Data_Point LIMIT 0");
+}
+
+void tst_LibHORM::register_existingCompleteTableRunsProbeOnly()
+{
+    TempProject dir;
+    {
+        LibHORM lib(nullptr);
+        QVERIFY(lib.open(dir.path()));
+        registerAll(lib);
+    }
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QStringList trace;
+    lib.setStatementTrace(&trace);
+    QVERIFY(!lib.RegisterObject(Data_Sample::staticMetaObject));
+    QCOMPARE(trace, QStringList() << "select * from Data_Sample LIMIT 0");
+}
+
+void tst_LibHORM::register_addsMissingColumnsInOneTransaction()
+{
+    TempProject dir;
+    {
+        RawDb raw(dir.path());
+        // An older line table: no NOTE, no SampleMode.
+        QVERIFY(raw.exec("CREATE TABLE Data_Line (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , NAME REAL , "
+                         "TYPE INTEGER , USE INTEGER );"));
+        QVERIFY(raw.exec("INSERT INTO Data_Line (NAME, TYPE, USE) VALUES (10, 2, 1)"));
+    }
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QStringList trace;
+    lib.setStatementTrace(&trace);
+    QVERIFY(lib.RegisterObject(Data_Line::staticMetaObject));
+    QCOMPARE(trace, QStringList() << "select * from Data_Line LIMIT 0"
+                                  << "BEGIN"
+                                  << "ALTER TABLE Data_Line ADD COLUMN NOTE TEXT"
+                                  << "ALTER TABLE Data_Line ADD COLUMN SampleMode INTEGER"
+                                  << "COMMIT");
+    RawDb raw(dir.path());
+    QCOMPARE(raw.tableColumns("Data_Line"), QStringList() << "ID" << "NAME" << "TYPE" << "USE" << "NOTE" << "SampleMode");
+    QCOMPARE(raw.scalar("SELECT NAME || ',' || TYPE || ',' || USE FROM Data_Line").toString(), QString("10.0,2,1"));
+    QVERIFY(raw.scalar("SELECT NOTE FROM Data_Line").isNull());
+}
+
+void tst_LibHORM::register_matchesColumnNamesCaseInsensitively()
+{
+    TempProject dir;
+    {
+        RawDb raw(dir.path());
+        QVERIFY(raw.exec("CREATE TABLE Data_Line (id INTEGER PRIMARY KEY AUTOINCREMENT, name REAL, type INTEGER, "
+                         "use INTEGER, Note TEXT, samplemode INTEGER)"));
+    }
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QStringList trace;
+    lib.setStatementTrace(&trace);
+    QVERIFY(!lib.RegisterObject(Data_Line::staticMetaObject));
+    QCOMPARE(trace.size(), 1);
+    RawDb raw(dir.path());
+    QCOMPARE(raw.tableColumns("Data_Line").size(), 6);
+}
+
+void tst_LibHORM::register_leavesForeignAndRetypedColumns()
+{
+    TempProject dir;
+    QStringList before;
+    {
+        RawDb raw(dir.path());
+        QVERIFY(raw.exec("CREATE TABLE Data_Line (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , NAME TEXT , "
+                         "TYPE INTEGER , USE INTEGER , NOTE TEXT , SampleMode INTEGER , Surveyor TEXT )"));
+        QVERIFY(raw.exec("INSERT INTO Data_Line (NAME, Surveyor) VALUES ('A-1', 'li')"));
+        before = raw.schema();
+    }
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QVERIFY(!lib.RegisterObject(Data_Line::staticMetaObject));
+    RawDb raw(dir.path());
+    QCOMPARE(raw.schema(), before);
+    QCOMPARE(raw.scalar("SELECT Surveyor FROM Data_Line").toString(), QString("li"));
+}
+
+void tst_LibHORM::register_failingAlterRollsBack()
+{
+    TempProject dir;
+    QStringList before;
+    {
+        RawDb raw(dir.path());
+        // A view can be probed but not altered.
+        QVERIFY(raw.exec("CREATE TABLE base (ID INTEGER PRIMARY KEY, NAME REAL)"));
+        QVERIFY(raw.exec("CREATE VIEW Data_Line AS SELECT ID, NAME FROM base"));
+        before = raw.schema();
+    }
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QStringList trace;
+    lib.setStatementTrace(&trace);
+    QVERIFY(!lib.RegisterObject(Data_Line::staticMetaObject));
+    QCOMPARE(trace, QStringList() << "select * from Data_Line LIMIT 0"
+                                  << "BEGIN"
+                                  << "ALTER TABLE Data_Line ADD COLUMN TYPE INTEGER"
+                                  << "ROLLBACK");
+    RawDb raw(dir.path());
+    QCOMPARE(raw.schema(), before);
+    // The registry is filled all the same.
+    QStringList names, types;
+    QVERIFY(lib.columns("Data_Line", names, types));
+}
+
+void tst_LibHORM::register_failingCreateLeavesNothing()
+{
+    TempProject dir;
+    {
+        RawDb raw(dir.path());
+        // The line table's index name is taken, so its second statement fails.
+        QVERIFY(raw.exec("CREATE TABLE other (a INTEGER)"));
+        QVERIFY(raw.exec("CREATE INDEX IDX_Data_Line_ID_ ON other ( a )"));
+    }
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    MessageCapture capture;
+    QVERIFY(!lib.RegisterObject(Data_Line::staticMetaObject));
+    QCOMPARE(capture.count("LibHORM::RegisterObject"), 1);
+    QVERIFY(capture.lines().first().contains("CREATE INDEX IDX_Data_Line_ID_ ON Data_Line ( ID );"));
+    RawDb raw(dir.path());
+    QVERIFY(raw.column("SELECT name FROM sqlite_master WHERE tbl_name = 'Data_Line'").isEmpty());
+}
+
+void tst_LibHORM::register_withoutConnection()
+{
+    LibHORM lib(nullptr);
+    MessageCapture capture;
+    QVERIFY(!lib.RegisterObject(Data_Line::staticMetaObject));
+    QVERIFY(!lib.transaction());
+    lib.commit();
+    QStringList names, types;
+    QVERIFY(lib.columns("Data_Line", names, types));
+}
+
+void tst_LibHORM::registry_queries()
+{
+    OpenProject p;
+    QStringList names, types;
+    QVERIFY(p.lib->columns("Data_Line", names, types));
+    QCOMPARE(names, QStringList() << "NAME" << "TYPE" << "USE" << "NOTE" << "SampleMode");
+    QCOMPARE(types, QStringList() << "REAL" << "INTEGER" << "INTEGER" << "TEXT" << "INTEGER");
+    QString keyName, keyType;
+    QVERIFY(p.lib->keyInfo("Data_Sample", keyName, keyType));
+    QCOMPARE(keyName, QString("ID"));
+    QCOMPARE(keyType, QString("INTEGER"));
+    QStringList children;
+    QVERIFY(p.lib->references("Data_Line", children));
+    QCOMPARE(children, QStringList() << "Data_Point");
+    QVERIFY(p.lib->references("Data_Point", children));
+    QCOMPARE(children, QStringList() << "Data_Sample");
+    QVERIFY(p.lib->references("Data_Sample", children));
+    QVERIFY(children.isEmpty());
+    QVERIFY(!p.lib->columns("Data_Unknown", names, types));
+    QVERIFY(!p.lib->keyInfo("Data_Unknown", keyName, keyType));
+    QVERIFY(!p.lib->references("Data_Unknown", children));
+}
+
+void tst_LibHORM::transaction_commitPersists()
+{
+    OpenProject p;
+    {
+        HORM_Collection<Data_Line> lines(p.lib.get());
+        p.lib->transaction();
+        for (int i = 0; i < 3; ++i) {
+            Data_Line* line = lines.addNew().value();
+            line->setNAME(i);
+            line->commit();
+        }
+        p.lib->commit();
+    }
+    p.lib.reset();
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT COUNT(*) FROM Data_Line").toInt(), 3);
+}
+
+void tst_LibHORM::commit_withoutTransactionLogsAndRollsBack()
+{
+    OpenProject p;
+    QStringList trace;
+    p.lib->setStatementTrace(&trace);
+    MessageCapture capture;
+    p.lib->commit();
+    QCOMPARE(trace, QStringList() << "COMMIT" << "ROLLBACK");
+    QCOMPARE(capture.lines(), QStringList() << "LibHORM::commit false");
+}
+
+QTEST_GUILESS_MAIN(tst_LibHORM)
+#include "tst_libhorm.moc"

@@ -1,0 +1,355 @@
+#include <QMetaProperty>
+#include <QtTest>
+
+#include "StoreFixture.h"
+
+using namespace storetest;
+
+class tst_ProjectSchema : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tableLayout_data();
+    void tableLayout();
+    void indexes_data();
+    void indexes();
+    void constructorDefaults_data();
+    void constructorDefaults();
+    void everySetterMarksChanged_data();
+    void everySetterMarksChanged();
+    void resetSampleMode();
+    void stationsOfLine();
+    void sampleBlobsEmptyUntilUpdate();
+    void olderFileIsMigrated();
+};
+
+void tst_ProjectSchema::tableLayout_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QStringList>("columns");
+    QTest::addColumn<QStringList>("types");
+    QTest::newRow("Data_Project")
+        << "Data_Project"
+        << (QStringList() << "ID" << "WorkConfig" << "LineNoStart" << "LineNoSetp" << "PointNoStart" << "PointNoStep"
+                          << "SendCoil_Len" << "SendCoil_Width" << "SendCoil_Turns" << "RecvCoil_Size" << "RecvCoil_Gain"
+                          << "OffTime" << "PointLen_D" << "PointLen_R" << "NOTE" << "CalibrateNo")
+        << (QStringList() << "INTEGER" << "INTEGER" << "REAL" << "REAL" << "REAL" << "REAL" << "REAL" << "REAL" << "REAL"
+                          << "REAL" << "REAL" << "REAL" << "REAL" << "REAL" << "TEXT" << "TEXT");
+    QTest::newRow("Data_Line") << "Data_Line"
+                               << (QStringList() << "ID" << "NAME" << "TYPE" << "USE" << "NOTE" << "SampleMode")
+                               << (QStringList() << "INTEGER" << "REAL" << "INTEGER" << "INTEGER" << "TEXT" << "INTEGER");
+    QTest::newRow("Data_Point")
+        << "Data_Point"
+        << (QStringList() << "ID" << "NAME" << "USE" << "NOTE" << "TYPE" << "IsSampled" << "DATA_RECV_QV18"
+                          << "DATA_RECV_QV18RAW" << "DATA_TIMERECV_QV18" << "DATA_RECV_LOG10" << "DATA_RECV_LOG10RAW"
+                          << "DATA_TIMERECV_LOG10" << "DATA_RECV_LOG20" << "DATA_RECV_LOG20RAW" << "DATA_TIMERECV_LOG20"
+                          << "XCoord" << "YCoord" << "ZCoord" << "HasZCoord" << "Data_LineID")
+        << (QStringList() << "INTEGER" << "REAL" << "INTEGER" << "TEXT" << "INTEGER" << "INTEGER" << "BLOB" << "BLOB"
+                          << "BLOB" << "BLOB" << "BLOB" << "BLOB" << "BLOB" << "BLOB" << "BLOB" << "REAL" << "REAL"
+                          << "REAL" << "INTEGER" << "INTEGER");
+    QTest::newRow("Data_Sample")
+        << "Data_Sample"
+        << (QStringList() << "ID" << "StartTime" << "DeviceType" << "TYPE" << "PERIOD" << "DATA_RECV" << "DATA_RECV_POS"
+                          << "DATA_RECV_LEN" << "DATA_SEND" << "DATA_SOFF" << "SendFs" << "SampleSendFs" << "SampleOffFs"
+                          << "RecvFs" << "USE" << "NOTE" << "Data_PointID" << "Data_WorkSetID")
+        << (QStringList() << "INTEGER" << "INTEGER" << "INTEGER" << "INTEGER" << "INTEGER" << "BLOB" << "BLOB" << "BLOB"
+                          << "BLOB" << "BLOB" << "REAL" << "REAL" << "REAL" << "REAL" << "INTEGER" << "TEXT"
+                          << "INTEGER" << "INTEGER");
+    QTest::newRow("Data_WorkSet")
+        << "Data_WorkSet"
+        << (QStringList() << "ID" << "WorkConfig" << "SendCoil_Len" << "SendCoil_Width" << "SendCoil_Turns"
+                          << "RecvCoil_Size" << "RecvCoil_Gain" << "NOTE")
+        << (QStringList() << "INTEGER" << "INTEGER" << "REAL" << "REAL" << "REAL" << "REAL" << "REAL" << "TEXT");
+}
+
+void tst_ProjectSchema::tableLayout()
+{
+    QFETCH(QString, table);
+    QFETCH(QStringList, columns);
+    QFETCH(QStringList, types);
+    OpenProject p;
+    RawDb raw(p.path());
+    QCOMPARE(raw.tableColumns(table), columns);
+    QCOMPARE(raw.tableTypes(table), types);
+    QCOMPARE(raw.scalar(QString("SELECT pk FROM pragma_table_info('%1') WHERE name = 'ID'").arg(table)).toInt(), 1);
+    QVERIFY(raw.scalar(QString("SELECT sql FROM sqlite_master WHERE name = '%1'").arg(table))
+                .toString()
+                .contains("ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT ,"));
+}
+
+void tst_ProjectSchema::indexes_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QStringList>("indexes");
+    QTest::newRow("Data_Project") << "Data_Project" << (QStringList() << "IDX_Data_Project_ID_");
+    QTest::newRow("Data_Line") << "Data_Line" << (QStringList() << "IDX_Data_Line_ID_");
+    QTest::newRow("Data_Point") << "Data_Point" << (QStringList() << "IDX_Data_Point_Data_LineID_" << "IDX_Data_Point_ID_");
+    QTest::newRow("Data_Sample") << "Data_Sample" << (QStringList() << "IDX_Data_Sample_Data_PointID_" << "IDX_Data_Sample_ID_");
+    QTest::newRow("Data_WorkSet") << "Data_WorkSet" << (QStringList() << "IDX_Data_WorkSet_ID_");
+}
+
+void tst_ProjectSchema::indexes()
+{
+    QFETCH(QString, table);
+    QFETCH(QStringList, indexes);
+    OpenProject p;
+    RawDb raw(p.path());
+    QStringList found;
+    for (const QVariant& v : raw.column(QString("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = '%1' "
+                                                "AND sql IS NOT NULL ORDER BY name").arg(table)))
+        found << v.toString();
+    QCOMPARE(found, indexes);
+}
+
+void tst_ProjectSchema::constructorDefaults_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QVariantMap>("defaults");
+    QVariantMap project;
+    for (const char* n : {"LineNoStart", "LineNoSetp", "PointNoStart", "PointNoStep", "SendCoil_Len", "SendCoil_Width",
+                          "SendCoil_Turns", "RecvCoil_Size", "RecvCoil_Gain", "OffTime", "PointLen_D", "PointLen_R"})
+        project[n] = 0.0;
+    project["WorkConfig"] = 0;
+    project["NOTE"] = QString();
+    project["CalibrateNo"] = QString();
+    QTest::newRow("Data_Project") << "Data_Project" << project;
+    QTest::newRow("Data_Line") << "Data_Line"
+                               << QVariantMap{{"NAME", 0.0}, {"TYPE", 0}, {"USE", 0}, {"NOTE", QString()}, {"SampleMode", 0}};
+    QTest::newRow("Data_Point") << "Data_Point"
+                                << QVariantMap{{"NAME", 0.0}, {"USE", 1}, {"TYPE", 0}, {"IsSampled", -1},
+                                               {"XCoord", 0.0}, {"YCoord", 0.0}, {"ZCoord", 0.0}, {"HasZCoord", -1},
+                                               {"Data_LineID", 7}, {"DATA_RECV_QV18", QByteArray()},
+                                               {"DATA_TIMERECV_LOG20", QByteArray()}};
+    QTest::newRow("Data_Sample") << "Data_Sample"
+                                 << QVariantMap{{"StartTime", 0LL}, {"DeviceType", 0}, {"TYPE", 0}, {"PERIOD", 0},
+                                                {"SendFs", 0.0}, {"SampleSendFs", 0.0}, {"SampleOffFs", 0.0},
+                                                {"RecvFs", 0.0}, {"USE", 0}, {"Data_PointID", 7},
+                                                {"Data_WorkSetID", -1}, {"DATA_SOFF", QByteArray()}};
+    QTest::newRow("Data_WorkSet") << "Data_WorkSet" << QVariantMap{{"WorkConfig", 0}, {"SendCoil_Len", 0.0}, {"NOTE", QString()}};
+}
+
+// A new row made through addNew (a child of parent 7 where the table has a
+// parent), reloaded from the file.
+static HORM_BaseObject* addAndReload(LibHORM* lib, const QString& table, std::shared_ptr<void>& keep)
+{
+    auto make = [&](auto* tag) -> HORM_BaseObject* {
+        using C = std::remove_pointer_t<decltype(tag)>;
+        QString key;
+        if (table == "Data_Point")
+            key = "Data_LineID";
+        else if (table == "Data_Sample")
+            key = "Data_PointID";
+        auto create = [&]() {
+            return key.isEmpty() ? std::make_shared<HORM_Collection<C>>(lib)
+                                 : std::make_shared<HORM_Collection<C>>(lib, key, "7");
+        };
+        create()->addNew();
+        auto coll = create();
+        keep = coll;
+        return coll->at(0).value();
+    };
+    if (table == "Data_Project")
+        return make(static_cast<Data_Project*>(nullptr));
+    if (table == "Data_Line")
+        return make(static_cast<Data_Line*>(nullptr));
+    if (table == "Data_Point")
+        return make(static_cast<Data_Point*>(nullptr));
+    if (table == "Data_Sample")
+        return make(static_cast<Data_Sample*>(nullptr));
+    return make(static_cast<Data_WorkSet*>(nullptr));
+}
+
+void tst_ProjectSchema::constructorDefaults()
+{
+    QFETCH(QString, table);
+    QFETCH(QVariantMap, defaults);
+    OpenProject p;
+    std::shared_ptr<void> keep;
+    HORM_BaseObject* entity = addAndReload(p.lib.get(), table, keep);
+    QVERIFY(entity);
+    QVERIFY(entity->ID() > 0);
+    for (auto it = defaults.constBegin(); it != defaults.constEnd(); ++it) {
+        const QVariant actual = entity->property(it.key().toLatin1().constData());
+        QVERIFY2(actual == it.value(), qPrintable(QString("%1: %2 != %3").arg(it.key(), actual.toString(), it.value().toString())));
+    }
+}
+
+void tst_ProjectSchema::everySetterMarksChanged_data()
+{
+    QTest::addColumn<QString>("table");
+    for (const char* t : {"Data_Project", "Data_Line", "Data_Point", "Data_Sample", "Data_WorkSet"})
+        QTest::newRow(t) << QString(t);
+}
+
+void tst_ProjectSchema::everySetterMarksChanged()
+{
+    QFETCH(QString, table);
+    OpenProject p;
+    std::shared_ptr<void> keep;
+    HORM_BaseObject* entity = addAndReload(p.lib.get(), table, keep);
+    QVERIFY(entity);
+    QStringList names, types;
+    QVERIFY(p.lib->columns(table, names, types));
+    const QMetaObject* meta = entity->metaObject();
+    for (const QString& name : names) {
+        const QMetaProperty prop = meta->property(meta->indexOfProperty(name.toLatin1().constData()));
+        QVERIFY2(prop.isWritable(), qPrintable(name));
+        QVERIFY(!entity->isDirty());
+        QVERIFY(entity->setProperty(name.toLatin1().constData(), entity->property(name.toLatin1().constData())));
+        QVERIFY2(entity->isDirty(), qPrintable(name));
+        entity->commit();
+        QVERIFY2(!entity->isDirty(), qPrintable(name));
+    }
+}
+
+void tst_ProjectSchema::resetSampleMode()
+{
+    OpenProject p;
+    {
+        HORM_Collection<Data_Line> lines(p.lib.get());
+        Data_Line* line = lines.addNew().value();
+        line->setSampleMode(2);
+        line->commit();
+    }
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.at(0).value();
+    QCOMPARE(line->SampleMode(), 2);
+    line->resetSampleMode();
+    QCOMPARE(line->SampleMode(), 0);
+    QVERIFY(!line->isDirty());
+}
+
+void tst_ProjectSchema::stationsOfLine()
+{
+    OpenProject p;
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec("INSERT INTO Data_Line (ID, NAME) VALUES (7, 1)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Line (ID, NAME) VALUES (8, 2)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Point (NAME, Data_LineID) VALUES (100, 7)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Point (NAME, Data_LineID) VALUES (110, 7)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Point (NAME, Data_LineID) VALUES (120, 9)"));
+    }
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    lines.setOrderBy("NAME");
+    HORM_Collection<Data_Point>* points = lines.at(0).value()->REF_Data_Point();
+    QVERIFY(points);
+    QCOMPARE(points->size(), 2);
+    QCOMPARE(points->filter(), QString("Data_LineID = 7"));
+    QCOMPARE(points->at(0).value()->NAME(), 100.0);
+    QCOMPARE(points->at(1).value()->NAME(), 110.0);
+    QCOMPARE(lines.at(1).value()->REF_Data_Point()->size(), 0);
+    // The REF_ property is reachable through the meta-object as well.
+    const QMetaObject* meta = lines.at(0).value()->metaObject();
+    QVERIFY(meta->property(meta->indexOfProperty("REF_Data_Point")).isResettable());
+    QVERIFY(!meta->property(meta->indexOfProperty("REF_Data_Point")).isWritable());
+}
+
+void tst_ProjectSchema::sampleBlobsEmptyUntilUpdate()
+{
+    OpenProject p;
+    {
+        HORM_Collection<Data_Sample> samples(p.lib.get(), "Data_PointID", "3");
+        Data_Sample* s = samples.addNew().value();
+        s->setDATA_RECV(QByteArray(16, '\x01'));
+        s->setDATA_SEND(QByteArray(8, '\x02'));
+        s->commit();
+    }
+    HORM_Collection<Data_Sample> samples(p.lib.get(), "Data_PointID", "3");
+    Data_Sample* s = samples.at(0).value();
+    QVERIFY(s->DATA_RECV().isEmpty());
+    QVERIFY(s->DATA_SEND().isEmpty());
+    s->update();
+    QCOMPARE(s->DATA_RECV(), QByteArray(16, '\x01'));
+    QCOMPARE(s->DATA_SEND(), QByteArray(8, '\x02'));
+}
+
+void tst_ProjectSchema::olderFileIsMigrated()
+{
+    TempProject dir;
+    QStringList untouched;
+    {
+        // An older project: the station table predates the coordinates and
+        // the sample table the work set key.
+        RawDb raw(dir.path());
+        for (const QMetaObject* meta : {&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
+                                        &Data_WorkSet::staticMetaObject}) {
+            for (const QString& s : LibHORM::createTableStatements(*meta))
+                QVERIFY(raw.exec(s));
+        }
+        QVERIFY(raw.exec("CREATE TABLE Data_Point (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , NAME REAL , "
+                         "USE INTEGER , NOTE TEXT , TYPE INTEGER , IsSampled INTEGER , DATA_RECV_QV18 BLOB , "
+                         "DATA_RECV_QV18RAW BLOB , DATA_TIMERECV_QV18 BLOB , DATA_RECV_LOG10 BLOB , "
+                         "DATA_RECV_LOG10RAW BLOB , DATA_TIMERECV_LOG10 BLOB , DATA_RECV_LOG20 BLOB , "
+                         "DATA_RECV_LOG20RAW BLOB , DATA_TIMERECV_LOG20 BLOB , Data_LineID INTEGER )"));
+        QVERIFY(raw.exec("CREATE INDEX IDX_Data_Point_Data_LineID_ ON Data_Point ( Data_LineID )"));
+        QVERIFY(raw.exec("CREATE TABLE Data_Sample (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , StartTime INTEGER , "
+                         "DeviceType INTEGER , TYPE INTEGER , PERIOD INTEGER , DATA_RECV BLOB , DATA_RECV_POS BLOB , "
+                         "DATA_RECV_LEN BLOB , DATA_SEND BLOB , DATA_SOFF BLOB , SendFs REAL , SampleSendFs REAL , "
+                         "SampleOffFs REAL , RecvFs REAL , USE INTEGER , NOTE TEXT , Data_PointID INTEGER )"));
+        QVERIFY(raw.exec("INSERT INTO Data_Project (WorkConfig, NOTE) VALUES (2, 'old')"));
+        QVERIFY(raw.exec("INSERT INTO Data_Line (ID, NAME, TYPE, USE, NOTE, SampleMode) VALUES (1, 5, 0, 1, 'l', 1)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Point (ID, NAME, USE, TYPE, IsSampled, DATA_RECV_QV18, Data_LineID) "
+                         "VALUES (4, 100, 1, 0, 1, x'3ff0000000000000', 1)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Sample (ID, StartTime, USE, DATA_RECV, Data_PointID) VALUES (9, 1600000000000, 1, x'0102', 4)"));
+        untouched = raw.schema();
+    }
+
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QStringList trace;
+    lib.setStatementTrace(&trace);
+    registerAll(lib);
+    QCOMPARE(trace, QStringList() << "select * from Data_Project LIMIT 0"
+                                  << "select * from Data_Line LIMIT 0"
+                                  << "select * from Data_Point LIMIT 0"
+                                  << "BEGIN"
+                                  << "ALTER TABLE Data_Point ADD COLUMN XCoord REAL"
+                                  << "ALTER TABLE Data_Point ADD COLUMN YCoord REAL"
+                                  << "ALTER TABLE Data_Point ADD COLUMN ZCoord REAL"
+                                  << "ALTER TABLE Data_Point ADD COLUMN HasZCoord INTEGER"
+                                  << "COMMIT"
+                                  << "select * from Data_Sample LIMIT 0"
+                                  << "BEGIN"
+                                  << "ALTER TABLE Data_Sample ADD COLUMN Data_WorkSetID INTEGER"
+                                  << "COMMIT"
+                                  << "select * from Data_WorkSet LIMIT 0");
+    lib.setStatementTrace(nullptr);
+
+    {
+        RawDb raw(dir.path());
+        QStringList after = raw.schema();
+        // Only the two altered table definitions differ; indexes and the other tables stay.
+        QCOMPARE(after.size(), untouched.size());
+        for (int i = 0; i < after.size(); ++i) {
+            if (after.at(i).startsWith("table Data_Point ") || after.at(i).startsWith("table Data_Sample "))
+                continue;
+            QCOMPARE(after.at(i), untouched.at(i));
+        }
+        QCOMPARE(raw.tableColumns("Data_Point").mid(16), QStringList() << "XCoord" << "YCoord" << "ZCoord" << "HasZCoord");
+        QCOMPARE(raw.scalar("SELECT hex(DATA_RECV_QV18) FROM Data_Point").toString(), QString("3FF0000000000000"));
+        QCOMPARE(raw.scalar("SELECT COUNT(*) FROM Data_Point").toInt(), 1);
+        QVERIFY(raw.scalar("SELECT HasZCoord FROM Data_Point").isNull());
+    }
+
+    // Old rows read the added columns as the fields' defaults.
+    HORM_Collection<Data_Line> lines(&lib);
+    Data_Point* point = lines.at(0).value()->REF_Data_Point()->at(0).value();
+    QVERIFY(point);
+    QCOMPARE(point->HasZCoord(), -1);
+    QCOMPARE(point->XCoord(), 0.0);
+    QCOMPARE(point->IsSampled(), 1);
+    QCOMPARE(point->DATA_RECV_QV18(), QByteArray::fromHex("3ff0000000000000"));
+    Data_Sample* sample = point->REF_Data_Sample()->at(0).value();
+    QVERIFY(sample);
+    QCOMPARE(sample->Data_WorkSetID(), -1);
+    QCOMPARE(sample->StartTime(), 1600000000000LL);
+    QCOMPARE(sample->DeviceType(), 0);
+    sample->update();
+    QCOMPARE(sample->DATA_RECV(), QByteArray("\x01\x02"));
+    QVERIFY(sample->DATA_SEND().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_ProjectSchema)
+#include "tst_projectschema.moc"
