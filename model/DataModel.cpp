@@ -1,0 +1,435 @@
+#include "model/DataModel.h"
+
+#include <QDebug>
+#include <QVariant>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "model/Data_Calc.h"
+#include "model/Data_Mathematical_Calc.h"
+#include "model/TreeItem.h"
+#include "shell/Dialog_ChangeName.h"
+#include "store/CurveBlob.h"
+#include "store/Data_Line.h"
+#include "store/Data_Point.h"
+#include "store/Data_Project.h"
+
+namespace {
+
+bool sameTime(double a, double b)
+{
+    return a == b || std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
+}
+
+} // namespace
+
+DataModel::DataModel(QObject* parent)
+    : TreeModel(parent)
+{
+    registerSharedTypes();
+    invParam.timeWindowStart = 150.0;
+    invParam.timeWindowEnd = 4000000.0;
+    rootItem = new TreeItem(QVector<QVariant>{QVariant(QStringLiteral("工程"))}, nullptr);
+    calc = new Data_Calc(nullptr);
+    mathCalc = new Data_Mathematical_Calc(nullptr);
+    renameDialog = new Dialog_ChangeName(nullptr);
+    connect(renameDialog, SIGNAL(changeNameRules(bool,double)),
+            this, SLOT(on_signalChangeNameRuleChanged(bool,double)));
+
+}
+
+DataModel::~DataModel()
+{
+    delete lines;
+    delete projects;
+    delete renameDialog;
+    delete mathCalc;
+    delete calc;
+}
+
+void DataModel::setFileSuffix(QString suffix)
+{
+    fileSuffix = suffix;
+}
+
+bool DataModel::isProjectOpen() const
+{
+    return !database.isNull() && lines != nullptr;
+}
+
+void DataModel::closeProject()
+{
+    if (rootItem && rootItem->childCount() > 0)
+        removeRows(0, rootItem->childCount(), QModelIndex());
+    delete lines;
+    lines = nullptr;
+    delete projects;
+    projects = nullptr;
+    database = nullptr;
+    // Rows and targets of the closed project must not reach the next one.
+    forgetShownStation();
+    currentLineRow = -1;
+    currentStationRow = -1;
+    currentSampleRow = -1;
+    renameLineRow = -1;
+    renameLineIndex = QModelIndex();
+}
+
+Data_Line* DataModel::lineAt(int lineRow) const
+{
+    if (!lines || lineRow < 0 || lineRow >= lines->size())
+        return nullptr;
+    return lines->at(lineRow).value();
+}
+
+Data_Point* DataModel::stationAt(Data_Line* line, int stationRow) const
+{
+    if (!line || stationRow < 0)
+        return nullptr;
+    HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
+    if (!stations || stationRow >= stations->size())
+        return nullptr;
+    return stations->at(stationRow).value();
+}
+
+void DataModel::rowsOf(const QModelIndex& index, bool deeperIsStation, int& lineRow, int& stationRow) const
+{
+    lineRow = -1;
+    stationRow = -1;
+    if (!index.isValid())
+        return;
+    const QModelIndex parentIndex = index.parent();
+    if (!parentIndex.isValid()) {
+        lineRow = index.row();
+        return;
+    }
+    const QModelIndex grandParent = parentIndex.parent();
+    if (!grandParent.isValid()) {
+        lineRow = parentIndex.row();
+        stationRow = index.row();
+        return;
+    }
+    if (deeperIsStation && !grandParent.parent().isValid()) {
+        lineRow = grandParent.row();
+        stationRow = parentIndex.row();
+    }
+}
+
+bool DataModel::isTimeLabelled(const QModelIndex& index) const
+{
+    if (!index.isValid() || !isProjectOpen())
+        return false;
+    const QModelIndex parentIndex = index.parent();
+    if (!parentIndex.isValid() || parentIndex.parent().isValid())
+        return false;
+    const Data_Line* line = lineAt(parentIndex.row());
+    return line && line->TYPE() == 1;
+}
+
+bool DataModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role == Qt::EditRole && index.isValid()) {
+        const QModelIndex parentIndex = index.parent();
+        const bool lineOrStation = !parentIndex.isValid() || !parentIndex.parent().isValid();
+        if (lineOrStation) {
+            bool ok = false;
+            const double number = value.toDouble(&ok);
+            if (!ok || !std::isfinite(number))
+                return false;
+            if (isTimeLabelled(index))
+                return false;
+        }
+    }
+    // Checking a line writes every station: one transaction for all.
+    if (role == Qt::CheckStateRole && index.isValid() && !index.parent().isValid() && isProjectOpen()) {
+        database->transaction();
+        const bool ok = TreeModel::setData(index, value, role);
+        database->commit();
+        return ok;
+    }
+    return TreeModel::setData(index, value, role);
+}
+
+Qt::ItemFlags DataModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = TreeModel::flags(index);
+    if (isTimeLabelled(index))
+        f &= ~Qt::ItemIsEditable;
+    return f;
+}
+
+void DataModel::itemRenamed(const QModelIndex& index)
+{
+    if (!isProjectOpen())
+        return;
+    int lineRow = -1;
+    int stationRow = -1;
+    rowsOf(index, false, lineRow, stationRow);
+    Data_Line* line = lineAt(lineRow);
+    if (!line)
+        return;
+    bool ok = false;
+    const double value = index.data(Qt::DisplayRole).toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return;
+    if (stationRow >= 0) {
+        Data_Point* station = stationAt(line, stationRow);
+        if (!station)
+            return;
+        qDebug() << "name: " << value;
+        station->setNAME(value);
+        station->commit();
+        return;
+    }
+    qDebug() << "name: " << value;
+    line->setNAME(value);
+    line->commit();
+}
+
+void DataModel::itemCheckStateChanged(const QModelIndex& index)
+{
+    if (!isProjectOpen() || !index.isValid())
+        return;
+    int lineRow = -1;
+    int stationRow = -1;
+    rowsOf(index, true, lineRow, stationRow);
+    Data_Line* line = lineAt(lineRow);
+    if (!line)
+        return;
+    const int checked = getItem(index)->isChecked() ? 1 : 0;
+    if (stationRow >= 0) {
+        Data_Point* station = stationAt(line, stationRow);
+        if (!station)
+            return;
+        station->setUSE(checked);
+        station->commit();
+        return;
+    }
+    line->setUSE(checked);
+    line->commit();
+}
+
+bool DataModel::rememberShownStation(int lineRow, int stationRow, TEMSampleMODES shownScheme,
+                                     double tmin, double tmax, const QVector<double>& gateTimes)
+{
+    forgetShownStation();
+    if (!isProjectOpen())
+        return false;
+    if (shownScheme != SAMPLE_QV18 && shownScheme != SAMPLE_LOG10 && shownScheme != SAMPLE_LOG20)
+        return false;
+    Data_Line* line = lineAt(lineRow);
+    Data_Point* station = stationAt(line, stationRow);
+    if (!station)
+        return false;
+    shown.valid = true;
+    shown.lineRow = lineRow;
+    shown.stationRow = stationRow;
+    shown.lineId = line->ID();
+    shown.stationId = station->ID();
+    shown.scheme = shownScheme;
+    shown.tmin = tmin;
+    shown.tmax = tmax;
+    shown.gateTimes = gateTimes;
+    return true;
+}
+
+void DataModel::forgetShownStation()
+{
+    shown = ShownStation();
+}
+
+bool DataModel::unpackWhole(Data_Point* station, int scheme, QVector<double>& response,
+                            QVector<double>& times, QVector<double>& raw)
+{
+    response.clear();
+    times.clear();
+    raw.clear();
+    if (!station)
+        return false;
+    const double inf = std::numeric_limits<double>::infinity();
+    switch (scheme) {
+    case SAMPLE_QV18:
+        station->unpackQV18(response, times, raw, -inf, inf);
+        break;
+    case SAMPLE_LOG10:
+        station->unpackLOG10(response, times, raw, -inf, inf);
+        break;
+    case SAMPLE_LOG20:
+        station->unpackLOG20(response, times, raw, -inf, inf);
+        break;
+    default:
+        return false;
+    }
+    if (response.size() == times.size())
+        return true;
+    // An older file may hold only the gates of a past window; the gates it
+    // lacks come from the first-computed curve so the column is whole again.
+    if (raw.size() == times.size()) {
+        response = raw;
+        return true;
+    }
+    return false;
+}
+
+bool DataModel::writeResponse(Data_Point* station, int scheme, const QVector<double>& response)
+{
+    if (!station)
+        return false;
+    const QByteArray blob = CurveBlob::toBlob(response);
+    switch (scheme) {
+    case SAMPLE_QV18:
+        station->setDATA_RECV_QV18(blob);
+        return true;
+    case SAMPLE_LOG10:
+        station->setDATA_RECV_LOG10(blob);
+        return true;
+    case SAMPLE_LOG20:
+        station->setDATA_RECV_LOG20(blob);
+        return true;
+    default:
+        return false;
+    }
+}
+
+QVector<int> DataModel::gatesWithin(const QVector<double>& times, double tmin, double tmax)
+{
+    QVector<int> result;
+    for (int i = 0; i < times.size(); ++i) {
+        if (times[i] >= tmin && times[i] <= tmax)
+            result.append(i);
+    }
+    return result;
+}
+
+// --- Slots ---
+
+void DataModel::on_signal_curInvsionParamChanged(InvParam param)
+{
+    invParam = param;
+}
+
+void DataModel::on_signalShowLineChanged(QSHOWLINE showLine)
+{
+    this->showLine = showLine;
+    if (!isProjectOpen())
+        return;
+    switch (static_cast<int>(showLine)) {
+    case SHOWLINE_RAW:
+        emit signal_DataModelShowLineChanged(stationRaw, stationTimes);
+        break;
+    case SHOWLINE_PREVIOUS:
+        emit signal_DataModelShowLineChanged(previousResponse, stationTimes);
+        break;
+    case SHOWLINE_NEXT:
+        emit signal_DataModelShowLineChanged(nextResponse, stationTimes);
+        break;
+    default:
+        break;
+    }
+}
+
+void DataModel::on_signal_SampleModeChanged(TEMSampleMODES mode)
+{
+    scheme = mode;
+}
+
+void DataModel::on_signal_FittingMethodChanged(int method)
+{
+    Q_UNUSED(method)
+}
+
+void DataModel::on_signal_UseableCheckBoxStateChanged(bool isuse)
+{
+    if (!isProjectOpen())
+        return;
+    database->transaction();
+    Data_Line* line = lineAt(currentLineRow);
+    Data_Point* station = stationAt(line, currentStationRow);
+    if (station) {
+        station->setUSE(isuse ? 1 : 0);
+        station->commit();
+        // Keep the tree's check box in step with the stored flag.
+        TreeItem* lineItem = rootItem->child(currentLineRow);
+        TreeItem* stationItem = lineItem ? lineItem->child(currentStationRow) : nullptr;
+        if (stationItem) {
+            stationItem->setChecked(isuse);
+            const QModelIndex changed = index(currentStationRow, 0, index(currentLineRow, 0));
+            emit dataChanged(changed, changed, {Qt::CheckStateRole});
+        }
+    }
+    database->commit();
+}
+
+void DataModel::on_signal_TransRelaxInversionMethodChanged(int method)
+{
+    transRelaxMethod = method;
+}
+
+void DataModel::on_signal_currentGridSettingsChanged(GridPattern pattern, double length)
+{
+    gridValue = length;
+    gridPattern = pattern;
+    emit signal_GridSettingsChanged(pattern, length);
+}
+
+void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector<double> newRecvTimeList)
+{
+    if (!isProjectOpen() || !shown.valid)
+        return;
+    Data_Line* line = lineAt(shown.lineRow);
+    if (!line || line->ID() != shown.lineId)
+        return;
+    Data_Point* station = stationAt(line, shown.stationRow);
+    if (!station || station->ID() != shown.stationId)
+        return;
+
+    const int n = shown.gateTimes.size();
+    if (n == 0 || newRecvTimeList.size() != n || newRecvDataList.size() != n)
+        return;
+    for (int j = 0; j < n; ++j) {
+        if (!sameTime(newRecvTimeList[j], shown.gateTimes[j]) || !std::isfinite(newRecvDataList[j]))
+            return;
+    }
+
+    QVector<double> response, times, raw;
+    if (!unpackWhole(station, shown.scheme, response, times, raw))
+        return;
+    QVector<int> target(n, -1);
+    for (int j = 0; j < n; ++j) {
+        for (int k = 0; k < times.size(); ++k) {
+            if (times[k] >= shown.tmin && times[k] <= shown.tmax && sameTime(times[k], shown.gateTimes[j])) {
+                target[j] = k;
+                break;
+            }
+        }
+        if (target[j] < 0)
+            return;
+    }
+    for (int j = 0; j < n; ++j)
+        response[target[j]] = newRecvDataList[j];
+
+    line->setSampleMode(shown.scheme);
+    line->commit();
+    writeResponse(station, shown.scheme, response);
+    station->commit();
+}
+
+void DataModel::on_signal_GPSFileImported(QList<GPSCoordinate> gpsCoordinateList)
+{
+    Q_UNUSED(gpsCoordinateList)
+    // Comes with the GPS import.
+}
+
+void DataModel::on_signalEditCheckBoxStateChanged(bool pointMove, bool lineMove)
+{
+    this->pointMove = pointMove;
+    this->lineMove = lineMove;
+    emit signal_EditStateChanged(pointMove, lineMove);
+}
+
+void DataModel::on_signalSendPdfData()
+{
+    // Comes with the report export.
+}

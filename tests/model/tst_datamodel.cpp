@@ -1,0 +1,1104 @@
+#include <QComboBox>
+#include <QDateTime>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+#include "common/TestHelpers.h"
+#include "iolib/Drumvelt.h"
+#include "model/DataModel.h"
+#include "model/Data_Calc.h"
+#include "model/Data_Mathematical_Calc.h"
+#include "model/UserPrompt.h"
+#include "model/DataModelFixture.h"
+
+using namespace dmtest;
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+// Reads back what the controller stored, on a connection of its own.
+class Reader
+{
+public:
+    explicit Reader(const QString& path)
+        : m_name(QString("reader-%1").arg(++s_count))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_name);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~Reader()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    QVariantList column(const QString& sql) const
+    {
+        QVariantList out;
+        QSqlQuery q(QSqlDatabase::database(m_name));
+        if (q.exec(sql)) {
+            while (q.next())
+                out << q.value(0);
+        }
+        return out;
+    }
+    QVariant scalar(const QString& sql) const
+    {
+        const QVariantList v = column(sql);
+        return v.isEmpty() ? QVariant() : v.first();
+    }
+    QByteArray blob(int stationId, const QString& col) const
+    {
+        return scalar(QString("SELECT %1 FROM Data_Point WHERE ID = %2").arg(col).arg(stationId)).toByteArray();
+    }
+    QVector<double> curve(int stationId, const QString& col) const { return CurveBlob::fromBlob(blob(stationId, col)); }
+    int stationId(double name) const
+    {
+        return scalar(QString("SELECT ID FROM Data_Point WHERE NAME = %1").arg(name, 0, 'g', 17)).toInt();
+    }
+    QVector<double> names(const QString& table, const QString& where = QString()) const
+    {
+        QVector<double> out;
+        const QString sql = QString("SELECT NAME FROM %1 %2 ORDER BY ID").arg(table, where);
+        for (const QVariant& v : column(sql))
+            out << v.toDouble();
+        return out;
+    }
+
+private:
+    QString m_name;
+    static inline int s_count = 0;
+};
+
+// The curves loading must store for a station, computed here from the
+// same building blocks.
+struct Gated {
+    QVector<double> t18, v18, t10, v10, t20, v20;
+};
+
+Gated expectedCurves(const QList<QVector<double> >& recvs, double off, bool morsa)
+{
+    Data_Calc calc(nullptr);
+    Drumvelt io;
+    QList<SampleCurve> records;
+    for (const QVector<double>& r : recvs) {
+        SampleCurve c;
+        c.values = r;
+        c.times.resize(r.size());
+        for (int i = 0; i < r.size(); ++i)
+            c.times[i] = 10.0 * (i + 1);
+        records << c;
+    }
+    QVector<double> values, times;
+    calc.stackCurves(records, &values, &times);
+    calc.regroupRecords(&values, &times, off);
+    if (morsa) {
+        for (double& t : times)
+            t -= 220.0;
+    }
+    Gated g;
+    g.t18 = times; g.v18 = values;
+    io.QELVA18TimeWindow(&g.t18, &g.v18);
+    g.t10 = times; g.v10 = values;
+    io.QVLOG10TimeWindow(&g.t10, &g.v10);
+    g.t20 = times; g.v20 = values;
+    io.QVLOG20TimeWindow(&g.t20, &g.v20);
+    return g;
+}
+
+bool allFinite(const QVector<double>& v)
+{
+    for (double d : v) {
+        if (!std::isfinite(d))
+            return false;
+    }
+    return true;
+}
+
+const QStringList kResponseColumns = {"DATA_RECV_QV18", "DATA_RECV_LOG10", "DATA_RECV_LOG20"};
+const QStringList kRawColumns = {"DATA_RECV_QV18RAW", "DATA_RECV_LOG10RAW", "DATA_RECV_LOG20RAW"};
+const QStringList kTimeColumns = {"DATA_TIMERECV_QV18", "DATA_TIMERECV_LOG10", "DATA_TIMERECV_LOG20"};
+
+} // namespace
+
+class TestDataModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // State, construction and settings slots.
+    void defaults();
+    void settingSlotsStoreWithoutProject();
+    void gridSettingsEmitOnce();
+    void showLineChanged_data();
+    void showLineChanged();
+
+    // Loading.
+    void loadBuildsOrderedTree();
+    void loadGatesEveryStationOnce();
+    void loadedCurvesFollowTurnOff_data();
+    void loadedCurvesFollowTurnOff();
+    void morsaCorrectionOnlyOnEighteenWindows();
+    void morsaFallsBackToPlainCurve_data();
+    void morsaFallsBackToPlainCurve();
+    void projectWithoutProjectRowLoads();
+    void nullDatabaseChangesNothing();
+    void loadReleasesSampleBlobs();
+    void loadOverOpenProjectReplacesIt();
+
+    // Closing and the tree hooks.
+    void closeProjectEmptiesTreeAndStopsOperations();
+    void renameRow_data();
+    void renameRow();
+    void checkingLineWritesEveryStation();
+    void useCheckBoxWritesCurrentStation();
+
+    // Saving an edited curve.
+    void saveEditedCurve_data();
+    void saveEditedCurve();
+    void saveGoesToShownSchemeAndStation();
+    void saveNeedsAShownStation();
+    void saveOnShortResponseWritesWholeColumn();
+
+    // Editing operations.
+    void renumber_data();
+    void renumber();
+    void renumberNeedsATarget();
+    void renumberLeavesTimeLinesAlone();
+    void restoreStation_data();
+    void restoreStation();
+    void resetLineSkipsUnusedStations();
+    void fitLine_data();
+    void fitLine();
+    void fitNeverStoresNonFinite();
+
+private:
+    QString path(const QString& name = "p.QELVA") const { return m_dir->filePath(name); }
+    // Opens path in a fresh controller; the project stays open until cleanup.
+    void open(const QString& file, const QString& suffix = "QELVA");
+    void reopen(const QString& suffix = "QELVA");
+    // One line of gated stations with gates at 100, 200, 300, 4e6 and 5e6.
+    void openGatedLine(int use2 = 1, int use3 = 1);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    DataModel* m_model = nullptr;
+    LibHORM* m_lib = nullptr;
+    QString m_file;
+    QStringList m_messages;
+};
+
+void TestDataModel::initTestCase()
+{
+    registerSharedTypes();
+    UserPrompt::setMessageAnswerer([this](const QString& text) { m_messages << text; });
+    UserPrompt::setDialogAnswerer([](QDialog*) { return 0; });
+}
+
+void TestDataModel::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+    m_messages.clear();
+    m_model = new DataModel(nullptr);
+}
+
+void TestDataModel::cleanup()
+{
+    m_model->closeProject();
+    delete m_lib;
+    m_lib = nullptr;
+    delete m_model;
+    m_model = nullptr;
+    UserPrompt::setDialogAnswerer([](QDialog*) { return 0; });
+}
+
+void TestDataModel::open(const QString& file, const QString& suffix)
+{
+    m_file = file;
+    m_lib = new LibHORM;
+    QVERIFY(m_lib->open(file));
+    m_model->setFileSuffix(suffix);
+    m_model->loadProject(m_lib);
+    QVERIFY(m_model->isProjectOpen());
+}
+
+void TestDataModel::reopen(const QString& suffix)
+{
+    m_model->closeProject();
+    delete m_lib;
+    m_lib = nullptr;
+    open(m_file, suffix);
+}
+
+void TestDataModel::openGatedLine(int use2, int use3)
+{
+    const QVector<double> times{100, 200, 300, 4000000, 5000000};
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, times, {1, 2, 3, 4, 5}, {11, 12, 13, 14, 15}),
+                                         gatedStation(2, times, {1, 2, 3, 4, 5}, {21, 22, 23, 24, 25}, use2),
+                                         gatedStation(3, times, {1, 2, 3, 4, 5}, {31, 32, 33, 34, 35}, use3)})}));
+    open(path());
+}
+
+// --- State, construction and settings slots ---
+
+void TestDataModel::defaults()
+{
+    const DataModel& m = *m_model;
+    QCOMPARE(m.invParam.constraintCoefficient, 1.0);
+    QCOMPARE(m.invParam.inversionCoefficient, 0.3);
+    QCOMPARE(m.invParam.inversionDepth, 100.0);
+    QCOMPARE(int(m.invParam.flag), 0);
+    QVERIFY(m.invParam.topography.isEmpty());
+    QCOMPARE(m.invParam.intField, 1);
+    QCOMPARE(m.invParam.referenceResistivity, 100.0);
+    QCOMPARE(m.invParam.timeWindowStart, 150.0);
+    QCOMPARE(m.invParam.timeWindowEnd, 4000000.0);
+    QCOMPARE(m.invParam.startStation, -1.0);
+    QCOMPARE(m.invParam.endStation, -1.0);
+    QCOMPARE(m.invParam.instrumentKind, 3);
+    QCOMPARE(int(m.scheme), 0);
+    QCOMPARE(int(m.gridPattern), 0);
+    QCOMPARE(m.gridValue, 5.0);
+    QCOMPARE(int(m.showLine), 0);
+    QCOMPARE(m.transRelaxMethod, 1);
+    QCOMPARE(m.currentLineRow, -1);
+    QCOMPARE(m.currentStationRow, -1);
+    QCOMPARE(m.currentSampleRow, -1);
+    QCOMPARE(m.renameLineRow, -1);
+    QVERIFY(m.renameMultiply);
+    QCOMPARE(m.renameValue, 10.0);
+    QVERIFY(m.sortStationsByName);
+    QVERIFY(!m.normaliseByCurrent);
+    QVERIFY(m.renameDialog);
+    QVERIFY(!m.isProjectOpen());
+    QCOMPARE(m.rowCount(), 0);
+    QCOMPARE(m.columnCount(), 1);
+    QCOMPARE(m.headerData(0, Qt::Horizontal).toString(), QString("工程"));
+}
+
+void TestDataModel::settingSlotsStoreWithoutProject()
+{
+    InvParam p;
+    p.timeWindowStart = 33.0;
+    p.timeWindowEnd = 44.0;
+    p.topography = {TopoData{1.0, 2.0}};
+    p.instrumentKind = 1;
+    m_model->on_signal_curInvsionParamChanged(p);
+    QCOMPARE(m_model->invParam.timeWindowStart, 33.0);
+    QCOMPARE(m_model->invParam.timeWindowEnd, 44.0);
+    QCOMPARE(m_model->invParam.topography.size(), 1);
+    QCOMPARE(m_model->invParam.instrumentKind, 1);
+
+    m_model->on_signal_SampleModeChanged(SAMPLE_LOG20);
+    QCOMPARE(int(m_model->scheme), 2);
+    m_model->on_signal_TransRelaxInversionMethodChanged(2);
+    QCOMPARE(m_model->transRelaxMethod, 2);
+
+    QSignalSpy edit(m_model, SIGNAL(signal_EditStateChanged(bool,bool)));
+    m_model->on_signalEditCheckBoxStateChanged(true, false);
+    QCOMPARE(edit.count(), 1);
+    QCOMPARE(edit.at(0).at(0).toBool(), true);
+    QCOMPARE(edit.at(0).at(1).toBool(), false);
+    QVERIFY(m_model->pointMove);
+    QVERIFY(!m_model->lineMove);
+}
+
+void TestDataModel::gridSettingsEmitOnce()
+{
+    QSignalSpy spy(m_model, SIGNAL(signal_GridSettingsChanged(GridPattern,double)));
+    m_model->on_signal_currentGridSettingsChanged(GRID_PROGRESSIVE, 1.2);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).value<GridPattern>(), GRID_PROGRESSIVE);
+    QCOMPARE(spy.at(0).at(1).toDouble(), 1.2);
+    QCOMPARE(int(m_model->gridPattern), 1);
+    QCOMPARE(m_model->gridValue, 1.2);
+}
+
+void TestDataModel::showLineChanged_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QVector<double> >("expected");
+    QTest::addColumn<bool>("projectOpen");
+    QTest::newRow("raw") << 0 << QVector<double>{1, 1} << true;
+    QTest::newRow("previous") << 1 << QVector<double>{2, 2} << true;
+    QTest::newRow("next") << 2 << QVector<double>{3, 3} << true;
+    QTest::newRow("other value") << 3 << QVector<double>() << true;
+    QTest::newRow("no project") << 0 << QVector<double>() << false;
+}
+
+void TestDataModel::showLineChanged()
+{
+    QFETCH(int, mode);
+    QFETCH(QVector<double>, expected);
+    QFETCH(bool, projectOpen);
+    if (projectOpen) {
+        QVERIFY(writeProject(path(), {}));
+        open(path());
+    }
+    m_model->stationRaw = {1, 1};
+    m_model->previousResponse = {2, 2};
+    m_model->nextResponse = {3, 3};
+    m_model->stationTimes = {10, 20};
+    QSignalSpy spy(m_model, SIGNAL(signal_DataModelShowLineChanged(QVector<double>,QVector<double>)));
+    m_model->on_signalShowLineChanged(static_cast<QSHOWLINE>(mode));
+    QCOMPARE(int(m_model->showLine), mode);
+    if (expected.isEmpty()) {
+        QCOMPARE(spy.count(), 0);
+        return;
+    }
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).value<QVector<double> >(), expected);
+    QCOMPARE(spy.at(0).at(1).value<QVector<double> >(), (QVector<double>{10, 20}));
+}
+
+// --- Loading ---
+
+void TestDataModel::loadBuildsOrderedTree()
+{
+    const QVector<double> rec = decay(400);
+    const SampleDef s = sample(rec, quietRecord());
+    const double instant = 1.6e12;
+    QVERIFY(writeProject(path(), {line(3, {rawStation(30, {s}), rawStation(10, {s}, 0), rawStation(20, {s})}),
+                                  line(1, {rawStation(105, {s})}, 0, 0),
+                                  line(2, {rawStation(instant, {s})}, 1)}));
+    QSignalSpy changed(m_model, SIGNAL(modelChange()));
+    open(path());
+    QCOMPARE(changed.count(), 1);
+
+    QCOMPARE(m_model->rowCount(), 3);
+    QCOMPARE(m_model->index(0, 0).data().toDouble(), 1.0);
+    QCOMPARE(m_model->index(1, 0).data().toDouble(), 2.0);
+    QCOMPARE(m_model->index(2, 0).data().toDouble(), 3.0);
+    QCOMPARE(m_model->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QCOMPARE(m_model->index(2, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+
+    const QModelIndex line1 = m_model->index(0, 0);
+    QCOMPARE(m_model->index(0, 0, line1).data().toString(), QString("105.0"));
+
+    const QModelIndex line3 = m_model->index(2, 0);
+    QCOMPARE(m_model->rowCount(line3), 3);
+    QCOMPARE(m_model->index(0, 0, line3).data().toString(), QString("10.0"));
+    QCOMPARE(m_model->index(1, 0, line3).data().toString(), QString("20.0"));
+    QCOMPARE(m_model->index(2, 0, line3).data().toString(), QString("30.0"));
+    QCOMPARE(m_model->index(0, 0, line3).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QCOMPARE(m_model->index(1, 0, line3).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+
+    // A time line labels its stations with the local instant.
+    const QString label = m_model->index(0, 0, m_model->index(1, 0)).data().toString();
+    const QDateTime parsed = QDateTime::fromString(label, "yyyy.MM.dd hh:mm:ss.zzz");
+    QVERIFY2(parsed.isValid(), qPrintable(label));
+    QCOMPARE(parsed.toUTC().toString("yyyy.MM.dd hh:mm:ss.zzz"), QString("2020.09.13 12:26:40.000"));
+}
+
+void TestDataModel::loadGatesEveryStationOnce()
+{
+    const QVector<double> rec = decay(2000);
+    QVERIFY(writeProject(path(), {line(1, {rawStation(1, {sample(rec, quietRecord()), sample(decay(2000, 2e5), quietRecord())}),
+                                         rawStation(2, {sample(rec, quietRecord())}),
+                                         rawStation(3, {sample(rec, quietRecord(), 1e6, 0)}),
+                                         rawStation(4, {sample(rec, quietRecord())}, 1, 1),
+                                         rawStation(5, {})})}));
+    open(path());
+
+    Reader r(path());
+    for (double name : {1.0, 2.0}) {
+        const int id = r.stationId(name);
+        QCOMPARE(r.scalar(QString("SELECT IsSampled FROM Data_Point WHERE ID = %1").arg(id)).toInt(), 1);
+        for (int k = 0; k < 3; ++k) {
+            const QByteArray response = r.blob(id, kResponseColumns[k]);
+            QVERIFY(!response.isEmpty());
+            QCOMPARE(r.blob(id, kRawColumns[k]), response);
+            const QVector<double> values = CurveBlob::fromBlob(response);
+            QCOMPARE(values.size(), r.curve(id, kTimeColumns[k]).size());
+            QVERIFY(allFinite(values));
+        }
+    }
+    // Samples all unused, a TYPE 1 station, a station without samples.
+    for (double name : {3.0, 4.0, 5.0}) {
+        const int id = r.stationId(name);
+        QCOMPARE(r.scalar(QString("SELECT IsSampled FROM Data_Point WHERE ID = %1").arg(id)).toInt(), -1);
+        for (const QStringList& cols : {kResponseColumns, kRawColumns, kTimeColumns}) {
+            for (const QString& c : cols)
+                QVERIFY(r.blob(id, c).isEmpty());
+        }
+    }
+
+    // A second load finds nothing to gate and reads no sample array.
+    m_model->closeProject();
+    delete m_lib;
+    m_lib = new LibHORM;
+    QVERIFY(m_lib->open(path()));
+    QStringList statements;
+    m_lib->setStatementTrace(&statements);
+    QSignalSpy changed(m_model, SIGNAL(modelChange()));
+    m_model->loadProject(m_lib);
+    m_lib->setStatementTrace(nullptr);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(m_model->rowCount(m_model->index(0, 0)), 5);
+    QVERIFY(!statements.isEmpty());
+    for (const QString& s : statements) {
+        QVERIFY2(!s.startsWith("UPDATE Data_Point"), qPrintable(s));
+        QVERIFY2(!s.startsWith("SELECT DATA_RECV"), qPrintable(s));
+    }
+}
+
+void TestDataModel::loadedCurvesFollowTurnOff_data()
+{
+    QTest::addColumn<QList<double> >("rates");   // 0 marks a turn-off record that never settles
+    QTest::addColumn<double>("expectedOff");
+    // Zeros settle two samples in: 2e6 / rate microseconds.
+    QTest::newRow("settled within (1.1, 30) -> 64.5") << QList<double>{1e6} << 64.5;
+    QTest::newRow("mean 20 -> 64.5") << QList<double>{0, 50000} << 64.5;
+    QTest::newRow("mean 30 stays") << QList<double>{0, 50000, 40000} << 30.0;
+    QTest::newRow("mean 0 unshifted") << QList<double>{0} << 0.0;
+    QTest::newRow("mean 100") << QList<double>{20000} << 100.0;
+}
+
+void TestDataModel::loadedCurvesFollowTurnOff()
+{
+    QFETCH(QList<double>, rates);
+    QFETCH(double, expectedOff);
+    QList<SampleDef> samples;
+    QList<QVector<double> > recvs;
+    for (int i = 0; i < rates.size(); ++i) {
+        const QVector<double> rec = decay(3000, 1e5 * (i + 1));
+        recvs << rec;
+        samples << (rates[i] == 0 ? sample(rec, busyRecord()) : sample(rec, quietRecord(), rates[i]));
+    }
+    QVERIFY(writeProject(path(), {line(1, {rawStation(1, samples)})}));
+    open(path());
+
+    const Gated g = expectedCurves(recvs, expectedOff, false);
+    Reader r(path());
+    const int id = r.stationId(1);
+    HW_COMPARE_VECTORS(r.curve(id, "DATA_TIMERECV_QV18"), g.t18, 1e-12, 1e-12);
+    HW_COMPARE_VECTORS(r.curve(id, "DATA_RECV_QV18"), g.v18, 1e-12, 1e-300);
+    HW_COMPARE_VECTORS(r.curve(id, "DATA_TIMERECV_LOG10"), g.t10, 1e-12, 1e-12);
+    HW_COMPARE_VECTORS(r.curve(id, "DATA_RECV_LOG10"), g.v10, 1e-12, 1e-300);
+    HW_COMPARE_VECTORS(r.curve(id, "DATA_TIMERECV_LOG20"), g.t20, 1e-12, 1e-12);
+    HW_COMPARE_VECTORS(r.curve(id, "DATA_RECV_LOG20"), g.v20, 1e-12, 1e-300);
+    if (expectedOff != 0.0) {
+        // The shift itself is visible: the unshifted curve gates differently.
+        const Gated unshifted = expectedCurves(recvs, 0.0, false);
+        QVERIFY(r.curve(id, "DATA_RECV_QV18") != unshifted.v18);
+    }
+}
+
+void TestDataModel::morsaCorrectionOnlyOnEighteenWindows()
+{
+    // A decay with a late rise, so the tail rule has something to do.
+    QVector<double> rec = decay(40000, 1e6, 1.2);
+    for (int i = 30000; i < rec.size(); ++i)
+        rec[i] *= 1.0 + (i - 30000) * 1e-4;
+    QVERIFY(writeProject(path("p.MORSA"), {line(1, {rawStation(1, {sample(rec, quietRecord())})})}));
+    open(path("p.MORSA"), "MORSA");
+
+    const Gated plain = expectedCurves({rec}, 64.5, true);
+    Reader r(path("p.MORSA"));
+    const int id = r.stationId(1);
+    HW_COMPARE_VECTORS(r.curve(id, "DATA_TIMERECV_QV18"), plain.t18, 1e-12, 1e-12);
+    HW_COMPARE_VECTORS(r.curve(id, "DATA_RECV_LOG10"), plain.v10, 1e-12, 1e-300);
+    HW_COMPARE_VECTORS(r.curve(id, "DATA_RECV_LOG20"), plain.v20, 1e-12, 1e-300);
+    QVERIFY(!plain.t18.isEmpty() && plain.t18.first() >= 10.0);
+
+    // The 18-window response is the 0.85/0.15 blend with the tail rule.
+    const int n = plain.v18.size();
+    QVERIFY(n >= 11);
+    QVector<double> fitTimes = plain.t18, fit = plain.v18;
+    Data_Mathematical_Calc::bsplineFit(fitTimes, fit);
+    for (int i = 0; i < n; ++i)
+        fit[i] = 0.85 * fit[i] + 0.15 * plain.v18[i];
+    QVector<double> expected = fit;
+    bool rises = false;
+    for (int i = n - 11; i <= n - 2; ++i) {
+        if (fit[i + 1] > fit[i]) {
+            rises = true;
+            expected[i + 1] = std::pow(10.0, std::log10(expected[i]) - (std::log10(fit[i + 1]) - std::log10(fit[i])));
+        }
+    }
+    QVERIFY(rises);
+    const QVector<double> stored = r.curve(id, "DATA_RECV_QV18");
+    HW_COMPARE_VECTORS(stored, expected, 1e-9, 1e-300);
+    QCOMPARE(r.blob(id, "DATA_RECV_QV18RAW"), r.blob(id, "DATA_RECV_QV18"));
+}
+
+void TestDataModel::morsaFallsBackToPlainCurve_data()
+{
+    QTest::addColumn<QVector<double> >("recv");
+    QTest::addColumn<bool>("hasNaN");
+    // 34 samples end at 340 us; after both shifts eight 18-window gates remain.
+    QTest::newRow("too few gates") << decay(34) << false;
+    QTest::newRow("all zero") << QVector<double>(3000, 0.0) << false;
+    QVector<double> withNaN = decay(3000);
+    for (int i = 1000; i < 1100; ++i)
+        withNaN[i] = kNaN;
+    QTest::newRow("NaN samples") << withNaN << true;
+}
+
+void TestDataModel::morsaFallsBackToPlainCurve()
+{
+    QFETCH(QVector<double>, recv);
+    QFETCH(bool, hasNaN);
+    QVERIFY(writeProject(path("p.MORSA"), {line(1, {rawStation(1, {sample(recv, quietRecord())})})}));
+    open(path("p.MORSA"), "MORSA");
+
+    Reader r(path("p.MORSA"));
+    const int id = r.stationId(1);
+    QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), 1);
+    for (int k = 0; k < 3; ++k) {
+        const QVector<double> v = r.curve(id, kResponseColumns[k]);
+        QVERIFY2(allFinite(v), qPrintable(kResponseColumns[k]));
+        QVERIFY(allFinite(r.curve(id, kRawColumns[k])));
+        QCOMPARE(v.size(), r.curve(id, kTimeColumns[k]).size());
+    }
+    if (!hasNaN) {
+        const Gated plain = expectedCurves({recv}, 64.5, true);
+        QVERIFY(plain.v18.size() < 11 || plain.v18 == QVector<double>(plain.v18.size(), 0.0));
+        HW_COMPARE_VECTORS(r.curve(id, "DATA_RECV_QV18"), plain.v18, 1e-12, 1e-300);
+    }
+}
+
+void TestDataModel::projectWithoutProjectRowLoads()
+{
+    QVERIFY(writeProject(path(), {line(1, {rawStation(1, {sample(decay(500), quietRecord())})})}, false));
+    QSignalSpy changed(m_model, SIGNAL(modelChange()));
+    open(path());
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(m_model->rowCount(), 1);
+    QCOMPARE(m_model->rowCount(m_model->index(0, 0)), 1);
+    Reader r(path());
+    QCOMPARE(r.scalar("SELECT COUNT(*) FROM Data_Project").toInt(), 1);
+    QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), 1);
+}
+
+void TestDataModel::nullDatabaseChangesNothing()
+{
+    QSignalSpy changed(m_model, SIGNAL(modelChange()));
+    m_model->loadProject(nullptr);
+    LibHORM closed;
+    m_model->loadProject(&closed);
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(!m_model->isProjectOpen());
+    QCOMPARE(m_model->rowCount(), 0);
+}
+
+void TestDataModel::loadReleasesSampleBlobs()
+{
+    QVERIFY(writeProject(path(), {line(1, {rawStation(1, {sample(decay(1000), quietRecord()), sample(decay(1000), quietRecord())}),
+                                         rawStation(2, {sample(decay(1000), quietRecord())})})}));
+    open(path());
+    Data_Line* l = m_model->lineAt(0);
+    QVERIFY(l);
+    int checked = 0;
+    for (int s = 0; s < 2; ++s) {
+        Data_Point* p = m_model->stationAt(l, s);
+        QVERIFY(p);
+        QCOMPARE(p->IsSampled(), 1);
+        HORM_Collection<Data_Sample>* samples = p->REF_Data_Sample();
+        for (int i = 0; i < samples->size(); ++i) {
+            Data_Sample* sm = samples->at(i).value();
+            QVERIFY(sm->DATA_RECV().isEmpty());
+            QVERIFY(sm->DATA_SEND().isEmpty());
+            QVERIFY(sm->DATA_SOFF().isEmpty());
+            QVERIFY(!sm->lazyColumnsLive());
+            ++checked;
+        }
+    }
+    QCOMPARE(checked, 3);
+    // Releasing touched no stored array.
+    Reader r(path());
+    QCOMPARE(r.column("SELECT length(DATA_RECV) FROM Data_Sample").size(), 3);
+    for (const QVariant& v : r.column("SELECT length(DATA_RECV) FROM Data_Sample"))
+        QCOMPARE(v.toInt(), 8000);
+}
+
+void TestDataModel::loadOverOpenProjectReplacesIt()
+{
+    QVERIFY(writeProject(path("a.QELVA"), {line(1, {rawStation(1, {})}), line(2, {})}));
+    QVERIFY(writeProject(path("b.QELVA"), {line(7, {rawStation(1, {}), rawStation(2, {})})}));
+    open(path("a.QELVA"));
+    QCOMPARE(m_model->rowCount(), 2);
+    LibHORM* second = new LibHORM;
+    QVERIFY(second->open(path("b.QELVA")));
+    m_model->loadProject(second);
+    delete m_lib;
+    m_lib = second;
+    QCOMPARE(m_model->rowCount(), 1);
+    QCOMPARE(m_model->index(0, 0).data().toDouble(), 7.0);
+    QCOMPARE(m_model->rowCount(m_model->index(0, 0)), 2);
+}
+
+// --- Closing and the tree hooks ---
+
+void TestDataModel::closeProjectEmptiesTreeAndStopsOperations()
+{
+    openGatedLine();
+    m_model->currentLineRow = 0;
+    m_model->currentStationRow = 1;
+    QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_QV18, 150, 4e6, {200, 300}));
+    QVERIFY(m_model->showChangeNameDialog(0, m_model->index(0, 0)) == 0);
+
+    QSignalSpy removed(m_model, SIGNAL(rowsRemoved(QModelIndex,int,int)));
+    m_model->closeProject();
+    QCOMPARE(removed.count(), 1);
+    QCOMPARE(removed.at(0).at(1).toInt(), 0);
+    QCOMPARE(removed.at(0).at(2).toInt(), 0);
+    QCOMPARE(m_model->rowCount(), 0);
+    QVERIFY(!m_model->isProjectOpen());
+    QVERIFY(!m_model->shown.valid);
+    QCOMPARE(m_model->currentLineRow, -1);
+    QCOMPARE(m_model->currentStationRow, -1);
+    QCOMPARE(m_model->renameLineRow, -1);
+    QCOMPARE(m_model->invParam.timeWindowStart, 150.0);
+
+    // Nothing reaches the file or the user while no project is open.
+    m_model->on_signal_FileSavedToDB({9, 9}, {200, 300});
+    m_model->on_signal_UseableCheckBoxStateChanged(false);
+    m_model->on_signalChangeNameRuleChanged(true, 10.0);
+    m_model->clearPointInfo(0, 0);
+    m_model->resetPointData(0);
+    m_model->applyFittingMethod(0, 0);
+    QVERIFY(!m_model->rememberShownStation(0, 0, SAMPLE_QV18, 150, 4e6, {200}));
+    QVERIFY(m_messages.isEmpty());
+    m_model->closeProject();
+
+    Reader r(path());
+    QCOMPARE(r.names("Data_Point"), (QVector<double>{1, 2, 3}));
+    QCOMPARE(r.column("SELECT USE FROM Data_Point ORDER BY ID"), (QVariantList{1, 1, 1}));
+    for (int id = 1; id <= 3; ++id)
+        QCOMPARE(r.curve(id, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
+}
+
+void TestDataModel::renameRow_data()
+{
+    QTest::addColumn<int>("lineRow");      // -1: rename the line row itself
+    QTest::addColumn<int>("stationRow");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<double>("storedName");
+    QTest::newRow("station to 12.5") << 0 << 1 << QVariant("12.5") << true << 12.5;
+    QTest::newRow("station to a double") << 0 << 0 << QVariant(-4.0) << true << -4.0;
+    QTest::newRow("station to text") << 0 << 1 << QVariant("abc") << false << 2.0;
+    QTest::newRow("station to empty text") << 0 << 1 << QVariant("") << false << 2.0;
+    QTest::newRow("station to nan text") << 0 << 1 << QVariant("nan") << false << 2.0;
+    QTest::newRow("time line station") << 1 << 0 << QVariant("5") << false << 1.6e12;
+    QTest::newRow("line to 7") << -1 << 0 << QVariant("7") << true << 7.0;
+    QTest::newRow("line to text") << -1 << 0 << QVariant("x") << false << 1.0;
+}
+
+void TestDataModel::renameRow()
+{
+    QFETCH(int, lineRow);
+    QFETCH(int, stationRow);
+    QFETCH(QVariant, value);
+    QFETCH(bool, accepted);
+    QFETCH(double, storedName);
+    QVERIFY(writeProject(path(), {line(1, {rawStation(1, {}), rawStation(2, {})}),
+                                  line(2, {rawStation(1.6e12, {})}, 1)}));
+    open(path());
+    const QModelIndex idx = lineRow < 0 ? m_model->index(0, 0)
+                                        : m_model->index(stationRow, 0, m_model->index(lineRow, 0));
+    const QVariant before = idx.data();
+    QCOMPARE(m_model->setData(idx, value, Qt::EditRole), accepted);
+    if (!accepted)
+        QCOMPARE(idx.data(), before);
+
+    Reader r(path());
+    if (lineRow < 0) {
+        QCOMPARE(r.names("Data_Line").first(), storedName);
+    } else {
+        const QVector<double> names = r.names("Data_Point", lineRow == 0 ? "WHERE Data_LineID = 1" : "WHERE Data_LineID = 2");
+        QCOMPARE(names.at(stationRow), storedName);
+    }
+    // Station rows of a time line do not offer editing at all.
+    QVERIFY(!(m_model->flags(m_model->index(0, 0, m_model->index(1, 0))) & Qt::ItemIsEditable));
+    QVERIFY(m_model->flags(m_model->index(0, 0, m_model->index(0, 0))) & Qt::ItemIsEditable);
+    QVERIFY(m_model->flags(m_model->index(1, 0)) & Qt::ItemIsEditable);
+}
+
+void TestDataModel::checkingLineWritesEveryStation()
+{
+    openGatedLine();
+    const QModelIndex l = m_model->index(0, 0);
+    QVERIFY(m_model->setData(l, Qt::Unchecked, Qt::CheckStateRole));
+    {
+        Reader r(path());
+        QCOMPARE(r.column("SELECT USE FROM Data_Point ORDER BY ID"), (QVariantList{0, 0, 0}));
+        QCOMPARE(r.scalar("SELECT USE FROM Data_Line").toInt(), 0);
+    }
+    QVERIFY(m_model->setData(m_model->index(2, 0, l), Qt::Checked, Qt::CheckStateRole));
+    {
+        Reader r(path());
+        QCOMPARE(r.column("SELECT USE FROM Data_Point ORDER BY ID"), (QVariantList{0, 0, 1}));
+    }
+    QVERIFY(m_model->setData(l, Qt::Checked, Qt::CheckStateRole));
+    Reader r(path());
+    QCOMPARE(r.column("SELECT USE FROM Data_Point ORDER BY ID"), (QVariantList{1, 1, 1}));
+    QCOMPARE(r.scalar("SELECT USE FROM Data_Line").toInt(), 1);
+}
+
+void TestDataModel::useCheckBoxWritesCurrentStation()
+{
+    openGatedLine();
+    const QModelIndex station = m_model->index(1, 0, m_model->index(0, 0));
+    QSignalSpy changed(m_model, SIGNAL(dataChanged(QModelIndex,QModelIndex,QVector<int>)));
+    m_model->currentLineRow = 0;
+    m_model->currentStationRow = 1;
+    m_model->on_signal_UseableCheckBoxStateChanged(false);
+    {
+        Reader r(path());
+        QCOMPARE(r.column("SELECT USE FROM Data_Point ORDER BY ID"), (QVariantList{1, 0, 1}));
+    }
+    QCOMPARE(station.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QCOMPARE(changed.count(), 1);
+
+    // A current station beyond the line writes nothing.
+    m_model->currentStationRow = 3;
+    m_model->on_signal_UseableCheckBoxStateChanged(false);
+    Reader r(path());
+    QCOMPARE(r.column("SELECT USE FROM Data_Point ORDER BY ID"), (QVariantList{1, 0, 1}));
+}
+
+// --- Saving an edited curve ---
+
+void TestDataModel::saveEditedCurve_data()
+{
+    QTest::addColumn<double>("tmin");
+    QTest::addColumn<double>("tmax");
+    QTest::addColumn<QVector<double> >("shownTimes");
+    QTest::addColumn<QVector<double> >("sentTimes");
+    QTest::addColumn<QVector<double> >("sentValues");
+    QTest::addColumn<QVector<double> >("expected");
+    const QVector<double> stored{1, 2, 3, 4, 5};
+    // Stored gates: 100, 200, 300, 4e6, 5e6.
+    QTest::newRow("window 150..4e6 keeps the gates outside")
+        << 150.0 << 4e6 << QVector<double>{200, 300, 4e6} << QVector<double>{200, 300, 4e6}
+        << QVector<double>{20, 30, 40} << QVector<double>{1, 20, 30, 40, 5};
+    QTest::newRow("window end below a gate")
+        << 0.0 << 250.0 << QVector<double>{100, 200} << QVector<double>{100, 200}
+        << QVector<double>{10, 20} << QVector<double>{10, 20, 3, 4, 5};
+    QTest::newRow("whole curve")
+        << 0.0 << 1e7 << QVector<double>{100, 200, 300, 4e6, 5e6} << QVector<double>{100, 200, 300, 4e6, 5e6}
+        << QVector<double>{6, 7, 8, 9, 10} << QVector<double>{6, 7, 8, 9, 10};
+    QTest::newRow("times differ from the shown ones")
+        << 150.0 << 4e6 << QVector<double>{200, 300} << QVector<double>{200, 301}
+        << QVector<double>{20, 30} << stored;
+    QTest::newRow("fewer times than shown")
+        << 150.0 << 4e6 << QVector<double>{200, 300} << QVector<double>{200}
+        << QVector<double>{20} << stored;
+    QTest::newRow("fewer values than times")
+        << 150.0 << 4e6 << QVector<double>{200, 300} << QVector<double>{200, 300}
+        << QVector<double>{20} << stored;
+    QTest::newRow("non-finite value")
+        << 150.0 << 4e6 << QVector<double>{200, 300} << QVector<double>{200, 300}
+        << QVector<double>{20, kNaN} << stored;
+    QTest::newRow("shown gate outside its window")
+        << 150.0 << 4e6 << QVector<double>{100, 200} << QVector<double>{100, 200}
+        << QVector<double>{10, 20} << stored;
+    QTest::newRow("shown gate not stored")
+        << 150.0 << 4e6 << QVector<double>{200, 250} << QVector<double>{200, 250}
+        << QVector<double>{20, 25} << stored;
+    QTest::newRow("nothing shown")
+        << 150.0 << 4e6 << QVector<double>() << QVector<double>()
+        << QVector<double>() << stored;
+}
+
+void TestDataModel::saveEditedCurve()
+{
+    QFETCH(double, tmin);
+    QFETCH(double, tmax);
+    QFETCH(QVector<double>, shownTimes);
+    QFETCH(QVector<double>, sentTimes);
+    QFETCH(QVector<double>, sentValues);
+    QFETCH(QVector<double>, expected);
+    openGatedLine();
+    QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_QV18, tmin, tmax, shownTimes));
+    m_model->on_signal_FileSavedToDB(sentValues, sentTimes);
+
+    Reader r(path());
+    QCOMPARE(r.curve(2, "DATA_RECV_QV18"), expected);
+    QCOMPARE(r.curve(2, "DATA_TIMERECV_QV18"), (QVector<double>{100, 200, 300, 4e6, 5e6}));
+    QCOMPARE(r.curve(2, "DATA_RECV_QV18RAW"), (QVector<double>{21, 22, 23, 24, 25}));
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
+    QCOMPARE(r.curve(3, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
+}
+
+void TestDataModel::saveGoesToShownSchemeAndStation()
+{
+    openGatedLine();
+    m_model->on_signal_SampleModeChanged(SAMPLE_LOG10);
+    QVERIFY(m_model->rememberShownStation(0, 2, SAMPLE_LOG10, 150, 4e6, {200}));
+    // The user switches scheme, station and window afterwards.
+    m_model->on_signal_SampleModeChanged(SAMPLE_LOG20);
+    m_model->currentStationRow = 0;
+    InvParam p = m_model->invParam;
+    p.timeWindowStart = 10;
+    p.timeWindowEnd = 150;
+    m_model->on_signal_curInvsionParamChanged(p);
+    m_model->on_signal_FileSavedToDB({99}, {200});
+
+    Reader r(path());
+    QCOMPARE(r.curve(3, "DATA_RECV_LOG10"), (QVector<double>{1, 99, 3, 4, 5}));
+    QCOMPARE(r.curve(3, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
+    QCOMPARE(r.curve(3, "DATA_RECV_LOG20"), (QVector<double>{1, 2, 3, 4, 5}));
+    QCOMPARE(r.curve(1, "DATA_RECV_LOG10"), (QVector<double>{1, 2, 3, 4, 5}));
+    QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 1);
+}
+
+void TestDataModel::saveNeedsAShownStation()
+{
+    openGatedLine();
+    QVERIFY(!m_model->rememberShownStation(0, 3, SAMPLE_QV18, 150, 4e6, {200}));
+    QVERIFY(!m_model->rememberShownStation(1, 0, SAMPLE_QV18, 150, 4e6, {200}));
+    QVERIFY(!m_model->rememberShownStation(0, 0, static_cast<TEMSampleMODES>(5), 150, 4e6, {200}));
+    m_model->on_signal_FileSavedToDB({99}, {200});
+
+    // What was shown in a closed project does not carry over to the reopened one.
+    QVERIFY(m_model->rememberShownStation(0, 0, SAMPLE_QV18, 150, 4e6, {200}));
+    reopen();
+    m_model->on_signal_FileSavedToDB({99}, {200});
+
+    Reader r(path());
+    for (int id = 1; id <= 3; ++id)
+        QCOMPARE(r.curve(id, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
+    QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 0);
+}
+
+void TestDataModel::saveOnShortResponseWritesWholeColumn()
+{
+    // An older file whose response holds only the gates of a past window.
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, {100, 200, 300, 400}, {3, 4}, {11, 12, 13, 14})})}));
+    open(path());
+    QVERIFY(m_model->rememberShownStation(0, 0, SAMPLE_QV18, 150, 4e6, {200, 300, 400}));
+    m_model->on_signal_FileSavedToDB({7, 8, 9}, {200, 300, 400});
+    Reader r(path());
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18"), (QVector<double>{11, 7, 8, 9}));
+}
+
+// --- Editing operations ---
+
+void TestDataModel::renumber_data()
+{
+    QTest::addColumn<bool>("viaDialog");
+    QTest::addColumn<int>("choice");       // 0 multiply, 1 add
+    QTest::addColumn<QString>("text");     // dialog text
+    QTest::addColumn<double>("value");     // slot value when not via the dialog
+    QTest::addColumn<QVector<double> >("expected");
+    QTest::newRow("multiply by 10") << true << 0 << "10" << 0.0 << QVector<double>{10, 20, 30};
+    QTest::newRow("add 10") << true << 1 << "10" << 0.0 << QVector<double>{11, 12, 13};
+    QTest::newRow("add -5") << true << 1 << "-5" << 0.0 << QVector<double>{-4, -3, -2};
+    QTest::newRow("text that is not a number") << true << 0 << "abc" << 0.0 << QVector<double>{1, 2, 3};
+    QTest::newRow("multiply by 0") << false << 0 << "" << 0.0 << QVector<double>{1, 2, 3};
+    QTest::newRow("multiply by NaN") << false << 0 << "" << kNaN << QVector<double>{1, 2, 3};
+    QTest::newRow("add infinity") << false << 1 << "" << kInf << QVector<double>{1, 2, 3};
+}
+
+void TestDataModel::renumber()
+{
+    QFETCH(bool, viaDialog);
+    QFETCH(int, choice);
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QFETCH(QVector<double>, expected);
+    QVERIFY(writeProject(path(), {line(1, {rawStation(3, {}), rawStation(1, {}), rawStation(2, {})}),
+                                  line(2, {rawStation(1, {})})}));
+    open(path());
+    UserPrompt::setDialogAnswerer([&](QDialog* d) {
+        if (viaDialog) {
+            d->findChild<QComboBox*>("comboBox")->setCurrentIndex(choice);
+            d->findChild<QLineEdit*>("lineEdit")->setText(text);
+            d->findChild<QPushButton*>("pushButton_OK")->click();
+        }
+        return 0;
+    });
+    m_model->showChangeNameDialog(0, m_model->index(0, 0));
+    if (!viaDialog)
+        m_model->on_signalChangeNameRuleChanged(choice == 0, value);
+
+    const QModelIndex l = m_model->index(0, 0);
+    Reader r(path());
+    // Rows follow the station order by NAME: 1, 2, 3 (IDs 2, 3, 1).
+    QVector<double> byRow;
+    for (int id : {2, 3, 1})
+        byRow << r.scalar(QString("SELECT NAME FROM Data_Point WHERE ID = %1").arg(id)).toDouble();
+    QCOMPARE(byRow, expected);
+    QCOMPARE(r.scalar("SELECT NAME FROM Data_Point WHERE ID = 4").toDouble(), 1.0);
+    const bool changed = expected != QVector<double>{1, 2, 3};
+    for (int i = 0; i < 3; ++i) {
+        if (changed)
+            QCOMPARE(m_model->index(i, 0, l).data().toDouble(), expected[i]);
+        else
+            QCOMPARE(m_model->index(i, 0, l).data().toString(), QString::number(expected[i], 'f', 1));
+    }
+    if (changed) {
+        QCOMPARE(m_model->renameMultiply, choice == 0);
+    }
+}
+
+void TestDataModel::renumberNeedsATarget()
+{
+    openGatedLine();
+    m_model->on_signalChangeNameRuleChanged(true, 10.0);
+    Reader r(path());
+    QCOMPARE(r.names("Data_Point"), (QVector<double>{1, 2, 3}));
+}
+
+void TestDataModel::renumberLeavesTimeLinesAlone()
+{
+    QVERIFY(writeProject(path(), {line(1, {rawStation(1.6e12, {}), rawStation(1.7e12, {})}, 1)}));
+    open(path());
+    const QString label = m_model->index(0, 0, m_model->index(0, 0)).data().toString();
+    m_model->showChangeNameDialog(0, m_model->index(0, 0));
+    m_model->on_signalChangeNameRuleChanged(false, 10.0);
+    Reader r(path());
+    QCOMPARE(r.names("Data_Point"), (QVector<double>{1.6e12, 1.7e12}));
+    QCOMPARE(m_model->index(0, 0, m_model->index(0, 0)).data().toString(), label);
+}
+
+void TestDataModel::restoreStation_data()
+{
+    QTest::addColumn<int>("scheme");
+    QTest::addColumn<int>("stationRow");
+    QTest::addColumn<double>("windowEnd");   // of the inversion parameters; restoring ignores it
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QVector<double> >("expected");
+    QTest::newRow("18 windows") << 0 << 1 << 4e6 << "DATA_RECV_QV18" << QVector<double>{1, 22, 23, 24, 5};
+    QTest::newRow("window end below gates") << 0 << 1 << 250.0 << "DATA_RECV_QV18" << QVector<double>{1, 22, 23, 24, 5};
+    QTest::newRow("LOG20") << 2 << 1 << 4e6 << "DATA_RECV_LOG20" << QVector<double>{1, 22, 23, 24, 5};
+    QTest::newRow("station beyond the line") << 0 << 3 << 4e6 << "DATA_RECV_QV18" << QVector<double>{1, 2, 3, 4, 5};
+}
+
+void TestDataModel::restoreStation()
+{
+    QFETCH(int, scheme);
+    QFETCH(int, stationRow);
+    QFETCH(double, windowEnd);
+    QFETCH(QString, column);
+    QFETCH(QVector<double>, expected);
+    openGatedLine();
+    m_model->on_signal_SampleModeChanged(static_cast<TEMSampleMODES>(scheme));
+    InvParam p = m_model->invParam;
+    p.timeWindowEnd = windowEnd;
+    m_model->on_signal_curInvsionParamChanged(p);
+    m_model->clearPointInfo(0, stationRow);
+
+    QCOMPARE(m_messages, QStringList{"重置数据完成"});
+    Reader r(path());
+    QCOMPARE(r.curve(2, column), expected);
+    QCOMPARE(r.curve(1, column), (QVector<double>{1, 2, 3, 4, 5}));
+    for (const QString& other : kResponseColumns) {
+        if (other != column)
+            QCOMPARE(r.curve(2, other), (QVector<double>{1, 2, 3, 4, 5}));
+    }
+    QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), scheme);
+}
+
+void TestDataModel::resetLineSkipsUnusedStations()
+{
+    openGatedLine(0, 1);
+    m_model->on_signal_SampleModeChanged(SAMPLE_LOG10);
+    m_model->resetPointData(0);
+    QCOMPARE(m_messages, QStringList{"重置数据完成"});
+    {
+        Reader r(path());
+        QCOMPARE(r.curve(1, "DATA_RECV_LOG10"), (QVector<double>{1, 12, 13, 14, 5}));
+        QCOMPARE(r.curve(2, "DATA_RECV_LOG10"), (QVector<double>{1, 2, 3, 4, 5}));
+        QCOMPARE(r.curve(3, "DATA_RECV_LOG10"), (QVector<double>{1, 32, 33, 34, 5}));
+        QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 1);
+    }
+
+    // All unused: only the line's scheme is written, and the user is told.
+    QVERIFY(m_model->setData(m_model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+    m_model->on_signal_SampleModeChanged(SAMPLE_LOG20);
+    m_messages.clear();
+    m_model->resetPointData(0);
+    m_model->resetPointData(5);
+    QCOMPARE(m_messages, (QStringList{"重置数据完成", "重置数据完成"}));
+    Reader r(path());
+    for (int id = 1; id <= 3; ++id)
+        QCOMPARE(r.curve(id, "DATA_RECV_LOG20"), (QVector<double>{1, 2, 3, 4, 5}));
+    QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 2);
+}
+
+void TestDataModel::fitLine_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::newRow("B-spline") << 0;
+    QTest::newRow("Gaussian") << 1;
+    QTest::newRow("exponential") << 2;
+    QTest::newRow("unknown method fits nothing") << 3;
+}
+
+void TestDataModel::fitLine()
+{
+    QFETCH(int, method);
+    // 30 gates from 10 us to 1 s with a little scatter.
+    QVector<double> times, values;
+    for (int i = 0; i < 30; ++i) {
+        const double t = 10.0 * std::pow(10.0, i * 5.0 / 29.0);
+        times << t;
+        values << 1e3 * std::pow(t, -1.5) * (1.0 + ((i % 3) - 1) * 0.05);
+    }
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, times, values, values),
+                                         gatedStation(2, times, values, values, 0)})}));
+    open(path());
+    m_model->applyFittingMethod(0, method);
+    QCOMPARE(m_messages, QStringList{"预处理完成"});
+
+    Reader r(path());
+    const QVector<double> fitted = r.curve(1, "DATA_RECV_QV18");
+    QCOMPARE(fitted.size(), values.size());
+    QVERIFY(allFinite(fitted));
+    int changedInside = 0;
+    for (int i = 0; i < times.size(); ++i) {
+        if (times[i] < 150.0)
+            QCOMPARE(fitted[i], values[i]);
+        else if (fitted[i] != values[i])
+            ++changedInside;
+    }
+    if (method == 3)
+        QCOMPARE(changedInside, 0);
+    else
+        QVERIFY(changedInside > 10);
+    QCOMPARE(r.curve(2, "DATA_RECV_QV18"), values);
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18RAW"), values);
+}
+
+void TestDataModel::fitNeverStoresNonFinite()
+{
+    QVector<double> times, values;
+    for (int i = 0; i < 20; ++i) {
+        times << 200.0 * (i + 1);
+        values << (i % 4 == 0 ? 0.0 : (i % 4 == 1 ? -1.0 : 1e-3 / (i + 1)));
+    }
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, times, values, values)})}));
+    open(path());
+    for (int method = 0; method < 3; ++method) {
+        m_model->applyFittingMethod(0, method);
+        Reader r(path());
+        const QVector<double> stored = r.curve(1, "DATA_RECV_QV18");
+        QCOMPARE(stored.size(), values.size());
+        QVERIFY2(allFinite(stored), qPrintable(hwtest::describe(stored)));
+    }
+}
+
+QTEST_MAIN(TestDataModel)
+#include "tst_datamodel.moc"
