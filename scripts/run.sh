@@ -5,4 +5,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
 build="${HARNWICK_BUILD_DIR:-$root/build}"
+# A first-time user gets a synthetic demo project to open.
+demo="$build/demo/demo.QELVA"
+if [ ! -e "$demo" ] && [ -x "$build/bin/harnwick-projectgen" ]; then
+  mkdir -p "$build/demo"
+  echo "Writing a demo project:"
+  "$build/bin/harnwick-projectgen" "$demo" || echo "Could not write the demo project." >&2
+elif [ -e "$demo" ]; then
+  echo "Demo project: $demo"
+fi
 exec "$build/bin/Harnwick" "$@"
