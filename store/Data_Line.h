@@ -3,7 +3,10 @@
 
 #include <QPointer>
 #include <QString>
+#include <QVector>
 
+#include "iolib/GPSCoordinate.h"
+#include "model/SharedTypes.h"
 #include "store/HORM_BaseObject.h"
 #include "store/HORM_Collection.h"
 
@@ -51,6 +54,22 @@ public:
     // Hands calc down to every station and sample of the line.
     void setDataCalc(Data_Calc* calc);
     Data_Calc* dataCalc() const;
+
+    // The curves of the usable stations at collection indices first..last
+    // (clamped), on scheme 0 (QV18), 1 (LOG10) or 2 (LOG20), inside the time
+    // window and station-number range of param. Stations with USE 0 or
+    // TYPE 1, outside the range, or repeating a collected NAME are left out.
+    // Gates are matched by time: the line keeps the gate times that every
+    // collected station has, in the first station's order. With transpose,
+    // curves is one row per gate of absolute values, else one signed row per
+    // station. stations and coordinates follow the collected stations;
+    // offTimes gets one entry per station that passed the filters, also for
+    // one dropped afterwards for an empty curve. Nothing is written when no
+    // station (or no shared gate) is left, or curves, times or stations is
+    // null; a null offTimes or coordinates is simply not filled.
+    void getLineData(InvParam param, QVector<QVector<double>>* curves, QVector<double>* times,
+                     QVector<double>* stations, QVector<double>* offTimes,
+                     QVector<GPSCoordinate>* coordinates, bool transpose, int scheme, int first, int last);
 
 private:
     double m_NAME = 0.0;
