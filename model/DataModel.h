@@ -79,6 +79,14 @@ public:
                               double tmin, double tmax, const QVector<double>& gateTimes);
     void forgetShownStation();
 
+    // --- Display ---
+
+    // --- Exports and GPS import ---
+
+    // --- Model calculation ---
+
+    // --- Three-dimensional inversion ---
+
 signals:
     void modelChange();
     void signal_FittingMethodActionReset();
@@ -120,6 +128,9 @@ public slots:
 
 private:
     friend class TestDataModel;
+    friend class TestDataModelDisplay;
+    friend class TestDataModelExports;
+    friend class TestDataModelModelCalc;
 
     // The station and view that an edited curve belongs to.
     struct ShownStation {
@@ -145,6 +156,12 @@ private:
     void buildTree();
     void preprocessStation(Data_Point* station);
     bool applyMorsaCorrection(const QVector<double>& times, QVector<double>& values);
+
+    // Display.
+
+    // Exports and GPS import.
+
+    // Model calculation and three-dimensional inversion.
 
     // Editing.
     void markLineSampleMode(Data_Line* line);
@@ -206,6 +223,9 @@ private:
     QList<DataType_ThreeResultData> profileResults;
     QList<DataType_ResultData> sectionResults;
     QList<DataType_ResultData> layerResults;
+    // The topography of the line whose results are held above, kept with
+    // them so exports never pair results with another line's ground.
+    QVector<TopoData> resultTopography;
     QVector<double> reportDistances;
     QVector<double> reportTimes;
     QVector<QVector<double> > reportCurves;
