@@ -506,6 +506,8 @@ void TestInversionCalls::threeDimensionalInversionRaggedLines()
     const QList<DataType_ThreeResultData> result = calc.threeDimensionalInversion(
         curves, {times, times}, {coordinatesFor({1, 2}), coordinatesFor({})}, 100.0, InvParam(),
         100.0);
+    // One column per station of the lines taken: the two of the first line.
+    QCOMPARE(result.size(), 2);
     for (const DataType_ThreeResultData &r : result)
         QCOMPARE(r.z.size(), r.value.size());
 }

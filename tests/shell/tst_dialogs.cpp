@@ -144,6 +144,12 @@ void TestDialogs::changeNameOk_data()
     QTest::newRow("add, not a number") << 1 << "1,5" << false << 0.0;
     QTest::newRow("add, empty") << 1 << "" << false << 0.0;
     QTest::newRow("add 0.1") << 1 << "0.1" << false << 0.1;
+    // Texts that convert to no finite number would make every station
+    // number of the line NaN or infinite; they count as not a number.
+    QTest::newRow("multiply, nan") << 0 << "nan" << true << 0.0;
+    QTest::newRow("add, inf") << 1 << "inf" << false << 0.0;
+    QTest::newRow("add, -inf") << 1 << "-inf" << false << 0.0;
+    QTest::newRow("multiply, overflow") << 0 << "1e400" << true << 0.0;
 }
 
 void TestDialogs::changeNameOk()
