@@ -154,9 +154,13 @@ double Data_Calc::findSettledIndex(double rate, QByteArray record)
     QVector<double> a(n, 0.0);
     for (int i = 0; i < n; ++i) {
         if (i < 4) {
-            double sum = x[i];
-            for (int j = 0; j < i; ++j)
+            // Earlier averages first, then the new value: the order of the
+            // additions decides borderline windows.
+            double sum = i > 0 ? a[0] : x[0];
+            for (int j = 1; j < i; ++j)
                 sum += a[j];
+            if (i > 0)
+                sum += x[i];
             a[i] = sum / (i + 1);
         } else {
             a[i] = (a[i - 4] + a[i - 3] + a[i - 2] + a[i - 1] + x[i]) / 5.0;

@@ -170,8 +170,10 @@ LineInfo Data_Calc::reportValueMap(QVector<double> stations)
     LineInfo info;
     QVector<double> s;
     s.reserve(stations.size());
+    // A station number that is not finite has no place on the line; two
+    // infinities would also make a NaN difference, which cannot be a map key.
     for (double v : stations) {
-        if (!std::isnan(v))
+        if (std::isfinite(v))
             s.append(v);
     }
     if (s.isEmpty())

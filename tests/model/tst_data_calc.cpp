@@ -311,6 +311,11 @@ void TestDataCalc::findSettledIndex_data()
     QTest::newRow("200 stays") << 1e4 << tenZeros << 200.0;
     QTest::newRow("window from sample 1") << 1e6 << settlesAt1 << 64.5;
     QTest::newRow("exactly 30 stays") << 1e5 << settlesAt1 << 30.0;
+    // The early averages add the earlier averages before the new value. In
+    // that order the step from sample 3 to sample 4 is exactly 0.05 (quiet);
+    // adding the new value first makes it 0.05000000000000002 (not quiet).
+    QTest::newRow("summation order decides a borderline window") << 1e3
+        << blobOf({0.1, 0.1, 0.2, 0.05, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3}) << 2000.0;
     QTest::newRow("5 values") << 1e6 << blobOf(QVector<double>(5, 0.0)) << 0.0;
     QTest::newRow("4 values") << 1e6 << blobOf(QVector<double>(4, 0.0)) << 0.0;
     QTest::newRow("empty record") << 1e6 << QByteArray() << 0.0;
@@ -501,6 +506,9 @@ void TestDataCalc::linearClasses_data()
     QTest::newRow("below smallest positive and NaN stay")
         << Matrix{{0, 1, 2, 3.5, -1}, {4.5, 5.5, kNaN, 7, 8}}
         << Matrix{{0, 1.5, 2.5, 3.5, -1}, {4.5, 5.5, kNaN, 6.5, 7.5}};
+    // Edges of the middle band (lo + 3a = 4, hi - 3d = 5) both take the mean.
+    QTest::newRow("middle band edges")
+        << Matrix{{1, 4, 5, 8}} << Matrix{{1.5, 4.5, 4.5, 7.5}};
     QTest::newRow("single positive value")
         << Matrix{{0, 3, 1e-19}} << Matrix{{0, 3, 1e-19}};
     QTest::newRow("no positive value") << Matrix{{0, -2}} << Matrix{{0, -2}};
@@ -587,6 +595,8 @@ void TestDataCalc::reportValueMap_data()
     QTest::newRow("single station") << QVector<double>{7} << 7.0 << 7.0 << 1 << 0;
     QTest::newRow("repeated station") << QVector<double>{4, 4, 4} << 4.0 << 4.0 << 3 << 0;
     QTest::newRow("empty") << QVector<double>{} << 0.0 << 0.0 << 0 << 0;
+    QTest::newRow("numbers that are not finite are left out")
+        << QVector<double>{kInf, 20, kNaN, 10, kInf, -kInf, 30} << 10.0 << 30.0 << 3 << 10;
 }
 
 void TestDataCalc::reportValueMap()
