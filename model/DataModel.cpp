@@ -11,6 +11,7 @@
 #include "model/Data_Mathematical_Calc.h"
 #include "model/TreeItem.h"
 #include "shell/Dialog_ChangeName.h"
+#include "shell/Dialog_EllipseSmooth.h"
 #include "store/CurveBlob.h"
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
@@ -45,6 +46,7 @@ DataModel::~DataModel()
     delete lines;
     delete projects;
     delete renameDialog;
+    delete smoothDialog;
     delete mathCalc;
     delete calc;
 }
@@ -75,6 +77,15 @@ void DataModel::closeProject()
     currentSampleRow = -1;
     renameLineRow = -1;
     renameLineIndex = QModelIndex();
+    // The shown line's results belong to the closed project: exporting them
+    // after another project is opened would label them with its lines.
+    currentLineNumber = std::numeric_limits<double>::quiet_NaN();
+    lineCoordinates.clear();
+    stationResults.clear();
+    profileResults.clear();
+    sectionResults.clear();
+    layerResults.clear();
+    resultTopography.clear();
 }
 
 Data_Line* DataModel::lineAt(int lineRow) const
@@ -262,11 +273,16 @@ bool DataModel::unpackWhole(Data_Point* station, int scheme, QVector<double>& re
     default:
         return false;
     }
+    // Without readable gate times no value can be placed; a column written
+    // from here would replace the stored curve with nothing.
+    if (times.isEmpty())
+        return false;
     if (response.size() == times.size())
         return true;
     // An older file may hold only the gates of a past window; the gates it
     // lacks come from the first-computed curve so the column is whole again.
-    if (raw.size() == times.size()) {
+    // A response longer than its times is damaged: left as it is.
+    if (response.size() < times.size() && raw.size() == times.size()) {
         response = raw;
         return true;
     }
@@ -418,8 +434,7 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
 
 void DataModel::on_signal_GPSFileImported(QList<GPSCoordinate> gpsCoordinateList)
 {
-    Q_UNUSED(gpsCoordinateList)
-    // Comes with the GPS import.
+    importGpsCoordinates(gpsCoordinateList);
 }
 
 void DataModel::on_signalEditCheckBoxStateChanged(bool pointMove, bool lineMove)

@@ -25,6 +25,7 @@ class Data_Mathematical_Calc;
 class Data_Point;
 class Data_Project;
 class Dialog_ChangeName;
+class Dialog_EllipseSmooth;
 
 // The controller of the open project and its tree model: lines at level 1,
 // their stations at level 2. It owns the project's collections, the current
@@ -80,12 +81,71 @@ public:
     void forgetShownStation();
 
     // --- Display ---
+    // The ground profile of a line: {station number, elevation} per
+    // coordinate, in order; stations without an elevation (the 100000
+    // marker, anything above 50000) or with a non-finite one are left out.
+    QVector<TopoData> buildTopography(QVector<GPSCoordinate> coordinates);
+    // A double-click on the tree: line row, station row within the line (any
+    // row outside the line shows the line) and sample row (only recorded).
+    void showTreeNode(int line, int station, int sample);
+    // The colour ramp of the sections: 26 stops from white at 1e-18 to
+    // (128, 0, 0) at 1.0.
+    static QMap<float, QColor> defaultColourRamp();
+    // The radius the smoothing dialog proposes: the larger of half the
+    // station span and half the depth, whole, within the dialog's 1..10000.
+    static int proposedSmoothRadius(const QVector<double>& stations, double depth);
+    // Sort orders (strict, for std::sort): ground and result columns by
+    // position along the line, coordinates by station number.
+    static bool lessByPosition(const TopoData& a, const TopoData& b);
+    static bool lessByPosition(const DataType_ResultData& a, const DataType_ResultData& b);
+    static bool lessByStation(const GPSCoordinate& a, const GPSCoordinate& b);
 
     // --- Exports and GPS import ---
+    // The tables of the line shown last (or of the last line-section model
+    // calculation). Each refuses, with a message, when no project is open
+    // or no line has been shown; a file that cannot be written ends it
+    // silently. Files are replaced whole or not at all.
+    void export1DResults(QString path);
+    void export2DResults(QString path);
+    void exportLayerResults(QString path);
+    void exportSectionData(QString path);
+    // Inverts every used line afresh and writes its result file and two
+    // blanking files into folder; an empty folder writes nothing.
+    void exportResultsByLine(QString folder);
+    // The station's sample records gated on the 18-window scheme, into the
+    // working directory; stores the current scheme as the line's SampleMode.
+    void exportSampledData(int lineRow, int stationRow);
+    // Surfer blanking polygons over the held results' topography (sorted
+    // in place); false when it is empty or the file cannot be written.
+    bool writeTopBlanking(QString path);
+    bool writeBottomBlanking(QString path);
+    // folder + "/out.grd" from the section result list (sorted in place by
+    // x); false when the list is empty or ragged or the file not written.
+    bool writeSurferGrid(QString folder);
 
     // --- Model calculation ---
+    // Inverts a line by the current method and stores its section (offering
+    // the ellipse smoothing) and line data; draws the profile, not the
+    // section, which computeModelSection shows.
+    void computeLineSection(int lineRow);
+    // Re-scales the stored section inside the areas of a model-calculation
+    // file, smooths it sideways, shows and stores it. Nothing happens while
+    // no section is stored.
+    void computeModelSection(QString path);
+    // Sends a layered model file with the stored section to the model
+    // viewer; nothing when the file cannot be read.
+    void sendModelerInput(QString path);
+    // The complete areas of a model-calculation file in file order; empty
+    // when the file cannot be opened. A block that ends early, lacks a token
+    // or holds a non-finite number is left out.
+    QVector<ModelArea> readModelFile(QString path);
 
     // --- Three-dimensional inversion ---
+    // Inverts every line in use at once and returns the columns on common
+    // levels 5 m apart, smoothed level by level; lineNumbers gets the lines
+    // taken. Empty when a line in use has no data, no line is usable, the
+    // depth is negative or the library returns nothing.
+    QList<DataType_ThreeResultData> calcTransRelax3D(QList<double>& lineNumbers);
 
 signals:
     void modelChange();
@@ -158,8 +218,19 @@ private:
     bool applyMorsaCorrection(const QVector<double>& times, QVector<double>& values);
 
     // Display.
+    void showStationView(Data_Line* line, int stationRow);
+    void showLineView(Data_Line* line);
+    // A view that stops early: nothing shown may be saved into.
+    void stopView();
+    // Offers the smoothing dialog and smooths grid when the user changed the
+    // ellipse; false when the grid stays as it was.
+    bool ellipseSmooth(QList<DataType_ResultData>& grid, const QVector<double>& stations);
 
     // Exports and GPS import.
+    // False, after telling the user, when no project is open or (needLine)
+    // no line's results are held.
+    bool exportAllowed(bool needLine);
+    void importGpsCoordinates(const QList<GPSCoordinate>& records);
 
     // Model calculation and three-dimensional inversion.
 
@@ -226,6 +297,7 @@ private:
     // The topography of the line whose results are held above, kept with
     // them so exports never pair results with another line's ground.
     QVector<TopoData> resultTopography;
+    Dialog_EllipseSmooth* smoothDialog = nullptr;
     QVector<double> reportDistances;
     QVector<double> reportTimes;
     QVector<QVector<double> > reportCurves;

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMap>
 #include <QMetaType>
+#include <QPolygonF>
 #include <QString>
 #include <QVector>
 
@@ -105,6 +106,14 @@ struct LayerModeler {
     double z1 = 0.0;
     int regionCount = 0;
     QVector<ModelRegion> regions;
+};
+
+// One area of a model-calculation file: section values inside the outline
+// (position along the line, elevation) are mapped onto [low, high].
+struct ModelArea {
+    QPolygonF outline;
+    double low = 0.0;
+    double high = 0.0;
 };
 
 Q_DECLARE_METATYPE(TEMSampleMODES)

@@ -17,6 +17,25 @@ UserPrompt::DialogAnswerer& UserPrompt::dialogAnswerer()
     return answerer;
 }
 
+UserPrompt::TitledMessageAnswerer& UserPrompt::titledMessageAnswerer()
+{
+    static TitledMessageAnswerer answerer;
+    return answerer;
+}
+
+void UserPrompt::information(const QString& title, const QString& text)
+{
+    if (titledMessageAnswerer()) {
+        titledMessageAnswerer()(title, text);
+        return;
+    }
+    if (messageAnswerer()) {
+        messageAnswerer()(text);
+        return;
+    }
+    QMessageBox::information(nullptr, title, text, QMessageBox::Yes, QMessageBox::NoButton);
+}
+
 void UserPrompt::information(const QString& text)
 {
     if (messageAnswerer()) {
@@ -45,4 +64,9 @@ void UserPrompt::setMessageAnswerer(MessageAnswerer answerer)
 void UserPrompt::setDialogAnswerer(DialogAnswerer answerer)
 {
     dialogAnswerer() = std::move(answerer);
+}
+
+void UserPrompt::setTitledMessageAnswerer(TitledMessageAnswerer answerer)
+{
+    titledMessageAnswerer() = std::move(answerer);
 }

@@ -154,6 +154,7 @@ private slots:
     // Loading.
     void loadBuildsOrderedTree();
     void loadGatesEveryStationOnce();
+    void loadRunsTreeAndGatingInOneTransactionEach();
     void loadedCurvesFollowTurnOff_data();
     void loadedCurvesFollowTurnOff();
     void morsaCorrectionOnlyOnEighteenWindows();
@@ -189,6 +190,8 @@ private slots:
     void fitLine_data();
     void fitLine();
     void fitNeverStoresNonFinite();
+    void editsLeaveUnplaceableCurvesAlone_data();
+    void editsLeaveUnplaceableCurvesAlone();
 
 private:
     QString path(const QString& name = "p.QELVA") const { return m_dir->filePath(name); }
@@ -458,6 +461,50 @@ void TestDataModel::loadGatesEveryStationOnce()
         QVERIFY2(!s.startsWith("UPDATE Data_Point"), qPrintable(s));
         QVERIFY2(!s.startsWith("SELECT DATA_RECV"), qPrintable(s));
     }
+}
+
+void TestDataModel::loadRunsTreeAndGatingInOneTransactionEach()
+{
+    const QVector<double> rec = decay(1000);
+    QVERIFY(writeProject(path(), {line(2, {rawStation(1, {sample(rec, quietRecord())}), rawStation(2, {sample(rec, quietRecord())})}),
+                                  line(1, {rawStation(1, {sample(rec, quietRecord())})})}));
+    m_file = path();
+    m_lib = new LibHORM;
+    QVERIFY(m_lib->open(path()));
+    QStringList trace;
+    m_lib->setStatementTrace(&trace);
+    m_model->setFileSuffix("QELVA");
+    m_model->loadProject(m_lib);
+    m_lib->setStatementTrace(nullptr);
+
+    QCOMPARE(trace.count("BEGIN"), 2);
+    QCOMPARE(trace.count("COMMIT"), 2);
+    QVERIFY(!trace.contains("ROLLBACK"));
+    const int begin1 = trace.indexOf("BEGIN");
+    const int commit1 = trace.indexOf("COMMIT");
+    const int begin2 = trace.indexOf("BEGIN", commit1);
+    const int commit2 = trace.indexOf("COMMIT", begin2);
+    QVERIFY(begin1 < commit1 && commit1 < begin2 && begin2 < commit2);
+    // The tree pass reads the stations inside the first transaction.
+    for (int i = 0; i < trace.size(); ++i) {
+        const QString& s = trace.at(i);
+        if (s.contains("FROM Data_Point"))
+            QVERIFY2(i > begin1 && i < commit1, qPrintable(s));
+    }
+    // Every gated curve is written inside the second one, nothing after it.
+    int updates = 0;
+    for (int i = 0; i < trace.size(); ++i) {
+        const QString& s = trace.at(i);
+        if (s.startsWith("UPDATE Data_Point")) {
+            QVERIFY2(i > begin2 && i < commit2, qPrintable(s));
+            QVERIFY(s.contains("IsSampled = 1"));
+            ++updates;
+        }
+        if (s.startsWith("SELECT DATA_RECV"))
+            QVERIFY2(i > begin2 && i < commit2, qPrintable(s));
+    }
+    QCOMPARE(updates, 3);
+    QCOMPARE(commit2, trace.size() - 1);
 }
 
 void TestDataModel::loadedCurvesFollowTurnOff_data()
@@ -1098,6 +1145,48 @@ void TestDataModel::fitNeverStoresNonFinite()
         QCOMPARE(stored.size(), values.size());
         QVERIFY2(allFinite(stored), qPrintable(hwtest::describe(stored)));
     }
+}
+
+void TestDataModel::editsLeaveUnplaceableCurvesAlone_data()
+{
+    QTest::addColumn<QString>("damage");   // SQL run on the station after it was written
+    QTest::addColumn<QVector<double> >("response");
+    QTest::newRow("gate times unreadable")
+        << "UPDATE Data_Point SET DATA_TIMERECV_QV18 = x'414243', DATA_RECV_QV18RAW = x'01020304'"
+        << QVector<double>{1, 2, 3};
+    QTest::newRow("gate times empty, raw empty")
+        << "UPDATE Data_Point SET DATA_TIMERECV_QV18 = x'', DATA_RECV_QV18RAW = x''"
+        << QVector<double>{1, 2, 3};
+    QTest::newRow("response longer than its times")
+        << QString("UPDATE Data_Point SET DATA_RECV_QV18 = x'%1'")
+               .arg(QString::fromLatin1(CurveBlob::toBlob({1, 2, 3, 4, 5, 6}).toHex()))
+        << QVector<double>{1, 2, 3, 4, 5, 6};
+}
+
+void TestDataModel::editsLeaveUnplaceableCurvesAlone()
+{
+    // A response whose values cannot be matched to gate times must not be
+    // replaced by a restore, a fit or a save.
+    QFETCH(QString, damage);
+    QFETCH(QVector<double>, response);
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, {100, 200, 300}, {1, 2, 3}, {11, 12, 13})})}));
+    {
+        Reader w(path());
+        w.column(damage);
+        QCOMPARE(w.curve(1, "DATA_RECV_QV18"), response);
+    }
+    open(path());
+    m_model->clearPointInfo(0, 0);
+    m_model->resetPointData(0);
+    m_model->applyFittingMethod(0, 0);
+    m_model->applyFittingMethod(0, 3);
+    if (m_model->rememberShownStation(0, 0, SAMPLE_QV18, 150, 4e6, {200, 300}))
+        m_model->on_signal_FileSavedToDB({7, 8}, {200, 300});
+
+    Reader r(path());
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18"), response);
+    // The other schemes were never touched.
+    QCOMPARE(r.curve(1, "DATA_RECV_LOG10"), (QVector<double>{1, 2, 3}));
 }
 
 QTEST_MAIN(TestDataModel)

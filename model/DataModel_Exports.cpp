@@ -1,0 +1,423 @@
+#include "model/DataModel.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMap>
+#include <QSaveFile>
+#include <QTextCodec>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "model/Data_Calc.h"
+#include "model/Data_Mathematical_Calc.h"
+#include "model/UserPrompt.h"
+#include "store/Data_Line.h"
+#include "store/Data_Point.h"
+
+namespace {
+
+// Station numbers of the coordinates are single precision; a result column
+// is matched at that precision, or 300.3 (300.29998779...) would miss by
+// more than the tolerance.
+constexpr double kMatch1D = 1e-5;
+constexpr double kMatch2D = 0.01;
+// Surfer's value for a node without data.
+constexpr double kSurferBlank = 1.70141e38;
+
+QString g6(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+QString f6(double value)
+{
+    return QString::number(value, 'f', 6);
+}
+
+bool sameStation(double resultX, float coordinateStation, double tolerance)
+{
+    return std::fabs(double(float(resultX)) - double(coordinateStation)) < tolerance;
+}
+
+// The system's encoding, unless it cannot carry the texts of the headers.
+QTextCodec* exportCodec()
+{
+    QTextCodec* codec = QTextCodec::codecForLocale();
+    if (!codec || !codec->canEncode(QStringLiteral("里程坐标深度电阻率时间点号感应电压（）")))
+        codec = QTextCodec::codecForName("UTF-8");
+    return codec;
+}
+
+// Writes the file whole through a temporary: a failed or interrupted export
+// leaves what was at path before. False when nothing was written.
+bool writeWholeFile(const QString& path, bool textMode, const std::function<void(QTextStream&)>& body)
+{
+    if (path.isEmpty())
+        return false;
+    QSaveFile file(path);
+    QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate;
+    if (textMode)
+        mode |= QIODevice::Text;
+    if (!file.open(mode))
+        return false;
+    QTextStream out(&file);
+    out.setCodec(exportCodec());
+    body(out);
+    out.flush();
+    if (out.status() != QTextStream::Ok) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+const QString kResultHeader = QStringLiteral("里程,坐标X,坐标Y,深度,电阻率");
+
+// Rows of one result column: five fields for every matching coordinate when
+// the coordinates pair one to one with the columns, else three fields.
+void writeResultRows(QTextStream& out, double station, const QVector<double>& depth,
+                     const QVector<double>& value, bool paired, const QVector<GPSCoordinate>& coordinates,
+                     double tolerance, bool fixedCoordinates)
+{
+    const int n = std::min(depth.size(), value.size());
+    if (!paired) {
+        for (int j = 0; j < n; ++j)
+            out << g6(station) << ',' << g6(depth[j]) << ',' << g6(value[j]) << '\n';
+        return;
+    }
+    for (const GPSCoordinate& c : coordinates) {
+        if (!sameStation(station, c.pointNo, tolerance))
+            continue;
+        const QString x = fixedCoordinates ? f6(c.x) : g6(c.x);
+        const QString y = fixedCoordinates ? f6(c.y) : g6(c.y);
+        for (int j = 0; j < n; ++j)
+            out << g6(station) << ',' << x << ',' << y << ',' << g6(depth[j]) << ',' << g6(value[j]) << '\n';
+    }
+}
+
+// A Surfer blanking polygon along the ground (top) or along the ground less
+// the inversion depth (bottom), closed along a base line at a multiple of
+// ten beyond it. Sorts topography by position.
+bool writeBlankingFile(const QString& path, QVector<TopoData>& topography, double depth, bool top)
+{
+    if (topography.isEmpty())
+        return false;
+    std::stable_sort(topography.begin(), topography.end(),
+                     [](const TopoData& a, const TopoData& b) { return DataModel::lessByPosition(a, b); });
+    QVector<TopoData> points;
+    points.reserve(topography.size());
+    for (const TopoData& t : topography) {
+        if (std::isfinite(t.position) && std::isfinite(t.elevation))
+            points.append(t);
+    }
+    if (points.isEmpty() || (!top && !std::isfinite(depth)))
+        return false;
+
+    // The closing vertices use the points' own extremes, so the polygon
+    // closes on the data whatever its range.
+    double smallest = points.first().position;
+    double largest = points.first().position;
+    double extreme = points.first().elevation;
+    for (const TopoData& t : points) {
+        smallest = std::min(smallest, t.position);
+        largest = std::max(largest, t.position);
+        extreme = top ? std::max(extreme, t.elevation) : std::min(extreme, t.elevation);
+    }
+    const double base = top ? std::ceil(extreme / 10.0) * 10.0 : std::floor((extreme - depth) / 10.0) * 10.0;
+    const double firstHeight = top ? points.first().elevation : points.first().elevation - depth;
+
+    return writeWholeFile(path, true, [&](QTextStream& out) {
+        out << (points.size() + 3) << ",0\n";
+        for (const TopoData& t : points)
+            out << g6(t.position) << ',' << g6(top ? t.elevation : t.elevation - depth) << '\n';
+        out << g6(largest) << ',' << g6(base) << '\n';
+        out << g6(smallest) << ',' << g6(base) << '\n';
+        out << g6(smallest) << ',' << g6(firstHeight);
+    });
+}
+
+void writeSectionRows(QTextStream& out, const QList<DataType_ResultData>& section)
+{
+    for (const DataType_ResultData& r : section) {
+        const int n = std::min(r.depth.size(), r.value.size());
+        for (int j = 0; j < n; ++j)
+            out << g6(r.x) << ',' << g6(r.depth[j]) << ',' << g6(r.value[j]) << '\n';
+    }
+}
+
+} // namespace
+
+bool DataModel::exportAllowed(bool needLine)
+{
+    if (!isProjectOpen()) {
+        UserPrompt::information(QStringLiteral("没有打开的工程，无法导出！"));
+        return false;
+    }
+    if (needLine && !std::isfinite(currentLineNumber)) {
+        UserPrompt::information(QStringLiteral("请先显示一条测线，再导出结果！"));
+        return false;
+    }
+    return true;
+}
+
+void DataModel::export1DResults(QString path)
+{
+    if (!exportAllowed(true))
+        return;
+    const int method = transRelaxMethod;
+    const bool written = writeWholeFile(path, true, [&](QTextStream& out) {
+        out << kResultHeader << '\n';
+        if (method == 1) {
+            const bool paired = lineCoordinates.size() == stationResults.size();
+            for (const DataType_ResultData& r : stationResults)
+                writeResultRows(out, r.x, r.depth, r.value, paired, lineCoordinates, kMatch1D, true);
+        } else if (method == 2) {
+            const bool paired = lineCoordinates.size() == profileResults.size();
+            for (const DataType_ThreeResultData& r : profileResults)
+                writeResultRows(out, r.station, r.z, r.value, paired, lineCoordinates, kMatch1D, false);
+        }
+    });
+    if (!written)
+        return;
+
+    const QFileInfo info(path);
+    const QString stem = info.absolutePath() + QLatin1Char('/') + info.baseName();
+    const bool blanking = writeTopBlanking(stem + QStringLiteral("_top.bln"))
+                          && writeBottomBlanking(stem + QStringLiteral("_bottom.bln"));
+    UserPrompt::information(QStringLiteral("一维反演结果"),
+                            blanking ? QStringLiteral("保存一维反演数据成功")
+                                     : QStringLiteral("保存一维反演数据成功,未保存Bln文件"));
+}
+
+void DataModel::export2DResults(QString path)
+{
+    if (!exportAllowed(true))
+        return;
+    const bool written = writeWholeFile(path, true, [&](QTextStream& out) {
+        out << kResultHeader << '\n';
+        const bool paired = lineCoordinates.size() == sectionResults.size();
+        for (const DataType_ResultData& r : sectionResults)
+            writeResultRows(out, r.x, r.depth, r.value, paired, lineCoordinates, kMatch2D, true);
+    });
+    if (!written)
+        return;
+
+    const QFileInfo info(path);
+    if (transRelaxMethod == 1)
+        writeSurferGrid(info.absolutePath());
+    const QString stem = info.absolutePath() + QLatin1Char('/') + info.baseName();
+    const bool blanking = writeTopBlanking(stem + QStringLiteral("_top.bln"))
+                          && writeBottomBlanking(stem + QStringLiteral("_bottom.bln"));
+    UserPrompt::information(QStringLiteral("二维反演结果"),
+                            blanking ? QStringLiteral("保存二维反演数据成功")
+                                     : QStringLiteral("保存二维反演数据成功,未保存Bln文件"));
+}
+
+void DataModel::exportLayerResults(QString path)
+{
+    if (!exportAllowed(true))
+        return;
+    if (!writeWholeFile(path, true, [&](QTextStream& out) { writeSectionRows(out, layerResults); }))
+        return;
+    UserPrompt::information(QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功"));
+}
+
+void DataModel::exportSectionData(QString path)
+{
+    if (!exportAllowed(true))
+        return;
+    const bool written = writeWholeFile(path, true, [&](QTextStream& out) {
+        QString header = QStringLiteral("时间(us)\\点号(m)");
+        for (double station : reportDistances)
+            header += QLatin1Char(',') + g6(station);
+        out << header << '\n';
+        for (int i = 0; i < reportTimes.size(); ++i) {
+            QString row = g6(reportTimes[i]);
+            const QVector<double> curve = i < reportCurves.size() ? reportCurves[i] : QVector<double>();
+            // A value the curves lack is left as an empty field.
+            for (int j = 0; j < reportDistances.size(); ++j)
+                row += QLatin1Char(',') + (j < curve.size() ? g6(curve[j]) : QString());
+            out << row << '\n';
+        }
+    });
+    if (!written)
+        return;
+    UserPrompt::information(QStringLiteral("剖面数据保存成功"));
+}
+
+bool DataModel::writeTopBlanking(QString path)
+{
+    return writeBlankingFile(path, resultTopography, invParam.inversionDepth, true);
+}
+
+bool DataModel::writeBottomBlanking(QString path)
+{
+    return writeBlankingFile(path, resultTopography, invParam.inversionDepth, false);
+}
+
+bool DataModel::writeSurferGrid(QString folder)
+{
+    if (sectionResults.isEmpty())
+        return false;
+    const int ny = sectionResults.first().depth.size();
+    if (ny == 0)
+        return false;
+    for (const DataType_ResultData& r : sectionResults) {
+        if (r.value.size() < ny)
+            return false;
+    }
+    const float zmax = ModelFiles::maxValue(sectionResults);
+    const float zmin = ModelFiles::minValue(sectionResults);
+    std::stable_sort(sectionResults.begin(), sectionResults.end(),
+                     [](const DataType_ResultData& a, const DataType_ResultData& b) {
+                         return DataModel::lessByPosition(a, b);
+                     });
+    const DataType_ResultData& first = sectionResults.first();
+    const int nx = sectionResults.size();
+
+    return writeWholeFile(folder + QStringLiteral("/out.grd"), true, [&](QTextStream& out) {
+        out << "DSAA\n";
+        out << nx << ' ' << ny << '\n';
+        out << g6(first.x) << ' ' << g6(sectionResults.last().x) << '\n';
+        out << g6(first.depth[ny - 1]) << ' ' << g6(first.depth[0]) << '\n';
+        out << g6(zmin) << ' ' << g6(zmax) << '\n';
+        for (int index = ny - 1; index >= 0; --index) {
+            QString row;
+            for (const DataType_ResultData& r : sectionResults) {
+                const double v = r.value[index];
+                row += QLatin1Char(' ') + g6(std::isfinite(v) ? v : kSurferBlank);
+            }
+            out << row << '\n';
+        }
+    });
+}
+
+void DataModel::exportResultsByLine(QString folder)
+{
+    // A cancelled folder dialog gives an empty folder: nothing may land in
+    // the root folder.
+    if (folder.trimmed().isEmpty())
+        return;
+    if (!exportAllowed(false))
+        return;
+
+    const QString tail = QStringLiteral("_r%1_c%2_s%3.dat")
+                             .arg(g6(invParam.referenceResistivity), g6(invParam.constraintCoefficient),
+                                  g6(invParam.inversionCoefficient));
+    for (int i = 0; i < lines->size(); ++i) {
+        Data_Line* line = lineAt(i);
+        if (!line || line->USE() == 0)
+            continue;
+        HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
+        if (!stations)
+            continue;
+        const QString stem = folder + QStringLiteral("/Line_") + g6(line->NAME());
+
+        QVector<QVector<double> > curves;
+        QVector<double> times;
+        QVector<double> numbers;
+        QVector<double> offTimes;
+        QVector<GPSCoordinate> coordinates;
+        line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true, scheme, 0,
+                          stations->size() - 1);
+        // A line without usable stations has nothing to export; the lines
+        // after it still do.
+        if (curves.isEmpty() || times.isEmpty() || numbers.isEmpty())
+            continue;
+
+        // The line's own ground, kept apart from the shown line's results.
+        QVector<TopoData> topography = coordinates.isEmpty() ? QVector<TopoData>() : buildTopography(coordinates);
+        InvParam param = invParam;
+        param.topography = topography;
+
+        QList<DataType_ResultData> section;
+        if (transRelaxMethod == 1) {
+            QList<DataType_ResultData> results;
+            mathCalc->pointInversion(curves, times, numbers, 10.0, results, param);
+            section = ModelFiles::buildSectionGrid(results, invParam.inversionDepth, invParam.referenceResistivity,
+                                                   invParam.inversionCoefficient, gridPattern, gridValue);
+        } else if (transRelaxMethod == 2) {
+            const QList<DataType_ThreeResultData> columns =
+                mathCalc->profileInversion(curves, times, coordinates, param, 100.0);
+            section = ModelFiles::buildSectionGrid2(columns, invParam.inversionCoefficient, topography,
+                                                    invParam.inversionDepth);
+        }
+
+        const bool written = writeWholeFile(stem + tail, false, [&](QTextStream& out) {
+            out << "station,depth,resistivity \n";
+            writeSectionRows(out, section);
+        });
+        if (!written)
+            return;
+
+        const bool blanking = writeBlankingFile(stem + QStringLiteral("_top.bln"), topography,
+                                                invParam.inversionDepth, true)
+                              && writeBlankingFile(stem + QStringLiteral("_bottom.bln"), topography,
+                                                   invParam.inversionDepth, false);
+        if (!blanking)
+            UserPrompt::information(QStringLiteral("Bln文件保存结果"), QStringLiteral("未保存Bln文件"));
+    }
+    UserPrompt::information(QStringLiteral("整个工程反演数据"), QStringLiteral("导出整个工程反演数据成功"));
+}
+
+void DataModel::exportSampledData(int lineRow, int stationRow)
+{
+    if (!exportAllowed(false))
+        return;
+    Data_Line* line = lineAt(lineRow);
+    if (!line)
+        return;
+    line->setSampleMode(scheme);
+    line->commit();
+    Data_Point* station = stationAt(line, stationRow);
+    if (!station)
+        return;
+
+    const QList<SampleCurve> curves = station->collectSampleCurves(normaliseByCurrent);
+    double offTime = station->meanOffTime();
+    if (offTime > 1.1 && offTime < 30.0)
+        offTime = 64.5;
+    const QString path = QStringLiteral("%1Line %2Station").arg(g6(line->NAME()), g6(station->NAME()))
+                         + QStringLiteral(".txt");
+    station->commit();
+
+    // Each record's gates, keyed by gate time: records gated onto different
+    // gates still line up by time in the table.
+    QVector<QMap<double, double> > columns;
+    QMap<double, bool> gateTimes;
+    for (const SampleCurve& curve : curves) {
+        QVector<double> values = curve.values;
+        QVector<double> times = curve.times;
+        calc->regroupRecords(&values, &times, offTime);
+        io.QELVA18TimeWindow(&times, &values);
+        QMap<double, double> column;
+        const int n = std::min(times.size(), values.size());
+        for (int g = 0; g < n; ++g) {
+            if (std::isnan(times[g]) || column.contains(times[g]))
+                continue;
+            column.insert(times[g], values[g]);
+            gateTimes.insert(times[g], true);
+        }
+        columns.append(column);
+    }
+
+    const bool written = writeWholeFile(path, true, [&](QTextStream& out) {
+        out << QStringLiteral("时间（us）") << ',' << QStringLiteral("感应电压（V）") << '\n';
+        for (auto gate = gateTimes.constBegin(); gate != gateTimes.constEnd(); ++gate) {
+            QString row = g6(gate.key()) + QLatin1Char(',');
+            for (const QMap<double, double>& column : columns) {
+                const auto found = column.constFind(gate.key());
+                if (found != column.constEnd())
+                    row += g6(found.value());
+                row += QLatin1Char(',');
+            }
+            out << row << '\n';
+        }
+    });
+    if (!written)
+        return;
+    UserPrompt::information(QStringLiteral("采样数据"), QStringLiteral("导出采样数据成功"));
+}
