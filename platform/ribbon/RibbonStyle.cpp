@@ -1,0 +1,7 @@
+#include "platform/ribbon/RibbonStyle.h"
+
+namespace Qtitan {
+
+RibbonStyle::RibbonStyle() = default;
+
+} // namespace Qtitan
