@@ -1,0 +1,34 @@
+#ifndef WORDINLINESHAPE_H
+#define WORDINLINESHAPE_H
+
+#include <QByteArray>
+#include <QString>
+
+// A picture placed in the text flow. It starts at the image's own size
+// (from its resolution, 96 dpi when the file has none); width and height
+// can then be set independently, in points.
+class WordInlineShape
+{
+public:
+    // Loads an image file; returns nullptr when it is missing or unreadable.
+    static WordInlineShape* fromFile(const QString& path);
+
+    double width() const { return m_width; }
+    double height() const { return m_height; }
+    void setWidth(double points);
+    void setHeight(double points);
+
+    QByteArray data() const { return m_data; }
+    QString extension() const { return m_extension; }   // png, jpeg, gif or bmp
+    QString contentType() const;
+
+private:
+    WordInlineShape() = default;
+
+    QByteArray m_data;
+    QString m_extension;
+    double m_width = 0.0;
+    double m_height = 0.0;
+};
+
+#endif // WORDINLINESHAPE_H
