@@ -269,8 +269,19 @@ bool DataModel::writeSurferGrid(QString folder)
         if (r.value.size() < ny)
             return false;
     }
-    const float zmax = ModelFiles::maxValue(sectionResults);
-    const float zmin = ModelFiles::minValue(sectionResults);
+    // Non-finite values go out as blanks, so the range is that of the rest;
+    // an "inf" in the header would make the file unreadable.
+    QList<DataType_ResultData> valued = sectionResults;
+    for (DataType_ResultData& r : valued) {
+        QVector<double> kept;
+        for (double v : r.value) {
+            if (std::isfinite(v))
+                kept.append(v);
+        }
+        r.value = kept;
+    }
+    const float zmax = ModelFiles::maxValue(valued);
+    const float zmin = ModelFiles::minValue(valued);
     std::stable_sort(sectionResults.begin(), sectionResults.end(),
                      [](const DataType_ResultData& a, const DataType_ResultData& b) {
                          return DataModel::lessByPosition(a, b);

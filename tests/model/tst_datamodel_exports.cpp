@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "DataModelFixture.h"
@@ -158,6 +159,7 @@ private slots:
     void missingTopographyLeavesResults_data();
     void missingTopographyLeavesResults();
     void surferGridReadsBack();
+    void surferGridBlanksNonFiniteValues();
     void surferGridRefusesUnusableSection_data();
     void surferGridRefusesUnusableSection();
     void filesReplacedWholeOrNotAtAll();
@@ -650,6 +652,25 @@ void TestDataModelExports::surferGridReadsBack()
     // The held section is left in x order.
     QCOMPARE(m_model->sectionResults[0].x, 0.0);
     QCOMPARE(m_model->sectionResults[2].x, 20.0);
+}
+
+void TestDataModelExports::surferGridBlanksNonFiniteValues()
+{
+    // Nodes without a finite value go out as Surfer's blank; the value range
+    // in the header is that of the nodes that hold one.
+    m_model->sectionResults = {column(0, {10, 0}, {std::numeric_limits<double>::infinity(), 2}),
+                               column(5, {10, 0}, {qQNaN(), 7}),
+                               column(10, {10, 0}, {-std::numeric_limits<double>::infinity(), 4})};
+    QVERIFY(m_model->writeSurferGrid(m_dir->path()));
+
+    const QByteArray bytes = readAll(path("out.grd"));
+    QCOMPARE(QString::fromLatin1(bytes), QString("DSAA\n3 2\n0 10\n0 10\n2 7\n"
+                                                 " 2 7 4\n 1.70141e+38 1.70141e+38 1.70141e+38\n"));
+    SurferGrid g;
+    QString why;
+    QVERIFY2(parseSurfer(bytes, g, &why), qPrintable(why));
+    QCOMPARE(g.zlo, 2.0);
+    QCOMPARE(g.zhi, 7.0);
 }
 
 void TestDataModelExports::surferGridRefusesUnusableSection_data()
