@@ -10,6 +10,8 @@
 #include "model/Data_Calc.h"
 #include "model/Data_Mathematical_Calc.h"
 #include "model/TreeItem.h"
+#include "reports/Pdf.h"
+#include "reports/Word.h"
 #include "shell/Dialog_ChangeName.h"
 #include "shell/Dialog_EllipseSmooth.h"
 #include "store/CurveBlob.h"
@@ -38,11 +40,14 @@ DataModel::DataModel(QObject* parent)
     renameDialog = new Dialog_ChangeName(nullptr);
     connect(renameDialog, SIGNAL(changeNameRules(bool,double)),
             this, SLOT(on_signalChangeNameRuleChanged(bool,double)));
-
+    wordReport = new Word;
+    pdfReport = new Pdf;
 }
 
 DataModel::~DataModel()
 {
+    delete pdfReport;
+    delete wordReport;
     delete lines;
     delete projects;
     delete renameDialog;
@@ -442,9 +447,4 @@ void DataModel::on_signalEditCheckBoxStateChanged(bool pointMove, bool lineMove)
     this->pointMove = pointMove;
     this->lineMove = lineMove;
     emit signal_EditStateChanged(pointMove, lineMove);
-}
-
-void DataModel::on_signalSendPdfData()
-{
-    // Comes with the report export.
 }

@@ -26,6 +26,8 @@ class Data_Point;
 class Data_Project;
 class Dialog_ChangeName;
 class Dialog_EllipseSmooth;
+class Pdf;
+class Word;
 
 // The controller of the open project and its tree model: lines at level 1,
 // their stations at level 2. It owns the project's collections, the current
@@ -147,6 +149,17 @@ public:
     // depth is negative or the library returns nothing.
     QList<DataType_ThreeResultData> calcTransRelax3D(QList<double>& lineNumbers);
 
+    // --- Reports ---
+    // mode < 0: the chart of one station into the file path; otherwise the
+    // charts of every station of the line into the folder path, named
+    // "<line>-<station>.png". Nothing for rows outside the project.
+    void exportChartImages(QString path, int stationIndex, int lineIndex, int mode);
+    // The report of the line shown last: a document when the suffix holds
+    // "doc" (written on the thread pool while this thread keeps processing
+    // events), a PDF when it holds "pdf" (the PDF writer asks for its own
+    // file); nothing for any other suffix.
+    void exportReport(QString path);
+
 signals:
     void modelChange();
     void signal_FittingMethodActionReset();
@@ -191,6 +204,7 @@ private:
     friend class TestDataModelDisplay;
     friend class TestDataModelExports;
     friend class TestDataModelModelCalc;
+    friend class TestDataModelReports;
 
     // The station and view that an edited curve belongs to.
     struct ShownStation {
@@ -231,6 +245,17 @@ private:
     // no line's results are held.
     bool exportAllowed(bool needLine);
     void importGpsCoordinates(const QList<GPSCoordinate>& records);
+
+    // --- Reports ---
+    // Unpacks the station's curves into the current-station vectors and
+    // saves its chart picture as fileName.
+    void drawStationChart(Data_Line* line, Data_Point* station, const QString& fileName);
+    // The line the report data belong to.
+    Data_Line* reportLine() const;
+    // One raw curve per report station number (empty when none matches).
+    QVector<QVector<double> > reportRawCurves();
+    void gatherReportData(LineInfo& lineInfo, QVector<EditInfo>& editInfos,
+                          QVector<QVector<double> >& stationCurves);
 
     // Model calculation and three-dimensional inversion.
 
@@ -308,6 +333,11 @@ private:
     double renameValue = 10.0;
     int renameLineRow = -1;
     QModelIndex renameLineIndex;
+
+    // Report writers, owned; a document report is running.
+    Word* wordReport = nullptr;
+    Pdf* pdfReport = nullptr;
+    bool reportRunning = false;
 };
 
 #endif // HW_MODEL_DATAMODEL_H

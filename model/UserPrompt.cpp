@@ -1,6 +1,7 @@
 #include "model/UserPrompt.h"
 
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include <utility>
@@ -36,6 +37,33 @@ void UserPrompt::information(const QString& title, const QString& text)
     QMessageBox::information(nullptr, title, text, QMessageBox::Yes, QMessageBox::NoButton);
 }
 
+static bool answerTitled(const UserPrompt::TitledMessageAnswerer& titled,
+                         const UserPrompt::MessageAnswerer& plain,
+                         const QString& title, const QString& text)
+{
+    if (titled) {
+        titled(title, text);
+        return true;
+    }
+    if (plain) {
+        plain(text);
+        return true;
+    }
+    return false;
+}
+
+void UserPrompt::informationOk(const QString& title, const QString& text)
+{
+    if (!answerTitled(titledMessageAnswerer(), messageAnswerer(), title, text))
+        QMessageBox::information(nullptr, title, text, QMessageBox::Ok);
+}
+
+void UserPrompt::critical(const QString& title, const QString& text)
+{
+    if (!answerTitled(titledMessageAnswerer(), messageAnswerer(), title, text))
+        QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
+}
+
 void UserPrompt::information(const QString& text)
 {
     if (messageAnswerer()) {
@@ -69,4 +97,38 @@ void UserPrompt::setDialogAnswerer(DialogAnswerer answerer)
 void UserPrompt::setTitledMessageAnswerer(TitledMessageAnswerer answerer)
 {
     titledMessageAnswerer() = std::move(answerer);
+}
+
+UserPrompt::FileAnswerer& UserPrompt::fileAnswerer()
+{
+    static FileAnswerer answerer;
+    return answerer;
+}
+
+QString UserPrompt::getOpenFileName(QWidget* parent, const QString& caption,
+                                    const QString& dir, const QString& filter)
+{
+    if (fileAnswerer())
+        return fileAnswerer()(OpenFile, caption, dir, filter);
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
+QString UserPrompt::getSaveFileName(QWidget* parent, const QString& caption,
+                                    const QString& dir, const QString& filter)
+{
+    if (fileAnswerer())
+        return fileAnswerer()(SaveFile, caption, dir, filter);
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
+QString UserPrompt::getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
+{
+    if (fileAnswerer())
+        return fileAnswerer()(ExistingDirectory, caption, dir, QString());
+    return QFileDialog::getExistingDirectory(parent, caption, dir, QFileDialog::ShowDirsOnly);
+}
+
+void UserPrompt::setFileAnswerer(FileAnswerer answerer)
+{
+    fileAnswerer() = std::move(answerer);
 }

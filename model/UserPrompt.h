@@ -6,6 +6,7 @@
 #include <functional>
 
 class QDialog;
+class QWidget;
 
 // The one place where the controller asks the user something modally:
 // message boxes and modal dialogs. An answerer installed here replaces the
@@ -23,8 +24,24 @@ public:
     // no default button. Answered by the titled answerer, else by the
     // message answerer (text only).
     static void information(const QString& title, const QString& text);
+    // Titled boxes without parent and with one OK button, answered like the
+    // titled information box above.
+    static void informationOk(const QString& title, const QString& text);
+    static void critical(const QString& title, const QString& text);
     // Runs dialog modally and returns its result.
     static int exec(QDialog* dialog);
+
+    // File dialogs; an empty result means cancelled. The file answerer gets
+    // the kind, caption, start folder and filter instead of a dialog.
+    enum FileDialogKind { OpenFile, SaveFile, ExistingDirectory };
+    using FileAnswerer = std::function<QString(FileDialogKind kind, const QString& caption,
+                                               const QString& dir, const QString& filter)>;
+    static QString getOpenFileName(QWidget* parent, const QString& caption,
+                                   const QString& dir, const QString& filter);
+    static QString getSaveFileName(QWidget* parent, const QString& caption,
+                                   const QString& dir, const QString& filter);
+    static QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir);
+    static void setFileAnswerer(FileAnswerer answerer);
 
     // Installs answerers; an empty function restores the modal behaviour.
     static void setMessageAnswerer(MessageAnswerer answerer);
@@ -35,6 +52,7 @@ private:
     static MessageAnswerer& messageAnswerer();
     static DialogAnswerer& dialogAnswerer();
     static TitledMessageAnswerer& titledMessageAnswerer();
+    static FileAnswerer& fileAnswerer();
 };
 
 #endif // HW_MODEL_USERPROMPT_H

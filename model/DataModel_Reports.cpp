@@ -1,0 +1,200 @@
+#include "model/DataModel.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFuture>
+#include <QPixmap>
+#include <QProgressDialog>
+#include <QThreadPool>
+#include <QtCharts/QChart>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <cmath>
+
+#include "model/Data_Calc.h"
+#include "model/UserPrompt.h"
+#include "reports/Pdf.h"
+#include "reports/ReportContent.h"
+#include "reports/Word.h"
+#include "store/Data_Line.h"
+#include "store/Data_Point.h"
+
+namespace {
+
+// Clears the three curves and unpacks the station's stored ones of a scheme
+// over [tmin, tmax]; an unknown scheme leaves them empty.
+void unpackStationCurves(Data_Point* station, int scheme, QVector<double>& response, QVector<double>& times,
+                         QVector<double>& raw, double tmin, double tmax)
+{
+    response.clear();
+    times.clear();
+    raw.clear();
+    switch (scheme) {
+    case SAMPLE_QV18:
+        station->unpackQV18(response, times, raw, tmin, tmax);
+        break;
+    case SAMPLE_LOG10:
+        station->unpackLOG10(response, times, raw, tmin, tmax);
+        break;
+    case SAMPLE_LOG20:
+        station->unpackLOG20(response, times, raw, tmin, tmax);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void DataModel::drawStationChart(Data_Line* line, Data_Point* station, const QString& fileName)
+{
+    unpackStationCurves(station, scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
+                        invParam.timeWindowEnd);
+    QtCharts::QChart* chart = ReportContent::decayChart(stationTimes, stationResponse, line->NAME(), station->NAME());
+    const QPixmap picture = ReportContent::chartPicture(chart, ReportContent::chartPictureSize());
+    picture.save(fileName, QFileInfo(fileName).suffix().toLocal8Bit().constData(), 100);
+}
+
+void DataModel::exportChartImages(QString path, int stationIndex, int lineIndex, int mode)
+{
+    Data_Line* line = lineAt(lineIndex);
+    if (!line)
+        return;
+    line->loadReferences();
+    if (mode < 0) {
+        Data_Point* station = stationAt(line, stationIndex);
+        if (!station)
+            return;
+        drawStationChart(line, station, path);
+    } else {
+        HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
+        const int count = stations ? stations->size() : 0;
+        for (int i = 0; i < count; ++i) {
+            Data_Point* station = stations->at(i).value();
+            if (!station)
+                continue;
+            drawStationChart(line, station,
+                             path + QStringLiteral("/%1-%2.png").arg(line->NAME()).arg(station->NAME()));
+        }
+    }
+    UserPrompt::informationOk(QStringLiteral("提示"), QStringLiteral("导出结束"));
+}
+
+Data_Line* DataModel::reportLine() const
+{
+    // The report's curves and station numbers come from the line shown
+    // last, which need not be the row chosen in the tree since then.
+    if (lines && !std::isnan(currentLineNumber)) {
+        for (int row = 0; row < lines->size(); ++row) {
+            Data_Line* line = lines->at(row).value();
+            if (line && line->NAME() == currentLineNumber)
+                return line;
+        }
+    }
+    return lineAt(currentLineRow);
+}
+
+QVector<QVector<double> > DataModel::reportRawCurves()
+{
+    // Gathered per station number of the report, so that every station's
+    // statistics compare its own curves even when the line data skipped
+    // stations; a station without a match counts as unedited.
+    QVector<QVector<double> > rawCurves(reportDistances.size());
+    Data_Line* line = reportLine();
+    if (!line)
+        return rawCurves;
+    line->loadReferences();
+    HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
+    const int count = stations ? stations->size() : 0;
+    QVector<bool> taken(reportDistances.size(), false);
+    for (int i = 0; i < count; ++i) {
+        Data_Point* station = stations->at(i).value();
+        if (!station || station->USE() == 0)
+            continue;
+        unpackStationCurves(station, scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
+                            invParam.timeWindowEnd);
+        for (int k = 0; k < reportDistances.size(); ++k) {
+            if (!taken.at(k) && reportDistances.at(k) == station->NAME()) {
+                rawCurves[k] = stationRaw;
+                taken[k] = true;
+                break;
+            }
+        }
+    }
+    return rawCurves;
+}
+
+void DataModel::gatherReportData(LineInfo& lineInfo, QVector<EditInfo>& editInfos,
+                                 QVector<QVector<double> >& stationCurves)
+{
+    lineInfo = calc->reportValueMap(reportDistances);
+    stationCurves = calc->transpose(reportCurves);
+    const QVector<QVector<double> > rawCurves = reportRawCurves();
+    editInfos = calc->editStatistics(stationCurves, rawCurves, reportDistances);
+}
+
+void DataModel::exportReport(QString path)
+{
+    // The word-processor road runs the event loop; a second export started
+    // from there would share the writer with the running one.
+    if (reportRunning)
+        return;
+
+    const QString suffix = QFileInfo(path).completeSuffix();
+    const bool toWord = suffix.indexOf(QLatin1String("docx")) >= 0 || suffix.indexOf(QLatin1String("doc")) >= 0;
+    const bool toPdf = suffix.indexOf(QLatin1String("pdf")) >= 0;
+    if (!toWord && !toPdf)
+        return;
+
+    LineInfo lineInfo;
+    QVector<EditInfo> editInfos;
+    QVector<QVector<double> > stationCurves;
+    gatherReportData(lineInfo, editInfos, stationCurves);
+
+    // Copied now: the main window stays usable while the task runs.
+    const double line = currentLineNumber;
+    const InvParam param = invParam;
+    const GridPattern pattern = gridPattern;
+    const double spacing = gridValue;
+    const QVector<double> times = reportTimes;
+    const QVector<double> stations = reportDistances;
+
+    if (toWord) {
+        reportRunning = true;
+        QProgressDialog progress(nullptr);
+        progress.setWindowTitle(QStringLiteral("请等待..."));
+        progress.setLabelText(QStringLiteral("正在执行..."));
+        progress.setCancelButtonText(QString());
+        progress.setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint);
+        progress.setRange(0, 0);
+        progress.show();
+
+        Word* writer = wordReport;
+        QFuture<void> task = QtConcurrent::run(QThreadPool::globalInstance(), [=]() {
+            writer->exportReport(line, lineInfo, editInfos, param, pattern, spacing, stationCurves, times,
+                                 stations, path);
+        });
+        // The writer has its charts drawn on this thread.
+        while (!task.isFinished())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+
+        progress.close();
+        reportRunning = false;
+        UserPrompt::informationOk(QStringLiteral("提示"), QStringLiteral("导出完成"));
+    }
+
+    if (toPdf)
+        pdfReport->exportReport(line, lineInfo, editInfos, param, pattern, spacing, stationCurves, times, stations,
+                                path);
+}
+
+void DataModel::on_signalSendPdfData()
+{
+    LineInfo lineInfo;
+    QVector<EditInfo> editInfos;
+    QVector<QVector<double> > stationCurves;
+    gatherReportData(lineInfo, editInfos, stationCurves);
+    emit signal_SendPdfData(currentLineNumber, lineInfo, editInfos, invParam, gridPattern, gridValue, stationCurves,
+                            reportTimes, reportDistances);
+}

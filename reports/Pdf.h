@@ -1,0 +1,88 @@
+#ifndef HW_REPORTS_PDF_H
+#define HW_REPORTS_PDF_H
+
+#include <QFont>
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+#include "model/SharedTypes.h"
+
+class QFile;
+class QPainter;
+class QPdfWriter;
+
+namespace QtCharts {
+class QChart;
+}
+
+// Writes the line report as a PDF file: every page is painted with a
+// vertical cursor in device pixels at 300 dpi. Runs on the GUI thread.
+class Pdf : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Pdf(QObject* parent = nullptr);
+    ~Pdf() override;
+
+    // Asks for the output file itself (path is only remembered), writes the
+    // report, shows a self-closing notice and opens the file in the
+    // desktop's viewer. A cancelled dialog or an unwritable file ends it
+    // silently.
+    void exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
+                      GridPattern pattern, double spacing, QVector<QVector<double> > curves,
+                      QVector<double> gateTimes, QVector<double> stations, QString path);
+
+    // New chart of one station's curve against the gate times (the caller
+    // deletes it).
+    QtCharts::QChart* createDecayChart(QVector<double> curve);
+
+private:
+    bool openWriter();
+    void closeWriter();
+
+    void writeTitle(QPainter* painter);
+    void writeWorkload(QPainter* painter);
+    void writeInversionParameters(QPainter* painter);
+    void writeElevationTable(QPainter* painter);
+    void writePointDetails(QPainter* painter);
+    void writeLineResults(QPainter* painter);
+
+    void writeHeading(QPainter* painter, const QString& text);
+    void writeBodyLine(QPainter* painter, const QString& text);
+    void writeCaption(QPainter* painter, const QString& text);
+    // One bordered table: every row of cells cw wide, rows moving to the
+    // next page when they do not fit.
+    void writeTable(QPainter* painter, const QStringList& header, const QVector<QStringList>& rows, int cw);
+    // Starts a new page when an item of height h does not fit below Y.
+    void ensureRoom(int h);
+    void startPage();
+    int topOfPage() const;
+
+    QString path;
+    QFile* file = nullptr;
+    QPdfWriter* writer = nullptr;
+    int W = 0;
+    int H = 0;
+    int L = 0;
+    int Y = 0;
+    QFont titleFont;
+    QFont headingFont;
+    QFont bodyFont;
+    QFont smallFont;
+
+    double lineNumber = 0.0;
+    LineInfo lineInfo;
+    InvParam invParam;
+    GridPattern gridPattern = GRID_FIXED;
+    double gridSpacing = 0.0;
+    QString methodText;
+    QString gridText;
+    QVector<double> stationNumbers;
+    QVector<QVector<double> > stationCurves;
+    QVector<double> gateTimes;
+    QVector<EditInfo> editInfos;
+};
+
+#endif // HW_REPORTS_PDF_H

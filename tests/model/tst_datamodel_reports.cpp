@@ -1,0 +1,442 @@
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+#include "model/DataModel.h"
+#include "model/Data_Calc.h"
+#include "model/SharedTypes.h"
+#include "model/UserPrompt.h"
+#include "reports/ReportContent.h"
+#include "reports/ReportFiles.h"
+#include "store/LibHORM.h"
+#include "tools/projectgen/ProjectGenerator.h"
+
+namespace {
+
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+struct Payload {
+    double line = 0.0;
+    LineInfo info;
+    QVector<EditInfo> edits;
+    InvParam param;
+    GridPattern pattern = GRID_FIXED;
+    double spacing = 0.0;
+    QVector<QVector<double> > curves;
+    QVector<double> times;
+    QVector<double> stations;
+};
+
+} // namespace
+
+class TestDataModelReports : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void chartImagesOfLine();
+    void chartImageOfStation_data();
+    void chartImageOfStation();
+    void chartImagesOutsideProject_data();
+    void chartImagesOutsideProject();
+
+    void reportPayload();
+    void reportAfterAnotherLineChosen();
+    void documentReport();
+    void reportBySuffix_data();
+    void reportBySuffix();
+
+private:
+    void openGenerated();
+    // Shows station row of line row and stores its response with the
+    // first two gates doubled.
+    void editStation(int lineRow, int stationRow);
+    void setStationUse(int lineRow, int stationRow, bool use);
+    Payload sentPayload();
+
+    QTemporaryDir m_dir;
+    QString m_generated;
+    int m_copies = 0;
+    std::unique_ptr<LibHORM> m_lib;
+    std::unique_ptr<DataModel> m_model;
+    QStringList m_events;
+    QString m_pdfAnswer;
+    UrlRecorder m_urls;
+};
+
+void TestDataModelReports::initTestCase()
+{
+    registerSharedTypes();
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    // Two lines of 16 stations 20 m apart (0 to 300).
+    ProjectGenerator::Options options;
+    options.lines = 2;
+    options.stationsPerLine = 16;
+    options.samplesPerStation = 1;
+    options.sampleLength = 2000;
+    options.zoneFrom = 100.0;
+    options.zoneTo = 200.0;
+    options.zoneTaper = 20.0;
+    const QString file = m_dir.filePath("reports.QELVA");
+    QString error;
+    QVERIFY2(ProjectGenerator(options).write(file, &error), qPrintable(error));
+    {
+        // The first load gates every station.
+        LibHORM lib;
+        QVERIFY(lib.open(file));
+        DataModel model;
+        model.setFileSuffix("QELVA");
+        model.loadProject(&lib);
+        model.closeProject();
+    }
+    m_generated = file;
+    QDesktopServices::setUrlHandler("file", &m_urls, "open");
+}
+
+void TestDataModelReports::init()
+{
+    m_events.clear();
+    m_urls.urls.clear();
+    m_pdfAnswer.clear();
+    UserPrompt::setTitledMessageAnswerer([this](const QString& title, const QString& text) {
+        m_events << QString("message %1 %2").arg(title, text);
+    });
+    // The smoothing offer of the line view is declined.
+    UserPrompt::setDialogAnswerer([](QDialog*) { return int(QDialog::Rejected); });
+    UserPrompt::setFileAnswerer([this](UserPrompt::FileDialogKind, const QString& caption, const QString&,
+                                       const QString&) {
+        m_events << QString("file %1").arg(caption);
+        return m_pdfAnswer;
+    });
+    m_model.reset(new DataModel);
+    openGenerated();
+}
+
+void TestDataModelReports::cleanup()
+{
+    UserPrompt::setTitledMessageAnswerer(UserPrompt::TitledMessageAnswerer());
+    UserPrompt::setDialogAnswerer(UserPrompt::DialogAnswerer());
+    UserPrompt::setFileAnswerer(UserPrompt::FileAnswerer());
+    if (m_model)
+        m_model->closeProject();
+    m_lib.reset();
+    m_model.reset();
+}
+
+void TestDataModelReports::openGenerated()
+{
+    const QString copy = m_dir.filePath(QString("copy%1.QELVA").arg(++m_copies));
+    QVERIFY(QFile::copy(m_generated, copy));
+    m_lib.reset(new LibHORM);
+    QVERIFY(m_lib->open(copy));
+    m_model->setFileSuffix("QELVA");
+    m_model->loadProject(m_lib.get());
+    QVERIFY(m_model->isProjectOpen());
+}
+
+void TestDataModelReports::editStation(int lineRow, int stationRow)
+{
+    QVector<double> response, times;
+    auto c = connect(m_model.get(), &DataModel::signal_StationChanged, this,
+                     [&](QString, QVector<double> r, QVector<double> g, double, double, double) {
+                         response = r;
+                         times = g;
+                     });
+    m_model->showTreeNode(lineRow, stationRow, -1);
+    disconnect(c);
+    QVERIFY(response.size() > 2);
+    response[0] *= 2.0;
+    response[1] *= 2.0;
+    m_model->on_signal_FileSavedToDB(response, times);
+}
+
+void TestDataModelReports::setStationUse(int lineRow, int stationRow, bool use)
+{
+    m_model->showTreeNode(lineRow, stationRow, -1);
+    m_model->on_signal_UseableCheckBoxStateChanged(use);
+}
+
+Payload TestDataModelReports::sentPayload()
+{
+    Payload p;
+    int sent = 0;
+    auto c = connect(m_model.get(), &DataModel::signal_SendPdfData, this,
+                     [&](double line, LineInfo info, QVector<EditInfo> edits, InvParam param, GridPattern pattern,
+                         double spacing, QVector<QVector<double> > curves, QVector<double> times,
+                         QVector<double> stations) {
+                         ++sent;
+                         p = {line, info, edits, param, pattern, spacing, curves, times, stations};
+                     });
+    m_model->on_signalSendPdfData();
+    disconnect(c);
+    [&]() { QCOMPARE(sent, 1); }();
+    return p;
+}
+
+void TestDataModelReports::chartImagesOfLine()
+{
+    // Out of use or not, every station gets its picture.
+    setStationUse(1, 3, false);
+    const QString folder = m_dir.filePath("charts");
+    QVERIFY(QDir().mkpath(folder));
+    m_events.clear();
+    m_model->exportChartImages(folder, -1, 1, 0);
+    QCOMPARE(m_events, QStringList({"message 提示 导出结束"}));
+    const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(files.size(), 16);
+    for (int k = 0; k < 16; ++k) {
+        const QString name = QString("110-%1.png").arg(20 * k);
+        QVERIFY2(files.contains(name), qPrintable(name));
+        QImageReader reader(QDir(folder).filePath(name));
+        QCOMPARE(reader.format(), QByteArray("png"));
+        QCOMPARE(reader.size(), ReportContent::chartPictureSize());
+    }
+    // The last station drawn stays the current one.
+    QVERIFY(!m_model->stationResponse.isEmpty());
+    QCOMPARE(m_model->stationResponse.size(), m_model->stationTimes.size());
+    QVERIFY(m_model->stationTimes.first() >= m_model->invParam.timeWindowStart);
+}
+
+void TestDataModelReports::chartImageOfStation_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("jpg") << "a.jpg" << QByteArray("jpeg");
+    QTest::newRow("png") << "b.png" << QByteArray("png");
+    QTest::newRow("bmp") << "c.bmp" << QByteArray("bmp");
+}
+
+void TestDataModelReports::chartImageOfStation()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    const QString file = m_dir.filePath(name);
+    m_events.clear();
+    m_model->exportChartImages(file, 2, 0, -1);
+    QCOMPARE(m_events, QStringList({"message 提示 导出结束"}));
+    QImageReader reader(file);
+    QCOMPARE(reader.format(), format);
+    QCOMPARE(reader.size(), ReportContent::chartPictureSize());
+    const QImage image = reader.read();
+    // A white picture with the red curve on it.
+    QCOMPARE(QColor(image.pixel(3, 3)).lightness(), 255);
+    int red = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2) {
+            const QColor c(image.pixel(x, y));
+            if (c.red() > 200 && c.green() < 80 && c.blue() < 80)
+                ++red;
+        }
+    QVERIFY(red > 50);
+}
+
+void TestDataModelReports::chartImagesOutsideProject_data()
+{
+    QTest::addColumn<int>("station");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("line out of range, folder") << -1 << 2 << 0;
+    QTest::newRow("no line, one chart") << 0 << -1 << -1;
+    QTest::newRow("station out of range") << 16 << 0 << -1;
+}
+
+void TestDataModelReports::chartImagesOutsideProject()
+{
+    QFETCH(int, station);
+    QFETCH(int, line);
+    QFETCH(int, mode);
+    const QString folder = m_dir.filePath(QString("outside-%1").arg(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(folder));
+    m_events.clear();
+    m_model->exportChartImages(mode < 0 ? folder + "/x.png" : folder, station, line, mode);
+    QVERIFY(m_events.isEmpty());
+    QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+}
+
+void TestDataModelReports::reportPayload()
+{
+    setStationUse(1, 3, false);   // station 60
+    editStation(1, 5);            // station 100
+    m_model->on_signal_currentGridSettingsChanged(GRID_PROGRESSIVE, 1.2);
+    m_model->showTreeNode(1, -1, -1);
+    QCOMPARE(m_model->currentLineNumber, 110.0);
+
+    const Payload p = sentPayload();
+    QCOMPARE(p.line, 110.0);
+    QCOMPARE(p.stations, m_model->reportDistances);
+    QCOMPARE(p.stations.size(), 15);
+    QVERIFY(!p.stations.contains(60.0));
+    QCOMPARE(p.info.firstStation, 0.0);
+    QCOMPARE(p.info.lastStation, 300.0);
+    QCOMPARE(p.info.stationCount, 15);
+    QCOMPARE(p.info.stationSpacing, 20);
+    QCOMPARE(p.times, m_model->reportTimes);
+    Data_Calc calc(nullptr);
+    QCOMPARE(p.curves, calc.transpose(m_model->reportCurves));
+    QCOMPARE(p.curves.size(), 15);
+    QCOMPARE(p.curves.first().size(), p.times.size());
+    QCOMPARE(p.pattern, GRID_PROGRESSIVE);
+    QCOMPARE(p.spacing, 1.2);
+    QCOMPARE(p.param.topography.size(), m_model->invParam.topography.size());
+
+    // Only the edited station shows edits: its two changed gates.
+    QCOMPARE(p.edits.size(), 15);
+    for (int k = 0; k < p.edits.size(); ++k) {
+        QCOMPARE(p.edits[k].pointNumber, p.stations[k]);
+        if (p.stations[k] == 100.0) {
+            QCOMPARE(p.edits[k].editedPercent, 200.0 / p.times.size());
+            QVERIFY(p.edits[k].meanChangePercent > 0.0);
+        } else {
+            QCOMPARE(p.edits[k].editedPercent, 0.0);
+            QCOMPARE(p.edits[k].meanChangePercent, 0.0);
+        }
+    }
+}
+
+void TestDataModelReports::reportAfterAnotherLineChosen()
+{
+    // The report belongs to the line shown last, even when a station of
+    // another line was chosen in the tree since.
+    editStation(1, 5);
+    m_model->showTreeNode(1, -1, -1);
+    m_model->showTreeNode(0, 2, -1);
+    QCOMPARE(m_model->currentLineRow, 0);
+    const Payload p = sentPayload();
+    QCOMPARE(p.line, 110.0);
+    QCOMPARE(p.edits.size(), 16);
+    for (const EditInfo& e : p.edits)
+        QCOMPARE(e.editedPercent, e.pointNumber == 100.0 ? 200.0 / p.times.size() : 0.0);
+}
+
+void TestDataModelReports::documentReport()
+{
+    setStationUse(1, 3, false);
+    editStation(1, 5);
+    m_model->showTreeNode(1, -1, -1);
+    const Payload p = sentPayload();
+
+    // While the document is written this thread shows a busy dialog and
+    // keeps drawing (the writer's charts come from here).
+    QStringList progress;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&]() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QProgressDialog*>(w);
+            if (dialog && dialog->isVisible() && progress.isEmpty()) {
+                progress << dialog->windowTitle() << dialog->labelText()
+                         << QString::number(dialog->minimum()) << QString::number(dialog->maximum())
+                         << QString::number(dialog->isModal());
+                for (QPushButton* b : dialog->findChildren<QPushButton*>())
+                    if (b->isVisible())
+                        progress << "button";
+                // The main window stays usable meanwhile; a second export
+                // must not share the running writer.
+                m_model->exportReport(m_dir.filePath("second.docx"));
+            }
+        }
+    });
+    watch.start(10);
+    const QString file = m_dir.filePath("line110.docx");
+    m_events.clear();
+    m_model->exportReport(file);
+    watch.stop();
+    QCOMPARE(progress, QStringList({"请等待...", "正在执行...", "0", "0", "0"}));
+    QCOMPARE(m_events, QStringList({"message 提示 导出完成"}));
+    QVERIFY(!m_model->reportRunning);
+    QVERIFY(!QFile::exists(m_dir.filePath("second.docx")));
+
+    const QString text = reporttest::docxText(file);
+    const QStringList expected{"测线 110 数据处理报告", "起始点号：0", "终止点号：300", "测点数量：15 个",
+                               "点距：20 m", "约束系数：1", "基准阻值：100", "反演系数：0.3", "反演深度：100",
+                               "反演方法：瞬态弛豫反演方法", "网格设置：固定网格 网格间距 5", "高程数据统计表",
+                               "数据编辑统计表", "5. 测线成果"};
+    int at = 0;
+    for (const QString& s : expected) {
+        const int found = text.indexOf(s, at);
+        QVERIFY2(found >= 0, qPrintable(QString("'%1' missing or out of order").arg(s)));
+        at = found + s.size();
+    }
+    for (const QStringList& row : ReportContent::editRows(p.edits))
+        QVERIFY2(text.contains(row.join('\n')), qPrintable(row.join(' ')));
+    QVERIFY(text.contains(QString::number(200.0 / p.times.size(), 'f', 2)));
+    for (const QStringList& row : ReportContent::elevationRows(p.param.topography))
+        QVERIFY(text.contains(row.at(0) + '\n' + row.at(1)));
+    // One chart per station of the line data; no section picture was drawn.
+    int media = 0;
+    for (const QString& name : reporttest::docxEntries(file))
+        if (name.startsWith("word/media/"))
+            ++media;
+    QCOMPARE(media, 15);
+    QVERIFY(!QFile::exists("temp_chart.png"));
+}
+
+void TestDataModelReports::reportBySuffix_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("document");
+    QTest::addColumn<bool>("pdf");
+    QTest::newRow("docx") << "r1.docx" << true << false;
+    QTest::newRow("doc") << "r2.doc" << true << false;
+    QTest::newRow("pdf") << "r3.pdf" << false << true;
+    QTest::newRow("pdf.doc: both, document first") << "r4.pdf.doc" << true << true;
+    QTest::newRow("no suffix") << "r5" << false << false;
+    QTest::newRow("txt") << "r6.txt" << false << false;
+    QTest::newRow("upper case") << "r7.PDF" << false << false;
+}
+
+void TestDataModelReports::reportBySuffix()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, document);
+    QFETCH(bool, pdf);
+    m_model->showTreeNode(0, -1, -1);
+    const QString path = m_dir.filePath(name);
+    m_pdfAnswer = m_dir.filePath(QString("chosen-%1.pdf").arg(name));
+    m_events.clear();
+    m_model->exportReport(path);
+
+    QStringList expected;
+    if (document)
+        expected << "message 提示 导出完成";
+    if (pdf)
+        expected << "file 导出PDF";
+    QCOMPARE(m_events, expected);
+    QCOMPARE(QFile::exists(path), document);
+    if (document)
+        QVERIFY(reporttest::docxText(path).contains("测线 100 数据处理报告"));
+    QCOMPARE(QFile::exists(m_pdfAnswer), pdf);
+    if (pdf) {
+        QCOMPARE(reporttest::pdfPageCount(m_pdfAnswer), 8);
+        QCOMPARE(m_urls.urls.size(), 1);
+    } else {
+        QVERIFY(m_urls.urls.isEmpty());
+    }
+}
+
+QTEST_MAIN(TestDataModelReports)
+#include "tst_datamodel_reports.moc"

@@ -1,0 +1,112 @@
+#ifndef HW_TESTS_REPORTS_REPORTFILES_H
+#define HW_TESTS_REPORTS_REPORTFILES_H
+
+// Reading back what the report writers produce: the parts of a .docx
+// package, the pages of a PDF, and (when poppler-utils is installed) its
+// text and a rendered page.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+#include <QtGui/private/qzipreader_p.h>
+
+namespace reporttest {
+
+inline QByteArray docxPart(const QString& path, const QString& name)
+{
+    QZipReader zip(path);
+    return zip.isReadable() ? zip.fileData(name) : QByteArray();
+}
+
+inline QStringList docxEntries(const QString& path)
+{
+    QStringList names;
+    QZipReader zip(path);
+    for (const QZipReader::FileInfo& info : zip.fileInfoList())
+        names << info.filePath;
+    return names;
+}
+
+// The text of every w:t element of document.xml, one paragraph a line.
+inline QString docxText(const QString& path)
+{
+    const QString xml = QString::fromUtf8(docxPart(path, "word/document.xml"));
+    QString text;
+    const QRegularExpression token("<w:t(?: [^>]*)?>([^<]*)</w:t>|</w:p>");
+    auto it = token.globalMatch(xml);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        if (m.captured(0) == "</w:p>")
+            text += '\n';
+        else
+            text += m.captured(1);
+    }
+    return text;
+}
+
+inline int count(const QString& haystack, const QString& needle)
+{
+    return haystack.count(needle);
+}
+
+inline int pdfPageCount(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    // Binary streams hold NUL bytes; take the whole file.
+    const QByteArray bytes = f.readAll();
+    const QString data = QString::fromLatin1(bytes.constData(), bytes.size());
+    return data.count(QRegularExpression("/Type\\s*/Page(?![s\\w])"));
+}
+
+inline bool havePoppler()
+{
+    return !QStandardPaths::findExecutable("pdftotext").isEmpty()
+        && !QStandardPaths::findExecutable("pdftoppm").isEmpty();
+}
+
+// Text of the whole PDF, pages separated by form feeds.
+inline QString pdfText(const QString& path)
+{
+    QProcess p;
+    p.start("pdftotext", {"-layout", "-enc", "UTF-8", path, "-"});
+    if (!p.waitForFinished(60000))
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Page (from 1) rendered at 50 dpi; a null image when it cannot be.
+inline QImage pdfPage(const QString& path, int page, const QString& outStem)
+{
+    QProcess p;
+    p.start("pdftoppm", {"-png", "-r", "50", "-f", QString::number(page), "-l", QString::number(page),
+                         "-singlefile", path, outStem});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QImage();
+    return QImage(outStem + ".png");
+}
+
+// Share of pixels that are not near white.
+inline double inkShare(const QImage& image)
+{
+    if (image.isNull())
+        return 0.0;
+    const QImage img = image.convertToFormat(QImage::Format_RGB32);
+    qint64 ink = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 200)
+                ++ink;
+    return static_cast<double>(ink) / (static_cast<double>(img.width()) * img.height());
+}
+
+} // namespace reporttest
+
+#endif // HW_TESTS_REPORTS_REPORTFILES_H

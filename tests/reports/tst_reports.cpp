@@ -1,0 +1,554 @@
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QLinearGradient>
+#include <QMessageBox>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QTimer>
+#include <QUrl>
+#include <QtCharts/QChart>
+#include <QtCharts/QLogValueAxis>
+#include <QtCharts/QScatterSeries>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QtTest>
+
+#include <cmath>
+
+#include "ReportFiles.h"
+#include "model/SharedTypes.h"
+#include "model/UserPrompt.h"
+#include "reports/Pdf.h"
+#include "reports/ReportContent.h"
+#include "reports/Word.h"
+
+using namespace QtCharts;
+
+namespace {
+
+// Stands in for the desktop's viewer: records the files it is asked to open.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+// Watches for message boxes while a writer runs and notes their texts.
+class BoxWatcher : public QObject
+{
+public:
+    BoxWatcher()
+    {
+        connect(&timer, &QTimer::timeout, this, [this]() {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                if (!seen.contains(box->text()))
+                    seen << box->text();
+            }
+        });
+        timer.start(20);
+    }
+    QStringList seen;
+    QTimer timer;
+};
+
+struct Payload {
+    double line = 7.0;
+    LineInfo info;
+    QVector<EditInfo> edits;
+    InvParam param;
+    GridPattern pattern = GRID_FIXED;
+    double spacing = 5.0;
+    QVector<QVector<double> > curves;
+    QVector<double> times;
+    QVector<double> stations;
+};
+
+// n stations 100, 110, ...; topo elevation entries; a decay on 20 gates.
+Payload makePayload(int n, int topo)
+{
+    Payload p;
+    for (int i = 0; i < 20; ++i)
+        p.times << 10.0 * std::pow(10.0, i * 0.2);
+    for (int k = 0; k < n; ++k) {
+        p.stations << 100.0 + 10.0 * k;
+        QVector<double> curve;
+        for (double t : p.times)
+            curve << 1e-3 * std::pow(t / 10.0, -1.2 - 0.05 * k);
+        p.curves << curve;
+        EditInfo e;
+        e.pointNumber = p.stations.last();
+        e.editedPercent = k == 1 ? 12.5 : 0.0;
+        e.meanChangePercent = k == 1 ? 3.14159 : 0.0;
+        p.edits << e;
+    }
+    for (int k = 0; k < topo; ++k)
+        p.param.topography << TopoData{100.0 + 10.0 * k, 1200.5 + k};
+    p.info.firstStation = 100.0;
+    p.info.lastStation = n > 0 ? p.stations.last() : 100.0;
+    p.info.stationCount = n;
+    p.info.stationSpacing = 10;
+    p.param.intField = 2;
+    return p;
+}
+
+void writeContourImage()
+{
+    QImage image(800, 400, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient g(0, 0, 800, 0);
+    g.setColorAt(0, Qt::blue);
+    g.setColorAt(1, Qt::red);
+    painter.fillRect(image.rect(), g);
+    painter.end();
+    QVERIFY(image.save(QDir::current().filePath("contour.png")));
+}
+
+// Runs the document writer as the controller does: on the pool, with this
+// thread processing events until it ends.
+bool runWordOnPool(Word& word, const Payload& p, const QString& path)
+{
+    QFuture<void> task = QtConcurrent::run(QThreadPool::globalInstance(), [&]() {
+        word.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times, p.stations,
+                          path);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while (!task.isFinished()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        if (clock.elapsed() > 120000)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestReports : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void methodAndGridTexts_data();
+    void methodAndGridTexts();
+    void bodyLines();
+    void elevationRows_data();
+    void elevationRows();
+    void editRows();
+    void chartPictureSize_data();
+    void chartPictureSize();
+    void decayChart();
+
+    void pdf_data();
+    void pdf();
+    void pdfNotWritten_data();
+    void pdfNotWritten();
+
+    void word_data();
+    void word();
+    void wordChartsOnGuiThread();
+    void wordCalledOnGuiThread();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldCurrent;
+    UrlRecorder m_urls;
+    QStringList m_fileQuestions;
+    QString m_fileAnswer;
+};
+
+void TestReports::initTestCase()
+{
+    registerSharedTypes();
+    QVERIFY(m_dir.isValid());
+    // Set to look at the reports and pictures afterwards.
+    if (qEnvironmentVariableIsSet("HW_KEEP_TEST_OUTPUT")) {
+        m_dir.setAutoRemove(false);
+        qInfo("output kept in %s", qPrintable(m_dir.path()));
+    }
+    // The writers use the working directory for their pictures.
+    m_oldCurrent = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    QDesktopServices::setUrlHandler("file", &m_urls, "open");
+    UserPrompt::setFileAnswerer([this](UserPrompt::FileDialogKind kind, const QString& caption,
+                                       const QString& dir, const QString& filter) {
+        m_fileQuestions << QString("%1|%2|%3|%4").arg(kind).arg(caption, dir, filter);
+        return m_fileAnswer;
+    });
+}
+
+void TestReports::init()
+{
+    m_urls.urls.clear();
+    m_fileQuestions.clear();
+    m_fileAnswer.clear();
+    QFile::remove("contour.png");
+}
+
+void TestReports::cleanup()
+{
+    QFile::remove("contour.png");
+    QFile::remove("temp_chart.png");
+}
+
+void TestReports::methodAndGridTexts_data()
+{
+    QTest::addColumn<int>("selector");
+    QTest::addColumn<int>("pattern");
+    QTest::addColumn<double>("spacing");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("grid");
+    QTest::newRow("one, fixed 5") << 1 << 0 << 5.0 << "瞬态弛豫反演方法" << "固定网格 网格间距 5";
+    QTest::newRow("zero, progressive 1.2") << 0 << 1 << 1.2 << "二维瞬态弛豫反演" << "递进网格 递进长度 1.2";
+    QTest::newRow("two, fixed 2.5") << 2 << 0 << 2.5 << "二维瞬态弛豫反演" << "固定网格 网格间距 2.5";
+    QTest::newRow("negative, odd pattern") << -1 << 7 << 1.05 << "二维瞬态弛豫反演" << "递进网格 递进长度 1.05";
+}
+
+void TestReports::methodAndGridTexts()
+{
+    QFETCH(int, selector);
+    QFETCH(int, pattern);
+    QFETCH(double, spacing);
+    QFETCH(QString, method);
+    QFETCH(QString, grid);
+    QCOMPARE(ReportContent::methodText(selector), method);
+    QCOMPARE(ReportContent::gridText(static_cast<GridPattern>(pattern), spacing), grid);
+}
+
+void TestReports::bodyLines()
+{
+    LineInfo info{100.0, 1234567.0, 4, 10};
+    QCOMPARE(ReportContent::workloadLines(info),
+             QStringList({"起始点号：100", "终止点号：1.23457e+06", "测点数量：4 个", "点距：10 m"}));
+    InvParam p;
+    p.constraintCoefficient = 0.5;
+    p.referenceResistivity = 250.0;
+    p.inversionCoefficient = 0.3;
+    p.inversionDepth = 1000.0;
+    QCOMPARE(ReportContent::parameterLines(p, "M", "G"),
+             QStringList({"约束系数：0.5", "基准阻值：250", "反演系数：0.3", "反演深度：1000", "反演方法：M",
+                          "网格设置：G"}));
+    QCOMPARE(ReportContent::title(110.0), QString("测线 110 数据处理报告"));
+    QCOMPARE(ReportContent::chartTitle(110.0, 1234567.0), QString("110线 1.23457e+06点"));
+}
+
+void TestReports::elevationRows_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<QVector<QStringList> >("rows");
+    QTest::newRow("none") << 0 << QVector<QStringList>();
+    QTest::newRow("one") << 1 << QVector<QStringList>{{"100", "1200.5", "", ""}};
+    QTest::newRow("two") << 2 << QVector<QStringList>{{"100", "1200.5", "110", "1201.5"}};
+    QTest::newRow("three") << 3
+                           << QVector<QStringList>{{"100", "1200.5", "110", "1201.5"}, {"120", "1202.5", "", ""}};
+}
+
+void TestReports::elevationRows()
+{
+    QFETCH(int, entries);
+    QFETCH(QVector<QStringList>, rows);
+    QCOMPARE(ReportContent::elevationRows(makePayload(0, entries).param.topography), rows);
+    QCOMPARE(ReportContent::elevationHeader(), QStringList({"点号", "高程", "点号", "高程"}));
+}
+
+void TestReports::editRows()
+{
+    const QVector<EditInfo> edits{{1200.0, 12.5, 0.0}, {1234567.0, 100.0, 3.14159}, {-5.5, 0.004, 0.005}};
+    const QVector<QStringList> expected{{"1200", "12.50", "0.00"}, {"1.23457e+06", "100.00", "3.14"},
+                                        {"-5.5", "0.00", "0.01"}};
+    QCOMPARE(ReportContent::editRows(edits), expected);
+    QCOMPARE(ReportContent::editHeader(), QStringList({"点号", "数据道编辑 %", "数据变化率 %(平均)"}));
+}
+
+void TestReports::chartPictureSize_data()
+{
+    QTest::addColumn<double>("dpi");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("72") << 72.0 << QSize(1000, 1200);
+    QTest::newRow("96") << 96.0 << QSize(1000, 1200);
+    QTest::newRow("120") << 120.0 << QSize(1125, 1350);
+    QTest::newRow("144") << 144.0 << QSize(1250, 1500);
+    QTest::newRow("192") << 192.0 << QSize(1500, 1800);
+}
+
+void TestReports::chartPictureSize()
+{
+    QFETCH(double, dpi);
+    QFETCH(QSize, size);
+    QCOMPARE(ReportContent::chartPictureSize(dpi), size);
+}
+
+void TestReports::decayChart()
+{
+    const Payload p = makePayload(2, 0);
+    QVector<double> curve = p.curves.at(0);
+    curve[3] = 0.0; // cannot sit on a log axis
+    QChart* chart = ReportContent::decayChart(p.times, curve, 7.0, 110.0);
+    QCOMPARE(chart->title(), QString("7线 110点"));
+    QCOMPARE(chart->titleFont().pointSize(), 24);
+    QVERIFY(chart->titleFont().bold());
+    QVERIFY(!chart->legend()->isVisible());
+    auto* series = qobject_cast<QScatterSeries*>(chart->series().value(0));
+    QVERIFY(series);
+    QCOMPARE(series->count(), p.times.size() - 1);
+    QCOMPARE(series->color(), QColor(Qt::red));
+    auto* x = qobject_cast<QLogValueAxis*>(chart->axes(Qt::Horizontal).value(0));
+    auto* y = qobject_cast<QLogValueAxis*>(chart->axes(Qt::Vertical).value(0));
+    QVERIFY(x && y);
+    QCOMPARE(x->min(), 10.0);
+    QCOMPARE(x->max(), 1e6);
+    QCOMPARE(y->min(), 1e-8);
+    QCOMPARE(y->max(), 0.01);
+    QCOMPARE(y->labelFormat(), QString("%.1E"));
+
+    const QPixmap picture = ReportContent::chartPicture(chart, QSize(1000, 1200));
+    QCOMPARE(picture.size(), QSize(1000, 1200));
+    const QImage image = picture.toImage();
+    QVERIFY(image.save(m_dir.filePath("chart-look.png")));
+    // White background, red markers somewhere.
+    QCOMPARE(QColor(image.pixel(2, 2)), QColor(Qt::white));
+    int red = 0;
+    for (int yy = 0; yy < image.height(); yy += 2)
+        for (int xx = 0; xx < image.width(); xx += 2) {
+            const QColor c(image.pixel(xx, yy));
+            if (c.red() > 200 && c.green() < 60 && c.blue() < 60)
+                ++red;
+        }
+    QVERIFY(red > 100);
+}
+
+void TestReports::pdf_data()
+{
+    QTest::addColumn<int>("stations");
+    QTest::addColumn<int>("topo");
+    QTest::addColumn<bool>("contour");
+    QTest::addColumn<int>("pages");
+    // Page 1 holds sections 1 to 3 while the elevation table fits (header
+    // and 7 rows); section 4 starts a page and holds two chart rows a page;
+    // section 5 starts a page.
+    QTest::newRow("no stations") << 0 << 0 << false << 3;
+    QTest::newRow("three stations, statistics table breaks") << 3 << 3 << true << 4;
+    QTest::newRow("elevation table breaks, three chart rows") << 5 << 16 << true << 5;
+}
+
+void TestReports::pdf()
+{
+    QFETCH(int, stations);
+    QFETCH(int, topo);
+    QFETCH(bool, contour);
+    QFETCH(int, pages);
+    if (contour)
+        writeContourImage();
+    const QString file = m_dir.filePath(QString("report-%1.pdf").arg(QTest::currentDataTag()).replace(' ', '_'));
+    m_fileAnswer = file;
+    const Payload p = makePayload(stations, topo);
+
+    Pdf pdf;
+    BoxWatcher boxes;
+    QElapsedTimer clock;
+    clock.start();
+    pdf.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times, p.stations,
+                     m_dir.filePath("ignored.pdf"));
+    // The notice closed itself after half a second.
+    QVERIFY(clock.elapsed() >= 450);
+    QCOMPARE(boxes.seen, QStringList({"导出结束"}));
+    QCOMPARE(m_fileQuestions, QStringList({QString("%1|导出PDF|/|File (*.pdf)").arg(UserPrompt::SaveFile)}));
+    QVERIFY(!QFile::exists(m_dir.filePath("ignored.pdf")));
+    QCOMPARE(m_urls.urls, QList<QUrl>({QUrl::fromLocalFile(file)}));
+    QVERIFY(!QFile::exists("contour.png"));
+
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.size() > 1000);
+    QVERIFY(f.read(5) == "%PDF-");
+    f.close();
+    QCOMPARE(reporttest::pdfPageCount(file), pages);
+
+    if (!reporttest::havePoppler())
+        QSKIP("pdftotext/pdftoppm not installed: text and rendering not checked");
+    const QString text = reporttest::pdfText(file);
+    const QStringList pageTexts = text.split('\f');
+    QVERIFY(pageTexts.size() >= pages);
+    QVERIFY2(pageTexts.at(0).contains("测线 7 数据处理报告"), qPrintable(pageTexts.at(0)));
+    const QStringList firstPage{"1. 测线工作量", "起始点号：100", QString("测点数量：%1 个").arg(stations),
+                                "点距：10 m", "2. 测线反演参数", "反演方法：二维瞬态弛豫反演",
+                                "网格设置：固定网格 网格间距 5", "3. 测点高程值", "高程数据统计表"};
+    for (const QString& s : firstPage)
+        QVERIFY2(pageTexts.at(0).contains(s), qPrintable(s));
+    QVERIFY(!pageTexts.at(0).contains("4. 测点数据处理详情"));
+    const int details = topo > 14 ? 2 : 1;
+    QVERIFY(pageTexts.at(details).contains("4. 测点数据处理详情"));
+    QVERIFY(pageTexts.at(pages - 1).contains("5. 测线成果"));
+    QVERIFY(text.contains("数据编辑统计表"));
+    QVERIFY(text.contains("数据道编辑 %"));
+    if (stations > 1) {
+        QVERIFY(text.contains("12.50"));
+    }
+
+    const QImage first = reporttest::pdfPage(file, 1, m_dir.filePath("page1"));
+    QVERIFY(!first.isNull());
+    QVERIFY(reporttest::inkShare(first) > 0.002);
+    const QImage last = reporttest::pdfPage(file, pages, m_dir.filePath("pageN"));
+    // The section picture fills the text width when there is one.
+    if (contour)
+        QVERIFY(reporttest::inkShare(last) > 0.2);
+    else
+        QVERIFY(reporttest::inkShare(last) < 0.05);
+}
+
+void TestReports::pdfNotWritten_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("cancelled") << QString();
+    QTest::newRow("folder missing") << QString("missing/sub/report.pdf");
+}
+
+void TestReports::pdfNotWritten()
+{
+    QFETCH(QString, answer);
+    m_fileAnswer = answer.isEmpty() ? answer : m_dir.filePath(answer);
+    writeContourImage();
+    const Payload p = makePayload(2, 2);
+    Pdf pdf;
+    BoxWatcher boxes;
+    pdf.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times, p.stations,
+                     m_dir.filePath("given.pdf"));
+    QCoreApplication::processEvents();
+    QCOMPARE(m_fileQuestions.size(), 1);
+    QVERIFY(boxes.seen.isEmpty());
+    QVERIFY(m_urls.urls.isEmpty());
+    QVERIFY(!QFile::exists(m_dir.filePath("given.pdf")));
+    if (!answer.isEmpty())
+        QVERIFY(!QFile::exists(m_fileAnswer));
+    // Nothing was painted, so the section picture is left alone.
+    QVERIFY(QFile::exists("contour.png"));
+}
+
+void TestReports::word_data()
+{
+    QTest::addColumn<int>("stations");
+    QTest::addColumn<int>("topo");
+    QTest::addColumn<bool>("contour");
+    QTest::newRow("no stations") << 0 << 0 << false;
+    QTest::newRow("three stations, odd elevations") << 3 << 5 << true;
+    QTest::newRow("four stations") << 4 << 4 << true;
+}
+
+void TestReports::word()
+{
+    QFETCH(int, stations);
+    QFETCH(int, topo);
+    QFETCH(bool, contour);
+    if (contour)
+        writeContourImage();
+    Payload p = makePayload(stations, topo);
+    p.param.intField = 1;
+    p.pattern = GRID_PROGRESSIVE;
+    p.spacing = 1.2;
+    const QString file = m_dir.filePath(QString("report-%1.docx").arg(stations));
+
+    Word word;
+    QVERIFY(runWordOnPool(word, p, file));
+    QVERIFY(QFileInfo(file).size() > 0);
+    QVERIFY(!QFile::exists("temp_chart.png"));
+    QVERIFY(!QFile::exists("contour.png"));
+
+    const QString text = reporttest::docxText(file);
+    const QStringList expected{"测线 7 数据处理报告", "1. 测线工作量", "起始点号：100",
+                               QString("测点数量：%1 个").arg(stations), "点距：10 m", "2. 测线反演参数",
+                               "约束系数：1", "基准阻值：100", "反演系数：0.3", "反演深度：100",
+                               "反演方法：瞬态弛豫反演方法", "网格设置：递进网格 递进长度 1.2", "3. 测点高程值",
+                               "高程数据统计表", "点号", "4. 测点数据处理详情", "数据编辑统计表",
+                               "数据变化率 %(平均)", "5. 测线成果"};
+    int at = 0;
+    for (const QString& s : expected) {
+        const int found = text.indexOf(s, at);
+        QVERIFY2(found >= 0, qPrintable(QString("'%1' missing or out of order in:\n%2").arg(s, text)));
+        at = found + s.size();
+    }
+    // Elevation cells: the last entry of an odd count has empty neighbours.
+    for (const TopoData& t : p.param.topography) {
+        QVERIFY(text.contains(QString::number(t.position, 'g', 6)));
+        QVERIFY(text.contains(QString::number(t.elevation, 'g', 6)));
+    }
+    for (const QStringList& row : ReportContent::editRows(p.edits))
+        QVERIFY(text.contains(row.join("\n")));
+
+    const QString xml = QString::fromUtf8(reporttest::docxPart(file, "word/document.xml"));
+    // Sections 4 and 5 each start on a new page: two breaks, then the
+    // properties of the document's last section.
+    QCOMPARE(xml.count("<w:type w:val=\"nextPage\"/>"), 3);
+    const int breakToDetails = xml.indexOf("<w:type w:val=\"nextPage\"/>");
+    QVERIFY(breakToDetails < xml.indexOf("4. 测点数据处理详情"));
+    QVERIFY(xml.indexOf("<w:type w:val=\"nextPage\"/>", breakToDetails + 1) < xml.indexOf("5. 测线成果"));
+    // Station charts at a third of the page each way, plus the section map.
+    int media = 0;
+    for (const QString& name : reporttest::docxEntries(file))
+        if (name.startsWith("word/media/"))
+            ++media;
+    QCOMPARE(media, stations + (contour ? 1 : 0));
+    const float w = 595.3f / 3.0f;
+    const float h = 841.9f / 3.0f;
+    const QString extent = QString("<wp:extent cx=\"%1\" cy=\"%2\"")
+                               .arg(std::llround(static_cast<double>(w) * 12700.0))
+                               .arg(std::llround(static_cast<double>(h) * 12700.0));
+    QCOMPARE(xml.count(extent), stations);
+    // Tables: elevation, pictures (only with stations), statistics.
+    QCOMPARE(xml.count("<w:tbl>"), stations > 0 ? 3 : 2);
+    QCOMPARE(xml.count("<w:tr>") + xml.count("<w:tr "), (topo + 1) / 2 + 1 + (stations + 1) / 2 + stations + 1);
+}
+
+void TestReports::wordChartsOnGuiThread()
+{
+    // Each chart picture is drawn by a queued call on the writer's thread;
+    // the picture that reaches the document is the one drawn there.
+    Payload p = makePayload(1, 0);
+    const QString file = m_dir.filePath("one.docx");
+    Word word;
+    QVERIFY(runWordOnPool(word, p, file));
+    QStringList media;
+    for (const QString& name : reporttest::docxEntries(file))
+        if (name.startsWith("word/media/"))
+            media << name;
+    QCOMPARE(media.size(), 1);
+    QImage image;
+    QVERIFY(image.loadFromData(reporttest::docxPart(file, media.first()), "PNG"));
+    QCOMPARE(image.size(), ReportContent::chartPictureSize());
+
+    // Directly: the picture is saved and a writer would be woken.
+    const QString direct = m_dir.filePath("direct.png");
+    word.saveChart(p.times, p.curves.at(0), 7.0, 100.0, direct);
+    QImageReader reader(direct);
+    QCOMPARE(reader.format(), QByteArray("png"));
+    QCOMPARE(reader.size(), ReportContent::chartPictureSize());
+}
+
+void TestReports::wordCalledOnGuiThread()
+{
+    // Called on its own thread the writer draws the charts itself instead
+    // of waiting for a thread that is busy running it.
+    const Payload p = makePayload(2, 1);
+    const QString file = m_dir.filePath("gui.docx");
+    Word word;
+    word.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times, p.stations, file);
+    int media = 0;
+    for (const QString& name : reporttest::docxEntries(file))
+        if (name.startsWith("word/media/"))
+            ++media;
+    QCOMPARE(media, 2);
+}
+
+QTEST_MAIN(TestReports)
+#include "tst_reports.moc"
