@@ -374,7 +374,9 @@ QList<DataType_ResultData> ModelFiles::buildSectionGrid(const QList<DataType_Res
         const int m = std::min(rec.depth.size(), grid.size());
         for (int r = 0; r < m; ++r) {
             if (surface < rec.depth[r]) {
-                if (r + 1 < rec.depth.size() && surface < rec.depth[r + 1]) {
+                // A surface exactly on the next level keeps that level: moving
+                // this one onto it would repeat a level.
+                if (r + 1 < rec.depth.size() && surface <= rec.depth[r + 1]) {
                     rec.value[r] = kNoValue;
                 } else {
                     // The last level above the ground moves onto it.

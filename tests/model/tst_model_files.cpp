@@ -129,6 +129,7 @@ private slots:
 
     // Sections
     void sectionGridMasksAboveSurface();
+    void sectionGridSurfaceOnALevel();
     void sectionGridIsSmoothedStationColumns();
     void profileLadder_data();
     void profileLadder();
@@ -505,6 +506,25 @@ void TestModelFiles::sectionGridMasksAboveSurface()
     QCOMPARE(out[1].value[0], ModelFiles::kNoValue);
     QCOMPARE(out[1].value[1], 50.0);
     QCOMPARE(out[1].value.mid(2), columns[1].value.mid(2));
+}
+
+void TestModelFiles::sectionGridSurfaceOnALevel()
+{
+    // Station 1's surface (95) lies exactly on a level: the level above it is
+    // blanked rather than moved onto 95, which would repeat that level and
+    // make the column unusable for the section views.
+    const QList<DataType_ResultData> in{record(10.0, {100, 90, 80, 60}, {10, 20, 30, 40}),
+                                        record(30.0, {95, 85, 75}, {50, 60, 70})};
+    const QList<DataType_ResultData> out =
+        ModelFiles::buildSectionGrid(in, 10.0, 100.0, 0.0, GRID_FIXED, 5.0);
+    const QList<DataType_ResultData> columns =
+        ModelFiles::buildStationColumns(in, 10.0, 100.0, GRID_FIXED, 5.0);
+    QCOMPARE(out.size(), 2);
+    QCOMPARE(out[1].depth, columns[1].depth);
+    QCOMPARE(out[1].value[0], ModelFiles::kNoValue);
+    QCOMPARE(out[1].value.mid(1), columns[1].value.mid(1));
+    for (int r = 1; r < out[1].depth.size(); ++r)
+        QVERIFY(out[1].depth[r] < out[1].depth[r - 1]);
 }
 
 void TestModelFiles::sectionGridIsSmoothedStationColumns()
