@@ -1,19 +1,25 @@
 #include "model/Data_Mathematical_Calc.h"
 #include "model/SharedTypes.h"
 
-#include <QCoreApplication>
-#include <QTextStream>
+#include <QApplication>
+#include <QIcon>
 
-// The main window is not built yet: the program reports what it is and ends.
+#include "platform/ribbon/RibbonStyle.h"
+#include "shell/MainWindow.h"
+
 int main(int argc, char *argv[])
 {
     // GSL's default handler would end the program on bad numerical input.
     Data_Mathematical_Calc::initNumerics();
     registerSharedTypes();
 
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("Harnwick");
-    QCoreApplication::setOrganizationName("Tervalic");
-    QTextStream(stdout) << "Harnwick: the libraries are built; the main window is not part of this build yet.\n";
-    return 0;
+    QApplication app(argc, argv);
+    QApplication::setStyle(new Qtitan::RibbonStyle);
+    QApplication::setApplicationName(QStringLiteral("Harnwick"));
+    QApplication::setOrganizationName(QStringLiteral("Tervalic"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/Res/logo-02.png")));
+
+    MainWindow window(nullptr);
+    window.show();
+    return app.exec();
 }

@@ -14,4 +14,7 @@ if [ ! -e "$demo" ] && [ -x "$build/bin/harnwick-projectgen" ]; then
 elif [ -e "$demo" ]; then
   echo "Demo project: $demo"
 fi
+# The program keeps history.ini in its working folder and reads the colour
+# presets from "ColorScales" there, which the build puts beside it.
+cd "$build/bin"
 exec "$build/bin/Harnwick" "$@"

@@ -1,0 +1,52 @@
+// Section map render time: one strip against one strip per processor thread.
+#include "views/KXSpectrogramMap.h"
+#include "views/QLinearColorMap.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cmath>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QList<DataType_ResultData> columns;
+    QVector<TopoData> ground;
+    for (int i = 0; i <= 100; ++i) {
+        DataType_ResultData c;
+        c.x = 10.0 * i;
+        const double top = 30.0 * std::sin(c.x / 200.0);
+        for (int k = 0; k <= 60; ++k) {
+            const double level = top - 5.0 * k;
+            const double d = (level + 120.0 + 40.0 * std::sin(c.x / 300.0)) / 40.0;
+            c.depth.append(level);
+            c.value.append(300.0 - 250.0 * std::exp(-d * d));
+        }
+        columns.append(c);
+        ground.append(TopoData{c.x, top});
+    }
+    QLinearColorMap colours;
+    colours.setColorStops({{0.0f, Qt::blue}, {0.3f, Qt::cyan}, {0.5f, Qt::green},
+                           {0.7f, Qt::yellow}, {1.0f, Qt::red}});
+
+    const int runs = 5;
+    for (int strips : {1, 0}) {
+        KXSpectrogramMap map;
+        map.resize(1600, 900);
+        map.setStripCount(strips);
+        map.setData(columns, ground, &colours, 300.0);   // warm-up
+        QElapsedTimer t;
+        t.start();
+        for (int r = 0; r < runs; ++r)
+            map.setData(columns, ground, &colours, 300.0);
+        const double ms = double(t.elapsed()) / runs;
+        std::printf("strips=%s map=%dx%d render=%.1f ms\n",
+                    strips ? "1" : qPrintable(QString::number(QThread::idealThreadCount())),
+                    map.mapWidth(), map.mapHeight(), ms);
+    }
+    return 0;
+}

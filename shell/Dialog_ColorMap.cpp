@@ -1,0 +1,161 @@
+#include "shell/Dialog_ColorMap.h"
+#include "ui_Dialog_ColorMap.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPixmap>
+#include <QRegExp>
+#include <QTextStream>
+
+#include <cmath>
+
+#include "platform/gradient/WidgetGradientEditor.h"
+
+Dialog_ColorMap::Dialog_ColorMap(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::Dialog_ColorMap)
+{
+    ui->setupUi(this);
+
+    m_editor = new WidgetGradientEditor(this);
+    m_editor->slotReset(WidgetGradientEditor::Preset(1));
+    m_editor->setMaximumHeight(35);
+    ui->widget->layout()->addWidget(m_editor);
+
+    // The first combo entry becomes current and loads its ramp into the editor.
+    loadColorScales();
+
+    connect(m_editor, SIGNAL(focusMarkerChanged(float,QColor)), this, SLOT(on_focusMarkerChanged(float,QColor)));
+    connect(this, SIGNAL(signalfocusMarkerPositionChanged(float)), m_editor,
+            SLOT(onfocusMarkerPositionChanged(float)));
+}
+
+Dialog_ColorMap::~Dialog_ColorMap()
+{
+    delete ui;
+}
+
+bool Dialog_ColorMap::readColorScale(const QString& path, QMap<float, QColor>& ramp)
+{
+    ramp.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    QTextStream in(&file);
+    in.readLine(); // header
+    const QRegExp separators(QStringLiteral("[,*;\\t|\\s+]"));
+    while (!in.atEnd()) {
+        const QStringList fields = in.readLine().split(separators, Qt::SkipEmptyParts);
+        if (fields.size() < 4)
+            break;
+        const float position = float(double(fields.at(0).toFloat()) / 100.0);
+        const QColor colour(fields.at(1).toInt(nullptr, 10), fields.at(2).toInt(nullptr, 10),
+                            fields.at(3).toInt(nullptr, 10));
+        ramp.insert(position, colour);
+    }
+    return true;
+}
+
+QMap<float, QColor> Dialog_ColorMap::remapGradient(const QMap<float, QColor>& ramp, float minimum, float maximum,
+                                                   float newMinimum, float newMaximum)
+{
+    QMap<float, QColor> result;
+    for (auto it = ramp.constBegin(); it != ramp.constEnd(); ++it) {
+        const float k = it.key();
+        const float quotient = (newMinimum + k * (newMaximum - newMinimum)) / (minimum + k * (maximum - minimum));
+        float moved = k * quotient;
+        // A zero range at this stop (or a typed value that is no number)
+        // gives no position; the stop keeps its own.
+        if (!std::isfinite(moved))
+            moved = k;
+        result.insert(moved, it.value());
+    }
+    return result;
+}
+
+void Dialog_ColorMap::loadColorScales()
+{
+    QDir dir(QStringLiteral("ColorScales"));
+    if (!dir.exists())
+        return;
+    const QStringList names =
+        dir.entryList(QStringList() << QStringLiteral("*.clr"), QDir::Files | QDir::NoSymLinks);
+    for (const QString& name : names)
+        loadColorScale(name);
+}
+
+bool Dialog_ColorMap::loadColorScale(const QString& name)
+{
+    QMap<float, QColor> ramp;
+    if (!readColorScale(QStringLiteral("ColorScales/") + name, ramp))
+        return false;
+    m_presets.append(ramp);
+
+    QPixmap icon(200, 20);
+    icon.fill(Qt::transparent);
+    if (!ramp.isEmpty()) {
+        QLinearGradient gradient(0, 0, 200, 20);
+        for (auto it = ramp.constBegin(); it != ramp.constEnd(); ++it) {
+            // A gradient takes stops in 0..1 only; the ramp keeps the others.
+            if (it.key() >= 0.0f && it.key() <= 1.0f)
+                gradient.setColorAt(it.key(), it.value());
+        }
+        QPainter painter(&icon);
+        painter.fillRect(QRect(0, 0, 200, 20), QBrush(gradient));
+    }
+    ui->comboBox->addItem(QIcon(icon), name);
+    ui->comboBox->setIconSize(QSize(200, 20));
+    ui->comboBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    return true;
+}
+
+void Dialog_ColorMap::onStaticResistivity(float minimum, float maximum)
+{
+    m_maximum = maximum;
+    m_minimum = minimum;
+    ui->lineEdit->setText(QString::number(minimum, 'g', 6));
+    ui->lineEdit_Min->setText(QString::number(minimum, 'g', 6));
+    ui->lineEdit_Max->setText(QString::number(maximum, 'g', 6));
+}
+
+void Dialog_ColorMap::on_comboBox_currentIndexChanged(int index)
+{
+    if (index < 0 || index >= m_presets.size())
+        return;
+    m_editor->setGradient(m_presets.at(index));
+    m_editor->update();
+}
+
+void Dialog_ColorMap::on_focusMarkerChanged(float position, QColor)
+{
+    const float value = m_minimum + position * (m_maximum - m_minimum);
+    ui->lineEdit->setText(QString::number(value, 'g', 6));
+}
+
+void Dialog_ColorMap::on_pushButton_clicked()
+{
+    const float value = ui->lineEdit->text().toFloat();
+    const float position = (value - m_minimum) / (m_maximum - m_minimum);
+    // An empty range names no position.
+    if (!std::isfinite(position))
+        return;
+    emit signalfocusMarkerPositionChanged(position);
+}
+
+void Dialog_ColorMap::on_pushButton_ok_clicked()
+{
+    const float newMinimum = ui->lineEdit_Min->text().toFloat();
+    const float newMaximum = ui->lineEdit_Max->text().toFloat();
+    QMap<float, QColor> ramp = m_editor->getGradient();
+    if (!(std::fabs(newMinimum - m_minimum) < 0.1f && std::fabs(newMaximum - m_maximum) < 0.1f))
+        ramp = remapGradient(ramp, m_minimum, m_maximum, newMinimum, newMaximum);
+    emit signal_ColorMapChanged(ramp);
+    close();
+}
+
+void Dialog_ColorMap::on_pushButton_Cancle_clicked()
+{
+    close();
+}

@@ -1,0 +1,303 @@
+#include "shell/Dialog_MergeData.h"
+#include "ui_Dialog_MergeData.h"
+
+#include <QSqlDatabase>
+
+#include <cmath>
+
+#include "model/UserPrompt.h"
+#include "store/CurveBlob.h"
+#include "store/Data_Line.h"
+#include "store/Data_Point.h"
+#include "store/Data_Project.h"
+#include "store/Data_Sample.h"
+#include "store/Data_WorkSet.h"
+#include "store/LibHORM.h"
+
+namespace {
+
+const char* const kCaption = "打开QELVA文件";
+const char* const kFilter = "QELVA文件(*.QELVA)";
+
+void registerEntities(LibHORM* lib)
+{
+    lib->RegisterObject(Data_Project::staticMetaObject);
+    lib->RegisterObject(Data_Line::staticMetaObject);
+    lib->RegisterObject(Data_Point::staticMetaObject);
+    lib->RegisterObject(Data_Sample::staticMetaObject);
+    lib->RegisterObject(Data_WorkSet::staticMetaObject);
+}
+
+} // namespace
+
+Dialog_MergeData::Dialog_MergeData(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::Dialog_MergeData)
+{
+    ui->setupUi(this);
+    ui->pushButton_OK->setEnabled(false);
+}
+
+Dialog_MergeData::~Dialog_MergeData()
+{
+    closeFileA();
+    delete ui;
+}
+
+void Dialog_MergeData::closeFileA()
+{
+    // The collections hold entities of A's connection: gone before it.
+    delete m_aLines;
+    m_aLines = nullptr;
+    delete m_aProjects;
+    m_aProjects = nullptr;
+    delete m_a;
+    m_a = nullptr;
+}
+
+bool Dialog_MergeData::openFileA(const QString& path)
+{
+    closeFileA();
+    LibHORM* lib = new LibHORM(this);
+    if (!lib->open(path)) {
+        delete lib;
+        return false;
+    }
+    m_a = lib;
+    registerEntities(m_a);
+    m_aProjects = new HORM_Collection<Data_Project>(m_a);
+    m_aLines = new HORM_Collection<Data_Line>(m_a);
+    ui->lineEdit->setText(path);
+    return true;
+}
+
+bool Dialog_MergeData::readFileB(const QString& path)
+{
+    LibHORM* lib = new LibHORM(this);
+    if (!lib->open(path)) {
+        delete lib;
+        return false;
+    }
+    registerEntities(lib);
+    auto* lines = new HORM_Collection<Data_Line>(lib);
+    m_lines.clear();
+    m_points.clear();
+    m_samples.clear();
+
+    for (int l = 0; l < lines->size(); ++l) {
+        Data_Line* line = lines->at(l).value();
+        if (!line)
+            continue;
+        DataType_MergeLine mergeLine;
+        mergeLine.NAME = line->NAME();
+        mergeLine.NOTE = line->NOTE();
+        mergeLine.USE = line->USE();
+        m_lines.append(mergeLine);
+
+        QList<DataType_MergePoint> points;
+        QList<QList<DataType_MergeSample> > pointSamples;
+        line->loadReferences();
+        HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
+        for (int s = 0; stations && s < stations->size(); ++s) {
+            Data_Point* station = stations->at(s).value();
+            if (!station)
+                continue;
+            DataType_MergePoint point;
+            point.NAME = station->NAME();
+            point.USE = station->USE();
+            point.XCoord = station->XCoord();
+            point.YCoord = station->YCoord();
+            point.ZCoord = station->ZCoord();
+            point.HasZCoord = station->HasZCoord();
+            point.IsSampled = station->IsSampled();
+            point.TYPE = station->TYPE();
+            point.NOTE = station->NOTE();
+            if (point.IsSampled > 0) {
+                station->unpackQV18(point.RECV_QV18, point.TIMERECV_QV18, point.RECV_QV18RAW, 0.0, 4e6);
+                station->unpackLOG10(point.RECV_LOG10, point.TIMERECV_LOG10, point.RECV_LOG10RAW, 0.0, 4e6);
+                station->unpackLOG20(point.RECV_LOG20, point.TIMERECV_LOG20, point.RECV_LOG20RAW, 0.0, 4e6);
+            }
+            points.append(point);
+
+            QList<DataType_MergeSample> samples;
+            station->loadReferences();
+            HORM_Collection<Data_Sample>* records = station->REF_Data_Sample();
+            for (int k = 0; records && k < records->size(); ++k) {
+                Data_Sample* record = records->at(k).value();
+                if (!record)
+                    continue;
+                record->update();
+                SendRecord send;
+                RecvRecord recv;
+                record->splitSendRecv(send, recv);
+                DataType_MergeSample sample;
+                record->unpackRecv(sample.RecvValues, sample.RecvPositions, false);
+                sample.USE = record->USE();
+                sample.StartTime = record->StartTime();
+                sample.TYPE = record->TYPE();
+                sample.PERIOD = record->PERIOD();
+                sample.SendFs = send.SendFs;
+                sample.RecvFs = recv.RecvFs;
+                sample.NOTE = record->NOTE();
+                sample.SampleSendFs = send.SampleSendFs;
+                sample.SampleOffFs = send.SampleOffFs;
+                sample.DeviceType = record->DeviceType();
+                sample.DATA_SEND = send.DATA_SEND;
+                sample.DATA_SOFF = send.DATA_SOFF;
+                samples.append(sample);
+                record->commit();
+            }
+            // The copies above are all the merge needs of the blobs.
+            station->releaseSampleBlobs();
+            station->commit();
+            pointSamples.append(samples);
+        }
+        line->commit();
+        m_points.append(points);
+        m_samples.append(pointSamples);
+    }
+
+    delete lines;
+    delete lib;
+    ui->lineEdit_2->setText(path);
+    return true;
+}
+
+void Dialog_MergeData::addStation(HORM_Collection<Data_Point>* stations, const DataType_MergePoint& point,
+                                  const QList<DataType_MergeSample>& samples)
+{
+    Data_Point* station = stations->addNew().value();
+    if (!station)
+        return;
+    station->setNAME(point.NAME);
+    station->setUSE(point.USE);
+    station->setTYPE(point.TYPE);
+    station->setXCoord(point.XCoord);
+    station->setYCoord(point.YCoord);
+    station->setZCoord(point.ZCoord);
+    station->setIsSampled(point.IsSampled);
+    station->setHasZCoord(point.HasZCoord);
+    station->setNOTE(point.NOTE);
+    if (point.IsSampled > 0) {
+        station->setDATA_RECV_QV18(CurveBlob::toBlob(point.RECV_QV18));
+        station->setDATA_RECV_QV18RAW(CurveBlob::toBlob(point.RECV_QV18RAW));
+        station->setDATA_TIMERECV_QV18(CurveBlob::toBlob(point.TIMERECV_QV18));
+        station->setDATA_RECV_LOG10(CurveBlob::toBlob(point.RECV_LOG10));
+        station->setDATA_RECV_LOG10RAW(CurveBlob::toBlob(point.RECV_LOG10RAW));
+        station->setDATA_TIMERECV_LOG10(CurveBlob::toBlob(point.TIMERECV_LOG10));
+        station->setDATA_RECV_LOG20(CurveBlob::toBlob(point.RECV_LOG20));
+        station->setDATA_RECV_LOG20RAW(CurveBlob::toBlob(point.RECV_LOG20RAW));
+        station->setDATA_TIMERECV_LOG20(CurveBlob::toBlob(point.TIMERECV_LOG20));
+    }
+
+    station->loadReferences();
+    HORM_Collection<Data_Sample>* records = station->REF_Data_Sample();
+    for (const DataType_MergeSample& sample : samples) {
+        Data_Sample* record = records ? records->addNew().value() : nullptr;
+        if (!record)
+            continue;
+        record->setStartTime(sample.StartTime);
+        record->setDeviceType(sample.DeviceType);
+        record->setTYPE(sample.TYPE);
+        record->setPERIOD(sample.PERIOD);
+        record->setSendFs(sample.SendFs);
+        record->setRecvFs(sample.RecvFs);
+        record->setSampleSendFs(sample.SampleSendFs);
+        record->setSampleOffFs(sample.SampleOffFs);
+        record->setUSE(sample.USE);
+        record->setNOTE(sample.NOTE);
+        record->setDATA_SEND(sample.DATA_SEND);
+        record->setDATA_SOFF(sample.DATA_SOFF);
+        record->setDATA_RECV(CurveBlob::toBlob(sample.RecvValues));
+        record->setDATA_RECV_POS(CurveBlob::toBlob(sample.RecvPositions));
+        record->commit();
+        // Written; the copy in memory is not needed any more.
+        record->releaseLazyColumns();
+    }
+    station->commit();
+}
+
+bool Dialog_MergeData::mergeIntoA()
+{
+    if (!isFileAOpen() || !m_a->database())
+        return false;
+    if (!m_a->transaction())
+        return false;
+
+    for (int i = 0; i < m_lines.size(); ++i) {
+        const DataType_MergeLine& bLine = m_lines.at(i);
+        // The last A line whose whole number equals B's number takes B's stations.
+        Data_Line* match = nullptr;
+        for (int l = 0; l < m_aLines->size(); ++l) {
+            Data_Line* aLine = m_aLines->at(l).value();
+            if (aLine && std::trunc(aLine->NAME()) == bLine.NAME)
+                match = aLine;
+        }
+        Data_Line* target = match;
+        if (!target) {
+            target = m_aLines->addNew().value();
+            if (!target)
+                continue;
+            target->setNAME(bLine.NAME);
+            target->setUSE(bLine.USE);
+            target->setNOTE(bLine.NOTE);
+        }
+        target->loadReferences();
+        HORM_Collection<Data_Point>* stations = target->REF_Data_Point();
+        for (int j = 0; stations && j < m_points.at(i).size(); ++j)
+            addStation(stations, m_points.at(i).at(j), m_samples.at(i).at(j));
+        target->commit();
+    }
+
+    if (m_a->database()->commit())
+        return true;
+    m_a->rollback();
+    // The collections now hold rows that were rolled back: read A afresh.
+    delete m_aLines;
+    m_aLines = new HORM_Collection<Data_Line>(m_a);
+    return false;
+}
+
+void Dialog_MergeData::on_pushButton_OpenA_clicked()
+{
+    const QString path = UserPrompt::getOpenFileName(this, QString::fromUtf8(kCaption), QStringLiteral(" "),
+                                                     QString::fromUtf8(kFilter));
+    if (path.isEmpty())
+        return;
+    openFileA(path);
+}
+
+void Dialog_MergeData::on_pushButton_OpenB_clicked()
+{
+    const QString path = UserPrompt::getOpenFileName(this, QString::fromUtf8(kCaption), QStringLiteral(" "),
+                                                     QString::fromUtf8(kFilter));
+    if (path.isEmpty())
+        return;
+    readFileB(path);
+}
+
+void Dialog_MergeData::on_pushButton_clicked()
+{
+    if (!isFileAOpen()) {
+        UserPrompt::informationOk(QStringLiteral("合并数据库"), QStringLiteral("请先选择合并文件A"));
+        return;
+    }
+    if (!mergeIntoA()) {
+        UserPrompt::critical(QStringLiteral("合并数据库"), QStringLiteral("合并数据库失败"));
+        return;
+    }
+    UserPrompt::informationOk(QStringLiteral("合并数据库"), QStringLiteral("合并数据库成功"));
+    ui->pushButton_OK->setEnabled(true);
+    ui->pushButton->setEnabled(false);
+}
+
+void Dialog_MergeData::on_pushButton_OK_clicked()
+{
+    closeFileA();
+    close();
+}
+
+void Dialog_MergeData::on_pushButton_No_clicked()
+{
+    close();
+}

@@ -1,0 +1,194 @@
+// Project file commands: open, close, save, GPS import and exports.
+
+#include "shell/MainWindow.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include "iolib/Drumvelt.h"
+#include "model/DataModel.h"
+#include "model/Data_Calc.h"
+#include "model/UserPrompt.h"
+#include "shell/Dialog_MergeData.h"
+#include "store/LibHORM.h"
+
+namespace {
+const char* const kHistoryKey = "historypath";
+}
+
+QString MainWindow::historyFolder(const QString& fallback) const
+{
+    const QString history = m_settings->value(QLatin1String(kHistoryKey)).toString();
+    if (!history.isEmpty() && QFile::exists(history))
+        return QFileInfo(history).path();
+    return fallback;
+}
+
+void MainWindow::on_actionOpen_triggered()
+{
+    const QString name = UserPrompt::getOpenFileName(this, QStringLiteral("打开工程"),
+                                                     historyFolder(QDir::currentPath()),
+                                                     QStringLiteral("QELVA28工程 (*.QELVA)"));
+    if (name.isEmpty())
+        return;
+
+    const QFileInfo info(name);
+    const QString suffix = info.suffix();
+    ++m_openCount;
+    // Only the first project of a run presets the time window by its kind.
+    if (m_openCount == 1) {
+        if (suffix == QLatin1String("MORSA"))
+            m_invParam.timeWindowStart = 80.0;
+        else if (suffix == QLatin1String("QELVA"))
+            m_invParam.timeWindowStart = 150.0;
+    }
+
+    m_dataModel->setFileSuffix(suffix);
+
+    const QString backup = info.path() + QLatin1Char('/') + info.baseName() + QStringLiteral("_raw.") + suffix;
+    if (!QFile::exists(backup) && !QFile::copy(name, backup)) {
+        UserPrompt::critical(QStringLiteral("打开工程"),
+                             QStringLiteral("无法创建备份文件 %1，工程未打开。").arg(QDir::toNativeSeparators(backup)));
+        return;
+    }
+
+    // Only a failed open can leave a database object behind here; should a
+    // project still be open, the controller lets go of it first.
+    if (m_database) {
+        m_dataModel->closeProject();
+        delete m_database;
+    }
+    m_database = new LibHORM(this);
+    if (!m_database->open(name)) {
+        delete m_database;
+        m_database = nullptr;
+        UserPrompt::critical(QStringLiteral("打开工程"),
+                             QStringLiteral("无法打开工程文件 %1。").arg(QDir::toNativeSeparators(name)));
+        return;
+    }
+
+    m_dataModel->loadProject(m_database);
+
+    setWindowTitle(QStringLiteral("QELVA28系统(260331)") + QStringLiteral(" -- ") + name);
+    m_settings->setValue(QLatin1String(kHistoryKey), info.filePath());
+    m_settings->sync();
+
+    m_actionClose->setEnabled(true);
+    m_actionOpen->setEnabled(false);
+    m_actionImport->setEnabled(true);
+    m_actionImportGps->setEnabled(true);
+    if (m_qaClose)
+        m_qaClose->setEnabled(true);
+    if (m_qaOpen)
+        m_qaOpen->setEnabled(false);
+}
+
+void MainWindow::on_actionOpen_triggered(bool)
+{
+    on_actionOpen_triggered();
+}
+
+void MainWindow::on_actionFileClose_triggerd()
+{
+    m_dataModel->closeProject();
+    delete m_database;
+    m_database = nullptr;
+
+    setWindowTitle(QStringLiteral("QELVA28数据处理系统(260331)"));
+
+    m_actionClose->setEnabled(false);
+    m_actionOpen->setEnabled(true);
+    if (m_qaClose)
+        m_qaClose->setEnabled(false);
+    if (m_qaOpen)
+        m_qaOpen->setEnabled(true);
+}
+
+void MainWindow::on_actionFileClose_triggerd(bool)
+{
+    on_actionFileClose_triggerd();
+}
+
+void MainWindow::on_actionFileSave_triggerd()
+{
+    emit signal_FileSaved();
+    m_actionSave->setEnabled(false);
+    if (m_qaSave)
+        m_qaSave->setEnabled(false);
+}
+
+void MainWindow::on_actionFileSave_triggerd(bool)
+{
+    on_actionFileSave_triggerd();
+}
+
+void MainWindow::on_actionFileImport_triggerd()
+{
+    Drumvelt reader;
+    const QString name = UserPrompt::getOpenFileName(this, QStringLiteral("导入数据"),
+                                                     historyFolder(QDir::currentPath()),
+                                                     QStringLiteral("GPS数据 (*.dat)"));
+    if (name.isEmpty())
+        return;
+    QList<GPSCoordinate> list = reader.ReadGPSCoordinateFile(name);
+    Data_Calc calc(nullptr);
+    list = calc.groupByKey(list);
+    emit signal_GPSFileImported(list);
+}
+
+void MainWindow::on_actionFileImport_triggerd(bool)
+{
+    on_actionFileImport_triggerd();
+}
+
+void MainWindow::on_actionFileExport_triggerd()
+{
+    const QString name = UserPrompt::getSaveFileName(
+        this, QStringLiteral("导出数据"), historyFolder(QStringLiteral("/")),
+        QStringLiteral("一维反演(*.1d.dat);;二维反演(*.2d.dat);;层状结果(*.layer.dat);;原始剖面数据(*.raw.dat)"));
+    if (name.isEmpty())
+        return;
+
+    const QString suffix = QFileInfo(name).completeSuffix();
+    if (suffix.contains(QLatin1String("1d.dat")))
+        m_dataModel->export1DResults(name);
+    else if (suffix.contains(QLatin1String("2d.dat")))
+        m_dataModel->export2DResults(name);
+    else if (suffix.contains(QLatin1String("layer.dat")))
+        m_dataModel->exportLayerResults(name);
+    else if (suffix.contains(QLatin1String("raw.dat")))
+        m_dataModel->exportSectionData(name);
+
+    m_actionExport->setEnabled(false);
+}
+
+void MainWindow::on_actionFileExport_triggerd(bool)
+{
+    on_actionFileExport_triggerd();
+}
+
+void MainWindow::on_actionFileExportByLine_triggerd()
+{
+    const QString folder =
+        UserPrompt::getExistingDirectory(nullptr, QStringLiteral("保存文件夹"), QDir::currentPath());
+    m_dataModel->exportResultsByLine(folder);
+}
+
+void MainWindow::on_actionFileExportByLine_triggerd(bool)
+{
+    on_actionFileExportByLine_triggerd();
+}
+
+void MainWindow::on_actionFileMerge_triggerd()
+{
+    Dialog_MergeData dialog(nullptr);
+    UserPrompt::exec(&dialog);
+}
+
+void MainWindow::on_actionFileMerge_triggerd(bool)
+{
+    on_actionFileMerge_triggerd();
+}

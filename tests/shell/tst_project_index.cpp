@@ -1,0 +1,483 @@
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <functional>
+#include <memory>
+
+#include "model/DataModel.h"
+#include "model/UserPrompt.h"
+#include "shell/Dialog_ChangeName.h"
+#include "shell/Form_ProjectIndex.h"
+#include "store/LibHORM.h"
+#include "tools/projectgen/ProjectGenerator.h"
+
+namespace {
+
+// What a context request opened: the menu's entries and their enabling.
+struct MenuSeen {
+    bool opened = false;
+    QStringList names;
+    QStringList texts;
+    QList<bool> enabled;
+};
+
+} // namespace
+
+// The project tree dock on a generated project: double-clicks, the two
+// context menus and what their entries do to the project, the check boxes.
+class TestProjectIndex : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void formLayout();
+    void doubleClickShowsStation();
+    void doubleClickCollapsesPreviousLine();
+    void lineEntriesFollowDoubleClicks();
+    void contextMenus();
+    void noMenuOnSampleRowOrEmptySpace();
+    void renumberAndSmoothAndReset();
+    void stationExports();
+    void lineChartsIntoFolder();
+    void modelEntries();
+    void reportEntryAsksForDocument();
+    void checkBoxWritesUse();
+    void loadingCollapsesTree();
+    void render();
+
+private:
+    QModelIndex lineIndex(int line) const { return m_model->index(line, 0); }
+    QModelIndex stationIndex(int line, int station) const { return m_model->index(station, 0, lineIndex(line)); }
+    void doubleClick(const QModelIndex& index);
+    // Sends a context request at index (or at pos when index is invalid);
+    // picks the entry named pick, if any, from the menu that opens.
+    MenuSeen contextMenu(const QModelIndex& index, const QString& pick = QString(),
+                         QPoint pos = QPoint(), const QString& grabTo = QString());
+    QByteArray blob(const QString& column, double line, double station) const;
+    int stationUse(double line, double station) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_startDir;
+    QString m_file;
+    DataModel* m_model = nullptr;
+    LibHORM* m_lib = nullptr;
+    Form_ProjectIndex* m_form = nullptr;
+    QTreeView* m_tree = nullptr;
+    QStringList m_fileRequests;
+    std::function<QString()> m_fileAnswer;
+    QStringList m_messages;
+};
+
+void TestProjectIndex::initTestCase()
+{
+    registerSharedTypes();
+    m_startDir = QDir::currentPath();
+}
+
+void TestProjectIndex::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+
+    ProjectGenerator::Options o;
+    o.lines = 2;
+    o.stationsPerLine = 4;
+    o.samplesPerStation = 1;
+    o.sampleLength = 400;
+    m_file = m_dir->filePath("survey.QELVA");
+    QString error;
+    QVERIFY2(ProjectGenerator(o).write(m_file, &error), qPrintable(error));
+
+    m_fileRequests.clear();
+    m_messages.clear();
+    m_fileAnswer = [] { return QString(); };
+    UserPrompt::setFileAnswerer([this](UserPrompt::FileDialogKind kind, const QString& caption, const QString& dir,
+                                       const QString& filter) {
+        m_fileRequests << QStringLiteral("%1|%2|%3|%4").arg(int(kind)).arg(caption, dir, filter);
+        return m_fileAnswer();
+    });
+    UserPrompt::setMessageAnswerer([this](const QString& text) { m_messages << text; });
+    // The renumbering dialog doubles the numbers; every other dialog is left.
+    UserPrompt::setDialogAnswerer([](QDialog* dialog) {
+        if (auto* rename = qobject_cast<Dialog_ChangeName*>(dialog)) {
+            rename->findChild<QLineEdit*>("lineEdit")->setText("2");
+            QTest::mouseClick(rename->findChild<QPushButton*>("pushButton_OK"), Qt::LeftButton);
+        }
+        return int(QDialog::Rejected);
+    });
+
+    m_model = new DataModel(nullptr);
+    m_lib = new LibHORM;
+    QVERIFY(m_lib->open(m_file));
+    m_model->setFileSuffix("QELVA");
+    m_form = new Form_ProjectIndex(nullptr);
+    m_form->setModel(m_model);
+    connect(m_model, SIGNAL(modelChange()), m_form, SLOT(modelChanged()));
+    m_model->loadProject(m_lib);
+    m_tree = m_form->findChild<QTreeView*>("treeView");
+    QVERIFY(m_tree);
+    m_form->resize(300, 500);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+}
+
+void TestProjectIndex::cleanup()
+{
+    delete m_form;
+    m_form = nullptr;
+    m_model->closeProject();
+    delete m_lib;
+    m_lib = nullptr;
+    delete m_model;
+    m_model = nullptr;
+    UserPrompt::setFileAnswerer(nullptr);
+    UserPrompt::setMessageAnswerer(nullptr);
+    UserPrompt::setDialogAnswerer(nullptr);
+    QDir::setCurrent(m_startDir);
+    m_dir.reset();
+}
+
+void TestProjectIndex::doubleClick(const QModelIndex& index)
+{
+    m_tree->scrollTo(index);
+    const QPoint at = m_tree->visualRect(index).center();
+    // The whole sequence of a double-click; from an unselected row so the
+    // first click does not start editing the label.
+    m_tree->clearSelection();
+    QTest::mousePress(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+MenuSeen TestProjectIndex::contextMenu(const QModelIndex& index, const QString& pick, QPoint pos,
+                                       const QString& grabTo)
+{
+    if (index.isValid()) {
+        m_tree->scrollTo(index);
+        pos = m_tree->visualRect(index).center();
+    }
+    MenuSeen seen;
+    // Polls for the popup while its loop runs; gives up when none opens.
+    QTimer poll;
+    int tries = 0;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            if (++tries > 50)
+                poll.stop();
+            return;
+        }
+        poll.stop();
+        seen.opened = true;
+        QAction* chosen = nullptr;
+        for (QAction* action : menu->actions()) {
+            seen.names << action->objectName();
+            seen.texts << action->text();
+            seen.enabled << action->isEnabled();
+            if (action->text() == pick)
+                chosen = action;
+        }
+        if (!grabTo.isEmpty())
+            menu->grab().save(grabTo);
+        if (chosen && chosen->isEnabled()) {
+            menu->setActiveAction(chosen);
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+        // A disabled or missing entry cannot be chosen: the menu just closes.
+        if (menu->isVisible())
+            menu->close();
+    });
+    poll.start();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, m_tree->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(m_tree->viewport(), &event);
+    while (poll.isActive())
+        QTest::qWait(10);
+    return seen;
+}
+
+QByteArray TestProjectIndex::blob(const QString& column, double line, double station) const
+{
+    QByteArray value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "index-reader");
+        db.setDatabaseName(m_file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT p.%1 FROM Data_Point p JOIN Data_Line l ON p.Data_LineID = l.ID "
+                                  "WHERE l.NAME = %2 AND p.NAME = %3")
+                       .arg(column)
+                       .arg(line)
+                       .arg(station));
+            if (q.next())
+                value = q.value(0).toByteArray();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("index-reader");
+    return value;
+}
+
+int TestProjectIndex::stationUse(double line, double station) const
+{
+    return blob("USE", line, station).toInt();
+}
+
+void TestProjectIndex::formLayout()
+{
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Form"));
+    QCOMPARE(m_form->contextMenuPolicy(), Qt::CustomContextMenu);
+    auto* tabs = m_form->findChild<QTabWidget*>("tabWidget");
+    QVERIFY(tabs);
+    QCOMPARE(tabs->count(), 1);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("工程索引"));
+    QCOMPARE(tabs->widget(0)->objectName(), QStringLiteral("tab_ProjectIndex"));
+    QCOMPARE(m_tree->model(), static_cast<QAbstractItemModel*>(m_model));
+    QCOMPARE(m_tree->contextMenuPolicy(), Qt::CustomContextMenu);
+    QVERIFY(!m_tree->expandsOnDoubleClick());
+    QCOMPARE(m_tree->editTriggers(),
+             QAbstractItemView::EditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed));
+    QCOMPARE(m_model->rowCount(), 2);
+    QCOMPARE(m_model->rowCount(lineIndex(0)), 4);
+}
+
+void TestProjectIndex::doubleClickShowsStation()
+{
+    QSignalSpy station(m_model, SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)));
+    m_tree->expand(lineIndex(1));
+    doubleClick(stationIndex(1, 2));
+    QCOMPARE(station.count(), 1);
+    QCOMPARE(station.at(0).at(0).toString(), QStringLiteral("110线 40点"));
+    QVERIFY(!station.at(0).at(1).value<QVector<double> >().isEmpty());
+    // The double-clicked line row itself neither folds nor unfolds.
+    doubleClick(lineIndex(0));
+    QVERIFY(!m_tree->isExpanded(lineIndex(0)));
+    m_tree->expand(lineIndex(0));
+    doubleClick(lineIndex(0));
+    QVERIFY(m_tree->isExpanded(lineIndex(0)));
+}
+
+void TestProjectIndex::doubleClickCollapsesPreviousLine()
+{
+    m_tree->expand(lineIndex(0));
+    m_tree->expand(lineIndex(1));
+    doubleClick(stationIndex(0, 0));
+    doubleClick(stationIndex(0, 3));
+    QVERIFY(m_tree->isExpanded(lineIndex(0)));
+    QVERIFY(m_tree->isExpanded(lineIndex(1)));
+    doubleClick(stationIndex(1, 1));
+    QVERIFY(!m_tree->isExpanded(lineIndex(0)));
+    QVERIFY(m_tree->isExpanded(lineIndex(1)));
+}
+
+void TestProjectIndex::lineEntriesFollowDoubleClicks()
+{
+    auto lineOnlyEnabled = [this] {
+        const MenuSeen seen = contextMenu(lineIndex(0));
+        return seen.enabled.mid(4);
+    };
+    QCOMPARE(lineOnlyEnabled(), (QList<bool>{false, false}));
+    QSignalSpy section(m_model, SIGNAL(signal_2DLineSectionGraphChanged(QVector<QVector<double> >,QVector<double>,QVector<double>)));
+    doubleClick(lineIndex(0));
+    QCOMPARE(section.count(), 1);
+    QCOMPARE(lineOnlyEnabled(), (QList<bool>{true, true}));
+    m_tree->expand(lineIndex(0));
+    doubleClick(stationIndex(0, 1));
+    QCOMPARE(lineOnlyEnabled(), (QList<bool>{false, false}));
+}
+
+void TestProjectIndex::contextMenus()
+{
+    m_tree->expand(lineIndex(0));
+    const MenuSeen station = contextMenu(stationIndex(0, 1));
+    QVERIFY(station.opened);
+    QCOMPARE(station.names, (QStringList{"ActionClear", "ExportRawData", "ActionExportChart"}));
+    QCOMPARE(station.texts, (QStringList{"重置该点数据", "导出采样数据", "导出衰减曲线图"}));
+    QCOMPARE(station.enabled, (QList<bool>{true, true, true}));
+
+    const MenuSeen line = contextMenu(lineIndex(1));
+    QVERIFY(line.opened);
+    QCOMPARE(line.names, (QStringList{"ActionModelCal", "ActionChangeName", "ActionLineSmooth",
+                                      "ActionExportAllChart", "ActionModerler", "ActionExportReport"}));
+    QCOMPARE(line.texts, (QStringList{"导入层状模型反演", "批量修改点号", "批量平滑数据", "批量导出曲线图", "导入模型",
+                                      "导出数据处理报告"}));
+    QCOMPARE(line.enabled, (QList<bool>{true, true, true, true, false, false}));
+}
+
+void TestProjectIndex::noMenuOnSampleRowOrEmptySpace()
+{
+    // Below the last row there is no line to work on.
+    const QPoint below(10, m_tree->viewport()->height() - 5);
+    QVERIFY(!m_tree->indexAt(below).isValid());
+    QVERIFY(!contextMenu(QModelIndex(), QString(), below).opened);
+
+    // A third level (samples) gets no menu and leaves the line entries as
+    // they are when double-clicked.
+    QStandardItemModel samples;
+    auto* line = new QStandardItem("1");
+    auto* station = new QStandardItem("10");
+    station->appendRow(new QStandardItem("sample"));
+    line->appendRow(station);
+    samples.appendRow(line);
+    m_form->setModel(nullptr);
+    m_tree->setModel(&samples);
+    m_tree->expandAll();
+    const QModelIndex sample = samples.index(0, 0, samples.index(0, 0, samples.index(0, 0)));
+    QVERIFY(!contextMenu(sample).opened);
+    doubleClick(sample);
+    QVERIFY(contextMenu(samples.index(0, 0)).enabled.mid(4) == (QList<bool>{false, false}));
+    doubleClick(samples.index(0, 0));
+    doubleClick(sample);
+    QVERIFY(contextMenu(samples.index(0, 0)).enabled.mid(4) == (QList<bool>{true, true}));
+    m_tree->setModel(nullptr);
+}
+
+void TestProjectIndex::renumberAndSmoothAndReset()
+{
+    m_tree->expand(lineIndex(0));
+    contextMenu(lineIndex(0), QStringLiteral("批量修改点号"));
+    // Stations 0, 20, 40, 60 of line 100 doubled, in the tree and the file.
+    QCOMPARE(stationIndex(0, 1).data().toDouble(), 40.0);
+    QCOMPARE(stationIndex(0, 3).data().toDouble(), 120.0);
+    QCOMPARE(stationIndex(1, 1).data().toDouble(), 20.0);
+    QVERIFY(!blob("ID", 100, 120).isEmpty());
+
+    const QByteArray first = blob("DATA_RECV_QV18", 100, 40);
+    const QByteArray second = blob("DATA_RECV_QV18", 100, 80);
+    QVERIFY(!first.isEmpty());
+    contextMenu(lineIndex(0), QStringLiteral("批量平滑数据"));
+    QVERIFY(blob("DATA_RECV_QV18", 100, 40) != first);
+    QVERIFY(blob("DATA_RECV_QV18", 100, 80) != second);
+
+    contextMenu(stationIndex(0, 1), QStringLiteral("重置该点数据"));
+    QCOMPARE(blob("DATA_RECV_QV18", 100, 40), blob("DATA_RECV_QV18RAW", 100, 40));
+    QVERIFY(blob("DATA_RECV_QV18", 100, 80) != second);
+}
+
+void TestProjectIndex::stationExports()
+{
+    m_tree->expand(lineIndex(1));
+    contextMenu(stationIndex(1, 2), QStringLiteral("导出采样数据"));
+    const QStringList written = QDir(m_dir->path()).entryList(QStringList() << "110Line 40Station*.txt", QDir::Files);
+    QVERIFY2(!written.isEmpty(), qPrintable(QDir(m_dir->path()).entryList().join(",")));
+
+    // A cancelled save dialog writes nothing.
+    contextMenu(stationIndex(1, 2), QStringLiteral("导出衰减曲线图"));
+    QCOMPARE(m_fileRequests, QStringList{"1|导出图片|/|图片(*.png *.jpg)"});
+    const QString chart = m_dir->filePath("chart.png");
+    QVERIFY(!QFile::exists(chart));
+    m_fileAnswer = [chart] { return chart; };
+    contextMenu(stationIndex(1, 2), QStringLiteral("导出衰减曲线图"));
+    QVERIFY(QFile::exists(chart));
+    QImage image(chart);
+    QVERIFY(!image.isNull());
+}
+
+void TestProjectIndex::lineChartsIntoFolder()
+{
+    contextMenu(lineIndex(1), QStringLiteral("批量导出曲线图"));
+    QCOMPARE(m_fileRequests, QStringList{"2|保存文件夹|" + QDir::currentPath() + "|"});
+    QVERIFY(QDir(m_dir->path()).entryList(QStringList() << "*.png").isEmpty());
+
+    const QString folder = m_dir->filePath("charts");
+    QVERIFY(QDir().mkpath(folder));
+    m_fileAnswer = [folder] { return folder; };
+    contextMenu(lineIndex(1), QStringLiteral("批量导出曲线图"));
+    QStringList charts = QDir(folder).entryList(QStringList() << "*.png", QDir::Files, QDir::Name);
+    QCOMPARE(charts, (QStringList{"110-0.png", "110-20.png", "110-40.png", "110-60.png"}));
+}
+
+void TestProjectIndex::modelEntries()
+{
+    // "导入模型" waits for a double-clicked line; then it sends a model file.
+    QSignalSpy modeler(m_model, SIGNAL(signal_Modelerinput(LayerModeler,QList<DataType_ResultData>)));
+    doubleClick(lineIndex(0));
+    m_fileAnswer = [] { return QStringLiteral(HW_MODEL_DATA_DIR "/model_good.txt"); };
+    contextMenu(lineIndex(0), QStringLiteral("导入模型"));
+    QCOMPARE(m_fileRequests.last(), QStringLiteral("0|导入模型||模型数据 (*.txt)"));
+    QCOMPARE(modeler.count(), 1);
+    QCOMPARE(modeler.at(0).at(0).value<LayerModeler>().name, QStringLiteral("二层模型 A, test: 1"));
+
+    // A double-clicked station disables it and the report again; a model
+    // calculation file chosen through "导入层状模型反演" enables the report.
+    m_tree->expand(lineIndex(0));
+    doubleClick(stationIndex(0, 0));
+    m_fileAnswer = [] { return QString(); };
+    contextMenu(lineIndex(0), QStringLiteral("导入层状模型反演"));
+    QCOMPARE(contextMenu(lineIndex(0)).enabled.mid(4), (QList<bool>{false, false}));
+
+    QSignalSpy resistivity(m_model, SIGNAL(signal_StaticResistivity(float,float)));
+    m_fileAnswer = [] { return QStringLiteral(HW_MODEL_DATA_DIR "/modelcalc_example.txt"); };
+    contextMenu(lineIndex(0), QStringLiteral("导入层状模型反演"));
+    QVERIFY(resistivity.count() >= 1);
+    QCOMPARE(contextMenu(lineIndex(0)).enabled.mid(4), (QList<bool>{false, true}));
+}
+
+void TestProjectIndex::reportEntryAsksForDocument()
+{
+    doubleClick(lineIndex(0));
+    m_fileRequests.clear();
+    // A suffix that names no document kind writes nothing and asks nothing more.
+    const QString path = m_dir->filePath("report.txt");
+    m_fileAnswer = [path] { return path; };
+    contextMenu(lineIndex(0), QStringLiteral("导出数据处理报告"));
+    QCOMPARE(m_fileRequests, QStringList{"1|导出文档||Word 文档(*.docx);; Word 97-2003 文档(*.doc)"});
+    QVERIFY(!QFile::exists(path));
+}
+
+void TestProjectIndex::checkBoxWritesUse()
+{
+    m_tree->expand(lineIndex(0));
+    QCOMPARE(stationUse(100, 20), 1);
+    m_tree->setCurrentIndex(stationIndex(0, 1));
+    QTest::keyClick(m_tree, Qt::Key_Space);
+    QCOMPARE(stationIndex(0, 1).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QCOMPARE(stationUse(100, 20), 0);
+    QTest::keyClick(m_tree, Qt::Key_Space);
+    QCOMPARE(stationUse(100, 20), 1);
+}
+
+void TestProjectIndex::loadingCollapsesTree()
+{
+    m_tree->expandAll();
+    QVERIFY(m_tree->isExpanded(lineIndex(1)));
+    LibHORM* again = new LibHORM;
+    QVERIFY(again->open(m_file));
+    m_model->loadProject(again);
+    delete m_lib;
+    m_lib = again;
+    QVERIFY(!m_tree->isExpanded(lineIndex(0)));
+    QVERIFY(!m_tree->isExpanded(lineIndex(1)));
+}
+
+void TestProjectIndex::render()
+{
+    m_tree->expand(lineIndex(0));
+    m_tree->setCurrentIndex(stationIndex(0, 2));
+    QVERIFY(m_form->grab().save("/tmp/hw_projectindex.png"));
+    contextMenu(lineIndex(1), QString(), QPoint(), "/tmp/hw_projectindex_linemenu.png");
+    contextMenu(stationIndex(0, 1), QString(), QPoint(), "/tmp/hw_projectindex_stationmenu.png");
+}
+
+QTEST_MAIN(TestProjectIndex)
+#include "tst_project_index.moc"

@@ -1,0 +1,431 @@
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "model/DataModel.h"
+#include "model/UserPrompt.h"
+#include "shell/Dialog_MergeData.h"
+#include "store/CurveBlob.h"
+#include "store/Data_Line.h"
+#include "store/Data_Point.h"
+#include "store/Data_Project.h"
+#include "store/Data_Sample.h"
+#include "store/Data_WorkSet.h"
+#include "store/LibHORM.h"
+#include "tools/projectgen/ProjectGenerator.h"
+
+using LineSpec = QList<QPair<double, int> >; // line number, station count
+using Rows = QList<QVariantMap>;
+Q_DECLARE_METATYPE(LineSpec)
+
+namespace {
+
+// Rows of a query on a file, through a connection of the test's own.
+Rows query(const QString& path, const QString& sql)
+{
+    static int serial = 0;
+    const QString name = QStringLiteral("merge-reader-%1").arg(++serial);
+    Rows rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql)) {
+                while (q.next()) {
+                    QVariantMap row;
+                    const QSqlRecord r = q.record();
+                    for (int i = 0; i < r.count(); ++i)
+                        row.insert(r.fieldName(i), r.value(i));
+                    rows.append(row);
+                }
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return rows;
+}
+
+void registerAll(LibHORM& lib)
+{
+    lib.RegisterObject(Data_Project::staticMetaObject);
+    lib.RegisterObject(Data_Line::staticMetaObject);
+    lib.RegisterObject(Data_Point::staticMetaObject);
+    lib.RegisterObject(Data_Sample::staticMetaObject);
+    lib.RegisterObject(Data_WorkSet::staticMetaObject);
+}
+
+// A small project: the given lines, each station with one sample; station
+// k of a line is numbered 10 * (k + 1) + the line's number.
+bool makeProject(const QString& path, const LineSpec& spec, int isSampled = 0)
+{
+    LibHORM lib;
+    if (!lib.open(path))
+        return false;
+    registerAll(lib);
+    HORM_Collection<Data_Line> lines(&lib);
+    lib.transaction();
+    for (const auto& l : spec) {
+        Data_Line* line = lines.addNew().value();
+        line->setNAME(l.first);
+        line->setUSE(1);
+        line->setNOTE(QStringLiteral("line %1").arg(l.first));
+        line->commit();
+        HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
+        for (int k = 0; k < l.second; ++k) {
+            Data_Point* p = stations->addNew().value();
+            p->setNAME(10.0 * (k + 1) + l.first);
+            p->setUSE(1);
+            p->setIsSampled(isSampled);
+            p->setXCoord(k);
+            p->setDATA_RECV_QV18(CurveBlob::toBlob({1.0, 2.0}));
+            p->setDATA_TIMERECV_QV18(CurveBlob::toBlob({10.0, 20.0}));
+            p->setDATA_RECV_QV18RAW(CurveBlob::toBlob({1.5, 2.5}));
+            p->commit();
+            Data_Sample* s = p->REF_Data_Sample()->addNew().value();
+            s->setStartTime(1000 + k);
+            s->setDeviceType(2);
+            s->setUSE(1);
+            s->setDATA_RECV(CurveBlob::toBlob({0.5, 0.25, 0.125}));
+            s->setDATA_SEND(QByteArray("send"));
+            s->setDATA_SOFF(QByteArray("soff"));
+            s->commit();
+        }
+    }
+    lib.commit();
+    return true;
+}
+
+QString stationKey(const QVariantMap& row)
+{
+    return QStringLiteral("%1/%2").arg(row.value("LINE").toDouble()).arg(row.value("NAME").toDouble());
+}
+
+const char* const kStationSql =
+    "SELECT p.*, l.NAME AS LINE FROM Data_Point p JOIN Data_Line l ON p.Data_LineID = l.ID ORDER BY p.ID";
+const char* const kSampleSql =
+    "SELECT s.*, p.NAME AS STATION, l.NAME AS LINE FROM Data_Sample s JOIN Data_Point p ON s.Data_PointID = p.ID "
+    "JOIN Data_Line l ON p.Data_LineID = l.ID ORDER BY s.ID";
+
+} // namespace
+
+// Merging project B into project A through the merge dialog.
+class TestProjectMerge : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void mergesGeneratedProjects();
+    void lineMatching_data();
+    void lineMatching();
+    void unsampledStationKeepsEmptyCurves();
+    void mergeWithoutFileB();
+    void mergeWithoutFileA();
+    void fileThatIsNoDatabase();
+    void targetOpenElsewhere();
+    void renderDialog();
+
+private:
+    // Chooses A and B through the buttons and merges; the message shown.
+    QString runMerge(Dialog_MergeData& dialog, const QString& a, const QString& b);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QStringList m_files;
+    QStringList m_messages;
+};
+
+void TestProjectMerge::initTestCase()
+{
+    registerSharedTypes();
+}
+
+void TestProjectMerge::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+    m_files.clear();
+    m_messages.clear();
+    UserPrompt::setFileAnswerer([this](UserPrompt::FileDialogKind kind, const QString& caption, const QString& dir,
+                                       const QString& filter) {
+        if (kind != UserPrompt::OpenFile || caption != QStringLiteral("打开QELVA文件") || dir != QStringLiteral(" ")
+            || filter != QStringLiteral("QELVA文件(*.QELVA)"))
+            return QString();
+        return m_files.isEmpty() ? QString() : m_files.takeFirst();
+    });
+    UserPrompt::setTitledMessageAnswerer(
+        [this](const QString& title, const QString& text) { m_messages << title + "|" + text; });
+}
+
+void TestProjectMerge::cleanup()
+{
+    UserPrompt::setFileAnswerer(nullptr);
+    UserPrompt::setTitledMessageAnswerer(nullptr);
+    m_dir.reset();
+}
+
+QString TestProjectMerge::runMerge(Dialog_MergeData& dialog, const QString& a, const QString& b)
+{
+    m_files = QStringList{a, b};
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenA"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenB"), Qt::LeftButton);
+    m_messages.clear();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton"), Qt::LeftButton);
+    return m_messages.join("\n");
+}
+
+void TestProjectMerge::mergesGeneratedProjects()
+{
+    ProjectGenerator::Options o;
+    o.lines = 2;
+    o.stationsPerLine = 3;
+    o.samplesPerStation = 2;
+    o.sampleLength = 300;
+    const QString a = m_dir->filePath("a.QELVA");
+    const QString b = m_dir->filePath("b.QELVA");
+    QString error;
+    QVERIFY2(ProjectGenerator(o).write(a, &error), qPrintable(error));
+    o.firstLine = 110.0;
+    o.stationsPerLine = 2;
+    o.firstStation = 5.0;
+    QVERIFY2(ProjectGenerator(o).write(b, &error), qPrintable(error));
+
+    // B is gated once, so its stations carry curves to copy.
+    {
+        DataModel model;
+        LibHORM lib;
+        QVERIFY(lib.open(b));
+        model.setFileSuffix("QELVA");
+        model.loadProject(&lib);
+        model.closeProject();
+    }
+    const Rows bStations = query(b, kStationSql);
+    const Rows bSamples = query(b, kSampleSql);
+    QCOMPARE(bStations.size(), 4);
+    QVERIFY(bStations.first().value("IsSampled").toInt() > 0);
+    QVERIFY(!bStations.first().value("DATA_RECV_LOG20").toByteArray().isEmpty());
+
+    const Rows aLinesBefore = query(a, "SELECT * FROM Data_Line ORDER BY ID");
+    const Rows aStationsBefore = query(a, kStationSql);
+    const Rows aSamplesBefore = query(a, "SELECT * FROM Data_Sample ORDER BY ID");
+
+    Dialog_MergeData dialog;
+    auto* ok = dialog.findChild<QPushButton*>("pushButton_OK");
+    auto* merge = dialog.findChild<QPushButton*>("pushButton");
+    QVERIFY(!ok->isEnabled());
+    QCOMPARE(runMerge(dialog, a, b), QStringLiteral("合并数据库|合并数据库成功"));
+    QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit")->text(), a);
+    QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit_2")->text(), b);
+    QVERIFY(ok->isEnabled());
+    QVERIFY(!merge->isEnabled());
+    dialog.show();
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(!dialog.isFileAOpen());
+
+    // Nothing that was in A changed.
+    const Rows aLines = query(a, "SELECT * FROM Data_Line ORDER BY ID");
+    const Rows aStations = query(a, kStationSql);
+    const Rows aSamples = query(a, "SELECT * FROM Data_Sample ORDER BY ID");
+    for (int i = 0; i < aLinesBefore.size(); ++i)
+        QCOMPARE(aLines.at(i), aLinesBefore.at(i));
+    for (int i = 0; i < aStationsBefore.size(); ++i)
+        QCOMPARE(aStations.at(i), aStationsBefore.at(i));
+    for (int i = 0; i < aSamplesBefore.size(); ++i)
+        QCOMPARE(aSamples.at(i), aSamplesBefore.at(i));
+
+    // Line 110 took B's stations, line 120 is new; 100 is as it was.
+    QCOMPARE(aLines.size(), 3);
+    QCOMPARE(aLines.at(2).value("NAME").toDouble(), 120.0);
+    QCOMPARE(aLines.at(2).value("USE").toInt(), 1);
+    QCOMPARE(query(a, "SELECT ID FROM Data_Point WHERE Data_LineID = " + aLines.at(1).value("ID").toString()).size(),
+             3 + 2);
+    QCOMPARE(aStations.size(), aStationsBefore.size() + bStations.size());
+    QCOMPARE(aSamples.size(), aSamplesBefore.size() + bSamples.size());
+
+    // Every B station arrived with its columns and curves.
+    const QStringList copied{"NAME", "USE", "TYPE", "NOTE", "IsSampled", "XCoord", "YCoord", "ZCoord", "HasZCoord",
+                             "DATA_RECV_QV18", "DATA_RECV_QV18RAW", "DATA_TIMERECV_QV18", "DATA_RECV_LOG10",
+                             "DATA_RECV_LOG10RAW", "DATA_TIMERECV_LOG10", "DATA_RECV_LOG20", "DATA_RECV_LOG20RAW",
+                             "DATA_TIMERECV_LOG20"};
+    for (int i = 0; i < bStations.size(); ++i) {
+        const QVariantMap& want = bStations.at(i);
+        const QVariantMap& got = aStations.at(aStationsBefore.size() + i);
+        QCOMPARE(stationKey(got), stationKey(want));
+        for (const QString& column : copied)
+            QVERIFY2(got.value(column) == want.value(column), qPrintable(column));
+    }
+    const QStringList sampleColumns{"StartTime", "DeviceType", "TYPE", "PERIOD", "SendFs", "RecvFs",
+                                    "SampleSendFs", "SampleOffFs", "USE", "NOTE", "DATA_SEND", "DATA_SOFF",
+                                    "DATA_RECV"};
+    const Rows aSampleRows = query(a, kSampleSql);
+    for (int i = 0; i < bSamples.size(); ++i) {
+        const QVariantMap& want = bSamples.at(i);
+        const QVariantMap& got = aSampleRows.at(aSamplesBefore.size() + i);
+        QCOMPARE(got.value("LINE"), want.value("LINE"));
+        QCOMPARE(got.value("STATION"), want.value("STATION"));
+        for (const QString& column : sampleColumns)
+            QVERIFY2(got.value(column) == want.value(column), qPrintable(column));
+        QVERIFY(!got.value("DATA_SEND").toByteArray().isEmpty());
+    }
+
+    // B itself is unchanged by being read.
+    QCOMPARE(query(b, kStationSql), bStations);
+}
+
+void TestProjectMerge::lineMatching_data()
+{
+    QTest::addColumn<LineSpec>("a");
+    QTest::addColumn<LineSpec>("b");
+    QTest::addColumn<LineSpec>("expected");
+
+    QTest::newRow("whole part of A's number matches") << LineSpec{{3.7, 1}} << LineSpec{{3.0, 2}} << LineSpec{{3.7, 3}};
+    QTest::newRow("fraction in B creates a line") << LineSpec{{3.7, 1}} << LineSpec{{3.5, 2}}
+                                                  << LineSpec{{3.7, 1}, {3.5, 2}};
+    QTest::newRow("last of equal A lines") << LineSpec{{3, 1}, {3, 1}} << LineSpec{{3, 2}}
+                                           << LineSpec{{3, 1}, {3, 3}};
+    QTest::newRow("empty B line, number new") << LineSpec{{1, 1}} << LineSpec{{2, 0}} << LineSpec{{1, 1}, {2, 0}};
+    QTest::newRow("empty B line, number known") << LineSpec{{1, 1}} << LineSpec{{1, 0}} << LineSpec{{1, 1}};
+    QTest::newRow("two B lines of one number") << LineSpec{} << LineSpec{{5, 1}, {5, 2}} << LineSpec{{5, 3}};
+    QTest::newRow("same station numbers twice") << LineSpec{{7, 2}} << LineSpec{{7, 2}} << LineSpec{{7, 4}};
+}
+
+void TestProjectMerge::lineMatching()
+{
+    QFETCH(LineSpec, a);
+    QFETCH(LineSpec, b);
+    QFETCH(LineSpec, expected);
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, a));
+    QVERIFY(makeProject(fileB, b));
+
+    Dialog_MergeData dialog;
+    QCOMPARE(runMerge(dialog, fileA, fileB), QStringLiteral("合并数据库|合并数据库成功"));
+    const Rows lines = query(fileA, "SELECT ID, NAME FROM Data_Line ORDER BY ID");
+    QCOMPARE(lines.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        QCOMPARE(lines.at(i).value("NAME").toDouble(), expected.at(i).first);
+        const Rows stations =
+            query(fileA, "SELECT ID FROM Data_Point WHERE Data_LineID = " + lines.at(i).value("ID").toString());
+        QCOMPARE(stations.size(), expected.at(i).second);
+    }
+    // Every station keeps its one sample.
+    QCOMPARE(query(fileA, "SELECT ID FROM Data_Sample").size(), query(fileA, "SELECT ID FROM Data_Point").size());
+}
+
+void TestProjectMerge::unsampledStationKeepsEmptyCurves()
+{
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}, 1));
+    QVERIFY(makeProject(fileB, LineSpec{{2, 1}}, 0));
+    Dialog_MergeData dialog;
+    runMerge(dialog, fileA, fileB);
+    const Rows stations = query(fileA, kStationSql);
+    QCOMPARE(stations.size(), 2);
+    // A's sampled station keeps its curves; B's unsampled one arrives without.
+    QCOMPARE(CurveBlob::fromBlob(stations.at(0).value("DATA_RECV_QV18").toByteArray()), QVector<double>({1.0, 2.0}));
+    QVERIFY(stations.at(1).value("DATA_RECV_QV18").toByteArray().isEmpty());
+    QCOMPARE(stations.at(1).value("IsSampled").toInt(), 0);
+    const Rows samples = query(fileA, kSampleSql);
+    QCOMPARE(samples.size(), 2);
+    QCOMPARE(samples.at(1).value("LINE").toDouble(), 2.0);
+    QCOMPARE(CurveBlob::fromBlob(samples.at(1).value("DATA_RECV").toByteArray()),
+             QVector<double>({0.5, 0.25, 0.125}));
+    QCOMPARE(samples.at(1).value("DATA_SOFF").toByteArray(), QByteArray("soff"));
+}
+
+void TestProjectMerge::mergeWithoutFileB()
+{
+    const QString fileA = m_dir->filePath("a.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 2}}));
+    const Rows before = query(fileA, kStationSql);
+    Dialog_MergeData dialog;
+    // B's choice cancelled: nothing read.
+    QCOMPARE(runMerge(dialog, fileA, QString()), QStringLiteral("合并数据库|合并数据库成功"));
+    QVERIFY(dialog.findChild<QLineEdit*>("lineEdit_2")->text().isEmpty());
+    QCOMPARE(query(fileA, kStationSql), before);
+    QVERIFY(!dialog.findChild<QPushButton*>("pushButton")->isEnabled());
+    QVERIFY(dialog.findChild<QPushButton*>("pushButton_OK")->isEnabled());
+}
+
+void TestProjectMerge::mergeWithoutFileA()
+{
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileB, LineSpec{{1, 2}}));
+    Dialog_MergeData dialog;
+    const QString message = runMerge(dialog, QString(), fileB);
+    QVERIFY(!message.contains(QStringLiteral("合并数据库成功")));
+    QVERIFY(!message.isEmpty());
+    QVERIFY(!dialog.isFileAOpen());
+    QCOMPARE(dialog.linesOfB().size(), 1);
+    QCOMPARE(dialog.stationsOfB().at(0).size(), 2);
+    QCOMPARE(dialog.samplesOfB().at(0).at(1).size(), 1);
+    QVERIFY(dialog.findChild<QPushButton*>("pushButton")->isEnabled());
+    QVERIFY(!dialog.findChild<QPushButton*>("pushButton_OK")->isEnabled());
+    // "取消" only closes.
+    dialog.show();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_No"), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+}
+
+void TestProjectMerge::fileThatIsNoDatabase()
+{
+    const QString text = m_dir->filePath("text.QELVA");
+    QFile f(text);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("this is not a database, only some text that fills a page of bytes\n");
+    f.close();
+    Dialog_MergeData dialog;
+    QVERIFY(!dialog.openFileA(text));
+    QVERIFY(!dialog.isFileAOpen());
+    QVERIFY(dialog.findChild<QLineEdit*>("lineEdit")->text().isEmpty());
+    QVERIFY(!dialog.readFileB(text));
+    QVERIFY(dialog.findChild<QLineEdit*>("lineEdit_2")->text().isEmpty());
+    QFile check(text);
+    QVERIFY(check.open(QIODevice::ReadOnly));
+    QVERIFY(check.readAll().startsWith("this is not a database"));
+}
+
+void TestProjectMerge::targetOpenElsewhere()
+{
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{1, 1}, {2, 1}}));
+    // The main window may hold A open on its own connection.
+    LibHORM open;
+    QVERIFY(open.open(fileA));
+    Dialog_MergeData dialog;
+    registerAll(open);
+    QCOMPARE(runMerge(dialog, fileA, fileB), QStringLiteral("合并数据库|合并数据库成功"));
+    HORM_Collection<Data_Line> lines(&open);
+    QCOMPARE(lines.size(), 2);
+    Data_Line* first = lines.at(0).value();
+    QVERIFY(first);
+    QCOMPARE(first->REF_Data_Point()->size(), 2);
+}
+
+void TestProjectMerge::renderDialog()
+{
+    Dialog_MergeData dialog;
+    dialog.findChild<QLineEdit*>("lineEdit")->setText("/data/survey/north.QELVA");
+    dialog.show();
+    QVERIFY(dialog.grab().save("/tmp/hw_mergedata.png"));
+}
+
+QTEST_MAIN(TestProjectMerge)
+#include "tst_project_merge.moc"

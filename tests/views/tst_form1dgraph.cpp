@@ -1,0 +1,688 @@
+#include "model/DataModel.h"
+#include "model/Data_Mathematical_Calc.h"
+#include "model/ModelFiles.h"
+#include "model/UserPrompt.h"
+#include "platform/inversion/InversionMethod.h"
+#include "views/Chart.h"
+#include "views/ChartView.h"
+#include "views/Form_1DGraph.h"
+#include "views/Graph_IsoLine.h"
+#include "views/LineCurvesValid.h"
+#include "views/PlotMatrix.h"
+
+#include <QDialog>
+#include <QGridLayout>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+
+#include <qwt_plot_marker.h>
+
+#include "common/TestHelpers.h"
+
+#include <cmath>
+
+using namespace QtCharts;
+
+namespace {
+
+const double kCurrent = 10.0;
+const double kReference = 100.0;
+const double kConstraint = 2.0;
+
+QVector<double> gateTimes(int n = 24)
+{
+    QVector<double> t;
+    for (int i = 0; i < n; ++i)
+        t.append(80.0 * std::pow(10.0, 2.0 * i / (n - 1)));   // 80 us to 8 ms
+    return t;
+}
+
+// A curve whose apparent resistivity climbs from rhoTop at the earliest
+// gate to rhoBottom at the latest: a conductive cover over resistive ground.
+QVector<double> layeredCurve(const QVector<double> &times, double rhoTop, double rhoBottom)
+{
+    QVector<double> v;
+    for (int i = 0; i < times.size(); ++i) {
+        const double f = times.size() > 1 ? double(i) / (times.size() - 1) : 0.0;
+        const double rho = rhoTop * std::pow(rhoBottom / rhoTop, f);
+        v.append(InversionMethod::syntheticCurve({times[i]}, rho, kCurrent).first());
+    }
+    return v;
+}
+
+QVector<double> ys(const QXYSeries *s)
+{
+    QVector<double> out;
+    for (const QPointF &p : s->pointsVector())
+        out.append(p.y());
+    return out;
+}
+
+// The model staircase built from the library's answer, as the form draws it.
+QVector<QPointF> staircase(const QVector<double> &rho, const QVector<double> &depth)
+{
+    QVector<QPointF> pts;
+    for (int j = 0; j < rho.size(); ++j) {
+        pts.append(QPointF(rho[j], j == 0 ? 0.0 : depth[j - 1]));
+        pts.append(QPointF(rho[j], depth[j]));
+    }
+    return pts;
+}
+
+struct Line {
+    QVector<double> times = gateTimes();
+    QVector<double> positions{0.0, 10.0, 20.0, 30.0, 40.0};
+    QVector<QVector<double> > matrix;   // one row per gate
+
+    Line()
+    {
+        matrix.resize(times.size());
+        for (int s = 0; s < positions.size(); ++s) {
+            const QVector<double> c = layeredCurve(times, 20.0 + 10.0 * s, 300.0 - 30.0 * s);
+            for (int g = 0; g < times.size(); ++g)
+                matrix[g].append(c[g]);
+        }
+    }
+    QVector<double> column(int s) const
+    {
+        QVector<double> c;
+        for (const QVector<double> &row : matrix)
+            c.append(row[s]);
+        return c;
+    }
+};
+
+} // namespace
+
+class TestForm1DGraph : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void construction();
+    void slotsMatchTheControllerSignals_data();
+    void slotsMatchTheControllerSignals();
+    void stationIsDrawnAndInverted();
+    void stationRangesFromTheInversionAxisDialog();
+    void chartAxisLimits();
+    void referenceCurveIsReplaced();
+    void dragReinvertsAndUpdatesTheLine();
+    void editSwitch_data();
+    void editSwitch();
+    void lineDataPicksTheStationColumn();
+    void sectionIsGatedByAbnormalChannels();
+    void saveWithoutEditWarns_data();
+    void saveWithoutEditWarns();
+    void saveEmitsTheEditedCurveAndRedrawsTheSection();
+    void fitting_data();
+    void fitting();
+    void gridAndContourSettings();
+    void renderScreenshot();
+
+private:
+    void showStation(Form_1DGraph &form, const QVector<double> &values,
+                     const QVector<double> &times);
+    bool dragPoint(Form_1DGraph &form, int index, double toValue);
+
+    QStringList m_titles;
+    QStringList m_texts;
+};
+
+void TestForm1DGraph::initTestCase()
+{
+    registerSharedTypes();
+}
+
+void TestForm1DGraph::init()
+{
+    m_titles.clear();
+    m_texts.clear();
+    lineCurvesValid = true;
+    UserPrompt::setTitledMessageAnswerer([this](const QString &title, const QString &text) {
+        m_titles << title;
+        m_texts << text;
+    });
+    UserPrompt::setDialogAnswerer([](QDialog *) { return int(QDialog::Rejected); });
+}
+
+void TestForm1DGraph::cleanup()
+{
+    UserPrompt::setTitledMessageAnswerer({});
+    UserPrompt::setDialogAnswerer({});
+    lineCurvesValid = true;
+}
+
+void TestForm1DGraph::showStation(Form_1DGraph &form, const QVector<double> &values,
+                                  const QVector<double> &times)
+{
+    form.on_signalStationChanged(QStringLiteral("1线 20点"), values, times, kCurrent, kReference,
+                                 kConstraint);
+}
+
+// Presses on a station point, drags it towards a value and releases.
+bool TestForm1DGraph::dragPoint(Form_1DGraph &form, int index, double toValue)
+{
+    Chart *chart = form.decayChart();
+    ChartView *view = form.decayView();
+    QScatterSeries *series = form.stationSeries();
+    const QPointF point = series->at(index);
+    const QPoint start = view->mapFromScene(chart->mapToScene(chart->mapToPosition(point, series)));
+    const QPoint target = view->mapFromScene(chart->mapToScene(
+        chart->mapToPosition(QPointF(point.x(), toValue), series)));
+    QTest::mousePress(view->viewport(), Qt::LeftButton, Qt::NoModifier, start);
+    const bool picked = chart->isPointSelected();
+    QTest::mouseMove(view->viewport(), target);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, Qt::NoModifier, target);
+    return picked;
+}
+
+void TestForm1DGraph::construction()
+{
+    Form_1DGraph form;
+    QCOMPARE(form.objectName(), QStringLiteral("Form_1DGraph"));
+    QCOMPARE(form.size(), QSize(866, 570));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Form"));
+
+    QCOMPARE(form.decayChart()->title(), QStringLiteral("衰减曲线图"));
+    QVERIFY(!form.decayChart()->legend()->isVisible());
+    QCOMPARE(form.modelChart()->title(), QStringLiteral("视电阻率深度图"));
+    QVERIFY(!form.modelChart()->legend()->isVisible());
+    for (QLogValueAxis *axis : {form.timeAxis(), form.valueAxis()}) {
+        QCOMPARE(axis->base(), 10.0);
+        QCOMPARE(axis->minorTickCount(), 8);
+        QVERIFY(!axis->isLineVisible());
+        QCOMPARE(axis->gridLineColor(), QColor(Qt::black));
+    }
+    QCOMPARE(form.valueAxis()->labelFormat(), QStringLiteral("%.1E"));
+    QCOMPARE(form.timeAxis()->alignment(), Qt::AlignBottom);
+    QCOMPARE(form.valueAxis()->alignment(), Qt::AlignLeft);
+    QCOMPARE(form.depthAxis()->alignment(), Qt::AlignLeft);
+    QCOMPARE(form.resistivityAxis()->alignment(), Qt::AlignBottom);
+
+    QCOMPARE(form.plotMatrix()->numRows(), 2);
+    QCOMPARE(form.plotMatrix()->numColumns(), 1);
+    QCOMPARE(form.plotMatrix()->plotAt(0, 0), form.channelPlot());
+    QCOMPARE(form.plotMatrix()->plotAt(1, 0), form.sectionPlot());
+    QVERIFY(form.channelPlot()->marker());
+    QVERIFY(form.sectionPlot()->marker());
+
+    auto *grid = qobject_cast<QGridLayout *>(form.layout());
+    QVERIFY(grid);
+    QCOMPARE(grid->spacing(), 0);
+    QCOMPARE(grid->contentsMargins(), QMargins(0, 0, 0, 0));
+    QCOMPARE(grid->columnStretch(0), 2);
+    QCOMPARE(grid->columnStretch(1), 1);
+    QCOMPARE(grid->columnStretch(2), 2);
+    QCOMPARE(grid->itemAtPosition(0, 0)->widget(), form.decayView());
+    QCOMPARE(grid->itemAtPosition(0, 2)->widget(), form.plotMatrix());
+}
+
+void TestForm1DGraph::slotsMatchTheControllerSignals_data()
+{
+    QTest::addColumn<QByteArray>("signal");
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<bool>("formSends");
+
+    QTest::newRow("station")
+        << QByteArray("signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)")
+        << QByteArray("on_signalStationChanged(QString,QVector<double>,QVector<double>,double,double,double)")
+        << false;
+    QTest::newRow("reference curve")
+        << QByteArray("signal_DataModelShowLineChanged(QVector<double>,QVector<double>)")
+        << QByteArray("on_signalShowLineChanged(QVector<double>,QVector<double>)") << false;
+    QTest::newRow("line")
+        << QByteArray("signal_LineSectionGraphChanged(QVector<QVector<double> >,QVector<double>,QVector<double>,double)")
+        << QByteArray("on_signalLineSectionGraphChanged(QVector<QVector<double> >,QVector<double>,QVector<double>,double)")
+        << false;
+    QTest::newRow("section")
+        << QByteArray("signal_ISOGraphChanged(InvParam,QList<DataType_ResultData>&,QVector<TopoData>,double,QMap<float,QColor>,bool)")
+        << QByteArray("on_signalISOGraphChanged(InvParam,QList<DataType_ResultData>&,QVector<TopoData>,double,QMap<float,QColor>,bool)")
+        << false;
+    QTest::newRow("grid") << QByteArray("signal_GridSettingsChanged(GridPattern,double)")
+                          << QByteArray("on_signalCurrentGridSettingsChanged(GridPattern,double)")
+                          << false;
+    QTest::newRow("edit") << QByteArray("signal_EditStateChanged(bool,bool)")
+                          << QByteArray("on_signalEditCheckBoxStateChanged(bool,bool)") << false;
+    QTest::newRow("contour") << QByteArray("signal_ContourMethod(int)")
+                             << QByteArray("on_signalContourMethod1D(int)") << false;
+    QTest::newRow("save")
+        << QByteArray("signal_FileSavedtoDB(QVector<double>,QVector<double>)")
+        << QByteArray("on_signal_FileSavedToDB(QVector<double>,QVector<double>)") << true;
+}
+
+void TestForm1DGraph::slotsMatchTheControllerSignals()
+{
+    QFETCH(QByteArray, signal);
+    QFETCH(QByteArray, slot);
+    QFETCH(bool, formSends);
+
+    const QMetaObject &model = DataModel::staticMetaObject;
+    const QMetaObject &form = Form_1DGraph::staticMetaObject;
+    const QMetaObject &sender = formSends ? form : model;
+    const QMetaObject &receiver = formSends ? model : form;
+    const int s = sender.indexOfSignal(QMetaObject::normalizedSignature(signal.constData()));
+    const int r = receiver.indexOfSlot(QMetaObject::normalizedSignature(slot.constData()));
+    QVERIFY2(s >= 0, signal.constData());
+    QVERIFY2(r >= 0, slot.constData());
+    QVERIFY(QMetaObject::checkConnectArgs(sender.method(s), receiver.method(r)));
+}
+
+void TestForm1DGraph::stationIsDrawnAndInverted()
+{
+    Form_1DGraph form;
+    const QVector<double> times = gateTimes();
+    QVector<double> values = layeredCurve(times, 30.0, 300.0);
+    values[3] = -values[3];   // a sign reversal is shown by its magnitude
+    values.append(1e-5);      // a value without a gate time is not shown
+
+    showStation(form, values, times);
+    showStation(form, values, times);   // a second station replaces the first
+
+    QCOMPARE(form.decayChart()->title(), QStringLiteral("1线 20点"));
+    QCOMPARE(form.decayChart()->series().size(), 1);
+    QScatterSeries *points = form.stationSeries();
+    QCOMPARE(points->count(), times.size());
+    QCOMPARE(points->color(), QColor(Qt::red));
+    QCOMPARE(points->markerSize(), 7.0);
+    QCOMPARE(points->at(3), QPointF(times[3], std::fabs(values[3])));
+    QCOMPARE(form.timeAxis()->min(), 50.0);
+    QCOMPARE(form.timeAxis()->max(), 1e6);
+    QCOMPARE(form.valueAxis()->min(), 1e-8);
+    QCOMPARE(form.valueAxis()->max(), 0.001);
+
+    QVector<double> rho, depth;
+    InversionMethod().pointCompute(values, times, kCurrent, rho, depth, kReference, kConstraint);
+    QVERIFY(rho.size() > 2);
+    QCOMPARE(form.modelChart()->series().size(), 1);
+    QCOMPARE(form.modelSeries()->pointsVector(), staircase(rho, depth));
+    QCOMPARE(form.modelSeries()->pen().widthF(), 3.0);
+    QCOMPARE(form.modelSeries()->pen().color(), QColor(Qt::darkCyan));
+
+    const double lo = std::min(1e6, *std::min_element(rho.begin(), rho.end()));
+    const double hi = std::max(-10000.0, *std::max_element(rho.begin(), rho.end()));
+    QCOMPARE(form.resistivityAxis()->min(), lo);
+    QCOMPARE(form.resistivityAxis()->max(), hi);
+    QCOMPARE(form.depthAxis()->min(), -100.0);   // the default inversion depth
+    QCOMPARE(form.depthAxis()->max(), 0.0);
+    QCOMPARE(form.resistivityAxis()->tickCount(), 5);
+    QCOMPARE(form.resistivityAxis()->minorTickCount(), 1);
+    QCOMPARE(form.depthAxis()->tickCount(), 5);
+}
+
+void TestForm1DGraph::stationRangesFromTheInversionAxisDialog()
+{
+    Form_1DGraph form;
+    const QVector<double> times = gateTimes();
+    showStation(form, layeredCurve(times, 50, 200), times);
+
+    form.setAxis2Range(-300.0, 800.0, 5.0, false);   // applied at once
+    QCOMPARE(form.resistivityAxis()->min(), 5.0);
+    QCOMPARE(form.resistivityAxis()->max(), 800.0);
+    QCOMPARE(form.depthAxis()->min(), -300.0);
+    QCOMPARE(form.depthAxis()->max(), 0.0);
+
+    showStation(form, layeredCurve(times, 10, 40), times);
+    QCOMPARE(form.resistivityAxis()->min(), 5.0);
+    QCOMPARE(form.resistivityAxis()->max(), 800.0);
+    QCOMPARE(form.depthAxis()->min(), -300.0);
+
+    // Back to the data's ranges: nothing changes before the next station.
+    form.setAxis2Range(-1.0, 2.0, 1.0, true);
+    QCOMPARE(form.resistivityAxis()->max(), 800.0);
+    showStation(form, layeredCurve(times, 10, 40), times);
+    QVector<double> rho, depth;
+    InversionMethod().pointCompute(layeredCurve(times, 10, 40), times, kCurrent, rho, depth,
+                                   kReference, kConstraint);
+    QCOMPARE(form.resistivityAxis()->max(), *std::max_element(rho.begin(), rho.end()));
+    QCOMPARE(form.depthAxis()->min(), -100.0);
+}
+
+void TestForm1DGraph::chartAxisLimits()
+{
+    Form_1DGraph form;
+    form.on_signalChartAxisScaleChanged(1e5, 20.0, 1e-2, 1e-10);
+    QCOMPARE(form.timeAxis()->min(), 20.0);
+    QCOMPARE(form.timeAxis()->max(), 1e5);
+    QCOMPARE(form.valueAxis()->min(), 1e-10);
+    QCOMPARE(form.valueAxis()->max(), 1e-2);
+    const QVector<double> times = gateTimes();
+    showStation(form, layeredCurve(times, 50, 200), times);
+    QCOMPARE(form.timeAxis()->min(), 20.0);
+    QCOMPARE(form.valueAxis()->max(), 1e-2);
+}
+
+void TestForm1DGraph::referenceCurveIsReplaced()
+{
+    Form_1DGraph form;
+    const QVector<double> times = gateTimes();
+    showStation(form, layeredCurve(times, 50, 200), times);
+    form.on_signalShowLineChanged(layeredCurve(times, 40, 150), times);
+    const QVector<double> second = layeredCurve(times, 60, 100);
+    // Values beyond the gate times are left out.
+    form.on_signalShowLineChanged(second + QVector<double>{1e-9}, times);
+
+    QCOMPARE(form.decayChart()->series().size(), 2);
+    QLineSeries *ref = form.referenceSeries();
+    QVERIFY(ref);
+    QCOMPARE(ref->count(), times.size());
+    QCOMPARE(ys(ref), second);
+    QCOMPARE(ref->pen().color(), QColor(Qt::blue));
+    QCOMPARE(ref->pen().widthF(), 0.8);
+    QVERIFY(!ref->pointsVisible());
+    QCOMPARE(ref->attachedAxes().size(), 2);
+}
+
+void TestForm1DGraph::dragReinvertsAndUpdatesTheLine()
+{
+    Form_1DGraph form;
+    form.resize(1300, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    Line line;
+    const int column = 2;
+    const QVector<double> station = line.column(column);
+    form.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions,
+                                          line.positions[column]);
+    showStation(form, station, line.times);
+    form.on_signalEditCheckBoxStateChanged(true, false);
+    const double rhoMin = form.resistivityAxis()->min();
+    const double rhoMax = form.resistivityAxis()->max();
+
+    QSignalSpy enable(&form, &Form_1DGraph::signal_FiseSaveButtonEnalbe);
+    QVERIFY(dragPoint(form, 10, station[10] / 20.0));
+
+    QCOMPARE(enable.count(), 1);
+    QCOMPARE(enable.first().first().toBool(), true);
+    const QVector<double> edited = form.editedCurve();
+    QCOMPARE(edited, ys(form.stationSeries()));
+    QVERIFY(edited[10] < station[10] / 5.0);
+    for (int i = 0; i < edited.size(); ++i)
+        if (i != 10)
+            QCOMPARE(edited[i], station[i]);
+
+    QVector<double> rho, depth;
+    QVector<double> times;
+    for (const QPointF &p : form.stationSeries()->pointsVector())
+        times.append(p.x());
+    InversionMethod().pointCompute(edited, times, kCurrent, rho, depth, kReference, kConstraint);
+    QCOMPARE(form.modelSeries()->pointsVector(), staircase(rho, depth));
+    // The resistivity axis keeps the station's range after a drag.
+    QCOMPARE(form.resistivityAxis()->min(), rhoMin);
+    QCOMPARE(form.resistivityAxis()->max(), rhoMax);
+    QCOMPARE(form.depthAxis()->min(), -100.0);
+
+    // The edit reaches the station's column of the line, and only it.
+    const QVector<QVector<double> > m = form.lineMatrix();
+    for (int g = 0; g < m.size(); ++g) {
+        QCOMPARE(m[g][column], edited[g]);
+        QCOMPARE(m[g][column + 1], line.matrix[g][column + 1]);
+    }
+    QVERIFY(m_texts.isEmpty());
+}
+
+void TestForm1DGraph::editSwitch_data()
+{
+    QTest::addColumn<bool>("pointMove");
+    QTest::addColumn<bool>("lineMove");
+    QTest::addColumn<bool>("editing");
+
+    QTest::newRow("off") << false << false << false;
+    QTest::newRow("point move") << true << false << true;
+    QTest::newRow("line move only") << false << true << true;
+    QTest::newRow("both") << true << true << true;
+}
+
+void TestForm1DGraph::editSwitch()
+{
+    QFETCH(bool, pointMove);
+    QFETCH(bool, lineMove);
+    QFETCH(bool, editing);
+
+    Form_1DGraph form;
+    form.resize(1300, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QVector<double> times = gateTimes();
+    const QVector<double> values = layeredCurve(times, 50, 200);
+    showStation(form, values, times);
+
+    QSignalSpy mode(&form, &Form_1DGraph::signal_LineMoveStateChanged);
+    QSignalSpy enable(&form, &Form_1DGraph::signal_FiseSaveButtonEnalbe);
+    // Repeated as the controller does after every station shown.
+    form.on_signalEditCheckBoxStateChanged(pointMove, lineMove);
+    form.on_signalEditCheckBoxStateChanged(pointMove, lineMove);
+    QCOMPARE(mode.count(), editing ? 2 : 0);
+    QCOMPARE(form.decayChart()->lineMoveMode(), editing && lineMove);
+
+    QCOMPARE(dragPoint(form, 5, values[5] * 4.0), editing);
+    // One re-inversion per release however often editing was switched on.
+    QCOMPARE(enable.count(), editing ? 1 : 0);
+    if (editing && lineMove)
+        HW_COMPARE_NEAR(form.editedCurve()[20] / values[20],
+                        form.editedCurve()[5] / values[5], 1e-9);
+
+    // Switching off clears a selection.
+    form.decayChart()->on_signal_clickPoint(QPointF(times[4], values[4]));
+    form.on_signalEditCheckBoxStateChanged(false, false);
+    QVERIFY(!form.decayChart()->isPointSelected());
+}
+
+void TestForm1DGraph::lineDataPicksTheStationColumn()
+{
+    Form_1DGraph form;
+    Line line;
+    QVector<double> positions = line.positions;
+    positions[3] = 20.0;   // two stations at 20: the last one counts
+    form.on_signalLineSectionGraphChanged(line.matrix, line.times, positions, 20.0);
+    QCOMPARE(form.currentStationColumn(), 3);
+    QVERIFY(lineCurvesValid);
+    QCOMPARE(form.channelPlot()->marker()->xValue(), 20.0);
+    QCOMPARE(form.channelPlot()->curves().size(), line.times.size());
+
+    // No station at this position: the column stays.
+    form.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 25.0);
+    QCOMPARE(form.currentStationColumn(), 3);
+    QCOMPARE(form.channelPlot()->marker()->xValue(), 25.0);
+
+    // An abnormal value is reported and marks the line's curves invalid.
+    QVector<QVector<double> > bad = line.matrix;
+    bad[4][1] = std::nan("");
+    form.on_signalLineSectionGraphChanged(bad, line.times, line.positions, 0.0);
+    QVERIFY(!lineCurvesValid);
+    QCOMPARE(form.currentStationColumn(), 0);
+    QCOMPARE(m_texts.size(), 1);
+    QVERIFY(m_texts.first().startsWith(QStringLiteral("10号数据点")));
+
+    form.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 0.0);
+    QVERIFY(lineCurvesValid);
+}
+
+void TestForm1DGraph::sectionIsGatedByAbnormalChannels()
+{
+    Form_1DGraph form;
+    Line line;
+    Data_Mathematical_Calc calc;
+    QList<DataType_ResultData> results;
+    InvParam params;
+    params.inversionDepth = 150.0;
+    calc.pointInversion(line.matrix, line.times, line.positions, kCurrent, results, params);
+    QList<DataType_ResultData> section =
+        ModelFiles::buildSectionGrid(results, 150.0, 100.0, 0.3, GRID_FIXED, 5.0);
+    QVERIFY(!section.isEmpty());
+
+    QVector<QVector<double> > bad = line.matrix;
+    bad[0][2] = std::numeric_limits<double>::infinity();
+    form.on_signalLineSectionGraphChanged(bad, line.times, line.positions, 20.0);
+    form.on_signalISOGraphChanged(params, section, {}, 150.0, {}, true);
+    QVERIFY(!form.sectionPlot()->spectrogram());
+    QCOMPARE(form.currentParams().inversionDepth, 100.0);
+
+    form.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 20.0);
+    form.on_signalISOGraphChanged(params, section, {}, 150.0, {}, false);
+    QVERIFY(form.sectionPlot()->spectrogram());
+    QCOMPARE(form.currentParams().inversionDepth, 150.0);
+    QCOMPARE(form.sectionPlot()->marker()->xValue(), 20.0);
+    // The new parameters set the depth axis of the next station.
+    showStation(form, line.column(2), line.times);
+    QCOMPARE(form.depthAxis()->min(), -150.0);
+}
+
+void TestForm1DGraph::saveWithoutEditWarns_data()
+{
+    QTest::addColumn<int>("lineGates");
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<bool>("newStationAfterEdit");
+
+    QTest::newRow("no edit yet") << 24 << false << false;
+    QTest::newRow("edited curve longer than the line's gates") << 20 << true << false;
+    QTest::newRow("edit belongs to the previous station") << 24 << true << true;
+}
+
+void TestForm1DGraph::saveWithoutEditWarns()
+{
+    QFETCH(int, lineGates);
+    QFETCH(bool, edit);
+    QFETCH(bool, newStationAfterEdit);
+
+    Form_1DGraph form;
+    Line line;
+    const QVector<double> lineTimes = line.times.mid(0, lineGates);
+    QVector<QVector<double> > matrix = line.matrix.mid(0, lineGates);
+    form.on_signalLineSectionGraphChanged(matrix, lineTimes, line.positions, 10.0);
+    showStation(form, line.column(1), line.times);
+    if (edit)
+        form.on_signalFittingMethodChanged(2);   // an edit without the mouse
+    if (newStationAfterEdit)
+        showStation(form, line.column(2), line.times);
+
+    QSignalSpy saved(&form, &Form_1DGraph::signal_FileSavedtoDB);
+    form.on_signalFileSaved();
+    QCOMPARE(saved.count(), 0);
+    QCOMPARE(m_titles, QStringList{QStringLiteral("保存警告")});
+    QCOMPARE(m_texts, QStringList{QStringLiteral(
+                          "当前数据点少于5个,不能进行反演，不进行数据保存操作")});
+    QVERIFY(!form.sectionPlot()->spectrogram());
+}
+
+void TestForm1DGraph::saveEmitsTheEditedCurveAndRedrawsTheSection()
+{
+    Form_1DGraph form;
+    form.resize(1300, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    Line line;
+    form.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 30.0);
+    showStation(form, line.column(3), line.times);
+    form.on_signalEditCheckBoxStateChanged(true, true);
+    QVERIFY(dragPoint(form, 12, line.column(3)[12] * 3.0));
+
+    QSignalSpy saved(&form, &Form_1DGraph::signal_FileSavedtoDB);
+    form.on_signalFileSaved();
+    QVERIFY(m_texts.isEmpty());
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(saved.first().at(0).value<QVector<double> >(), form.editedCurve());
+    QCOMPARE(saved.first().at(1).value<QVector<double> >(), line.times);
+    QVERIFY(form.sectionPlot()->spectrogram());
+    QCOMPARE(form.sectionPlot()->marker()->xValue(), 30.0);
+}
+
+void TestForm1DGraph::fitting_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::newRow("b-spline") << 0;
+    QTest::newRow("gaussian") << 1;
+    QTest::newRow("exponential") << 2;
+    QTest::newRow("unknown method fits nothing") << 9;
+}
+
+void TestForm1DGraph::fitting()
+{
+    QFETCH(int, method);
+
+    Form_1DGraph form;
+    QSignalSpy enable(&form, &Form_1DGraph::signal_FiseSaveButtonEnalbe);
+    form.on_signalFittingMethodChanged(method);   // no station yet: nothing
+    QCOMPARE(enable.count(), 0);
+
+    const QVector<double> times = gateTimes();
+    QVector<double> values = layeredCurve(times, 30, 300);
+    for (int i = 0; i < values.size(); i += 3)
+        values[i] *= 1.3;   // noise for the fit to remove
+    showStation(form, values, times);
+    form.on_signalFittingMethodChanged(method);
+
+    QVector<double> t = times;
+    QVector<double> expected = values;
+    if (method == 0)
+        Data_Mathematical_Calc::bsplineFit(t, expected);
+    else if (method == 1)
+        Data_Mathematical_Calc::gaussianFit(t, expected);
+    else if (method == 2)
+        Data_Mathematical_Calc::exponentialFit(t, expected);
+    QCOMPARE(ys(form.stationSeries()), expected);
+    QCOMPARE(form.editedCurve(), expected);
+    if (method <= 2)
+        QVERIFY(expected != values);
+    QCOMPARE(enable.count(), 1);
+}
+
+void TestForm1DGraph::gridAndContourSettings()
+{
+    Form_1DGraph form;
+    form.on_signalContourMethod1D(2);
+    QCOMPARE(form.sectionPlot()->contourMethod, 2);
+
+    // An unusable grid pattern gives an empty section on saving: the plot
+    // is given nothing to draw, and nothing breaks.
+    Line line;
+    form.on_signalCurrentGridSettingsChanged(GridPattern(7), 5.0);
+    form.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 0.0);
+    showStation(form, line.column(0), line.times);
+    form.on_signalFittingMethodChanged(2);
+    QSignalSpy saved(&form, &Form_1DGraph::signal_FileSavedtoDB);
+    form.on_signalFileSaved();
+    QCOMPARE(saved.count(), 1);
+}
+
+void TestForm1DGraph::renderScreenshot()
+{
+    Form_1DGraph form;
+    form.resize(1400, 640);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    Line line;
+    InvParam params;
+    params.inversionDepth = 150.0;
+    form.on_signalContourMethod1D(1);
+    form.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 20.0);
+    form.on_signalChartAxisScaleChanged(1e5, 50.0, 1e-2, 1e-9);
+    showStation(form, line.column(2), line.times);
+    form.on_signalShowLineChanged(line.column(1), line.times);
+
+    Data_Mathematical_Calc calc;
+    QList<DataType_ResultData> results;
+    calc.pointInversion(line.matrix, line.times, line.positions, kCurrent, results, params);
+    QList<DataType_ResultData> section =
+        ModelFiles::buildSectionGrid(results, 150.0, 100.0, 0.3, GRID_FIXED, 5.0);
+    form.on_signalISOGraphChanged(params, section, params.topography, 150.0,
+                                  Form_1DGraph::defaultColorRamp(), true);
+    showStation(form, line.column(2), line.times);   // depth axis from the section's params
+
+    QTest::qWait(50);
+    const QImage image = form.grab().toImage();
+    QVERIFY(image.save(QStringLiteral("/tmp/hw_form1d.png")));
+    QVERIFY(m_texts.isEmpty());
+}
+
+QTEST_MAIN(TestForm1DGraph)
+#include "tst_form1dgraph.moc"

@@ -1,0 +1,671 @@
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QAction>
+#include <QTabWidget>
+#include <QTextStream>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <qwt_plot_curve.h>
+#include <qwt_plot_spectrogram.h>
+#include <qwt_color_map.h>
+#include <qwt_scale_div.h>
+#include <qwt_symbol.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include "gridding/Dialog_InvProgressBar.h"
+#include "model/DataModel.h"
+#include "model/ModelFiles.h"
+#include "model/SharedTypes.h"
+#include "model/UserPrompt.h"
+#include "store/LibHORM.h"
+#include "tools/projectgen/ProjectGenerator.h"
+#include "views/Form_2DGraph.h"
+#include "views/Graph_IsoLine.h"
+#include "views/KXSpectrogramMap.h"
+#include "views/LineCurvesValid.h"
+#include "views/ModelerWidget.h"
+#include "views/PlotMatrix.h"
+#include "views/QLinearColorMap.h"
+
+namespace {
+
+// Answers whatever modal window turns up while a slot runs: presses the
+// gridding dialog's start button and closes message boxes, noting their texts.
+class ModalAnswerer : public QObject
+{
+public:
+    ModalAnswerer()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this]() { poll(); });
+        m_timer.start(20);
+        UserPrompt::setMessageAnswerer([this](const QString& text) { texts << text; });
+        UserPrompt::setTitledMessageAnswerer(
+            [this](const QString&, const QString& text) { texts << text; });
+    }
+    ~ModalAnswerer() override
+    {
+        UserPrompt::setMessageAnswerer(UserPrompt::MessageAnswerer());
+        UserPrompt::setTitledMessageAnswerer(UserPrompt::TitledMessageAnswerer());
+    }
+
+    QStringList texts;
+    int starts = 0;
+
+private:
+    void poll()
+    {
+        const QWidgetList widgets = QApplication::topLevelWidgets();
+        for (QWidget* w : widgets) {
+            if (!w->isVisible())
+                continue;
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                texts << box->text();
+                box->done(QMessageBox::Ok);
+            } else if (auto* dialog = qobject_cast<Dialog_InvProgressBar*>(w)) {
+                auto* start = dialog->findChild<QPushButton*>("pushButton_Start");
+                if (start && start->isEnabled() && !dialog->isRunning()) {
+                    ++starts;
+                    start->click();
+                }
+            }
+        }
+    }
+
+    QTimer m_timer;
+};
+
+double surfaceAt(double x) { return 10.3 + 5.0 * std::sin(x / 40.0); }
+
+// Per-station results as the point inversion gives them: elevations from
+// the surface down, with a conductive body in the middle of the line.
+QList<DataType_ResultData> stationResults(int stations, double spacing)
+{
+    QList<DataType_ResultData> out;
+    for (int i = 0; i < stations; ++i) {
+        DataType_ResultData r;
+        r.x = i * spacing;
+        const double top = surfaceAt(r.x);
+        for (int k = 0; k <= 15; ++k) {
+            const double z = top - 10.0 * k;
+            r.depth << z;
+            const double body = std::exp(-std::pow((r.x - 100.0) / 40.0, 2) - std::pow((z + 60.0) / 30.0, 2));
+            r.value << 200.0 - 180.0 * body;
+        }
+        out << r;
+    }
+    return out;
+}
+
+QVector<TopoData> topographyOf(const QList<DataType_ResultData>& results)
+{
+    QVector<TopoData> topo;
+    for (const DataType_ResultData& r : results) {
+        TopoData t;
+        t.position = r.x;
+        t.elevation = surfaceAt(r.x);
+        topo << t;
+    }
+    return topo;
+}
+
+QList<DataType_ResultData> section(int stations = 21, double spacing = 10.0)
+{
+    return ModelFiles::buildSectionGrid(stationResults(stations, spacing), 100.0, 100.0, 0.3,
+                                        GRID_FIXED, 5.0);
+}
+
+QVector<QVector<double> > channels(int stations, int gates = 8)
+{
+    QVector<QVector<double> > c(gates);
+    for (int g = 0; g < gates; ++g)
+        for (int s = 0; s < stations; ++s)
+            c[g] << 1e-3 * std::exp(-0.6 * g) * (1.0 + 0.1 * std::sin(s / 3.0));
+    return c;
+}
+
+QVector<double> positions(int stations, double spacing = 10.0)
+{
+    QVector<double> x;
+    for (int i = 0; i < stations; ++i)
+        x << i * spacing;
+    return x;
+}
+
+QMap<float, QColor> ramp()
+{
+    return {{0.0f, QColor(0, 0, 255)},   {0.25f, QColor(0, 255, 255)}, {0.5f, QColor(0, 255, 0)},
+            {0.75f, QColor(255, 255, 0)}, {1.0f, QColor(255, 0, 0)}};
+}
+
+// Mesh curves sorted by kind.
+struct MeshParts {
+    QList<QwtPlotCurve*> vertical;
+    QList<QwtPlotCurve*> horizontal;
+    QList<QwtPlotCurve*> marks;
+};
+
+MeshParts meshParts(const Form_2DGraph& form)
+{
+    MeshParts parts;
+    for (QwtPlotCurve* c : form.meshCurves()) {
+        if (c->style() == QwtPlotCurve::NoCurve)
+            parts.marks << c;
+        else if (c->dataSize() == 2 && c->sample(0).x() != c->sample(1).x())
+            parts.horizontal << c;
+        else if (c->dataSize() == 2 && c->sample(0).y() != c->sample(1).y())
+            parts.vertical << c;
+    }
+    return parts;
+}
+
+InvParam flatParams(int stations, double elevation, double depth)
+{
+    InvParam p;
+    p.inversionDepth = depth;
+    for (int i = 0; i < stations; ++i) {
+        TopoData t;
+        t.position = i * 10.0;
+        t.elevation = elevation;
+        p.topography << t;
+    }
+    return p;
+}
+
+} // namespace
+
+class TestForm2DGraph : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void pagesAndPlots();
+    void sectionIsGriddedAndDrawn();
+    void abnormalChannelsFreezeSections();
+    void pointDataFillsMissingTopography();
+    void meshLayerLines_data();
+    void meshLayerLines();
+    void meshStationsAndMarks_data();
+    void meshStationsAndMarks();
+    void meshClearedOnlyByMethodOne();
+    void colourAndMethodReachBothRenderers();
+    void modelImportsAddTabs();
+    void savePictureWritesImage();
+    void controllerDrivesForm();
+    void renderScreenshot();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestForm2DGraph::initTestCase()
+{
+    registerSharedTypes();
+    QVERIFY(m_dir.isValid());
+    // The gridding writes out.grd and the map contour.png in the working directory.
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+}
+
+void TestForm2DGraph::init()
+{
+    lineCurvesValid = true;
+    QFile::remove("out.grd");
+}
+
+void TestForm2DGraph::pagesAndPlots()
+{
+    Form_2DGraph form;
+    QTabWidget* tabs = form.tabWidget();
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(0), QString("剖面图与反演图"));
+    QCOMPARE(tabs->tabText(1), QString("二维反演图"));
+    QCOMPARE(tabs->currentIndex(), 1);
+    QVERIFY(tabs->tabsClosable());
+    QCOMPARE(form.plotMatrix()->plotAt(0, 0), form.channelPlot());
+    QCOMPARE(form.plotMatrix()->plotAt(1, 0), form.sectionPlot());
+    QVERIFY(form.sectionMap()->parentWidget() == tabs->widget(1));
+    QVERIFY(!form.sectionMap()->isDataReady());
+    // Fit to window has no contour-map widget to act on.
+    form.fitToWindow();
+}
+
+void TestForm2DGraph::sectionIsGriddedAndDrawn()
+{
+    Form_2DGraph form;
+    form.resize(872, 667);
+    ModalAnswerer answerer;
+    form.on_signal2DLineSectionGraphChanged(channels(21), {}, positions(21));
+    QVERIFY(lineCurvesValid);
+    QCOMPARE(form.channelPlot()->curves().size(), 8);
+
+    QList<DataType_ResultData> grid = section();
+    form.on_signalContourMethod2D(1);
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
+
+    // The slot returns only after the dialog ran the gridding and closed.
+    QCOMPARE(answerer.starts, 1);
+    QVERIFY(answerer.texts.contains("反演完成"));
+    Dialog_InvProgressBar* dialog = form.progressDialog();
+    QVERIFY(dialog);
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(!dialog->isRunning());
+    QVERIFY(!dialog->resultPoints().isEmpty());
+    QFile grd("out.grd");
+    QVERIFY(grd.open(QIODevice::ReadOnly));
+    QCOMPARE(grd.readLine().trimmed(), QByteArray("DSAA"));
+
+    QwtPlotSpectrogram* spectrogram = form.sectionPlot()->spectrogram();
+    QVERIFY(spectrogram);
+    QCOMPARE(spectrogram->plot(), static_cast<QwtPlot*>(form.sectionPlot()));
+    const QwtScaleDiv bottom = form.sectionPlot()->axisScaleDiv(QwtPlot::xBottom);
+    QCOMPARE(bottom.lowerBound(), 0.0);
+    QCOMPARE(bottom.upperBound(), 200.0);
+
+    // A second section runs a new dialog, and the first one is gone.
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
+    QCOMPARE(answerer.starts, 2);
+    QVERIFY(form.progressDialog());
+    QVERIFY(form.sectionPlot()->spectrogram());
+}
+
+void TestForm2DGraph::abnormalChannelsFreezeSections()
+{
+    Form_2DGraph form;
+    ModalAnswerer answerer;
+    QList<DataType_ResultData> grid = section();
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
+    QwtPlotSpectrogram* before = form.sectionPlot()->spectrogram();
+    Dialog_InvProgressBar* dialogBefore = form.progressDialog();
+    QVERIFY(before);
+    const int startsBefore = answerer.starts;
+
+    QVector<QVector<double> > bad = channels(21);
+    bad[2][3] = std::numeric_limits<double>::quiet_NaN();
+    bad[5][3] = std::numeric_limits<double>::infinity();
+    bad[6][7] = std::numeric_limits<double>::denorm_min();
+    answerer.texts.clear();
+    form.on_signal2DLineSectionGraphChanged(bad, {}, positions(21));
+    QVERIFY(!lineCurvesValid);
+    // One box per abnormal station.
+    QCOMPARE(answerer.texts.size(), 2);
+
+    form.tabWidget()->setCurrentIndex(0);
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
+    form.setData(grid, topographyOf(grid), ramp(), 100.0);
+    QCOMPARE(answerer.starts, startsBefore);
+    QCOMPARE(form.progressDialog(), dialogBefore);
+    QCOMPARE(form.sectionPlot()->spectrogram(), before);
+    QVERIFY(!form.sectionMap()->isDataReady());
+    QCOMPARE(form.tabWidget()->currentIndex(), 0);
+
+    // A clean line lifts the freeze.
+    form.on_signal2DLineSectionGraphChanged(channels(21), {}, positions(21));
+    QVERIFY(lineCurvesValid);
+    form.setData(grid, topographyOf(grid), ramp(), 100.0);
+    QVERIFY(form.sectionMap()->isDataReady());
+}
+
+void TestForm2DGraph::pointDataFillsMissingTopography()
+{
+    Form_2DGraph form;
+    form.resize(872, 667);
+    form.tabWidget()->setCurrentIndex(0);
+    QList<DataType_ResultData> grid = section();
+
+    // With the real topography the ground at x = 50 lies near 14.9.
+    form.setData(grid, topographyOf(grid), ramp(), 100.0);
+    QCOMPARE(form.tabWidget()->currentIndex(), 1);
+    QVERIFY(form.sectionMap()->isDataReady());
+    QVERIFY(form.sectionMap()->valueAt(50.0, 5.0) > 1.0);
+    QLinearColorMap* first = form.sectionColorMap();
+    QVERIFY(first);
+    QCOMPARE(first->colorStops(), QVector<double>({0.0, 0.25, 0.5, 0.75, 1.0}));
+
+    // Without it the ground is flat at 0: anything above is blank.
+    form.setData(grid, QVector<TopoData>(), ramp(), 100.0);
+    QCOMPARE(form.sectionMap()->valueAt(50.0, 5.0), 1e-18);
+    QVERIFY(form.sectionMap()->valueAt(50.0, -30.0) > 1.0);
+    QVERIFY(form.sectionColorMap() != first);
+}
+
+void TestForm2DGraph::meshLayerLines_data()
+{
+    QTest::addColumn<double>("span");
+    QTest::addColumn<QVector<double> >("offsets");
+    const QVector<double> ten{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    QVector<double> hundred = ten;
+    hundred << 12 << 14 << 16 << 18 << 20;
+    for (int k = 23; k <= 50; k += 3)
+        hundred << k;
+    for (int k = 55; k <= 100; k += 5)
+        hundred << k;
+    QTest::newRow("span 0: none") << 0.0 << QVector<double>();
+    QTest::newRow("span 10: 0..10") << 10.0 << ten;
+    QTest::newRow("span 12: 0..10") << 12.0 << ten;
+    QTest::newRow("span 13: and 12") << 13.0 << (QVector<double>(ten) << 12);
+    QTest::newRow("span 5.5: 0..5") << 5.5 << QVector<double>{0, 1, 2, 3, 4, 5};
+    QTest::newRow("span 100: every block") << 100.0 << hundred;
+    QTest::newRow("span 110: no open block") << 110.0 << hundred;
+    QTest::newRow("span 125: 110 and 120") << 125.0 << (QVector<double>(hundred) << 110 << 120);
+}
+
+void TestForm2DGraph::meshLayerLines()
+{
+    QFETCH(double, span);
+    QFETCH(QVector<double>, offsets);
+    Form_2DGraph form;
+    // Flat ground at 40: top 40, bottom 40 - depth.
+    form.on_signalMesh(positions(5), flatParams(5, 40.0, span));
+    const MeshParts parts = meshParts(form);
+    QVector<double> got;
+    for (QwtPlotCurve* c : parts.horizontal) {
+        got << 40.0 - c->sample(0).y();
+        QCOMPARE(c->sample(0).x(), 0.0);
+        QCOMPARE(c->sample(1).x(), 40.0);
+        QCOMPARE(c->pen().color(), QColor(Qt::darkGray));
+    }
+    QCOMPARE(got, offsets);
+    const QwtScaleDiv left = form.sectionPlot()->axisScaleDiv(QwtPlot::yLeft);
+    QCOMPARE(left.lowerBound(), 40.0 - span);
+    QCOMPARE(left.upperBound(), 42.0);
+}
+
+void TestForm2DGraph::meshStationsAndMarks_data()
+{
+    QTest::addColumn<int>("stations");
+    QTest::addColumn<int>("verticals");
+    QTest::newRow("29 stations: every one") << 29 << 29;
+    QTest::newRow("30 stations: every one") << 30 << 30;
+    QTest::newRow("60 stations: every second") << 60 << 30;
+    QTest::newRow("95 stations: every third") << 95 << 32;
+    QTest::newRow("1 station") << 1 << 1;
+}
+
+void TestForm2DGraph::meshStationsAndMarks()
+{
+    QFETCH(int, stations);
+    QFETCH(int, verticals);
+    Form_2DGraph form;
+    form.on_signalMesh(positions(stations), flatParams(stations, 20.0, 50.0));
+    const MeshParts parts = meshParts(form);
+    QCOMPARE(parts.vertical.size(), verticals);
+    QCOMPARE(parts.marks.size(), 1);
+    QCOMPARE(static_cast<int>(parts.marks[0]->dataSize()), verticals);
+    const int step = std::max(1, stations / 30);
+    for (int i = 0; i < verticals; ++i) {
+        QCOMPARE(parts.vertical[i]->sample(0).x(), i * step * 10.0);
+        QCOMPARE(parts.vertical[i]->sample(0).y(), 20.0);
+        QCOMPARE(parts.vertical[i]->sample(1).y(), -30.0);
+        QCOMPARE(parts.marks[0]->sample(i).y(), 20.1);
+    }
+    QCOMPARE(parts.marks[0]->symbol()->style(), QwtSymbol::DTriangle);
+}
+
+void TestForm2DGraph::meshClearedOnlyByMethodOne()
+{
+    Form_2DGraph form;
+    ModalAnswerer answerer;
+    // Stations at 0, 10, 20; the middle one has no topography point of its
+    // own and keeps the mark height of the one before.
+    InvParam p;
+    p.inversionDepth = 30.0;
+    p.topography = {{0.0, 5.0}, {20.0, 7.0}, {10.0005, 99.0}};
+    form.on_signalMesh({0.0, 10.0, 20.0}, p);
+    MeshParts parts = meshParts(form);
+    QCOMPARE(parts.marks.size(), 1);
+    QCOMPARE(parts.marks[0]->sample(0).y(), 5.1);
+    QCOMPARE(parts.marks[0]->sample(1).y(), 99.1);   // within 0.001
+    QCOMPARE(parts.marks[0]->sample(2).y(), 7.1);
+    p.topography = {{0.0, 5.0}, {20.0, 7.0}};
+    form.on_signalMesh({0.0, 10.0, 20.0}, p);
+    parts = meshParts(form);
+    QCOMPARE(parts.marks[0]->sample(1).y(), 5.1);
+    const int meshSize = form.meshCurves().size();
+    QVERIFY(meshSize > 3);
+
+    // Method 2: the mesh stays over the new section.
+    QList<DataType_ResultData> grid = section();
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 2, true);
+    QCOMPARE(form.meshCurves().size(), meshSize);
+    for (QwtPlotCurve* c : form.meshCurves())
+        QCOMPARE(c->plot(), static_cast<QwtPlot*>(form.sectionPlot()));
+    QVERIFY(form.sectionPlot()->spectrogram());
+
+    // Method 1 removes it.
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
+    QVERIFY(form.meshCurves().isEmpty());
+    QCOMPARE(form.sectionPlot()->itemList(QwtPlotItem::Rtti_PlotCurve).size(), 0);
+
+    // A new mesh takes the section away; an empty station list draws nothing.
+    form.on_signalMesh({0.0, 10.0, 20.0}, p);
+    QVERIFY(!form.sectionPlot()->spectrogram());
+    form.on_signalMesh({}, p);
+    QVERIFY(form.meshCurves().isEmpty());
+    // No topography: flat ground at 0.
+    form.on_signalMesh({0.0, 10.0}, InvParam());
+    parts = meshParts(form);
+    QCOMPARE(parts.vertical[0]->sample(0).y(), 0.0);
+    QCOMPARE(parts.vertical[0]->sample(1).y(), -100.0);
+}
+
+void TestForm2DGraph::colourAndMethodReachBothRenderers()
+{
+    Form_2DGraph form;
+    form.resize(872, 667);
+    // Before any section both renderers take a ramp without complaint.
+    form.on_signalColorMapChanged(ramp());
+
+    form.on_signalContourMethod2D(2);
+    QCOMPARE(form.sectionPlot()->contourMethod, 2);
+    QCOMPARE(form.sectionMap()->contourMethod, 2);
+    form.on_signalContourMethod2D(1);
+    QCOMPARE(form.sectionPlot()->contourMethod, 1);
+    QCOMPARE(form.sectionMap()->contourMethod, 1);
+
+    ModalAnswerer answerer;
+    QList<DataType_ResultData> grid = section();
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
+    form.setData(grid, topographyOf(grid), ramp(), 100.0);
+    const QImage before = form.sectionMap()->image().copy();
+    const QwtColorMap* plotMapBefore = form.sectionPlot()->colorMap();
+
+    const QMap<float, QColor> grey{{0.0f, Qt::black}, {1.0f, Qt::white}};
+    form.on_signalColorMapChanged(grey);
+    QCOMPARE(form.sectionColorMap()->colorStops(), QVector<double>({0.0, 1.0}));
+    QCOMPARE(form.sectionColorMap()->stopColors().first(), QColor(Qt::black).rgb());
+    QVERIFY(form.sectionMap()->image() != before);
+    QVERIFY(form.sectionPlot()->colorMap());
+    QVERIFY(form.sectionPlot()->colorMap() != plotMapBefore);
+    QCOMPARE(static_cast<const QwtColorMap*>(form.sectionPlot()->spectrogram()->colorMap()),
+             static_cast<const QwtColorMap*>(form.sectionPlot()->colorMap()));
+}
+
+void TestForm2DGraph::modelImportsAddTabs()
+{
+    Form_2DGraph form;
+    LayerModeler model;
+    model.name = "m";
+    model.x0 = 0;
+    model.x1 = 100;
+    model.z0 = -50;
+    model.z1 = 0;
+    model.regionCount = 1;
+    ModelRegion r;
+    r.colour = Qt::red;
+    r.pointCount = 4;
+    r.x = {0, 100, 100, 0};
+    r.z = {0, 0, -50, -50};
+    model.regions << r;
+
+    form.on_signal2DModelerInput(model, stationResults(3, 10.0));
+    form.on_signal2DModelerInput(model, {});
+    QCOMPARE(form.tabWidget()->count(), 4);
+    QCOMPARE(form.tabWidget()->tabText(2), QString("导入的数据模型"));
+    QCOMPARE(form.tabWidget()->tabText(3), QString("导入的数据模型"));
+    QCOMPARE(form.tabWidget()->currentIndex(), 3);
+    QVERIFY(qobject_cast<ModelerWidget*>(form.tabWidget()->widget(3)));
+}
+
+void TestForm2DGraph::savePictureWritesImage()
+{
+    Form_2DGraph form;
+    form.resize(872, 667);
+    ModalAnswerer answerer;
+    QList<DataType_ResultData> grid = section();
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
+    form.show();
+    form.tabWidget()->setCurrentIndex(1);
+    QTest::qWait(20);
+    const QString path = m_dir.filePath("section.png");
+    form.savePicture(path);
+    QCOMPARE(form.tabWidget()->currentIndex(), 0);
+    QImage image(path);
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.size(), form.sectionPlot()->size());
+    QVERIFY(form.sectionPlot()->styleSheet().isEmpty());
+    // An unwritable path is not reported.
+    form.savePicture(m_dir.filePath("missing/dir/section.png"));
+}
+
+void TestForm2DGraph::controllerDrivesForm()
+{
+    // A generated project's line through the controller, wired the way the
+    // main window wires them.
+    ProjectGenerator::Options o;
+    o.lines = 1;
+    o.stationsPerLine = 12;
+    o.samplesPerStation = 1;
+    const QString file = m_dir.filePath("line.QELVA");
+    QString error;
+    QVERIFY2(ProjectGenerator(o).write(file, &error), qPrintable(error));
+    LibHORM lib;
+    QVERIFY(lib.open(file));
+    DataModel model;
+    model.setFileSuffix("QELVA");
+    model.loadProject(&lib);
+    QVERIFY(model.isProjectOpen());
+
+    Form_2DGraph form;
+    form.resize(872, 667);
+    QVERIFY(connect(&model, SIGNAL(signal_2DLineSectionGraphChanged(QVector<QVector<double> >,QVector<double>,QVector<double>)),
+                    &form, SLOT(on_signal2DLineSectionGraphChanged(QVector<QVector<double> >,QVector<double>,QVector<double>))));
+    QVERIFY(connect(&model, SIGNAL(signal_2DISOGraphChanged(QList<DataType_ResultData>&,QVector<TopoData>,double,QMap<float,QColor>,int,bool)),
+                    &form, SLOT(on_signal2DISOGraphChanged(QList<DataType_ResultData>&,QVector<TopoData>,double,QMap<float,QColor>,int,bool))));
+    QVERIFY(connect(&model, SIGNAL(signal_2DPointData(QList<DataType_ResultData>&,QVector<TopoData>,QMap<float,QColor>,double)),
+                    &form, SLOT(setData(QList<DataType_ResultData>&,QVector<TopoData>,QMap<float,QColor>,double))));
+    QVERIFY(connect(&model, SIGNAL(signal_Mesh(QVector<double>,InvParam)), &form,
+                    SLOT(on_signalMesh(QVector<double>,InvParam))));
+    QVERIFY(connect(&model, SIGNAL(signal_Modelerinput(LayerModeler,QList<DataType_ResultData>)), &form,
+                    SLOT(on_signal2DModelerInput(LayerModeler,QList<DataType_ResultData>))));
+    QVERIFY(connect(&model, SIGNAL(signal_ContourMethod(int)), &form, SLOT(on_signalContourMethod2D(int))));
+
+    ModalAnswerer answerer;
+    int smoothingRuns = 0;
+    UserPrompt::setDialogAnswerer([&smoothingRuns](QDialog* dialog) {
+        if (qobject_cast<Dialog_InvProgressBar*>(dialog))
+            return dialog->exec();
+        ++smoothingRuns;
+        return int(QDialog::Rejected);
+    });
+    model.showTreeNode(0, -1, -1);
+    UserPrompt::setDialogAnswerer(UserPrompt::DialogAnswerer());
+
+    QVERIFY(lineCurvesValid);
+    QVERIFY(!form.channelPlot()->curves().isEmpty());
+    QCOMPARE(answerer.starts, 1);
+    QVERIFY(QFile::exists("out.grd"));
+    QVERIFY(form.sectionPlot()->spectrogram());
+    QVERIFY(form.sectionMap()->isDataReady());
+    QCOMPARE(form.tabWidget()->currentIndex(), 1);
+    QCOMPARE(form.sectionMap()->xMin(), 0.0);
+    QVERIFY(form.sectionMap()->xMax() > 0.0);
+    form.tabWidget()->setCurrentIndex(0);
+    form.grab().save("/tmp/hw_form2d_controller.png");
+    form.tabWidget()->setCurrentIndex(1);
+    form.grab().save("/tmp/hw_form2d_controller_map.png");
+
+    // A layered model over the shown section: an upper and a lower layer,
+    // each shaded from the section's own samples.
+    const double x0 = form.sectionMap()->xMin();
+    const double x1 = form.sectionMap()->xMax();
+    const double z0 = form.sectionMap()->depthMin();
+    const double z1 = form.sectionMap()->depthMax();
+    const double zm = (z0 + z1) / 2;
+    QFile modelFile(m_dir.filePath("layers.txt"));
+    QVERIFY(modelFile.open(QIODevice::WriteOnly | QIODevice::Text));
+    QTextStream out(&modelFile);
+    out << "two layers\n"
+        << "extent " << x0 << ' ' << x1 << ' ' << z0 << ' ' << z1 << "\n"
+        << "regions count = 2\n";
+    const double tops[] = {z1, zm};
+    const double bottoms[] = {zm, z0};
+    for (int i = 0; i < 2; ++i) {
+        out << "region " << i + 1 << "\n"
+            << "colour " << (i ? "0 0 255" : "255 0 0") << "\n"
+            << "points n = 4\n"
+            << "p 0 " << x0 << ' ' << tops[i] << "\n"
+            << "p 1 " << x1 << ' ' << tops[i] << "\n"
+            << "p 2 " << x1 << ' ' << bottoms[i] << "\n"
+            << "p 3 " << x0 << ' ' << bottoms[i] << "\n";
+    }
+    out.flush();
+    modelFile.close();
+    model.sendModelerInput(modelFile.fileName());
+    QCOMPARE(form.tabWidget()->count(), 3);
+    QCOMPARE(form.tabWidget()->currentIndex(), 2);
+    auto* modeler = qobject_cast<ModelerWidget*>(form.tabWidget()->widget(2));
+    QVERIFY(modeler);
+    QCOMPARE(modeler->regionOutlines().size(), 2);
+    modeler->triangleAction()->trigger();
+    QCOMPARE(modeler->filledTriangles().size(), 2);
+    QVERIFY(!modeler->filledTriangles()[0].isEmpty());
+    QVERIFY(!modeler->filledTriangles()[1].isEmpty());
+    model.closeProject();
+}
+
+void TestForm2DGraph::renderScreenshot()
+{
+    // Method 2 order: channels, mesh, method, section, point data.
+    Form_2DGraph form;
+    form.resize(872, 667);
+    form.show();
+    ModalAnswerer answerer;
+    QList<DataType_ResultData> grid = section(31, 10.0);
+    const QVector<TopoData> topo = topographyOf(grid);
+    form.on_signal2DLineSectionGraphChanged(channels(31), {}, positions(31));
+    InvParam p;
+    p.inversionDepth = 100.0;
+    p.topography = topo;
+    form.on_signalMesh(positions(31), p);
+    form.on_signalContourMethod2D(2);
+    form.on_signal2DISOGraphChanged(grid, topo, 100.0, ramp(), 2, true);
+    form.setData(grid, topo, ramp(), 100.0);
+
+    form.tabWidget()->setCurrentIndex(0);
+    QTest::qWait(50);
+    const QImage page1 = form.grab().toImage();
+    QVERIFY(page1.save("/tmp/hw_form2d.png"));
+    form.tabWidget()->setCurrentIndex(1);
+    QTest::qWait(50);
+    const QImage page2 = form.grab().toImage();
+    QVERIFY(page2.save("/tmp/hw_form2d_map.png"));
+    // The section shows colour, not just the white background.
+    const QImage map = form.sectionMap()->image();
+    const QRect r = form.sectionMap()->mapRect();
+    QVERIFY(map.pixelColor(r.center()) != QColor(Qt::white));
+}
+
+QTEST_MAIN(TestForm2DGraph)
+#include "tst_form2dgraph.moc"

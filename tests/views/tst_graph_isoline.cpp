@@ -1,0 +1,280 @@
+#include "common/TestHelpers.h"
+#include "model/UserPrompt.h"
+#include "views/Graph_IsoLine.h"
+#include "views/Graph_IsoLineData.h"
+#include "views/PlotMatrix.h"
+#include "views/QScaleDraw.h"
+#include "SectionFixture.h"
+
+#include <QtTest>
+
+#include <qwt_color_map.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_marker.h>
+#include <qwt_raster_data.h>
+#include <qwt_plot_spectrogram.h>
+#include <qwt_scale_div.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+DataType_ResultData column(double x, QVector<double> depths, QVector<double> values)
+{
+    DataType_ResultData c;
+    c.x = x;
+    c.depth = depths;
+    c.value = values;
+    return c;
+}
+
+} // namespace
+
+// Channel curves with the abnormal-value check, and the section plot.
+class TestGraphIsoLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void channelCurves_data();
+    void channelCurves();
+    void channelAxes();
+    void defaultRampStops();
+    void rampStops();
+    void sectionAxes_data();
+    void sectionAxes();
+    void badColumnsAndTwinsRemoved();
+    void detachAndMarkers();
+    void renderSection();
+
+private:
+    QStringList m_messages;
+};
+
+void TestGraphIsoLine::init()
+{
+    m_messages.clear();
+    UserPrompt::setTitledMessageAnswerer([this](const QString &title, const QString &text) {
+        m_messages << title + "|" + text;
+    });
+}
+
+void TestGraphIsoLine::cleanup()
+{
+    UserPrompt::setTitledMessageAnswerer(UserPrompt::TitledMessageAnswerer());
+}
+
+void TestGraphIsoLine::channelCurves_data()
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double sub = std::numeric_limits<double>::denorm_min();
+    QTest::addColumn<QVector<QVector<double> > >("channels");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QStringList>("stations");
+
+    const QVector<double> clean{1e-3, 2e-3, 3e-3, 4e-3, 5e-3};
+    QTest::newRow("clean") << QVector<QVector<double> >{clean, clean} << true << QStringList();
+    QTest::newRow("NaN at 3 in two channels")
+        << QVector<QVector<double> >{{1e-3, 1e-3, 1e-3, nan, 1e-3}, {1e-4, 1e-4, 1e-4, nan, 1e-4}, clean}
+        << false << QStringList{"250.2"};
+    QTest::newRow("inf, subnormal, NaN, sorted")
+        << QVector<QVector<double> >{{1e-3, 1e-3, 1e-3, 1e-3, sub}, {nan, inf, 1e-3, 1e-3, 1e-3}}
+        << false << QStringList{"100.7", "150", "300"};
+    QTest::newRow("no channels") << QVector<QVector<double> >() << true << QStringList();
+}
+
+void TestGraphIsoLine::channelCurves()
+{
+    QFETCH(QVector<QVector<double> >, channels);
+    QFETCH(bool, ok);
+    QFETCH(QStringList, stations);
+
+    Graph_IsoLine plot;
+    const QVector<double> x{100.7, 150, 200.5, 250.2, 300};
+    QCOMPARE(plot.drawChannelCurves(channels, x), ok);
+
+    QStringList expected;
+    for (const QString &s : stations)
+        expected << QString("提示|%1号数据点存在异常数据值，需要调整该点数据").arg(s);
+    QCOMPARE(m_messages, expected);
+    // The curves are drawn either way, and a redraw replaces them.
+    QCOMPARE(plot.curves().size(), channels.size());
+    plot.drawChannelCurves(channels, x);
+    QCOMPARE(plot.curves().size(), channels.size());
+    QCOMPARE(plot.itemList(QwtPlotItem::Rtti_PlotCurve).size(), channels.size());
+}
+
+void TestGraphIsoLine::channelAxes()
+{
+    Graph_IsoLine plot;
+    QVERIFY(plot.drawChannelCurves({{1e-3, 2e-3}, {1e-4, 2e-4}, {1e-5, 2e-5}}, {100.7, 250.2}));
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).lowerBound(), 100.0);
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).upperBound(), 250.0);
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).lowerBound(), 1e-9);
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).upperBound(), 0.1);
+    QVERIFY(dynamic_cast<QScaleDraw *>(plot.axisScaleDraw(QwtPlot::yLeft)));
+    QCOMPARE(plot.title().text(), QString("多测道曲线图"));
+    // Channel colours run from dark blue (first) towards red (last).
+    QCOMPARE(plot.curves().first()->pen().color(), QColor(Qt::darkBlue));
+    QVERIFY(plot.curves()[1]->pen().color() != plot.curves()[2]->pen().color());
+}
+
+void TestGraphIsoLine::defaultRampStops()
+{
+    Graph_IsoLine plot;
+    QList<DataType_ResultData> cols = sectionfixture::section();
+    QVERIFY(cols.size() > 2);
+    plot.setSectionData(cols, sectionfixture::topography(), 150.0, QMap<float, QColor>(), 1);
+    QVERIFY(plot.colorMap());
+    const QVector<double> stops = plot.colorMap()->colorStops();
+    // The seven default stops on top of the map's own ends (0 white, 1 magenta;
+    // the red stop is added after the magenta one at 1.0 and wins there).
+    QCOMPARE(stops, (QVector<double>{0.0, 1e-18, 0.05, 0.1, 0.2, 0.4, 0.6, 1.0, 1.0}));
+    const QwtInterval unit(0.0, 1.0);
+    QCOMPARE(QColor(plot.colorMap()->rgb(unit, 0.2)), QColor(0, 255, 0));
+    QCOMPARE(QColor(plot.colorMap()->rgb(unit, 1.0)), QColor(255, 0, 0));
+    QCOMPARE(plot.title().text(), QString("电阻率反演剖面图"));
+}
+
+void TestGraphIsoLine::rampStops()
+{
+    Graph_IsoLine plot;
+    // Without a section there is nothing to recolour.
+    plot.setColorMap({{0.5f, Qt::green}});
+    QVERIFY(!plot.colorMap());
+
+    QList<DataType_ResultData> cols = sectionfixture::section();
+    plot.setSectionData(cols, sectionfixture::topography(), 150.0, {{0.5f, Qt::green}}, 1);
+    QCOMPARE(plot.colorMap()->colorStops(), (QVector<double>{0.0, 0.5, 1.0}));
+    const QwtInterval unit(0.0, 1.0);
+    QCOMPARE(QColor(plot.colorMap()->rgb(unit, 1.0)), QColor(Qt::magenta));
+    plot.setColorMap({{0.3f, Qt::blue}, {0.7f, Qt::red}});
+    QCOMPARE(plot.colorMap()->colorStops().size(), 4);
+    // A ramp that ends at 1.0 blends into its own top colour, not magenta.
+    plot.setColorMap({{0.0f, Qt::blue}, {0.5f, Qt::green}, {1.0f, Qt::red}});
+    const QColor high(plot.colorMap()->rgb(unit, 0.9));
+    QCOMPARE(high.blue(), 0);
+    QVERIFY(high.red() > 150 && high.green() > 0);
+    QCOMPARE(plot.spectrogram()->colorMap(), static_cast<const QwtColorMap *>(plot.colorMap()));
+}
+
+void TestGraphIsoLine::sectionAxes_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<double>("lower");
+    QTest::newRow("method 1") << 1 << -110.0;
+    QTest::newRow("method 2") << 2 << -120.0;
+}
+
+void TestGraphIsoLine::sectionAxes()
+{
+    QFETCH(int, method);
+    QFETCH(double, lower);
+
+    QVector<double> levels;
+    QVector<double> values;
+    for (double l = 35; l >= -120; l -= 5) {
+        levels << l;
+        values << 100 - l;
+    }
+    QList<DataType_ResultData> cols{column(0, levels, values), column(50, levels, values),
+                                    column(100, levels, values)};
+    Graph_IsoLine plot;
+    plot.contourMethod = method;
+    plot.setSectionData(cols, QVector<TopoData>{{0, 35}, {50, 35}, {100, 35}}, 100.0,
+                        sectionfixture::ramp(), 1);
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).lowerBound(), lower);
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).upperBound(), 35.0);
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).lowerBound(), 0.0);
+    QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).upperBound(), 100.0);
+}
+
+void TestGraphIsoLine::badColumnsAndTwinsRemoved()
+{
+    QList<DataType_ResultData> cols{column(0, {0, -10, -20}, {10, 20, 30}),
+                                    column(10, {0, -5, -5, -10}, {1, 2, 3, 4}),
+                                    column(10, {0, -10, -20}, {5, 5, 5}),
+                                    column(20, {0, -10, -20}, {50, 60, 70})};
+    Graph_IsoLineData data;
+    data.prepareColumns(cols, QVector<TopoData>(), 100.0);
+    QCOMPARE(data.columns().size(), 2);
+    QCOMPARE(data.columns()[1].x, 20.0);
+    HW_COMPARE_NEAR(data.value(10, -10), 40.0, 1e-9);   // blends 0 and 20 only
+    QCOMPARE(cols.size(), 4);                            // caller's list untouched
+}
+
+void TestGraphIsoLine::detachAndMarkers()
+{
+    Graph_IsoLine plot;
+    plot.setMarkerX(5.0);   // before attachMarkers: nothing to move
+    plot.drawChannelCurves({{1e-3, 2e-3}}, {0, 10});
+    QList<DataType_ResultData> cols = sectionfixture::section();
+    plot.setSectionData(cols, sectionfixture::topography(), 150.0, sectionfixture::ramp(), 1);
+    plot.attachMarkers();
+    plot.setMarkerX(120.0);
+    QCOMPARE(plot.marker()->xValue(), 120.0);
+    QCOMPARE(plot.marker()->lineStyle(), QwtPlotMarker::VLine);
+    QCOMPARE(plot.marker()->linePen().style(), Qt::DotLine);
+
+    plot.detachCurves();
+    QVERIFY(plot.curves().isEmpty());
+    QVERIFY(!plot.spectrogram());
+    QVERIFY(plot.itemList(QwtPlotItem::Rtti_PlotSpectrogram).isEmpty());
+    QCOMPARE(plot.itemList(QwtPlotItem::Rtti_PlotMarker).size(), 1);
+}
+
+void TestGraphIsoLine::renderSection()
+{
+    PlotMatrix matrix(2, 1);
+    Graph_IsoLine *channels = new Graph_IsoLine(&matrix);
+    Graph_IsoLine *section = new Graph_IsoLine();
+    matrix.setPlotAt(channels, 0, 0);
+    matrix.setPlotAt(section, 1, 0);
+    matrix.setRowHeightRatio(0, 0.35f);
+    matrix.resize(900, 640);
+    matrix.show();
+
+    QVector<QVector<double> > curves;
+    QVector<double> x;
+    for (int i = 0; i <= 20; ++i)
+        x << 20.0 * i;
+    for (int g = 0; g < 25; ++g) {
+        QVector<double> ch;
+        for (int i = 0; i <= 20; ++i)
+            ch << 0.05 * std::pow(10.0, -0.3 * g) * (1.0 + 0.3 * std::sin(i / 3.0 + g / 5.0));
+        curves << ch;
+    }
+    QVERIFY(channels->drawChannelCurves(curves, x));
+    section->attachMarkers();
+    section->contourMethod = 1;
+    QList<DataType_ResultData> cols = sectionfixture::section();
+    section->setSectionData(cols, sectionfixture::topography(), 150.0, sectionfixture::ramp(), 1);
+    section->setMarkerX(200.0);
+    matrix.updateLayout();
+    QCoreApplication::processEvents();
+
+    const QImage img = matrix.grab().toImage();
+    QVERIFY(img.save("/tmp/hw_section.png"));
+
+    // The section shows colours of the ramp, and white above the ground.
+    const QImage canvas = section->canvas()->grab().toImage();
+    int coloured = 0;
+    for (int y = 0; y < canvas.height(); y += 4)
+        for (int xx = 0; xx < canvas.width(); xx += 4) {
+            const QColor c = canvas.pixelColor(xx, y);
+            if (c.saturation() > 100)
+                ++coloured;
+        }
+    QVERIFY2(coloured > 100, qPrintable(QString::number(coloured)));
+    // Above the ground near the end of the line: the colour of 1e-18.
+    const QwtInterval z = section->spectrogram()->data()->interval(Qt::ZAxis);
+    QCOMPARE(canvas.pixelColor(canvas.width() * 9 / 10, 10),
+             QColor(section->colorMap()->rgb(z, 1e-18)));
+}
+
+QTEST_MAIN(TestGraphIsoLine)
+#include "tst_graph_isoline.moc"

@@ -1,0 +1,305 @@
+#include "common/TestHelpers.h"
+#include "views/KXSpectrogramMap.h"
+#include "views/QLinearColorMap.h"
+#include "SectionFixture.h"
+
+#include <QtTest>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace {
+
+DataType_ResultData column(double x, QVector<double> depths, QVector<double> values)
+{
+    DataType_ResultData c;
+    c.x = x;
+    c.depth = depths;
+    c.value = values;
+    return c;
+}
+
+} // namespace
+
+// The section map: layout, strip rendering, pixel colours and contour.png.
+class TestSpectrogramMap : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void heightBoundLayout();
+    void widthBoundLayout();
+    void stripsEqualSingleThread_data();
+    void stripsEqualSingleThread();
+    void pixelColours();
+    void constantValuesLeaveMapWhite();
+    void contourMethodRaisesDepthMin();
+    void degenerateSizesAndSections();
+    void nothingBeforeData();
+    void everyPaintSavesContour();
+    void colourChangeRerenders();
+    void renderSyntheticSection();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldCwd;
+    QLinearColorMap m_colours;
+};
+
+void TestSpectrogramMap::initTestCase()
+{
+    // contour.png goes to the current directory.
+    QVERIFY(m_dir.isValid());
+    m_oldCwd = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    m_colours.setColorStops(sectionfixture::ramp());
+}
+
+void TestSpectrogramMap::cleanupTestCase()
+{
+    QDir::setCurrent(m_oldCwd);
+}
+
+void TestSpectrogramMap::heightBoundLayout()
+{
+    const QList<DataType_ResultData> cols{column(0, {0, -100, -200}, {10, 20, 30}),
+                                          column(200, {0, -100, -200}, {40, 50, 60})};
+    const QVector<TopoData> ground{{0, 0}, {100, 0}, {200, 0}};
+    // Square section in 800 x 500: scale = min(4, 500 / 168), margins
+    // trunc(6 * 2.976) = 17; the map is 431 high and as wide.
+    KXSpectrogramMap map;
+    map.resize(800, 500);
+    map.contourMethod = 2;
+    map.setData(cols, ground, &m_colours, 100.0);
+    QCOMPARE(map.scale(), 500.0f / 168.0f);
+    QCOMPARE(map.topMargin(), 17);
+    QCOMPARE(map.bottomMargin(), 17);
+    QCOMPARE(map.mapHeight(), 431);
+    QCOMPARE(map.mapWidth(), 431);
+    QCOMPARE(map.leftMargin(), 102);
+    QCOMPARE(map.rightMargin(), 102);
+    QCOMPARE(map.mapRect(), QRect(152, 22, 431, 431));
+
+    // One pixel wider: the halves do not add up, the map takes the rest.
+    map.show();
+    map.resize(801, 500);
+    QCOMPARE(map.leftMargin(), 102);
+    QCOMPARE(map.mapWidth(), 432);
+}
+
+void TestSpectrogramMap::widthBoundLayout()
+{
+    // x range 400, depth range 200 in 800 x 500: scale 4, the height-bound
+    // map would be 834 wide; margins trunc(12 * 4) = 48 instead.
+    {
+        KXSpectrogramMap map;
+        map.resize(800, 500);
+        map.contourMethod = 2;
+        map.setData({column(0, {0, -100, -200}, {10, 20, 30}),
+                     column(400, {0, -100, -200}, {40, 50, 60})},
+                    {{0, 0}, {200, 0}, {400, 0}}, &m_colours, 100.0);
+        QCOMPARE(map.scale(), 4.0f);
+        QCOMPARE(map.leftMargin(), 48);
+        QCOMPARE(map.rightMargin(), 48);
+        QCOMPARE(map.mapWidth(), 539);
+        QCOMPARE(map.mapHeight(), 269);
+        QCOMPARE(map.topMargin(), 98);
+    }
+    // x range 1000, depth range 100 in 1000 x 400: scale 5, trunc(12 * 5) = 60
+    // >= 50 gives margins 15 / 0; map 820 wide, 82 high, rounded to fill.
+    KXSpectrogramMap map;
+    map.resize(1000, 400);
+    map.contourMethod = 2;
+    map.setData({column(0, {0, -50, -100}, {10, 20, 30}), column(1000, {0, -50, -100}, {40, 50, 60})},
+                {{0, 0}, {500, 0}, {1000, 0}}, &m_colours, 100.0);
+    QCOMPARE(map.scale(), 5.0f);
+    QCOMPARE(map.leftMargin(), 15);
+    QCOMPARE(map.rightMargin(), 0);
+    QCOMPARE(map.mapWidth(), 820);
+    QCOMPARE(map.topMargin(), 141);
+    QCOMPARE(map.bottomMargin(), 141);
+    QCOMPARE(map.mapHeight(), 83);
+    QCOMPARE(map.mapRect(), QRect(65, 146, 820, 83));
+}
+
+void TestSpectrogramMap::stripsEqualSingleThread_data()
+{
+    QTest::addColumn<int>("strips");
+    QTest::newRow("ideal") << 0;
+    QTest::newRow("3") << 3;
+    QTest::newRow("7") << 7;
+    QTest::newRow("more strips than rows") << 2000;
+}
+
+void TestSpectrogramMap::stripsEqualSingleThread()
+{
+    QFETCH(int, strips);
+    KXSpectrogramMap single;
+    single.resize(900, 420);
+    single.setStripCount(1);
+    single.setData(sectionfixture::section(), sectionfixture::topography(), &m_colours, 150.0);
+
+    KXSpectrogramMap split;
+    split.resize(900, 420);
+    split.setStripCount(strips);
+    split.setData(sectionfixture::section(), sectionfixture::topography(), &m_colours, 150.0);
+
+    QCOMPARE(split.image().size(), single.image().size());
+    QVERIFY(split.image() == single.image());
+}
+
+void TestSpectrogramMap::pixelColours()
+{
+    // Two columns; the right one is shorter, leaving a no-value wedge.
+    KXSpectrogramMap map;
+    map.resize(900, 500);
+    map.contourMethod = 2;
+    QLinearColorMap colours;
+    colours.setColorStops({{0.0f, Qt::white}, {0.1f, Qt::blue}, {1.0f, Qt::red}});
+    map.setData({column(0, {0, -50, -100}, {100, 150, 200}), column(200, {0, -20, -40}, {300, 350, 400})},
+                {{0, -5}, {100, 10}, {200, -5}}, &colours, 100.0);
+    QCOMPARE(map.valueMin(), 100.0);
+    QCOMPARE(map.valueMax(), 400.0);
+    const QRect r = map.mapRect();
+    const QImage img = map.image();
+    auto pixelAt = [&](double x, double depth) {
+        const int c = r.left() + qRound((x - map.xMin()) / (map.xMax() - map.xMin()) * r.width());
+        const int row = r.top() + qRound((map.depthMax() - depth) / (map.depthMax() - map.depthMin()) * (r.height() - 1));
+        return img.pixel(qBound(r.left(), c, r.right()), qBound(r.top(), row, r.bottom()));
+    };
+    // Above the ground (about -4.2 at x = 5): white.
+    QCOMPARE(pixelAt(5, -1), qRgb(255, 255, 255));
+    // Below the right column's end and below the edge: no-value, the colour
+    // of the second stop.
+    QCOMPARE(pixelAt(190, -95), colours.rgb(400, 100, 100 + 300 * 0.1));
+    // Inside both columns: the map's colour of the interpolated value.
+    const double v = map.valueAt(100, -20);
+    QVERIFY(v > 100 && v < 400);
+    QCOMPARE(pixelAt(100, -20), colours.rgb(400, 100, v));
+    // Outside the map: the frame and white margins.
+    QCOMPARE(img.pixel(r.left() - 1, r.center().y()), qRgb(0, 0, 0));
+    QCOMPARE(img.pixel(2, 2), qRgb(255, 255, 255));
+}
+
+void TestSpectrogramMap::constantValuesLeaveMapWhite()
+{
+    KXSpectrogramMap map;
+    map.resize(600, 400);
+    map.setData({column(0, {0, -50, -100}, {5, 5, 5}), column(200, {0, -50, -100}, {5, 5, 5})},
+                {{0, 0}, {100, 0}, {200, 0}}, &m_colours, 100.0);
+    const QImage img = map.image();
+    const QRect r = map.mapRect().adjusted(1, 1, -1, -1);
+    for (int y = r.top(); y <= r.bottom(); y += 7)
+        for (int x = r.left(); x <= r.right(); x += 7)
+            QCOMPARE(img.pixel(x, y), qRgb(255, 255, 255));
+
+    // No usable column at all: also white, and no crash.
+    KXSpectrogramMap empty;
+    empty.resize(600, 400);
+    empty.setData({column(0, {0, 0}, {1, 2})}, QVector<TopoData>(), &m_colours, 100.0);
+    QVERIFY(empty.isDataReady());
+    QVERIFY(!empty.image().isNull());
+}
+
+void TestSpectrogramMap::contourMethodRaisesDepthMin()
+{
+    const QList<DataType_ResultData> cols{column(0, {35, -40, -120}, {10, 20, 30}),
+                                          column(100, {35, -40, -120}, {40, 50, 60})};
+    KXSpectrogramMap map;
+    map.resize(600, 400);
+    map.contourMethod = 1;
+    map.setData(cols, {{0, 35}, {50, 35}, {100, 35}}, &m_colours, 105.0);
+    QCOMPARE(map.depthMin(), -110.0);
+    QCOMPARE(map.depthMax(), 35.0);
+    map.contourMethod = 2;
+    map.setData(cols, {{0, 35}, {50, 35}, {100, 35}}, &m_colours, 105.0);
+    QCOMPARE(map.depthMin(), -120.0);
+}
+
+void TestSpectrogramMap::degenerateSizesAndSections()
+{
+    // Too small for labels and map, a single column, a flat section: the
+    // map renders what fits and never fails.
+    const QList<DataType_ResultData> one{column(50, {0, -10, -20}, {1, 2, 3})};
+    const QList<DataType_ResultData> flat{column(0, {0}, {1}), column(100, {0}, {2})};
+    for (const QSize &size : {QSize(60, 30), QSize(1, 1), QSize(2000, 60)}) {
+        for (const QList<DataType_ResultData> &cols : {sectionfixture::section(), one, flat}) {
+            KXSpectrogramMap map;
+            map.resize(size);
+            map.setData(cols, QVector<TopoData>(), &m_colours, 100.0);
+            QCOMPARE(map.image().size(), size);
+            QVERIFY(!map.grab().isNull());
+        }
+    }
+}
+
+void TestSpectrogramMap::nothingBeforeData()
+{
+    QFile::remove("contour.png");
+    KXSpectrogramMap map;
+    map.resize(400, 300);
+    map.show();
+    map.setColorMap(sectionfixture::ramp());
+    map.resize(500, 300);
+    map.grab();
+    QVERIFY(map.image().isNull());
+    QVERIFY(!QFile::exists("contour.png"));
+}
+
+void TestSpectrogramMap::everyPaintSavesContour()
+{
+    KXSpectrogramMap map;
+    map.resize(700, 400);
+    map.setData(sectionfixture::section(), sectionfixture::topography(), &m_colours, 150.0);
+    map.show();
+    QFile::remove("contour.png");
+    map.grab();
+    QVERIFY(QFile::exists("contour.png"));
+    QImage saved("contour.png");
+    QCOMPARE(saved.size(), QSize(700 - map.rightMargin() - map.leftMargin(),
+                                 400 - map.bottomMargin() - map.topMargin()));
+    QFile::remove("contour.png");
+    map.grab();   // nothing changed: written again
+    QVERIFY(QFile::exists("contour.png"));
+}
+
+void TestSpectrogramMap::colourChangeRerenders()
+{
+    QLinearColorMap colours;
+    colours.setColorStops(sectionfixture::ramp());
+    KXSpectrogramMap map;
+    map.resize(700, 400);
+    map.setData(sectionfixture::section(), sectionfixture::topography(), &colours, 150.0);
+    const QImage before = map.image();
+    map.setColorMap({{0.0f, Qt::black}, {1.0f, Qt::green}});
+    QCOMPARE(colours.colorStops(), (QVector<double>{0.0, 1.0}));
+    QVERIFY(map.image() != before);
+    // A resize renders at the new size.
+    map.resize(800, 450);
+    QCoreApplication::sendPostedEvents();
+    map.show();
+    QCOMPARE(map.image().size(), QSize(800, 450));
+}
+
+void TestSpectrogramMap::renderSyntheticSection()
+{
+    KXSpectrogramMap map;
+    map.resize(1100, 520);
+    map.contourMethod = 1;
+    const QList<DataType_ResultData> cols = sectionfixture::section();
+    QVERIFY(cols.size() > 10);
+    map.setData(cols, sectionfixture::topography(), &m_colours, 150.0);
+    map.show();
+    QVERIFY(map.grab().save("/tmp/hw_map.png"));
+    QVERIFY(map.mapWidth() > 300 && map.mapHeight() > 100);
+    // True proportions: one unit of x as long as one unit of depth.
+    const double unitX = map.mapWidth() / (map.xMax() - map.xMin());
+    const double unitY = map.mapHeight() / (map.depthMax() - map.depthMin());
+    HW_COMPARE_NEAR(unitX, unitY, 0.02);
+}
+
+QTEST_MAIN(TestSpectrogramMap)
+#include "tst_spectrogram_map.moc"

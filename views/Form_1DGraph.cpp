@@ -1,0 +1,401 @@
+#include "views/Form_1DGraph.h"
+#include "ui_Form_1DGraph.h"
+
+#include "model/UserPrompt.h"
+#include "views/Chart.h"
+#include "views/ChartView.h"
+#include "views/Graph_IsoLine.h"
+#include "views/LineCurvesValid.h"
+#include "views/PlotMatrix.h"
+
+#include <QGridLayout>
+#include <QPair>
+#include <QPen>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace QtCharts;
+
+Form_1DGraph::Form_1DGraph(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::Form_1DGraph)
+{
+    ui->setupUi(this);
+    buildDecayChart();
+    buildModelChart();
+    buildPlots();
+
+    m_layout = new QGridLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    m_layout->addWidget(m_decayView, 0, 0);
+    m_layout->addWidget(m_modelView, 0, 1);
+    m_layout->addWidget(m_plotMatrix, 0, 2);
+    m_layout->setColumnStretch(0, 2);
+    m_layout->setColumnStretch(1, 1);
+    m_layout->setColumnStretch(2, 2);
+}
+
+Form_1DGraph::~Form_1DGraph()
+{
+    delete ui;
+}
+
+void Form_1DGraph::buildDecayChart()
+{
+    m_decayChart = new Chart;
+    m_decayChart->legend()->hide();
+    m_decayChart->setTitle(QStringLiteral("衰减曲线图"));
+    m_decayView = new ChartView(m_decayChart, this);
+
+    m_timeAxis = new QLogValueAxis;
+    m_valueAxis = new QLogValueAxis;
+    for (QLogValueAxis *axis : {m_timeAxis, m_valueAxis}) {
+        axis->setBase(10.0);
+        axis->setLineVisible(false);
+        axis->setMinorTickCount(8);
+        axis->setGridLineColor(Qt::black);
+    }
+    m_valueAxis->setLabelFormat(QStringLiteral("%.1E"));
+    m_decayChart->addAxis(m_timeAxis, Qt::AlignBottom);
+    m_decayChart->addAxis(m_valueAxis, Qt::AlignLeft);
+}
+
+void Form_1DGraph::buildModelChart()
+{
+    m_modelChart = new QChart;
+    m_modelChart->legend()->hide();
+    m_modelChart->setTitle(QStringLiteral("视电阻率深度图"));
+    m_modelView = new QChartView(m_modelChart, this);
+
+    m_depthAxis = new QValueAxis;
+    m_resistivityAxis = new QValueAxis;
+    // The panel is narrow: short labels keep the ticks readable.
+    m_resistivityAxis->setLabelFormat(QStringLiteral("%.0f"));
+    m_modelChart->addAxis(m_depthAxis, Qt::AlignLeft);
+    m_modelChart->addAxis(m_resistivityAxis, Qt::AlignBottom);
+}
+
+void Form_1DGraph::buildPlots()
+{
+    m_plotMatrix = new PlotMatrix(2, 1, this);
+    m_channelPlot = new Graph_IsoLine(m_plotMatrix);
+    m_sectionPlot = new Graph_IsoLine(m_plotMatrix);
+    m_plotMatrix->setPlotAt(m_channelPlot, 0, 0);
+    m_plotMatrix->setPlotAt(m_sectionPlot, 1, 0);
+    m_channelPlot->attachMarkers();
+    m_sectionPlot->attachMarkers();
+}
+
+void Form_1DGraph::deleteStationSeries()
+{
+    if (!m_stationSeries)
+        return;
+    m_decayChart->setPointSelected(false);
+    m_decayChart->setSeries(nullptr);
+    m_decayChart->removeSeries(m_stationSeries);
+    delete m_stationSeries;
+    m_stationSeries = nullptr;
+}
+
+void Form_1DGraph::deleteModelSeries()
+{
+    if (!m_modelSeries)
+        return;
+    m_modelChart->removeSeries(m_modelSeries);
+    delete m_modelSeries;
+    m_modelSeries = nullptr;
+}
+
+QPair<double, double> Form_1DGraph::rebuildModelSeries(const QVector<double> &resistivity,
+                                                       const QVector<double> &depth)
+{
+    deleteModelSeries();
+    m_modelSeries = new QLineSeries;
+    QPen pen(QBrush(Qt::darkCyan), 3.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+    m_modelSeries->setPen(pen);
+
+    double smallest = 1e6;
+    double largest = -10000.0;
+    const int layers = std::min(resistivity.size(), depth.size());
+    for (int j = 0; j < layers; ++j) {
+        const double rho = resistivity[j];
+        m_modelSeries->append(rho, j == 0 ? 0.0 : depth[j - 1]);
+        m_modelSeries->append(rho, depth[j]);
+        smallest = std::min(smallest, rho);
+        largest = std::max(largest, rho);
+    }
+
+    m_modelChart->addSeries(m_modelSeries);
+    m_modelSeries->attachAxis(m_resistivityAxis);
+    m_modelSeries->attachAxis(m_depthAxis);
+    m_resistivityAxis->setTickCount(5);
+    m_resistivityAxis->setMinorTickCount(1);
+    m_depthAxis->setTickCount(5);
+    return qMakePair(smallest, largest);
+}
+
+void Form_1DGraph::on_signalStationChanged(QString title, QVector<double> values,
+                                           QVector<double> times, double current,
+                                           double referenceResistivity, double constraint)
+{
+    deleteStationSeries();
+    deleteModelSeries();
+    m_modelChart->removeAllSeries();
+
+    m_decayChart->setTitle(title);
+    m_stationTimes = times;
+    m_stationValues = values;
+    // An edit belongs to the station it was made on; saving must not hand it
+    // on as the curve of the next one.
+    m_editedCurve.clear();
+
+    m_stationSeries = new QScatterSeries;
+    m_stationSeries->setColor(Qt::red);
+    m_stationSeries->setMarkerSize(7.0);
+    const int n = std::min(times.size(), values.size());
+    for (int i = 0; i < n; ++i)
+        m_stationSeries->append(times[i], std::fabs(values[i]));
+    m_decayChart->addSeries(m_stationSeries);
+    m_decayChart->setSeries(m_stationSeries);
+    m_stationSeries->attachAxis(m_timeAxis);
+    m_stationSeries->attachAxis(m_valueAxis);
+    m_timeAxis->setRange(m_chartXMin, m_chartXMax);
+    m_valueAxis->setRange(m_chartYMin, m_chartYMax);
+
+    m_current = current;
+    m_referenceResistivity = referenceResistivity;
+    m_constraint = constraint;
+    QVector<double> resistivity;
+    QVector<double> depth;
+    m_inversion.pointCompute(values, times, current, resistivity, depth,
+                             referenceResistivity, constraint);
+
+    const QPair<double, double> range = rebuildModelSeries(resistivity, depth);
+    if (m_useDefaults) {
+        m_resistivityAxis->setRange(range.first, range.second);
+        m_depthAxis->setRange(-m_params.inversionDepth, 0.0);
+    } else {
+        m_resistivityAxis->setRange(m_resistivityMin, m_resistivityMax);
+        m_depthAxis->setRange(m_depthMin, 0.0);
+    }
+}
+
+void Form_1DGraph::onSignalMouseMoveComplete_RefreshUI()
+{
+    if (!m_stationSeries)
+        return;
+    QVector<double> times;
+    QVector<double> values;
+    const QVector<QPointF> points = m_stationSeries->pointsVector();
+    times.reserve(points.size());
+    values.reserve(points.size());
+    for (const QPointF &p : points) {
+        times.append(p.x());
+        values.append(p.y());
+    }
+    m_editedCurve = values;
+
+    QVector<double> resistivity;
+    QVector<double> depth;
+    m_inversion.pointCompute(values, times, m_current, resistivity, depth,
+                             m_referenceResistivity, m_constraint);
+    rebuildModelSeries(resistivity, depth);
+    if (m_useDefaults) {
+        m_depthAxis->setRange(-m_params.inversionDepth, 0.0);
+    } else {
+        m_resistivityAxis->setRange(m_resistivityMin, m_resistivityMax);
+        m_depthAxis->setRange(m_depthMin, 0.0);
+    }
+
+    const int gates = std::min({m_lineGateTimes.size(), m_editedCurve.size(),
+                                m_lineMatrix.size()});
+    for (int i = 0; i < gates; ++i) {
+        QVector<double> &row = m_lineMatrix[i];
+        if (m_stationColumn >= 0 && m_stationColumn < row.size())
+            row[m_stationColumn] = m_editedCurve[i];
+    }
+    m_channelPlot->drawChannelCurves(m_lineMatrix, m_stationPositions);
+
+    emit signal_FiseSaveButtonEnalbe(true);
+}
+
+void Form_1DGraph::on_signalShowLineChanged(QVector<double> values, QVector<double> times)
+{
+    if (m_referenceSeries) {
+        m_decayChart->removeSeries(m_referenceSeries);
+        delete m_referenceSeries;
+        m_referenceSeries = nullptr;
+    }
+    m_referenceSeries = new QLineSeries;
+    m_referenceSeries->setPen(
+        QPen(QBrush(Qt::blue), 0.8, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    const int n = std::min(values.size(), times.size());
+    for (int i = 0; i < n; ++i)
+        m_referenceSeries->append(times[i], values[i]);
+    m_decayChart->addSeries(m_referenceSeries);
+    m_referenceSeries->attachAxis(m_timeAxis);
+    m_referenceSeries->attachAxis(m_valueAxis);
+    m_referenceSeries->setPointsVisible(false);
+}
+
+void Form_1DGraph::on_signalLineSectionGraphChanged(QVector<QVector<double> > matrix,
+                                                    QVector<double> gateTimes,
+                                                    QVector<double> stationPositions,
+                                                    double stationPosition)
+{
+    lineCurvesValid = m_channelPlot->drawChannelCurves(matrix, stationPositions);
+    m_channelPlot->setMarkerX(stationPosition);
+    m_channelPlot->replot();
+
+    m_stationPosition = stationPosition;
+    m_lineGateTimes = gateTimes;
+    m_lineMatrix = matrix;
+    m_stationPositions = stationPositions;
+    for (int i = stationPositions.size() - 1; i >= 0; --i) {
+        if (stationPositions[i] == stationPosition) {
+            m_stationColumn = i;
+            break;
+        }
+    }
+}
+
+void Form_1DGraph::on_signalISOGraphChanged(InvParam params, QList<DataType_ResultData> &results,
+                                            QVector<TopoData> topography, double depth,
+                                            QMap<float, QColor> colours, bool)
+{
+    if (!lineCurvesValid)
+        return;
+    m_params = params;
+    QList<DataType_ResultData> columns = results;
+    m_sectionPlot->setSectionData(columns, topography, depth, colours, 1);
+    m_sectionPlot->setMarkerX(m_stationPosition);
+    m_sectionPlot->replot();
+}
+
+void Form_1DGraph::on_signalCurrentGridSettingsChanged(GridPattern pattern, double spacing)
+{
+    m_gridPattern = pattern;
+    m_gridSpacing = spacing;
+}
+
+void Form_1DGraph::on_signalContourMethod1D(int method)
+{
+    m_sectionPlot->contourMethod = method;
+}
+
+void Form_1DGraph::on_signalEditCheckBoxStateChanged(bool pointMove, bool lineMove)
+{
+    if (!pointMove && !lineMove) {
+        m_decayChart->setPointSelected(false);
+        return;
+    }
+    // Made unique: the data model repeats this after every station it shows.
+    if (m_stationSeries)
+        connect(m_stationSeries, SIGNAL(pressed(QPointF)), m_decayChart,
+                SLOT(on_signal_clickPoint(QPointF)), Qt::UniqueConnection);
+    connect(this, SIGNAL(signal_LineMoveStateChanged(bool)), m_decayChart,
+            SLOT(on_signal_LineMovedStatusChanged(bool)), Qt::UniqueConnection);
+    connect(m_decayChart, SIGNAL(signal_MouseMoveComplete()), this,
+            SLOT(onSignalMouseMoveComplete_RefreshUI()), Qt::UniqueConnection);
+    emit signal_LineMoveStateChanged(lineMove);
+}
+
+void Form_1DGraph::on_signalFileSaved()
+{
+    if (m_editedCurve.isEmpty() || m_lineGateTimes.size() != m_editedCurve.size()) {
+        UserPrompt::critical(QStringLiteral("保存警告"),
+                             QStringLiteral("当前数据点少于5个,不能进行反演，不进行数据保存操作"));
+        return;
+    }
+    emit signal_FileSavedtoDB(m_editedCurve, m_lineGateTimes);
+
+    QList<DataType_ResultData> results;
+    m_calc.pointInversion(m_lineMatrix, m_lineGateTimes, m_stationPositions, m_current, results,
+                          m_params);
+    QList<DataType_ResultData> section = m_sectionBuilder.buildSectionGrid(
+        results, m_params.inversionDepth, m_params.referenceResistivity,
+        m_params.inversionCoefficient, m_gridPattern, m_gridSpacing);
+    on_signalISOGraphChanged(m_params, section, m_params.topography, m_params.inversionDepth,
+                             defaultColorRamp(), true);
+}
+
+void Form_1DGraph::on_signalFittingMethodChanged(int method)
+{
+    if (m_stationValues.isEmpty())
+        return;
+    QVector<double> times = m_stationTimes;
+    QVector<double> values = m_stationValues;
+    switch (method) {
+    case 0:
+        m_calc.bsplineFit(times, values);
+        break;
+    case 1:
+        m_calc.gaussianFit(times, values);
+        break;
+    case 2:
+        m_calc.exponentialFit(times, values);
+        break;
+    default:
+        break;
+    }
+    if (m_stationSeries) {
+        const int n = std::min({m_stationSeries->count(), times.size(), values.size()});
+        for (int i = 0; i < n; ++i)
+            m_stationSeries->replace(i, times[i], values[i]);
+    }
+    onSignalMouseMoveComplete_RefreshUI();
+}
+
+void Form_1DGraph::on_signalChartAxisScaleChanged(double xMax, double xMin, double yMax,
+                                                  double yMin)
+{
+    m_chartXMax = xMax;
+    m_chartXMin = xMin;
+    m_chartYMax = yMax;
+    m_chartYMin = yMin;
+    m_timeAxis->setRange(xMin, xMax);
+    m_valueAxis->setRange(yMin, yMax);
+}
+
+void Form_1DGraph::setAxis2Range(double depthMin, double resistivityMax, double resistivityMin,
+                                 bool useDefaults)
+{
+    m_depthMin = depthMin;
+    m_resistivityMax = resistivityMax;
+    m_resistivityMin = resistivityMin;
+    m_useDefaults = useDefaults;
+    if (!useDefaults) {
+        m_resistivityAxis->setRange(resistivityMin, resistivityMax);
+        m_depthAxis->setRange(depthMin, 0.0);
+    }
+}
+
+QMap<float, QColor> Form_1DGraph::defaultColorRamp()
+{
+    struct Stop {
+        float position;
+        int r, g, b;
+    };
+    static const Stop stops[] = {
+        {1e-18f, 255, 255, 255}, {0.025f, 0, 0, 255},     {0.05f, 30, 144, 255},
+        {0.075f, 70, 130, 180},  {0.1f, 100, 149, 237},   {0.125f, 65, 105, 255},
+        {0.15f, 0, 255, 255},    {0.175f, 32, 178, 170},  {0.2f, 144, 238, 144},
+        {0.225f, 0, 255, 0},     {0.25f, 50, 205, 50},    {0.275f, 60, 179, 113},
+        {0.3f, 0, 128, 0},       {0.325f, 0, 100, 0},     {0.35f, 255, 255, 0},
+        {0.375f, 255, 215, 0},   {0.4f, 218, 165, 32},    {0.425f, 255, 165, 0},
+        {0.45f, 255, 140, 0},    {0.475f, 255, 160, 122}, {0.5f, 250, 128, 114},
+        {0.55f, 240, 128, 128},  {0.6f, 205, 92, 92},     {0.7f, 255, 0, 0},
+        {0.85f, 162, 42, 42},    {1.0f, 128, 0, 0},
+    };
+    QMap<float, QColor> ramp;
+    for (const Stop &s : stops)
+        ramp.insert(s.position, QColor(s.r, s.g, s.b, 255));
+    return ramp;
+}

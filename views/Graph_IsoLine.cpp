@@ -1,0 +1,203 @@
+#include "views/Graph_IsoLine.h"
+
+#include "model/Data_Calc.h"
+#include "model/UserPrompt.h"
+#include "views/Graph_IsoLineData.h"
+#include "views/QScaleDraw.h"
+
+#include <QPen>
+
+#include <qwt_color_map.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_layout.h>
+#include <qwt_plot_marker.h>
+#include <qwt_plot_spectrogram.h>
+#include <qwt_scale_engine.h>
+#include <qwt_scale_widget.h>
+
+#include <algorithm>
+#include <cmath>
+
+Graph_IsoLine::Graph_IsoLine(QWidget *parent)
+    : QwtPlot(parent)
+{
+    setAutoReplot(false);
+    setLineWidth(1);
+    for (int axis = 0; axis < QwtPlot::axisCnt; ++axis) {
+        axisWidget(axis)->setMargin(0);
+        axisScaleDraw(axis)->enableComponent(QwtAbstractScaleDraw::Backbone, false);
+    }
+    plotLayout()->setCanvasMargin(-1);
+}
+
+Graph_IsoLine::~Graph_IsoLine() = default;   // attached items die with the plot
+
+void Graph_IsoLine::deleteCurves()
+{
+    for (QwtPlotCurve *c : qAsConst(m_curves)) {
+        c->detach();
+        delete c;
+    }
+    m_curves.clear();
+}
+
+void Graph_IsoLine::deleteSpectrogram()
+{
+    if (m_spectrogram) {
+        m_spectrogram->detach();
+        delete m_spectrogram;   // takes its colour map and raster with it
+        m_spectrogram = nullptr;
+        m_colorMap = nullptr;
+    }
+}
+
+bool Graph_IsoLine::drawChannelCurves(QVector<QVector<double> > channels, QVector<double> x)
+{
+    deleteCurves();
+
+    int xmin = 0, xmax = 0;
+    if (!x.isEmpty()) {
+        const auto mm = std::minmax_element(x.constBegin(), x.constEnd());
+        xmin = static_cast<int>(*mm.first);
+        xmax = static_cast<int>(*mm.second);
+    }
+
+    const int n = channels.size();
+    QwtLinearColorMap colours(Qt::darkBlue, Qt::darkRed, QwtColorMap::RGB);
+    colours.addColorStop(0.25, Qt::blue);
+    colours.addColorStop(0.5, Qt::green);
+    colours.addColorStop(0.75, Qt::red);
+    const QwtInterval range(0.0, n);
+
+    m_abnormal.clear();
+    for (int i = 0; i < n; ++i) {
+        const QVector<double> &values = channels[i];
+        Data_Calc::abnormalValueIndices(values, m_abnormal);
+
+        // Points that cannot be placed on a log axis are left out of the line.
+        QVector<double> xs, ys;
+        const int m = std::min(x.size(), values.size());
+        xs.reserve(m);
+        ys.reserve(m);
+        for (int k = 0; k < m; ++k) {
+            if (std::isfinite(x[k]) && std::isfinite(values[k])) {
+                xs.append(x[k]);
+                ys.append(values[k]);
+            }
+        }
+
+        QwtPlotCurve *curve = new QwtPlotCurve();
+        curve->setPen(QPen(QColor::fromRgba(colours.rgb(range, i)), 0, Qt::SolidLine));
+        curve->setSamples(xs, ys);
+        curve->setRenderHint(QwtPlotItem::RenderAntialiased, true);
+        curve->attach(this);
+        m_curves.append(curve);
+    }
+
+    std::sort(m_abnormal.begin(), m_abnormal.end());
+    const bool ok = m_abnormal.isEmpty();
+    for (int k : qAsConst(m_abnormal)) {
+        const QString station = k < x.size() ? QString("%1").arg(x[k]) : QString::number(k);
+        UserPrompt::informationOk(QStringLiteral("提示"),
+                                  QStringLiteral("%1号数据点存在异常数据值，需要调整该点数据").arg(station));
+    }
+
+    setAxisScale(QwtPlot::xBottom, xmin, xmax);
+    setAxisScale(QwtPlot::yLeft, 1e-9, 0.1);
+    setAxisScaleEngine(QwtPlot::xBottom, new QwtLinearScaleEngine(10));
+    setAxisScaleEngine(QwtPlot::yLeft, new QwtLogScaleEngine(10));
+    setAxisMaxMinor(QwtPlot::xBottom, 9);
+    setAxisMaxMinor(QwtPlot::yLeft, 9);
+    setAxisScaleDraw(QwtPlot::yLeft, new QScaleDraw(true));
+    setTitle(QStringLiteral("多测道曲线图"));
+    plotLayout()->setAlignCanvasToScales(true);
+    replot();
+    return ok;
+}
+
+void Graph_IsoLine::setSectionData(QList<DataType_ResultData> &columns, QVector<TopoData> topography,
+                                   double depth, QMap<float, QColor> ramp, int mode)
+{
+    deleteSpectrogram();
+
+    m_spectrogram = new QwtPlotSpectrogram();
+    Graph_IsoLineData *data = new Graph_IsoLineData();
+    data->prepareColumns(columns, topography, depth);
+    m_spectrogram->setData(data);
+    m_spectrogram->attach(this);
+
+    setColorMap(ramp);
+
+    const QwtInterval xi = data->interval(Qt::XAxis);
+    setAxisScale(QwtPlot::xBottom, xi.minValue(), xi.maxValue());
+    if (mode == 1) {
+        double lower = data->lowestLevel();
+        if (contourMethod == 1)
+            lower += static_cast<int>(depth / 10.0);
+        setAxisScale(QwtPlot::yLeft, lower, data->highestLevel());
+        axisScaleEngine(QwtPlot::yLeft)->setAttribute(QwtScaleEngine::Inverted, true);
+    }
+
+    setTitle(QStringLiteral("电阻率反演剖面图"));
+    axisScaleDraw(QwtPlot::xBottom)->enableComponent(QwtAbstractScaleDraw::Backbone, true);
+    axisScaleDraw(QwtPlot::yLeft)->enableComponent(QwtAbstractScaleDraw::Backbone, true);
+    plotLayout()->setAlignCanvasToScales(true);
+    replot();
+}
+
+void Graph_IsoLine::setColorMap(QMap<float, QColor> ramp)
+{
+    // Nothing shown: the next section brings its own ramp.
+    if (!m_spectrogram)
+        return;
+
+    // Qwt keeps its own end stop at 1.0 beside a ramp stop at 1.0, and values
+    // just below the top would blend towards that end colour; so a ramp that
+    // reaches the top supplies the end colour itself.
+    QColor top(Qt::magenta);
+    if (ramp.isEmpty())
+        top = QColor(255, 0, 0);
+    else if (std::fabs(static_cast<double>(ramp.lastKey()) - 1.0) < 0.001)
+        top = ramp.last();
+    QwtLinearColorMap *map = new QwtLinearColorMap(Qt::white, top, QwtColorMap::RGB);
+    if (ramp.isEmpty()) {
+        map->addColorStop(1e-18, Qt::white);
+        map->addColorStop(0.05, QColor(0, 0, 255));
+        map->addColorStop(0.1, QColor(0, 255, 255));
+        map->addColorStop(0.2, QColor(0, 255, 0));
+        map->addColorStop(0.4, QColor(255, 255, 0));
+        map->addColorStop(0.6, QColor(255, 160, 122));
+        map->addColorStop(1.0, QColor(255, 0, 0));
+    } else {
+        for (auto it = ramp.constBegin(); it != ramp.constEnd(); ++it)
+            map->addColorStop(static_cast<double>(it.key()), it.value());
+    }
+    m_colorMap = map;
+    m_spectrogram->setColorMap(map);   // deletes the previous one
+    replot();
+}
+
+void Graph_IsoLine::detachCurves()
+{
+    deleteCurves();
+    deleteSpectrogram();
+}
+
+void Graph_IsoLine::attachMarkers()
+{
+    if (m_marker) {
+        m_marker->detach();
+        delete m_marker;
+    }
+    m_marker = new QwtPlotMarker();
+    m_marker->setLineStyle(QwtPlotMarker::VLine);
+    m_marker->setLinePen(QPen(QBrush(Qt::red, Qt::SolidPattern), 2.0, Qt::DotLine,
+                              Qt::SquareCap, Qt::BevelJoin));
+    m_marker->attach(this);
+}
+
+void Graph_IsoLine::setMarkerX(double x)
+{
+    if (m_marker)
+        m_marker->setXValue(x);
+}

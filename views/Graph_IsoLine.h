@@ -1,0 +1,60 @@
+#ifndef HW_VIEWS_GRAPH_ISOLINE_H
+#define HW_VIEWS_GRAPH_ISOLINE_H
+
+#include "model/SharedTypes.h"
+
+#include <QColor>
+#include <QList>
+#include <QMap>
+#include <QVector>
+
+#include <qwt_plot.h>
+
+class QwtLinearColorMap;
+class QwtPlotSpectrogram;
+class QwtPlotCurve;
+class QwtPlotMarker;
+
+// Plot of a line: either one curve per time channel on a logarithmic axis,
+// or the resistivity section as a spectrogram over Graph_IsoLineData.
+class Graph_IsoLine : public QwtPlot
+{
+    Q_OBJECT
+public:
+    explicit Graph_IsoLine(QWidget *parent = nullptr);
+    ~Graph_IsoLine() override;
+
+    // Replaces the channel curves (one per channel, against x). False when a
+    // channel holds a NaN, infinite or subnormal value; then one message per
+    // affected station names it. The curves are drawn either way.
+    bool drawChannelCurves(QVector<QVector<double> > channels, QVector<double> x);
+    // Replaces the section; both forms pass mode 1.
+    void setSectionData(QList<DataType_ResultData> &columns, QVector<TopoData> topography,
+                        double depth, QMap<float, QColor> ramp, int mode);
+    void setColorMap(QMap<float, QColor> ramp);
+    void detachCurves();
+    void attachMarkers();
+    void setMarkerX(double x);
+
+    // Station indices with an abnormal value, from the latest channel drawing.
+    QVector<int> abnormalIndices() const { return m_abnormal; }
+    QwtPlotSpectrogram *spectrogram() const { return m_spectrogram; }
+    QList<QwtPlotCurve *> curves() const { return m_curves; }
+    QwtPlotMarker *marker() const { return m_marker; }
+    QwtLinearColorMap *colorMap() const { return m_colorMap; }
+
+    // Inversion method of the current section (1 or 2); set by the forms.
+    int contourMethod = 1;
+
+private:
+    void deleteCurves();
+    void deleteSpectrogram();
+
+    QwtLinearColorMap *m_colorMap = nullptr;   // owned by the spectrogram once set
+    QwtPlotSpectrogram *m_spectrogram = nullptr;
+    QList<QwtPlotCurve *> m_curves;
+    QwtPlotMarker *m_marker = nullptr;
+    QVector<int> m_abnormal;
+};
+
+#endif

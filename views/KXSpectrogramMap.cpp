@@ -1,0 +1,407 @@
+#include "views/KXSpectrogramMap.h"
+
+#include "views/QLinearColorMap.h"
+
+#include <QDir>
+#include <QFontMetrics>
+#include <QFuture>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QResizeEvent>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Tick step and first tick for an axis of the given range.
+void tickSteps(double range, double min, double *step, double *first)
+{
+    struct Band { double limit; bool inclusive; double step; double round; };
+    static const Band bands[] = {
+        {20.0, false, 2.0, 2.0},       {50.0, false, 5.0, 5.0},
+        {100.0, false, 10.0, 10.0},    {200.0, false, 20.0, 20.0},
+        {500.0, false, 50.0, 50.0},    {1000.0, true, 100.0, 100.0},
+        {2000.0, true, 200.0, 200.0},  {5000.0, true, 500.0, 500.0},
+        {10000.0, true, 1000.0, 1000.0}, {50000.0, true, 2000.0, 2000.0},
+    };
+    if (range < 10.0) {
+        *step = 1.0;
+        *first = std::trunc(min);
+        return;
+    }
+    for (const Band &b : bands) {
+        if (range < b.limit || (b.inclusive && range == b.limit)) {
+            *step = b.step;
+            *first = std::ceil(min / b.round) * b.round;
+            return;
+        }
+    }
+    *step = 50000.0;
+    *first = std::ceil(min / 5000.0) * 5000.0;
+}
+
+} // namespace
+
+KXSpectrogramMap::KXSpectrogramMap(QWidget *parent)
+    : QFrame(parent)
+{
+}
+
+KXSpectrogramMap::~KXSpectrogramMap() = default;
+
+QRect KXSpectrogramMap::mapRect() const
+{
+    return QRect(m_left + 50, m_top + 5, m_mapWidth, m_mapHeight);
+}
+
+double KXSpectrogramMap::valueAt(double x, double depth) const
+{
+    return m_interp.valueAt(x, depth);
+}
+
+void KXSpectrogramMap::setData(const QList<DataType_ResultData> &results,
+                               const QVector<TopoData> &topography, QLinearColorMap *colours,
+                               double value)
+{
+    m_colours = colours;
+    m_value = value;
+    prepareData(results, topography);
+    m_dataReady = true;
+    render();
+    update();
+}
+
+void KXSpectrogramMap::setColorMap(QMap<float, QColor> ramp)
+{
+    if (m_colours)
+        m_colours->setColorStops(ramp);
+    if (m_dataReady) {
+        render();
+        update();
+    }
+}
+
+void KXSpectrogramMap::prepareData(const QList<DataType_ResultData> &results,
+                                   const QVector<TopoData> &topography)
+{
+    m_interp.setColumns(results);   // drops malformed columns and their twins
+    const QList<DataType_ResultData> &cols = m_interp.columns();
+
+    QVector<double> xs, depths, values;
+    for (const DataType_ResultData &c : cols) {
+        xs.append(c.x);
+        depths += c.depth;
+        values += c.value;
+    }
+    std::sort(xs.begin(), xs.end());
+    std::sort(depths.begin(), depths.end());
+    std::sort(values.begin(), values.end());
+
+    if (xs.isEmpty()) {
+        // Nothing survived: an empty (white) map.
+        m_xMin = m_xMax = m_depthMin = m_depthMax = m_valueMin = m_valueMax = 0.0;
+    } else {
+        m_xMin = xs.first();
+        m_xMax = xs.last();
+        m_depthMax = depths.last();
+        m_depthMin = depths.first();
+        m_valueMax = values.last();
+        m_valueMin = values.first();
+        if (contourMethod == 1)
+            m_depthMin += static_cast<int>(m_value / 10.0);
+    }
+    m_interp.setNoValueLevel(m_valueMin);
+    m_interp.setTopography(topography);
+}
+
+void KXSpectrogramMap::computeLayout()
+{
+    const int W = width();
+    const int H = height();
+    float xRange = static_cast<float>(m_xMax - m_xMin);
+    float yRange = static_cast<float>(m_depthMax - m_depthMin);
+    // A section without extent still gets a square frame instead of a
+    // division by zero.
+    if (!(xRange > 0.0f) || !std::isfinite(xRange))
+        xRange = 1.0f;
+    if (!(yRange > 0.0f) || !std::isfinite(yRange))
+        yRange = 1.0f;
+
+    m_scale = std::min(static_cast<float>(W / 180), H / (150.0f * yRange / xRange + 18.0f));
+
+    m_top = m_bottom = static_cast<int>(6.0 * m_scale);
+    m_mapHeight = H - 35 - m_top - m_bottom;
+    m_mapWidth = static_cast<int>(xRange / yRange * m_mapHeight);
+
+    m_left = m_right = (W - 165 - m_mapWidth) / 2;
+    if (m_left + m_right + m_mapWidth + 165 != W)
+        m_mapWidth = W - 165 - m_left - m_right;
+
+    if (m_left < 0) {
+        m_left = m_right = static_cast<int>(12.0 * m_scale);
+        if (m_left >= 50) {
+            m_left = 15;
+            m_right = 0;
+        }
+        m_mapWidth = W - 165 - m_left - m_right;
+        m_mapHeight = static_cast<int>(yRange / xRange * m_mapWidth);
+        m_top = m_bottom = (H - 35 - m_mapHeight) / 2;
+        if (m_top + m_bottom + m_mapHeight + 35 != H)
+            m_mapHeight = H - 35 - m_top - m_bottom;
+    }
+}
+
+void KXSpectrogramMap::render()
+{
+    computeLayout();
+    m_image = QImage(size(), QImage::Format_RGB32);
+    if (m_image.isNull())
+        return;
+
+    const QRect r = m_image.rect();
+    if (r.top() + m_top > r.bottom() - m_bottom) {
+        m_top = 5;
+        m_bottom = height() - m_mapHeight - 5;
+    }
+    if (r.left() + m_left > r.right() - m_right) {
+        m_left = 15;
+        m_right = width() - m_mapWidth - 15;
+    }
+
+    {
+        QPainter painter(&m_image);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(m_image.rect(), Qt::white);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setFont(font());
+        painter.setPen(palette().color(QPalette::WindowText));
+        drawAxes(painter);
+        drawColorBar(painter);
+    }
+
+    if (m_mapWidth <= 0 || m_mapHeight <= 0)
+        return;
+
+    int n = m_stripCount;
+    if (n <= 0) {
+        n = QThread::idealThreadCount();
+        if (n <= 0)
+            n = QThread::idealThreadCount();
+        if (n <= 0)
+            n = 1;
+    }
+    const int stripHeight = m_mapHeight / n;
+    const int x0 = m_left + 50;
+    const int y0 = m_top + 5;
+    const int mapBottom = y0 + m_mapHeight;   // one past the last row
+
+    // Detach once here: the strips then write disjoint scan lines of one
+    // buffer without touching the image's shared state.
+    m_image.bits();
+    QImage *image = &m_image;
+    const double xMax = m_xMax, xMin = m_xMin, dMax = m_depthMax, dMin = m_depthMin;
+    const double vMax = m_valueMax, vMin = m_valueMin;
+
+    QVector<QFuture<void> > futures;
+    for (int i = 0; i < n - 1; ++i) {
+        const QRect strip(x0, y0 + i * stripHeight, m_mapWidth, stripHeight);
+        futures.append(QtConcurrent::run([=]() {
+            renderStrip(xMax, xMin, dMax, dMin, vMax, vMin, strip, image);
+        }));
+    }
+    const int lastTop = y0 + (n - 1) * stripHeight;
+    renderStrip(xMax, xMin, dMax, dMin, vMax, vMin,
+                QRect(x0, lastTop, m_mapWidth, mapBottom - lastTop), image);
+    for (QFuture<void> &f : futures)
+        f.waitForFinished();
+}
+
+void KXSpectrogramMap::renderStrip(double xMax, double xMin, double depthMax, double depthMin,
+                                   double valueMax, double valueMin, const QRect &strip,
+                                   QImage *image) const
+{
+    if (valueMax - valueMin <= 0.0 || !m_colours || strip.height() <= 0 || strip.width() <= 0)
+        return;
+
+    const QRect ir = image->rect();
+    const double top0 = ir.top() + m_top + 5;
+    const double bottom0 = ir.bottom() - 30 - m_bottom;
+    const double left0 = ir.left() + m_left + 50;
+    const double rowSpan = bottom0 - top0;
+
+    // The colour for the no-value level: that of the second stop.
+    const QVector<double> stops = m_colours->colorStops();
+    const double stopPos = stops.size() > 1 ? stops[1] : (stops.isEmpty() ? 0.0 : stops[0]);
+    const QRgb noValueColour = m_colours->rgb(valueMax, valueMin,
+                                              valueMin + (valueMax - valueMin) * stopPos);
+
+    const int bpl = image->bytesPerLine();
+    uchar *bits = const_cast<uchar *>(image->constBits());
+    const int rowFrom = std::max(strip.top(), ir.top());
+    const int rowTo = std::min(strip.bottom(), ir.bottom());
+    const int colFrom = std::max(strip.left(), ir.left());
+    const int colTo = std::min(strip.right(), ir.right());
+    for (int r = rowFrom; r <= rowTo; ++r) {
+        const double depth = rowSpan != 0.0
+            ? depthMax - (depthMax - depthMin) * (r - top0) / rowSpan
+            : depthMax;
+        QRgb *line = reinterpret_cast<QRgb *>(bits + static_cast<qsizetype>(r) * bpl);
+        for (int c = colFrom; c <= colTo; ++c) {
+            const double x = xMin + (xMax - xMin) * (c - left0) / m_mapWidth;
+            const double v = m_interp.valueAt(x, depth);
+            if (std::isnan(v))
+                line[c] = 0;
+            else if (v > valueMax)
+                continue;
+            else if (v < 1e-5)
+                line[c] = qRgba(255, 255, 255, 255);
+            else if (std::fabs(v - valueMin) < 0.001)
+                line[c] = noValueColour;
+            else
+                line[c] = m_colours->rgb(valueMax, valueMin, v);
+        }
+    }
+}
+
+void KXSpectrogramMap::drawAxes(QPainter &painter)
+{
+    if (m_mapWidth <= 0 || m_mapHeight <= 0)
+        return;
+    painter.save();
+    painter.setFont(QFont("Arial", 12));
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::NoBrush);
+    const QRect map = mapRect();
+    painter.drawRect(map.adjusted(-1, -1, 0, 0));
+
+    const QFontMetrics fm(painter.font());
+
+    // Depth axis, ticks pointing left.
+    const double dRange = m_depthMax - m_depthMin;
+    if (dRange > 0.0 && std::isfinite(dRange)) {
+        double step, first;
+        tickSteps(dRange, m_depthMin, &step, &first);
+        const double top0 = m_top + 5;
+        const double bottom0 = height() - 1 - 30 - m_bottom;
+        auto rowOf = [&](double d) {
+            return static_cast<int>(std::lround(top0 + (m_depthMax - d) / dRange * (bottom0 - top0)));
+        };
+        const int tickRight = map.left() - 1;
+        QRect previous;
+        for (double d = first; d <= m_depthMax + 1e-9 * dRange; d += step) {
+            if (d >= m_depthMin - 1e-9 * dRange) {
+                const int y = rowOf(d);
+                painter.drawLine(tickRight - m_majorTick, y, tickRight, y);
+                const QRect box(tickRight - m_majorTick - m_tickGap - 50, y - 8, 50, 16);
+                if (previous.isNull() || !box.intersects(previous)) {
+                    painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter,
+                                     QString::number(d, 'g', 6));
+                    previous = box;
+                }
+            }
+            const double minor = d + step / 2.0;
+            if (minor >= m_depthMin && minor <= m_depthMax) {
+                const int y = rowOf(minor);
+                painter.drawLine(tickRight - m_minorTick, y, tickRight, y);
+            }
+        }
+    }
+
+    // Position axis, ticks pointing down.
+    const double xRange = m_xMax - m_xMin;
+    if (xRange > 0.0 && std::isfinite(xRange)) {
+        double step, first;
+        tickSteps(xRange, m_xMin, &step, &first);
+        auto colOf = [&](double x) {
+            return static_cast<int>(std::lround(map.left() + (x - m_xMin) / xRange * m_mapWidth));
+        };
+        const int tickTop = map.bottom() + 1;
+        QRect previous;
+        for (double x = first; x <= m_xMax + 1e-9 * xRange; x += step) {
+            if (x >= m_xMin - 1e-9 * xRange) {
+                const int c = colOf(x);
+                painter.drawLine(c, tickTop, c, tickTop + m_majorTick);
+                const QString text = QString::number(x, 'g', 6);
+                const int w = fm.horizontalAdvance(text) + 2;
+                const QRect box(c - w / 2, tickTop + m_majorTick + m_tickGap, w, fm.height());
+                if (previous.isNull() || !box.intersects(previous)) {
+                    painter.drawText(box, Qt::AlignCenter, text);
+                    previous = box;
+                }
+            }
+            const double minor = x + step / 2.0;
+            if (minor >= m_xMin && minor <= m_xMax) {
+                const int c = colOf(minor);
+                painter.drawLine(c, tickTop, c, tickTop + m_minorTick);
+            }
+        }
+    }
+    painter.restore();
+}
+
+void KXSpectrogramMap::drawColorBar(QPainter &painter)
+{
+    if (!m_colours || m_mapHeight <= 0)
+        return;
+    const QVector<double> stops = m_colours->colorStops();
+    const QVector<QRgb> colours = m_colours->stopColors();
+    if (stops.isEmpty())
+        return;
+
+    painter.save();
+    painter.setFont(QFont("Arial", 12));
+    const QFontMetrics fm(painter.font());
+    const int left = m_left + 50 + m_mapWidth + static_cast<int>(0.05 * m_mapHeight);
+    const int barWidth = static_cast<int>(0.06 * m_mapHeight);
+    const int base = static_cast<int>(m_top + 5 + 0.2 * m_mapHeight) + static_cast<int>(0.6 * m_mapHeight);
+    const int band = static_cast<int>(0.05 * m_mapHeight);
+    const int every = std::max(1, stops.size() / 10);
+
+    QRect previous;
+    int j = 0;
+    for (int i = 0; i < stops.size(); i += every) {
+        ++j;
+        const QRect rect(left, base - j * band, barWidth, band);
+        const QColor c = QColor::fromRgb(colours[i]);
+        painter.setPen(QPen(c, 1));
+        painter.setBrush(c);
+        painter.drawRect(rect);
+
+        const double value = std::trunc(m_valueMin + (m_valueMax - m_valueMin) * stops[i]);
+        const QString text = QString::number(value, 'g', 6);
+        const QRect box(rect.right() + 10, rect.center().y() - fm.height() / 2,
+                        fm.horizontalAdvance(text) + 2, fm.height());
+        if (previous.isNull() || !box.intersects(previous)) {
+            painter.setPen(Qt::black);
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
+            previous = box;
+        }
+    }
+    painter.restore();
+}
+
+void KXSpectrogramMap::paintEvent(QPaintEvent *event)
+{
+    if (!m_dataReady) {
+        QFrame::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_image);
+    painter.end();
+
+    const QImage visible = m_image.copy(m_left, m_top, width() - m_right - m_left,
+                                        height() - m_bottom - m_top);
+    visible.save(QDir::currentPath() + "/contour.png", "PNG", 100);   // failure ignored
+}
+
+void KXSpectrogramMap::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    if (m_dataReady)
+        render();
+}

@@ -1,0 +1,3 @@
+#include "views/LineCurvesValid.h"
+
+bool lineCurvesValid = true;
