@@ -76,6 +76,8 @@ private slots:
 
 private:
     QString writeProject(const QString& name);
+    // Dialogs are recorded by class and answered with m_dialogAnswer.
+    void answerDialogs();
     static QStringList texts(const QList<QAction*>& actions);
 
     QTemporaryDir* m_dir = nullptr;
@@ -97,11 +99,16 @@ void TestMainWindow::initTestCase()
         m_fileCaptions << caption;
         return m_nextFile;
     });
+    answerDialogs();
+    UserPrompt::setMessageAnswerer([this](const QString& text) { m_messages << text; });
+}
+
+void TestMainWindow::answerDialogs()
+{
     UserPrompt::setDialogAnswerer([this](QDialog* dialog) {
         m_dialogsRun << QString::fromLatin1(dialog->metaObject()->className());
         return m_dialogAnswer;
     });
-    UserPrompt::setMessageAnswerer([this](const QString& text) { m_messages << text; });
 }
 
 void TestMainWindow::init()
@@ -794,9 +801,22 @@ void TestMainWindow::closeEvent()
     }
     w->m_inversionMethod = method;
     m_dialogAnswer = answer;
+    QString question;
+    UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
+        m_dialogsRun << QString::fromLatin1(dialog->metaObject()->className());
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        if (box && box->icon() == QMessageBox::Question
+            && box->standardButtons() == (QMessageBox::Yes | QMessageBox::No))
+            question = box->windowTitle() + QLatin1Char('|') + box->text();
+        return m_dialogAnswer;
+    });
     w->show();
-    QVERIFY(w->close());
-    QCOMPARE(m_dialogsRun.size(), changed ? 1 : 0);
+    // "退出" closes the window through the same question.
+    w->m_actionExit->trigger();
+    QVERIFY(!w->isVisible());
+    QCOMPARE(m_dialogsRun, changed ? QStringList({"QMessageBox"}) : QStringList());
+    QCOMPARE(question, changed ? QStringLiteral("参数配置文件|是否保存参数配置") : QString());
+    answerDialogs();
 
     const QString path = folder + QStringLiteral("/configure.ini");
     QCOMPARE(QFile::exists(path), !expected.isEmpty());
@@ -893,10 +913,7 @@ void TestMainWindow::backstageAndAbout()
     QVERIFY(title != QStringLiteral("About "));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!box);
-    UserPrompt::setDialogAnswerer([this](QDialog* dialog) {
-        m_dialogsRun << QString::fromLatin1(dialog->metaObject()->className());
-        return m_dialogAnswer;
-    });
+    answerDialogs();
 }
 
 QTEST_MAIN(TestMainWindow)
