@@ -336,6 +336,11 @@ void DataModel::on_signalShowLineChanged(QSHOWLINE showLine)
     this->showLine = showLine;
     if (!isProjectOpen())
         return;
+    emitShownReferenceCurve();
+}
+
+void DataModel::emitShownReferenceCurve()
+{
     switch (static_cast<int>(showLine)) {
     case SHOWLINE_RAW:
         emit signal_DataModelShowLineChanged(stationRaw, stationTimes);

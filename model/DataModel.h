@@ -225,6 +225,9 @@ private:
     void rowsOf(const QModelIndex& index, bool deeperIsStation, int& lineRow, int& stationRow) const;
     // True when the row at index is a station of a line whose labels are times.
     bool isTimeLabelled(const QModelIndex& index) const;
+    // The reference curve that showLine selects, with the shown gate times;
+    // nothing for an unknown mode.
+    void emitShownReferenceCurve();
 
     // Loading.
     void buildTree();

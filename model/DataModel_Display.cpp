@@ -233,19 +233,7 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
 
     emit signal_CentralWidgetChanged(true);
     const double constraint = scaledConstraint(invParam);
-    switch (static_cast<int>(showLine)) {
-    case SHOWLINE_RAW:
-        emit signal_DataModelShowLineChanged(stationRaw, stationTimes);
-        break;
-    case SHOWLINE_PREVIOUS:
-        emit signal_DataModelShowLineChanged(previousResponse, stationTimes);
-        break;
-    case SHOWLINE_NEXT:
-        emit signal_DataModelShowLineChanged(nextResponse, stationTimes);
-        break;
-    default:
-        break;
-    }
+    emitShownReferenceCurve();
     emit signal_StationChanged(title, stationResponse, stationTimes, sendCurrent,
                                invParam.referenceResistivity, constraint);
     // The curve is on screen now: an edit of it may be saved back.
