@@ -10,6 +10,14 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// The controller's section grids mark cells above the ground with this
+// value; such a cell holds no resistivity.
+const double kNoValue = 1e-18;
+
+} // namespace
+
 Dialog_InvProgressBar::Dialog_InvProgressBar(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::Dialog_InvProgressBar)
@@ -52,6 +60,10 @@ void Dialog_InvProgressBar::setInversionResults(const QList<DataType_ResultData>
     for (const DataType_ResultData &column : results) {
         const int n = std::min(column.depth.size(), column.value.size());
         for (int i = 0; i < n; ++i) {
+            // A blank cell gridded as a value would drag the nodes around it
+            // towards zero.
+            if (column.value[i] == kNoValue)
+                continue;
             GridPoint s;
             s.x = static_cast<float>(column.x);
             s.y = static_cast<float>(column.depth[i]);

@@ -30,7 +30,8 @@ public:
     ~Dialog_InvProgressBar() override;
 
     // Flattens the columns into samples (station position, depth, value);
-    // samples with a value or coordinate that is not finite are left out.
+    // samples with a value or coordinate that is not finite, and cells
+    // without a value (the section grid's blank marker 1e-18), are left out.
     void setInversionResults(const QList<DataType_ResultData> &results);
 
     const QList<GridPoint> &samples() const { return m_samples; }

@@ -1,6 +1,8 @@
 #include "views/ModelerWidget.h"
 #include "ui_ModelerWidget.h"
 
+#include "model/ModelFiles.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QDebug>
@@ -215,6 +217,10 @@ void ModelerWidget::fillRegion(QList<DataType_ResultData> results, QPolygon poly
         const int n = std::min(c.depth.size(), c.value.size());
         for (int j = 0; j < n; ++j) {
             if (!finite3(c.x, c.depth.at(j), c.value.at(j)))
+                continue;
+            // A section cell above the ground holds no value: it would
+            // stretch the shading range and pale the triangles it touches.
+            if (c.value.at(j) == ModelFiles::kNoValue)
                 continue;
             if (!polygon.containsPoint(toPixel(c.x, c.depth.at(j)), Qt::WindingFill))
                 continue;

@@ -87,6 +87,7 @@ private slots:
     void rowCount();
     void searchRadius();
     void flattensResults();
+    void cellsWithoutValueAreNoSamples();
     void gridsInWorkerThread();
     void secondStartIgnoredWhileRunning();
     void emptyResultsGiveEmptyGrid();
@@ -168,6 +169,42 @@ void TestDialogInvProgressBar::flattensResults()
     QCOMPARE(dlg.samples().last().y, 30.0f);
     for (const GridPoint &s : dlg.samples())
         QVERIFY(std::isfinite(s.value));
+}
+
+void TestDialogInvProgressBar::cellsWithoutValueAreNoSamples()
+{
+    // The controller's section marks the cells above a lower station's
+    // ground with 1e-18; gridded as values they pull the nodes around them
+    // towards zero.
+    QList<DataType_ResultData> results = section(3, 4, 10.0);
+    results[1].value[3] = 1e-18;
+    results[2].value[3] = 1e-18;
+    Dialog_InvProgressBar dlg;
+    dlg.setInversionResults(results);
+    QCOMPARE(dlg.samples().size(), 10);
+    for (const GridPoint &s : dlg.samples())
+        QVERIFY(s.value >= 100.0f);
+
+    MessageBoxCloser closer;
+    QTimer::singleShot(0, &dlg, [&dlg] {
+        dlg.findChild<QPushButton *>("pushButton_Start")->click();
+    });
+    QTimer::singleShot(30000, &dlg, &QDialog::reject);   // never hang the suite
+    dlg.exec();
+    QCOMPARE(closer.texts, QStringList{QStringLiteral("反演完成")});
+
+    // Every node is a mean of real values, the blank nodes included.
+    const QList<GridPoint> &grid = dlg.resultPoints();
+    QCOMPARE(grid.size(), 3 * 7);
+    float zmin = 1e8f;
+    for (const GridPoint &p : grid) {
+        QVERIFY2(p.value >= 100.0f, qPrintable(QString("node (%1, %2): %3")
+                                                   .arg(p.x).arg(p.y).arg(p.value)));
+        zmin = std::min(zmin, p.value);
+    }
+    const QStringList lines = fileLines(QStringLiteral("out.grd"));
+    QVERIFY(lines.size() > 4);
+    QCOMPARE(lines[4].split(' ').first(), QString::number(double(zmin), 'f', 3));
 }
 
 void TestDialogInvProgressBar::gridsInWorkerThread()

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QAction>
 #include <QTabWidget>
@@ -274,8 +275,10 @@ void TestForm2DGraph::sectionIsGriddedAndDrawn()
     QCOMPARE(bottom.upperBound(), 200.0);
 
     // A second section runs a new dialog, and the first one is gone.
+    QPointer<Dialog_InvProgressBar> first = dialog;
     form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
     QCOMPARE(answerer.starts, 2);
+    QVERIFY(first.isNull());
     QVERIFY(form.progressDialog());
     QVERIFY(form.sectionPlot()->spectrogram());
 }

@@ -122,6 +122,7 @@ private slots:
     void imageKeepsModelAspect();
     void outlinesMapAndDropRepeatedPixels();
     void nodeFileAndShadeOfOneTriangle();
+    void cellsWithoutValueAreLeftOut();
     void shadeFollowsTriangleMeans();
     void equalValuesGiveFullColour();
     void concaveRegionStaysInsideOutline();
@@ -235,6 +236,26 @@ void TestModelerWidget::nodeFileAndShadeOfOneTriangle()
     const QPoint centroid = (widget.toPixel(0, 10) + widget.toPixel(0, 20) + widget.toPixel(10, 10)) / 3;
     QCOMPARE(widget.image().pixelColor(centroid), QColor(128, 128, 255));
     QCOMPARE(widget.image().pixelColor(widget.toPixel(12, 24)), QColor(Qt::white));
+}
+
+void TestModelerWidget::cellsWithoutValueAreLeftOut()
+{
+    // The section the controller sends marks cells above the ground with
+    // 1e-18; inside the region they are no samples and set no shade range.
+    const QVector<ModelRegion> regions{region(1, QColor(0, 0, 255), {-5, 15, 15, -5}, {25, 25, 5, 5})};
+    const QList<DataType_ResultData> results{
+        column(0, {20, 10}, {9, 5}),
+        column(5, {22, 15}, {1e-18, 1e-18}),
+        column(10, {10}, {7}),
+    };
+    ModelerWidget widget(model(-10, 50, 0, 30, regions), results);
+    widget.on_ActionTriangletriggle(false);
+
+    QCOMPARE(readAll("polygon_1.node"), QString("3 2 1 1\n1 0 20 9 1\n2 0 10 5 1\n3 10 10 7 1\n"));
+    QCOMPARE(widget.filledTriangles().size(), 1);
+    QCOMPARE(widget.filledTriangles()[0].size(), 1);
+    // Mean 7 on the range 5..9, as without the blank cells.
+    QCOMPARE(widget.filledTriangles()[0][0].colour, QColor(128, 128, 255));
 }
 
 void TestModelerWidget::shadeFollowsTriangleMeans()
