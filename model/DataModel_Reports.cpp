@@ -146,6 +146,10 @@ void DataModel::exportReport(QString path)
     const bool toPdf = suffix.indexOf(QLatin1String("pdf")) >= 0;
     if (!toWord && !toPdf)
         return;
+    // The line data outlive a closed project; without a line shown in this
+    // one they would make a report of another project's line.
+    if (!exportAllowed(true))
+        return;
 
     LineInfo lineInfo;
     QVector<EditInfo> editInfos;
@@ -171,9 +175,11 @@ void DataModel::exportReport(QString path)
         progress.show();
 
         Word* writer = wordReport;
-        QFuture<void> task = QtConcurrent::run(QThreadPool::globalInstance(), [=]() {
-            writer->exportReport(line, lineInfo, editInfos, param, pattern, spacing, stationCurves, times,
-                                 stations, path);
+        // Stays false when the body throws; read only after the task ended.
+        bool saved = false;
+        QFuture<void> task = QtConcurrent::run(QThreadPool::globalInstance(), [=, &saved]() {
+            saved = writer->exportReport(line, lineInfo, editInfos, param, pattern, spacing, stationCurves, times,
+                                         stations, path);
         });
         // The writer has its charts drawn on this thread.
         while (!task.isFinished())
@@ -181,7 +187,10 @@ void DataModel::exportReport(QString path)
 
         progress.close();
         reportRunning = false;
-        UserPrompt::informationOk(QStringLiteral("提示"), QStringLiteral("导出完成"));
+        if (saved)
+            UserPrompt::informationOk(QStringLiteral("提示"), QStringLiteral("导出完成"));
+        else
+            UserPrompt::critical(QStringLiteral("提示"), QStringLiteral("导出失败"));
     }
 
     if (toPdf)

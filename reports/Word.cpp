@@ -61,13 +61,13 @@ void Word::closeApplication()
     paragraphFormat = nullptr;
 }
 
-void Word::exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
+bool Word::exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
                         GridPattern pattern, double spacing, QVector<QVector<double> > curves,
                         QVector<double> times, QVector<double> stations, QString filePath)
 {
     if (!openApplication()) {
         closeApplication();
-        return;
+        return false;
     }
     const WordPageSetup& pageSetup = activeDocument->pageSetup();
     pageWidth = static_cast<float>(pageSetup.pageWidth);
@@ -88,9 +88,10 @@ void Word::exportReport(double line, LineInfo info, QVector<EditInfo> edits, Inv
 
     writeSections();
 
-    activeDocument->saveAs(path);
+    const bool saved = activeDocument->saveAs(path);
     application->closeDocument(activeDocument, true);
     closeApplication();
+    return saved;
 }
 
 void Word::writeSections()

@@ -30,8 +30,8 @@ public:
     ~Word() override;
 
     // Writes and saves the document at path; nothing when no word
-    // processor can be started. Reports no failure.
-    void exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
+    // processor can be started. True when the document was saved.
+    bool exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
                       GridPattern pattern, double spacing, QVector<QVector<double> > curves,
                       QVector<double> gateTimes, QVector<double> stations, QString path);
 

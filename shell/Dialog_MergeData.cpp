@@ -57,12 +57,13 @@ void Dialog_MergeData::closeFileA()
 
 bool Dialog_MergeData::openFileA(const QString& path)
 {
-    closeFileA();
+    // A file that cannot be opened leaves the A shown in the path field open.
     LibHORM* lib = new LibHORM(this);
     if (!lib->open(path)) {
         delete lib;
         return false;
     }
+    closeFileA();
     m_a = lib;
     registerEntities(m_a);
     m_aProjects = new HORM_Collection<Data_Project>(m_a);

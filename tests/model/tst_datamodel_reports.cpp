@@ -69,6 +69,9 @@ private slots:
     void documentReport();
     void reportBySuffix_data();
     void reportBySuffix();
+    void reportNeedsLineOfOpenProject_data();
+    void reportNeedsLineOfOpenProject();
+    void documentNotSaved();
 
 private:
     void openGenerated();
@@ -126,6 +129,7 @@ void TestDataModelReports::init()
     UserPrompt::setTitledMessageAnswerer([this](const QString& title, const QString& text) {
         m_events << QString("message %1 %2").arg(title, text);
     });
+    UserPrompt::setMessageAnswerer([this](const QString& text) { m_events << QString("message %1").arg(text); });
     // The smoothing offer of the line view is declined.
     UserPrompt::setDialogAnswerer([](QDialog*) { return int(QDialog::Rejected); });
     UserPrompt::setFileAnswerer([this](UserPrompt::FileDialogKind, const QString& caption, const QString&,
@@ -140,6 +144,7 @@ void TestDataModelReports::init()
 void TestDataModelReports::cleanup()
 {
     UserPrompt::setTitledMessageAnswerer(UserPrompt::TitledMessageAnswerer());
+    UserPrompt::setMessageAnswerer(UserPrompt::MessageAnswerer());
     UserPrompt::setDialogAnswerer(UserPrompt::DialogAnswerer());
     UserPrompt::setFileAnswerer(UserPrompt::FileAnswerer());
     if (m_model)
@@ -436,6 +441,49 @@ void TestDataModelReports::reportBySuffix()
     } else {
         QVERIFY(m_urls.urls.isEmpty());
     }
+}
+
+void TestDataModelReports::reportNeedsLineOfOpenProject_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("reopened");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("document, another project") << "stale.docx" << true << "message 请先显示一条测线，再导出结果！";
+    QTest::newRow("pdf, another project") << "stale.pdf" << true << "message 请先显示一条测线，再导出结果！";
+    QTest::newRow("document, no project") << "none.docx" << false << "message 没有打开的工程，无法导出！";
+}
+
+void TestDataModelReports::reportNeedsLineOfOpenProject()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, reopened);
+    QFETCH(QString, message);
+    // A line shown in a project that is then closed: its line data must not
+    // become the report of the next project (nor of none).
+    m_model->showTreeNode(1, -1, -1);
+    QVERIFY(!m_model->reportDistances.isEmpty());
+    m_model->closeProject();
+    if (reopened)
+        openGenerated();
+    const QString path = m_dir.filePath(name);
+    m_pdfAnswer = m_dir.filePath("chosen-" + name + ".pdf");
+    m_events.clear();
+    m_model->exportReport(path);
+    QCOMPARE(m_events, QStringList({message}));
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(!QFile::exists(m_pdfAnswer));
+}
+
+void TestDataModelReports::documentNotSaved()
+{
+    // A document that could not be saved is not reported as exported.
+    m_model->showTreeNode(0, -1, -1);
+    const QString path = m_dir.filePath("missing/folder/report.docx");
+    m_events.clear();
+    m_model->exportReport(path);
+    QCOMPARE(m_events, QStringList({"message 提示 导出失败"}));
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(!m_model->reportRunning);
 }
 
 QTEST_MAIN(TestDataModelReports)

@@ -542,7 +542,13 @@ void TestReports::wordCalledOnGuiThread()
     const Payload p = makePayload(2, 1);
     const QString file = m_dir.filePath("gui.docx");
     Word word;
-    word.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times, p.stations, file);
+    QVERIFY(word.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times,
+                              p.stations, file));
+    // A document that cannot be saved is reported so.
+    const QString nowhere = m_dir.filePath("missing/folder/gui.docx");
+    QVERIFY(!word.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times,
+                               p.stations, nowhere));
+    QVERIFY(!QFile::exists(nowhere));
     int media = 0;
     for (const QString& name : reporttest::docxEntries(file))
         if (name.startsWith("word/media/"))

@@ -136,6 +136,7 @@ private slots:
     void mergeWithoutFileA();
     void fileThatIsNoDatabase();
     void targetOpenElsewhere();
+    void failedCommitWritesNothing();
     void renderDialog();
 
 private:
@@ -398,6 +399,23 @@ void TestProjectMerge::fileThatIsNoDatabase()
     QFile check(text);
     QVERIFY(check.open(QIODevice::ReadOnly));
     QVERIFY(check.readAll().startsWith("this is not a database"));
+
+    // Choosing such a file after a good A leaves that A open, as its path
+    // field still shows, and the merge goes into it.
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{2, 1}}));
+    m_files = QStringList{fileA, text};
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenA"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenA"), Qt::LeftButton);
+    QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit")->text(), fileA);
+    QVERIFY(dialog.isFileAOpen());
+    QVERIFY(dialog.readFileB(fileB));
+    m_messages.clear();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton"), Qt::LeftButton);
+    QCOMPARE(m_messages, QStringList{"合并数据库|合并数据库成功"});
+    QCOMPARE(query(fileA, "SELECT NAME FROM Data_Line ORDER BY ID").size(), 2);
 }
 
 void TestProjectMerge::targetOpenElsewhere()
@@ -417,6 +435,54 @@ void TestProjectMerge::targetOpenElsewhere()
     Data_Line* first = lines.at(0).value();
     QVERIFY(first);
     QCOMPARE(first->REF_Data_Point()->size(), 2);
+}
+
+void TestProjectMerge::failedCommitWritesNothing()
+{
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{1, 2}, {2, 1}}));
+    const Rows linesBefore = query(fileA, "SELECT * FROM Data_Line ORDER BY ID");
+    const Rows stationsBefore = query(fileA, kStationSql);
+    const Rows samplesBefore = query(fileA, "SELECT * FROM Data_Sample ORDER BY ID");
+
+    Dialog_MergeData dialog;
+    m_files = QStringList{fileA, fileB};
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenA"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenB"), Qt::LeftButton);
+    QString message;
+    {
+        // A reader keeps A locked, so the merge cannot commit: as one
+        // transaction, none of it may reach A.
+        QSqlDatabase reader = QSqlDatabase::addDatabase("QSQLITE", "merge-lock");
+        reader.setDatabaseName(fileA);
+        reader.setConnectOptions("QSQLITE_BUSY_TIMEOUT=0");
+        QVERIFY(reader.open());
+        QVERIFY(reader.transaction());
+        QSqlQuery hold(reader);
+        QVERIFY(hold.exec("SELECT * FROM Data_Line"));
+        QVERIFY(hold.next());
+        m_messages.clear();
+        QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton"), Qt::LeftButton);
+        message = m_messages.join("\n");
+        hold.finish();
+        reader.rollback();
+        reader.close();
+    }
+    QSqlDatabase::removeDatabase("merge-lock");
+    QCOMPARE(message, QStringLiteral("合并数据库|合并数据库失败"));
+    QCOMPARE(query(fileA, "SELECT * FROM Data_Line ORDER BY ID"), linesBefore);
+    QCOMPARE(query(fileA, kStationSql), stationsBefore);
+    QCOMPARE(query(fileA, "SELECT * FROM Data_Sample ORDER BY ID"), samplesBefore);
+    // Not merged: the merge may be tried again, and then succeeds.
+    QVERIFY(dialog.findChild<QPushButton*>("pushButton")->isEnabled());
+    QVERIFY(!dialog.findChild<QPushButton*>("pushButton_OK")->isEnabled());
+    m_messages.clear();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton"), Qt::LeftButton);
+    QCOMPARE(m_messages, QStringList{"合并数据库|合并数据库成功"});
+    QCOMPARE(query(fileA, kStationSql).size(), stationsBefore.size() + 3);
+    QCOMPARE(query(fileA, "SELECT ID FROM Data_Line").size(), 2);
 }
 
 void TestProjectMerge::renderDialog()

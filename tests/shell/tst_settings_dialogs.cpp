@@ -352,6 +352,9 @@ void TestSettingsDialogs::presetParsing_data()
                                          << ramp({{1.5f, QColor(0, 255, 0)}, {-0.1f, QColor(0, 0, 9)}});
     QTest::newRow("unreadable numbers are 0")
         << QByteArray("h\nabc 10 x 20 extra fields\n") << ramp({{0.0f, QColor(10, 0, 20)}});
+    QTest::newRow("nan and inf positions count as 0")
+        << QByteArray("h\nnan 0 0 255\n50 255 0 0\ninf 9 9 9\n")
+        << ramp({{0.0f, QColor(9, 9, 9)}, {0.5f, red}});
     QTest::newRow("unordered stops") << QByteArray("h\n100 255 255 255\n0 0 0 0\n")
                                      << ramp({{0.0f, QColor(0, 0, 0)}, {1.0f, QColor(255, 255, 255)}});
 }
