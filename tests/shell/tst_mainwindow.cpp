@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -21,6 +22,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QValueAxis>
+#include <QTimer>
+#include <QToolButton>
 
 #include "model/DataModel.h"
 #include "model/UserPrompt.h"
@@ -34,7 +38,11 @@
 #include "shell/AboutDialog.h"
 #include "shell/BackstagePageAbout.h"
 #include "shell/BackstagePageInfo.h"
+#include "shell/Dialog_Axis.h"
+#include "shell/Dialog_ColorMap.h"
 #include "shell/Dialog_GridSetting.h"
+#include "shell/Dialog_InvAxis.h"
+#include "shell/Dialog_TimeSetting.h"
 #include "shell/Form_ProjectIndex.h"
 #include "tools/projectgen/ProjectGenerator.h"
 #include "views/Dialog_3DataVisualization.h"
@@ -54,6 +62,7 @@ private slots:
 
     void construction();
     void ribbonSurface();
+    void ribbonFitsTheWindowWidth();
     void initialEnabling();
     void parameterEntry_data();
     void parameterEntry();
@@ -63,10 +72,15 @@ private slots:
     void openKeepsExistingBackupAndPresetsOnce();
     void cancelledAndFailedOpen();
     void exportCommand();
+    void exportChoosesExporter_data();
+    void exportChoosesExporter();
     void enablingRequests();
     void centralWidgetSwitch();
     void wiringHasNoBrokenConnection();
+    void wiringTable_data();
+    void wiringTable();
     void settingsDialogsAndDock();
+    void inversionAxisReachesForm();
     void gpsImportAndExportByLine();
     void threeDimensionalRun();
     void closeEvent_data();
@@ -268,6 +282,51 @@ void TestMainWindow::ribbonSurface()
     QCOMPARE(m_window->m_qaHelp->text(), QStringLiteral("&Help"));
     QVERIFY(bar->getSystemButton());
     QVERIFY(bar->getSystemButton()->toolTip().startsWith(QStringLiteral("点击此处，反馈信息给")));
+}
+
+void TestMainWindow::ribbonFitsTheWindowWidth()
+{
+    // Two thirds of a 1600-px desktop: no command label may be cut short,
+    // every command stays reachable on the page or behind its group's button.
+    MainWindow* w = m_window;
+    w->show();
+    w->resize(1066, 660);
+    QTest::qWait(30);
+    Qtitan::RibbonBar* bar = w->ribbonBar();
+    for (int p = 0; p < bar->pages().size(); ++p) {
+        bar->setCurrentPageIndex(p);
+        QTest::qWait(20);
+        Qtitan::RibbonPage* page = bar->pages().at(p);
+        QVERIFY(page->width() <= w->width());
+        for (QToolButton* button : page->findChildren<QToolButton*>()) {
+            if (!button->isVisibleTo(page) || button->text().isEmpty())
+                continue;
+            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
+            QVERIFY2(button->mapTo(page, QPoint(button->width(), 0)).x() <= page->width(),
+                     qPrintable(button->text()));
+        }
+        for (Qtitan::RibbonGroup* g : page->groups()) {
+            if (page->isGroupCollapsed(g))
+                QVERIFY(page->collapsedButton(g)->isVisible());
+            else
+                QVERIFY2(g->isVisible() && g->geometry().right() <= page->width(), qPrintable(g->title()));
+        }
+        const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            QVERIFY(w->grab().save(QDir(dir).filePath(QStringLiteral("hw_main_1066_page%1.png").arg(p))));
+            for (Qtitan::RibbonGroup* g : page->groups()) {
+                if (!page->isGroupCollapsed(g))
+                    continue;
+                QMenu* popup = page->collapsedButton(g)->menu();
+                QTimer::singleShot(50, [popup, dir, p] {
+                    popup->grab().save(QDir(dir).filePath(QStringLiteral("hw_main_1066_popup%1.png").arg(p)));
+                    popup->close();
+                });
+                page->collapsedButton(g)->showMenu();
+                break;
+            }
+        }
+    }
 }
 
 void TestMainWindow::initialEnabling()
@@ -553,6 +612,50 @@ void TestMainWindow::exportCommand()
     QVERIFY(!w->m_actionExport->isEnabled());
 }
 
+void TestMainWindow::exportChoosesExporter_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("notice");
+
+    QTest::newRow("one-dimensional") << "r.1d.dat" << "保存一维反演数据成功";
+    QTest::newRow("two-dimensional") << "r.2d.dat" << "保存二维反演数据成功";
+    QTest::newRow("layered") << "r.layer.dat" << "保存分层反演数据成功";
+    QTest::newRow("section data") << "r.raw.dat" << "剖面数据保存成功";
+    // The first kind named in the suffix wins, in the order 1d, 2d, layer, raw.
+    QTest::newRow("raw and 1d in the name") << "r.raw.dat.1d.dat" << "保存一维反演数据成功";
+    QTest::newRow("layer and 2d in the name") << "r.layer.dat.2d.dat" << "保存二维反演数据成功";
+    QTest::newRow("unknown kind") << "r.txt" << QString();
+}
+
+void TestMainWindow::exportChoosesExporter()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, notice);
+
+    MainWindow* w = m_window;
+    m_nextFile = writeProject(QStringLiteral("export.QELVA"));
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    // A shown line gives the exporters something to write.
+    w->m_dataModel->showTreeNode(0, -1, -1);
+    m_messages.clear();
+
+    w->on_signal_FileExportButtonEnable(true);
+    m_nextFile = m_dir->filePath(name);
+    w->m_actionExport->trigger();
+
+    QCOMPARE(m_fileCaptions.last(), QStringLiteral("导出数据"));
+    QVERIFY(!w->m_actionExport->isEnabled());
+    if (notice.isEmpty()) {
+        QVERIFY(m_messages.isEmpty());
+        QVERIFY(!QFile::exists(m_nextFile));
+    } else {
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages.first().startsWith(notice), qPrintable(m_messages.first()));
+        QVERIFY(QFile::exists(m_nextFile));
+    }
+}
+
 void TestMainWindow::enablingRequests()
 {
     MainWindow* w = m_window;
@@ -638,6 +741,107 @@ void TestMainWindow::wiringHasNoBrokenConnection()
     QVERIFY(w->receivers(SIGNAL(signal_FittingMethodChanged(int))) == 1);
     QVERIFY(w->receivers(SIGNAL(signal_SampleModeChanged(TEMSampleMODES))) == 1);
     QVERIFY(w->receivers(SIGNAL(signal_GPSFileImported(QList<GPSCoordinate>))) == 1);
+    // The one member-pointer connection.
+    QVERIFY(QObject::disconnect(w->m_projectIndex, &Form_ProjectIndex::signal_SavePic, w,
+                                &MainWindow::on_signalSavePic));
+}
+
+void TestMainWindow::wiringTable_data()
+{
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QByteArray>("signal");
+    QTest::addColumn<QString>("receiver");
+    QTest::addColumn<QByteArray>("slot");
+
+    const auto row = [](const char* tag, const char* sender, const char* signal, const char* receiver,
+                        const char* slot) {
+        QTest::newRow(tag) << QString::fromLatin1(sender) << QByteArray(signal) << QString::fromLatin1(receiver)
+                           << QByteArray(slot);
+    };
+    row("1", "window", SIGNAL(signal_curInvsionParamChanged(InvParam)), "model",
+        SLOT(on_signal_curInvsionParamChanged(InvParam)));
+    row("2", "window", SIGNAL(signal_SampleModeChanged(TEMSampleMODES)), "model",
+        SLOT(on_signal_SampleModeChanged(TEMSampleMODES)));
+    row("3", "window", SIGNAL(signal_ShowLineChanged(QSHOWLINE)), "model", SLOT(on_signalShowLineChanged(QSHOWLINE)));
+    row("4", "window", SIGNAL(signal_TransRelaxInversionMethodChanged(int)), "model",
+        SLOT(on_signal_TransRelaxInversionMethodChanged(int)));
+    row("5", "window", SIGNAL(signal_UseableCheckBoxStateChanged(bool)), "model",
+        SLOT(on_signal_UseableCheckBoxStateChanged(bool)));
+    row("6", "model", SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)),
+        "form1D", SLOT(on_signalStationChanged(QString,QVector<double>,QVector<double>,double,double,double)));
+    row("7", "window", SIGNAL(signal_EditCheckBoxStateChanged(bool,bool)), "model",
+        SLOT(on_signalEditCheckBoxStateChanged(bool,bool)));
+    row("8", "model", SIGNAL(signal_EditStateChanged(bool,bool)), "form1D",
+        SLOT(on_signalEditCheckBoxStateChanged(bool,bool)));
+    row("9", "model", SIGNAL(signal_DataModelShowLineChanged(QVector<double>,QVector<double>)), "form1D",
+        SLOT(on_signalShowLineChanged(QVector<double>,QVector<double>)));
+    row("10", "model",
+        SIGNAL(signal_LineSectionGraphChanged(QVector<QVector<double> >,QVector<double>,QVector<double>,double)),
+        "form1D", SLOT(on_signalLineSectionGraphChanged(QVector<QVector<double> >,QVector<double>,QVector<double>,double)));
+    row("11", "model",
+        SIGNAL(signal_ISOGraphChanged(InvParam,QList<DataType_ResultData>&,QVector<TopoData>,double,QMap<float,QColor>,bool)),
+        "form1D",
+        SLOT(on_signalISOGraphChanged(InvParam,QList<DataType_ResultData>&,QVector<TopoData>,double,QMap<float,QColor>,bool)));
+    row("12", "model", SIGNAL(signal_GridSettingsChanged(GridPattern,double)), "form1D",
+        SLOT(on_signalCurrentGridSettingsChanged(GridPattern,double)));
+    row("13", "window", SIGNAL(signal_FileSaved()), "form1D", SLOT(on_signalFileSaved()));
+    row("14", "form1D", SIGNAL(signal_FileSavedtoDB(QVector<double>,QVector<double>)), "model",
+        SLOT(on_signal_FileSavedToDB(QVector<double>,QVector<double>)));
+    row("15", "window", SIGNAL(signal_FittingMethodChanged(int)), "form1D", SLOT(on_signalFittingMethodChanged(int)));
+    row("16", "model", SIGNAL(signal_CentralWidgetChanged(bool)), "window", SLOT(on_signal_CentralWidgetChanged(bool)));
+    row("17", "model",
+        SIGNAL(signal_2DLineSectionGraphChanged(QVector<QVector<double> >,QVector<double>,QVector<double>)), "form2D",
+        SLOT(on_signal2DLineSectionGraphChanged(QVector<QVector<double> >,QVector<double>,QVector<double>)));
+    row("18", "model",
+        SIGNAL(signal_2DISOGraphChanged(QList<DataType_ResultData>&,QVector<TopoData>,double,QMap<float,QColor>,int,bool)),
+        "form2D",
+        SLOT(on_signal2DISOGraphChanged(QList<DataType_ResultData>&,QVector<TopoData>,double,QMap<float,QColor>,int,bool)));
+    row("19", "model",
+        SIGNAL(signal_2DPointData(QList<DataType_ResultData>&,QVector<TopoData>,QMap<float,QColor>,double)), "form2D",
+        SLOT(setData(QList<DataType_ResultData>&,QVector<TopoData>,QMap<float,QColor>,double)));
+    row("20", "model", SIGNAL(signal_Mesh(QVector<double>,InvParam)), "form2D", SLOT(on_signalMesh(QVector<double>,InvParam)));
+    row("21", "model", SIGNAL(signal_Modelerinput(LayerModeler,QList<DataType_ResultData>)), "form2D",
+        SLOT(on_signal2DModelerInput(LayerModeler,QList<DataType_ResultData>)));
+    row("22", "window", SIGNAL(signal_GPSFileImported(QList<GPSCoordinate>)), "model",
+        SLOT(on_signal_GPSFileImported(QList<GPSCoordinate>)));
+    row("23", "model", SIGNAL(signal_FittingMethodActionReset()), "window", SLOT(on_signal_FittingMethodActionReset()));
+    row("24", "form1D", SIGNAL(signal_FiseSaveButtonEnalbe(bool)), "window", SLOT(on_signal_FiseSaveButtonEnalbe(bool)));
+    row("25", "model", SIGNAL(signal_FiseSaveButtonEnalbe(bool)), "window", SLOT(on_signal_FiseSaveButtonEnalbe(bool)));
+    row("26", "model", SIGNAL(signal_FileExportButtonEnable(bool)), "window",
+        SLOT(on_signal_FileExportButtonEnable(bool)));
+    row("27", "model", SIGNAL(signal_MenuEnable(int)), "window", SLOT(onSignal_MenuEnable(int)));
+    row("28", "model", SIGNAL(signal_StaticResistivity(float,float)), "colorMap", SLOT(onStaticResistivity(float,float)));
+    row("29", "colorMap", SIGNAL(signal_ColorMapChanged(QMap<float,QColor>)), "form2D",
+        SLOT(on_signalColorMapChanged(QMap<float,QColor>)));
+    row("30", "axis", SIGNAL(signalChartAxisScaleChanged(double,double,double,double)), "form1D",
+        SLOT(on_signalChartAxisScaleChanged(double,double,double,double)));
+    row("31", "model", SIGNAL(signal_ContourMethod(int)), "form1D", SLOT(on_signalContourMethod1D(int)));
+    row("32", "model", SIGNAL(signal_ContourMethod(int)), "form2D", SLOT(on_signalContourMethod2D(int)));
+    // Made beside the table: the dock, the time dialog and the backstage.
+    row("tree reload", "model", SIGNAL(modelChange()), "index", SLOT(modelChanged()));
+    row("time window", "time", SIGNAL(signal_TimeSettingChanged(double,double)), "window",
+        SLOT(onSignalTimeSettingChanged(double,double)));
+    row("backstage shown", "backstage", SIGNAL(aboutToShow()), "window", SLOT(showBackstage()));
+    row("backstage hidden", "backstage", SIGNAL(aboutToHide()), "window", SLOT(hideBackstage()));
+}
+
+void TestMainWindow::wiringTable()
+{
+    QFETCH(QString, sender);
+    QFETCH(QByteArray, signal);
+    QFETCH(QString, receiver);
+    QFETCH(QByteArray, slot);
+
+    MainWindow* w = m_window;
+    const QMap<QString, QObject*> objects = {
+        {"window", w},           {"model", w->m_dataModel},          {"form1D", w->m_form1D},
+        {"form2D", w->m_form2D}, {"colorMap", w->m_colorMapDialog}, {"axis", w->m_axisDialog},
+        {"time", w->m_timeDialog}, {"index", w->m_projectIndex},    {"backstage", w->m_backstage}};
+    QObject* from = objects.value(sender);
+    QObject* to = objects.value(receiver);
+    QVERIFY(from && to);
+    // Disconnecting succeeds exactly when this very pair was connected.
+    QVERIFY(QObject::disconnect(from, signal.constData(), to, slot.constData()));
 }
 
 void TestMainWindow::settingsDialogsAndDock()
@@ -683,6 +887,36 @@ void TestMainWindow::settingsDialogsAndDock()
     QVERIFY(!w->statusBar()->isVisible());
     w->hideStatusBar(Qt::Checked);
     QVERIFY(w->statusBar()->isVisible());
+}
+
+void TestMainWindow::inversionAxisReachesForm()
+{
+    MainWindow* w = m_window;
+    const auto setField = [&](const char* name, const char* text) {
+        auto* edit = w->m_invAxisDialog->findChild<QLineEdit*>(QLatin1String(name));
+        QVERIFY(edit);
+        edit->setText(QLatin1String(text));
+    };
+    setField("yminLineEdit", "-250");
+    setField("xMaxlineEdit", "900");
+    setField("xMinlineEdit", "20");
+    UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
+        m_dialogsRun << QString::fromLatin1(dialog->metaObject()->className());
+        auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("pushButton_OK"));
+        if (ok)
+            ok->click();
+        return dialog->result();
+    });
+    w->m_actionAxis2->trigger();
+    answerDialogs();
+
+    QCOMPARE(m_dialogsRun, QStringList({"Dialog_InvAxis"}));
+    // Depth from the dialog's lower end to the surface, resistivity between
+    // its two limits: the three values arrive in their own places.
+    QCOMPARE(w->m_form1D->depthAxis()->min(), -250.0);
+    QCOMPARE(w->m_form1D->depthAxis()->max(), 0.0);
+    QCOMPARE(w->m_form1D->resistivityAxis()->min(), 20.0);
+    QCOMPARE(w->m_form1D->resistivityAxis()->max(), 900.0);
 }
 
 void TestMainWindow::gpsImportAndExportByLine()
