@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QSurfaceFormat>
+#include <QVTKOpenGLNativeWidget.h>
 
 #include "platform/ribbon/RibbonStyle.h"
 #include "shell/MainWindow.h"
@@ -13,6 +15,8 @@ int main(int argc, char *argv[])
     Data_Mathematical_Calc::initNumerics();
     registerSharedTypes();
 
+    // The VTK widget needs its OpenGL format set before any context exists.
+    QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
     QApplication app(argc, argv);
     QApplication::setStyle(new Qtitan::RibbonStyle);
     QApplication::setApplicationName(QStringLiteral("Harnwick"));

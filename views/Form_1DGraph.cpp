@@ -10,6 +10,7 @@
 
 #include <QGridLayout>
 #include <QPair>
+#include <QFontMetrics>
 #include <QPen>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
@@ -19,8 +20,48 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 using namespace QtCharts;
+
+namespace {
+
+// Fewest decimals that tell ticks `step` apart from `lo` on: whole numbers
+// for wide ranges, more only as the step shrinks.
+QString labelFormatFor(double lo, double step, int intervals)
+{
+    int decimals = 0;
+    if (step > 0.0 && std::isfinite(step)) {
+        decimals = std::min(8, std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9))));
+        auto exactAt = [](double v, int digits) {
+            const double scaled = v * std::pow(10.0, digits);
+            return std::fabs(scaled - std::round(scaled)) < 1e-6 * std::max(1.0, std::fabs(scaled));
+        };
+        // Ticks like 100.25, 100.5, 100.75 read better exact: one digit more
+        // when that shows every tick exactly.
+        bool needsMore = false, canShow = true;
+        for (int i = 0; i <= intervals; ++i) {
+            const double v = lo + step * i;
+            needsMore = needsMore || !exactAt(v, decimals);
+            canShow = canShow && exactAt(v, decimals + 1);
+        }
+        if (needsMore && canShow && decimals < 8)
+            ++decimals;
+    }
+    return QStringLiteral("%.%1f").arg(decimals);
+}
+
+int widestLabel(const QFontMetrics &metrics, const QString &format, double lo, double step,
+                int intervals)
+{
+    const QByteArray f = format.toLatin1();
+    int widest = 0;
+    for (int i = 0; i <= intervals; ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(QString::asprintf(f.constData(), lo + step * i)));
+    return widest;
+}
+
+} // namespace
 
 Form_1DGraph::Form_1DGraph(QWidget *parent)
     : QWidget(parent)
@@ -76,8 +117,39 @@ void Form_1DGraph::buildModelChart()
 
     m_depthAxis = new QValueAxis;
     m_resistivityAxis = new QValueAxis;
-    // The panel is narrow: short labels keep the ticks readable.
     m_resistivityAxis->setLabelFormat(QStringLiteral("%.0f"));
+    // Labels as precise as the tick step needs. The panel is narrow: when
+    // five labels would not fit side by side (and be cut short), fewer ticks
+    // are labelled and the minor ticks keep the grid at eighths of the range.
+    auto busy = std::make_shared<bool>(false);
+    auto relabel = [this, busy] {
+        if (*busy)
+            return;
+        *busy = true;
+        QValueAxis *axis = m_resistivityAxis;
+        const double lo = axis->min();
+        const double span = axis->max() - lo;
+        const double room = m_modelChart->plotArea().width();
+        const QFontMetrics metrics(axis->labelsFont());
+        int ticks = 5;
+        QString format;
+        for (int t : {5, 3, 2}) {
+            ticks = t;
+            format = labelFormatFor(lo, span / (t - 1), t - 1);
+            if (room <= 0.0)   // not laid out yet
+                break;
+            if (widestLabel(metrics, format, lo, span / (t - 1), t - 1) + 6 <= room / (t - 1))
+                break;
+        }
+        axis->setTickCount(ticks);
+        axis->setMinorTickCount(8 / (ticks - 1) - 1);
+        axis->setLabelFormat(format);
+        *busy = false;
+    };
+    connect(m_resistivityAxis, &QValueAxis::rangeChanged, this, relabel);
+    connect(m_resistivityAxis, &QValueAxis::tickCountChanged, this, relabel);
+    connect(m_resistivityAxis, &QValueAxis::minorTickCountChanged, this, relabel);
+    connect(m_modelChart, &QChart::plotAreaChanged, this, relabel);
     m_modelChart->addAxis(m_depthAxis, Qt::AlignLeft);
     m_modelChart->addAxis(m_resistivityAxis, Qt::AlignBottom);
 }

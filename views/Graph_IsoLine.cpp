@@ -18,6 +18,27 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// The section's colours. The no-value marker (1e-18: above the ground, below
+// the depth) stays blank even when the data reach below 1 and the marker
+// would otherwise fall inside the ramp; values past either end of the range
+// take the end colours (the base map saturates).
+class SectionColorMap : public QwtLinearColorMap
+{
+public:
+    using QwtLinearColorMap::QwtLinearColorMap;
+
+    QRgb rgb(const QwtInterval &interval, double value) const override
+    {
+        if (value < 1e-5)
+            return qRgb(255, 255, 255);
+        return QwtLinearColorMap::rgb(interval, value);
+    }
+};
+
+} // namespace
+
 Graph_IsoLine::Graph_IsoLine(QWidget *parent)
     : QwtPlot(parent)
 {
@@ -159,7 +180,7 @@ void Graph_IsoLine::setColorMap(QMap<float, QColor> ramp)
         top = QColor(255, 0, 0);
     else if (std::fabs(static_cast<double>(ramp.lastKey()) - 1.0) < 0.001)
         top = ramp.last();
-    QwtLinearColorMap *map = new QwtLinearColorMap(Qt::white, top, QwtColorMap::RGB);
+    QwtLinearColorMap *map = new SectionColorMap(Qt::white, top, QwtColorMap::RGB);
     if (ramp.isEmpty()) {
         map->addColorStop(1e-18, Qt::white);
         map->addColorStop(0.05, QColor(0, 0, 255));

@@ -252,14 +252,19 @@ void KXSpectrogramMap::renderStrip(double xMax, double xMin, double depthMax, do
         QRgb *line = reinterpret_cast<QRgb *>(bits + static_cast<qsizetype>(r) * bpl);
         for (int c = colFrom; c <= colTo; ++c) {
             const double x = xMin + (xMax - xMin) * (c - left0) / m_mapWidth;
-            const double v = m_interp.valueAt(x, depth);
-            if (std::isnan(v))
+            const double raw = m_interp.valueAt(x, depth);
+            if (std::isnan(raw)) {
                 line[c] = 0;
-            else if (v > valueMax)
                 continue;
-            else if (v < 1e-5)
+            }
+            if (raw < 1e-5) {   // above the ground: blank
                 line[c] = qRgba(255, 255, 255, 255);
-            else if (std::fabs(v - valueMin) < 0.001)
+                continue;
+            }
+            // The cubic columns overshoot a little past the data in flat
+            // stretches; such values take the colour of the nearer end.
+            const double v = std::min(std::max(raw, valueMin), valueMax);
+            if (std::fabs(v - valueMin) < 0.001)
                 line[c] = noValueColour;
             else
                 line[c] = m_colours->rgb(valueMax, valueMin, v);

@@ -112,6 +112,8 @@ private slots:
     void slotsMatchTheControllerSignals();
     void stationIsDrawnAndInverted();
     void stationRangesFromTheInversionAxisDialog();
+    void resistivityLabelsTellTicksApart_data();
+    void resistivityLabelsTellTicksApart();
     void chartAxisLimits();
     void referenceCurveIsReplaced();
     void dragReinvertsAndUpdatesTheLine();
@@ -315,6 +317,75 @@ void TestForm1DGraph::stationIsDrawnAndInverted()
     QCOMPARE(form.resistivityAxis()->tickCount(), 5);
     QCOMPARE(form.resistivityAxis()->minorTickCount(), 1);
     QCOMPARE(form.depthAxis()->tickCount(), 5);
+}
+
+void TestForm1DGraph::resistivityLabelsTellTicksApart_data()
+{
+    QTest::addColumn<double>("lo");
+    QTest::addColumn<double>("hi");
+    QTest::addColumn<QString>("format");   // with five ticks
+
+    QTest::newRow("wide range stays whole") << 5.0 << 805.0 << "%.0f";
+    QTest::newRow("uneven data range") << 41.234 << 201.3 << "%.0f";
+    QTest::newRow("low resistivities") << 0.5 << 2.5 << "%.1f";
+    QTest::newRow("narrow range near 100") << 100.2 << 101.0 << "%.1f";
+    QTest::newRow("quarter steps") << 100.0 << 101.0 << "%.2f";
+    QTest::newRow("very narrow") << 100.0 << 100.02 << "%.3f";
+    QTest::newRow("high resistivities") << 1000.0 << 5000.0 << "%.0f";
+}
+
+// Labels of the resistivity axis as the chart draws them.
+static QStringList tickLabels(const QtCharts::QValueAxis *axis)
+{
+    QStringList labels;
+    const int ticks = axis->tickCount();
+    for (int i = 0; i < ticks; ++i) {
+        const double v = axis->min() + (axis->max() - axis->min()) * i / (ticks - 1);
+        labels << QString::asprintf(axis->labelFormat().toLatin1().constData(), v);
+    }
+    return labels;
+}
+
+void TestForm1DGraph::resistivityLabelsTellTicksApart()
+{
+    QFETCH(double, lo);
+    QFETCH(double, hi);
+    QFETCH(QString, format);
+    Form_1DGraph form;
+    const QVector<double> times = gateTimes();
+    showStation(form, layeredCurve(times, 50, 200), times);
+    QtCharts::QValueAxis *axis = form.resistivityAxis();
+    form.setAxis2Range(-100.0, hi, lo, false);
+    QCOMPARE(axis->min(), lo);
+    QCOMPARE(axis->max(), hi);
+    QCOMPARE(axis->tickCount(), 5);
+    QCOMPARE(axis->labelFormat(), format);
+    QStringList labels = tickLabels(axis);
+    QCOMPARE(labels.removeDuplicates(), 0);
+
+    // Shown at its size in a main window 1560 px wide: every label fits its
+    // share of the narrow panel, still distinct; the grid stays at eighths.
+    form.resize(1180, 640);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY(form.modelChart()->plotArea().width() > 0);
+    QTest::qWait(20);
+    const QFontMetrics metrics(axis->labelsFont());
+    labels = tickLabels(axis);
+    QCOMPARE(labels.removeDuplicates(), 0);
+    // (Two labels, the range's ends, are the last resort whatever their width.)
+    for (const QString &label : labels) {
+        QVERIFY2(axis->tickCount() == 2
+                     || metrics.horizontalAdvance(label) + 6 <= form.modelChart()->plotArea().width() / (axis->tickCount() - 1),
+                 qPrintable(labels.join(' ')));
+    }
+    QCOMPARE((axis->tickCount() - 1) * (axis->minorTickCount() + 1), 8);
+
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        QVERIFY(form.grab().save(QDir(dir).filePath(
+            QStringLiteral("hw_form1d_rho_%1.png").arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_')))));
+    }
 }
 
 void TestForm1DGraph::stationRangesFromTheInversionAxisDialog()

@@ -1,6 +1,7 @@
 #include "common/TestHelpers.h"
 #include "model/UserPrompt.h"
 #include "views/Graph_IsoLine.h"
+#include "views/Form_1DGraph.h"
 #include "views/Graph_IsoLineData.h"
 #include "views/PlotMatrix.h"
 #include "views/QScaleDraw.h"
@@ -48,6 +49,7 @@ private slots:
     void sectionAxes();
     void badColumnsAndTwinsRemoved();
     void detachAndMarkers();
+    void lowValuesKeepTheNoValueMarkerBlank();
     void renderSection();
 
 private:
@@ -225,6 +227,42 @@ void TestGraphIsoLine::detachAndMarkers()
     QVERIFY(!plot.spectrogram());
     QVERIFY(plot.itemList(QwtPlotItem::Rtti_PlotSpectrogram).isEmpty());
     QCOMPARE(plot.itemList(QwtPlotItem::Rtti_PlotMarker).size(), 1);
+}
+
+void TestGraphIsoLine::lowValuesKeepTheNoValueMarkerBlank()
+{
+    // Conductive values below 1: the no-value level (smallest value - 1)
+    // falls below 1e-18, which would then land inside the ramp.
+    const QVector<double> depths{0, -10, -20, -30, -40, -50, -60, -70, -80, -90, -100};
+    const QVector<double> values{85, 85, 85, 85, 85, 40, 10, 2, 0.5, 0.5, 0.5};
+    QList<DataType_ResultData> cols;
+    for (double x : {0.0, 100.0, 200.0}) {
+        DataType_ResultData c;
+        c.x = x;
+        c.depth = depths;
+        c.value = values;
+        cols << c;
+    }
+    Graph_IsoLine plot;
+    plot.resize(600, 400);
+    plot.setSectionData(cols, {{0, -20}, {100, 0}, {200, -20}}, 100.0, Form_1DGraph::defaultColorRamp(), 1);
+    plot.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plot));
+    plot.replot();
+
+    const QwtInterval z = plot.spectrogram()->data()->interval(Qt::ZAxis);
+    QVERIFY(z.minValue() < 0.0);
+    QCOMPARE(QColor(plot.colorMap()->rgb(z, 1e-18)), QColor(Qt::white));
+    // Past either end of the data: the ramp's end colours.
+    QCOMPARE(plot.colorMap()->rgb(z, z.maxValue() * 1.05), plot.colorMap()->rgb(z, z.maxValue()));
+    QCOMPARE(QColor(plot.colorMap()->rgb(z, z.maxValue())), QColor(128, 0, 0));
+
+    // On screen: above the ground at the line's ends, blank.
+    const QImage canvas = plot.canvas()->grab().toImage();
+    const int cx = qRound(plot.transform(QwtPlot::xBottom, 10.0));
+    const int cy = qRound(plot.transform(QwtPlot::yLeft, -5.0));
+    QVERIFY(canvas.rect().contains(cx, cy));
+    QCOMPARE(canvas.pixelColor(cx, cy), QColor(Qt::white));
 }
 
 void TestGraphIsoLine::renderSection()

@@ -35,6 +35,7 @@ private slots:
     void stripsEqualSingleThread_data();
     void stripsEqualSingleThread();
     void pixelColours();
+    void overshootTakesTheEndColours();
     void constantValuesLeaveMapWhite();
     void contourMethodRaisesDepthMin();
     void degenerateSizesAndSections();
@@ -182,6 +183,40 @@ void TestSpectrogramMap::pixelColours()
     // Outside the map: the frame and white margins.
     QCOMPARE(img.pixel(r.left() - 1, r.center().y()), qRgb(0, 0, 0));
     QCOMPARE(img.pixel(2, 2), qRgb(255, 255, 255));
+}
+
+void TestSpectrogramMap::overshootTakesTheEndColours()
+{
+    // A flat resistive top over a sharp step: the cubic columns swing past
+    // the largest value near the step (below, the floor just above the
+    // smallest value holds them).
+    const QVector<double> depths{0, -10, -20, -30, -40, -50, -60, -70, -80, -90, -100};
+    const QVector<double> values{400, 400, 400, 400, 400, 100, 100, 100, 100, 100, 100};
+    KXSpectrogramMap map;
+    map.resize(700, 500);
+    map.contourMethod = 2;
+    QLinearColorMap colours;
+    colours.setColorStops({{0.0f, Qt::blue}, {0.5f, Qt::green}, {1.0f, Qt::red}});
+    map.setData({column(0, depths, values), column(100, depths, values), column(200, depths, values)},
+                {{0, 0}, {100, 0}, {200, 0}}, &colours, 100.0);
+    QCOMPARE(map.valueMax(), 400.0);
+    QCOMPARE(map.valueMin(), 100.0);
+
+    const QRect r = map.mapRect();
+    const QImage img = map.image();
+    int above = 0;
+    for (int row = r.top() + 1; row < r.bottom(); ++row) {
+        const double depth = map.depthMax() - (map.depthMax() - map.depthMin()) * (row - r.top()) / (r.height() - 1);
+        const double v = map.valueAt(100, depth);
+        const QRgb pixel = img.pixel(r.center().x(), row);
+        // Everything here is underground: no blank pixel anywhere.
+        QVERIFY2(pixel != qRgb(255, 255, 255), qPrintable(QString::number(depth)));
+        if (v > 400.0 + 1e-6) {
+            ++above;
+            QCOMPARE(pixel, colours.rgb(400, 100, 400));
+        }
+    }
+    QVERIFY2(above > 0, "the fixture must overshoot");
 }
 
 void TestSpectrogramMap::constantValuesLeaveMapWhite()

@@ -199,6 +199,7 @@ private slots:
     void themes();
     void themeRefusedAndRecoloured();
     void styleSwitches();
+    void narrowPageCollapsesGroups();
     void renderToImage();
 };
 
@@ -673,6 +674,79 @@ void TestRibbon::styleSwitches()
     QCOMPARE(RibbonToolTip::wrapMode(), 1);
     RibbonToolTip::setWrapMode(42);
     QCOMPARE(RibbonToolTip::wrapMode(), 0);
+}
+
+// Every command button shown on the page gets the width its text needs.
+static void verifyNoSqueezedButtons(QWidget* page)
+{
+    for (QToolButton* button : page->findChildren<QToolButton*>()) {
+        if (!button->isVisibleTo(page) || button->text().isEmpty())
+            continue;
+        QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
+    }
+}
+
+void TestRibbon::narrowPageCollapsesGroups()
+{
+    ShellLikeWindow w;
+    QVERIFY(w.show());
+    RibbonPage* home = w.window.ribbonBar()->pages().at(0);
+    for (RibbonGroup* g : home->groups())
+        QVERIFY(!home->isGroupCollapsed(g));
+    verifyNoSqueezedButtons(home);
+
+    // Too narrow for all groups: the rightmost collapse first, none is squeezed.
+    const int narrow = w.fileGroup->sizeHint().width()
+        + home->collapsedButton(w.settingsGroup)->sizeHint().width()
+        + w.editGroup->sizeHint().width() + 24;
+    QVERIFY(narrow < w.fileGroup->sizeHint().width() + w.settingsGroup->sizeHint().width());
+    w.window.resize(narrow, 500);
+    QTRY_VERIFY(home->isGroupCollapsed(w.settingsGroup));
+    QVERIFY(!home->isGroupCollapsed(w.fileGroup));
+    // The check boxes take less room than a collapsed button would.
+    QVERIFY(!home->isGroupCollapsed(w.editGroup));
+    QVERIFY(home->width() <= w.window.width());
+    QTest::qWait(20);
+    verifyNoSqueezedButtons(home);
+
+    // The collapsed group is a drop-down button with the group's title and
+    // icon; its popup holds the group, whose commands still work.
+    QToolButton* collapsed = home->collapsedButton(w.settingsGroup);
+    QVERIFY(collapsed && collapsed->isVisible());
+    QCOMPARE(collapsed->text(), QStringLiteral("设置"));
+    QVERIFY(!collapsed->icon().isNull());
+    QVERIFY(collapsed->geometry().right() <= home->width());
+    QVERIFY(!w.settingsGroup->isVisible());
+    QSignalSpy triggered(w.machineSmall, &QAction::triggered);
+    QTimer::singleShot(50, [&] {
+        QToolButton* small = w.settingsGroup->buttonForAction(w.machineSmall);
+        if (small && small->isVisible() && w.settingsGroup->window() == collapsed->menu())
+            QTest::mouseClick(small, Qt::LeftButton);
+        else
+            collapsed->menu()->close();
+    });
+    collapsed->showMenu();
+    QCOMPARE(triggered.count(), 1);
+    QVERIFY(!collapsed->menu()->isVisible()); // running a command closes the popup
+    w.machine->trigger();                     // and hidden commands still trigger
+    QVERIFY(!w.machine->isChecked());
+
+    // Wide again: the groups come back in their order.
+    w.window.resize(900, 500);
+    QTRY_VERIFY(!home->isGroupCollapsed(w.settingsGroup));
+    QVERIFY(!home->isGroupCollapsed(w.editGroup));
+    QVERIFY(!collapsed->isVisible());
+    QCOMPARE(w.settingsGroup->parentWidget(), static_cast<QWidget*>(home));
+    QTRY_VERIFY(w.settingsGroup->isVisible());
+    QVERIFY(w.settingsGroup->geometry().left() > w.fileGroup->geometry().right());
+    QVERIFY(w.editGroup->geometry().left() > w.settingsGroup->geometry().right());
+
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        w.window.resize(w.fileGroup->sizeHint().width() + 60, 300);
+        QTest::qWait(20);
+        QVERIFY(w.window.grab().save(QDir(dir).filePath(QStringLiteral("hw_ribbon_narrow.png"))));
+    }
 }
 
 void TestRibbon::renderToImage()
