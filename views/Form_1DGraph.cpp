@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QPair>
 #include <QFontMetrics>
+#include <QGraphicsLayout>
 #include <QPen>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
@@ -51,6 +52,22 @@ QString labelFormatFor(double lo, double step, int intervals)
     return QStringLiteral("%.%1f").arg(decimals);
 }
 
+// Depth labels: whole metres where the ticks fall on them, otherwise one
+// decimal more than the step's size needs so no tick reads rounded away.
+QString depthFormatFor(double lo, double step, int intervals)
+{
+    const QString base = labelFormatFor(lo, step, intervals);
+    int decimals = base.mid(2, base.size() - 3).toInt();
+    for (int i = 0; i <= intervals; ++i) {
+        const double scaled = (lo + step * i) * std::pow(10.0, decimals);
+        if (std::fabs(scaled - std::round(scaled)) > 1e-6 * std::max(1.0, std::fabs(scaled))) {
+            decimals = std::min(8, decimals + 1);
+            break;
+        }
+    }
+    return QStringLiteral("%.%1f").arg(decimals);
+}
+
 int widestLabel(const QFontMetrics &metrics, const QString &format, double lo, double step,
                 int intervals)
 {
@@ -59,6 +76,18 @@ int widestLabel(const QFontMetrics &metrics, const QString &format, double lo, d
     for (int i = 0; i <= intervals; ++i)
         widest = std::max(widest, metrics.horizontalAdvance(QString::asprintf(f.constData(), lo + step * i)));
     return widest;
+}
+
+// Padding QtCharts keeps on each side of an axis label.
+constexpr int kLabelPadding = 4;
+
+// The panels are narrow: the plot gets the room the default frame and
+// margins would take.
+void compactChart(QChart *chart)
+{
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setMargins(QMargins(4, 10, 10, 4));
+    chart->setBackgroundRoundness(0);
 }
 
 } // namespace
@@ -104,6 +133,12 @@ void Form_1DGraph::buildDecayChart()
         axis->setGridLineColor(Qt::black);
     }
     m_valueAxis->setLabelFormat(QStringLiteral("%.1E"));
+    // Decades as 100, 1000, 1e+05, turned upright: side by side even those
+    // do not fit a decade's share of the narrow panel and would be cut to
+    // "10...".
+    m_timeAxis->setLabelFormat(QStringLiteral("%g"));
+    m_timeAxis->setLabelsAngle(-90);
+    compactChart(m_decayChart);
     m_decayChart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_decayChart->addAxis(m_valueAxis, Qt::AlignLeft);
 }
@@ -114,6 +149,11 @@ void Form_1DGraph::buildModelChart()
     m_modelChart->legend()->hide();
     m_modelChart->setTitle(QStringLiteral("视电阻率深度图"));
     m_modelView = new QChartView(m_modelChart, this);
+    compactChart(m_modelChart);
+    // Room for a depth label such as "-1000.0" beside a plot wide enough for
+    // two resistivity labels: below that QtCharts cuts them short.
+    const QFontMetrics labelMetrics(m_modelChart->font());
+    m_modelView->setMinimumWidth(labelMetrics.horizontalAdvance(QStringLiteral("-1000.0")) * 5 / 2 + 30);
 
     m_depthAxis = new QValueAxis;
     m_resistivityAxis = new QValueAxis;
@@ -138,7 +178,9 @@ void Form_1DGraph::buildModelChart()
             format = labelFormatFor(lo, span / (t - 1), t - 1);
             if (room <= 0.0)   // not laid out yet
                 break;
-            if (widestLabel(metrics, format, lo, span / (t - 1), t - 1) + 6 <= room / (t - 1))
+            // QtCharts cuts a label short beyond the axis width over the
+            // number of ticks, less 4 px padding each side.
+            if (widestLabel(metrics, format, lo, span / (t - 1), t - 1) + 2 * kLabelPadding <= room / t)
                 break;
         }
         axis->setTickCount(ticks);
@@ -150,6 +192,17 @@ void Form_1DGraph::buildModelChart()
     connect(m_resistivityAxis, &QValueAxis::tickCountChanged, this, relabel);
     connect(m_resistivityAxis, &QValueAxis::minorTickCountChanged, this, relabel);
     connect(m_modelChart, &QChart::plotAreaChanged, this, relabel);
+    // Depth labels as precise as their step needs ("-25", not "-25.0").
+    auto relabelDepth = [this] {
+        const int ticks = std::max(2, m_depthAxis->tickCount());
+        const QString format = depthFormatFor(m_depthAxis->min(),
+                                              (m_depthAxis->max() - m_depthAxis->min()) / (ticks - 1),
+                                              ticks - 1);
+        if (format != m_depthAxis->labelFormat())
+            m_depthAxis->setLabelFormat(format);
+    };
+    connect(m_depthAxis, &QValueAxis::rangeChanged, this, relabelDepth);
+    connect(m_depthAxis, &QValueAxis::tickCountChanged, this, relabelDepth);
     m_modelChart->addAxis(m_depthAxis, Qt::AlignLeft);
     m_modelChart->addAxis(m_resistivityAxis, Qt::AlignBottom);
 }

@@ -17,6 +17,8 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QPixmap>
+#include <QTabBar>
+#include <QTabWidget>
 
 #include <qwt_plot_curve.h>
 #include <qwt_symbol.h>
@@ -71,11 +73,40 @@ Form_2DGraph::Form_2DGraph(QWidget *parent)
 {
     ui->setupUi(this);
     createLayout();
+    // The two pages stay for the form's lifetime: no close button on them.
+    QTabBar *bar = ui->tabWidget->tabBar();
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        for (QTabBar::ButtonPosition side : {QTabBar::LeftSide, QTabBar::RightSide}) {
+            if (QWidget *button = bar->tabButton(i, side)) {
+                bar->setTabButton(i, side, nullptr);
+                button->deleteLater();
+            }
+        }
+    }
+    connect(ui->tabWidget, &QTabWidget::tabCloseRequested, this, &Form_2DGraph::closeTab);
+    // The pages take the room the window gives them: their plots' minimum
+    // sizes must not force the main window to grow when this form becomes
+    // its central widget.
+    for (QWidget *page : {ui->tab, ui->tabContours})
+        page->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+}
+
+void Form_2DGraph::closeTab(int index)
+{
+    QWidget *page = ui->tabWidget->widget(index);
+    if (!page || page == ui->tab || page == ui->tabContours)
+        return;
+    ui->tabWidget->removeTab(index);
+    // The scheme goes first: it unhooks its scene while the view still lives.
+    if (KX_VolScheme2 *scheme = m_volumeTabs.take(page))
+        scheme->deleteLater();
+    page->deleteLater();
 }
 
 Form_2DGraph::~Form_2DGraph()
 {
     clearMesh();
+    qDeleteAll(m_volumeTabs);
     delete m_progressDialog;
     delete m_sectionMap;
     delete m_colorMap;
@@ -260,6 +291,9 @@ void Form_2DGraph::addViewTab(KX_VolScheme2 *scheme)
 {
     if (!scheme || !scheme->widget())
         return;
+    // The form owns the scheme from now on; closing its tab frees both.
+    scheme->setParent(this);
+    m_volumeTabs.insert(scheme->widget(), scheme);
     ui->tabWidget->addTab(scheme->widget(), QStringLiteral("三维展示"));
     ui->tabWidget->setCurrentIndex(ui->tabWidget->count() - 1);
 }

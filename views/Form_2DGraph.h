@@ -66,6 +66,7 @@ private:
     void drawMesh(QVector<double> x, double xmax, double xmin, double top, double bottom,
                   int step, InvParam params);
     void clearMesh();
+    void closeTab(int index);
 
     Ui::Form_2DGraph *ui;
     QGridLayout *m_pageLayout = nullptr;
@@ -78,6 +79,7 @@ private:
     KXSMap *m_contourMap = nullptr;   // never created; kept for the colour and fit commands
     KXSpectrogramMap *m_sectionMap = nullptr;
     QLinearColorMap *m_colorMap = nullptr;
+    QMap<QWidget *, KX_VolScheme2 *> m_volumeTabs;
 };
 
 #endif

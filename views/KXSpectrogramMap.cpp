@@ -348,42 +348,80 @@ void KXSpectrogramMap::drawAxes(QPainter &painter)
     painter.restore();
 }
 
-void KXSpectrogramMap::drawColorBar(QPainter &painter)
+QVector<KXSpectrogramMap::LegendBand> KXSpectrogramMap::colorBarBands() const
 {
+    QVector<LegendBand> bands;
     if (!m_colours || m_mapHeight <= 0)
-        return;
+        return bands;
     const QVector<double> stops = m_colours->colorStops();
     const QVector<QRgb> colours = m_colours->stopColors();
-    if (stops.isEmpty())
-        return;
+    if (stops.isEmpty() || colours.size() != stops.size())
+        return bands;
 
-    painter.save();
-    painter.setFont(QFont("Arial", 12));
-    const QFontMetrics fm(painter.font());
+    const QFontMetrics fm(QFont("Arial", 12));
     const int left = m_left + 50 + m_mapWidth + static_cast<int>(0.05 * m_mapHeight);
     const int barWidth = static_cast<int>(0.06 * m_mapHeight);
     const int base = static_cast<int>(m_top + 5 + 0.2 * m_mapHeight) + static_cast<int>(0.6 * m_mapHeight);
     const int band = static_cast<int>(0.05 * m_mapHeight);
     const int every = std::max(1, stops.size() / 10);
 
+    // Every s-th stop, and always the last one: the colour of the largest
+    // values must have its band and label too.
+    QVector<int> shown;
+    for (int i = 0; i < stops.size(); i += every)
+        shown.append(i);
+    if (shown.last() != stops.size() - 1)
+        shown.append(stops.size() - 1);
+
+    const double range = m_valueMax - m_valueMin;
     QRect previous;
-    int j = 0;
-    for (int i = 0; i < stops.size(); i += every) {
-        ++j;
-        const QRect rect(left, base - j * band, barWidth, band);
-        const QColor c = QColor::fromRgb(colours[i]);
+    int previousIndex = -1;
+    for (int j = 0; j < shown.size(); ++j) {
+        const int i = shown[j];
+        LegendBand b;
+        b.rect = QRect(left, base - (j + 1) * band, barWidth, band);
+        b.colour = colours[i];
+        const double value = m_valueMin + range * stops[i];
+        // Whole numbers over a wide range; small ranges need their decimals.
+        b.text = std::fabs(range) >= 10.0 ? QString::number(std::trunc(value), 'g', 6)
+                                          : QString::number(value, 'g', 3);
+        const QRect box(b.rect.right() + 10, b.rect.center().y() - fm.height() / 2,
+                        fm.horizontalAdvance(b.text) + 2, fm.height());
+        const bool last = j == shown.size() - 1;
+        if (previous.isNull() || !box.intersects(previous)) {
+            b.labelled = true;
+        } else if (last) {
+            // The top value wins over the label below it.
+            b.labelled = true;
+            bands[previousIndex].labelled = false;
+        }
+        if (b.labelled) {
+            previous = box;
+            previousIndex = bands.size();
+        }
+        bands.append(b);
+    }
+    return bands;
+}
+
+void KXSpectrogramMap::drawColorBar(QPainter &painter)
+{
+    const QVector<LegendBand> bands = colorBarBands();
+    if (bands.isEmpty())
+        return;
+    painter.save();
+    painter.setFont(QFont("Arial", 12));
+    const QFontMetrics fm(painter.font());
+    for (const LegendBand &b : bands) {
+        const QColor c = QColor::fromRgb(b.colour);
         painter.setPen(QPen(c, 1));
         painter.setBrush(c);
-        painter.drawRect(rect);
-
-        const double value = std::trunc(m_valueMin + (m_valueMax - m_valueMin) * stops[i]);
-        const QString text = QString::number(value, 'g', 6);
-        const QRect box(rect.right() + 10, rect.center().y() - fm.height() / 2,
-                        fm.horizontalAdvance(text) + 2, fm.height());
-        if (previous.isNull() || !box.intersects(previous)) {
+        painter.drawRect(b.rect);
+        if (b.labelled) {
+            const QRect box(b.rect.right() + 10, b.rect.center().y() - fm.height() / 2,
+                            fm.horizontalAdvance(b.text) + 2, fm.height());
             painter.setPen(Qt::black);
-            painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
-            previous = box;
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, b.text);
         }
     }
     painter.restore();

@@ -54,6 +54,16 @@ public:
     int mapWidth() const { return m_mapWidth; }
     int mapHeight() const { return m_mapHeight; }
 
+    // One band of the colour bar, bottom up: the stop's colour, the value it
+    // stands for and whether its label is drawn (labels must not overlap).
+    struct LegendBand {
+        QRect rect;
+        QRgb colour = 0;
+        QString text;
+        bool labelled = false;
+    };
+    QVector<LegendBand> colorBarBands() const;
+
     // Number of strips to render in; 0 (default) uses one per processor
     // thread. Lets the strip split be compared against a single-strip render.
     void setStripCount(int n) { m_stripCount = n; }

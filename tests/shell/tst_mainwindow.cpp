@@ -76,6 +76,7 @@ private slots:
     void exportChoosesExporter();
     void enablingRequests();
     void centralWidgetSwitch();
+    void viewSwitchKeepsTheWindowSize();
     void wiringHasNoBrokenConnection();
     void wiringTable_data();
     void wiringTable();
@@ -689,6 +690,24 @@ void TestMainWindow::enablingRequests()
     QVERIFY(w->m_fit[0]->isEnabled());
     emit w->m_dataModel->signal_FiseSaveButtonEnalbe(true);
     QVERIFY(w->m_actionSave->isEnabled());
+}
+
+void TestMainWindow::viewSwitchKeepsTheWindowSize()
+{
+    MainWindow* w = m_window;
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QTest::qWait(20);
+    const QSize first = w->size();
+    for (int round = 0; round < 3; ++round) {
+        emit w->m_dataModel->signal_CentralWidgetChanged(false);
+        QTRY_VERIFY(w->m_form2D->isVisible());
+        QTest::qWait(20);
+        QCOMPARE(w->size(), first);
+        emit w->m_dataModel->signal_CentralWidgetChanged(true);
+        QTest::qWait(20);
+        QCOMPARE(w->size(), first);
+    }
 }
 
 void TestMainWindow::centralWidgetSwitch()

@@ -11,6 +11,9 @@
 #include "views/PlotMatrix.h"
 
 #include <QDialog>
+#include <QDir>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QGridLayout>
 #include <QSignalSpy>
 #include <QTest>
@@ -127,6 +130,8 @@ private slots:
     void fitting_data();
     void fitting();
     void gridAndContourSettings();
+    void labelsReadableAtTheDefaultSize_data();
+    void labelsReadableAtTheDefaultSize();
     void renderScreenshot();
 
 private:
@@ -722,6 +727,62 @@ void TestForm1DGraph::gridAndContourSettings()
     QSignalSpy saved(&form, &Form_1DGraph::signal_FileSavedtoDB);
     form.on_signalFileSaved();
     QCOMPARE(saved.count(), 1);
+}
+
+void TestForm1DGraph::labelsReadableAtTheDefaultSize_data()
+{
+    QTest::addColumn<double>("rhoLo");
+    QTest::addColumn<double>("rhoHi");
+    QTest::addColumn<double>("depthMin");
+
+    QTest::newRow("whole ohm-metres") << 10.0 << 1000.0 << -100.0;
+    QTest::newRow("wide range") << 5.0 << 12345.0 << -1500.0;
+    QTest::newRow("fractions") << 0.5 << 2.5 << -37.5;
+}
+
+// Texts of one chart's axis labels as drawn in its scene.
+static QStringList drawnLabels(QtCharts::QChart *chart)
+{
+    QStringList texts;
+    for (QGraphicsItem *item : chart->scene()->items()) {
+        if (auto *text = dynamic_cast<QGraphicsTextItem *>(item)) {
+            if (text->isVisible() && chart->isAncestorOf(text))
+                texts << text->toPlainText();
+        }
+    }
+    return texts;
+}
+
+void TestForm1DGraph::labelsReadableAtTheDefaultSize()
+{
+    QFETCH(double, rhoLo);
+    QFETCH(double, rhoHi);
+    QFETCH(double, depthMin);
+    // The form's share of the main window at its first size on a 1600 x 1000
+    // desktop, beside the project dock.
+    Form_1DGraph form;
+    form.resize(760, 490);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QVector<double> times = gateTimes();
+    showStation(form, layeredCurve(times, 50, 200), times);
+    form.setAxis2Range(depthMin, rhoHi, rhoLo, false);
+    QTest::qWait(50);
+
+    QStringList report;
+    bool elided = false;
+    for (QtCharts::QChart *chart : {static_cast<QtCharts::QChart *>(form.decayChart()), form.modelChart()}) {
+        const QStringList labels = drawnLabels(chart);
+        QVERIFY(labels.size() >= 4);
+        for (const QString &label : labels)
+            elided = elided || label.contains(QStringLiteral("...")) || label.contains(QChar(0x2026));
+        report << chart->title() + ": " + labels.join(QStringLiteral(" | "));
+    }
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(form.grab().save(QDir(dir).filePath(QStringLiteral("hw_form1d_default_%1.png")
+                                                        .arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_')))));
+    QVERIFY2(!elided, qPrintable(report.join(QStringLiteral(" || "))));
 }
 
 void TestForm1DGraph::renderScreenshot()

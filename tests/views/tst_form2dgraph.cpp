@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QAction>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextStream>
 #include <QTemporaryDir>
@@ -33,6 +34,7 @@
 #include "views/Form_2DGraph.h"
 #include "views/Graph_IsoLine.h"
 #include "views/KXSpectrogramMap.h"
+#include "views/KX_VolScheme2.h"
 #include "views/LineCurvesValid.h"
 #include "views/ModelerWidget.h"
 #include "views/PlotMatrix.h"
@@ -519,6 +521,42 @@ void TestForm2DGraph::modelImportsAddTabs()
     QCOMPARE(form.tabWidget()->tabText(3), QString("导入的数据模型"));
     QCOMPARE(form.tabWidget()->currentIndex(), 3);
     QVERIFY(qobject_cast<ModelerWidget*>(form.tabWidget()->widget(3)));
+
+    // Only the added tabs can be closed; closing one removes and frees it.
+    QTabWidget* tabs = form.tabWidget();
+    QTabBar* bar = tabs->tabBar();
+    for (int i : {0, 1}) {
+        QVERIFY(!bar->tabButton(i, QTabBar::LeftSide));
+        QVERIFY(!bar->tabButton(i, QTabBar::RightSide));
+    }
+    QWidget* close = bar->tabButton(2, QTabBar::RightSide);
+    if (!close)
+        close = bar->tabButton(2, QTabBar::LeftSide);
+    QVERIFY(close);
+    QPointer<QWidget> first = tabs->widget(2);
+    QPointer<QWidget> second = tabs->widget(3);
+    form.resize(872, 667);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(close, Qt::LeftButton);
+    QCOMPARE(tabs->count(), 3);
+    QVERIFY(tabs->widget(2) == second.data());
+    QTRY_VERIFY(!first);
+    emit tabs->tabCloseRequested(0);
+    emit tabs->tabCloseRequested(1);
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->tabText(0), QString("剖面图与反演图"));
+    QCOMPARE(tabs->tabText(1), QString("二维反演图"));
+
+    // A 3-D tab closes with its scheme.
+    QPointer<KX_VolScheme2> scheme = new KX_VolScheme2(nullptr);
+    QPointer<QWidget> view = scheme->widget();
+    form.addViewTab(scheme);
+    QCOMPARE(tabs->count(), 4);
+    QVERIFY(tabs->widget(3) == view.data());
+    emit tabs->tabCloseRequested(3);
+    QCOMPARE(tabs->count(), 3);
+    QTRY_VERIFY(!view && !scheme);
 }
 
 void TestForm2DGraph::savePictureWritesImage()

@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <climits>
+#include <cmath>
+
 namespace {
 
 DataType_ResultData column(double x, QVector<double> depths, QVector<double> values)
@@ -42,6 +45,7 @@ private slots:
     void nothingBeforeData();
     void everyPaintSavesContour();
     void colourChangeRerenders();
+    void colourBarDescribesTheDrawnColours();
     void renderSyntheticSection();
 
 private:
@@ -317,6 +321,57 @@ void TestSpectrogramMap::colourChangeRerenders()
     QCoreApplication::sendPostedEvents();
     map.show();
     QCOMPARE(map.image().size(), QSize(800, 450));
+}
+
+void TestSpectrogramMap::colourBarDescribesTheDrawnColours()
+{
+    // A ramp of many stops crowded at the low end, as the program's default:
+    // the largest values take the last stop's colour, which the bar must show
+    // and label with the largest value.
+    QMap<float, QColor> ramp;
+    for (int i = 0; i <= 20; ++i)
+        ramp.insert(0.025f * i, QColor::fromHsv(240 - 10 * i, 255, 255));
+    ramp.insert(0.7f, Qt::red);
+    ramp.insert(0.85f, QColor(162, 42, 42));
+    ramp.insert(1.0f, QColor(128, 0, 0));
+    QLinearColorMap colours;
+    colours.setColorStops(ramp);
+
+    KXSpectrogramMap map;
+    map.resize(700, 380);   // the map page at the main window's first size
+    map.contourMethod = 2;
+    map.setData({column(0, {0, -50, -100}, {10, 40, 100}), column(400, {0, -50, -100}, {12, 60, 95})},
+                {}, &colours, 100.0);
+    QCOMPARE(map.valueMin(), 10.0);
+    QCOMPARE(map.valueMax(), 100.0);
+    const QVector<KXSpectrogramMap::LegendBand> bands = map.colorBarBands();
+    QVERIFY(bands.size() >= 2);
+    QCOMPARE(bands.first().text, QString("10"));
+    QCOMPARE(bands.last().text, QString("100"));
+    QVERIFY(bands.first().labelled && bands.last().labelled);
+    QCOMPARE(bands.last().colour, colours.rgb(100, 10, 100));
+    // Each label is the value whose colour its band shows, and the drawn
+    // labels do not run into each other.
+    const QVector<double> stops = colours.colorStops();
+    const QVector<QRgb> stopColours = colours.stopColors();
+    const int fontHeight = QFontMetrics(QFont("Arial", 12)).height();
+    int previousCentre = INT_MAX;
+    for (const KXSpectrogramMap::LegendBand &b : bands) {
+        const int stop = stopColours.indexOf(b.colour);
+        QVERIFY(stop >= 0);
+        QCOMPARE(b.text, QString::number(std::trunc(10 + 90 * stops[stop])));
+        if (b.labelled) {
+            QVERIFY(previousCentre - b.rect.center().y() >= fontHeight);
+            previousCentre = b.rect.center().y();
+        }
+    }
+    // The drawn bar: the top band in the colour of the largest values.
+    const QImage img = map.image();
+    QCOMPARE(img.pixel(bands.last().rect.center()), colours.rgb(100, 10, 100));
+    QCOMPARE(img.pixel(bands.first().rect.center()), colours.rgb(100, 10, 10));
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(map.grab().save(QDir(dir).filePath("hw_map_colourbar.png")));
 }
 
 void TestSpectrogramMap::renderSyntheticSection()
