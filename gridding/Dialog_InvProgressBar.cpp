@@ -104,6 +104,43 @@ double Dialog_InvProgressBar::searchRadiusFor(float xmin, float xmax, float ymin
     return std::sqrt(area) / std::pow(sampleCount / 50.0, 1.0 / 3.0);
 }
 
+void Dialog_InvProgressBar::prepareIdwRun(const GriddingSetup &setup,
+                                          const QList<GridPoint> &samples, float xmin,
+                                          float xmax, float ymin, float ymax, int nx, int ny,
+                                          std::unique_ptr<SampleTree> &tree, GriddingJob &job,
+                                          RectInterpolation2 *worker)
+{
+    tree = setup.createKdTree(samples);
+    const double radius = searchRadiusFor(xmin, xmax, ymin, ymax, samples.size());
+    const GridGeometry geometry =
+        setup.createGridGeometry(xmax, xmin, ymax, ymin, nx, ny, 0.0, 0.0, 0);
+    const IdwParams params = setup.createIdwParams(2.0, 50, 1, radius, radius);
+    job = setup.createGriddingJob(1, params, geometry);
+
+    worker->setJob(&job);
+    worker->setTree(tree ? tree->tree.get() : nullptr);
+    worker->setMethod(RectInterpolation2::InverseDistanceToPower);
+}
+
+bool Dialog_InvProgressBar::writeResultGrid(const QString &fileName,
+                                            const QList<GridPoint> &points,
+                                            const GridGeometry &g)
+{
+    float valueMax = -1e8f;
+    float valueMin = 1e8f;
+    for (const GridPoint &p : points) {
+        if (!std::isfinite(p.value))
+            continue;
+        valueMax = std::max(valueMax, p.value);
+        valueMin = std::min(valueMin, p.value);
+    }
+
+    return GridData::writeSurferAsciiGrid(fileName, points, g.ny, g.nx,
+                                          static_cast<float>(g.xmin), static_cast<float>(g.xmax),
+                                          static_cast<float>(g.ymin), static_cast<float>(g.ymax),
+                                          valueMin, valueMax);
+}
+
 void Dialog_InvProgressBar::on_pushButton_Start_clicked()
 {
     // The worker reads the job and the tree until it ends.
@@ -115,16 +152,8 @@ void Dialog_InvProgressBar::on_pushButton_Start_clicked()
     if (m_samples.isEmpty())
         nx = ny = 0;
 
-    m_tree = m_setup.createKdTree(m_samples);
-    const double radius = searchRadiusFor(m_xmin, m_xmax, m_ymin, m_ymax, m_samples.size());
-    const GridGeometry geometry =
-        m_setup.createGridGeometry(m_xmax, m_xmin, m_ymax, m_ymin, nx, ny, 0.0, 0.0, 0);
-    const IdwParams params = m_setup.createIdwParams(2.0, 50, 1, radius, radius);
-    m_job = m_setup.createGriddingJob(1, params, geometry);
-
-    m_worker->setJob(&m_job);
-    m_worker->setTree(m_tree ? m_tree->tree.get() : nullptr);
-    m_worker->setMethod(RectInterpolation2::InverseDistanceToPower);
+    prepareIdwRun(m_setup, m_samples, m_xmin, m_xmax, m_ymin, m_ymax, nx, ny, m_tree, m_job,
+                  m_worker);
 
     m_running = true;
     ui->pushButton_Start->setEnabled(false);
@@ -138,20 +167,7 @@ void Dialog_InvProgressBar::handleResults()
                              QMessageBox::Ok);
 
     m_resultPoints = m_worker->outputPoints();
-    float valueMax = -1e8f;
-    float valueMin = 1e8f;
-    for (const GridPoint &p : qAsConst(m_resultPoints)) {
-        if (!std::isfinite(p.value))
-            continue;
-        valueMax = std::max(valueMax, p.value);
-        valueMin = std::min(valueMin, p.value);
-    }
-
-    const GridGeometry &g = m_job.geometry;
-    GridData::writeSurferAsciiGrid(QStringLiteral("out.grd"), m_resultPoints, g.ny, g.nx,
-                                   static_cast<float>(g.xmin), static_cast<float>(g.xmax),
-                                   static_cast<float>(g.ymin), static_cast<float>(g.ymax),
-                                   valueMin, valueMax);
+    writeResultGrid(QStringLiteral("out.grd"), m_resultPoints, m_job.geometry);
 
     m_thread->requestInterruption();
     m_thread->quit();

@@ -47,6 +47,16 @@ public:
     static int rowCountForRange(float depthRange);
     // Search radius for N samples over the given extent; 0 without samples.
     static double searchRadiusFor(float xmin, float xmax, float ymin, float ymax, int sampleCount);
+    // Builds the tree and the inverse-distance job over the extent and hands
+    // both to the worker; job and tree must outlive the worker's run.
+    static void prepareIdwRun(const GriddingSetup &setup, const QList<GridPoint> &samples,
+                              float xmin, float xmax, float ymin, float ymax, int nx, int ny,
+                              std::unique_ptr<SampleTree> &tree, GriddingJob &job,
+                              RectInterpolation2 *worker);
+    // Writes a finished grid as a Surfer text grid, its z range taken from the
+    // finite values.
+    static bool writeResultGrid(const QString &fileName, const QList<GridPoint> &points,
+                                const GridGeometry &geometry);
 
 public slots:
     void on_pushButton_Start_clicked();

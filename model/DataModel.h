@@ -237,6 +237,12 @@ private:
     // Display.
     void showStationView(Data_Line* line, int stationRow);
     void showLineView(Data_Line* line);
+    // Reads the line's curves from station first to last in the current
+    // scheme; false when there are no curves or gate times or fewer than
+    // minStations usable stations, else also sets the inversion topography.
+    bool readLineCurves(Data_Line* line, int first, int last, int minStations,
+                        QVector<QVector<double> >& curves, QVector<double>& times,
+                        QVector<double>& numbers, QVector<GPSCoordinate>& coordinates);
     // A view that stops early: nothing shown may be saved into.
     void stopView();
     // Offers the smoothing dialog and smooths grid when the user changed the

@@ -51,14 +51,10 @@ QList<DataType_ThreeResultData> DataModel::calcTransRelax3D(QList<double>& lineN
         QVector<QVector<double> > curves;
         QVector<double> times;
         QVector<double> stations;
-        QVector<double> offTimes;
         QVector<GPSCoordinate> coordinates;
-        line->getLineData(invParam, &curves, &times, &stations, &offTimes, &coordinates, true,
-                          scheme, 0, count - 1);
-        if (curves.isEmpty() || times.isEmpty() || stations.isEmpty())
+        if (!readLineCurves(line, 0, count - 1, 1, curves, times, stations, coordinates))
             return {};
 
-        invParam.topography = coordinates.isEmpty() ? QVector<TopoData>() : buildTopography(coordinates);
         allCurves.append(curves);
         allTimes.append(times);
         allCoordinates.append(coordinates);

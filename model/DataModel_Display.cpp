@@ -242,14 +242,9 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     QVector<QVector<double> > curves;
     QVector<double> times;
     QVector<double> numbers;
-    QVector<double> offTimes;
     QVector<GPSCoordinate> coordinates;
-    line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true,
-                      scheme, stationRow - 10, stationRow + 10);
-    if (curves.isEmpty() || times.isEmpty() || numbers.isEmpty())
+    if (!readLineCurves(line, stationRow - 10, stationRow + 10, 1, curves, times, numbers, coordinates))
         return;
-
-    invParam.topography = coordinates.isEmpty() ? QVector<TopoData>() : buildTopography(coordinates);
 
     QList<DataType_ResultData> results;
     mathCalc->pointInversion(curves, times, numbers, sendCurrent, results, invParam);
@@ -269,6 +264,19 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     emit signal_EditStateChanged(pointMove, lineMove);
 }
 
+bool DataModel::readLineCurves(Data_Line* line, int first, int last, int minStations,
+                               QVector<QVector<double> >& curves, QVector<double>& times,
+                               QVector<double>& numbers, QVector<GPSCoordinate>& coordinates)
+{
+    QVector<double> offTimes;
+    line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true, scheme,
+                      first, last);
+    if (curves.isEmpty() || times.isEmpty() || numbers.size() < minStations)
+        return false;
+    invParam.topography = coordinates.isEmpty() ? QVector<TopoData>() : buildTopography(coordinates);
+    return true;
+}
+
 void DataModel::showLineView(Data_Line* line)
 {
     HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
@@ -280,17 +288,12 @@ void DataModel::showLineView(Data_Line* line)
     QVector<QVector<double> > curves;
     QVector<double> times;
     QVector<double> numbers;
-    QVector<double> offTimes;
     QVector<GPSCoordinate> coordinates;
-    line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true,
-                      scheme, 0, stations->size() - 1);
     // A section needs two stations; one usable station is no line.
-    if (curves.isEmpty() || times.isEmpty() || numbers.size() < 2) {
+    if (!readLineCurves(line, 0, stations->size() - 1, 2, curves, times, numbers, coordinates)) {
         stopView();
         return;
     }
-
-    invParam.topography = coordinates.isEmpty() ? QVector<TopoData>() : buildTopography(coordinates);
     emit signal_CentralWidgetChanged(false);
 
     const int method = transRelaxMethod;

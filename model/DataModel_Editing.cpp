@@ -14,6 +14,18 @@ namespace {
 // inversion parameters.
 constexpr double kEditWindowEnd = 4000000.0;
 
+// Calls act on every station of the line that is in use.
+template <typename Act>
+void forEachUsedStation(Data_Line* line, Act act)
+{
+    HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
+    for (int i = 0; stations && i < stations->size(); ++i) {
+        Data_Point* station = stations->at(i).value();
+        if (station && station->USE() != 0)
+            act(station);
+    }
+}
+
 } // namespace
 
 int DataModel::showChangeNameDialog(int lineRow, const QModelIndex& lineIndex)
@@ -129,12 +141,7 @@ void DataModel::resetPointData(int lineRow)
         return;
     if (Data_Line* line = lineAt(lineRow)) {
         markLineSampleMode(line);
-        HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
-        for (int i = 0; stations && i < stations->size(); ++i) {
-            Data_Point* station = stations->at(i).value();
-            if (station && station->USE() != 0)
-                restoreStation(station);
-        }
+        forEachUsedStation(line, [this](Data_Point* station) { restoreStation(station); });
     }
     UserPrompt::information(QStringLiteral("重置数据完成"));
 }
@@ -145,12 +152,7 @@ void DataModel::applyFittingMethod(int lineRow, int method)
         return;
     if (Data_Line* line = lineAt(lineRow)) {
         markLineSampleMode(line);
-        HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
-        for (int i = 0; stations && i < stations->size(); ++i) {
-            Data_Point* station = stations->at(i).value();
-            if (station && station->USE() != 0)
-                fitStation(station, method);
-        }
+        forEachUsedStation(line, [this, method](Data_Point* station) { fitStation(station, method); });
     }
     UserPrompt::information(QStringLiteral("预处理完成"));
 }

@@ -124,15 +124,10 @@ void DataModel::computeLineSection(int lineRow)
     QVector<QVector<double> > curves;
     QVector<double> times;
     QVector<double> stations;
-    QVector<double> offTimes;
     QVector<GPSCoordinate> coordinates;
-    line->getLineData(invParam, &curves, &times, &stations, &offTimes, &coordinates, true,
-                      scheme, 0, count - 1);
     // One usable station makes no section, as in the line view.
-    if (curves.isEmpty() || times.isEmpty() || stations.size() < 2)
+    if (!readLineCurves(line, 0, count - 1, 2, curves, times, stations, coordinates))
         return;
-
-    invParam.topography = coordinates.isEmpty() ? QVector<TopoData>() : buildTopography(coordinates);
     // The section replaces the station view: its curve is no longer the one
     // an edit would be saved into.
     forgetShownStation();

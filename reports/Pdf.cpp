@@ -50,17 +50,7 @@ void Pdf::exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvP
     if (!openWriter())
         return;
 
-    lineNumber = line;
-    lineInfo = info;
-    editInfos = edits;
-    invParam = param;
-    gridPattern = pattern;
-    gridSpacing = spacing;
-    stationCurves = curves;
-    gateTimes = times;
-    stationNumbers = stations;
-    methodText = ReportContent::methodText(invParam.intField);
-    gridText = ReportContent::gridText(gridPattern, gridSpacing);
+    setReportInputs(line, info, edits, param, pattern, spacing, curves, times, stations);
 
     {
         QPainter painter(writer);

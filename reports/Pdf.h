@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include "model/SharedTypes.h"
+#include "reports/ReportInputs.h"
 
 class QFile;
 class QPainter;
@@ -18,7 +19,7 @@ class QChart;
 
 // Writes the line report as a PDF file: every page is painted with a
 // vertical cursor in device pixels at 300 dpi. Runs on the GUI thread.
-class Pdf : public QObject
+class Pdf : public QObject, private ReportInputs
 {
     Q_OBJECT
 
@@ -71,18 +72,6 @@ private:
     QFont headingFont;
     QFont bodyFont;
     QFont smallFont;
-
-    double lineNumber = 0.0;
-    LineInfo lineInfo;
-    InvParam invParam;
-    GridPattern gridPattern = GRID_FIXED;
-    double gridSpacing = 0.0;
-    QString methodText;
-    QString gridText;
-    QVector<double> stationNumbers;
-    QVector<QVector<double> > stationCurves;
-    QVector<double> gateTimes;
-    QVector<EditInfo> editInfos;
 };
 
 #endif // HW_REPORTS_PDF_H

@@ -73,17 +73,7 @@ bool Word::exportReport(double line, LineInfo info, QVector<EditInfo> edits, Inv
     pageWidth = static_cast<float>(pageSetup.pageWidth);
     pageHeight = static_cast<float>(pageSetup.pageHeight);
 
-    lineNumber = line;
-    lineInfo = info;
-    editInfos = edits;
-    invParam = param;
-    gridPattern = pattern;
-    gridSpacing = spacing;
-    stationCurves = curves;
-    gateTimes = times;
-    stationNumbers = stations;
-    methodText = ReportContent::methodText(invParam.intField);
-    gridText = ReportContent::gridText(gridPattern, gridSpacing);
+    setReportInputs(line, info, edits, param, pattern, spacing, curves, times, stations);
     path = filePath;
 
     writeSections();

@@ -8,6 +8,7 @@
 #include <QWaitCondition>
 
 #include "model/SharedTypes.h"
+#include "reports/ReportInputs.h"
 
 class WordApplication;
 class WordDocument;
@@ -21,7 +22,7 @@ struct WordParagraphFormat;
 // charts are drawn on the object's own (GUI) thread by queued saveChart
 // calls, which the writer waits for, so that thread must keep processing
 // events until exportReport returns.
-class Word : public QObject
+class Word : public QObject, private ReportInputs
 {
     Q_OBJECT
 
@@ -68,17 +69,6 @@ private:
                             const QString& path);
 
     QString path;
-    double lineNumber = 0.0;
-    LineInfo lineInfo;
-    InvParam invParam;
-    GridPattern gridPattern = GRID_FIXED;
-    double gridSpacing = 0.0;
-    QString methodText;
-    QString gridText;
-    QVector<double> stationNumbers;
-    QVector<QVector<double> > stationCurves;
-    QVector<double> gateTimes;
-    QVector<EditInfo> editInfos;
 
     WordApplication* application = nullptr;
     WordDocument* activeDocument = nullptr;

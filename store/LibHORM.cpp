@@ -11,6 +11,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QVector>
 
 namespace {
 
@@ -160,6 +161,36 @@ QString LibHORM::sqlTypeName(int metaType)
     }
 }
 
+namespace {
+
+// One class-info line of an entity: the member it names, its role, and the
+// column type when it names a property.
+struct ClassInfoEntry {
+    QString name;
+    QString role;
+    bool isProperty = false;
+    QString sqlType;
+};
+
+QVector<ClassInfoEntry> classInfoEntries(const QMetaObject& meta)
+{
+    QVector<ClassInfoEntry> entries;
+    for (int i = 0; i < meta.classInfoCount(); ++i) {
+        const QMetaClassInfo info = meta.classInfo(i);
+        ClassInfoEntry entry;
+        entry.name = QString::fromLatin1(info.name());
+        entry.role = QString::fromLatin1(info.value());
+        const int p = meta.indexOfProperty(info.name());
+        entry.isProperty = p >= 0;
+        if (entry.isProperty)
+            entry.sqlType = LibHORM::sqlTypeName(meta.property(p).userType());
+        entries << entry;
+    }
+    return entries;
+}
+
+} // namespace
+
 void LibHORM::registerClass(const QMetaObject& meta)
 {
     const QString cls = QString::fromLatin1(meta.className());
@@ -169,27 +200,22 @@ void LibHORM::registerClass(const QMetaObject& meta)
     QString keyName;
     QString keyType;
 
-    for (int i = 0; i < meta.classInfoCount(); ++i) {
-        const QMetaClassInfo info = meta.classInfo(i);
-        const QString name = QString::fromLatin1(info.name());
-        const QString role = QString::fromLatin1(info.value());
-        if (role == ROLE_REFERENCE)
-            children << name;
-        const int p = meta.indexOfProperty(info.name());
-        if (p < 0)
+    for (const ClassInfoEntry& entry : classInfoEntries(meta)) {
+        if (entry.role == ROLE_REFERENCE)
+            children << entry.name;
+        if (!entry.isProperty)
             continue;
-        const QString type = sqlTypeName(meta.property(p).userType());
-        if (role == ROLE_DB) {
-            names << name;
-            types << type;
-        } else if (role == ROLE_KEY) {
-            const int at = names.indexOf(name);
+        if (entry.role == ROLE_DB) {
+            names << entry.name;
+            types << entry.sqlType;
+        } else if (entry.role == ROLE_KEY) {
+            const int at = names.indexOf(entry.name);
             if (at >= 0) {
                 names.removeAt(at);
                 types.removeAt(at);
             }
-            keyName = name;
-            keyType = type;
+            keyName = entry.name;
+            keyType = entry.sqlType;
         }
     }
 
@@ -213,22 +239,18 @@ QStringList LibHORM::createTableStatements(const QMetaObject& meta)
     QStringList indexed;
     QString keyName;
 
-    for (int i = 0; i < meta.classInfoCount(); ++i) {
-        const QMetaClassInfo info = meta.classInfo(i);
-        const QString name = QString::fromLatin1(info.name());
-        const QString role = QString::fromLatin1(info.value());
-        if (role == ROLE_INDEX) {
-            indexed << name;
+    for (const ClassInfoEntry& entry : classInfoEntries(meta)) {
+        if (entry.role == ROLE_INDEX) {
+            indexed << entry.name;
             continue;
         }
-        const int p = meta.indexOfProperty(info.name());
-        if (p < 0)
+        if (!entry.isProperty)
             continue;
-        if (role == ROLE_DB) {
-            names << name;
-            types << sqlTypeName(meta.property(p).userType());
-        } else if (role == ROLE_KEY) {
-            keyName = name;
+        if (entry.role == ROLE_DB) {
+            names << entry.name;
+            types << entry.sqlType;
+        } else if (entry.role == ROLE_KEY) {
+            keyName = entry.name;
         }
     }
 
@@ -269,22 +291,7 @@ bool LibHORM::RegisterObject(const QMetaObject& meta)
     }
 
     if (tableFields.isEmpty()) {
-        const QStringList statements = createTableStatements(meta);
-        const bool began = transaction();
-        QSqlQuery query(*m_database);
-        for (const QString& sql : statements) {
-            if (!execute(query, sql)) {
-                qDebug() << "LibHORM::RegisterObject " << sql << false << query.lastError().text();
-                query.clear();
-                if (began)
-                    rollback();
-                return false;
-            }
-            query.clear();
-        }
-        if (began)
-            commit();
-        return true;
+        return executeAll(createTableStatements(meta), true);
     }
 
     // SQLite treats column names case-insensitively, so must the match.
@@ -304,11 +311,20 @@ bool LibHORM::RegisterObject(const QMetaObject& meta)
     if (missing.isEmpty())
         return false;
 
+    QStringList statements;
+    for (int i = 0; i < missing.size(); ++i)
+        statements << QString("ALTER TABLE %1 ADD COLUMN %2 %3").arg(cls, missing.at(i), missingTypes.at(i));
+    return executeAll(statements, false);
+}
+
+bool LibHORM::executeAll(const QStringList& statements, bool logFailure)
+{
     const bool began = transaction();
     QSqlQuery query(*m_database);
-    for (int i = 0; i < missing.size(); ++i) {
-        const QString sql = QString("ALTER TABLE %1 ADD COLUMN %2 %3").arg(cls, missing.at(i), missingTypes.at(i));
+    for (const QString& sql : statements) {
         if (!execute(query, sql)) {
+            if (logFailure)
+                qDebug() << "LibHORM::RegisterObject " << sql << false << query.lastError().text();
             query.clear();
             if (began)
                 rollback();

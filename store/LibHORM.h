@@ -58,6 +58,9 @@ public:
 
 private:
     void registerClass(const QMetaObject& meta);
+    // Runs the statements in one transaction, rolled back at the first
+    // failure (logged when logFailure is set).
+    bool executeAll(const QStringList& statements, bool logFailure);
     void trace(const QString& text);
 
     QString m_path;

@@ -1,7 +1,6 @@
 #include "views/Dialog_3DInvProgress.h"
 
 #include "gridding/Dialog_InvProgressBar.h"
-#include "gridding/GridData.h"
 #include "gridding/RectInterpolation2.h"
 
 #include <QGridLayout>
@@ -98,17 +97,8 @@ void Dialog_3DInvProgress::startGridding()
     if (m_samples.isEmpty())
         nx = ny = 0;
 
-    m_tree = m_setup.createKdTree(m_samples);
-    const double radius =
-        Dialog_InvProgressBar::searchRadiusFor(xmin, xmax, ymin, ymax, m_samples.size());
-    const GridGeometry geometry =
-        m_setup.createGridGeometry(xmax, xmin, ymax, ymin, nx, ny, 0.0, 0.0, 0);
-    const IdwParams params = m_setup.createIdwParams(2.0, 50, 1, radius, radius);
-    m_job = m_setup.createGriddingJob(1, params, geometry);
-
-    m_worker->setJob(&m_job);
-    m_worker->setTree(m_tree ? m_tree->tree.get() : nullptr);
-    m_worker->setMethod(RectInterpolation2::InverseDistanceToPower);
+    Dialog_InvProgressBar::prepareIdwRun(m_setup, m_samples, xmin, xmax, ymin, ymax, nx, ny,
+                                         m_tree, m_job, m_worker);
 
     m_running = true;
     m_progressBar->setValue(0);
@@ -118,20 +108,7 @@ void Dialog_3DInvProgress::startGridding()
 void Dialog_3DInvProgress::handleResults()
 {
     m_resultPoints = m_worker->outputPoints();
-    float valueMax = -1e8f;
-    float valueMin = 1e8f;
-    for (const GridPoint &p : qAsConst(m_resultPoints)) {
-        if (!std::isfinite(p.value))
-            continue;
-        valueMax = std::max(valueMax, p.value);
-        valueMin = std::min(valueMin, p.value);
-    }
-
-    const GridGeometry &g = m_job.geometry;
-    GridData::writeSurferAsciiGrid(outputFileName(), m_resultPoints, g.ny, g.nx,
-                                   static_cast<float>(g.xmin), static_cast<float>(g.xmax),
-                                   static_cast<float>(g.ymin), static_cast<float>(g.ymax),
-                                   valueMin, valueMax);
+    Dialog_InvProgressBar::writeResultGrid(outputFileName(), m_resultPoints, m_job.geometry);
     m_thread->wait();
     m_running = false;
 }

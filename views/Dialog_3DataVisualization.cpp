@@ -30,6 +30,7 @@
 #include <QLinearGradient>
 #include <QMessageBox>
 #include <QPainter>
+#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -538,51 +539,51 @@ void Dialog_3DataVisualization::on_pushButton_Color_clicked()
     refreshView();
 }
 
+void Dialog_3DataVisualization::chooseRepresentation(QRadioButton *chosen, int representation)
+{
+    chosen->setChecked(true);
+    for (QRadioButton *button : {ui->radioButton_scatter, ui->radioButton_surface, ui->radioButton_triange}) {
+        if (button != chosen)
+            button->setChecked(false);
+    }
+    setRepresentation(representation);
+    refreshView();
+}
+
 void Dialog_3DataVisualization::on_radioButton_scatter_clicked()
 {
-    ui->radioButton_scatter->setChecked(true);
-    ui->radioButton_surface->setChecked(false);
-    ui->radioButton_triange->setChecked(false);
-    setRepresentation(Points);
-    refreshView();
+    chooseRepresentation(ui->radioButton_scatter, Points);
 }
 
 void Dialog_3DataVisualization::on_radioButton_surface_clicked()
 {
-    ui->radioButton_surface->setChecked(true);
-    ui->radioButton_scatter->setChecked(false);
-    ui->radioButton_triange->setChecked(false);
-    setRepresentation(Surface);
-    refreshView();
+    chooseRepresentation(ui->radioButton_surface, Surface);
 }
 
 void Dialog_3DataVisualization::on_radioButton_triange_clicked()
 {
-    ui->radioButton_triange->setChecked(true);
-    ui->radioButton_scatter->setChecked(false);
-    ui->radioButton_surface->setChecked(false);
-    setRepresentation(Wireframe);
-    refreshView();
+    chooseRepresentation(ui->radioButton_triange, Wireframe);
+}
+
+// The representation choices and the iso slider only act on an iso-surface.
+void Dialog_3DataVisualization::chooseDisplayMode(QRadioButton *chosen, QRadioButton *other, bool isoSurface)
+{
+    chosen->setChecked(true);
+    other->setChecked(false);
+    ui->radioButton_scatter->setEnabled(isoSurface);
+    ui->radioButton_surface->setEnabled(isoSurface);
+    ui->radioButton_triange->setEnabled(isoSurface);
+    ui->horizontalSlider->setEnabled(isoSurface);
 }
 
 void Dialog_3DataVisualization::on_radioButton_ShowIsoSurface_clicked()
 {
-    ui->radioButton_ShowIsoSurface->setChecked(true);
-    ui->radioButton_showScatter->setChecked(false);
-    ui->radioButton_scatter->setEnabled(true);
-    ui->radioButton_surface->setEnabled(true);
-    ui->radioButton_triange->setEnabled(true);
-    ui->horizontalSlider->setEnabled(true);
+    chooseDisplayMode(ui->radioButton_ShowIsoSurface, ui->radioButton_showScatter, true);
 }
 
 void Dialog_3DataVisualization::on_radioButton_showScatter_clicked()
 {
-    ui->radioButton_showScatter->setChecked(true);
-    ui->radioButton_ShowIsoSurface->setChecked(false);
-    ui->radioButton_scatter->setEnabled(false);
-    ui->radioButton_surface->setEnabled(false);
-    ui->radioButton_triange->setEnabled(false);
-    ui->horizontalSlider->setEnabled(false);
+    chooseDisplayMode(ui->radioButton_showScatter, ui->radioButton_ShowIsoSurface, false);
 }
 
 bool Dialog_3DataVisualization::exportPoints(const QString &path, bool *opened) const

@@ -13,6 +13,7 @@
 
 #include <vtkSmartPointer.h>
 
+class QRadioButton;
 class QVTKOpenGLNativeWidget;
 class vtkActor;
 class vtkCubeAxesActor;
@@ -114,6 +115,8 @@ private:
     bool workerHasData() const;
     void setSliderFromStatistics(double min, double max, double mean);
     void setRepresentation(int representation);
+    void chooseRepresentation(QRadioButton *chosen, int representation);
+    void chooseDisplayMode(QRadioButton *chosen, QRadioButton *other, bool isoSurface);
 
     Ui::Dialog_3DataVisualization *ui;
     QVector<VolumePoint> m_points;

@@ -11,6 +11,7 @@
 
 #include <cmath>
 
+#include "model/DataModel.h"
 #include "store/CurveBlob.h"
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
@@ -176,6 +177,21 @@ inline bool writeProject(const QString& path, const QList<LineDef>& lines, bool 
         }
     }
     lib.commit();
+    return true;
+}
+
+// Opens the project through a model and closes it again; the first load
+// gates every station, later loads only read. False when the file does not
+// open.
+inline bool loadOnce(const QString& path)
+{
+    LibHORM lib;
+    if (!lib.open(path))
+        return false;
+    DataModel model;
+    model.setFileSuffix("QELVA");
+    model.loadProject(&lib);
+    model.closeProject();
     return true;
 }
 

@@ -237,15 +237,7 @@ void TestDataModelDisplay::initTestCase()
     const QString file = m_dir.filePath("display.QELVA");
     QString error;
     QVERIFY2(generator.write(file, &error), qPrintable(error));
-    // The first load gates every station; later loads only read.
-    {
-        LibHORM lib;
-        QVERIFY(lib.open(file));
-        DataModel model;
-        model.setFileSuffix("QELVA");
-        model.loadProject(&lib);
-        model.closeProject();
-    }
+    QVERIFY(dmtest::loadOnce(file));
     m_generated = file;
 }
 

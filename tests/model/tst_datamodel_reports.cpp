@@ -24,6 +24,9 @@
 #include "store/LibHORM.h"
 #include "tools/projectgen/ProjectGenerator.h"
 
+#include "DataModelFixture.h"
+#include "common/ImageHelpers.h"
+
 namespace {
 
 class UrlRecorder : public QObject
@@ -108,15 +111,7 @@ void TestDataModelReports::initTestCase()
     const QString file = m_dir.filePath("reports.QELVA");
     QString error;
     QVERIFY2(ProjectGenerator(options).write(file, &error), qPrintable(error));
-    {
-        // The first load gates every station.
-        LibHORM lib;
-        QVERIFY(lib.open(file));
-        DataModel model;
-        model.setFileSuffix("QELVA");
-        model.loadProject(&lib);
-        model.closeProject();
-    }
+    QVERIFY(dmtest::loadOnce(file));
     m_generated = file;
     QDesktopServices::setUrlHandler("file", &m_urls, "open");
 }
@@ -250,14 +245,7 @@ void TestDataModelReports::chartImageOfStation()
     const QImage image = reader.read();
     // A white picture with the red curve on it.
     QCOMPARE(QColor(image.pixel(3, 3)).lightness(), 255);
-    int red = 0;
-    for (int y = 0; y < image.height(); y += 2)
-        for (int x = 0; x < image.width(); x += 2) {
-            const QColor c(image.pixel(x, y));
-            if (c.red() > 200 && c.green() < 80 && c.blue() < 80)
-                ++red;
-        }
-    QVERIFY(red > 50);
+    QVERIFY(hwtest::countRedPixels(image, 80) > 50);
 }
 
 void TestDataModelReports::chartImagesOutsideProject_data()

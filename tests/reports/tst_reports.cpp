@@ -28,6 +28,8 @@
 #include "reports/ReportContent.h"
 #include "reports/Word.h"
 
+#include "common/ImageHelpers.h"
+
 using namespace QtCharts;
 
 namespace {
@@ -319,14 +321,7 @@ void TestReports::decayChart()
     QVERIFY(image.save(m_dir.filePath("chart-look.png")));
     // White background, red markers somewhere.
     QCOMPARE(QColor(image.pixel(2, 2)), QColor(Qt::white));
-    int red = 0;
-    for (int yy = 0; yy < image.height(); yy += 2)
-        for (int xx = 0; xx < image.width(); xx += 2) {
-            const QColor c(image.pixel(xx, yy));
-            if (c.red() > 200 && c.green() < 60 && c.blue() < 60)
-                ++red;
-        }
-    QVERIFY(red > 100);
+    QVERIFY(hwtest::countRedPixels(image, 60) > 100);
 }
 
 void TestReports::pdf_data()
