@@ -32,7 +32,6 @@
 
 #include "common/TestHelpers.h"
 #include "model/DataModel.h"
-#include "platform/inversion/InversionMethod.h"
 #include "store/CurveBlob.h"
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
@@ -138,6 +137,18 @@ void checkScheme(const ProjectGenerator& gen, double rho, const Scheme& scheme,
     }
 }
 
+// Ward and Hohmann (1988): the received voltage in volts over a half-space,
+// for the generator's loop and coil.
+double halfSpaceVoltage(double t, double rho, double current)
+{
+    const double mu0 = 4.0e-7 * 3.14159265358979323846;
+    const double a = ProjectGenerator::kLoopRadius;
+    const double u = std::sqrt(mu0 / (4.0 * rho * t)) * a;
+    const double bracket = 3.0 * std::erf(u)
+        - 2.0 / std::sqrt(3.14159265358979323846) * u * (3.0 + 2.0 * u * u) * std::exp(-u * u);
+    return ProjectGenerator::kReceiverArea * current * rho * bracket / (a * a * a);
+}
+
 void registerAll(LibHORM& lib)
 {
     lib.RegisterObject(Data_Project::staticMetaObject);
@@ -159,6 +170,7 @@ private slots:
     void fileContent_data();
     void fileContent();
     void earthModel();
+    void layeredEarthModel();
     void sendAndTurnOffRecords_data();
     void sendAndTurnOffRecords();
     void refusals_data();
@@ -267,8 +279,7 @@ void TestProjectGenerator::fileContent()
                     const double decay = times[i] - gen.timeZero();
                     if (decay < ProjectGenerator::kSampleInterval)
                         continue;
-                    HW_COMPARE_NEAR(values[i] / 11.0,
-                                    InversionMethod::receivedVoltage(decay * 1e-6, rho, o.current), 1e-12);
+                    HW_COMPARE_NEAR(values[i] / 11.0, halfSpaceVoltage(decay * 1e-6, rho, o.current), 1e-6);
                 }
             }
         }
@@ -301,6 +312,53 @@ void TestProjectGenerator::earthModel()
 
     o.resistivity = [](double line, double station) { return line + station; };
     QCOMPARE(ProjectGenerator(o).resistivity(100.0, 40.0), 140.0);
+}
+
+void TestProjectGenerator::layeredEarthModel()
+{
+    // 100 ohm-m over 10 ohm-m at 50 m, and a zone between 20 and 80 m.
+    ProjectGenerator::Options o;
+    o.lines = 1;
+    o.stationsPerLine = 31;          // stations 0 .. 600, zone 200 .. 400
+    o.backgroundLayers = {100.0, 10.0};
+    o.backgroundThicknesses = {50.0};
+    o.zoneResistivity = 1.0;
+    o.zoneTop = 20.0;
+    o.zoneBottom = 80.0;
+    const ProjectGenerator gen(o);
+    QVERIFY(gen.validate());
+
+    const ProjectGenerator::EarthColumn outside = gen.column(100.0, 0.0);
+    QCOMPARE(outside.resistivities, (QVector<double>{100.0, 10.0}));
+    QCOMPARE(outside.thicknesses, QVector<double>{50.0});
+    // Inside, the layers are cut at 20 and 80 m and the zone replaces them.
+    const ProjectGenerator::EarthColumn inside = gen.column(100.0, 300.0);
+    QCOMPARE(inside.thicknesses, (QVector<double>{20.0, 30.0, 30.0}));
+    QCOMPARE(inside.resistivities, (QVector<double>{100.0, 1.0, 1.0, 10.0}));
+    // At the zone's edge, half-way in log resistivity.
+    const ProjectGenerator::EarthColumn edge = gen.column(100.0, 200.0);
+    HW_COMPARE_NEAR(edge.resistivities[1], 10.0, 1e-12);
+    HW_COMPARE_NEAR(edge.resistivities[2], std::sqrt(10.0), 1e-12);
+    QCOMPARE(gen.resistivity(100.0, 300.0), 100.0);
+
+    // The records follow the columns: the buried conductor raises the late
+    // voltage.
+    const QVector<double> zone = gen.receiveRecord(inside);
+    const QVector<double> background = gen.receiveRecord(outside);
+    QVERIFY(zone.last() > 2.0 * background.last());
+    // Two layers are no half-space of either resistivity.
+    QVERIFY(gen.modelResponse(1000.0, outside) > 1.5 * gen.modelResponse(1000.0, 100.0));
+    QVERIFY(gen.modelResponse(1000.0, outside) < 0.8 * gen.modelResponse(1000.0, 10.0));
+
+    // Layers that do not fit are refused.
+    ProjectGenerator::Options bad = o;
+    bad.backgroundThicknesses.clear();
+    QString error;
+    QVERIFY(!ProjectGenerator(bad).validate(&error));
+    QVERIFY(!error.isEmpty());
+    bad = o;
+    bad.zoneBottom = 10.0;
+    QVERIFY(!ProjectGenerator(bad).validate(&error));
 }
 
 void TestProjectGenerator::sendAndTurnOffRecords_data()

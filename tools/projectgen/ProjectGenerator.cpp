@@ -2,14 +2,17 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <gsl/gsl_spline.h>
 
 #include <algorithm>
 #include <cmath>
 
 #include "model/Data_Calc.h"
-#include "platform/inversion/InversionMethod.h"
+#include "tools/projectgen/CentralLoopResponse.h"
 #include "store/CurveBlob.h"
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
@@ -44,6 +47,57 @@ qint64 countRows(LibHORM& lib, const char* table)
 
 } // namespace
 
+// Received voltage per ampere (V/A) of one earth column on a logarithmic
+// time grid, interpolated by a cubic spline in log time and log voltage;
+// times off the grid go to the forward model itself.
+struct ProjectGenerator::ResponseTable {
+    ResponseTable(const EarthColumn& column, double earliest, double latest)
+        : model(column.resistivities, column.thicknesses, kLoopRadius, earliest, latest)
+    {
+        if (!model.isValid())
+            return;
+        const double step = std::log(10.0) / kResponsePointsPerDecade;
+        const double first = std::log(earliest);
+        const int count = std::max(4, int(std::ceil((std::log(latest) - first) / step)) + 1);
+        for (int k = 0; k < count; ++k) {
+            const double lnT = first + k * step;
+            const double v = -kReceiverArea * model.dBzDt(std::exp(lnT));
+            // A decay stays positive; anything else is not interpolated.
+            if (!(v > 0.0) || !std::isfinite(v)) {
+                lnTimes.clear();
+                lnValues.clear();
+                return;
+            }
+            lnTimes.push_back(lnT);
+            lnValues.push_back(std::log(v));
+        }
+        spline = gsl_spline_alloc(gsl_interp_cspline, lnTimes.size());
+        gsl_spline_init(spline, lnTimes.data(), lnValues.data(), lnTimes.size());
+    }
+    ~ResponseTable()
+    {
+        if (spline)
+            gsl_spline_free(spline);
+    }
+    ResponseTable(const ResponseTable&) = delete;
+    ResponseTable& operator=(const ResponseTable&) = delete;
+
+    double perAmpere(double seconds) const
+    {
+        if (!spline || !(seconds > 0.0))
+            return -kReceiverArea * model.dBzDt(seconds);
+        const double x = std::log(seconds);
+        if (x < lnTimes.front() || x > lnTimes.back())
+            return -kReceiverArea * model.dBzDt(seconds);
+        return std::exp(gsl_spline_eval(spline, x, nullptr));
+    }
+
+    CentralLoopResponse model;
+    std::vector<double> lnTimes;
+    std::vector<double> lnValues;
+    gsl_spline* spline = nullptr;
+};
+
 ProjectGenerator::ProjectGenerator()
 {
     prepareTurnOff();
@@ -55,10 +109,15 @@ ProjectGenerator::ProjectGenerator(const Options& options)
     prepareTurnOff();
 }
 
+ProjectGenerator::~ProjectGenerator() = default;
+
 void ProjectGenerator::setOptions(const Options& options)
 {
     m_options = options;
     prepareTurnOff();
+    // The time grid follows the record length.
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    m_cache.clear();
 }
 
 void ProjectGenerator::prepareTurnOff()
@@ -133,6 +192,27 @@ bool ProjectGenerator::validate(QString* error) const
         setError(error, QStringLiteral("resistivities must be positive"));
         return false;
     }
+    if (!o.backgroundLayers.isEmpty()) {
+        bool usable = o.backgroundThicknesses.size() + 1 == o.backgroundLayers.size();
+        for (double r : o.backgroundLayers)
+            usable = usable && positiveFinite(r);
+        for (double h : o.backgroundThicknesses)
+            usable = usable && positiveFinite(h);
+        if (!usable) {
+            setError(error, QStringLiteral("background layers need positive resistivities and one positive "
+                                           "thickness for every layer but the last"));
+            return false;
+        }
+    } else if (!o.backgroundThicknesses.isEmpty()) {
+        setError(error, QStringLiteral("layer thicknesses need the resistivities of the layers"));
+        return false;
+    }
+    if (!(o.zoneTop >= 0.0) || std::isnan(o.zoneBottom) || !(o.zoneBottom > o.zoneTop)
+        || std::isinf(o.zoneTop)) {
+        setError(error, QStringLiteral("the zone needs a finite top at or below the ground and a bottom "
+                                       "below its top"));
+        return false;
+    }
     if (!std::isfinite(o.originX) || !std::isfinite(o.originY) || !std::isfinite(o.elevation)) {
         setError(error, QStringLiteral("coordinates must be finite"));
         return false;
@@ -140,7 +220,10 @@ bool ProjectGenerator::validate(QString* error) const
     // Every station's model must be usable; a bad custom model is caught here.
     for (double line : lineNumbers()) {
         for (double station : stationNumbers()) {
-            if (!positiveFinite(resistivity(line, station))) {
+            bool usable = true;
+            for (double r : column(line, station).resistivities)
+                usable = usable && positiveFinite(r);
+            if (!usable) {
                 setError(error, QStringLiteral("resistivity under line %1 station %2 is not positive")
                                     .arg(line).arg(station));
                 return false;
@@ -186,14 +269,62 @@ double ProjectGenerator::zoneWeight(double lineNo, double stationNo) const
     return std::clamp(0.5 + inside / o.zoneTaper, 0.0, 1.0);
 }
 
+ProjectGenerator::EarthColumn ProjectGenerator::column(double lineNo, double stationNo) const
+{
+    const Options& o = m_options;
+    EarthColumn c;
+    if (o.resistivity) {
+        c.resistivities = {o.resistivity(lineNo, stationNo)};
+        return c;
+    }
+    if (o.backgroundLayers.isEmpty()) {
+        c.resistivities = {o.backgroundResistivity};
+    } else {
+        c.resistivities = o.backgroundLayers;
+        c.thicknesses = o.backgroundThicknesses;
+    }
+    const double w = zoneWeight(lineNo, stationNo);
+    if (!(w > 0.0))
+        return c;
+
+    // Split the layers at the zone's top and bottom, then blend the layers
+    // between them toward the zone in log resistivity.
+    EarthColumn split;
+    double top = 0.0;
+    for (int i = 0; i < c.resistivities.size(); ++i) {
+        const bool basement = i == c.resistivities.size() - 1;
+        const double bottom = basement ? std::numeric_limits<double>::infinity() : top + c.thicknesses[i];
+        double from = top;
+        for (double cut : {o.zoneTop, o.zoneBottom}) {
+            if (cut > from && cut < bottom && std::isfinite(cut)) {
+                split.resistivities.append(c.resistivities[i]);
+                split.thicknesses.append(cut - from);
+                from = cut;
+            }
+        }
+        split.resistivities.append(c.resistivities[i]);
+        if (!basement)
+            split.thicknesses.append(bottom - from);
+        top = bottom;
+    }
+    double depth = 0.0;
+    for (int i = 0; i < split.resistivities.size(); ++i) {
+        // The layer lies inside the zone when its top does (layers end on
+        // the zone's edges).
+        if (depth >= o.zoneTop && depth < o.zoneBottom) {
+            split.resistivities[i] = std::exp((1.0 - w) * std::log(split.resistivities[i])
+                                              + w * std::log(o.zoneResistivity));
+        }
+        if (i < split.thicknesses.size())
+            depth += split.thicknesses[i];
+    }
+    return split;
+}
+
 double ProjectGenerator::resistivity(double lineNo, double stationNo) const
 {
-    if (m_options.resistivity)
-        return m_options.resistivity(lineNo, stationNo);
-    const double w = zoneWeight(lineNo, stationNo);
-    const double logRho = (1.0 - w) * std::log(m_options.backgroundResistivity)
-        + w * std::log(m_options.zoneResistivity);
-    return std::exp(logRho);
+    const EarthColumn c = column(lineNo, stationNo);
+    return c.resistivities.isEmpty() ? std::numeric_limits<double>::quiet_NaN() : c.resistivities.first();
 }
 
 QVector<double> ProjectGenerator::sendRecord() const
@@ -214,21 +345,53 @@ QVector<double> ProjectGenerator::sendRecord() const
     return s;
 }
 
+std::shared_ptr<const ProjectGenerator::ResponseTable> ProjectGenerator::responseTable(
+    const EarthColumn& column) const
+{
+    std::vector<double> key(column.resistivities.cbegin(), column.resistivities.cend());
+    key.insert(key.end(), column.thicknesses.cbegin(), column.thicknesses.cend());
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    std::shared_ptr<const ResponseTable>& entry = m_cache[key];
+    if (!entry) {
+        // From 1 us (the earliest a gate's window reaches) to past the
+        // record's end.
+        const double latest = (std::max(0, m_options.sampleLength) + 10) * kSampleInterval * 1e-6;
+        entry = std::make_shared<const ResponseTable>(column, 1e-6, std::max(latest, 1e-4));
+    }
+    return entry;
+}
+
+double ProjectGenerator::modelResponse(double timeUs, const EarthColumn& column) const
+{
+    return m_options.current * responseTable(column)->perAmpere(timeUs * 1e-6);
+}
+
 double ProjectGenerator::modelResponse(double timeUs, double rho) const
 {
-    return InversionMethod::receivedVoltage(timeUs * 1e-6, rho, m_options.current);
+    EarthColumn c;
+    c.resistivities = {rho};
+    return modelResponse(timeUs, c);
+}
+
+QVector<double> ProjectGenerator::receiveRecord(const EarthColumn& column) const
+{
+    const std::shared_ptr<const ResponseTable> table = responseTable(column);
+    const double scale = kReceiverGain * m_options.current;
+    const double zero = timeZero();
+    const double clipped = scale * table->perAmpere(kSampleInterval * 1e-6);
+    QVector<double> values(std::max(0, m_options.sampleLength));
+    for (int i = 0; i < values.size(); ++i) {
+        const double decayTime = kSampleInterval * (i + 1) - zero;
+        values[i] = decayTime >= kSampleInterval ? scale * table->perAmpere(decayTime * 1e-6) : clipped;
+    }
+    return values;
 }
 
 QVector<double> ProjectGenerator::receiveRecord(double rho) const
 {
-    const double zero = timeZero();
-    const double clipped = kReceiverGain * modelResponse(kSampleInterval, rho);
-    QVector<double> values(std::max(0, m_options.sampleLength));
-    for (int i = 0; i < values.size(); ++i) {
-        const double decayTime = kSampleInterval * (i + 1) - zero;
-        values[i] = decayTime >= kSampleInterval ? kReceiverGain * modelResponse(decayTime, rho) : clipped;
-    }
-    return values;
+    EarthColumn c;
+    c.resistivities = {rho};
+    return receiveRecord(c);
 }
 
 bool ProjectGenerator::write(const QString& path, QString* error) const
@@ -270,7 +433,7 @@ bool ProjectGenerator::writeRows(LibHORM& lib, const QString& path, QString* err
     const Options& o = m_options;
     const QVector<double> lines = lineNumbers();
     const QVector<double> stations = stationNumbers();
-    const double loopSide = std::sqrt(kPi) * InversionMethod::kLoopRadius;
+    const double loopSide = std::sqrt(kPi) * kLoopRadius;
     const double frequency = sendFrequency();
     const QByteArray sendBlob = CurveBlob::toBlob(sendRecord());
     const QByteArray offBlob = CurveBlob::toBlob(m_turnOffRecord);
@@ -287,13 +450,22 @@ bool ProjectGenerator::writeRows(LibHORM& lib, const QString& path, QString* err
         p->setSendCoil_Len(loopSide);
         p->setSendCoil_Width(loopSide);
         p->setSendCoil_Turns(1.0);
-        p->setRecvCoil_Size(InversionMethod::kReceiverArea);
+        p->setRecvCoil_Size(kReceiverArea);
         p->setRecvCoil_Gain(kReceiverGain);
         p->setOffTime(m_turnOff);
         p->setPointLen_D(o.stationSpacing);
         p->setPointLen_R(o.lineSpacing);
-        p->setNOTE(QStringLiteral("synthetic project: half-space %1 ohm-m, conductive zone %2 ohm-m")
-                       .arg(o.backgroundResistivity).arg(o.zoneResistivity));
+        QString background = QStringLiteral("half-space %1 ohm-m").arg(o.backgroundResistivity);
+        if (!o.backgroundLayers.isEmpty()) {
+            QStringList layers;
+            for (int i = 0; i < o.backgroundLayers.size(); ++i) {
+                layers << (i < o.backgroundThicknesses.size()
+                               ? QStringLiteral("%1 ohm-m %2 m").arg(o.backgroundLayers[i]).arg(o.backgroundThicknesses[i])
+                               : QStringLiteral("%1 ohm-m").arg(o.backgroundLayers[i]));
+            }
+            background = QStringLiteral("layers %1").arg(layers.join(QStringLiteral(" over ")));
+        }
+        p->setNOTE(QStringLiteral("synthetic project: %1, conductive zone %2 ohm-m").arg(background).arg(o.zoneResistivity));
         p->commit();
     }
     int workSetId = -1;
@@ -303,13 +475,38 @@ bool ProjectGenerator::writeRows(LibHORM& lib, const QString& path, QString* err
         w->setSendCoil_Len(loopSide);
         w->setSendCoil_Width(loopSide);
         w->setSendCoil_Turns(1.0);
-        w->setRecvCoil_Size(InversionMethod::kReceiverArea);
+        w->setRecvCoil_Size(kReceiverArea);
         w->setRecvCoil_Gain(kReceiverGain);
         w->setNOTE(QStringLiteral("central loop"));
         w->commit();
         workSetId = w->ID();
     }
     lib.commit();
+
+    // Samples go in through one prepared statement with bound blobs: the
+    // bulk of the file, and every sample of a station shares its record.
+    QSqlQuery insertSample(*lib.database());
+    if (!insertSample.prepare(QStringLiteral(
+            "INSERT INTO Data_Sample (StartTime, DeviceType, TYPE, PERIOD, SendFs, RecvFs, DATA_RECV, "
+            "DATA_RECV_POS, DATA_RECV_LEN, SampleSendFs, DATA_SEND, SampleOffFs, DATA_SOFF, USE, NOTE, "
+            "Data_WorkSetID, Data_PointID) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))) {
+        setError(error, QStringLiteral("cannot write samples into %1").arg(path));
+        return false;
+    }
+    insertSample.bindValue(1, 2);                     // DeviceType
+    insertSample.bindValue(2, 0);                     // TYPE
+    insertSample.bindValue(3, qRound(1000.0 / frequency));
+    insertSample.bindValue(4, frequency);
+    insertSample.bindValue(5, kReceiverRate);
+    insertSample.bindValue(7, QByteArray(""));        // an empty blob, not NULL
+    insertSample.bindValue(8, lengthBlob);
+    insertSample.bindValue(9, kSendRecordLength * frequency);
+    insertSample.bindValue(10, sendBlob);
+    insertSample.bindValue(11, kTurnOffRate);
+    insertSample.bindValue(12, offBlob);
+    insertSample.bindValue(13, 1);                    // USE
+    insertSample.bindValue(14, QStringLiteral(""));
+    insertSample.bindValue(15, workSetId);
 
     HORM_Collection<Data_Line> lineRows(&lib);
     for (int l = 0; l < lines.size(); ++l) {
@@ -343,30 +540,18 @@ bool ProjectGenerator::writeRows(LibHORM& lib, const QString& path, QString* err
             }
             point->commit();
 
-            const QByteArray recvBlob = CurveBlob::toBlob(receiveRecord(resistivity(lines[l], x)));
-            HORM_Collection<Data_Sample>* samples = point->REF_Data_Sample();
-            for (int k = 0; samples && k < o.samplesPerStation; ++k) {
-                Data_Sample* sample = samples->addNew().value();
-                if (!sample)
-                    continue;
-                sample->setStartTime(o.startTime + l * 3600000LL + s * 120000LL + k * 20000LL);
-                sample->setDeviceType(2);
-                sample->setTYPE(0);
-                sample->setPERIOD(qRound(1000.0 / frequency));
-                sample->setSendFs(frequency);
-                sample->setRecvFs(kReceiverRate);
-                sample->setDATA_RECV(recvBlob);
-                sample->setDATA_RECV_POS(QByteArray());
-                sample->setDATA_RECV_LEN(lengthBlob);
-                sample->setSampleSendFs(kSendRecordLength * frequency);
-                sample->setDATA_SEND(sendBlob);
-                sample->setSampleOffFs(kTurnOffRate);
-                sample->setDATA_SOFF(offBlob);
-                sample->setUSE(1);
-                sample->setData_WorkSetID(workSetId);
-                sample->commit();
-                // The written arrays need not stay in memory.
-                sample->releaseLazyColumns();
+            // One record per station, shared by its samples.
+            const QByteArray recvBlob = CurveBlob::toBlob(receiveRecord(column(lines[l], x)));
+            for (int k = 0; k < o.samplesPerStation; ++k) {
+                insertSample.bindValue(0, o.startTime + l * 3600000LL + s * 120000LL + k * 20000LL);
+                insertSample.bindValue(6, recvBlob);
+                insertSample.bindValue(16, point->ID());
+                if (!insertSample.exec()) {
+                    lib.rollback();
+                    setError(error, QStringLiteral("cannot write the samples of line %1 station %2 into %3")
+                                        .arg(lines[l]).arg(x).arg(path));
+                    return false;
+                }
             }
         }
         lib.commit();

@@ -4,11 +4,12 @@
 // Writes synthetic survey projects (.QELVA / .MORSA) through the store, made
 // from a known earth model, for fixtures, benchmarks and a first-time demo.
 //
-// Earth model: every station sits on a homogeneous half-space whose
-// resistivity varies along the lines: a background resistivity, and a
-// conductive zone under a range of stations of a range of lines, with a
-// taper in log resistivity at its edges (or any function of line and
-// station number).
+// Earth model: under every station a column of horizontal layers: the
+// layered background (by default a half-space of the background
+// resistivity), and a conductive zone under a range of stations of a range
+// of lines, between two depths (by default the whole column), with a taper
+// in log resistivity at its edges. A custom function of line and station
+// number may instead give a half-space under each station.
 //
 // What one sample holds, and why:
 //   DATA_SOFF  the transmitter current (A) around its turn-off, sampled at
@@ -28,14 +29,17 @@
 //              from 10 us on (DeviceType 2: the loading assigns the times
 //              10, 20, 30, ...):
 //                value(t) = kReceiverGain * V(t - timeZero())
-//              V = InversionMethod::receivedVoltage(seconds, rho, current):
-//              the central-loop step-off voltage in volts of a half-space of
-//              resistivity rho under kLoopRadius, receiver area
-//              kReceiverArea, at the transmitter current of the options
-//              (default kNominalLineCurrent, the current the line view hands
-//              to the inversion). Before timeZero() + 10 us the record holds
-//              the 10 us value (the receiver's input is clipped while the
-//              primary field collapses).
+//              V = -kReceiverArea * current * dBz/dt: the central-loop
+//              step-off voltage in volts of the station's earth column
+//              under a loop of radius kLoopRadius (CentralLoopResponse, the
+//              generator's own layered-earth forward model), at the
+//              transmitter current of the options (default 10 A, the
+//              current the line view assumes). Before timeZero() + 10 us
+//              the record holds the 10 us value (the receiver's input is
+//              clipped while the primary field collapses).
+//              A column's response is computed once, on a logarithmic time
+//              grid, and every sample of every station standing on the same
+//              column is interpolated from it.
 // Loading then stacks the identical samples, drops the samples up to the
 // turn-off time, moves the times onto the 1.6 us grid (each time becomes up
 // to 1.6 us earlier, or under 1 us later), smooths (3-point means from the
@@ -62,7 +66,12 @@
 
 #include <functional>
 #include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
 
+class CentralLoopResponse;
 class LibHORM;
 
 class ProjectGenerator
@@ -82,8 +91,18 @@ public:
         // Distance between lines (m) for the coordinates.
         double lineSpacing = 100.0;
 
+        // The background: a half-space of backgroundResistivity, or, when
+        // backgroundLayers is not empty, those resistivities (ohm-m, top
+        // first) with backgroundThicknesses (m) for every layer but the
+        // last.
         double backgroundResistivity = 100.0;
+        QVector<double> backgroundLayers;
+        QVector<double> backgroundThicknesses;
         double zoneResistivity = 10.0;
+        // Depths (m below the ground) between which the zone replaces the
+        // background; by default the whole column.
+        double zoneTop = 0.0;
+        double zoneBottom = std::numeric_limits<double>::infinity();
         // The zone: station numbers [zoneFrom, zoneTo] of the lines
         // [zoneFirstLine, zoneLastLine]; NaN bounds take the middle third
         // of each line and every line. zoneTaper (m) is the width over
@@ -123,9 +142,20 @@ public:
     static constexpr int kSendRecordLength = 2048;
     static constexpr double kLoopTimeConstant = 0.1e-3;    // s
     static constexpr double kReceiverRate = 100000.0;      // samples per second
+    static constexpr double kLoopRadius = 20.0;            // m
+    static constexpr double kReceiverArea = 100.0;         // m^2, turns x area
+    // Time grid of a column's response: points per decade.
+    static constexpr int kResponsePointsPerDecade = 20;
+
+    // Layers under a station, top first; the last is the basement.
+    struct EarthColumn {
+        QVector<double> resistivities;   // ohm-m
+        QVector<double> thicknesses;     // m, one fewer than resistivities
+    };
 
     ProjectGenerator();
     explicit ProjectGenerator(const Options& options);
+    ~ProjectGenerator();
 
     const Options& options() const { return m_options; }
     void setOptions(const Options& options);
@@ -140,7 +170,10 @@ public:
 
     QVector<double> lineNumbers() const;
     QVector<double> stationNumbers() const;
-    // Half-space resistivity (ohm-m) under a station.
+    // The earth column under a station.
+    EarthColumn column(double lineNo, double stationNo) const;
+    // Resistivity (ohm-m) at the top of the column under a station (the
+    // half-space's, with the default background).
     double resistivity(double lineNo, double stationNo) const;
 
     // The turn-off time (us) the loading detects in turnOffRecord().
@@ -152,21 +185,33 @@ public:
 
     QVector<double> turnOffRecord() const { return m_turnOffRecord; }
     QVector<double> sendRecord() const;
-    // DATA_RECV of a sample over a half-space of resistivity rho.
+    // DATA_RECV of a sample over an earth column, or over a half-space of
+    // resistivity rho.
+    QVector<double> receiveRecord(const EarthColumn& column) const;
     QVector<double> receiveRecord(double rho) const;
 
-    // What loading should store at a gate of time t (us) over rho: the
-    // received voltage in volts at the generated current.
+    // What loading should store at a gate of time t (us): the received
+    // voltage in volts at the generated current, over an earth column or a
+    // half-space of resistivity rho. NaN for an unusable column.
+    double modelResponse(double timeUs, const EarthColumn& column) const;
     double modelResponse(double timeUs, double rho) const;
 
 private:
+    // A column's received voltage per ampere on the time grid.
+    struct ResponseTable;
+
     void prepareTurnOff();
     bool writeRows(LibHORM& lib, const QString& path, QString* error) const;
     double zoneWeight(double lineNo, double stationNo) const;
+    std::shared_ptr<const ResponseTable> responseTable(const EarthColumn& column) const;
 
     Options m_options;
     QVector<double> m_turnOffRecord;
     double m_turnOff = 0.0;
+
+    // Responses of the columns met so far, by their layers.
+    mutable std::mutex m_cacheMutex;
+    mutable std::map<std::vector<double>, std::shared_ptr<const ResponseTable> > m_cache;
 };
 
 #endif // HW_TOOLS_PROJECTGENERATOR_H
