@@ -243,6 +243,13 @@ private:
     bool readLineCurves(Data_Line* line, int first, int last, int minStations,
                         QVector<QVector<double> >& curves, QVector<double>& times,
                         QVector<double>& numbers, QVector<GPSCoordinate>& coordinates);
+    // The line-level inversion input from a line's curves (one column per
+    // station): each station's curve brought from its own measured current
+    // to the current the line calls assume, and the stations that cannot be
+    // inverted left out of curves, numbers and coordinates.
+    void prepareLineInversion(Data_Line* line, const QVector<double>& times,
+                              QVector<QVector<double> >& curves, QVector<double>& numbers,
+                              QVector<GPSCoordinate>& coordinates);
     // A view that stops early: nothing shown may be saved into.
     void stopView();
     // Offers the smoothing dialog and smooths grid when the user changed the

@@ -54,6 +54,9 @@ QList<DataType_ThreeResultData> DataModel::calcTransRelax3D(QList<double>& lineN
         QVector<GPSCoordinate> coordinates;
         if (!readLineCurves(line, 0, count - 1, 1, curves, times, stations, coordinates))
             return {};
+        prepareLineInversion(line, times, curves, stations, coordinates);
+        if (stations.isEmpty())
+            continue;
 
         allCurves.append(curves);
         allTimes.append(times);

@@ -22,8 +22,8 @@ constexpr int kMaxSmoothRadius = 10000;
 // The view shows a section only when there are more stations than this.
 constexpr int kSectionMinStations = 3;
 
-// The line view inverts station by station at a nominal current.
-constexpr double kLineInversionCurrent = 10.0;
+// The line-level calls take every curve as measured at this current.
+constexpr double kLineInversionCurrent = Data_Mathematical_Calc::kLineCurrent;
 
 bool unpackScheme(Data_Point* station, int scheme, QVector<double>& response,
                   QVector<double>& times, QVector<double>& raw, double tmin, double tmax)
@@ -246,8 +246,14 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     if (!readLineCurves(line, stationRow - 10, stationRow + 10, 1, curves, times, numbers, coordinates))
         return;
 
+    // The neighbours have their own currents: every curve is brought to the
+    // line current, so the shown station gets the model of the line view.
+    QVector<QVector<double> > inversionCurves = curves;
+    QVector<double> inversionNumbers = numbers;
+    QVector<GPSCoordinate> inversionCoordinates = coordinates;
+    prepareLineInversion(line, times, inversionCurves, inversionNumbers, inversionCoordinates);
     QList<DataType_ResultData> results;
-    mathCalc->pointInversion(curves, times, numbers, sendCurrent, results, invParam);
+    mathCalc->pointInversion(inversionCurves, times, inversionNumbers, kLineInversionCurrent, results, invParam);
     QList<DataType_ResultData> grid = ModelFiles::buildSectionGrid(
         results, invParam.inversionDepth, invParam.referenceResistivity,
         invParam.inversionCoefficient, gridPattern, gridValue);
@@ -262,6 +268,48 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
                                     ramp, true);
     }
     emit signal_EditStateChanged(pointMove, lineMove);
+}
+
+void DataModel::prepareLineInversion(Data_Line* line, const QVector<double>& times,
+                                     QVector<QVector<double> >& curves, QVector<double>& numbers,
+                                     QVector<GPSCoordinate>& coordinates)
+{
+    // Each station's mean send current, found by its number as the line
+    // data picks its stations.
+    QVector<double> currents(numbers.size(), 0.0);
+    QVector<bool> found(numbers.size(), false);
+    HORM_Collection<Data_Point>* points = line ? line->REF_Data_Point() : nullptr;
+    for (int i = 0; points && i < points->size(); ++i) {
+        Data_Point* point = points->at(i).value();
+        if (!point || point->USE() == 0 || point->TYPE() == 1)
+            continue;
+        const int column = numbers.indexOf(point->NAME());
+        if (column < 0 || found[column])
+            continue;
+        found[column] = true;
+        currents[column] = point->meanSendCurrent();
+        point->releaseSampleBlobs();
+    }
+    Data_Mathematical_Calc::scaleToLineCurrent(curves, currents);
+
+    const QVector<int> keep = Data_Mathematical_Calc::invertibleStations(curves, times);
+    if (keep.size() == numbers.size())
+        return;
+    QVector<QVector<double> > keptCurves(curves.size());
+    QVector<double> keptNumbers;
+    QVector<GPSCoordinate> keptCoordinates;
+    for (int j : keep) {
+        for (int g = 0; g < curves.size(); ++g)
+            keptCurves[g].append(j < curves[g].size() ? curves[g][j] : 0.0);
+        keptNumbers.append(numbers[j]);
+        if (j < coordinates.size())
+            keptCoordinates.append(coordinates[j]);
+    }
+    if (keep.isEmpty())
+        keptCurves.clear();
+    curves = keptCurves;
+    numbers = keptNumbers;
+    coordinates = keptCoordinates;
 }
 
 bool DataModel::readLineCurves(Data_Line* line, int first, int last, int minStations,
@@ -296,6 +344,11 @@ void DataModel::showLineView(Data_Line* line)
     }
     emit signal_CentralWidgetChanged(false);
 
+    QVector<QVector<double> > inversionCurves = curves;
+    QVector<double> inversionNumbers = numbers;
+    QVector<GPSCoordinate> inversionCoordinates = coordinates;
+    prepareLineInversion(line, times, inversionCurves, inversionNumbers, inversionCoordinates);
+
     const int method = transRelaxMethod;
     if (method == 1 || method == 2) {
         QList<DataType_ResultData> pointResults;
@@ -304,7 +357,8 @@ void DataModel::showLineView(Data_Line* line)
         float largest = 0.0f;
         float smallest = 0.0f;
         if (method == 1) {
-            mathCalc->pointInversion(curves, times, numbers, kLineInversionCurrent, pointResults, invParam);
+            mathCalc->pointInversion(inversionCurves, times, inversionNumbers, kLineInversionCurrent,
+                                     pointResults, invParam);
             grid = ModelFiles::buildSectionGrid(pointResults, invParam.inversionDepth,
                                                 invParam.referenceResistivity,
                                                 invParam.inversionCoefficient, gridPattern, gridValue);
@@ -314,7 +368,7 @@ void DataModel::showLineView(Data_Line* line)
         } else {
             emit signal_2DLineSectionGraphChanged(curves, times, numbers);
             emit signal_Mesh(numbers, invParam);
-            columns = mathCalc->profileInversion(curves, times, coordinates, invParam, 100.0);
+            columns = mathCalc->profileInversion(inversionCurves, times, inversionCoordinates, invParam, 100.0);
             grid = ModelFiles::buildSectionGrid2(columns, invParam.inversionCoefficient,
                                                  invParam.topography, invParam.inversionDepth);
             // The range is that of the unsmoothed profile.
@@ -351,7 +405,8 @@ void DataModel::showLineView(Data_Line* line)
     }
 
     currentLineNumber = line->NAME();
-    lineCoordinates = coordinates;
+    // The exports pair these with the results, station for station.
+    lineCoordinates = inversionCoordinates;
     reportTimes = times;
     reportCurves = curves;
     reportDistances = numbers;

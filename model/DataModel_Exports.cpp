@@ -345,9 +345,10 @@ void DataModel::exportResultsByLine(QString folder)
         param.topography = topography;
 
         QList<DataType_ResultData> section;
+        prepareLineInversion(line, times, curves, numbers, coordinates);
         if (transRelaxMethod == 1) {
             QList<DataType_ResultData> results;
-            mathCalc->pointInversion(curves, times, numbers, 10.0, results, param);
+            mathCalc->pointInversion(curves, times, numbers, Data_Mathematical_Calc::kLineCurrent, results, param);
             section = ModelFiles::buildSectionGrid(results, invParam.inversionDepth, invParam.referenceResistivity,
                                                    invParam.inversionCoefficient, gridPattern, gridValue);
         } else if (transRelaxMethod == 2) {

@@ -139,8 +139,13 @@ void DataModel::computeLineSection(int lineRow)
     QList<DataType_ResultData> pointResults;
     QList<DataType_ThreeResultData> columns;
     QList<DataType_ResultData> grid;
+    QVector<QVector<double> > inversionCurves = curves;
+    QVector<double> inversionStations = stations;
+    QVector<GPSCoordinate> inversionCoordinates = coordinates;
+    prepareLineInversion(line, times, inversionCurves, inversionStations, inversionCoordinates);
     if (transRelaxMethod == 1) {
-        mathCalc->pointInversion(curves, times, stations, 10.0, pointResults, invParam);
+        mathCalc->pointInversion(inversionCurves, times, inversionStations, Data_Mathematical_Calc::kLineCurrent,
+                                 pointResults, invParam);
         grid = ModelFiles::buildSectionGrid(pointResults, depth, invParam.referenceResistivity,
                                             invParam.inversionCoefficient, gridPattern, gridValue);
         ellipseSmooth(grid, stations);
@@ -149,7 +154,7 @@ void DataModel::computeLineSection(int lineRow)
         emit signal_StaticResistivity(smallest, largest);
         emit signal_2DLineSectionGraphChanged(curves, times, stations);
     } else if (transRelaxMethod == 2) {
-        columns = mathCalc->profileInversion(curves, times, coordinates, invParam, 100.0);
+        columns = mathCalc->profileInversion(inversionCurves, times, inversionCoordinates, invParam, 100.0);
         grid = ModelFiles::buildSectionGrid2(columns, invParam.inversionCoefficient,
                                              invParam.topography, depth);
         // The range is that of the unsmoothed grid here.
@@ -173,7 +178,7 @@ void DataModel::computeLineSection(int lineRow)
                                                                        : QVector<TopoData>();
 
     currentLineNumber = line->NAME();
-    lineCoordinates = coordinates;
+    lineCoordinates = inversionCoordinates;
     reportTimes = times;
     reportCurves = curves;
     reportDistances = stations;

@@ -140,18 +140,51 @@ void Data_Mathematical_Calc::pointInversion(QVector<QVector<double> > curves,
         QVector<double> values, depths;
         method.pointCompute(i < perStation.size() ? perStation[i] : QVector<double>(), times,
                             current, values, depths, param.referenceResistivity, constraint);
+        if (depths.isEmpty() || values.isEmpty())
+            continue;
         const double elevation = elevations[i];
         for (double &d : depths)
             d += elevation;
         // First of the smallest, as std::min_element gives it.
-        m_results.append(depths.isEmpty() ? elevation
-                                          : *std::min_element(depths.cbegin(), depths.cend()));
+        m_results.append(*std::min_element(depths.cbegin(), depths.cend()));
         DataType_ResultData r;
         r.x = stations[i];
         r.depth = depths;
         r.value = values;
         results.append(r);
     }
+}
+
+void Data_Mathematical_Calc::scaleToLineCurrent(QVector<QVector<double> > &curves,
+                                                const QVector<double> &currents)
+{
+    for (QVector<double> &row : curves) {
+        const int n = std::min(row.size(), currents.size());
+        for (int j = 0; j < n; ++j) {
+            const double current = currents[j];
+            if (std::isfinite(current) && current > 0.0)
+                row[j] *= kLineCurrent / current;
+        }
+    }
+}
+
+QVector<int> Data_Mathematical_Calc::invertibleStations(const QVector<QVector<double> > &curves,
+                                                         const QVector<double> &times)
+{
+    QVector<int> stations;
+    const int columns = curves.isEmpty() ? 0 : curves.first().size();
+    for (int j = 0; j < columns; ++j) {
+        int usable = 0;
+        for (int g = 0; g < curves.size() && g < times.size() && usable < 2; ++g) {
+            const double t = times[g];
+            const double v = j < curves[g].size() ? curves[g][j] : 0.0;
+            if (std::isfinite(t) && t > 0.0 && std::isfinite(v) && v > 0.0)
+                ++usable;
+        }
+        if (usable >= 2)
+            stations.append(j);
+    }
+    return stations;
 }
 
 QList<DataType_ThreeResultData> Data_Mathematical_Calc::profileInversion(

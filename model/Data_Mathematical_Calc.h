@@ -42,9 +42,9 @@ public:
     // and gets one record per entry of stations (x = station number, depth
     // = the library's depths shifted by the station's ground elevation,
     // value = the library's values); the result list (getResults) gets the
-    // smallest shifted depth per station, the elevation itself when the
-    // library returned no depths. A station without a curve column is
-    // inverted from an empty curve (the library's reference half-space).
+    // smallest shifted depth per station. A station whose curve has no model
+    // (fewer than two usable gates, no usable current, no curve column) is
+    // left out of both, as a station without data is.
     void pointInversion(QVector<QVector<double> > curves, QVector<double> times,
                         QVector<double> stations, double current,
                         QList<DataType_ResultData> &results, InvParam param);
@@ -65,6 +65,17 @@ public:
 
     // One value per station of the last point inversion.
     QList<double> getResults() const;
+
+    // The current the line-level calls hand to the library (A).
+    static constexpr double kLineCurrent = 10.0;
+    // Brings each station's curve (column j of curves, one row per gate) to
+    // kLineCurrent: multiplied by kLineCurrent / currents[j]. A column whose
+    // current is missing, not finite or not > 0 is left as it is.
+    static void scaleToLineCurrent(QVector<QVector<double> > &curves, const QVector<double> &currents);
+    // Indices of the columns (stations) that can be inverted: at least two
+    // gates with a finite time > 0 and a finite value > 0.
+    static QVector<int> invertibleStations(const QVector<QVector<double> > &curves,
+                                           const QVector<double> &times);
 
     // --- Helpers ---
     // Constraint coefficient scaled for the instrument kind: x0.5 for kind 1,

@@ -270,11 +270,40 @@ Sounding sound(const QVector<double>& curve, const QVector<double>& times, doubl
     return s;
 }
 
+// A neighbour in the lateral smoothing and its closeness: the reference
+// spacing over its distance (1 on an even spacing).
+struct Neighbour {
+    int index;
+    double closeness;
+};
+
+// Median of the positive finite distances; 0 when there is none.
+double medianSpacing(std::vector<double> d)
+{
+    d.erase(std::remove_if(d.begin(), d.end(), [](double v) { return !positiveFinite(v); }), d.end());
+    if (d.empty())
+        return 0.0;
+    const size_t mid = d.size() / 2;
+    std::nth_element(d.begin(), d.begin() + mid, d.end());
+    double m = d[mid];
+    if (d.size() % 2 == 0)
+        m = 0.5 * (m + *std::max_element(d.begin(), d.begin() + mid));
+    return m;
+}
+
+double closeness(double distance, double reference)
+{
+    if (!positiveFinite(reference) || !std::isfinite(distance))
+        return 1.0;
+    return distance > 0.0 ? reference / distance : std::numeric_limits<double>::infinity();
+}
+
 // Lateral smoothing of log-resistivity models: each model of a usable station
-// is averaged with its usable neighbours, each weighted alpha.
+// is averaged with its usable neighbours, each weighted alpha x its
+// closeness (at most 1), so a station twice as far counts half.
 void smoothLaterally(std::vector<std::vector<double> >& models,
                      const std::vector<bool>& usable,
-                     const std::vector<std::vector<int> >& neighbours, double constraint)
+                     const std::vector<std::vector<Neighbour> >& neighbours, double constraint)
 {
     if (!(std::isfinite(constraint) && constraint > 0.0))
         return;
@@ -286,11 +315,12 @@ void smoothLaterally(std::vector<std::vector<double> >& models,
         for (size_t j = 0; j < models[i].size(); ++j) {
             double sum = source[i][j];
             double weight = 1.0;
-            for (int n : neighbours[i]) {
-                if (!usable[n])
+            for (const Neighbour& n : neighbours[i]) {
+                if (!usable[n.index])
                     continue;
-                sum += alpha * source[n][j];
-                weight += alpha;
+                const double w = std::min(1.0, alpha * n.closeness);
+                sum += w * source[n.index][j];
+                weight += w;
             }
             models[i][j] = sum / weight;
         }
@@ -402,7 +432,12 @@ void InversionMethod::pointCompute(QVector<double> curve, QVector<double> times,
 {
     const double reference = saneReference(referenceResistivity);
     const Sounding s = sound(curve, times, current);
-    const std::vector<double> ladder = ladderFor(s.usable() ? s.deepest() : 0.0);
+    if (!s.usable()) {
+        values.clear();
+        depths.clear();
+        return;
+    }
+    const std::vector<double> ladder = ladderFor(s.deepest());
     values = toValues(buildModel(s, ladder, reference, constraint));
     depths = toDepths(ladder, 0.0);
 }
@@ -429,14 +464,22 @@ QList<DataType_ThreeResultData> InversionMethod::shapedProfile_LineCalc(
             deepest = std::max(deepest, soundings[i].deepest());
     }
     const std::vector<double> ladder = ladderFor(deepest);
+    // Distance along the line: the station numbers (metres along it).
+    std::vector<double> position(n);
+    for (int i = 0; i < n; ++i)
+        position[i] = i < coordinates.size() ? double(coordinates[i].pointNo) : double(i);
+    std::vector<double> steps;
+    for (int i = 1; i < n; ++i)
+        steps.push_back(std::fabs(position[i] - position[i - 1]));
+    const double spacing = medianSpacing(steps);
     std::vector<std::vector<double> > models(n);
-    std::vector<std::vector<int> > neighbours(n);
+    std::vector<std::vector<Neighbour> > neighbours(n);
     for (int i = 0; i < n; ++i) {
         models[i] = buildModel(soundings[i], ladder, reference, constraint);
-        if (i > 0)
-            neighbours[i].push_back(i - 1);
-        if (i + 1 < n)
-            neighbours[i].push_back(i + 1);
+        for (int j : {i - 1, i + 1}) {
+            if (j >= 0 && j < n)
+                neighbours[i].push_back({j, closeness(std::fabs(position[j] - position[i]), spacing)});
+        }
     }
     smoothLaterally(models, usable, neighbours, constraint);
 
@@ -541,14 +584,23 @@ QList<DataType_ThreeResultData> InversionMethod::Three_Dimensional_Calc(
     }
 
     // Neighbours: next along the line, and the nearest usable station of each
-    // adjacent line.
-    std::vector<std::vector<int> > neighbours(n);
+    // adjacent line; each weighted by its distance in plan against the
+    // typical spacing of its kind.
+    auto planDistance = [&stations](int a, int b) {
+        return std::hypot(stations[a].x - stations[b].x, stations[a].y - stations[b].y);
+    };
+    std::vector<std::vector<int> > alongLine(n);
+    std::vector<std::vector<int> > acrossLines(n);
+    std::vector<double> alongSteps;
+    std::vector<double> acrossSteps;
     for (int l = 0; l < lines; ++l) {
         for (int i = lineStart[l]; i < lineStart[l + 1]; ++i) {
-            if (i > lineStart[l])
-                neighbours[i].push_back(i - 1);
+            if (i > lineStart[l]) {
+                alongLine[i].push_back(i - 1);
+                alongSteps.push_back(planDistance(i, i - 1));
+            }
             if (i + 1 < lineStart[l + 1])
-                neighbours[i].push_back(i + 1);
+                alongLine[i].push_back(i + 1);
             for (int other : {l - 1, l + 1}) {
                 if (other < 0 || other >= lines)
                     continue;
@@ -565,10 +617,21 @@ QList<DataType_ThreeResultData> InversionMethod::Three_Dimensional_Calc(
                         best = j;
                     }
                 }
-                if (best >= 0)
-                    neighbours[i].push_back(best);
+                if (best >= 0) {
+                    acrossLines[i].push_back(best);
+                    acrossSteps.push_back(std::sqrt(bestD));
+                }
             }
         }
+    }
+    const double alongSpacing = medianSpacing(alongSteps);
+    const double acrossSpacing = medianSpacing(acrossSteps);
+    std::vector<std::vector<Neighbour> > neighbours(n);
+    for (int i = 0; i < n; ++i) {
+        for (int j : alongLine[i])
+            neighbours[i].push_back({j, closeness(planDistance(i, j), alongSpacing)});
+        for (int j : acrossLines[i])
+            neighbours[i].push_back({j, closeness(planDistance(i, j), acrossSpacing)});
     }
     smoothLaterally(models, usable, neighbours, constraint);
 

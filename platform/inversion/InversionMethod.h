@@ -55,10 +55,10 @@
 //      keeps the shallowest value; below the deepest it relaxes toward the
 //      reference resistivity over about kRelaxLength in log depth.
 // Fewer than two usable gates, or a current that is not finite and > 0,
-// give the reference half-space on the default ladder (defaultLadder()). A
-// reference resistivity that is not finite and > 0 is replaced by
-// kDefaultReferenceResistivity. Output vectors are never empty and always
-// of equal length.
+// leave values and depths empty: such a curve has no model. A reference
+// resistivity that is not finite and > 0 is replaced by
+// kDefaultReferenceResistivity. The output vectors are always of equal
+// length.
 
 #include <QList>
 #include <QVector>
@@ -96,7 +96,8 @@ public:
     // resistivity below the deepest gate.
     static constexpr double kRelaxLength = 0.7;
     // Weight of each neighbouring station per unit of constraint in the
-    // lateral smoothing of the line calls (capped at 1).
+    // lateral smoothing of the line calls, at the line's typical spacing;
+    // a neighbour d away counts typical / d times as much (capped at 1).
     static constexpr double kLateralWeight = 0.25;
     // Elevations above this mark a station without elevation.
     static constexpr double kMissingElevation = 50000.0;
@@ -136,7 +137,9 @@ public:
     // kNominalLineCurrent), coordinates one record per station. Each station
     // is inverted as in pointCompute on a ladder common to the line; then
     // each layer is smoothed with the neighbouring stations along the line
-    // (weight kLateralWeight x constraint each). A station without two
+    // (weight kLateralWeight x constraint x the median station spacing /
+    // the distance between the two station numbers, at most 1; without
+    // coordinates the stations are evenly spaced). A station without two
     // usable gates keeps the reference half-space and is no neighbour.
     // Records, one per station in order: x, y the station's coordinates;
     // z the layer depths relative to the ground (m, negative); value the
@@ -151,7 +154,9 @@ public:
     // Several lines: one entry per line in each vector, each line as in the
     // profile call with its own gate times, on a ladder common to all lines.
     // Lateral smoothing takes the stations next along the line and the
-    // nearest station of each adjacent line. Records, line by line: x, y the
+    // nearest station of each adjacent line, weighted as in the profile call
+    // by their distance in plan against the median of such distances (along
+    // the lines, and across them). Records, line by line: x, y the
     // horizontal coordinates; z absolute elevations (station elevation +
     // depth; a missing elevation, z > kMissingElevation, is replaced by the
     // mean of the line's known elevations, else of all lines', else 0);

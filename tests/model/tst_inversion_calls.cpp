@@ -99,6 +99,11 @@ private slots:
     void pointInversionShiftsDepthsByElevation();
     void pointInversionKeepsStationsApart();
     void pointInversionRaggedAndEmptyInput();
+    void lineCurrentScaling_data();
+    void lineCurrentScaling();
+    void scaledStationsAgreeWithTheirOwnCurrent();
+    void invertibleStations_data();
+    void invertibleStations();
     void profileInversionLiftsColumns_data();
     void profileInversionLiftsColumns();
     void profileInversionEmptyInput();
@@ -378,12 +383,15 @@ void TestInversionCalls::pointInversionRaggedAndEmptyInput()
     Data_Mathematical_Calc calc(nullptr);
     QList<DataType_ResultData> results;
 
-    // More stations than curve columns, and a ragged row.
+    // More stations than curve columns (the third has no curve, so no
+    // model), and a ragged row.
     Matrix curves = lineCurves(times, {100, 100}, 1.0);
     curves[3].resize(1);
     calc.pointInversion(curves, times, {1, 2, 3}, 1.0, results, InvParam());
-    QCOMPARE(results.size(), 3);
-    QCOMPARE(calc.getResults().size(), 3);
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(calc.getResults().size(), 2);
+    QCOMPARE(results[0].x, 1.0);
+    QCOMPARE(results[1].x, 2.0);
     for (const DataType_ResultData &r : results) {
         QVERIFY(!r.depth.isEmpty());
         QCOMPARE(r.depth.size(), r.value.size());
@@ -396,10 +404,99 @@ void TestInversionCalls::pointInversionRaggedAndEmptyInput()
     QVERIFY(results.isEmpty());
     QVERIFY(calc.getResults().isEmpty());
 
-    // Curves of NaN and zeros with a NaN current still give one model each.
-    calc.pointInversion(Matrix{{NaN, 0}, {0, -1}}, {10, 20}, {1, 2}, NaN, results, InvParam());
+    // Curves of NaN and zeros, or a current that is no current, give no
+    // model: such stations are left out like stations without data.
+    calc.pointInversion(Matrix{{NaN, 0}, {0, -1}}, {10, 20}, {1, 2}, 1.0, results, InvParam());
+    QVERIFY(results.isEmpty());
+    QVERIFY(calc.getResults().isEmpty());
+    for (double current : {0.0, -10.0, NaN}) {
+        calc.pointInversion(lineCurves(times, {100, 30}, 1.0), times, {1, 2}, current, results, InvParam());
+        QVERIFY(results.isEmpty());
+    }
+    // One usable station among unusable ones keeps its place.
+    Matrix mixed = lineCurves(times, {100, 100, 100}, 1.0);
+    for (int g = 1; g < mixed.size(); ++g)
+        mixed[g][1] = 0.0;
+    calc.pointInversion(mixed, times, {5, 6, 7}, 1.0, results, InvParam());
     QCOMPARE(results.size(), 2);
-    QCOMPARE(results[1].depth.size(), results[1].value.size());
+    QCOMPARE(results[0].x, 5.0);
+    QCOMPARE(results[1].x, 7.0);
+    QCOMPARE(calc.getResults().size(), 2);
+}
+
+void TestInversionCalls::lineCurrentScaling_data()
+{
+    QTest::addColumn<QVector<double> >("currents");
+    QTest::addColumn<QVector<double> >("factors");
+    QTest::newRow("own currents") << QVector<double>{20, 10, 2.5} << QVector<double>{0.5, 1.0, 4.0};
+    QTest::newRow("unusable currents kept") << QVector<double>{0, -3, NaN} << QVector<double>{1, 1, 1};
+    QTest::newRow("missing currents kept") << QVector<double>{5} << QVector<double>{2, 1, 1};
+}
+
+void TestInversionCalls::lineCurrentScaling()
+{
+    QFETCH(QVector<double>, currents);
+    QFETCH(QVector<double>, factors);
+    const Matrix before{{1, 2, 3}, {4, 5, 6}};
+    Matrix curves = before;
+    Data_Mathematical_Calc::scaleToLineCurrent(curves, currents);
+    for (int g = 0; g < 2; ++g) {
+        for (int j = 0; j < 3; ++j)
+            HW_COMPARE_NEAR(curves[g][j], before[g][j] * factors[j], 1e-15);
+    }
+}
+
+void TestInversionCalls::scaledStationsAgreeWithTheirOwnCurrent()
+{
+    // A line surveyed at 20 A, 10 A and 4 A over one half-space: brought to
+    // the line current, each station gives the model of its own curve
+    // inverted with its own current (the station view).
+    const QVector<double> times = gateTimes(10);
+    const QVector<double> currents{20.0, 10.0, 4.0};
+    Matrix curves(times.size(), QVector<double>(3));
+    for (int j = 0; j < 3; ++j) {
+        const QVector<double> c = InversionMethod::syntheticCurve(times, 100.0, currents[j]);
+        for (int g = 0; g < times.size(); ++g)
+            curves[g][j] = c[g];
+    }
+    Matrix scaled = curves;
+    Data_Mathematical_Calc::scaleToLineCurrent(scaled, currents);
+    Data_Mathematical_Calc calc(nullptr);
+    QList<DataType_ResultData> line;
+    calc.pointInversion(scaled, times, {0, 20, 40}, Data_Mathematical_Calc::kLineCurrent, line, InvParam());
+    QCOMPARE(line.size(), 3);
+    InversionMethod library;
+    const double constraint = Data_Mathematical_Calc::scaledConstraint(InvParam());
+    for (int j = 0; j < 3; ++j) {
+        QVector<double> own(times.size());
+        for (int g = 0; g < times.size(); ++g)
+            own[g] = curves[g][j];
+        QVector<double> values, depths;
+        library.pointCompute(own, times, currents[j], values, depths, InvParam().referenceResistivity, constraint);
+        HW_COMPARE_VECTORS(line[j].value, values, 1e-9, 0.0);
+        HW_COMPARE_VECTORS(line[j].depth, depths, 1e-12, 0.0);
+    }
+}
+
+void TestInversionCalls::invertibleStations_data()
+{
+    QTest::addColumn<Matrix>("curves");
+    QTest::addColumn<QVector<double> >("times");
+    QTest::addColumn<QVector<int> >("expected");
+    QTest::newRow("all usable") << Matrix{{1, 2}, {3, 4}} << QVector<double>{10, 20} << QVector<int>{0, 1};
+    QTest::newRow("one gate each") << Matrix{{1, 0}, {NaN, 4}} << QVector<double>{10, 20} << QVector<int>();
+    QTest::newRow("bad times") << Matrix{{1, 1}, {1, 1}, {1, 1}} << QVector<double>{-1, 20, NaN} << QVector<int>();
+    QTest::newRow("middle station dead") << Matrix{{1, -1, 1}, {2, 0, 2}} << QVector<double>{10, 20}
+                                         << QVector<int>{0, 2};
+    QTest::newRow("nothing") << Matrix() << QVector<double>() << QVector<int>();
+}
+
+void TestInversionCalls::invertibleStations()
+{
+    QFETCH(Matrix, curves);
+    QFETCH(QVector<double>, times);
+    QFETCH(QVector<int>, expected);
+    QCOMPARE(Data_Mathematical_Calc::invertibleStations(curves, times), expected);
 }
 
 void TestInversionCalls::profileInversionLiftsColumns_data()

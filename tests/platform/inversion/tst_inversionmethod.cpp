@@ -92,13 +92,17 @@ private slots:
     void layeredFixtureMatchesHalfSpace();
     void conductiveLayerShowsLow();
 
-    void badInputGivesReferenceHalfSpace_data();
-    void badInputGivesReferenceHalfSpace();
+    void badInputGivesNoModel_data();
+    void badInputGivesNoModel();
+    void unusableReferenceIsReplaced();
 
     void profileRecords();
     void profileLateralSmoothing();
     void profileStationWithoutData();
     void profileEdgeInput();
+    void lateralSmoothingOnEvenSpacingIsUnchanged();
+    void profileSmoothingByDistance();
+    void threeDimensionalSmoothingByDistance();
 
     void threeDimensionalRecords();
     void threeDimensionalCrossLineSmoothing();
@@ -337,13 +341,11 @@ void TestInversionMethod::conductiveLayerShowsLow()
     QVERIFY(valueAtDepth(values, depths, 300.0) > 1.5 * values[lowest]);
 }
 
-void TestInversionMethod::badInputGivesReferenceHalfSpace_data()
+void TestInversionMethod::badInputGivesNoModel_data()
 {
     QTest::addColumn<QVector<double> >("curve");
     QTest::addColumn<QVector<double> >("times");
     QTest::addColumn<double>("current");
-    QTest::addColumn<double>("reference");
-    QTest::addColumn<double>("expected");
 
     const QVector<double> times = gateTimes();
     const QVector<double> good = InversionMethod::syntheticCurve(times, 10.0, 1.0);
@@ -355,39 +357,53 @@ void TestInversionMethod::badInputGivesReferenceHalfSpace_data()
     QVector<double> oneGate = nans;
     oneGate[10] = good[10];
 
-    QTest::newRow("empty") << QVector<double>() << QVector<double>() << 1.0 << 80.0 << 80.0;
-    QTest::newRow("no times") << good << QVector<double>() << 1.0 << 80.0 << 80.0;
-    QTest::newRow("zeros") << zeros << times << 1.0 << 80.0 << 80.0;
-    QTest::newRow("negative") << negative << times << 1.0 << 80.0 << 80.0;
-    QTest::newRow("NaN") << nans << times << 1.0 << 80.0 << 80.0;
-    QTest::newRow("one usable gate") << oneGate << times << 1.0 << 80.0 << 80.0;
-    QTest::newRow("NaN current") << good << times << kNaN << 80.0 << 80.0;
-    QTest::newRow("infinite current") << good << times << kInf << 80.0 << 80.0;
-    QTest::newRow("zero current") << good << times << 0.0 << 80.0 << 80.0;
-    QTest::newRow("negative current") << good << times << -1.0 << 80.0 << 80.0;
-    QTest::newRow("NaN reference") << nans << times << 1.0 << kNaN
-                                   << InversionMethod::kDefaultReferenceResistivity;
-    QTest::newRow("zero reference") << zeros << times << 1.0 << 0.0
-                                    << InversionMethod::kDefaultReferenceResistivity;
+    QTest::newRow("empty") << QVector<double>() << QVector<double>() << 1.0;
+    QTest::newRow("no times") << good << QVector<double>() << 1.0;
+    QTest::newRow("zeros") << zeros << times << 1.0;
+    QTest::newRow("negative") << negative << times << 1.0;
+    QTest::newRow("NaN") << nans << times << 1.0;
+    QTest::newRow("one usable gate") << oneGate << times << 1.0;
+    QTest::newRow("NaN current") << good << times << kNaN;
+    QTest::newRow("infinite current") << good << times << kInf;
+    QTest::newRow("zero current") << good << times << 0.0;
+    QTest::newRow("negative current") << good << times << -1.0;
 }
 
-void TestInversionMethod::badInputGivesReferenceHalfSpace()
+void TestInversionMethod::badInputGivesNoModel()
 {
     QFETCH(QVector<double>, curve);
     QFETCH(QVector<double>, times);
     QFETCH(double, current);
-    QFETCH(double, reference);
-    QFETCH(double, expected);
 
     InversionMethod inv;
     QVector<double> values{1.0, 2.0};  // replaced, not appended to
     QVector<double> depths{-5.0};
-    inv.pointCompute(curve, times, current, values, depths, reference, 1.0);
-    const QString problem = shapeProblem(values, depths);
-    QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    QCOMPARE(depths, InversionMethod::defaultLadder());
-    for (double v : values)
-        HW_COMPARE_NEAR(v, expected, 1e-12);
+    inv.pointCompute(curve, times, current, values, depths, 80.0, 1.0);
+    QVERIFY(values.isEmpty());
+    QVERIFY(depths.isEmpty());
+}
+
+void TestInversionMethod::unusableReferenceIsReplaced()
+{
+    // Below the deepest gate the model relaxes toward the reference; an
+    // unusable one is replaced by the default.
+    const QVector<double> times = gateTimes();
+    const QVector<double> curve = InversionMethod::syntheticCurve(times, 10.0, 1.0);
+    InversionMethod inv;
+    QVector<double> expected;
+    QVector<double> expectedDepths;
+    inv.pointCompute(curve, times, 1.0, expected, expectedDepths,
+                     InversionMethod::kDefaultReferenceResistivity, 1.0);
+    QVERIFY(expected.last() > 5.0 * expected.first());
+    for (double reference : {kNaN, 0.0, -3.0}) {
+        QVector<double> values;
+        QVector<double> depths;
+        inv.pointCompute(curve, times, 1.0, values, depths, reference, 1.0);
+        const QString problem = shapeProblem(values, depths);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QCOMPARE(values, expected);
+        QCOMPARE(depths, expectedDepths);
+    }
 }
 
 void TestInversionMethod::profileRecords()
@@ -512,6 +528,132 @@ void TestInversionMethod::profileEdgeInput()
         QCOMPARE(r[1].station, 1.0);
         QCOMPARE(r[2].station, 2.0);
     }
+}
+
+void TestInversionMethod::lateralSmoothingOnEvenSpacingIsUnchanged()
+{
+    // Layers 20, 30, ... 70 of each station as the smoothing by list
+    // position gave them (weight kLateralWeight x constraint per neighbour):
+    // on an even spacing the smoothing by distance must keep them.
+    const QVector<QVector<double> > profileBefore{
+        {100.00000000000004, 100.00000000000004, 100.00000000000004, 99.999999999999872, 100.00000000000004, 99.999999999999957},
+        {70.830566185983898, 70.830566185983827, 70.830566185983898, 70.83056618598377, 71.120177255947027, 96.111692350137929},
+        {39.864706312773762, 39.864706312773762, 39.864706312773762, 39.864706312773748, 40.300850763791274, 89.964243393171202},
+        {70.830566185983898, 70.830566185983827, 70.830566185983898, 70.83056618598377, 71.120177255947027, 96.111692350137929},
+        {100.00000000000004, 100.00000000000004, 100.00000000000004, 99.999999999999872, 100.00000000000004, 99.999999999999957}};
+    const QVector<QVector<double> > volumeBefore{
+        {50.169691062270452, 50.169691062270381, 50.169691062270452, 50.169691062270338, 50.580796129173279, 92.374574064075588},
+        {46.889212529330898, 46.889212529330898, 46.889212529330898, 46.889212529330862, 47.311274456579262, 91.659026005374443},
+        {50.169691062270452, 50.169691062270381, 50.169691062270452, 50.169691062270338, 50.580796129173279, 92.374574064075588},
+        {39.864706312773762, 39.864706312773762, 39.864706312773762, 39.864706312773748, 40.300850763791274, 89.964243393171202},
+        {42.653734027819958, 42.653734027819915, 42.653734027819958, 42.65373402781988, 43.085905838076428, 90.666560911892361},
+        {39.864706312773762, 39.864706312773762, 39.864706312773762, 39.864706312773748, 40.300850763791274, 89.964243393171202}};
+    auto probe = [](const QVector<double>& values) {
+        QVector<double> v;
+        for (int j = 20; j < values.size(); j += 10)
+            v << values[j];
+        return v;
+    };
+
+    const QVector<double> times = gateTimes();
+    const double I = InversionMethod::kNominalLineCurrent;
+    const QVector<double> c100 = InversionMethod::syntheticCurve(times, 100.0, I);
+    const QVector<double> c20 = InversionMethod::syntheticCurve(times, 20.0, I);
+    QVector<GPSCoordinate> coords;
+    for (int i = 0; i < 5; ++i)
+        coords << coord(1.0f, 40.0f + 25.0f * i, 1000.0f + 25.0f * i, 0.0f, 0.0f);
+    InversionMethod inv;
+    const auto profile = inv.shapedProfile_LineCalc({c100, c100, c20, c100, c100}, times, coords, 100.0, 1.5, 100.0);
+    QCOMPARE(profile.size(), 5);
+    for (int i = 0; i < 5; ++i)
+        HW_COMPARE_VECTORS(probe(profile[i].value), profileBefore[i], 1e-12, 0.0);
+
+    QVector<QVector<GPSCoordinate> > lines(2);
+    for (int l = 0; l < 2; ++l) {
+        for (int i = 0; i < 3; ++i)
+            lines[l] << coord(float(l), 10.0f * i, 10.0f * i, 40.0f * l, 0.0f);
+    }
+    const auto volume = inv.Three_Dimensional_Calc({{c100, c20, c100}, {c20, c100, c20}}, {times, times}, lines,
+                                                   100.0, 1.5, 100.0);
+    QCOMPARE(volume.size(), 6);
+    for (int i = 0; i < 6; ++i)
+        HW_COMPARE_VECTORS(probe(volume[i].value), volumeBefore[i], 1e-12, 0.0);
+}
+
+void TestInversionMethod::profileSmoothingByDistance()
+{
+    // An outlier at 20 m with one neighbour 10 m away and one 500 m away.
+    const QVector<double> times = gateTimes();
+    const double I = InversionMethod::kNominalLineCurrent;
+    const QVector<double> c100 = InversionMethod::syntheticCurve(times, 100.0, I);
+    const QVector<double> c20 = InversionMethod::syntheticCurve(times, 20.0, I);
+    const QVector<QVector<double> > curves{c100, c100, c20, c100};
+    QVector<double> rho;
+    QVector<double> d20;
+    InversionMethod::apparentResistivity(c20, times, I, rho, d20);
+    const double probe = std::sqrt(d20.first() * d20.last());
+    auto at = [probe](const DataType_ThreeResultData& r) { return valueAtDepth(r.value, r.z, probe); };
+
+    QVector<GPSCoordinate> even;
+    QVector<GPSCoordinate> uneven;
+    const float unevenAt[] = {0.0f, 10.0f, 20.0f, 520.0f};
+    for (int i = 0; i < 4; ++i) {
+        even << coord(1.0f, 10.0f * i, 10.0f * i, 0.0f, 0.0f);
+        uneven << coord(1.0f, unevenAt[i], unevenAt[i], 0.0f, 0.0f);
+    }
+    InversionMethod inv;
+    const auto a = inv.shapedProfile_LineCalc(curves, times, even, 100.0, 2.0, 100.0);
+    const auto b = inv.shapedProfile_LineCalc(curves, times, uneven, 100.0, 2.0, 100.0);
+    // The far station barely feels the outlier, nor the outlier it.
+    QVERIFY2(at(a[3]) < 90.0, qPrintable(QString::number(at(a[3]))));
+    HW_COMPARE_NEAR(at(b[3]), 100.0, 0.02);
+    QVERIFY2(at(b[2]) < at(a[2]) - 5.0, qPrintable(QString("%1 vs %2").arg(at(b[2])).arg(at(a[2]))));
+    // The near neighbour keeps its full weight.
+    HW_COMPARE_NEAR(at(b[1]), at(a[1]), 1e-9);
+    // Doubling every distance changes nothing.
+    QVector<GPSCoordinate> stretched = uneven;
+    for (GPSCoordinate& c : stretched)
+        c.pointNo *= 2.0f;
+    const auto c = inv.shapedProfile_LineCalc(curves, times, stretched, 100.0, 2.0, 100.0);
+    for (int i = 0; i < 4; ++i)
+        HW_COMPARE_VECTORS(c[i].value, b[i].value, 1e-12, 0.0);
+}
+
+void TestInversionMethod::threeDimensionalSmoothingByDistance()
+{
+    // Three lines: 0 and 1 are 40 m apart, line 2 lies 400 m beyond line 1;
+    // along line 0 the last station stands 300 m off.
+    const QVector<double> times = gateTimes();
+    const double I = InversionMethod::kNominalLineCurrent;
+    const QVector<double> c100 = InversionMethod::syntheticCurve(times, 100.0, I);
+    const QVector<double> c20 = InversionMethod::syntheticCurve(times, 20.0, I);
+    auto survey = [](float farLine) {
+        QVector<QVector<GPSCoordinate> > coords(3);
+        const float ys[] = {0.0f, 40.0f, farLine};
+        for (int l = 0; l < 3; ++l) {
+            for (int i = 0; i < 3; ++i)
+                coords[l] << coord(float(l), 10.0f * i, 10.0f * i, ys[l], 0.0f);
+        }
+        coords[0][2].x = 320.0f;
+        return coords;
+    };
+    const QVector<QVector<QVector<double> > > curves{{c100, c20, c100}, {c100, c100, c100}, {c20, c20, c20}};
+    InversionMethod inv;
+    const auto r = inv.Three_Dimensional_Calc(curves, {times, times, times}, survey(440.0f), 100.0, 2.0, 100.0);
+    const auto near = inv.Three_Dimensional_Calc(curves, {times, times, times}, survey(80.0f), 100.0, 2.0, 100.0);
+    QCOMPARE(r.size(), 9);
+    const double probe = -60.0;
+    auto at = [&r, probe](int i) { return valueAtDepth(r[i].value, r[i].z, probe); };
+    auto atNear = [&near, probe](int i) { return valueAtDepth(near[i].value, near[i].z, probe); };
+    // The far station on line 0 hardly feels the outlier next to it in the
+    // list; the near one does.
+    QVERIFY2(at(0) < 90.0, qPrintable(QString::number(at(0))));
+    QVERIFY2(at(2) > at(0) + 5.0, qPrintable(QString("%1 vs %2").arg(at(2)).arg(at(0))));
+    // Line 1 is pulled by line 0's outlier 40 m away, so its middle station
+    // is lower than its ends; the 20 ohm-m line pulls it less from 400 m
+    // than from 40 m.
+    QVERIFY2(at(4) < at(3) - 5.0, qPrintable(QString("%1 vs %2").arg(at(4)).arg(at(3))));
+    QVERIFY2(at(3) > atNear(3) + 5.0, qPrintable(QString("%1 vs %2").arg(at(3)).arg(atNear(3))));
 }
 
 void TestInversionMethod::threeDimensionalRecords()
