@@ -302,9 +302,11 @@ void Form_1DGraph::on_signalStationChanged(QString title, QVector<double> values
     m_inversion.pointCompute(values, times, current, resistivity, depth,
                              referenceResistivity, constraint);
 
+    // A curve that cannot be inverted has no model: nothing is drawn.
     const QPair<double, double> range = rebuildModelSeries(resistivity, depth);
     if (m_useDefaults) {
-        m_resistivityAxis->setRange(range.first, range.second);
+        if (!resistivity.isEmpty())
+            m_resistivityAxis->setRange(range.first, range.second);
         m_depthAxis->setRange(-m_params.inversionDepth, 0.0);
     } else {
         m_resistivityAxis->setRange(m_resistivityMin, m_resistivityMax);

@@ -114,6 +114,7 @@ private slots:
     void slotsMatchTheControllerSignals_data();
     void slotsMatchTheControllerSignals();
     void stationIsDrawnAndInverted();
+    void stationWithoutModel();
     void stationRangesFromTheInversionAxisDialog();
     void resistivityLabelsTellTicksApart_data();
     void resistivityLabelsTellTicksApart();
@@ -391,6 +392,28 @@ void TestForm1DGraph::resistivityLabelsTellTicksApart()
         QVERIFY(form.grab().save(QDir(dir).filePath(
             QStringLiteral("hw_form1d_rho_%1.png").arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_')))));
     }
+}
+
+void TestForm1DGraph::stationWithoutModel()
+{
+    // A station with a curve but no measured current, then one with a
+    // single usable gate: the curve is drawn, no model.
+    Form_1DGraph form;
+    const QVector<double> times = gateTimes();
+    const QVector<double> values = layeredCurve(times, 30.0, 300.0);
+    showStation(form, values, times);
+    const double lo = form.resistivityAxis()->min();
+    const double hi = form.resistivityAxis()->max();
+    form.on_signalStationChanged(QStringLiteral("1线 40点"), values, times, 0.0, kReference, kConstraint);
+    QCOMPARE(form.stationSeries()->count(), times.size());
+    QVERIFY(form.modelSeries() == nullptr || form.modelSeries()->count() == 0);
+    QCOMPARE(form.resistivityAxis()->min(), lo);
+    QCOMPARE(form.resistivityAxis()->max(), hi);
+
+    QVector<double> oneGate(times.size(), 0.0);
+    oneGate[5] = values[5];
+    form.on_signalStationChanged(QStringLiteral("1线 60点"), oneGate, times, kCurrent, kReference, kConstraint);
+    QVERIFY(form.modelSeries() == nullptr || form.modelSeries()->count() == 0);
 }
 
 void TestForm1DGraph::stationRangesFromTheInversionAxisDialog()
