@@ -243,6 +243,10 @@ private:
     bool readLineCurves(Data_Line* line, int first, int last, int minStations,
                         QVector<QVector<double> >& curves, QVector<double>& times,
                         QVector<double>& numbers, QVector<GPSCoordinate>& coordinates);
+    // Smallest resistivity of a section grid, its above-ground cells (the
+    // 1e-18 marker) and non-finite values left out; the grid's plain
+    // minimum when nothing else is left.
+    static float sectionMinimum(const QList<DataType_ResultData>& grid);
     // The line-level inversion input from a line's curves (one column per
     // station): each station's curve brought from its own measured current
     // to the current the line calls assume, and the stations that cannot be

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "gridding/InterpEllipseSmooth.h"
 #include "model/Data_Calc.h"
@@ -270,6 +271,18 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     emit signal_EditStateChanged(pointMove, lineMove);
 }
 
+float DataModel::sectionMinimum(const QList<DataType_ResultData>& grid)
+{
+    double smallest = std::numeric_limits<double>::infinity();
+    for (const DataType_ResultData& column : grid) {
+        for (double v : column.value) {
+            if (std::isfinite(v) && v > 1e-17)
+                smallest = std::min(smallest, v);
+        }
+    }
+    return std::isfinite(smallest) ? float(smallest) : ModelFiles::minValue(grid);
+}
+
 void DataModel::prepareLineInversion(Data_Line* line, const QVector<double>& times,
                                      QVector<QVector<double> >& curves, QVector<double>& numbers,
                                      QVector<GPSCoordinate>& coordinates)
@@ -364,7 +377,7 @@ void DataModel::showLineView(Data_Line* line)
                                                 invParam.inversionCoefficient, gridPattern, gridValue);
             ellipseSmooth(grid, numbers);
             largest = ModelFiles::maxValue(grid);
-            smallest = ModelFiles::minValue(grid);
+            smallest = sectionMinimum(grid);
         } else {
             emit signal_2DLineSectionGraphChanged(curves, times, numbers);
             emit signal_Mesh(numbers, invParam);
@@ -373,7 +386,7 @@ void DataModel::showLineView(Data_Line* line)
                                                  invParam.topography, invParam.inversionDepth);
             // The range is that of the unsmoothed profile.
             largest = ModelFiles::maxValue(grid);
-            smallest = ModelFiles::minValue(grid);
+            smallest = sectionMinimum(grid);
             ellipseSmooth(grid, numbers);
         }
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <functional>
 
 #include "model/Data_Calc.h"
@@ -26,6 +27,8 @@ constexpr double kMatch1D = 1e-5;
 constexpr double kMatch2D = 0.01;
 // Surfer's value for a node without data.
 constexpr double kSurferBlank = 1.70141e38;
+// A section cell above the ground holds this marker, not a resistivity.
+constexpr double kAboveGroundMarker = 1e-17;
 
 QString g6(double value)
 {
@@ -269,19 +272,6 @@ bool DataModel::writeSurferGrid(QString folder)
         if (r.value.size() < ny)
             return false;
     }
-    // Non-finite values go out as blanks, so the range is that of the rest;
-    // an "inf" in the header would make the file unreadable.
-    QList<DataType_ResultData> valued = sectionResults;
-    for (DataType_ResultData& r : valued) {
-        QVector<double> kept;
-        for (double v : r.value) {
-            if (std::isfinite(v))
-                kept.append(v);
-        }
-        r.value = kept;
-    }
-    const float zmax = ModelFiles::maxValue(valued);
-    const float zmin = ModelFiles::minValue(valued);
     std::stable_sort(sectionResults.begin(), sectionResults.end(),
                      [](const DataType_ResultData& a, const DataType_ResultData& b) {
                          return DataModel::lessByPosition(a, b);
@@ -289,17 +279,43 @@ bool DataModel::writeSurferGrid(QString folder)
     const DataType_ResultData& first = sectionResults.first();
     const int nx = sectionResults.size();
 
+    // A Surfer grid has evenly spaced rows: the levels keep the first step;
+    // a last level closer than that (the cut) is left out.
+    int rows = ny;
+    if (ny > 2) {
+        const double step = first.depth[0] - first.depth[1];
+        rows = 2;
+        while (rows < ny && std::fabs((first.depth[rows - 1] - first.depth[rows]) - step) <= 1e-6 * std::fabs(step))
+            ++rows;
+    }
+    // Cells above the ground (the marker) and non-finite values go out as
+    // blanks, outside the header's range.
+    auto blank = [](double v) { return !std::isfinite(v) || std::fabs(v) <= kAboveGroundMarker; };
+    double zmin = std::numeric_limits<double>::infinity();
+    double zmax = -std::numeric_limits<double>::infinity();
+    for (const DataType_ResultData& r : sectionResults) {
+        for (int index = 0; index < rows; ++index) {
+            const double v = r.value[index];
+            if (blank(v))
+                continue;
+            zmin = std::min(zmin, v);
+            zmax = std::max(zmax, v);
+        }
+    }
+    if (!std::isfinite(zmin))
+        zmin = zmax = 0.0;
+
     return writeWholeFile(folder + QStringLiteral("/out.grd"), true, [&](QTextStream& out) {
         out << "DSAA\n";
-        out << nx << ' ' << ny << '\n';
+        out << nx << ' ' << rows << '\n';
         out << g6(first.x) << ' ' << g6(sectionResults.last().x) << '\n';
-        out << g6(first.depth[ny - 1]) << ' ' << g6(first.depth[0]) << '\n';
+        out << g6(first.depth[rows - 1]) << ' ' << g6(first.depth[0]) << '\n';
         out << g6(zmin) << ' ' << g6(zmax) << '\n';
-        for (int index = ny - 1; index >= 0; --index) {
+        for (int index = rows - 1; index >= 0; --index) {
             QString row;
             for (const DataType_ResultData& r : sectionResults) {
                 const double v = r.value[index];
-                row += QLatin1Char(' ') + g6(std::isfinite(v) ? v : kSurferBlank);
+                row += QLatin1Char(' ') + g6(blank(v) ? kSurferBlank : v);
             }
             out << row << '\n';
         }

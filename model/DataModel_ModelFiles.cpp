@@ -150,7 +150,7 @@ void DataModel::computeLineSection(int lineRow)
                                             invParam.inversionCoefficient, gridPattern, gridValue);
         ellipseSmooth(grid, stations);
         const float largest = ModelFiles::maxValue(grid);
-        const float smallest = ModelFiles::minValue(grid);
+        const float smallest = sectionMinimum(grid);
         emit signal_StaticResistivity(smallest, largest);
         emit signal_2DLineSectionGraphChanged(curves, times, stations);
     } else if (transRelaxMethod == 2) {
@@ -159,7 +159,7 @@ void DataModel::computeLineSection(int lineRow)
                                              invParam.topography, depth);
         // The range is that of the unsmoothed grid here.
         const float largest = ModelFiles::maxValue(grid);
-        const float smallest = ModelFiles::minValue(grid);
+        const float smallest = sectionMinimum(grid);
         ellipseSmooth(grid, stations);
         emit signal_Mesh(stations, invParam);
         emit signal_StaticResistivity(smallest, largest);

@@ -5,6 +5,7 @@
 // whatever current the survey ran at.
 
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -31,6 +32,7 @@ private slots:
     void cleanup();
     void sameModelInBothViews_data();
     void sameModelInBothViews();
+    void surferGridOfTheSection();
 
 private:
     QTemporaryDir m_dir;
@@ -127,6 +129,62 @@ void TestLineStationAgreement::sameModelInBothViews()
             qInfo("%s", qPrintable(table));
         }
     }
+    model.closeProject();
+}
+
+void TestLineStationAgreement::surferGridOfTheSection()
+{
+    // Stations with elevations: the section has cells above the ground.
+    ProjectGenerator::Options o;
+    o.lines = 1;
+    o.stationsPerLine = 8;
+    o.samplesPerStation = 1;
+    o.sampleLength = 2000;
+    const QString file = m_dir.filePath("grid.QELVA");
+    QString error;
+    QVERIFY2(ProjectGenerator(o).write(file, &error), qPrintable(error));
+    QVERIFY(dmtest::loadOnce(file));
+    LibHORM lib;
+    QVERIFY(lib.open(file));
+    DataModel model;
+    model.setFileSuffix("QELVA");
+    model.loadProject(&lib);
+
+    QSignalSpy range(&model, SIGNAL(signal_StaticResistivity(float, float)));
+    model.showTreeNode(0, -1, -1);
+    QCOMPARE(range.size(), 1);
+    // The colour scale's minimum is a resistivity, not the marker.
+    QVERIFY2(range.first().at(0).toFloat() > 1.0f, qPrintable(QString::number(range.first().at(0).toFloat())));
+
+    const QString folder = m_dir.filePath("grid");
+    QVERIFY(QDir().mkpath(folder));
+    model.export2DResults(folder + "/section.2d.dat");
+    QFile grd(folder + "/out.grd");
+    QVERIFY(grd.open(QIODevice::ReadOnly | QIODevice::Text));
+    QTextStream in(&grd);
+    QCOMPARE(in.readLine(), QString("DSAA"));
+    const QStringList size = in.readLine().split(' ');
+    const int nx = size.at(0).toInt();
+    const int ny = size.at(1).toInt();
+    in.readLine();
+    in.readLine();
+    const QStringList z = in.readLine().split(' ');
+    const double zmin = z.at(0).toDouble();
+    QVERIFY2(zmin > 1.0, qPrintable(z.join(' ')));
+    int blanks = 0;
+    for (int r = 0; r < ny; ++r) {
+        const QStringList cells = in.readLine().split(' ', Qt::SkipEmptyParts);
+        QCOMPARE(cells.size(), nx);
+        for (const QString& c : cells) {
+            const double v = c.toDouble();
+            if (v > 1e38) {
+                ++blanks;
+                continue;
+            }
+            QVERIFY2(v >= zmin * 0.99999 && v <= z.at(1).toDouble() * 1.00001, qPrintable(c));
+        }
+    }
+    QVERIFY(blanks > 0);
     model.closeProject();
 }
 
