@@ -279,27 +279,91 @@ bool DataModel::writeSurferGrid(QString folder)
     const DataType_ResultData& first = sectionResults.first();
     const int nx = sectionResults.size();
 
-    // A Surfer grid has evenly spaced rows: the levels keep the first step;
-    // a last level closer than that (the cut) is left out.
-    int rows = ny;
-    if (ny > 2) {
-        const double step = first.depth[0] - first.depth[1];
-        rows = 2;
-        while (rows < ny && std::fabs((first.depth[rows - 1] - first.depth[rows]) - step) <= 1e-6 * std::fabs(step))
-            ++rows;
+    // A Surfer grid places its rows evenly, but the section's levels are not
+    // (the cut level last, columns whose top moved onto their ground, the
+    // widening steps of the progressive pattern). The rows follow the
+    // section's most common step, on its own levels, and every column is
+    // read off at them; cells above a column's ground are blank.
+    const QVector<double>& levels = first.depth;
+    double step = 0.0;
+    double anchor = levels[0];
+    if (ny > 1) {
+        QVector<double> steps;
+        for (int k = 0; k + 1 < ny; ++k)
+            steps.append(levels[k] - levels[k + 1]);
+        int best = 0;
+        for (double s : steps) {
+            if (!(s > 0.0))
+                continue;
+            const int count = int(std::count_if(steps.cbegin(), steps.cend(),
+                                                [s](double t) { return std::fabs(t - s) <= 1e-6 * s; }));
+            if (count > best || (count == best && s < step)) {
+                best = count;
+                step = s;
+            }
+        }
+        for (int k = 0; k + 1 < ny; ++k) {
+            if (std::fabs(steps[k] - step) <= 1e-6 * step) {
+                anchor = levels[k];
+                break;
+            }
+        }
     }
+    double highest = -std::numeric_limits<double>::infinity();
+    double lowest = std::numeric_limits<double>::infinity();
+    for (const DataType_ResultData& r : sectionResults) {
+        if (r.depth.isEmpty())
+            continue;
+        highest = std::max(highest, r.depth.first());
+        lowest = std::min(lowest, r.depth[std::min(ny, int(r.depth.size())) - 1]);
+    }
+    QVector<double> rowLevels;   // top first
+    if (step > 0.0 && std::isfinite(highest) && std::isfinite(lowest)) {
+        const double tolerance = 1e-6 * step;
+        const double up = std::floor((highest - anchor + tolerance) / step);
+        const double down = std::floor((anchor - lowest + tolerance) / step);
+        if (up + down + 1.0 > 100000.0)
+            return false;
+        for (double j = up; j >= -down; j -= 1.0)
+            rowLevels.append(anchor + j * step);
+    } else {
+        rowLevels.append(levels[0]);
+    }
+    const int rows = rowLevels.size();
+
     // Cells above the ground (the marker) and non-finite values go out as
     // blanks, outside the header's range.
     auto blank = [](double v) { return !std::isfinite(v) || std::fabs(v) <= kAboveGroundMarker; };
+    auto valueAt = [&](const DataType_ResultData& r, double level) {
+        const double tolerance = step > 0.0 ? 1e-6 * step : 0.0;
+        const int n = std::min(ny, int(r.depth.size()));
+        for (int k = 0; k < n; ++k) {
+            if (std::fabs(r.depth[k] - level) <= tolerance)
+                return r.value[k];
+            if (r.depth[k] < level) {
+                // Between two of the column's levels: linear, when both hold
+                // a value; above the column's top there is no ground.
+                if (k == 0 || blank(r.value[k - 1]) || blank(r.value[k]))
+                    return kSurferBlank;
+                const double w = (r.depth[k - 1] - level) / (r.depth[k - 1] - r.depth[k]);
+                return r.value[k - 1] + w * (r.value[k] - r.value[k - 1]);
+            }
+        }
+        return kSurferBlank;
+    };
+    QVector<QVector<double>> grid(rows);
     double zmin = std::numeric_limits<double>::infinity();
     double zmax = -std::numeric_limits<double>::infinity();
-    for (const DataType_ResultData& r : sectionResults) {
-        for (int index = 0; index < rows; ++index) {
-            const double v = r.value[index];
+    for (int index = 0; index < rows; ++index) {
+        for (const DataType_ResultData& r : sectionResults) {
+            double v = valueAt(r, rowLevels[index]);
             if (blank(v))
-                continue;
-            zmin = std::min(zmin, v);
-            zmax = std::max(zmax, v);
+                v = kSurferBlank;
+            if (v != kSurferBlank) {
+                zmin = std::min(zmin, v);
+                zmax = std::max(zmax, v);
+            }
+            grid[index].append(v);
         }
     }
     if (!std::isfinite(zmin))
@@ -309,14 +373,12 @@ bool DataModel::writeSurferGrid(QString folder)
         out << "DSAA\n";
         out << nx << ' ' << rows << '\n';
         out << g6(first.x) << ' ' << g6(sectionResults.last().x) << '\n';
-        out << g6(first.depth[rows - 1]) << ' ' << g6(first.depth[0]) << '\n';
+        out << g6(rowLevels[rows - 1]) << ' ' << g6(rowLevels[0]) << '\n';
         out << g6(zmin) << ' ' << g6(zmax) << '\n';
         for (int index = rows - 1; index >= 0; --index) {
             QString row;
-            for (const DataType_ResultData& r : sectionResults) {
-                const double v = r.value[index];
-                row += QLatin1Char(' ') + g6(blank(v) ? kSurferBlank : v);
-            }
+            for (double v : grid[index])
+                row += QLatin1Char(' ') + g6(v);
             out << row << '\n';
         }
     });

@@ -14,6 +14,7 @@
 #include "iolib/Drumvelt.h"
 #include "model/DataModel.h"
 #include "model/Data_Calc.h"
+#include "model/ModelFiles.h"
 #include "model/SharedTypes.h"
 #include "model/UserPrompt.h"
 #include "store/LibHORM.h"
@@ -160,6 +161,8 @@ private slots:
     void missingTopographyLeavesResults();
     void surferGridReadsBack();
     void surferGridBlanksNonFiniteValues();
+    void surferGridRowsEvenlySpaced_data();
+    void surferGridRowsEvenlySpaced();
     void surferGridRefusesUnusableSection_data();
     void surferGridRefusesUnusableSection();
     void filesReplacedWholeOrNotAtAll();
@@ -673,6 +676,35 @@ void TestDataModelExports::surferGridBlanksNonFiniteValues()
     QCOMPARE(g.zhi, 7.0);
 }
 
+void TestDataModelExports::surferGridRowsEvenlySpaced_data()
+{
+    QTest::addColumn<QList<DataType_ResultData>>("section");
+    QTest::addColumn<QString>("expected");
+    // A column whose top moved onto its ground (19), the cut (2) closer than
+    // the step, and a cell above the ground: rows every 5 m, 20 down to 5.
+    QTest::newRow("fixed step")
+        << QList<DataType_ResultData>{column(0, {19, 15, 10, 5, 2}, {1, 2, 3, 4, 5}),
+                                      column(10, {20, 15, 10, 5, 2}, {6, 7, 8, 9, 10}),
+                                      column(20, {20, 15, 10, 5, 2}, {ModelFiles::kNoValue, 11, 12, 13, 14})}
+        << QString("DSAA\n3 4\n0 20\n5 20\n2 13\n"
+                   " 4 9 13\n 3 8 12\n 2 7 11\n 1.70141e+38 6 1.70141e+38\n");
+    // Widening steps, as common as each other: every metre, read off the
+    // column linearly.
+    QTest::newRow("widening steps")
+        << QList<DataType_ResultData>{column(0, {6, 5, 4, 2, 0}, {1, 2, 3, 4, 5})}
+        << QString("DSAA\n1 7\n0 0\n0 6\n1 5\n"
+                   " 5\n 4.5\n 4\n 3.5\n 3\n 2\n 1\n");
+}
+
+void TestDataModelExports::surferGridRowsEvenlySpaced()
+{
+    QFETCH(QList<DataType_ResultData>, section);
+    QFETCH(QString, expected);
+    m_model->sectionResults = section;
+    QVERIFY(m_model->writeSurferGrid(m_dir->path()));
+    QCOMPARE(QString::fromLatin1(readAll(path("out.grd"))), expected);
+}
+
 void TestDataModelExports::surferGridRefusesUnusableSection_data()
 {
     QTest::addColumn<QList<DataType_ResultData>>("section");
@@ -1097,17 +1129,38 @@ void TestDataModelExports::exportsOfShownLine()
         QVERIFY2(std::fabs(v[1].toDouble() - z) < 0.01, qPrintable(top[1 + s] + " vs " + QString::number(z)));
     }
 
-    // The grid of a station-by-station section reads back with the
-    // section's dimensions.
+    // The grid of a station-by-station section: its columns, and rows on
+    // the section's regular step; a node on one of a column's own levels
+    // holds that level's value, or the blank above the ground. The section's
+    // uneven levels (a top moved onto the ground, the cut) are not rows.
     QCOMPARE(QFile::exists(path("out.grd")), method == 1);
     if (method == 1) {
         SurferGrid g;
         QString why;
         QVERIFY2(parseSurfer(readAll(path("out.grd")), g, &why), qPrintable(why));
         QCOMPARE(g.nx, m_model->sectionResults.size());
-        QCOMPARE(g.ny, m_model->sectionResults.first().depth.size());
         QCOMPARE(g.xlo, m_model->sectionResults.first().x);
         QCOMPARE(g.xhi, m_model->sectionResults.last().x);
+        const QVector<double>& levels = m_model->sectionResults.first().depth;
+        QVERIFY(g.ny >= 2 && g.ny < levels.size());
+        QCOMPARE(g.y(1) - g.y(0), levels[2] - levels[3]);
+        QVERIFY(g.ylo > levels.last());
+        QVERIFY(g.yhi <= levels.first() + (levels[2] - levels[3]));
+        int checked = 0;
+        for (int col = 0; col < g.nx; ++col) {
+            const DataType_ResultData& r = m_model->sectionResults[col];
+            for (int row = 0; row < g.ny; ++row) {
+                const int k = r.depth.indexOf(g.y(row));
+                if (k < 0)
+                    continue;
+                ++checked;
+                if (r.value[k] <= ModelFiles::kNoValue)
+                    QCOMPARE(g.at(col, row), 1.70141e38);
+                else
+                    QCOMPARE(float(g.at(col, row)), float(r.value[k]));
+            }
+        }
+        QVERIFY(checked > g.nx * (g.ny - 2));
     }
 
     QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("一维反演结果"), QStringLiteral("保存一维反演数据成功")},
