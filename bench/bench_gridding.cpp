@@ -264,5 +264,15 @@ int main(int argc, char **argv)
     const double volumeMs = timer.nsecsElapsed() / 1e6;
     std::printf("volume: %d points onto 50 x 50 x 50 nodes: %8.1f ms (%.1f ns per node-point pair)\n",
                 volume.size(), volumeMs, volumeMs * 1e6 / (125000.0 * volume.size()));
+    Interpolation serial;
+    serial.setData(volume);
+    serial.setGridSize(50, 50, 50);
+    serial.setThreadCount(1);
+    timer.restart();
+    serial.threadStarted();
+    const double serialMs = timer.nsecsElapsed() / 1e6;
+    std::printf("  on one thread: %8.1f ms; ratio all threads / one thread %.2f; results %s\n",
+                serialMs, volumeMs / serialMs,
+                serial.resultValues() == worker.resultValues() ? "identical" : "DIFFER");
     return 0;
 }
