@@ -29,8 +29,15 @@ const int kMaxStack = 96;
 struct KdTreeIndex {
     std::vector<KdNode> nodes;            // the root first
     std::vector<double> boxes;            // 2k per node: k minima, then k maxima
-    std::vector<double> positions;        // k per point, in index order
-    std::vector<std::uint32_t> numbers;   // insertion number per index slot
+    // The points in index order: for two dimensions, position and insertion
+    // number side by side; for any other, in two arrays.
+    struct PlanePoint {
+        double c[2];
+        std::uint32_t number;
+    };
+    std::vector<PlanePoint> plane;
+    std::vector<double> positions;        // k per point
+    std::vector<std::uint32_t> numbers;
 };
 
 namespace {
@@ -155,46 +162,37 @@ struct Builder {
     }
 };
 
-// A fixed dimension: the points themselves are selected, in one array.
-template <int K>
-struct FixedBuilder {
-    struct Item {
-        double c[K];
-        std::uint32_t number;
-    };
+// Two dimensions: the points themselves are selected, in place.
+struct PlaneBuilder {
+    static const int K = 2;
+    using Item = KdTreeIndex::PlanePoint;
 
     const std::vector<double> &source;
     KdTreeIndex &index;
-    std::vector<Item> items;
 
     int build(int first, int count)
     {
+        const std::vector<Item> &items = index.plane;
         const int id = static_cast<int>(index.nodes.size());
         index.nodes.push_back(KdNode{first, count, -1, -1});
-        index.boxes.resize(index.boxes.size() + 2 * K);
-        double *box = index.boxes.data() + 2 * K * static_cast<std::size_t>(id);
-        for (int a = 0; a < K; ++a) {
-            box[a] = std::numeric_limits<double>::infinity();
-            box[K + a] = -std::numeric_limits<double>::infinity();
-        }
+        double x0 = std::numeric_limits<double>::infinity(), y0 = x0;
+        double x1 = -x0, y1 = -x0;
         for (int s = first; s < first + count; ++s) {
-            for (int a = 0; a < K; ++a) {
-                box[a] = std::min(box[a], items[s].c[a]);
-                box[K + a] = std::max(box[K + a], items[s].c[a]);
-            }
+            x0 = std::min(x0, items[s].c[0]);
+            x1 = std::max(x1, items[s].c[0]);
+            y0 = std::min(y0, items[s].c[1]);
+            y1 = std::max(y1, items[s].c[1]);
         }
+        const double box[2 * K] = {x0, y0, x1, y1};
+        index.boxes.insert(index.boxes.end(), box, box + 2 * K);
         if (count <= kLeafSize)
             return id;
 
-        int axis = 0;
-        for (int a = 1; a < K; ++a) {
-            if (box[K + a] - box[a] > box[K + axis] - box[axis])
-                axis = a;
-        }
+        const int axis = box[K + 1] - box[1] > box[K] - box[0] ? 1 : 0;
         // Split at the middle of the box where that halves the points
         // roughly (one pass), else at the median, which keeps the depth
         // logarithmic whatever the points.
-        const auto begin = items.begin() + first;
+        const auto begin = index.plane.begin() + first;
         const auto end = begin + count;
         const double middle = box[axis] + (box[K + axis] - box[axis]) / 2.0;
         int split = static_cast<int>(
@@ -206,12 +204,6 @@ struct FixedBuilder {
                 return a.c[axis] < b.c[axis];
             });
         }
-        double leftMax = begin->c[axis];
-        for (auto it = begin; it != begin + split; ++it)
-            leftMax = std::max(leftMax, it->c[axis]);
-        double rightMin = (begin + split)->c[axis];
-        for (auto it = begin + split; it != end; ++it)
-            rightMin = std::min(rightMin, it->c[axis]);
 
         const int left = build(first, split);
         const int right = build(first + split, count - split);
@@ -219,28 +211,41 @@ struct FixedBuilder {
         node.left = left;
         node.right = right;
         node.axis = axis;
-        node.leftMax = leftMax;
-        node.rightMin = rightMin;
+        // The children's boxes meet the split on this axis.
+        node.leftMax = index.boxes[2 * K * static_cast<std::size_t>(left) + K + axis];
+        node.rightMin = index.boxes[2 * K * static_cast<std::size_t>(right) + axis];
         return id;
     }
 
     void run(int n)
     {
-        items.resize(static_cast<std::size_t>(n));
+        index.plane.resize(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
-            std::copy(source.data() + static_cast<std::size_t>(i) * K,
-                      source.data() + static_cast<std::size_t>(i + 1) * K, items[i].c);
-            items[i].number = static_cast<std::uint32_t>(i);
+            index.plane[i].c[0] = source[2 * static_cast<std::size_t>(i)];
+            index.plane[i].c[1] = source[2 * static_cast<std::size_t>(i) + 1];
+            index.plane[i].number = static_cast<std::uint32_t>(i);
         }
         build(0, n);
-        index.numbers.resize(static_cast<std::size_t>(n));
-        index.positions.resize(source.size());
-        for (int s = 0; s < n; ++s) {
-            index.numbers[s] = items[s].number;
-            std::copy(items[s].c, items[s].c + K, index.positions.data() + static_cast<std::size_t>(s) * K);
-        }
     }
 };
+
+template <int K>
+inline const double *slotPosition(const KdTreeIndex &ix, int slot, int k)
+{
+    if constexpr (K == 2)
+        return ix.plane[slot].c;
+    else
+        return ix.positions.data() + static_cast<std::size_t>(slot) * k;
+}
+
+template <int K>
+inline std::uint32_t slotNumber(const KdTreeIndex &ix, int slot)
+{
+    if constexpr (K == 2)
+        return ix.plane[slot].number;
+    else
+        return ix.numbers[slot];
+}
 
 template <int K>
 void collectWithin(const KdTreeIndex &ix, int kRuntime, const double *q, double radius2,
@@ -257,15 +262,14 @@ void collectWithin(const KdTreeIndex &ix, int kRuntime, const double *q, double 
         const KdNode &node = ix.nodes[id];
         if (boxFarDistance<K>(ix.boxes.data() + boxSize * id, q, k) <= radius2) {
             // The whole box lies within the radius.
-            hits.insert(hits.end(), ix.numbers.begin() + node.first,
-                        ix.numbers.begin() + node.first + node.count);
+            for (int s = node.first; s < node.first + node.count; ++s)
+                hits.push_back(slotNumber<K>(ix, s));
             continue;
         }
         if (node.left < 0) {
-            const double *p = ix.positions.data() + static_cast<std::size_t>(node.first) * k;
-            for (int s = 0; s < node.count; ++s, p += k) {
-                if (pointDistance<K>(p, q, k) <= radius2)
-                    hits.push_back(ix.numbers[node.first + s]);
+            for (int s = node.first; s < node.first + node.count; ++s) {
+                if (pointDistance<K>(slotPosition<K>(ix, s, k), q, k) <= radius2)
+                    hits.push_back(slotNumber<K>(ix, s));
             }
             continue;
         }
@@ -294,11 +298,10 @@ struct NearestSearch {
     {
         const KdNode &node = ix.nodes[id];
         if (node.left < 0) {
-            const double *p = ix.positions.data() + static_cast<std::size_t>(node.first) * k;
-            for (int s = 0; s < node.count; ++s, p += k) {
-                const double d = pointDistance<K>(p, q, k);
+            for (int s = node.first; s < node.first + node.count; ++s) {
+                const double d = pointDistance<K>(slotPosition<K>(ix, s, k), q, k);
                 if (d <= bestDistance) {
-                    const std::uint32_t number = ix.numbers[node.first + s];
+                    const std::uint32_t number = slotNumber<K>(ix, s);
                     if (d < bestDistance || number < best) {
                         best = number;
                         bestDistance = d;
@@ -398,9 +401,13 @@ const KdTree::Index *KdTree::index() const
     try {
         std::unique_ptr<Index> index(new Index);
         const int n = size();
-        index->nodes.reserve(static_cast<std::size_t>(4 * (n / kLeafSize + 1)));
+        // Leaves hold a quarter to all of kLeafSize points: a guess that
+        // mostly holds.
+        const std::size_t nodes = static_cast<std::size_t>(n / 2 + 1);
+        index->nodes.reserve(nodes);
+        index->boxes.reserve(nodes * 2 * static_cast<std::size_t>(m_k));
         if (m_k == 2) {
-            FixedBuilder<2> builder{m_positions, *index, {}};
+            PlaneBuilder builder{m_positions, *index};
             builder.run(n);
         } else {
             Builder builder{m_k, m_positions, *index, {}};
