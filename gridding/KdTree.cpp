@@ -10,12 +10,14 @@
 #include <new>
 #include <utility>
 
-// The index splits every node at the median of its widest axis, so it is
-// about log2(n / leaf size) deep whatever the order of insertion, and a
-// query can walk it with a small fixed stack. Subtrees are pruned by the
-// distance to their points' bounding box: the rounded distance of every
-// point inside is at least that of the box, so no point at exactly the
-// radius (or tied for nearest) is ever cut off.
+// The index splits every node on its widest axis: two-dimensional trees in
+// the middle of the node's box, or at the median where the middle would
+// leave less than a quarter of the points on one side; others always at the
+// median. It is therefore shallow whatever the order of insertion, and a
+// query can walk it with a small fixed stack. Subtrees are pruned by
+// distances to boxes that bound their points, computed so that the rounded
+// distance of every point inside is at least that of the box: no point at
+// exactly the radius, or tied for nearest, is ever cut off.
 
 namespace {
 
