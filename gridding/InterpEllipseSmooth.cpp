@@ -37,11 +37,12 @@ InterpEllipseSmooth::InterpEllipseSmooth(QList<DataType_ResultData> columns, int
         return;
     }
 
+    KdQueryResult hits;
     int slot = 0;
     for (DataType_ResultData &column : m_columns) {
         const int n = sampleCount(column);
         for (int i = 0; i < n; ++i, ++slot)
-            column.value[i] = smoothAt(column.x, column.depth[i], m_values[slot]);
+            column.value[i] = smoothAt(column.x, column.depth[i], m_values[slot], &hits);
     }
 }
 
@@ -84,14 +85,14 @@ bool InterpEllipseSmooth::buildTree()
     return true;
 }
 
-double InterpEllipseSmooth::smoothAt(double x, double y, double own) const
+double InterpEllipseSmooth::smoothAt(double x, double y, double own, KdQueryResult *hits) const
 {
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(own))
         return own;
 
+    // The hits come in the samples' order.
     const double query[2] = {x, y};
-    KdQueryResult *hits = m_tree->pointsWithin(query, static_cast<double>(m_searchRadius));
-    if (!hits)
+    if (!m_tree->pointsWithin(query, static_cast<double>(m_searchRadius), hits))
         return own;
 
     const double c = std::cos(m_angle);
@@ -121,10 +122,8 @@ double InterpEllipseSmooth::smoothAt(double x, double y, double own) const
         if (v < 0.001) {
             // Non-positive resistivities are kept where they are and
             // ignored by their neighbours.
-            if (d < 1e-5) {
-                KdQueryResult::free(hits);
+            if (d < 1e-5)
                 return v;
-            }
             weight = 0.0;
         } else if (d < 1.0) {
             weight = 1.0;
@@ -136,7 +135,6 @@ double InterpEllipseSmooth::smoothAt(double x, double y, double own) const
         sumW += weight;
         sumWV += weight * v;
     }
-    KdQueryResult::free(hits);
 
     // Only reachable when the sample's own slot is missing from the tree.
     if (sumW == 0.0)

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QVector>
 
+class KdQueryResult;
 class KdTree;
 
 // Smooths result columns with a rotated ellipse: every value becomes the
@@ -29,7 +30,7 @@ public:
 
 private:
     bool buildTree();
-    double smoothAt(double x, double y, double own) const;
+    double smoothAt(double x, double y, double own, KdQueryResult *hits) const;
 
     QList<DataType_ResultData> m_columns;
     int m_radiusA;

@@ -1,8 +1,11 @@
 #include "gridding/Interpolation.h"
 
+#include "gridding/GridNodeRunner.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -89,23 +92,42 @@ void Interpolation::threadStarted()
     }
 
     const qint64 total = static_cast<qint64>(m_nx) * m_ny * m_nz;
+    const qint64 layer = static_cast<qint64>(m_nx) * m_ny;
+    const auto nodeX = [&](qint64 m) {
+        return static_cast<double>(m_xmin) + static_cast<int>(m % m_nx) * static_cast<double>(dx);
+    };
+    const auto nodeY = [&](qint64 m) {
+        return static_cast<double>(m_ymin)
+               + static_cast<int>(m / m_nx % m_ny) * static_cast<double>(dy);
+    };
+    const auto nodeZ = [&](qint64 m) {
+        return static_cast<double>(m_zmin) + static_cast<int>(m / layer) * static_cast<double>(dz);
+    };
+
+    std::vector<double> values(static_cast<size_t>(total));
+    qint64 reported = 0;
+    int percent = 0;
+    GridNodeRunner::run(
+        total, m_threadCount,
+        [&](qint64 begin, qint64 end) {
+            for (qint64 m = begin; m < end; ++m)
+                values[static_cast<size_t>(m)] = nodeValue(nodeX(m), nodeY(m), nodeZ(m));
+        },
+        [&](qint64 done) {
+            // Node m counts as 100 * m / total: done nodes are 0 .. done - 1.
+            // Nothing is sent for 0.
+            percent = GridNodeRunner::percentSteps(reported - 1, done - 1, total, percent,
+                                                   [this](int p) { emit MakeProgress(p); });
+            reported = done;
+        });
+
+    // z outermost, then y, x innermost: the order of the nodes' numbers.
     m_resultValues.reserve(static_cast<int>(total));
     m_resultNodes.reserve(static_cast<int>(total));
-    qint64 m = 0;
-    for (int k = 0; k < m_nz; ++k) {
-        const double z = static_cast<double>(m_zmin) + k * static_cast<double>(dz);
-        for (int j = 0; j < m_ny; ++j) {
-            const double y = static_cast<double>(m_ymin) + j * static_cast<double>(dy);
-            for (int i = 0; i < m_nx; ++i, ++m) {
-                const double x = static_cast<double>(m_xmin) + i * static_cast<double>(dx);
-                const double value = nodeValue(x, y, z);
-                m_resultValues.append(value);
-                m_resultNodes.append(ScatterPoint{x, y, z, value});
-                const int p = static_cast<int>(100 * m / total);
-                if (p >= 1)
-                    emit MakeProgress(p);
-            }
-        }
+    for (qint64 m = 0; m < total; ++m) {
+        const double value = values[static_cast<size_t>(m)];
+        m_resultValues.append(value);
+        m_resultNodes.append(ScatterPoint{nodeX(m), nodeY(m), nodeZ(m), value});
     }
     emit MakeProgress(100);
     emit interpfinished();

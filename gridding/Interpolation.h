@@ -31,7 +31,9 @@ Q_DECLARE_METATYPE(ScatterPoint)
 // by inverse-distance-squared weighting over all points, accumulated in
 // single precision. The owner sets data and size from its own thread, moves
 // the worker into a QThread whose started() runs threadStarted(), and reads
-// the results after interpfinished().
+// the results after interpfinished(). The nodes are computed on all
+// processor threads; each node's value is the same whichever thread
+// computes it.
 class Interpolation : public QObject
 {
     Q_OBJECT
@@ -45,6 +47,8 @@ public:
     // standard deviation are 0.
     void setData(const QVector<VolumePoint> &points);
     void setGridSize(int nx, int ny, int nz);
+    // Threads that compute the nodes; 0 (default) one per processor thread.
+    void setThreadCount(int threads) { m_threadCount = threads; }
 
     float getMean() const { return m_mean; }
     float getMaxValue() const { return m_valueMax; }
@@ -62,6 +66,9 @@ public:
     QVector<ScatterPoint> resultNodes() const { return m_resultNodes; }
 
 signals:
+    // 100 * m / nodes (truncated) for the latest node m done, from 1 on,
+    // sent from the thread that runs threadStarted() whenever it changes;
+    // then 100 at the end.
     void MakeProgress(int percent);
     void InterpolationResult(QList<double> values);
     void interpfinished();
@@ -84,6 +91,7 @@ private:
     int m_nx = 50;
     int m_ny = 50;
     int m_nz = 50;
+    int m_threadCount = 0;
     float m_valueMin = 1e20f;
     float m_valueMax = -1e20f;
     float m_mean = 0.0f;

@@ -1,14 +1,17 @@
 #ifndef HW_KDNODE_H
 #define HW_KDNODE_H
 
-// One stored point of a KdTree. The tree owns the node and its position
-// copy; the payload belongs to whoever inserted the point.
+// One node of a KdTree's balanced index: a run of stored points, split in
+// two halves by its children unless it is a leaf. Its bounding box lies in
+// the index's box array at the node's position.
 struct KdNode {
-    double *position = nullptr;   // k coordinates, owned
-    int axis = 0;                 // split axis, 0 .. k-1
-    void *payload = nullptr;      // never read or freed by the tree
-    KdNode *left = nullptr;       // coordinates on the split axis below this node's
-    KdNode *right = nullptr;      // equal or above
+    int first = 0;    // first slot of the node's points in the index order
+    int count = 0;    // number of points below the node
+    int left = -1;    // child nodes; -1 for a leaf
+    int right = -1;
+    int axis = 0;           // split axis of an inner node
+    double leftMax = 0.0;   // the left child's largest coordinate on it
+    double rightMin = 0.0;  // the right child's smallest coordinate on it
 };
 
 #endif

@@ -1,19 +1,8 @@
 #include "gridding/KdQueryResult.h"
 
-#include "gridding/KdNode.h"
 #include "gridding/KdTree.h"
 
-#include <new>
-
-KdQueryResult::~KdQueryResult()
-{
-    Hit *hit = m_head;
-    while (hit) {
-        Hit *following = hit->next;
-        delete hit;
-        hit = following;
-    }
-}
+#include <algorithm>
 
 void KdQueryResult::free(KdQueryResult *result)
 {
@@ -22,32 +11,61 @@ void KdQueryResult::free(KdQueryResult *result)
 
 void *KdQueryResult::item(double *positionOut) const
 {
-    if (!m_cursor)
+    if (atEnd())
         return nullptr;
-    const KdNode *node = m_cursor->node;
+    const std::size_t i = m_hits[m_cursor];
     if (positionOut) {
-        const int k = m_tree->dimension();
-        for (int i = 0; i < k; ++i)
-            positionOut[i] = node->position[i];
+        const int k = m_tree->m_k;
+        const double *p = m_tree->m_positions.data() + i * static_cast<std::size_t>(k);
+        for (int a = 0; a < k; ++a)
+            positionOut[a] = p[a];
     }
-    return node->payload;
+    return m_tree->m_payloads[i];
 }
 
 bool KdQueryResult::next()
 {
-    if (m_cursor)
-        m_cursor = m_cursor->next;
-    return m_cursor != nullptr;
+    if (!atEnd())
+        ++m_cursor;
+    return !atEnd();
 }
 
-bool KdQueryResult::prepend(const KdNode *node)
+void KdQueryResult::reset(const KdTree *tree)
 {
-    Hit *hit = new (std::nothrow) Hit;
-    if (!hit)
-        return false;
-    hit->node = node;
-    hit->next = m_head;
-    m_head = hit;
-    ++m_size;
-    return true;
+    m_tree = tree;
+    m_hits.clear();
+    m_cursor = 0;
+}
+
+void KdQueryResult::sortHits()
+{
+    const std::size_t n = m_hits.size();
+    if (n < 2)
+        return;
+    const auto range = std::minmax_element(m_hits.begin(), m_hits.end());
+    const std::uint32_t low = *range.first;
+    const std::size_t words = ((*range.second - low) >> 6) + 1;
+    // Neighbours were mostly inserted close together, so their numbers span
+    // a short range: marking them in a bit set and reading it back is then
+    // cheaper than a comparison sort.
+    if (words > 4 * n || n < 32) {
+        std::sort(m_hits.begin(), m_hits.end());
+        return;
+    }
+    if (m_marks.size() < words)
+        m_marks.resize(words);   // may throw std::bad_alloc; the caller catches it
+    for (const std::uint32_t h : m_hits) {
+        const std::uint32_t bit = h - low;
+        m_marks[bit >> 6] |= std::uint64_t(1) << (bit & 63);
+    }
+    std::size_t out = 0;
+    for (std::size_t w = 0; w < words; ++w) {
+        std::uint64_t bits = m_marks[w];
+        m_marks[w] = 0;
+        while (bits) {
+            const int b = __builtin_ctzll(bits);
+            bits &= bits - 1;
+            m_hits[out++] = low + static_cast<std::uint32_t>(w * 64 + static_cast<std::size_t>(b));
+        }
+    }
 }

@@ -1,26 +1,31 @@
 #ifndef HW_KDQUERYRESULT_H
 #define HW_KDQUERYRESULT_H
 
-class KdTree;
-struct KdNode;
+#include <cstdint>
+#include <vector>
 
-// The hits of one KdTree query, unordered, walked with a cursor:
+class KdTree;
+
+// The hits of one KdTree query in the order of their points' insertion,
+// walked with a cursor:
 //     while (!r->atEnd()) { use(r->item()); r->next(); }
 //     KdQueryResult::free(r);
-// Owned by whoever ran the query.
+// Owned by whoever ran the query. A result made by the caller can be handed
+// to query after query; each one replaces the hits of the one before.
 class KdQueryResult
 {
 public:
-    ~KdQueryResult();
+    KdQueryResult() = default;
     KdQueryResult(const KdQueryResult &) = delete;
     KdQueryResult &operator=(const KdQueryResult &) = delete;
 
     // Frees the hits and the result; null is allowed.
     static void free(KdQueryResult *result);
 
+    // The tree of the latest query; null before any.
     const KdTree *tree() const { return m_tree; }
-    int size() const { return m_size; }
-    bool atEnd() const { return m_cursor == nullptr; }
+    int size() const { return static_cast<int>(m_hits.size()); }
+    bool atEnd() const { return m_cursor >= m_hits.size(); }
     // Payload of the hit under the cursor; copies its k coordinates into
     // positionOut when given. Null, and nothing copied, at the end.
     void *item(double *positionOut = nullptr) const;
@@ -30,21 +35,14 @@ public:
 private:
     friend class KdTree;
 
-    struct Hit {
-        const KdNode *node = nullptr;
-        double distance = -1.0;   // hits are kept unordered
-        Hit *next = nullptr;
-    };
+    void reset(const KdTree *tree);
+    // Puts the hits collected in any order into insertion order.
+    void sortHits();
 
-    explicit KdQueryResult(const KdTree *tree) : m_tree(tree) {}
-    // Puts a hit at the head of the list; false when it cannot be allocated.
-    bool prepend(const KdNode *node);
-    void rewind() { m_cursor = m_head; }
-
-    const KdTree *m_tree;
-    Hit *m_head = nullptr;
-    Hit *m_cursor = nullptr;
-    int m_size = 0;
+    const KdTree *m_tree = nullptr;
+    std::vector<std::uint32_t> m_hits;    // insertion numbers of the points
+    std::vector<std::uint64_t> m_marks;   // scratch of sortHits(), kept all zero
+    std::size_t m_cursor = 0;
 };
 
 #endif

@@ -1,24 +1,23 @@
 #include "gridding/RectInterpolation2.h"
 
+#include "gridding/GridNodeRunner.h"
 #include "gridding/GriddingSetup.h"
 #include "gridding/KdTree.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-double nearestValue(const KdTree *tree, const double *q)
+double nearestValue(const KdTree *tree, const double *q, KdQueryResult *result)
 {
-    KdQueryResult *nearest = tree->nearestPoint(q);
-    double value = kNaN;
-    if (nearest && !nearest->atEnd())
-        value = *static_cast<const double *>(nearest->item());
-    KdQueryResult::free(nearest);
-    return value;
+    if (!tree->nearestPoint(q, result) || result->atEnd())
+        return kNaN;
+    return *static_cast<const double *>(result->item());
 }
 
 } // namespace
@@ -53,25 +52,40 @@ void RectInterpolation2::startInterp()
         }
     }
 
-    for (qint64 k = 0; k < n; ++k) {
-        GridPoint &p = m_output[static_cast<int>(k)];
-        p.value = static_cast<float>(nodeValue(p.x, p.y));
-        emit interpProcess(static_cast<int>(100 * (k + 1) / n));
-    }
+    std::vector<float> values(static_cast<size_t>(n));
+    const QList<GridPoint> &grid = m_output;
+    qint64 reported = 0;
+    int percent = -1;
+    GridNodeRunner::run(
+        n, m_threadCount,
+        [&](qint64 begin, qint64 end) {
+            KdQueryResult hits;
+            for (qint64 k = begin; k < end; ++k) {
+                const GridPoint &p = grid.at(static_cast<int>(k));
+                values[static_cast<size_t>(k)] = static_cast<float>(nodeValue(p.x, p.y, &hits));
+            }
+        },
+        [&](qint64 done) {
+            // The values that a bar set after every node would show, each once.
+            percent = GridNodeRunner::percentSteps(reported, done, n, percent,
+                                                   [this](int p) { emit interpProcess(p); });
+            reported = done;
+        });
+    for (qint64 k = 0; k < n; ++k)
+        m_output[static_cast<int>(k)].value = values[static_cast<size_t>(k)];
     emit interpfinished();
 }
 
-double RectInterpolation2::nodeValue(double x, double y) const
+double RectInterpolation2::nodeValue(double x, double y, KdQueryResult *hits) const
 {
     if (!m_tree)
         return kNaN;
 
+    // The hits come in the samples' order, so the sums are the same on
+    // every run and every thread.
     const double q[2] = {x, y};
-    KdQueryResult *hits = m_tree->pointsWithin(q, m_job->params.searchRadius);
-    if (!hits || hits->size() == 0) {
-        KdQueryResult::free(hits);
-        return nearestValue(m_tree, q);
-    }
+    if (!m_tree->pointsWithin(q, m_job->params.searchRadius, hits) || hits->size() == 0)
+        return nearestValue(m_tree, q, hits);
 
     const double power = m_job->params.power;
     double sumW = 0.0;
@@ -81,20 +95,17 @@ double RectInterpolation2::nodeValue(double x, double y) const
         const double v = *static_cast<const double *>(hits->item(position));
         const double d = std::sqrt((q[1] - position[1]) * (q[1] - position[1])
                                    + (q[0] - position[0]) * (q[0] - position[0]));
-        if (d < 0.0001) {
-            KdQueryResult::free(hits);
+        if (d < 0.0001)
             return v;
-        }
         const double inverse = 1.0 / d;
         // The usual power; pow() is far slower and gives the same square.
         const double w = power == 2.0 ? inverse * inverse : std::pow(inverse, power);
         sumW += w;
         sumWV += w * v;
     }
-    KdQueryResult::free(hits);
 
     // Weights can underflow to zero far away with a large power.
     if (!(sumW > 0.0))
-        return nearestValue(m_tree, q);
+        return nearestValue(m_tree, q, hits);
     return sumWV / sumW;
 }

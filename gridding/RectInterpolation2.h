@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 
+class KdQueryResult;
 class KdTree;
 struct GriddingJob;
 
@@ -14,7 +15,8 @@ struct GriddingJob;
 // takes the nearest sample's value. Runs in its own thread: the owner sets
 // job, tree and method, moves the worker into a QThread whose started()
 // runs startInterp(), and reads outputPoints() only after the thread has
-// finished.
+// finished. The nodes are computed on all processor threads; each node's
+// value is the same whichever thread computes it.
 class RectInterpolation2 : public QObject
 {
     Q_OBJECT
@@ -30,27 +32,31 @@ public:
     void setTree(const KdTree *tree) { m_tree = tree; }
     void setMethod(int method) { m_method = method; }
     int method() const { return m_method; }
+    // Threads that compute the nodes; 0 (default) one per processor thread.
+    void setThreadCount(int threads) { m_threadCount = threads; }
 
     // The grid in row order (row 0 at ymin, x rising within a row).
     const QList<GridPoint> &outputPoints() const { return m_output; }
 
 signals:
     void interpfinished();
+    // The share of nodes done, 100 * done / nodes truncated; sent from the
+    // thread that runs startInterp() whenever it changes.
     void interpProcess(int percent);
 
 public slots:
-    // The whole run: one grid node after the other, progress after each.
-    // A grid of no nodes gives an empty list; without a tree, or with an
-    // empty one, every node is NaN.
+    // The whole run. A grid of no nodes gives an empty list; without a
+    // tree, or with an empty one, every node is NaN.
     void startInterp();
 
 private:
-    double nodeValue(double x, double y) const;
+    double nodeValue(double x, double y, KdQueryResult *hits) const;
 
     const GriddingJob *m_job = nullptr;
     const KdTree *m_tree = nullptr;
     QList<GridPoint> m_output;
     int m_method = InverseDistanceToPower;
+    int m_threadCount = 0;
 };
 
 #endif

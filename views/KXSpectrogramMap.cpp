@@ -3,6 +3,7 @@
 #include "views/QLinearColorMap.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QFuture>
 #include <QPainter>
@@ -157,6 +158,7 @@ void KXSpectrogramMap::computeLayout()
 
 void KXSpectrogramMap::render()
 {
+    ++m_renders;
     computeLayout();
     m_image = QImage(size(), QImage::Format_RGB32);
     if (m_image.isNull())
@@ -436,10 +438,39 @@ void KXSpectrogramMap::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.drawImage(0, 0, m_image);
     painter.end();
+    saveContour();
+}
 
-    const QImage visible = m_image.copy(m_left, m_top, width() - m_right - m_left,
-                                        height() - m_bottom - m_top);
-    visible.save(QDir::currentPath() + "/contour.png", "PNG", 100);   // failure ignored
+void KXSpectrogramMap::saveContour()
+{
+    // Encoding the picture costs far more than a paint; the file is written
+    // again only when it would change. Others write and delete it too (the
+    // picture command, the reports), so it must still be the one written here.
+    const QRect crop(m_left, m_top, width() - m_right - m_left, height() - m_bottom - m_top);
+    const QString path = QDir::currentPath() + "/contour.png";
+    const QFileInfo file(path);
+    const bool fileUnchanged = m_saved.size >= 0 && path == m_saved.path && file.exists()
+                               && file.size() == m_saved.size
+                               && file.lastModified() == m_saved.modified;
+    if (fileUnchanged && m_saved.render == m_renders && m_saved.crop == crop)
+        return;
+    const QImage visible = m_image.copy(crop);
+    if (fileUnchanged && visible == m_saved.image) {
+        m_saved.render = m_renders;
+        m_saved.crop = crop;
+        return;
+    }
+    m_saved = SavedContour();
+    if (!visible.save(path, "PNG", 100))   // failure ignored: tried again at the next paint
+        return;
+    ++m_contourWrites;
+    const QFileInfo written(path);
+    m_saved.path = path;
+    m_saved.image = visible;
+    m_saved.render = m_renders;
+    m_saved.crop = crop;
+    m_saved.size = written.size();
+    m_saved.modified = written.lastModified();
 }
 
 void KXSpectrogramMap::resizeEvent(QResizeEvent *event)

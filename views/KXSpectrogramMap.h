@@ -5,6 +5,7 @@
 #include "views/SectionInterpolator.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QFrame>
 #include <QImage>
 #include <QList>
@@ -15,8 +16,9 @@ class QLinearColorMap;
 
 // A line's resistivity section as a colour map of true proportions, with
 // axes and a colour bar. Rendered into one image in horizontal strips on the
-// global thread pool; every paint also saves the map as "contour.png" in the
-// current directory for the line reports.
+// global thread pool. A paint also saves the map as "contour.png" in the
+// current directory for the line reports, unless the file there is the one
+// this map last wrote, unchanged, and the picture is still the same.
 class KXSpectrogramMap : public QFrame
 {
     Q_OBJECT
@@ -68,6 +70,9 @@ public:
     // thread. Lets the strip split be compared against a single-strip render.
     void setStripCount(int n) { m_stripCount = n; }
 
+    // How often this map has written "contour.png".
+    int contourWrites() const { return m_contourWrites; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -80,6 +85,7 @@ private:
                      double valueMax, double valueMin, const QRect &strip, QImage *image) const;
     void drawAxes(QPainter &painter);
     void drawColorBar(QPainter &painter);
+    void saveContour();
 
     float m_scale = 1.0f;
     int m_left = 0, m_right = 0, m_top = 0, m_bottom = 0;
@@ -94,6 +100,19 @@ private:
     int m_majorTick = 5, m_minorTick = 3, m_tickGap = 3;
     bool m_dataReady = false;
     int m_stripCount = 0;
+
+    // The picture as last written, and the file as it was left.
+    struct SavedContour {
+        QString path;
+        QImage image;
+        quint64 render = 0;   // the render it came from
+        QRect crop;
+        qint64 size = -1;
+        QDateTime modified;
+    };
+    quint64 m_renders = 0;
+    SavedContour m_saved;
+    int m_contourWrites = 0;
 };
 
 #endif

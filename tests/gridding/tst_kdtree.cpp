@@ -35,8 +35,9 @@ using ResultPtr = std::unique_ptr<KdQueryResult, ResultDeleter>;
 namespace {
 
 // Integer-valued coordinates on a coarse grid give many equal split
-// coordinates and many distances of exactly the radius.
-Cloud randomCloud(quint32 seed, int n, int k, double extent, bool integral)
+// coordinates and many distances of exactly the radius. Sorted clouds come
+// column by column, as a section's samples do.
+Cloud randomCloud(quint32 seed, int n, int k, double extent, bool integral, bool sorted = false)
 {
     QRandomGenerator rng(seed);
     Cloud c;
@@ -48,6 +49,15 @@ Cloud randomCloud(quint32 seed, int n, int k, double extent, bool integral)
             c.coords.append(integral ? std::floor(v) : v);
         }
         c.ids.append(i);
+    }
+    if (sorted) {
+        QVector<QVector<double>> points;
+        for (int i = 0; i < n; ++i)
+            points.append(QVector<double>(c.coords.begin() + i * k, c.coords.begin() + (i + 1) * k));
+        std::sort(points.begin(), points.end());
+        c.coords.clear();
+        for (const QVector<double> &p : qAsConst(points))
+            c.coords += p;
     }
     return c;
 }
@@ -105,10 +115,14 @@ private slots:
     void nearestMatchesBruteForce();
     void radiusBoundary_data();
     void radiusBoundary();
-    void hitsComeInReverseOfSearchOrder();
+    void hitsComeInInsertionOrder();
     void nearestSinglePointAnywhere();
-    void nearestTiesKeepFirstFound();
+    void nearestTiesKeepFirstInserted_data();
+    void nearestTiesKeepFirstInserted();
     void deepTreeFromSortedInput();
+    void insertAfterQuery();
+    void reusedResult();
+    void concurrentFirstQueries();
     void rejectsBadInput();
 };
 
@@ -137,15 +151,23 @@ void TestKdTree::radiusMatchesBruteForce_data()
     QTest::addColumn<int>("points");
     QTest::addColumn<int>("dim");
     QTest::addColumn<bool>("integral");
+    QTest::addColumn<bool>("sorted");
     QTest::addColumn<double>("radius");
 
-    QTest::newRow("continuous r=5") << 11u << 2000 << 2 << false << 5.0;
-    QTest::newRow("continuous r=25") << 12u << 2000 << 2 << false << 25.0;
-    QTest::newRow("grid ties r=3") << 13u << 3000 << 2 << true << 3.0;
-    QTest::newRow("grid ties r=5") << 14u << 3000 << 2 << true << 5.0;
-    QTest::newRow("grid ties r=0") << 15u << 3000 << 2 << true << 0.0;
-    QTest::newRow("3d grid ties r=4") << 16u << 3000 << 3 << true << 4.0;
-    QTest::newRow("radius covers all") << 17u << 300 << 2 << false << 1000.0;
+    QTest::newRow("continuous r=5") << 11u << 2000 << 2 << false << false << 5.0;
+    QTest::newRow("continuous r=25") << 12u << 2000 << 2 << false << false << 25.0;
+    QTest::newRow("grid ties r=3") << 13u << 3000 << 2 << true << false << 3.0;
+    QTest::newRow("grid ties r=5") << 14u << 3000 << 2 << true << false << 5.0;
+    QTest::newRow("grid ties r=0") << 15u << 3000 << 2 << true << false << 0.0;
+    QTest::newRow("3d grid ties r=4") << 16u << 3000 << 3 << true << false << 4.0;
+    QTest::newRow("radius covers all") << 17u << 300 << 2 << false << false << 1000.0;
+    QTest::newRow("section order r=6") << 18u << 3000 << 2 << true << true << 6.0;
+    QTest::newRow("sorted continuous r=4") << 19u << 3000 << 2 << false << true << 4.0;
+    // Radius -1: each query's radius is the rounded distance of one point,
+    // so that point lies at exactly the radius after rounding or just
+    // beyond it.
+    QTest::newRow("continuous, a point at the radius") << 20u << 2000 << 2 << false << false << -1.0;
+    QTest::newRow("3d continuous, a point at the radius") << 21u << 2000 << 3 << false << false << -1.0;
 }
 
 void TestKdTree::radiusMatchesBruteForce()
@@ -154,10 +176,11 @@ void TestKdTree::radiusMatchesBruteForce()
     QFETCH(int, points);
     QFETCH(int, dim);
     QFETCH(bool, integral);
+    QFETCH(bool, sorted);
     QFETCH(double, radius);
 
     // Coordinates in [0, 40) so that the grid case has many duplicates.
-    Cloud cloud = randomCloud(seed, points, dim, 40.0, integral);
+    Cloud cloud = randomCloud(seed, points, dim, 40.0, integral, sorted);
     TreePtr tree = buildTree(cloud);
     QVERIFY(tree);
 
@@ -176,23 +199,30 @@ void TestKdTree::radiusMatchesBruteForce()
             }
         }
 
-        QSet<int> expected;
+        double r = radius;
+        if (r < 0.0)
+            r = std::sqrt(dist2(cloud.at(int(rng.bounded(points))), query.constData(), dim));
+
+        // The hits in insertion order, as a plain loop finds them.
+        QVector<int> expected;
         for (int i = 0; i < points; ++i) {
-            if (dist2(cloud.at(i), query.constData(), dim) <= radius * radius)
-                expected.insert(i);
+            if (dist2(cloud.at(i), query.constData(), dim) <= r * r)
+                expected.append(i);
         }
 
-        ResultPtr result(tree->pointsWithin(query.constData(), radius));
+        ResultPtr result(tree->pointsWithin(query.constData(), r));
         QVERIFY(result);
         bool positionsOk = false;
         const QVector<int> found = walk(result.get(), cloud, &positionsOk);
         QVERIFY(positionsOk);
         QCOMPARE(result->size(), found.size());
-        const QSet<int> foundSet(found.begin(), found.end());
-        QCOMPARE(foundSet.size(), found.size());   // no hit twice
-        if (foundSet != expected) {
-            QFAIL(qPrintable(QString("query %1: tree found %2 points, brute force %3")
-                                 .arg(q).arg(foundSet.size()).arg(expected.size())));
+        if (found != expected) {
+            const QSet<int> foundSet(found.begin(), found.end());
+            const QSet<int> expectedSet(expected.begin(), expected.end());
+            QFAIL(qPrintable(QString("query %1: tree found %2 points, brute force %3; %4")
+                                 .arg(q).arg(found.size()).arg(expected.size())
+                                 .arg(foundSet == expectedSet ? "same points, other order"
+                                                              : "other points")));
         }
     }
 }
@@ -204,10 +234,14 @@ void TestKdTree::nearestMatchesBruteForce_data()
     QTest::addColumn<int>("dim");
     QTest::addColumn<bool>("integral");
 
-    QTest::newRow("continuous 2d") << 21u << 3000 << 2 << false;
-    QTest::newRow("grid ties 2d") << 22u << 3000 << 2 << true;
-    QTest::newRow("continuous 3d") << 23u << 3000 << 3 << false;
-    QTest::newRow("few points") << 24u << 5 << 2 << false;
+    QTest::addColumn<bool>("sorted");
+
+    QTest::newRow("continuous 2d") << 21u << 3000 << 2 << false << false;
+    QTest::newRow("grid ties 2d") << 22u << 3000 << 2 << true << false;
+    QTest::newRow("continuous 3d") << 23u << 3000 << 3 << false << false;
+    QTest::newRow("grid ties 3d") << 25u << 3000 << 3 << true << false;
+    QTest::newRow("few points") << 24u << 5 << 2 << false << false;
+    QTest::newRow("section order, grid ties") << 26u << 3000 << 2 << true << true;
 }
 
 void TestKdTree::nearestMatchesBruteForce()
@@ -216,21 +250,32 @@ void TestKdTree::nearestMatchesBruteForce()
     QFETCH(int, points);
     QFETCH(int, dim);
     QFETCH(bool, integral);
+    QFETCH(bool, sorted);
 
-    Cloud cloud = randomCloud(seed, points, dim, 40.0, integral);
+    Cloud cloud = randomCloud(seed, points, dim, 40.0, integral, sorted);
     TreePtr tree = buildTree(cloud);
     QVERIFY(tree);
 
     QRandomGenerator rng(seed + 1000);
     for (int q = 0; q < 500; ++q) {
-        // Queries also fall well outside the points' bounding box.
+        // Queries also fall well outside the points' bounding box; on the
+        // grid they fall on whole and half units, where ties are common.
         QVector<double> query(dim);
-        for (int a = 0; a < dim; ++a)
-            query[a] = rng.generateDouble() * 80.0 - 20.0;
+        for (int a = 0; a < dim; ++a) {
+            const double v = rng.generateDouble() * 80.0 - 20.0;
+            query[a] = integral ? std::floor(2.0 * v) / 2.0 : v;
+        }
 
+        // Of equally near points the first inserted.
         double best = std::numeric_limits<double>::infinity();
-        for (int i = 0; i < points; ++i)
-            best = std::min(best, dist2(cloud.at(i), query.constData(), dim));
+        int bestId = -1;
+        for (int i = 0; i < points; ++i) {
+            const double d = dist2(cloud.at(i), query.constData(), dim);
+            if (d < best) {
+                best = d;
+                bestId = i;
+            }
+        }
 
         ResultPtr result(tree->nearestPoint(query.constData()));
         QVERIFY(result);
@@ -239,8 +284,7 @@ void TestKdTree::nearestMatchesBruteForce()
         const QVector<int> found = walk(result.get(), cloud, &positionsOk);
         QVERIFY(positionsOk);
         QCOMPARE(found.size(), 1);
-        // With ties any of the nearest will do here; the order is tested below.
-        QCOMPARE(dist2(cloud.at(found[0]), query.constData(), dim), best);
+        QCOMPARE(found[0], bestId);
     }
 }
 
@@ -295,28 +339,31 @@ void TestKdTree::radiusBoundary()
     QCOMPARE(found, expected);
 }
 
-void TestKdTree::hitsComeInReverseOfSearchOrder()
+void TestKdTree::hitsComeInInsertionOrder()
 {
-    // The search visits a node, then its near side, then its far side;
-    // hits are prepended, so iteration runs backwards.
+    // Callers sum weights in hit order: the order must not depend on where
+    // the points sit in the tree, only on the order they came in.
     Cloud cloud;
-    cloud.coords = {0, 0,     // root, split on x
-                    1, 0,     // right of root
-                    -1, 0,    // left of root
-                    -2, 0,    // right of (-1,0), which splits on y: equal goes right
-                    1, 1};    // right of (1,0)
-    for (int i = 0; i < 5; ++i)
+    cloud.coords = {0, 0, 1, 0, -1, 0, -2, 0, 1, 1, 30, 30};
+    for (int i = 0; i < 6; ++i)
         cloud.ids.append(i);
     TreePtr tree = buildTree(cloud);
     QVERIFY(tree);
-
-    // Query left of the root: root, left side (-1,0) then (-2,0), right side
-    // (1,0) then (1,1).
     const double q[2] = {-0.5, 0.0};
     ResultPtr result(tree->pointsWithin(q, 10.0));
     bool positionsOk = false;
-    QCOMPARE(walk(result.get(), cloud, &positionsOk), (QVector<int>{4, 1, 3, 2, 0}));
+    QCOMPARE(walk(result.get(), cloud, &positionsOk), (QVector<int>{0, 1, 2, 3, 4}));
     QVERIFY(positionsOk);
+
+    // The same points given in reverse come back in reverse.
+    Cloud reversed;
+    for (int i = 5; i >= 0; --i) {
+        reversed.coords << cloud.at(i)[0] << cloud.at(i)[1];
+        reversed.ids << 5 - i;
+    }
+    TreePtr reversedTree = buildTree(reversed);
+    ResultPtr reversedResult(reversedTree->pointsWithin(q, 10.0));
+    QCOMPARE(walk(reversedResult.get(), reversed, &positionsOk), (QVector<int>{1, 2, 3, 4, 5}));
 }
 
 void TestKdTree::nearestSinglePointAnywhere()
@@ -341,29 +388,42 @@ void TestKdTree::nearestSinglePointAnywhere()
     }
 }
 
-void TestKdTree::nearestTiesKeepFirstFound()
+void TestKdTree::nearestTiesKeepFirstInserted_data()
 {
-    // The root is the first guess and wins every tie.
-    {
-        Cloud cloud;
-        cloud.coords = {0, 0, 2, 0, -2, 0};
-        cloud.ids = {0, 1, 2};
-        TreePtr tree = buildTree(cloud);
-        const double q[2] = {1.0, 0.0};
-        ResultPtr result(tree->nearestPoint(q));
-        QCOMPARE(*static_cast<int *>(result->item()), 0);
-    }
-    // Below the root, the first of equally near points in search order:
-    // (0,0) is met before its right child (2,0).
-    {
-        Cloud cloud;
-        cloud.coords = {10, 10, 0, 0, 2, 0};
-        cloud.ids = {0, 1, 2};
-        TreePtr tree = buildTree(cloud);
-        const double q[2] = {1.0, 0.0};
-        ResultPtr result(tree->nearestPoint(q));
-        QCOMPARE(*static_cast<int *>(result->item()), 1);
-    }
+    QTest::addColumn<QVector<double>>("xy");
+    QTest::addColumn<double>("qx");
+    QTest::addColumn<double>("qy");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("first point among the tied")
+        << QVector<double>{0, 0, 2, 0, -2, 0} << 1.0 << 0.0 << 0;
+    QTest::newRow("later points tied, the earlier wins")
+        << QVector<double>{10, 10, 2, 0, 0, 0} << 1.0 << 0.0 << 1;
+    QTest::newRow("four corners, the third inserted first of the tied")
+        << QVector<double>{9, 9, 5, 5, 1, 1, 1, -1, -1, 1, -1, -1} << 0.0 << 0.0 << 2;
+    QTest::newRow("duplicates of the nearest")
+        << QVector<double>{3, 3, 1, 0, 1, 0, 1, 0} << 0.0 << 0.0 << 1;
+}
+
+void TestKdTree::nearestTiesKeepFirstInserted()
+{
+    QFETCH(QVector<double>, xy);
+    QFETCH(double, qx);
+    QFETCH(double, qy);
+    QFETCH(int, expected);
+
+    // Many copies far away make a tree of several levels.
+    Cloud cloud;
+    cloud.coords = xy;
+    for (int i = 0; i < 200; ++i)
+        cloud.coords << 100.0 + i % 13 << 100.0 + i % 7;
+    for (int i = 0; i < cloud.coords.size() / 2; ++i)
+        cloud.ids.append(i);
+    TreePtr tree = buildTree(cloud);
+    const double q[2] = {qx, qy};
+    ResultPtr result(tree->nearestPoint(q));
+    QVERIFY(result);
+    QCOMPARE(*static_cast<int *>(result->item()), expected);
 }
 
 void TestKdTree::deepTreeFromSortedInput()
@@ -405,6 +465,94 @@ void TestKdTree::deepTreeFromSortedInput()
     QCOMPARE(withinSize, 5);
     QCOMPARE(wideSize, n);
     QVERIFY(!tree);
+}
+
+void TestKdTree::insertAfterQuery()
+{
+    Cloud cloud = randomCloud(31, 400, 2, 40.0, false);
+    TreePtr tree(KdTree::create(2));
+    for (int i = 0; i < 200; ++i)
+        QCOMPARE(tree->insert(cloud.at(i), &cloud.ids[i]), 0);
+    const double q[2] = {20.0, 20.0};
+    ResultPtr before(tree->pointsWithin(q, 100.0));
+    QCOMPARE(before->size(), 200);
+
+    // Points added after a query are found by the next one.
+    for (int i = 200; i < 400; ++i)
+        QCOMPARE(tree->insert(cloud.at(i), &cloud.ids[i]), 0);
+    QCOMPARE(tree->size(), 400);
+    ResultPtr after(tree->pointsWithin(q, 100.0));
+    bool positionsOk = false;
+    const QVector<int> found = walk(after.get(), cloud, &positionsOk);
+    QCOMPARE(found.size(), 400);
+    QVERIFY(std::is_sorted(found.begin(), found.end()));
+    const double far[2] = {1000.0, 1000.0};
+    int last = 399;
+    QVERIFY(tree->insert(far, &last) == 0);
+    ResultPtr nearest(tree->nearestPoint(far));
+    QCOMPARE(nearest->item(), static_cast<void *>(&last));
+}
+
+void TestKdTree::reusedResult()
+{
+    // One result handed to query after query holds only the latest hits.
+    Cloud cloud = randomCloud(32, 500, 2, 40.0, true);
+    TreePtr tree = buildTree(cloud);
+    KdQueryResult result;
+    QVERIFY(result.atEnd());
+    QVERIFY(result.item() == nullptr);
+    QRandomGenerator rng(33);
+    for (int q = 0; q < 50; ++q) {
+        const double query[2] = {rng.generateDouble() * 40.0, rng.generateDouble() * 40.0};
+        const double radius = q % 5 == 0 ? 30.0 : rng.generateDouble() * 6.0;
+        QVERIFY(tree->pointsWithin(query, radius, &result));
+        QCOMPARE(result.tree(), tree.get());
+        bool positionsOk = false;
+        ResultPtr fresh(tree->pointsWithin(query, radius));
+        QCOMPARE(walk(&result, cloud, &positionsOk), walk(fresh.get(), cloud, &positionsOk));
+        QVERIFY(tree->nearestPoint(query, &result));
+        QCOMPARE(result.size(), 1);
+        ResultPtr freshNearest(tree->nearestPoint(query));
+        QCOMPARE(result.item(), freshNearest->item());
+    }
+    // An empty tree leaves the result empty.
+    TreePtr empty(KdTree::create(2));
+    const double origin[2] = {0.0, 0.0};
+    QVERIFY(empty->nearestPoint(origin, &result));
+    QCOMPARE(result.size(), 0);
+    QVERIFY(result.atEnd());
+}
+
+void TestKdTree::concurrentFirstQueries()
+{
+    // The gridding workers query one tree from many threads, the first
+    // queries racing to index it.
+    Cloud cloud = randomCloud(34, 20000, 2, 40.0, false, true);
+    for (int round = 0; round < 5; ++round) {
+        TreePtr tree = buildTree(cloud);
+        const double q[2] = {17.5, 22.25};
+        QVector<int> expected;
+        for (int i = 0; i < cloud.count(); ++i) {
+            if (dist2(cloud.at(i), q, 2) <= 1.5 * 1.5)
+                expected.append(i);
+        }
+        std::vector<std::unique_ptr<QThread>> threads;
+        QVector<QVector<int>> found(8);
+        for (int t = 0; t < 8; ++t) {
+            threads.emplace_back(QThread::create([&, t] {
+                KdQueryResult result;
+                tree->pointsWithin(q, 1.5, &result);
+                for (; !result.atEnd(); result.next())
+                    found[t].append(*static_cast<int *>(result.item()));
+            }));
+        }
+        for (auto &thread : threads)
+            thread->start();
+        for (auto &thread : threads)
+            QVERIFY(thread->wait(60000));
+        for (const QVector<int> &f : qAsConst(found))
+            QCOMPARE(f, expected);
+    }
 }
 
 void TestKdTree::rejectsBadInput()

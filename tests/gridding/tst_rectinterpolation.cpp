@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -61,6 +62,58 @@ QVector<double> bruteForce(const QList<GridPoint> &samples, double x, double y, 
     return any ? QVector<double>{sumWV / sumW} : nearestValues;
 }
 
+// The node value as the worker defines it, over the samples in their order:
+// the tree's hits come in that order and the same sums must result, to the
+// last bit. The nearest of several equally near samples is the first.
+float inSampleOrder(const QList<GridPoint> &samples, float x, float y, double radius)
+{
+    const double qx = x, qy = y;
+    double sumW = 0.0;
+    double sumWV = 0.0;
+    bool any = false;
+    double nearest = std::numeric_limits<double>::infinity();
+    double nearestValue = 0.0;
+    for (const GridPoint &s : samples) {
+        const double px = s.x, py = s.y;
+        const double d2 = (px - qx) * (px - qx) + (py - qy) * (py - qy);
+        if (d2 < nearest) {
+            nearest = d2;
+            nearestValue = s.value;
+        }
+        if (!(d2 <= radius * radius))
+            continue;
+        any = true;
+        const double d = std::sqrt((qy - py) * (qy - py) + (qx - px) * (qx - px));
+        if (d < 0.0001)
+            return s.value;
+        const double inverse = 1.0 / d;
+        const double w = inverse * inverse;
+        sumW += w;
+        sumWV += w * double(s.value);
+    }
+    return float(any ? sumWV / sumW : nearestValue);
+}
+
+// Columns of a section with a few stray samples between them.
+QList<GridPoint> sectionSamples()
+{
+    QRandomGenerator rng(91);
+    QList<GridPoint> samples;
+    for (int c = 0; c < 30; ++c) {
+        double depth = 0.0;
+        for (int l = 0; l < 20; ++l) {
+            samples.append(GridPoint{float(7.5 * c), float(-depth),
+                                     float(10.0 + 500.0 * rng.generateDouble())});
+            depth += 1.0 + 0.3 * l;
+        }
+    }
+    for (int i = 0; i < 40; ++i)
+        samples.append(GridPoint{float(rng.generateDouble() * 220.0),
+                                 float(-rng.generateDouble() * 80.0),
+                                 float(10.0 + 500.0 * rng.generateDouble())});
+    return samples;
+}
+
 } // namespace
 
 class TestRectInterpolation2 : public QObject
@@ -74,6 +127,11 @@ private slots:
     void coincidentSampleDecides();
     void nearestWhenRadiusEmpty();
     void progressPerNode();
+    void progressSequence_data();
+    void progressSequence();
+    void sumsInSampleOrder_data();
+    void sumsInSampleOrder();
+    void threadsGiveTheSameGrid();
     void otherMethodOnlyFinishes();
     void matchesBruteForce_data();
     void matchesBruteForce();
@@ -162,6 +220,115 @@ void TestRectInterpolation2::progressPerNode()
     QCOMPARE(progress.at(1).at(0).toInt(), 66);
     QCOMPARE(progress.at(2).at(0).toInt(), 100);
     QCOMPARE(finished.count(), 1);
+}
+
+void TestRectInterpolation2::progressSequence_data()
+{
+    QTest::addColumn<int>("nx");
+    QTest::addColumn<int>("ny");
+    QTest::addColumn<int>("threads");
+    QTest::newRow("3 nodes, 4 threads") << 3 << 1 << 4;
+    QTest::newRow("7 nodes, 1 thread") << 7 << 1 << 1;
+    QTest::newRow("7 nodes, 4 threads") << 7 << 1 << 4;
+    QTest::newRow("250 nodes, 1 thread") << 25 << 10 << 1;
+    QTest::newRow("250 nodes, 8 threads") << 25 << 10 << 8;
+    QTest::newRow("303 nodes, 8 threads") << 101 << 3 << 8;
+    QTest::newRow("1 node") << 1 << 1 << 8;
+}
+
+void TestRectInterpolation2::progressSequence()
+{
+    QFETCH(int, nx);
+    QFETCH(int, ny);
+    QFETCH(int, threads);
+
+    // The bar takes the values that 100 * (k + 1) / n runs through, each
+    // once, all sent from the thread that runs the worker.
+    const int n = nx * ny;
+    QVector<int> expected;
+    for (int k = 0; k < n; ++k) {
+        const int p = 100 * (k + 1) / n;
+        if (expected.isEmpty() || expected.last() != p)
+            expected.append(p);
+    }
+
+    GriddingSetup setup;
+    Run run({{0, 0, 1}, {5, 5, 2}}, setup.createGridGeometry(10, 0, 10, 0, nx, ny, 0, 0, 0), 3);
+    run.worker.setThreadCount(threads);
+    QVector<int> sent;
+    bool onCallingThread = true;
+    connect(&run.worker, &RectInterpolation2::interpProcess, this, [&](int p) {
+        sent.append(p);
+        onCallingThread = onCallingThread && QThread::currentThread() == thread();
+    }, Qt::DirectConnection);
+    run.worker.startInterp();
+    QCOMPARE(sent, expected);
+    QVERIFY(onCallingThread);
+}
+
+void TestRectInterpolation2::sumsInSampleOrder_data()
+{
+    QTest::addColumn<double>("radius");
+    QTest::addColumn<int>("threads");
+    QTest::newRow("radius 9, serial") << 9.0 << 1;
+    QTest::newRow("radius 9, 8 threads") << 9.0 << 8;
+    QTest::newRow("radius 40, 3 threads") << 40.0 << 3;
+    QTest::newRow("radius 2: many nodes on the nearest") << 2.0 << 8;
+}
+
+void TestRectInterpolation2::sumsInSampleOrder()
+{
+    QFETCH(double, radius);
+    QFETCH(int, threads);
+
+    const QList<GridPoint> samples = sectionSamples();
+    GriddingSetup setup;
+    Run run(samples, setup.createGridGeometry(217.5, 0, 0, -80, 59, 33, 0, 0, 0), radius);
+    run.worker.setThreadCount(threads);
+    run.worker.startInterp();
+    const QList<GridPoint> &out = run.worker.outputPoints();
+    QCOMPARE(out.size(), 59 * 33);
+    int mismatches = 0;
+    QString first;
+    for (const GridPoint &p : out) {
+        const float expected = inSampleOrder(samples, p.x, p.y, radius);
+        if (p.value != expected && mismatches++ == 0)
+            first = QString("node (%1, %2): %3, expected %4").arg(p.x).arg(p.y)
+                        .arg(double(p.value), 0, 'g', 9).arg(double(expected), 0, 'g', 9);
+    }
+    if (mismatches > 0)
+        QFAIL(qPrintable(QString("%1 nodes differ; %2").arg(mismatches).arg(first)));
+}
+
+void TestRectInterpolation2::threadsGiveTheSameGrid()
+{
+    // The serial run is the reference; every split over threads gives the
+    // same grid, bit for bit.
+    QRandomGenerator rng(92);
+    QList<GridPoint> samples = sectionSamples();
+    for (int i = 0; i < 2000; ++i)
+        samples.append(GridPoint{float(rng.generateDouble() * 220.0),
+                                 float(-rng.generateDouble() * 80.0),
+                                 float(rng.generateDouble() * 1000.0)});
+    GriddingSetup setup;
+    const GridGeometry g = setup.createGridGeometry(217.5, 0, 0, -80, 120, 61, 0, 0, 0);
+    Run serial(samples, g, 15.0);
+    serial.worker.setThreadCount(1);
+    serial.worker.startInterp();
+    const QList<GridPoint> &reference = serial.worker.outputPoints();
+    QCOMPARE(reference.size(), 120 * 61);
+    for (int threads : {2, 3, 8, 0}) {
+        Run parallel(samples, g, 15.0);
+        parallel.worker.setThreadCount(threads);
+        parallel.worker.startInterp();
+        const QList<GridPoint> &out = parallel.worker.outputPoints();
+        QCOMPARE(out.size(), reference.size());
+        for (int k = 0; k < out.size(); ++k) {
+            if (out[k].value != reference[k].value || out[k].x != reference[k].x
+                || out[k].y != reference[k].y)
+                QFAIL(qPrintable(QString("%1 threads, node %2 differs").arg(threads).arg(k)));
+        }
+    }
 }
 
 void TestRectInterpolation2::otherMethodOnlyFinishes()

@@ -52,6 +52,9 @@ private slots:
     void emptyGridSizes();
     void nodeOrderAndNearPoint();
     void progressOfDefaultGrid();
+    void progressSequence_data();
+    void progressSequence();
+    void threadsGiveTheSameVolume();
     void singleNodeAxis();
     void matchesDirectSum();
     void runsInThread();
@@ -163,6 +166,82 @@ void TestInterpolation::progressOfDefaultGrid()
     for (const QList<QVariant> &args : qAsConst(progress)) {
         QVERIFY(args.at(0).toInt() >= previous);
         previous = args.at(0).toInt();
+    }
+}
+
+void TestInterpolation::progressSequence_data()
+{
+    QTest::addColumn<int>("nx");
+    QTest::addColumn<int>("ny");
+    QTest::addColumn<int>("nz");
+    QTest::addColumn<int>("threads");
+    QTest::newRow("12 nodes, serial") << 3 << 2 << 2 << 1;
+    QTest::newRow("12 nodes, 4 threads") << 3 << 2 << 2 << 4;
+    QTest::newRow("1000 nodes, 8 threads") << 10 << 10 << 10 << 8;
+    QTest::newRow("1 node") << 1 << 1 << 1 << 8;
+}
+
+void TestInterpolation::progressSequence()
+{
+    QFETCH(int, nx);
+    QFETCH(int, ny);
+    QFETCH(int, nz);
+    QFETCH(int, threads);
+
+    // Node m stands for 100 * m / nodes from 1 on; each value once, then 100.
+    const int total = nx * ny * nz;
+    QVector<int> expected;
+    for (int m = 0; m < total; ++m) {
+        const int p = 100 * m / total;
+        if (p >= 1 && (expected.isEmpty() || expected.last() != p))
+            expected.append(p);
+    }
+    expected.append(100);
+
+    Interpolation worker;
+    worker.setData({point(0, 0, 0, 1), point(10, 10, 10, 2), point(3, 7, 1, 5)});
+    worker.setGridSize(nx, ny, nz);
+    worker.setThreadCount(threads);
+    QVector<int> sent;
+    bool onCallingThread = true;
+    connect(&worker, &Interpolation::MakeProgress, this, [&](int p) {
+        sent.append(p);
+        onCallingThread = onCallingThread && QThread::currentThread() == thread();
+    }, Qt::DirectConnection);
+    worker.threadStarted();
+    QCOMPARE(sent, expected);
+    QVERIFY(onCallingThread);
+}
+
+void TestInterpolation::threadsGiveTheSameVolume()
+{
+    QRandomGenerator rng(78);
+    QVector<VolumePoint> points;
+    for (int i = 0; i < 300; ++i)
+        points.append(point(rng.generateDouble() * 100, rng.generateDouble() * 50,
+                            -rng.generateDouble() * 30, 1 + rng.generateDouble() * 500));
+    Interpolation serial;
+    serial.setData(points);
+    serial.setGridSize(17, 13, 11);
+    serial.setThreadCount(1);
+    serial.threadStarted();
+    const QList<double> reference = serial.resultValues();
+    const QVector<ScatterPoint> referenceNodes = serial.resultNodes();
+    QCOMPARE(reference.size(), 17 * 13 * 11);
+    for (int threads : {3, 8, 0}) {
+        Interpolation parallel;
+        parallel.setData(points);
+        parallel.setGridSize(17, 13, 11);
+        parallel.setThreadCount(threads);
+        parallel.threadStarted();
+        QCOMPARE(parallel.resultValues(), reference);
+        const QVector<ScatterPoint> nodes = parallel.resultNodes();
+        QCOMPARE(nodes.size(), referenceNodes.size());
+        for (int m = 0; m < nodes.size(); ++m) {
+            QVERIFY(nodes[m].x == referenceNodes[m].x && nodes[m].y == referenceNodes[m].y
+                    && nodes[m].z == referenceNodes[m].z
+                    && nodes[m].value == referenceNodes[m].value);
+        }
     }
 }
 

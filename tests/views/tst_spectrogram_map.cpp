@@ -43,7 +43,7 @@ private slots:
     void contourMethodRaisesDepthMin();
     void degenerateSizesAndSections();
     void nothingBeforeData();
-    void everyPaintSavesContour();
+    void contourWrittenWhenPictureChanges();
     void colourChangeRerenders();
     void colourBarDescribesTheDrawnColours();
     void renderSyntheticSection();
@@ -288,21 +288,72 @@ void TestSpectrogramMap::nothingBeforeData()
     QVERIFY(!QFile::exists("contour.png"));
 }
 
-void TestSpectrogramMap::everyPaintSavesContour()
+void TestSpectrogramMap::contourWrittenWhenPictureChanges()
 {
+    QLinearColorMap colours;
+    colours.setColorStops(sectionfixture::ramp());
     KXSpectrogramMap map;
     map.resize(700, 400);
-    map.setData(sectionfixture::section(), sectionfixture::topography(), &m_colours, 150.0);
+    map.setData(sectionfixture::section(), sectionfixture::topography(), &colours, 150.0);
     map.show();
+    const auto visible = [&map] {
+        return map.image().copy(map.leftMargin(), map.topMargin(),
+                                map.width() - map.rightMargin() - map.leftMargin(),
+                                map.height() - map.bottomMargin() - map.topMargin());
+    };
+    const auto saved = [] {
+        return QImage("contour.png").convertToFormat(QImage::Format_RGB32);
+    };
+
     QFile::remove("contour.png");
     map.grab();
-    QVERIFY(QFile::exists("contour.png"));
-    QImage saved("contour.png");
-    QCOMPARE(saved.size(), QSize(700 - map.rightMargin() - map.leftMargin(),
-                                 400 - map.bottomMargin() - map.topMargin()));
+    QCOMPARE(map.contourWrites(), 1);
+    QCOMPARE(saved().size(), QSize(700 - map.rightMargin() - map.leftMargin(),
+                                   400 - map.bottomMargin() - map.topMargin()));
+    QCOMPARE(saved(), visible());
+
+    // Repaints of the same picture leave the file alone, also when the same
+    // section is set again.
+    map.grab();
+    map.grab();
+    map.setData(sectionfixture::section(), sectionfixture::topography(), &colours, 150.0);
+    map.grab();
+    QCOMPARE(map.contourWrites(), 1);
+
+    // A report deleted it: written again.
     QFile::remove("contour.png");
-    map.grab();   // nothing changed: written again
+    map.grab();
+    QCOMPARE(map.contourWrites(), 2);
     QVERIFY(QFile::exists("contour.png"));
+
+    // Someone else wrote another picture there: replaced by the map's.
+    QImage other(50, 40, QImage::Format_RGB32);
+    other.fill(Qt::magenta);
+    QVERIFY(other.save("contour.png"));
+    map.grab();
+    QCOMPARE(map.contourWrites(), 3);
+    QCOMPARE(saved(), visible());
+
+    // A new picture: new colours, a new size.
+    map.setColorMap({{0.0f, Qt::black}, {1.0f, Qt::green}});
+    map.grab();
+    QCOMPARE(map.contourWrites(), 4);
+    QCOMPARE(saved(), visible());
+    map.resize(640, 380);
+    map.grab();
+    QCOMPARE(map.contourWrites(), 5);
+    QCOMPARE(saved(), visible());
+    map.grab();
+    QCOMPARE(map.contourWrites(), 5);
+
+    // Another current directory gets its own copy.
+    QTemporaryDir otherDir;
+    QVERIFY(otherDir.isValid());
+    QDir::setCurrent(otherDir.path());
+    map.grab();
+    QDir::setCurrent(m_dir.path());
+    QCOMPARE(map.contourWrites(), 6);
+    QVERIFY(QFile::exists(otherDir.filePath("contour.png")));
 }
 
 void TestSpectrogramMap::colourChangeRerenders()
