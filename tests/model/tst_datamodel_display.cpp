@@ -793,7 +793,7 @@ void TestDataModelDisplay::lineView()
         QVERIFY(sameGrid(r.pointSection, m_model->sectionResults));
         QCOMPARE(r.stations, m_model->reportDistances);
         QCOMPARE(r.curves, m_model->reportCurves);
-        QCOMPARE(r.smallest, ModelFiles::minValue(m_model->sectionResults));
+        QCOMPARE(r.smallest, DataModel::sectionMinimum(m_model->sectionResults));
         QCOMPARE(r.largest, ModelFiles::maxValue(m_model->sectionResults));
         QVERIFY(r.smallest < r.largest);
         // The exports find the line's ground with its results.
@@ -920,7 +920,7 @@ void TestDataModelDisplay::ellipseSmoothing()
     // Method 1 reports the range of what is drawn, method 2 that of the
     // profile before smoothing.
     const QList<DataType_ResultData>& ranged = method == 1 ? shown : plain;
-    QCOMPARE(r.smallest, ModelFiles::minValue(ranged));
+    QCOMPARE(r.smallest, DataModel::sectionMinimum(ranged));
     QCOMPARE(r.largest, ModelFiles::maxValue(ranged));
     if (smoothed) {
         // A mean narrows the range.
