@@ -240,15 +240,17 @@ QList<GPSCoordinate> Drumvelt::ReadGPSCoordinateFile(QString path)
     if (!QFile::exists(path))
         return records;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // Not in Text mode, which drops every CR: lines may end in LF, CRLF or,
+    // from old Macs, CR alone. The stream detects and drops a byte-order mark.
+    if (!file.open(QIODevice::ReadOnly))
         return records;
 
-    // The stream detects and drops a byte-order mark; Text mode folds CRLF.
     QTextStream in(&file);
-    in.readLine();   // header, whatever it holds
+    const QStringList lines = in.readAll().split(QRegExp(QStringLiteral("\r\n|\r|\n")));
 
     const QRegExp separators(QStringLiteral("[,*;\t|\\s]"));
-    for (QString line = in.readLine(); !line.isNull(); line = in.readLine()) {
+    for (int i = 1; i < lines.size(); ++i) {   // line 0: header, whatever it holds
+        const QString& line = lines.at(i);
         if (line.isEmpty())
             continue;
         const QStringList parts = line.split(separators, Qt::SkipEmptyParts);

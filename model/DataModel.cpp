@@ -1,6 +1,7 @@
 #include "model/DataModel.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QVariant>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "model/Data_Calc.h"
 #include "model/Data_Mathematical_Calc.h"
 #include "model/TreeItem.h"
+#include "model/UserPrompt.h"
 #include "reports/Pdf.h"
 #include "reports/Word.h"
 #include "shell/Dialog_ChangeName.h"
@@ -436,10 +438,20 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
     for (int j = 0; j < n; ++j)
         response[target[j]] = newRecvDataList[j];
 
+    // The scheme mark and the curve reach the file together or not at all;
+    // what was not stored stays pending and the user is told.
+    const bool began = database->transaction();
     line->setSampleMode(shown.scheme);
-    line->commit();
     writeResponse(station, shown.scheme, response);
-    station->commit();
+    bool stored = line->commit() && station->commit();
+    if (began) {
+        if (stored)
+            stored = database->commit();
+        else
+            database->rollback();
+    }
+    if (!stored)
+        UserPrompt::information(QStringLiteral("曲线未能保存到工程文件%1！").arg(QDir::toNativeSeparators(database->path())));
 }
 
 void DataModel::on_signal_GPSFileImported(QList<GPSCoordinate> gpsCoordinateList)

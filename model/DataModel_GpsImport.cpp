@@ -1,6 +1,9 @@
 #include "model/DataModel.h"
 
+#include <QDir>
+#include <QPointer>
 #include <QStringList>
+#include <QVector>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +25,15 @@ bool finiteRecord(const GPSCoordinate& c)
            && std::isfinite(c.z);
 }
 
+// A station's coordinates as they were before the import touched it.
+struct StoredCoordinates {
+    QPointer<Data_Point> station;
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+    int has = -1;
+};
+
 } // namespace
 
 void DataModel::importGpsCoordinates(const QList<GPSCoordinate>& records)
@@ -40,10 +52,18 @@ void DataModel::importGpsCoordinates(const QList<GPSCoordinate>& records)
         return;
     }
 
+    const QString file = QDir::toNativeSeparators(database->path());
+    if (database->isDamaged()) {
+        UserPrompt::information(QStringLiteral("工程文件%1已损坏，以只读方式打开，未导入GPS坐标！").arg(file));
+        return;
+    }
+
     // The checks are told after the transaction, not while it holds the file.
     QStringList notices;
     int linesStored = 0;
-    database->transaction();
+    bool written = true;
+    QVector<StoredCoordinates> touched;
+    const bool began = database->transaction();
     for (int i = 0; i < lines->size(); ++i) {
         Data_Line* line = lineAt(i);
         if (!line)
@@ -54,10 +74,13 @@ void DataModel::importGpsCoordinates(const QList<GPSCoordinate>& records)
             continue;
         double smin = 1e11;
         double smax = -1e11;
+        // A station that a damaged page kept from loading is null.
         for (int s = 0; s < stations->size(); ++s) {
-            const double name = stations->at(s).value()->NAME();
-            smin = std::min(smin, name);
-            smax = std::max(smax, name);
+            const Data_Point* station = stations->at(s).value();
+            if (!station)
+                continue;
+            smin = std::min(smin, station->NAME());
+            smax = std::max(smax, station->NAME());
         }
 
         QList<GPSCoordinate> own;
@@ -91,21 +114,48 @@ void DataModel::importGpsCoordinates(const QList<GPSCoordinate>& records)
         }
 
         const int n = at.size();
-        for (int s = 0; s < stations->size(); ++s) {
+        int stationsWritten = 0;
+        for (int s = 0; s < stations->size() && written; ++s) {
             Data_Point* station = stations->at(s).value();
+            if (!station)
+                continue;
+            touched.append({station, station->XCoord(), station->YCoord(), station->ZCoord(), station->HasZCoord()});
             const double name = station->NAME();
             station->setXCoord(float(Data_Mathematical_Calc::linearInterpolate(at.constData(), xs.constData(), n, name)));
             station->setYCoord(float(Data_Mathematical_Calc::linearInterpolate(at.constData(), ys.constData(), n, name)));
             station->setZCoord(float(Data_Mathematical_Calc::linearInterpolate(at.constData(), zs.constData(), n, name)));
             station->setHasZCoord(1);
-            station->commit();
+            written = station->commit();
+            stationsWritten += written ? 1 : 0;
         }
-        ++linesStored;
+        if (!written)
+            break;
+        if (stationsWritten > 0)
+            ++linesStored;
     }
-    database->commit();
+    if (!written) {
+        if (began)
+            database->rollback();
+    } else if (began) {
+        written = database->commit();
+    }
+    // Nothing reached the file: the stations show what the file holds.
+    if (!written && began) {
+        for (const StoredCoordinates& c : touched) {
+            if (!c.station)
+                continue;
+            c.station->setXCoord(c.x);
+            c.station->setYCoord(c.y);
+            c.station->setZCoord(c.z);
+            c.station->setHasZCoord(c.has);
+        }
+    }
 
     for (const QString& notice : notices)
         UserPrompt::information(notice);
-    UserPrompt::information(linesStored > 0 ? QStringLiteral("导入GPS坐标成功!")
-                                            : QStringLiteral("未导入任何GPS坐标！"));
+    if (!written)
+        UserPrompt::information(QStringLiteral("GPS坐标未能写入工程文件%1，未导入！").arg(file));
+    else
+        UserPrompt::information(linesStored > 0 ? QStringLiteral("导入GPS坐标成功!")
+                                                : QStringLiteral("未导入任何GPS坐标！"));
 }

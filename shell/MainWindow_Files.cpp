@@ -49,7 +49,8 @@ void MainWindow::on_actionOpen_triggered()
     m_dataModel->setFileSuffix(suffix);
 
     const QString backup = info.path() + QLatin1Char('/') + info.baseName() + QStringLiteral("_raw.") + suffix;
-    if (!QFile::exists(backup) && !QFile::copy(name, backup)) {
+    const bool hadBackup = QFile::exists(backup);
+    if (!hadBackup && !QFile::copy(name, backup)) {
         UserPrompt::critical(QStringLiteral("打开工程"),
                              QStringLiteral("无法创建备份文件 %1，工程未打开。").arg(QDir::toNativeSeparators(backup)));
         return;
@@ -68,6 +69,18 @@ void MainWindow::on_actionOpen_triggered()
         UserPrompt::critical(QStringLiteral("打开工程"),
                              QStringLiteral("无法打开工程文件 %1。").arg(QDir::toNativeSeparators(name)));
         return;
+    }
+
+    // A damaged file is opened read-only: nothing of this session can write
+    // over pages that may still hold the survey's records.
+    if (m_database->isDamaged()) {
+        const QString text = hadBackup
+            ? QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。"
+                             "请用备份文件 %2 恢复工程。")
+            : QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。"
+                             "损坏的文件已原样复制为备份文件 %2。");
+        UserPrompt::critical(QStringLiteral("打开工程"),
+                             text.arg(QDir::toNativeSeparators(name), QDir::toNativeSeparators(backup)));
     }
 
     m_dataModel->loadProject(m_database);

@@ -93,7 +93,7 @@ void Data_Line::resetREF_Data_Point()
 {
     delete m_points;
     m_points = new HORM_Collection<Data_Point>(lib(), QString("%1ID").arg(metaObject()->className()),
-                                               QString::number(ID()));
+                                               hasStoredKey() ? QString::number(ID()) : QString(), this);
 }
 
 void Data_Line::setDataCalc(Data_Calc* calc)

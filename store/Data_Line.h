@@ -74,7 +74,8 @@ public:
 private:
     double m_NAME = 0.0;
     int m_TYPE = 0;
-    int m_USE = 0;
+    // A row whose USE is NULL is in use, as for stations and samples.
+    int m_USE = 1;
     QString m_NOTE;
     int m_SampleMode = 0;
     HORM_Collection<Data_Point>* m_points = nullptr;

@@ -1,5 +1,6 @@
 #include "store/Data_Point.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "model/Data_Calc.h"
@@ -9,26 +10,36 @@
 namespace {
 
 // Keeps the entries whose key time lies in [tmin, tmax] (a NaN time stays),
-// in order. The response is cut in step only when it is as long as the
-// times on entry; a shorter one (a stored edit of one window) comes back
-// whole. Raw loses entry i whenever it has one.
+// in order, in one pass. The response is cut in step only when it is as
+// long as the times on entry; a shorter one (a stored edit of one window)
+// comes back whole. Raw loses entry i whenever it has one; raw entries
+// beyond the last time have no key and stay.
 void windowFilter(QVector<double>& times, QVector<double>* response, QVector<double>* raw, double tmin, double tmax)
 {
-    const bool cutResponse = response && response->size() == times.size();
-    for (int pass = 0; pass < 2; ++pass) {
-        int i = 0;
-        while (i < times.size()) {
-            const bool outside = pass == 0 ? times.at(i) < tmin : times.at(i) > tmax;
-            if (!outside) {
-                ++i;
-                continue;
-            }
-            if (cutResponse)
-                response->remove(i);
-            times.remove(i);
-            if (raw && i < raw->size())
-                raw->remove(i);
-        }
+    const int n = times.size();
+    const bool cutResponse = response && response->size() == n;
+    const int rawSize = raw ? raw->size() : 0;
+    const int paired = std::min(rawSize, n);
+    int kept = 0;
+    int keptRaw = 0;
+    for (int i = 0; i < n; ++i) {
+        const double t = times.at(i);
+        if (t < tmin || t > tmax)
+            continue;
+        times[kept] = t;
+        if (cutResponse)
+            (*response)[kept] = response->at(i);
+        if (i < paired)
+            (*raw)[keptRaw++] = raw->at(i);
+        ++kept;
+    }
+    times.resize(kept);
+    if (cutResponse)
+        response->resize(kept);
+    if (raw) {
+        for (int i = n; i < rawSize; ++i)
+            (*raw)[keptRaw++] = raw->at(i);
+        raw->resize(keptRaw);
     }
 }
 
@@ -74,7 +85,7 @@ void Data_Point::setIsSampled(int value)
     markChanged("IsSampled");
 }
 
-void Data_Point::setData_LineID(int value)
+void Data_Point::setData_LineID(qint64 value)
 {
     m_Data_LineID = value;
     markChanged("Data_LineID");
@@ -168,7 +179,7 @@ void Data_Point::resetREF_Data_Sample()
 {
     delete m_samples;
     m_samples = new HORM_Collection<Data_Sample>(lib(), QString("%1ID").arg(metaObject()->className()),
-                                                 QString::number(ID()));
+                                                 hasStoredKey() ? QString::number(ID()) : QString(), this);
 }
 
 void Data_Point::unpackScheme(const QByteArray& responseBlob, const QByteArray& timeBlob, const QByteArray& rawBlob,

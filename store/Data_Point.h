@@ -25,7 +25,7 @@ class Data_Point : public HORM_BaseObject
     Q_PROPERTY(QString NOTE READ NOTE WRITE setNOTE)
     Q_PROPERTY(int TYPE READ TYPE WRITE setTYPE)
     Q_PROPERTY(int IsSampled READ IsSampled WRITE setIsSampled)
-    Q_PROPERTY(int Data_LineID READ Data_LineID WRITE setData_LineID)
+    Q_PROPERTY(qint64 Data_LineID READ Data_LineID WRITE setData_LineID)
     Q_PROPERTY(QByteArray DATA_RECV_QV18 READ DATA_RECV_QV18 WRITE setDATA_RECV_QV18)
     Q_PROPERTY(QByteArray DATA_RECV_QV18RAW READ DATA_RECV_QV18RAW WRITE setDATA_RECV_QV18RAW)
     Q_PROPERTY(QByteArray DATA_TIMERECV_QV18 READ DATA_TIMERECV_QV18 WRITE setDATA_TIMERECV_QV18)
@@ -76,8 +76,8 @@ public:
     void setTYPE(int value);
     int IsSampled() const { return m_IsSampled; }
     void setIsSampled(int value);
-    int Data_LineID() const { return m_Data_LineID; }
-    void setData_LineID(int value);
+    qint64 Data_LineID() const { return m_Data_LineID; }
+    void setData_LineID(qint64 value);
     QByteArray DATA_RECV_QV18() const { return m_DATA_RECV_QV18; }
     void setDATA_RECV_QV18(const QByteArray& value);
     QByteArray DATA_RECV_QV18RAW() const { return m_DATA_RECV_QV18RAW; }
@@ -147,7 +147,7 @@ private:
     QString m_NOTE;
     int m_TYPE = 0;
     int m_IsSampled = -1;
-    int m_Data_LineID = 0;
+    qint64 m_Data_LineID = 0;
     QByteArray m_DATA_RECV_QV18;
     QByteArray m_DATA_RECV_QV18RAW;
     QByteArray m_DATA_TIMERECV_QV18;

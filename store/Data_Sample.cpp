@@ -102,13 +102,13 @@ void Data_Sample::setNOTE(const QString& value)
     markChanged("NOTE");
 }
 
-void Data_Sample::setData_PointID(int value)
+void Data_Sample::setData_PointID(qint64 value)
 {
     m_Data_PointID = value;
     markChanged("Data_PointID");
 }
 
-void Data_Sample::setData_WorkSetID(int value)
+void Data_Sample::setData_WorkSetID(qint64 value)
 {
     m_Data_WorkSetID = value;
     markChanged("Data_WorkSetID");

@@ -48,8 +48,8 @@ class Data_Sample : public HORM_BaseObject
     Q_PROPERTY(QByteArray DATA_SOFF READ DATA_SOFF WRITE setDATA_SOFF)
     Q_PROPERTY(int USE READ USE WRITE setUSE)
     Q_PROPERTY(QString NOTE READ NOTE WRITE setNOTE)
-    Q_PROPERTY(int Data_PointID READ Data_PointID WRITE setData_PointID)
-    Q_PROPERTY(int Data_WorkSetID READ Data_WorkSetID WRITE setData_WorkSetID)
+    Q_PROPERTY(qint64 Data_PointID READ Data_PointID WRITE setData_PointID)
+    Q_PROPERTY(qint64 Data_WorkSetID READ Data_WorkSetID WRITE setData_WorkSetID)
     Q_CLASSINFO("StartTime", "DB")
     Q_CLASSINFO("DeviceType", "DB")
     Q_CLASSINFO("TYPE", "DB")
@@ -108,10 +108,10 @@ public:
     void setUSE(int value);
     QString NOTE() const { return m_NOTE; }
     void setNOTE(const QString& value);
-    int Data_PointID() const { return m_Data_PointID; }
-    void setData_PointID(int value);
-    int Data_WorkSetID() const { return m_Data_WorkSetID; }
-    void setData_WorkSetID(int value);
+    qint64 Data_PointID() const { return m_Data_PointID; }
+    void setData_PointID(qint64 value);
+    qint64 Data_WorkSetID() const { return m_Data_WorkSetID; }
+    void setData_WorkSetID(qint64 value);
 
     // Turn-off time found in DATA_SOFF at SampleOffFs; -1.0 without a Data_Calc.
     double offTime();
@@ -144,10 +144,11 @@ private:
     QByteArray m_DATA_SEND;
     double m_SampleOffFs = 0.0;
     QByteArray m_DATA_SOFF;
-    int m_USE = 0;
+    // A row whose USE is NULL is in use, as for stations and lines.
+    int m_USE = 1;
     QString m_NOTE;
-    int m_Data_PointID = -1;
-    int m_Data_WorkSetID = -1;
+    qint64 m_Data_PointID = -1;
+    qint64 m_Data_WorkSetID = -1;
     // The sample's own Data_Calc, made on first use; dropped once replaced.
     std::unique_ptr<Data_Calc> m_ownCalc;
     QPointer<Data_Calc> m_calc;

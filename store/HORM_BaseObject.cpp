@@ -11,6 +11,101 @@
 #include <QSqlRecord>
 
 #include <cmath>
+#include <limits>
+
+namespace {
+
+bool isIntegerType(int type)
+{
+    switch (type) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The value when it is an integer exactly. Text counts only where allowed:
+// a key held as text is not equal to the number in SQL, so an UPDATE by the
+// number would miss the row or hit another.
+bool exactInteger(const QVariant& value, bool textAllowed, qint64& out)
+{
+    switch (value.userType()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+        out = value.toLongLong();
+        return true;
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+    case QMetaType::UShort:
+    case QMetaType::UChar: {
+        const qulonglong u = value.toULongLong();
+        if (u > qulonglong(std::numeric_limits<qint64>::max()))
+            return false;
+        out = qint64(u);
+        return true;
+    }
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = value.toDouble();
+        // 2^63 is the first double beyond qint64.
+        if (!std::isfinite(d) || d != std::trunc(d) || std::fabs(d) >= 9223372036854775808.0)
+            return false;
+        out = qint64(d);
+        return true;
+    }
+    case QMetaType::QString: {
+        if (!textAllowed)
+            return false;
+        bool ok = false;
+        out = value.toString().toLongLong(&ok);
+        return ok;
+    }
+    default:
+        return false;
+    }
+}
+
+bool fitsType(qint64 v, int type)
+{
+    switch (type) {
+    case QMetaType::Int:
+        return v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max();
+    case QMetaType::UInt:
+        return v >= 0 && v <= qint64(std::numeric_limits<uint>::max());
+    case QMetaType::Short:
+        return v >= std::numeric_limits<short>::min() && v <= std::numeric_limits<short>::max();
+    case QMetaType::UShort:
+        return v >= 0 && v <= std::numeric_limits<ushort>::max();
+    case QMetaType::Char:
+    case QMetaType::SChar:
+        return v >= std::numeric_limits<signed char>::min() && v <= std::numeric_limits<signed char>::max();
+    case QMetaType::UChar:
+        return v >= 0 && v <= std::numeric_limits<uchar>::max();
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+        return v >= 0;
+    default:
+        return true;
+    }
+}
+
+} // namespace
 
 HORM_BaseObject::HORM_BaseObject(LibHORM* lib, QObject* parent)
     : QObject(parent)
@@ -20,10 +115,40 @@ HORM_BaseObject::HORM_BaseObject(LibHORM* lib, QObject* parent)
 
 HORM_BaseObject::~HORM_BaseObject() = default;
 
-void HORM_BaseObject::setID(int id)
+void HORM_BaseObject::setID(qint64 id)
 {
     m_id = id;
     markChanged("ID");
+}
+
+void HORM_BaseObject::loadColumn(const QString& name, const QVariant& value)
+{
+    if (value.isNull())
+        return;
+    const QByteArray property = name.toLatin1();
+    const int p = metaObject()->indexOfProperty(property.constData());
+    const int type = p >= 0 ? metaObject()->property(p).userType() : QMetaType::UnknownType;
+    if (!isIntegerType(type)) {
+        setProperty(property.constData(), value);
+        return;
+    }
+    QString keyName = QStringLiteral("ID");
+    QString keyType;
+    if (m_lib)
+        m_lib->keyInfo(className(), keyName, keyType);
+    const bool isKey = name == keyName;
+    qint64 n = 0;
+    if (exactInteger(value, !isKey, n) && fitsType(n, type) && !(isKey && n < 0)) {
+        setProperty(property.constData(), QVariant(n));
+        return;
+    }
+    // Converting would round (1.6 to 2) or wrap, and writing the row back
+    // would put the rounded value, or this row's edits, somewhere else.
+    m_readOnly = true;
+    qDebug() << "HORM_BaseObject::loadColumn" << className() << name << value << "is not a whole number of its type;"
+             << "the row is read-only";
+    if (!isKey)
+        setProperty(property.constData(), value);
 }
 
 QString HORM_BaseObject::className() const
@@ -98,6 +223,12 @@ QString HORM_BaseObject::sqlLiteral(const QVariant& value, const QString& sqlTyp
     if (sqlType == "TEXT") {
         QString text = value.toString();
         text.replace('\'', "''");
+        // SQLite ends a statement's text at a NUL character, so a NUL inside
+        // a literal would break the statement: it is joined in by char(0).
+        if (text.contains(QChar(0))) {
+            const QStringList pieces = text.split(QChar(0));
+            return '\'' + pieces.join(QStringLiteral("' || char(0) || '")) + '\'';
+        }
         return '\'' + text + '\'';
     }
     if (sqlType == "BLOB")
@@ -208,33 +339,69 @@ void HORM_BaseObject::db_new()
     QString keyType;
     if (ok && m_lib->keyInfo(className(), keyName, keyType) && query.next())
         setProperty(keyName.toLatin1().constData(), query.value(0));
+    noteWritten(true);
     m_dirty = false;
     m_lazyModified.clear();
 }
 
-void HORM_BaseObject::commit()
+bool HORM_BaseObject::commit()
 {
     if (!m_dirty)
-        return;
+        return true;
     if (!m_lib || !m_lib->database()) {
         qDebug() << "HORM_BaseObject::commit" << "no database" << false;
-        return;
+        return false;
     }
     // A row that was never inserted or loaded has no key to match; an UPDATE
     // must never reach another row.
     if (m_id < 0) {
         qDebug() << "HORM_BaseObject::commit" << className() << "has no row" << false;
-        return;
+        return false;
+    }
+    if (m_readOnly) {
+        qDebug() << "HORM_BaseObject::commit" << className() << m_id << "is read-only" << false;
+        return false;
     }
     const QString sql = getSQL_Commit();
     QSqlQuery query(*m_lib->database());
     if (!sql.isEmpty() && m_lib->execute(query, sql)) {
+        noteWritten(false);
         m_dirty = false;
         m_lazyModified.clear();
-        return;
+        return true;
     }
     qDebug() << "HORM_BaseObject::commit" << false << query.lastError().databaseText()
              << query.lastError().driverText();
+    return false;
+}
+
+void HORM_BaseObject::noteWritten(bool inserted)
+{
+    if (!m_lib || !m_lib->m_inTransaction)
+        return;
+    m_writtenLazy.unite(m_lazyModified);
+    m_insertedInTransaction = m_insertedInTransaction || inserted;
+    if (!m_noted) {
+        m_noted = true;
+        m_lib->noteWritten(this);
+    }
+}
+
+void HORM_BaseObject::transactionEnded(bool committed)
+{
+    if (!committed) {
+        // Nothing of the transaction reached the file: what was written is
+        // pending again.
+        m_dirty = true;
+        m_lazyModified.unite(m_writtenLazy);
+        // The inserted row is gone, and SQLite may give its key to the next
+        // new row: this entity must never name it.
+        if (m_insertedInTransaction)
+            m_id = -1;
+    }
+    m_noted = false;
+    m_insertedInTransaction = false;
+    m_writtenLazy.clear();
 }
 
 QVariant HORM_BaseObject::defaultValueOf(const QString& property) const

@@ -16,7 +16,7 @@
 class HORM_BaseObject : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(int ID READ ID WRITE setID)
+    Q_PROPERTY(qint64 ID READ ID WRITE setID)
     Q_CLASSINFO("ID", "DB")
     Q_CLASSINFO("ID", "DB_KEY")
     Q_CLASSINFO("ID", "DB_INDEX")
@@ -25,9 +25,22 @@ public:
     explicit HORM_BaseObject(LibHORM* lib, QObject* parent = nullptr);
     ~HORM_BaseObject() override;
 
-    // -1 until the row was inserted or loaded.
-    int ID() const { return m_id; }
-    void setID(int id);
+    // The row's key (SQLite row keys are 64-bit); -1 until the row was
+    // inserted or loaded.
+    qint64 ID() const { return m_id; }
+    void setID(qint64 id);
+    // True when the entity holds the key of a stored row; only then may a
+    // statement name the row or its children.
+    bool hasStoredKey() const { return m_id >= 0; }
+    // True for a loaded row that held a value its property cannot keep
+    // exactly (a key of 1.6, text in an integer column): such a row is
+    // never written, so no rounded value reaches the file.
+    bool isReadOnly() const { return m_readOnly; }
+
+    // Sets a column property from a value read from the file: NULL keeps
+    // the field's default; a value the property cannot hold exactly makes
+    // the row read-only (a debug line says which).
+    void loadColumn(const QString& name, const QVariant& value);
 
     // Records that a column property changed, so that the next commit
     // writes it. Does nothing before the entity joined a collection.
@@ -37,8 +50,12 @@ public:
 
     // INSERT as a new row; ID becomes the new row id.
     void db_new();
-    // One UPDATE when something changed; nothing for a clean entity.
-    void commit();
+    // One UPDATE when something changed; nothing for a clean entity. False
+    // when the UPDATE failed or cannot be made (no stored row, read-only
+    // row); the entity then stays dirty. Inside a transaction the write is
+    // final only once LibHORM::commit succeeds: a rolled-back transaction
+    // makes the entity dirty again.
+    bool commit();
     // Loads the on-demand columns of this row (one SELECT).
     void update();
     // Builds the child collections, once.
@@ -73,13 +90,22 @@ protected:
     void writeSilently(const char* name, const QVariant& value);
 
 private:
+    friend class LibHORM;
+    // The transaction in which this entity was written ended.
+    void transactionEnded(bool committed);
+    void noteWritten(bool inserted);
     QString className() const;
     bool keyCondition(QString& condition) const;
     QVariant defaultValueOf(const QString& property) const;
 
     QPointer<LibHORM> m_lib;
-    int m_id = -1;
+    qint64 m_id = -1;
     bool m_dirty = false;
+    bool m_readOnly = false;
+    // What a rollback of the open transaction takes back.
+    bool m_noted = false;
+    bool m_insertedInTransaction = false;
+    QSet<QString> m_writtenLazy;
     bool m_referencesLoaded = false;
     bool m_silent = false;
     bool m_loadingLazy = false;

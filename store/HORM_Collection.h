@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "store/HORM_BaseObject.h"
 #include "store/LibHORM.h"
 
 // The in-memory list of the rows of T's table: all rows (root collection) or
@@ -53,16 +54,26 @@ public:
         loadTable(QString(), QString());
     }
 
-    // Child collection: the rows whose parentKeyName column equals parentKeyValue.
-    HORM_Collection(LibHORM* lib, const QString& parentKeyName, const QString& parentKeyValue)
+    // Child collection: the rows whose parentKeyName column equals
+    // parentKeyValue. An empty value stands for a parent without a stored
+    // row: such a collection stays empty and adds nothing, so that no row
+    // is ever read or written under a key that names no parent. Given the
+    // parent entity, the collection also stops once the parent loses its
+    // row (its INSERT was rolled back).
+    HORM_Collection(LibHORM* lib, const QString& parentKeyName, const QString& parentKeyValue,
+                    HORM_BaseObject* parent = nullptr)
         : m_lib(lib)
-        , m_filter(parentKeyName + " = " + parentKeyValue)
+        , m_filter(parentKeyValue.isEmpty() ? QString() : parentKeyName + " = " + parentKeyValue)
         , m_child(true)
+        , m_detached(parentKeyValue.isEmpty())
         , m_parentKeyName(parentKeyName)
         , m_parentKeyValue(parentKeyValue)
+        , m_parent(parent)
+        , m_hasParent(parent != nullptr)
     {
         scanColumns();
-        loadTable(m_filter, QString());
+        if (!m_detached)
+            loadTable(m_filter, QString());
     }
 
     ~HORM_Collection() { clearItems(); }
@@ -83,12 +94,20 @@ public:
     // collection it carries the parent key).
     iterator addNew()
     {
+        if (parentGone()) {
+            qDebug() << "HORM_Collection::addNew" << T::staticMetaObject.className() << "parent has no row" << false;
+            return iterator(-1, this, nullptr);
+        }
         T* entity = new T(m_lib.data(), nullptr);
         if (m_child)
             entity->setProperty(m_parentKeyName.toLatin1().constData(), QVariant(m_parentKeyValue));
         entity->db_new();
         entity->loadReferences();
         entity->setColumnLists(&m_allColumns, &m_eagerColumns, &m_onDemandColumns);
+        // Rows that a SELECT stopped short of keep their places (null), so
+        // that the new entity is found at its position.
+        while (m_items.size() < m_rowCount)
+            m_items.append(nullptr);
         const int position = m_rowCount;
         ++m_rowCount;
         m_items.append(entity);
@@ -99,6 +118,10 @@ public:
     void loadTable(const QString& filter, const QString& order)
     {
         clearItems();
+        if (parentGone()) {
+            m_rowCount = 0;
+            return;
+        }
         if (!m_lib || !m_lib->database()) {
             qDebug() << "HORM_Collection::loadTable" << "no database" << false;
             m_rowCount = 0;
@@ -137,11 +160,22 @@ public:
     QString filter() const { return m_filter; }
     QString orderBy() const { return m_orderBy; }
     bool isChild() const { return m_child; }
+    // A child collection of a parent that has no stored row.
+    bool isDetached() const { return parentGone(); }
     const QStringList& allColumns() const { return m_allColumns; }
     const QStringList& eagerColumns() const { return m_eagerColumns; }
     const QStringList& onDemandColumns() const { return m_onDemandColumns; }
 
 private:
+    bool parentGone() const
+    {
+        if (m_detached)
+            return true;
+        if (!m_hasParent)
+            return false;
+        return !m_parent || !m_parent->hasStoredKey() || QString::number(m_parent->ID()) != m_parentKeyValue;
+    }
+
     void clearItems()
     {
         while (!m_items.isEmpty())
@@ -181,12 +215,9 @@ private:
         while (query.next()) {
             const QSqlRecord record = query.record();
             T* entity = new T(m_lib.data(), nullptr);
-            for (int f = 0; f < record.count(); ++f) {
-                // NULL (old rows of an added column) keeps the field's default.
-                const QVariant v = record.value(f);
-                if (!v.isNull())
-                    entity->setProperty(record.fieldName(f).toLatin1().constData(), v);
-            }
+            // NULL (old rows of an added column) keeps the field's default.
+            for (int f = 0; f < record.count(); ++f)
+                entity->loadColumn(record.fieldName(f), record.value(f));
             entity->setColumnLists(&m_allColumns, &m_eagerColumns, &m_onDemandColumns);
             m_items.append(entity);
         }
@@ -201,8 +232,11 @@ private:
     QString m_filter;
     QString m_orderBy;
     bool m_child = false;
+    bool m_detached = false;
     QString m_parentKeyName;
     QString m_parentKeyValue;
+    QPointer<HORM_BaseObject> m_parent;
+    bool m_hasParent = false;
 };
 
 #endif // HW_STORE_HORM_COLLECTION_H

@@ -13,6 +13,10 @@
 #include <QSqlRecord>
 #include <QVector>
 
+#include <algorithm>
+
+#include "store/HORM_BaseObject.h"
+
 namespace {
 
 // Connection names must be unique per object: two objects on one file (the
@@ -55,22 +59,47 @@ bool LibHORM::open(const QString& path)
     }
 
     const QString name = QString("%1#%2").arg(path).arg(g_connectionCounter.fetchAndAddOrdered(1) + 1);
+    const QString busy = QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
     m_database = new QSqlDatabase(QSqlDatabase::addDatabase("QSQLITE", name));
     m_database->setDatabaseName(path);
     m_database->setHostName("");
     m_database->setPort(0);
+    m_database->setConnectOptions(busy);
 
-    bool ok = m_database->open("", "");
+    // SQLite opens any file lazily; reading the schema is what tells a
+    // database from some other file.
+    auto probe = [this](QString& error) {
+        if (!m_database->open("", "")) {
+            error = m_database->lastError().text();
+            return false;
+        }
+        QSqlQuery query(*m_database);
+        if (query.exec("PRAGMA schema_version"))
+            return true;
+        error = query.lastError().text();
+        return false;
+    };
+
     QString error;
+    bool ok = probe(error);
     if (ok) {
-        // SQLite opens any file lazily; reading the schema is what tells a
-        // database from some other file.
-        QSqlQuery probe(*m_database);
-        ok = probe.exec("PRAGMA schema_version");
-        if (!ok)
-            error = probe.lastError().text();
-    } else {
-        error = m_database->lastError().text();
+        QString report;
+        if (!runQuickCheck(report)) {
+            if (report.isEmpty()) {
+                // The check could not run (the file is locked): nothing is
+                // known about the file, so it is not opened for writing.
+                ok = false;
+                error = "quick_check did not run";
+            } else {
+                // Any write could land on pages that belong to live rows:
+                // the rest of the session reads only.
+                qDebug() << "LibHORM::open" << path << "quick_check" << report;
+                m_database->close();
+                m_database->setConnectOptions(busy + ";QSQLITE_OPEN_READONLY");
+                ok = probe(error);
+                m_damaged = ok;
+            }
+        }
     }
 
     if (!ok) {
@@ -78,12 +107,49 @@ bool LibHORM::open(const QString& path)
         m_database->close();
         delete m_database;
         m_database = nullptr;
+        m_damaged = false;
         QSqlDatabase::removeDatabase(name);
         return false;
     }
     m_path = path;
     m_connection = name;
     return true;
+}
+
+bool LibHORM::runQuickCheck(QString& report)
+{
+    report.clear();
+    QSqlQuery query(*m_database);
+    query.setForwardOnly(true);
+    if (!query.exec("PRAGMA quick_check")) {
+        const QSqlError e = query.lastError();
+        // SQLITE_BUSY and SQLITE_LOCKED say nothing about the file.
+        const QString code = e.nativeErrorCode();
+        if (code == "5" || code == "6")
+            return false;
+        report = e.text().isEmpty() ? QString("quick_check failed") : e.text();
+        return false;
+    }
+    QStringList lines;
+    while (query.next())
+        lines << query.value(0).toString();
+    if (lines == QStringList("ok"))
+        return true;
+    report = lines.isEmpty() ? QString("quick_check returned nothing") : lines.mid(0, 5).join("; ");
+    return false;
+}
+
+bool LibHORM::isDamaged() const
+{
+    return m_damaged;
+}
+
+void LibHORM::setBusyTimeout(int milliseconds)
+{
+    if (!m_database)
+        return;
+    QSqlQuery query(*m_database);
+    query.exec(QString("PRAGMA busy_timeout = %1").arg(std::max(0, milliseconds)));
 }
 
 QSqlDatabase* LibHORM::database() const
@@ -108,20 +174,29 @@ bool LibHORM::transaction()
         return false;
     }
     trace("BEGIN");
-    return m_database->transaction();
+    if (!m_database->transaction())
+        return false;
+    // A BEGIN succeeds only outside a transaction: whatever was noted
+    // before belongs to one that has ended.
+    m_written.clear();
+    m_inTransaction = true;
+    return true;
 }
 
-void LibHORM::commit()
+bool LibHORM::commit()
 {
     if (!m_database) {
         qDebug() << "LibHORM::commit" << "no connection" << false;
-        return;
+        return false;
     }
     trace("COMMIT");
     if (!m_database->commit()) {
         rollback();
         qDebug() << "LibHORM::commit" << false;
+        return false;
     }
+    endTransaction(true);
+    return true;
 }
 
 void LibHORM::rollback()
@@ -130,6 +205,24 @@ void LibHORM::rollback()
         return;
     trace("ROLLBACK");
     m_database->rollback();
+    endTransaction(false);
+}
+
+void LibHORM::noteWritten(HORM_BaseObject* entity)
+{
+    if (m_inTransaction && entity)
+        m_written.append(entity);
+}
+
+void LibHORM::endTransaction(bool committed)
+{
+    const QVector<QPointer<HORM_BaseObject>> written = m_written;
+    m_written.clear();
+    m_inTransaction = false;
+    for (const QPointer<HORM_BaseObject>& entity : written) {
+        if (entity)
+            entity->transactionEnded(committed);
+    }
 }
 
 QString LibHORM::sqlTypeName(int metaType)
@@ -279,7 +372,6 @@ bool LibHORM::RegisterObject(const QMetaObject& meta)
     }
 
     const QString cls = QString::fromLatin1(meta.className());
-    const int start = m_keyName.contains(cls) ? 1 : 0;
 
     QStringList tableFields;
     {
@@ -294,14 +386,16 @@ bool LibHORM::RegisterObject(const QMetaObject& meta)
         return executeAll(createTableStatements(meta), true);
     }
 
-    // SQLite treats column names case-insensitively, so must the match.
+    // SQLite treats column names case-insensitively, so must the match. The
+    // key is not among the registered columns, and an older table may hold
+    // it anywhere: fields are matched by name, never by position.
     QStringList missing;
     QStringList missingTypes;
     const QStringList names = m_columnNames.value(cls);
     const QStringList types = m_columnTypes.value(cls);
     for (int i = 0; i < names.size(); ++i) {
         bool found = false;
-        for (int f = start; f < tableFields.size() && !found; ++f)
+        for (int f = 0; f < tableFields.size() && !found; ++f)
             found = tableFields.at(f).compare(names.at(i), Qt::CaseInsensitive) == 0;
         if (!found) {
             missing << names.at(i);
@@ -333,7 +427,7 @@ bool LibHORM::executeAll(const QStringList& statements, bool logFailure)
         query.clear();
     }
     if (began)
-        commit();
+        return commit();
     return true;
 }
 

@@ -3,9 +3,12 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
+class HORM_BaseObject;
 class QSqlDatabase;
 class QSqlQuery;
 struct QMetaObject;
@@ -20,9 +23,17 @@ public:
     explicit LibHORM(QObject* parent = nullptr);
     ~LibHORM() override;
 
+    // How long a statement waits for another program's lock before it
+    // fails.
+    static constexpr int kBusyTimeoutMs = 3000;
+
     // Opens (or creates) the SQLite file; false when it cannot be opened or
-    // is not an SQLite database. Call once per object.
+    // is not an SQLite database. Call once per object. A file that fails
+    // SQLite's quick check is opened read-only (see isDamaged).
     bool open(const QString& path);
+    // True when the open file failed the quick check: the connection is then
+    // read-only, so that no statement can write over the damaged pages.
+    bool isDamaged() const;
     // The open connection, or null.
     QSqlDatabase* database() const;
     // The file path once open() succeeded, else empty.
@@ -31,9 +42,13 @@ public:
     QString connectionName() const;
 
     bool transaction();
-    // Commits; on failure rolls back and logs.
-    void commit();
+    // Commits; on failure rolls back, logs and returns false. Every entity
+    // written in a transaction that is rolled back is dirty again, so that
+    // the next commit writes it (see HORM_BaseObject::commit).
+    bool commit();
     void rollback();
+    // Replaces the busy timeout of the open connection.
+    void setBusyTimeout(int milliseconds);
 
     // Registers an entity class and creates or extends its table; true when
     // a statement changed the schema.
@@ -57,6 +72,11 @@ public:
     void setStatementTrace(QStringList* sink);
 
 private:
+    friend class HORM_BaseObject;
+    // An entity's INSERT or UPDATE ran inside the open transaction.
+    void noteWritten(HORM_BaseObject* entity);
+    void endTransaction(bool committed);
+    bool runQuickCheck(QString& report);
     void registerClass(const QMetaObject& meta);
     // Runs the statements in one transaction, rolled back at the first
     // failure (logged when logFailure is set).
@@ -72,6 +92,9 @@ private:
     QHash<QString, QStringList> m_columnTypes;
     QHash<QString, QStringList> m_children;
     QStringList* m_trace = nullptr;
+    bool m_damaged = false;
+    bool m_inTransaction = false;
+    QVector<QPointer<HORM_BaseObject>> m_written;
 };
 
 #endif // HW_STORE_LIBHORM_H

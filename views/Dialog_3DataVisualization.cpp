@@ -636,16 +636,19 @@ bool Dialog_3DataVisualization::readValueFile(const QString &path, QList<double>
     values->clear();
     *largest = -1000;
     error->clear();
+    // Not in Text mode, which drops every CR: lines may end in LF, CRLF or,
+    // from old Macs, CR alone.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly))
         return false;
 
     static const QRegularExpression separators(QStringLiteral("[,*;\\t|\\s+]"));
+    static const QRegularExpression lineEnds(QStringLiteral("\\r\\n|\\r|\\n"));
     QTextStream in(&file);
+    const QStringList lines = in.readAll().split(lineEnds);
     int lineNumber = 0;
     bool first = true;
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
+    for (const QString& line : lines) {
         ++lineNumber;
         const QStringList fields = line.split(separators, Qt::SkipEmptyParts);
         if (fields.isEmpty())

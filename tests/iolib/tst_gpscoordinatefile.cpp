@@ -46,6 +46,7 @@ void TestGpsCoordinateFile::read_data()
         << dataFile("gps_two_stations.dat") << twoStations;
     QTest::newRow("byte-order mark, CRLF, no final line end")
         << dataFile("gps_bom_crlf.dat") << twoStations;
+    QTest::newRow("old Mac line ends (CR only), empty line") << dataFile("gps_cr_only.dat") << twoStations;
     // Numeric header never read; blanks, tab, bar and asterisk mixed; a word
     // reads as 0; fields past the fifth ignored.
     QTest::newRow("separators, word field, extra fields")

@@ -129,6 +129,81 @@ bool allFinite(const QVector<double>& v)
     return true;
 }
 
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Holds a read lock on a file while alive: a COMMIT of another connection
+// waits for it and fails after its busy timeout.
+class ReadLock
+{
+public:
+    explicit ReadLock(const QString& path)
+        : m_name(QString("lock-%1").arg(++s_count))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_name);
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery q(db);
+        m_held = q.exec("BEGIN") && q.exec("SELECT COUNT(*) FROM sqlite_master");
+    }
+    ~ReadLock()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            QSqlQuery(db).exec("ROLLBACK");
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    bool held() const { return m_held; }
+
+private:
+    QString m_name;
+    bool m_held = false;
+    static inline int s_count = 0;
+};
+
+// A sound project of raw samples (blobs over several pages each) that the
+// first load would gate and write, then damaged as field files were.
+bool writeDamagedProject(const QString& path, int damage)
+{
+    QList<StationDef> stations;
+    for (int s = 0; s < 4; ++s) {
+        QList<SampleDef> samples;
+        for (int k = 0; k < 4; ++k)
+            samples << sample(decay(1200, 1.0e5 * (k + 1)), quietRecord());
+        stations << rawStation(100 + 10 * s, samples);
+    }
+    const QVector<double> times{100, 200};
+    if (!writeProject(path, {line(1, stations), line(2, {gatedStation(5, times, {2, 1}, {2, 1})})}))
+        return false;
+    QByteArray b = fileBytes(path);
+    const int pageSize = (uchar(b[16]) << 8) | uchar(b[17]);
+    if (damage == 0) {
+        // The header's page count says two pages fewer than the file has.
+        quint32 pages = (quint32(uchar(b[28])) << 24) | (quint32(uchar(b[29])) << 16) | (quint32(uchar(b[30])) << 8)
+                        | quint32(uchar(b[31]));
+        pages -= 2;
+        for (int i = 0; i < 4; ++i)
+            b[28 + i] = char(pages >> (24 - 8 * i));
+    } else {
+        // A page in the middle scribbled over.
+        const int at = (b.size() / pageSize / 2) * pageSize;
+        for (int i = 0; i < 64; ++i)
+            b[at + i] = char(0xA5);
+    }
+    return writeBytes(path, b);
+}
+
 const QStringList kResponseColumns = {"DATA_RECV_QV18", "DATA_RECV_LOG10", "DATA_RECV_LOG20"};
 const QStringList kRawColumns = {"DATA_RECV_QV18RAW", "DATA_RECV_LOG10RAW", "DATA_RECV_LOG20RAW"};
 const QStringList kTimeColumns = {"DATA_TIMERECV_QV18", "DATA_TIMERECV_LOG10", "DATA_TIMERECV_LOG20"};
@@ -164,6 +239,9 @@ private slots:
     void nullDatabaseChangesNothing();
     void loadReleasesSampleBlobs();
     void loadOverOpenProjectReplacesIt();
+    void damagedProjectIsNeverWritten_data();
+    void damagedProjectIsNeverWritten();
+    void loadWithLockedFileKeepsCurvesPending();
 
     // Closing and the tree hooks.
     void closeProjectEmptiesTreeAndStopsOperations();
@@ -178,6 +256,8 @@ private slots:
     void saveGoesToShownSchemeAndStation();
     void saveNeedsAShownStation();
     void saveOnShortResponseWritesWholeColumn();
+    void saveTellsWhenTheFileIsLocked();
+    void saveUnderWideKeys();
 
     // Editing operations.
     void renumber_data();
@@ -695,6 +775,79 @@ void TestDataModel::loadOverOpenProjectReplacesIt()
 
 // --- Closing and the tree hooks ---
 
+void TestDataModel::damagedProjectIsNeverWritten_data()
+{
+    QTest::addColumn<int>("damage");
+    QTest::newRow("header page count too small") << 0;
+    QTest::newRow("scribbled page") << 1;
+}
+
+// A file that SQLite reports as damaged is read, never written: not by
+// loading, the GPS import, a saved curve, a rename or a check box.
+void TestDataModel::damagedProjectIsNeverWritten()
+{
+    QFETCH(int, damage);
+    QVERIFY(writeDamagedProject(path(), damage));
+    const QByteArray before = fileBytes(path());
+
+    m_file = path();
+    m_lib = new LibHORM;
+    QVERIFY(m_lib->open(path()));
+    QVERIFY(m_lib->isDamaged());
+    m_model->loadProject(m_lib);
+    QVERIFY(m_model->isProjectOpen());
+
+    GPSCoordinate a{1.0f, 0.0f, 1.0f, 2.0f, 3.0f};
+    GPSCoordinate b{1.0f, 1000.0f, 4.0f, 5.0f, 6.0f};
+    m_model->on_signal_GPSFileImported({a, b});
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.last().contains(QStringLiteral("已损坏")), qPrintable(m_messages.last()));
+
+    QVERIFY(m_model->rememberShownStation(1, 0, SAMPLE_QV18, 0, 1e7, {100, 200}));
+    m_model->on_signal_FileSavedToDB({3, 4}, {100, 200});
+    QCOMPARE(m_messages.size(), 2);
+    QVERIFY(m_messages.last().startsWith(QStringLiteral("曲线未能保存到工程文件")));
+    const QModelIndex firstLine = m_model->index(0, 0);
+    m_model->setData(firstLine, QVariant("7"), Qt::EditRole);
+    m_model->setData(firstLine, Qt::Unchecked, Qt::CheckStateRole);
+
+    m_model->closeProject();
+    delete m_lib;
+    m_lib = nullptr;
+    QCOMPARE(fileBytes(path()), before);
+}
+
+// A COMMIT that fails because another program reads the file loses none of
+// the gated curves: they are written by the next save of the station.
+void TestDataModel::loadWithLockedFileKeepsCurvesPending()
+{
+    QVERIFY(writeProject(path(), {line(1, {rawStation(100, {sample(decay(400), quietRecord())})})}));
+    {
+        m_lib = new LibHORM;
+        QVERIFY(m_lib->open(path()));
+        m_lib->setBusyTimeout(20);
+        ReadLock lock(path());
+        QVERIFY(lock.held());
+        m_model->loadProject(m_lib);
+    }
+    {
+        Reader r(path());
+        QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), -1);
+    }
+    m_lib->setBusyTimeout(LibHORM::kBusyTimeoutMs);
+    Data_Point* station = m_model->stationAt(m_model->lineAt(0), 0);
+    QVERIFY(station && station->isDirty());
+    QCOMPARE(station->IsSampled(), 1);
+    QVERIFY(m_model->rememberShownStation(0, 0, SAMPLE_QV18, 0, 1e7, CurveBlob::fromBlob(station->DATA_TIMERECV_QV18())));
+    const QVector<double> shown = CurveBlob::fromBlob(station->DATA_RECV_QV18());
+    m_model->on_signal_FileSavedToDB(shown, CurveBlob::fromBlob(station->DATA_TIMERECV_QV18()));
+    QVERIFY(m_messages.isEmpty());
+    Reader r(path());
+    QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), 1);
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18"), shown);
+    QCOMPARE(r.curve(1, "DATA_RECV_LOG20RAW"), CurveBlob::fromBlob(station->DATA_RECV_LOG20RAW()));
+}
+
 void TestDataModel::closeProjectEmptiesTreeAndStopsOperations()
 {
     openGatedLine();
@@ -941,6 +1094,53 @@ void TestDataModel::saveOnShortResponseWritesWholeColumn()
 }
 
 // --- Editing operations ---
+
+// A save that does not reach the file says so, and the edit stays pending:
+// the next save stores it.
+void TestDataModel::saveTellsWhenTheFileIsLocked()
+{
+    openGatedLine();
+    const QByteArray before = fileBytes(path());
+    QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_QV18, 150, 4e6, {200, 300}));
+    m_lib->setBusyTimeout(20);
+    {
+        ReadLock lock(path());
+        QVERIFY(lock.held());
+        m_model->on_signal_FileSavedToDB({7, 8}, {200, 300});
+    }
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages.first(), QStringLiteral("曲线未能保存到工程文件%1！").arg(QDir::toNativeSeparators(path())));
+    QCOMPARE(fileBytes(path()), before);
+
+    m_messages.clear();
+    m_model->on_signal_FileSavedToDB({7, 9}, {200, 300});
+    QVERIFY(m_messages.isEmpty());
+    Reader r(path());
+    QCOMPARE(r.curve(2, "DATA_RECV_QV18"), (QVector<double>{1, 7, 9, 4, 5}));
+}
+
+// Keys beyond 32 bits (files merged many times over) name their own rows.
+void TestDataModel::saveUnderWideKeys()
+{
+    const QVector<double> times{100, 200, 300, 4000000, 5000000};
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, times, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}),
+                                           gatedStation(2, times, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5})})}));
+    {
+        Reader r(path());
+        r.column("UPDATE Data_Line SET ID = ID + 4294967296");
+        r.column("UPDATE Data_Point SET ID = ID + 4294967296, Data_LineID = Data_LineID + 4294967296 WHERE NAME = 2");
+        r.column("UPDATE Data_Point SET Data_LineID = Data_LineID + 4294967296 WHERE NAME = 1");
+    }
+    open(path());
+    QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_LOG10, 150, 4e6, {200}));
+    m_model->on_signal_FileSavedToDB({9}, {200});
+    QVERIFY(m_messages.isEmpty());
+    Reader r(path());
+    QCOMPARE(CurveBlob::fromBlob(r.scalar("SELECT DATA_RECV_LOG10 FROM Data_Point WHERE ID = 4294967298").toByteArray()),
+             (QVector<double>{1, 9, 3, 4, 5}));
+    QCOMPARE(r.curve(1, "DATA_RECV_LOG10"), (QVector<double>{1, 2, 3, 4, 5}));
+    QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line WHERE ID = 4294967297").toInt(), int(SAMPLE_LOG10));
+}
 
 void TestDataModel::renumber_data()
 {

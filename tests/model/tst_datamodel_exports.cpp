@@ -180,6 +180,8 @@ private slots:
     void gpsImportFromFile();
     void gpsImportCoverage_data();
     void gpsImportCoverage();
+    void gpsImportTellsWhenTheFileIsLocked();
+    void gpsImportPassesOverUnreadableStations();
 
     // End to end: a shown line of a generated project.
     void exportsOfShownLine_data();
@@ -1057,6 +1059,99 @@ void TestDataModelExports::gpsImportCoverage()
         const double span = double(300.3f) - 100.0;
         QCOMPARE(stationValue(12.1, 200, "YCoord").toDouble(), double(float(2.0 + 4.0 * 100.0 / span)));
     }
+}
+
+// Nothing is reported as imported unless it was stored; the stations in
+// memory keep what the file holds.
+void TestDataModelExports::gpsImportTellsWhenTheFileIsLocked()
+{
+    const QVector<double> times{100, 200};
+    auto st = [&](double name) { return gatedStation(name, times, {2, 1}, {2, 1}); };
+    openFixture({line(20, {st(0), st(50)})});
+    const QList<GPSCoordinate> records{coordinate(20, 0, 1, 2, 3), coordinate(20, 50, 11, 12, 13)};
+    QFile file(m_file);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    m_lib->setBusyTimeout(20);
+    {
+        QSqlQuery lock(QSqlDatabase::database(m_reader));
+        QVERIFY(lock.exec("BEGIN"));
+        QVERIFY(lock.exec("SELECT COUNT(*) FROM Data_Point") && lock.next());
+        lock.finish();
+        m_model->on_signal_GPSFileImported(records);
+        QVERIFY(lock.exec("ROLLBACK"));
+    }
+    QCOMPARE(m_messages, (QList<Message>{Message{
+                             QString(), QStringLiteral("GPS坐标未能写入工程文件%1，未导入！").arg(QDir::toNativeSeparators(m_file))}}));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    file.close();
+    Data_Line* line = m_model->lineAt(0);
+    for (int s = 0; s < 2; ++s) {
+        Data_Point* station = m_model->stationAt(line, s);
+        QCOMPARE(station->HasZCoord(), -1);
+        QCOMPARE(station->XCoord(), 0.0);
+    }
+
+    // Once the file is free the same import stores everything.
+    m_messages.clear();
+    m_lib->setBusyTimeout(LibHORM::kBusyTimeoutMs);
+    m_model->on_signal_GPSFileImported(records);
+    QCOMPARE(m_messages, (QList<Message>{Message{QString(), QStringLiteral("导入GPS坐标成功!")}}));
+    QCOMPARE(stationValue(20, 50, "HasZCoord").toInt(), 1);
+    QCOMPARE(stationValue(20, 50, "XCoord").toDouble(), 11.0);
+}
+
+// A damaged page can keep stations from loading (their places in the
+// collection are empty): the import passes over them and stores the rest.
+void TestDataModelExports::gpsImportPassesOverUnreadableStations()
+{
+    const QVector<double> times{100, 200};
+    auto st = [&](double name) { return gatedStation(name, times, {2, 1}, {2, 1}); };
+    const QString file = path("unreadable.QELVA");
+    QVERIFY(writeProject(file, {line(10, {st(0), st(50)}), line(20, {st(0), st(50)})}));
+    {
+        // The stations of line 20 cannot be selected: a column of theirs
+        // fails to evaluate, as a damaged record would.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "unreadable-setup");
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("ALTER TABLE Data_Point RENAME TO Data_Point_rows"));
+        QVERIFY(q.exec("CREATE VIEW Data_Point AS SELECT ID, NAME, "
+                       "CASE WHEN Data_LineID = 2 THEN json(CASE WHEN NAME >= 0 THEN 'x' ELSE '1' END) ELSE USE END AS USE, "
+                       "NOTE, TYPE, IsSampled, DATA_RECV_QV18, DATA_RECV_QV18RAW, DATA_TIMERECV_QV18, "
+                       "DATA_RECV_LOG10, DATA_RECV_LOG10RAW, DATA_TIMERECV_LOG10, DATA_RECV_LOG20, "
+                       "DATA_RECV_LOG20RAW, DATA_TIMERECV_LOG20, XCoord, YCoord, ZCoord, HasZCoord, Data_LineID "
+                       "FROM Data_Point_rows"));
+        QVERIFY(q.exec("CREATE TRIGGER write_through INSTEAD OF UPDATE ON Data_Point BEGIN "
+                       "UPDATE Data_Point_rows SET XCoord = NEW.XCoord, YCoord = NEW.YCoord, ZCoord = NEW.ZCoord, "
+                       "HasZCoord = NEW.HasZCoord WHERE ID = OLD.ID; END"));
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("unreadable-setup");
+    open(file);
+    Data_Line* unreadable = m_model->lineAt(1);
+    QCOMPARE(unreadable->NAME(), 20.0);
+    QCOMPARE(unreadable->REF_Data_Point()->size(), 2);
+    QVERIFY(unreadable->REF_Data_Point()->at(0).value() == nullptr);
+
+    m_model->on_signal_GPSFileImported({coordinate(10, 0, 1, 2, 3), coordinate(10, 50, 11, 12, 13),
+                                        coordinate(20, 0, 1, 2, 3), coordinate(20, 50, 11, 12, 13)});
+    QCOMPARE(m_messages, (QList<Message>{Message{QString(), QStringLiteral("导入GPS坐标成功!")}}));
+    QCOMPARE(stationValue(10, 0, "HasZCoord").toInt(), 1);
+    QCOMPARE(stationValue(10, 50, "XCoord").toDouble(), 11.0);
+    QSqlQuery q(QSqlDatabase::database(m_reader));
+    QVERIFY(q.exec("SELECT COUNT(*) FROM Data_Point_rows WHERE Data_LineID = 2 AND HasZCoord = -1") && q.next());
+    QCOMPARE(q.value(0).toInt(), 2);
+
+    // Only unreadable stations: nothing stored, and nothing said to be.
+    m_messages.clear();
+    m_model->on_signal_GPSFileImported({coordinate(20, 0, 1, 2, 3), coordinate(20, 50, 11, 12, 13)});
+    QCOMPARE(m_messages.last(), (Message{QString(), QStringLiteral("未导入任何GPS坐标！")}));
 }
 
 // --- End to end ---

@@ -71,6 +71,8 @@ private slots:
     void openAndClose();
     void openKeepsExistingBackupAndPresetsOnce();
     void cancelledAndFailedOpen();
+    void damagedProjectOpensReadOnly_data();
+    void damagedProjectOpensReadOnly();
     void exportCommand();
     void exportChoosesExporter_data();
     void exportChoosesExporter();
@@ -588,6 +590,68 @@ void TestMainWindow::cancelledAndFailedOpen()
     w->m_actionOpen->trigger();
     QVERIFY(w->m_database);
     QCOMPARE(w->m_invParam.timeWindowStart, 80.0);
+}
+
+void TestMainWindow::damagedProjectOpensReadOnly_data()
+{
+    QTest::addColumn<bool>("hadBackup");
+    QTest::newRow("backup of an earlier open") << true;
+    QTest::newRow("no backup yet") << false;
+}
+
+// A project file that SQLite reports as damaged is opened read-only, the
+// user is told so and pointed to the backup, and no command writes to it.
+void TestMainWindow::damagedProjectOpensReadOnly()
+{
+    QFETCH(bool, hadBackup);
+    MainWindow* w = m_window;
+    const QString project = writeProject(QStringLiteral("survey.QELVA"));
+    const QString backup = m_dir->filePath(QStringLiteral("survey_raw.QELVA"));
+    if (hadBackup)
+        QVERIFY(QFile::copy(project, backup));
+    QByteArray damaged;
+    {
+        QFile f(project);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        damaged = f.readAll();
+        // The header's page count says two pages fewer than the file has.
+        const quint32 pages = (quint32(uchar(damaged[28])) << 24) | (quint32(uchar(damaged[29])) << 16)
+                              | (quint32(uchar(damaged[30])) << 8) | quint32(uchar(damaged[31]));
+        for (int i = 0; i < 4; ++i)
+            damaged[28 + i] = char((pages - 2) >> (24 - 8 * i));
+        QVERIFY(f.seek(0));
+        QCOMPARE(f.write(damaged), qint64(damaged.size()));
+    }
+
+    m_nextFile = project;
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    QVERIFY(w->m_database->isDamaged());
+    QCOMPARE(m_messages.size(), 1);
+    const QString text = m_messages.first();
+    QVERIFY2(text.contains(QStringLiteral("已损坏")) && text.contains(QStringLiteral("只读"))
+                 && text.contains(QDir::toNativeSeparators(project)) && text.contains(QDir::toNativeSeparators(backup)),
+             qPrintable(text));
+    QCOMPARE(text.contains(QStringLiteral("恢复")), hadBackup);
+
+    // The commands that write: GPS import, a rename, a check box.
+    emit w->signal_GPSFileImported({GPSCoordinate{100, 0, 1, 2, 3}, GPSCoordinate{100, 1000, 4, 5, 6}});
+    QCOMPARE(m_messages.size(), 2);
+    DataModel* model = w->m_dataModel;
+    const QModelIndex firstLine = model->index(0, 0);
+    model->setData(firstLine, QVariant("7"), Qt::EditRole);
+    model->setData(firstLine, Qt::Unchecked, Qt::CheckStateRole);
+    w->m_qaClose->trigger();
+    QVERIFY(!w->m_database);
+
+    QFile f(project);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), damaged);
+    if (!hadBackup) {
+        QFile b(backup);
+        QVERIFY(b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), damaged);
+    }
 }
 
 void TestMainWindow::exportCommand()

@@ -5,6 +5,7 @@
 // the store itself, older or damaged ones with raw SQL on a connection of
 // the test's own.
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -105,6 +106,13 @@ public:
         const QVariantList v = column(sql);
         return v.isEmpty() ? QVariant() : v.first();
     }
+    // Holds a read lock on the file until release(): a writer's COMMIT then
+    // waits for it and fails once its busy timeout has passed.
+    bool holdReadLock()
+    {
+        return exec("BEGIN") && exec("SELECT COUNT(*) FROM sqlite_master");
+    }
+    void release() { exec("ROLLBACK"); }
     // Column names of a table in table order.
     QStringList tableColumns(const QString& table)
     {
@@ -135,6 +143,50 @@ private:
     static inline int s_counter = 0;
     QString m_name;
 };
+
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Damage of the kinds seen in the field, made on a copy of a sound file:
+// the header's page count made too small by `missingPages`, or the first
+// `bytes` bytes of page `page` (1-based) overwritten.
+inline bool shortenPageCount(const QString& path, quint32 missingPages)
+{
+    QByteArray b = fileBytes(path);
+    if (b.size() < 100)
+        return false;
+    const quint32 pages = (quint32(uchar(b[28])) << 24) | (quint32(uchar(b[29])) << 16) | (quint32(uchar(b[30])) << 8)
+                          | quint32(uchar(b[31]));
+    if (pages <= missingPages)
+        return false;
+    const quint32 n = pages - missingPages;
+    b[28] = char(n >> 24);
+    b[29] = char(n >> 16);
+    b[30] = char(n >> 8);
+    b[31] = char(n);
+    return writeBytes(path, b);
+}
+
+inline bool scribbleOverPage(const QString& path, int page, int bytes = 64)
+{
+    QByteArray b = fileBytes(path);
+    const int pageSize = b.size() >= 18 ? ((uchar(b[16]) << 8) | uchar(b[17])) : 0;
+    const int at = (page - 1) * pageSize;
+    if (pageSize <= 0 || at + bytes > b.size())
+        return false;
+    for (int i = 0; i < bytes; ++i)
+        b[at + i] = char(0xA5);
+    return writeBytes(path, b);
+}
 
 // A fresh project file path inside a temporary directory.
 class TempProject

@@ -17,6 +17,7 @@ private slots:
     void statementTexts();
     void textRoundTrip_data();
     void textRoundTrip();
+    void storedNulTextKeepsRowWritable();
     void realRoundTrip_data();
     void realRoundTrip();
     void blobRoundTrip_data();
@@ -69,12 +70,12 @@ void tst_HORM_BaseObject::statementTexts()
     // The UPDATE of a sample whose blobs were neither loaded nor set leaves them out.
     QCOMPARE(sample.getSQL_Commit(),
              QString("UPDATE Data_Sample SET StartTime = 0, DeviceType = 0, TYPE = 0, PERIOD = 0, SendFs = 0, "
-                     "SampleSendFs = 0, SampleOffFs = 0, RecvFs = 0, USE = 0, NOTE = '', Data_PointID = -1, "
+                     "SampleSendFs = 0, SampleOffFs = 0, RecvFs = 0, USE = 1, NOTE = '', Data_PointID = -1, "
                      "Data_WorkSetID = -1 WHERE ID = 12 "));
     QCOMPARE(sample.getSQl_Insert(),
              QString("INSERT INTO Data_Sample ( StartTime, DeviceType, TYPE, PERIOD, DATA_RECV, DATA_RECV_POS, "
                      "DATA_RECV_LEN, DATA_SEND, DATA_SOFF, SendFs, SampleSendFs, SampleOffFs, RecvFs, USE, NOTE, "
-                     "Data_PointID, Data_WorkSetID ) VALUES ( 0, 0, 0, 0, x'', x'', x'', x'', x'', 0, 0, 0, 0, 0, "
+                     "Data_PointID, Data_WorkSetID ) VALUES ( 0, 0, 0, 0, x'', x'', x'', x'', x'', 0, 0, 0, 0, 1, "
                      "'', -1, -1 )"));
 }
 
@@ -89,6 +90,10 @@ void tst_HORM_BaseObject::textRoundTrip_data()
     QTest::newRow("chinese") << QString::fromUtf8("工程 测线");
     QTest::newRow("newline tab") << "a\nb\tc";
     QTest::newRow("empty") << "";
+    const QChar nul(0);
+    QTest::newRow("nul inside") << QString("ab") + nul + "cd";
+    QTest::newRow("nul alone") << QString(nul);
+    QTest::newRow("nuls and quotes") << QString(nul) + "it's" + nul + nul + "'";
 }
 
 void tst_HORM_BaseObject::textRoundTrip()
@@ -110,6 +115,7 @@ void tst_HORM_BaseObject::textRoundTrip()
     }
     if (note == "it's")
         QVERIFY(trace.last().contains("NOTE = 'it''s'"));
+    QCOMPARE(trace.last().contains("char(0)"), note.contains(QChar(0)));
     HORM_Collection<Data_Line> reloaded(p.lib.get());
     QCOMPARE(reloaded.size(), 1);
     Data_Line* line = reloaded.at(0).value();
@@ -117,6 +123,31 @@ void tst_HORM_BaseObject::textRoundTrip()
     QCOMPARE(line->NAME(), 3.0);
     QCOMPARE(line->USE(), 1);
     QCOMPARE(line->SampleMode(), 2);
+}
+
+// A note that holds a NUL (written by another program) must not stop the
+// row's later edits from being stored, and comes back unchanged.
+void tst_HORM_BaseObject::storedNulTextKeepsRowWritable()
+{
+    OpenProject p;
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec("INSERT INTO Data_Point (NAME, USE, NOTE, Data_LineID) VALUES (100, 1, 'ab' || char(0) || 'cd', 1)"));
+    }
+    {
+        HORM_Collection<Data_Point> points(p.lib.get(), "Data_LineID", "1");
+        Data_Point* point = points.at(0).value();
+        QCOMPARE(point->NOTE(), QString("ab") + QChar(0) + "cd");
+        point->setUSE(0);
+        point->setDATA_RECV_QV18(QByteArray("edit"));
+        MessageCapture capture;
+        QVERIFY(point->commit());
+        QCOMPARE(capture.count("HORM_BaseObject::commit"), 0);
+    }
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT hex(NOTE) FROM Data_Point").toString(), QString("6162006364"));
+    QCOMPARE(raw.scalar("SELECT USE FROM Data_Point").toInt(), 0);
+    QCOMPARE(raw.scalar("SELECT DATA_RECV_QV18 FROM Data_Point").toByteArray(), QByteArray("edit"));
 }
 
 void tst_HORM_BaseObject::realRoundTrip_data()

@@ -1,6 +1,8 @@
 #include <QFile>
+#include <QSemaphore>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QThread>
 #include <QtTest>
 
 #include "StoreFixture.h"
@@ -17,6 +19,8 @@ private slots:
     void open_refusesNonDatabase();
     void open_secondObjectOnSameFileIsIndependent();
     void open_failedOpenLeavesOtherConnection();
+    void open_damagedFileIsNeverWritten_data();
+    void open_damagedFileIsNeverWritten();
     void destructor_logsOnlyWhenOpen();
 
     void sqlTypeName_data();
@@ -27,6 +31,7 @@ private slots:
     void register_existingCompleteTableRunsProbeOnly();
     void register_addsMissingColumnsInOneTransaction();
     void register_matchesColumnNamesCaseInsensitively();
+    void register_findsColumnsByNameNotPosition();
     void register_leavesForeignAndRetypedColumns();
     void register_failingAlterRollsBack();
     void register_failingCreateLeavesNothing();
@@ -35,6 +40,9 @@ private slots:
     void registry_queries();
     void transaction_commitPersists();
     void commit_withoutTransactionLogsAndRollsBack();
+    void commit_failedKeepsEveryWrittenEntityPending();
+    void commit_failedForgetsRowsItInserted();
+    void commit_waitsForABusyDatabase();
 };
 
 void tst_LibHORM::open_newFile()
@@ -45,6 +53,7 @@ void tst_LibHORM::open_newFile()
     QVERIFY(lib.open(dir.path()));
     QVERIFY(lib.database() != nullptr);
     QVERIFY(lib.database()->isOpen());
+    QVERIFY(!lib.isDamaged());
     QCOMPARE(lib.path(), dir.path());
     QVERIFY(lib.connectionName().startsWith(dir.path()));
     // An object is opened once.
@@ -121,6 +130,67 @@ void tst_LibHORM::open_failedOpenLeavesOtherConnection()
     QVERIFY(QSqlDatabase::contains(good.connectionName()));
     QSqlQuery q(*good.database());
     QVERIFY(q.exec("CREATE TABLE t (a INTEGER)"));
+}
+
+void tst_LibHORM::open_damagedFileIsNeverWritten_data()
+{
+    QTest::addColumn<int>("damage");
+    QTest::newRow("header page count too small") << 0;
+    QTest::newRow("scribbled table page") << 1;
+}
+
+void tst_LibHORM::open_damagedFileIsNeverWritten()
+{
+    QFETCH(int, damage);
+    TempProject dir;
+    const QString path = dir.path();
+    {
+        // Lines, a station and a table that is still to be created (the
+        // sample table), all of which a first load would write to.
+        LibHORM lib(nullptr);
+        QVERIFY(lib.open(path));
+        lib.RegisterObject(Data_Project::staticMetaObject);
+        lib.RegisterObject(Data_Line::staticMetaObject);
+        lib.RegisterObject(Data_Point::staticMetaObject);
+        HORM_Collection<Data_Line> lines(&lib);
+        lib.transaction();
+        for (int i = 0; i < 40; ++i) {
+            Data_Line* line = lines.addNew().value();
+            line->setNAME(i);
+            line->setNOTE(QString(200, QChar('a' + i % 26)));
+            line->commit();
+        }
+        lines.at(0).value()->REF_Data_Point()->addNew();
+        QVERIFY(lib.commit());
+    }
+    if (damage == 0)
+        QVERIFY(shortenPageCount(path, 2));
+    else
+        QVERIFY(scribbleOverPage(path, 3));
+    const QByteArray before = fileBytes(path);
+
+    {
+        MessageCapture capture;
+        LibHORM lib(nullptr);
+        QVERIFY(lib.open(path));
+        QVERIFY(lib.isDamaged());
+        QVERIFY(capture.count("LibHORM::open") >= 1);
+        registerAll(lib);
+        HORM_Collection<Data_Line> lines(&lib);
+        lib.transaction();
+        for (int i = 0; i < lines.size(); ++i) {
+            if (Data_Line* line = lines.at(i).value()) {
+                line->setNOTE("edited");
+                QVERIFY(!line->commit());
+                QVERIFY(line->isDirty());
+            }
+        }
+        QVERIFY(lines.addNew().value()->ID() < 0);
+        lib.commit();
+        QSqlQuery q(*lib.database());
+        QVERIFY(!q.exec("CREATE TABLE extra (a INTEGER)"));
+    }
+    QCOMPARE(fileBytes(path), before);
 }
 
 void tst_LibHORM::destructor_logsOnlyWhenOpen()
@@ -287,6 +357,35 @@ void tst_LibHORM::register_matchesColumnNamesCaseInsensitively()
     QCOMPARE(raw.tableColumns("Data_Line").size(), 6);
 }
 
+void tst_LibHORM::register_findsColumnsByNameNotPosition()
+{
+    TempProject dir;
+    {
+        RawDb raw(dir.path());
+        // An older table whose key is not its first column.
+        QVERIFY(raw.exec("CREATE TABLE Data_Line (NAME REAL, ID INTEGER PRIMARY KEY AUTOINCREMENT, TYPE INTEGER)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Line (NAME, TYPE) VALUES (12.5, 0)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Line (NAME, TYPE) VALUES (13.5, 0)"));
+    }
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QStringList trace;
+    lib.setStatementTrace(&trace);
+    QVERIFY(lib.RegisterObject(Data_Line::staticMetaObject));
+    QCOMPARE(trace, QStringList() << "select * from Data_Line LIMIT 0"
+                                  << "BEGIN"
+                                  << "ALTER TABLE Data_Line ADD COLUMN USE INTEGER"
+                                  << "ALTER TABLE Data_Line ADD COLUMN NOTE TEXT"
+                                  << "ALTER TABLE Data_Line ADD COLUMN SampleMode INTEGER"
+                                  << "COMMIT");
+    lib.setStatementTrace(nullptr);
+    HORM_Collection<Data_Line> lines(&lib);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines.at(1).value());
+    QCOMPARE(lines.at(1).value()->NAME(), 13.5);
+    QCOMPARE(lines.at(1).value()->ID(), 2);
+}
+
 void tst_LibHORM::register_leavesForeignAndRetypedColumns()
 {
     TempProject dir;
@@ -413,6 +512,143 @@ void tst_LibHORM::commit_withoutTransactionLogsAndRollsBack()
     p.lib->commit();
     QCOMPARE(trace, QStringList() << "COMMIT" << "ROLLBACK");
     QCOMPARE(capture.lines(), QStringList() << "LibHORM::commit false");
+}
+
+// A transaction whose COMMIT fails (another program reads the file) wrote
+// nothing: every entity written in it must be written again by the next one.
+void tst_LibHORM::commit_failedKeepsEveryWrittenEntityPending()
+{
+    OpenProject p;
+    {
+        HORM_Collection<Data_Line> lines(p.lib.get());
+        Data_Line* line = lines.addNew().value();
+        line->setNAME(1);
+        line->commit();
+        Data_Point* point = line->REF_Data_Point()->addNew().value();
+        point->REF_Data_Sample()->addNew().value()->setDATA_RECV(QByteArray("old"));
+    }
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.at(0).value();
+    Data_Point* point = line->REF_Data_Point()->at(0).value();
+    Data_Sample* sample = point->REF_Data_Sample()->at(0).value();
+    const QByteArray before = fileBytes(p.path());
+
+    RawDb reader(p.path());
+    QVERIFY(reader.holdReadLock());
+    p.lib->setBusyTimeout(20);
+    QVERIFY(p.lib->transaction());
+    line->setNOTE("edited");
+    point->setXCoord(512.5);
+    point->setHasZCoord(1);
+    sample->setDATA_RECV(QByteArray("new"));
+    QVERIFY(line->commit());
+    QVERIFY(point->commit());
+    QVERIFY(sample->commit());
+    QVERIFY(!line->isDirty() && !point->isDirty() && !sample->isDirty());
+    MessageCapture capture;
+    QVERIFY(!p.lib->commit());
+    QCOMPARE(capture.count("LibHORM::commit"), 1);
+    QVERIFY(line->isDirty());
+    QVERIFY(point->isDirty());
+    QVERIFY(sample->isDirty());
+    // The unwritten blob is kept when loaded blobs are dropped.
+    sample->releaseLazyColumns();
+    QCOMPARE(sample->DATA_RECV(), QByteArray("new"));
+    reader.release();
+    QCOMPARE(fileBytes(p.path()), before);
+
+    // The next save writes all of it.
+    p.lib->setBusyTimeout(LibHORM::kBusyTimeoutMs);
+    QVERIFY(p.lib->transaction());
+    QVERIFY(line->commit() && point->commit() && sample->commit());
+    QVERIFY(p.lib->commit());
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT NOTE FROM Data_Line").toString(), QString("edited"));
+    QCOMPARE(raw.scalar("SELECT XCoord FROM Data_Point").toDouble(), 512.5);
+    QCOMPARE(raw.scalar("SELECT HasZCoord FROM Data_Point").toInt(), 1);
+    QCOMPARE(raw.scalar("SELECT DATA_RECV FROM Data_Sample").toByteArray(), QByteArray("new"));
+}
+
+void tst_LibHORM::commit_failedForgetsRowsItInserted()
+{
+    OpenProject p;
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    RawDb reader(p.path());
+    QVERIFY(reader.holdReadLock());
+    p.lib->setBusyTimeout(20);
+    QVERIFY(p.lib->transaction());
+    Data_Line* lost = lines.addNew().value();
+    QVERIFY(lost->hasStoredKey());
+    QVERIFY(!p.lib->commit());
+    reader.release();
+    // SQLite hands the rolled-back key to the next new row: the entity that
+    // held it must never name that row.
+    QVERIFY(!lost->hasStoredKey());
+    QVERIFY(lost->isDirty());
+    Data_Line* next = lines.addNew().value();
+    next->setNOTE("next");
+    QVERIFY(next->commit());
+    lost->setNOTE("lost");
+    QVERIFY(!lost->commit());
+    QVERIFY(lost->REF_Data_Point()->addNew().value() == nullptr);
+    RawDb raw(p.path());
+    QCOMPARE(raw.column("SELECT NOTE FROM Data_Line"), QVariantList{QString("next")});
+    QCOMPARE(raw.scalar("SELECT COUNT(*) FROM Data_Point").toInt(), 0);
+}
+
+namespace {
+
+// Holds a read lock on a file from another thread until told to let go.
+class LockingReader : public QThread
+{
+public:
+    explicit LockingReader(const QString& path) : m_path(path) {}
+    QSemaphore locked;
+    QSemaphore letGo;
+
+protected:
+    void run() override
+    {
+        {
+            RawDb reader(m_path);
+            reader.holdReadLock();
+            locked.release();
+            letGo.acquire();
+            reader.release();
+        }
+    }
+
+private:
+    QString m_path;
+};
+
+} // namespace
+
+void tst_LibHORM::commit_waitsForABusyDatabase()
+{
+    OpenProject p;
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.addNew().value();
+    LockingReader reader(p.path());
+    reader.start();
+    reader.locked.acquire();
+    QVERIFY(p.lib->transaction());
+    line->setNOTE("after the reader");
+    QVERIFY(line->commit());
+    // The reader lets go while the COMMIT waits; the busy timeout (seconds)
+    // is far longer than that.
+    QThread* releaser = QThread::create([&reader] {
+        QThread::msleep(100);
+        reader.letGo.release();
+    });
+    releaser->start();
+    QVERIFY(p.lib->commit());
+    releaser->wait();
+    delete releaser;
+    reader.wait();
+    QVERIFY(!line->isDirty());
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT NOTE FROM Data_Line").toString(), QString("after the reader"));
 }
 
 QTEST_GUILESS_MAIN(tst_LibHORM)

@@ -22,6 +22,7 @@ private slots:
     void stationsOfLine();
     void sampleBlobsEmptyUntilUpdate();
     void olderFileIsMigrated();
+    void nullUseMeansInUse();
 };
 
 void tst_ProjectSchema::tableLayout_data()
@@ -115,7 +116,7 @@ void tst_ProjectSchema::constructorDefaults_data()
     project["CalibrateNo"] = QString();
     QTest::newRow("Data_Project") << "Data_Project" << project;
     QTest::newRow("Data_Line") << "Data_Line"
-                               << QVariantMap{{"NAME", 0.0}, {"TYPE", 0}, {"USE", 0}, {"NOTE", QString()}, {"SampleMode", 0}};
+                               << QVariantMap{{"NAME", 0.0}, {"TYPE", 0}, {"USE", 1}, {"NOTE", QString()}, {"SampleMode", 0}};
     QTest::newRow("Data_Point") << "Data_Point"
                                 << QVariantMap{{"NAME", 0.0}, {"USE", 1}, {"TYPE", 0}, {"IsSampled", -1},
                                                {"XCoord", 0.0}, {"YCoord", 0.0}, {"ZCoord", 0.0}, {"HasZCoord", -1},
@@ -124,7 +125,7 @@ void tst_ProjectSchema::constructorDefaults_data()
     QTest::newRow("Data_Sample") << "Data_Sample"
                                  << QVariantMap{{"StartTime", 0LL}, {"DeviceType", 0}, {"TYPE", 0}, {"PERIOD", 0},
                                                 {"SendFs", 0.0}, {"SampleSendFs", 0.0}, {"SampleOffFs", 0.0},
-                                                {"RecvFs", 0.0}, {"USE", 0}, {"Data_PointID", 7},
+                                                {"RecvFs", 0.0}, {"USE", 1}, {"Data_PointID", 7},
                                                 {"Data_WorkSetID", -1}, {"DATA_SOFF", QByteArray()}};
     QTest::newRow("Data_WorkSet") << "Data_WorkSet" << QVariantMap{{"WorkConfig", 0}, {"SendCoil_Len", 0.0}, {"NOTE", QString()}};
 }
@@ -349,6 +350,33 @@ void tst_ProjectSchema::olderFileIsMigrated()
     sample->update();
     QCOMPARE(sample->DATA_RECV(), QByteArray("\x01\x02"));
     QVERIFY(sample->DATA_SEND().isEmpty());
+}
+
+// One rule for every class: a NULL use flag (an older file, or a column
+// added by migration) means in use.
+void tst_ProjectSchema::nullUseMeansInUse()
+{
+    OpenProject p;
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec("INSERT INTO Data_Line (ID, NAME, USE) VALUES (1, 1, NULL)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Point (ID, NAME, USE, Data_LineID) VALUES (2, 100, NULL, 1)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Sample (ID, StartTime, USE, DATA_RECV, Data_PointID) "
+                         "VALUES (3, 1, NULL, x'3ff0000000000000', 2)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Sample (ID, StartTime, USE, DATA_RECV, Data_PointID) "
+                         "VALUES (4, 2, 0, x'4000000000000000', 2)"));
+    }
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.at(0).value();
+    QCOMPARE(line->USE(), 1);
+    Data_Point* point = line->REF_Data_Point()->at(0).value();
+    QCOMPARE(point->USE(), 1);
+    HORM_Collection<Data_Sample>* samples = point->REF_Data_Sample();
+    QCOMPARE(samples->at(0).value()->USE(), 1);
+    QCOMPARE(samples->at(1).value()->USE(), 0);
+    const QList<SampleCurve> curves = point->collectSampleCurves(false);
+    QCOMPARE(curves.size(), 1);
+    QCOMPARE(curves.first().values, QVector<double>{1.0});
 }
 
 QTEST_GUILESS_MAIN(tst_ProjectSchema)

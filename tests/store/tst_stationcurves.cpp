@@ -147,6 +147,12 @@ void tst_StationCurves::windowFilter_data()
                                      << QVector<double>{1, 2, 3, 4} << QVector<double>{12};
         row("shorter raw") << s << t5 << QVector<double>{1, 2, 3, 4, 5} << QVector<double>{11, 12} << 10.0 << 4e6
                            << QVector<double>{10, 20, 4e6} << QVector<double>{2, 3, 4} << QVector<double>{12};
+        row("longer raw keeps its tail") << s << QVector<double>{5, 10, 20} << QVector<double>{1, 2, 3}
+                                         << QVector<double>{11, 12, 13, 14, 15} << 10.0 << 15.0 << QVector<double>{10}
+                                         << QVector<double>{2} << QVector<double>{12, 14, 15};
+        row("outside between, short raw") << s << QVector<double>{5, 10, 2e7, nan, 20, 3} << QVector<double>{1, 2, 3, 4, 5, 6}
+                                          << QVector<double>{11, 12, 13} << 10.0 << 4e6 << QVector<double>{10, nan, 20}
+                                          << QVector<double>{2, 4, 5} << QVector<double>{12};
         row("all outside") << s << t5 << QVector<double>{1, 2, 3, 4, 5} << QVector<double>{11, 12, 13, 14, 15}
                            << 6e6 << 7e6 << QVector<double>{} << QVector<double>{} << QVector<double>{};
         row("empty") << s << QVector<double>{} << QVector<double>{} << QVector<double>{} << 0.0 << 4e6

@@ -340,6 +340,10 @@ void TestDialog3DataVisualization::readValueFile_data()
                                          << 2 << true;
     QTest::newRow("crlf and no final newline")
         << QByteArray("1\r\n2\r\n3") << QVector<double>{1, 2, 3} << 3 << true;
+    QTest::newRow("old Mac line ends") << QByteArray("5000\r1\r\r2 9\r3\r") << QVector<double>{5000, 1, 2, 3}
+                                       << 3 << true;
+    QTest::newRow("mixed line ends") << QByteArray("1\r2\r\n3\n4") << QVector<double>{1, 2, 3, 4} << 4 << true;
+    QTest::newRow("damaged line after CR") << QByteArray("1\r2\r3x\r4") << QVector<double>{} << -1000 << false;
     QTest::newRow("empty file") << QByteArray() << QVector<double>{} << -1000 << true;
     QTest::newRow("text header") << QByteArray("value\n1\n2\n") << QVector<double>{} << -1000
                                  << false;
