@@ -1,6 +1,7 @@
 #include "model/DataModel.h"
 
 #include <QDebug>
+#include <QLocale>
 #include <QVariant>
 
 #include <algorithm>
@@ -24,6 +25,15 @@ namespace {
 bool sameTime(double a, double b)
 {
     return a == b || std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
+}
+
+// The shortest text that reads back as exactly this number; plain digits
+// unless the number is too large or too small for them.
+QString exactNumberText(double number)
+{
+    const double magnitude = std::fabs(number);
+    const char format = (magnitude >= 1e15 || (magnitude > 0.0 && magnitude < 1e-6)) ? 'g' : 'f';
+    return QString::number(number, format, QLocale::FloatingPointShortest);
 }
 
 } // namespace
@@ -144,6 +154,37 @@ bool DataModel::isTimeLabelled(const QModelIndex& index) const
     return line && line->TYPE() == 1;
 }
 
+bool DataModel::storedName(const QModelIndex& index, double& name) const
+{
+    if (!isProjectOpen() || !index.isValid())
+        return false;
+    int lineRow = -1;
+    int stationRow = -1;
+    rowsOf(index, false, lineRow, stationRow);
+    Data_Line* line = lineAt(lineRow);
+    if (!line)
+        return false;
+    if (stationRow < 0) {
+        name = line->NAME();
+        return true;
+    }
+    const Data_Point* station = stationAt(line, stationRow);
+    if (!station)
+        return false;
+    name = station->NAME();
+    return true;
+}
+
+QVariant DataModel::data(const QModelIndex& index, int role) const
+{
+    // The label is rounded; an editor opened on it must start from the
+    // stored number, or leaving it would store the rounded one.
+    double name = 0.0;
+    if (role == Qt::EditRole && !isTimeLabelled(index) && storedName(index, name))
+        return QVariant(exactNumberText(name));
+    return TreeModel::data(index, role);
+}
+
 bool DataModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (role == Qt::EditRole && index.isValid()) {
@@ -156,6 +197,13 @@ bool DataModel::setData(const QModelIndex& index, const QVariant& value, int rol
                 return false;
             if (isTimeLabelled(index))
                 return false;
+            // An editor left as it was opened changes nothing, not even the label.
+            double name = 0.0;
+            if (storedName(index, name) && name == number)
+                return true;
+            // Line rows hold their number as a double, whatever the editor gave.
+            if (!parentIndex.isValid())
+                return TreeModel::setData(index, QVariant(number), role);
         }
     }
     // Checking a line writes every station: one transaction for all.
@@ -192,13 +240,15 @@ void DataModel::itemRenamed(const QModelIndex& index)
         return;
     if (stationRow >= 0) {
         Data_Point* station = stationAt(line, stationRow);
-        if (!station)
+        if (!station || station->NAME() == value)
             return;
         qDebug() << "name: " << value;
         station->setNAME(value);
         station->commit();
         return;
     }
+    if (line->NAME() == value)
+        return;
     qDebug() << "name: " << value;
     line->setNAME(value);
     line->commit();

@@ -54,8 +54,12 @@ public:
     bool isProjectOpen() const;
 
     // --- Tree ---
+    // The edit role of a line or station row is its stored number in full,
+    // as text, whatever the label shows.
+    QVariant data(const QModelIndex& index, int role) const override;
     // Line and station numbers must be numbers; station rows of a line whose
-    // labels are times cannot be renamed.
+    // labels are times cannot be renamed; a number equal to the stored one
+    // writes nothing.
     bool setData(const QModelIndex& index, const QVariant& value,
                  int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
@@ -225,6 +229,9 @@ private:
     void rowsOf(const QModelIndex& index, bool deeperIsStation, int& lineRow, int& stationRow) const;
     // True when the row at index is a station of a line whose labels are times.
     bool isTimeLabelled(const QModelIndex& index) const;
+    // The stored NAME of the line or station at index; false for other rows
+    // or without a project.
+    bool storedName(const QModelIndex& index, double& name) const;
     // The reference curve that showLine selects, with the shown gate times;
     // nothing for an unknown mode.
     void emitShownReferenceCurve();

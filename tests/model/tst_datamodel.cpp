@@ -169,6 +169,7 @@ private slots:
     void closeProjectEmptiesTreeAndStopsOperations();
     void renameRow_data();
     void renameRow();
+    void renameToStoredNumberWritesNothing();
     void checkingLineWritesEveryStation();
     void useCheckBoxWritesCurrentStation();
 
@@ -779,6 +780,33 @@ void TestDataModel::renameRow()
     QVERIFY(!(m_model->flags(m_model->index(0, 0, m_model->index(1, 0))) & Qt::ItemIsEditable));
     QVERIFY(m_model->flags(m_model->index(0, 0, m_model->index(0, 0))) & Qt::ItemIsEditable);
     QVERIFY(m_model->flags(m_model->index(1, 0)) & Qt::ItemIsEditable);
+}
+
+void TestDataModel::renameToStoredNumberWritesNothing()
+{
+    // Numbers finer than their labels: line 12.125 ("12.125" as a double),
+    // station 20.25 (label "20.3").
+    QVERIFY(writeProject(path(), {line(12.125, {rawStation(20.25, {})})}));
+    open(path());
+    const QModelIndex l = m_model->index(0, 0);
+    const QModelIndex s = m_model->index(0, 0, l);
+    QCOMPARE(s.data().toString(), QStringLiteral("20.3"));
+    QCOMPARE(l.data(Qt::EditRole).toString(), QStringLiteral("12.125"));
+    QCOMPARE(s.data(Qt::EditRole).toString(), QStringLiteral("20.25"));
+
+    Reader r(path());
+    const int version = r.scalar("PRAGMA data_version").toInt();
+    QVERIFY(m_model->setData(s, QStringLiteral("20.25"), Qt::EditRole));
+    QVERIFY(m_model->setData(l, 12.125, Qt::EditRole));
+    QCOMPARE(r.scalar("PRAGMA data_version").toInt(), version);
+    QCOMPARE(s.data().toString(), QStringLiteral("20.3"));
+    QCOMPARE(r.names("Data_Point"), QVector<double>{20.25});
+    QCOMPARE(r.names("Data_Line"), QVector<double>{12.125});
+
+    // A number that differs is written, the label included.
+    QVERIFY(m_model->setData(s, QStringLiteral("20.3"), Qt::EditRole));
+    QCOMPARE(r.names("Data_Point"), QVector<double>{20.3});
+    QVERIFY(r.scalar("PRAGMA data_version").toInt() != version);
 }
 
 void TestDataModel::checkingLineWritesEveryStation()
