@@ -179,6 +179,10 @@ private slots:
     void saveGoesToShownSchemeAndStation();
     void saveNeedsAShownStation();
     void saveOnShortResponseWritesWholeColumn();
+    void shortResponseKeepsEdits_data();
+    void shortResponseKeepsEdits();
+    void stationViewAlignsShortResponse_data();
+    void stationViewAlignsShortResponse();
 
     // Editing operations.
     void renumber_data();
@@ -966,6 +970,87 @@ void TestDataModel::saveOnShortResponseWritesWholeColumn()
     m_model->on_signal_FileSavedToDB({7, 8, 9}, {200, 300, 400});
     Reader r(path());
     QCOMPARE(r.curve(1, "DATA_RECV_QV18"), (QVector<double>{11, 7, 8, 9}));
+}
+
+void TestDataModel::shortResponseKeepsEdits_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QVector<double> >("expected");
+    // Gates 100 ... 600 with raw 11 ... 16; an earlier version stored the
+    // edits 93 ... 96 of the gates from 300 on. Every operation works on the
+    // gates from 450 on and must keep the edits before them.
+    QTest::newRow("save of the shown window") << "save" << QVector<double>{11, 12, 93, 94, 7, 8};
+    QTest::newRow("restore") << "restore" << QVector<double>{11, 12, 93, 94, 15, 16};
+    QTest::newRow("fit that fits nothing") << "fit" << QVector<double>{11, 12, 93, 94, 95, 96};
+}
+
+void TestDataModel::shortResponseKeepsEdits()
+{
+    QFETCH(QString, operation);
+    QFETCH(QVector<double>, expected);
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, {100, 200, 300, 400, 500, 600}, {93, 94, 95, 96},
+                                                        {11, 12, 13, 14, 15, 16})})}));
+    open(path());
+    InvParam p = m_model->invParam;
+    p.timeWindowStart = 450;
+    m_model->on_signal_curInvsionParamChanged(p);
+    if (operation == "save") {
+        QVERIFY(m_model->rememberShownStation(0, 0, SAMPLE_QV18, 450, 4e6, {500, 600}));
+        m_model->on_signal_FileSavedToDB({7, 8}, {500, 600});
+    } else if (operation == "restore") {
+        m_model->clearPointInfo(0, 0);
+    } else {
+        m_model->applyFittingMethod(0, 3);
+    }
+    Reader r(path());
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18"), expected);
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18RAW"), (QVector<double>{11, 12, 13, 14, 15, 16}));
+}
+
+void TestDataModel::stationViewAlignsShortResponse_data()
+{
+    QTest::addColumn<double>("tmin");
+    QTest::addColumn<QVector<double> >("times");
+    QTest::addColumn<QVector<double> >("values");
+    QTest::addColumn<QVector<double> >("raw");
+    QTest::newRow("window on the stored gates") << 250.0 << QVector<double>{300, 400, 500, 600}
+                                                << QVector<double>{93, 94, 95, 96} << QVector<double>{13, 14, 15, 16};
+    QTest::newRow("window from before them") << 150.0 << QVector<double>{200, 300, 400, 500, 600}
+                                             << QVector<double>{12, 93, 94, 95, 96}
+                                             << QVector<double>{12, 13, 14, 15, 16};
+    QTest::newRow("window inside them") << 450.0 << QVector<double>{500, 600} << QVector<double>{95, 96}
+                                        << QVector<double>{15, 16};
+}
+
+void TestDataModel::stationViewAlignsShortResponse()
+{
+    QFETCH(double, tmin);
+    QFETCH(QVector<double>, times);
+    QFETCH(QVector<double>, values);
+    QFETCH(QVector<double>, raw);
+    // The neighbour holds the same short column: its curve lines up too.
+    const QVector<double> gates{100, 200, 300, 400, 500, 600};
+    const QVector<double> rawCurve{11, 12, 13, 14, 15, 16};
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, gates, {93, 94, 95, 96}, rawCurve),
+                                         gatedStation(2, gates, {93, 94, 95, 96}, rawCurve)})}));
+    open(path());
+    InvParam p = m_model->invParam;
+    p.timeWindowStart = tmin;
+    m_model->on_signal_curInvsionParamChanged(p);
+    QSignalSpy station(m_model, SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)));
+    QSignalSpy reference(m_model, SIGNAL(signal_DataModelShowLineChanged(QVector<double>,QVector<double>)));
+    m_model->showTreeNode(0, 0, -1);
+    QCOMPARE(station.count(), 1);
+    QCOMPARE(station.at(0).at(1).value<QVector<double> >(), values);
+    QCOMPARE(station.at(0).at(2).value<QVector<double> >(), times);
+    QCOMPARE(reference.count(), 1);
+    QCOMPARE(reference.at(0).at(0).value<QVector<double> >(), raw);
+    QCOMPARE(m_model->nextResponse, values);
+
+    // Saving the curve as shown changes nothing.
+    m_model->on_signal_FileSavedToDB(values, times);
+    Reader r(path());
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18"), (QVector<double>{11, 12, 93, 94, 95, 96}));
 }
 
 // --- Editing operations ---
