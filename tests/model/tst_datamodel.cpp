@@ -160,6 +160,8 @@ private slots:
     void morsaCorrectionOnlyOnEighteenWindows();
     void morsaFallsBackToPlainCurve_data();
     void morsaFallsBackToPlainCurve();
+    void morsaBlendsEveryCurve_data();
+    void morsaBlendsEveryCurve();
     void projectWithoutProjectRowLoads();
     void nullDatabaseChangesNothing();
     void loadReleasesSampleBlobs();
@@ -626,6 +628,53 @@ void TestDataModel::morsaFallsBackToPlainCurve()
         QVERIFY(plain.v18.size() < 11 || plain.v18 == QVector<double>(plain.v18.size(), 0.0));
         HW_COMPARE_VECTORS(r.curve(id, "DATA_RECV_QV18"), plain.v18, 1e-12, 1e-300);
     }
+}
+
+void TestDataModel::morsaBlendsEveryCurve_data()
+{
+    QTest::addColumn<QVector<double> >("values");
+    QTest::addColumn<bool>("fits");                  // enough gates for the B-spline
+    QTest::addColumn<QVector<double> >("expected");  // when it does not fit
+    // Eight gates are too few for the fit: the blend keeps them, and the
+    // tail rule runs from the first gate.
+    QTest::newRow("eight gates rising twice") << QVector<double>{100, 50, 25, 40, 10, 5, 6, 2} << false
+                                              << QVector<double>{100, 50, 25, 15.625, 10, 5, 25.0 / 6.0, 2};
+    QTest::newRow("a negative gate before a rise") << QVector<double>{100, 50, -1, 40, 10, 5, 6, 2} << false
+                                                   << QVector<double>{100, 50, -1, 40, 10, 5, 25.0 / 6.0, 2};
+    QVector<double> withZero = decay(20, 1e3);
+    withZero[4] = 0.0;
+    QTest::newRow("twenty gates, one of them zero") << withZero << true << QVector<double>();
+    QVector<double> withNegativeTail = decay(20, 1e3);
+    withNegativeTail[17] = -10.0;
+    QTest::newRow("twenty gates, a negative one in the tail") << withNegativeTail << true << QVector<double>();
+}
+
+void TestDataModel::morsaBlendsEveryCurve()
+{
+    QFETCH(QVector<double>, values);
+    QFETCH(bool, fits);
+    QFETCH(QVector<double>, expected);
+    QVector<double> times;
+    for (int i = 0; i < values.size(); ++i)
+        times << 20.0 * std::pow(1.5, i);
+
+    if (fits) {
+        // The blend everywhere; the tail rule only where its logarithms exist.
+        QVector<double> fitTimes = times, fit = values;
+        Data_Mathematical_Calc::bsplineFit(fitTimes, fit);
+        QVERIFY(fit != values);
+        const int n = values.size();
+        for (int i = 0; i < n; ++i)
+            fit[i] = 0.85 * fit[i] + 0.15 * values[i];
+        expected = fit;
+        for (int i = n - 11; i <= n - 2; ++i) {
+            if (fit[i + 1] > fit[i] && fit[i] > 0.0 && expected[i] > 0.0)
+                expected[i + 1] = expected[i] * fit[i] / fit[i + 1];
+        }
+    }
+    QVector<double> corrected = values;
+    m_model->applyMorsaCorrection(times, corrected);
+    HW_COMPARE_VECTORS(corrected, expected, 1e-12, 1e-300);
 }
 
 void TestDataModel::projectWithoutProjectRowLoads()
