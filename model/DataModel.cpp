@@ -11,6 +11,7 @@
 #include "model/Data_Calc.h"
 #include "model/Data_Mathematical_Calc.h"
 #include "model/TreeItem.h"
+#include "model/UserPrompt.h"
 #include "reports/Pdf.h"
 #include "reports/Word.h"
 #include "shell/Dialog_ChangeName.h"
@@ -505,26 +506,37 @@ void DataModel::on_signal_currentGridSettingsChanged(GridPattern pattern, double
 
 void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector<double> newRecvTimeList)
 {
-    if (!isProjectOpen() || !shown.valid)
+    const QString title = QStringLiteral("保存警告");
+    // Whatever is refused is said: the user must not take an edit as stored.
+    if (!isProjectOpen() || !shown.valid) {
+        UserPrompt::critical(title, QStringLiteral("当前没有显示可编辑的测点，曲线未保存！"));
         return;
+    }
+    const QString mismatch = QStringLiteral("编辑的曲线与当前显示的测点不符，曲线未保存！");
     Data_Line* line = lineAt(shown.lineRow);
-    if (!line || line->ID() != shown.lineId)
-        return;
     Data_Point* station = stationAt(line, shown.stationRow);
-    if (!station || station->ID() != shown.stationId)
+    if (!line || line->ID() != shown.lineId || !station || station->ID() != shown.stationId) {
+        UserPrompt::critical(title, mismatch);
         return;
+    }
 
     const int n = shown.gateTimes.size();
-    if (n == 0 || newRecvTimeList.size() != n || newRecvDataList.size() != n)
+    if (n == 0 || newRecvTimeList.size() != n || newRecvDataList.size() != n) {
+        UserPrompt::critical(title, mismatch);
         return;
+    }
     for (int j = 0; j < n; ++j) {
-        if (!sameTime(newRecvTimeList[j], shown.gateTimes[j]) || !std::isfinite(newRecvDataList[j]))
+        if (!sameTime(newRecvTimeList[j], shown.gateTimes[j]) || !std::isfinite(newRecvDataList[j])) {
+            UserPrompt::critical(title, mismatch);
             return;
+        }
     }
 
     QVector<double> response, times, raw;
-    if (!unpackWhole(station, shown.scheme, response, times, raw))
+    if (!unpackWhole(station, shown.scheme, response, times, raw)) {
+        UserPrompt::critical(title, mismatch);
         return;
+    }
     QVector<int> target(n, -1);
     for (int j = 0; j < n; ++j) {
         for (int k = 0; k < times.size(); ++k) {
@@ -533,8 +545,10 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
                 break;
             }
         }
-        if (target[j] < 0)
+        if (target[j] < 0) {
+            UserPrompt::critical(title, mismatch);
             return;
+        }
     }
     for (int j = 0; j < n; ++j)
         response[target[j]] = newRecvDataList[j];
@@ -543,6 +557,9 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
     line->commit();
     writeResponse(station, shown.scheme, response);
     station->commit();
+    // A station still holding unwritten changes was not stored.
+    if (station->isDirty())
+        UserPrompt::critical(title, QStringLiteral("曲线未能写入工程文件 %1！").arg(database->path()));
 }
 
 void DataModel::on_signal_GPSFileImported(QList<GPSCoordinate> gpsCoordinateList)

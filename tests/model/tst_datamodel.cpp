@@ -180,6 +180,7 @@ private slots:
     void saveEditedCurve();
     void saveGoesToShownSchemeAndStation();
     void saveNeedsAShownStation();
+    void saveThatFailsSaysSo();
     void saveOnShortResponseWritesWholeColumn();
     void shortResponseKeepsEdits_data();
     void shortResponseKeepsEdits();
@@ -770,7 +771,8 @@ void TestDataModel::closeProjectEmptiesTreeAndStopsOperations()
     QCOMPARE(m_model->renameLineRow, -1);
     QCOMPARE(m_model->invParam.timeWindowStart, 150.0);
 
-    // Nothing reaches the file or the user while no project is open.
+    // Nothing reaches the file while no project is open; of the user only
+    // a save is answered, as that edit is not stored.
     m_model->on_signal_FileSavedToDB({9, 9}, {200, 300});
     m_model->on_signal_UseableCheckBoxStateChanged(false);
     m_model->on_signalChangeNameRuleChanged(true, 10.0);
@@ -778,7 +780,7 @@ void TestDataModel::closeProjectEmptiesTreeAndStopsOperations()
     m_model->resetPointData(0);
     m_model->applyFittingMethod(0, 0);
     QVERIFY(!m_model->rememberShownStation(0, 0, SAMPLE_QV18, 150, 4e6, {200}));
-    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_messages, QStringList{"当前没有显示可编辑的测点，曲线未保存！"});
     m_model->closeProject();
 
     Reader r(path());
@@ -963,6 +965,11 @@ void TestDataModel::saveEditedCurve()
 
     Reader r(path());
     QCOMPARE(r.curve(2, "DATA_RECV_QV18"), expected);
+    // A curve that is not stored is never passed over in silence.
+    if (expected == QVector<double>{1, 2, 3, 4, 5})
+        QCOMPARE(m_messages, QStringList{"编辑的曲线与当前显示的测点不符，曲线未保存！"});
+    else
+        QVERIFY(m_messages.isEmpty());
     QCOMPARE(r.curve(2, "DATA_TIMERECV_QV18"), (QVector<double>{100, 200, 300, 4e6, 5e6}));
     QCOMPARE(r.curve(2, "DATA_RECV_QV18RAW"), (QVector<double>{21, 22, 23, 24, 25}));
     QCOMPARE(r.curve(1, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
@@ -1008,6 +1015,23 @@ void TestDataModel::saveNeedsAShownStation()
     for (int id = 1; id <= 3; ++id)
         QCOMPARE(r.curve(id, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
     QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 0);
+    QCOMPARE(m_messages, (QStringList{"当前没有显示可编辑的测点，曲线未保存！",
+                                      "当前没有显示可编辑的测点，曲线未保存！"}));
+}
+
+void TestDataModel::saveThatFailsSaysSo()
+{
+    openGatedLine();
+    {
+        // The file refuses every change of a station row.
+        Reader w(path());
+        w.column("CREATE TRIGGER refuse BEFORE UPDATE ON Data_Point BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    }
+    QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_QV18, 150, 4e6, {200, 300}));
+    m_model->on_signal_FileSavedToDB({20, 30}, {200, 300});
+    Reader r(path());
+    QCOMPARE(r.curve(2, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
+    QCOMPARE(m_messages, QStringList{QString("曲线未能写入工程文件 %1！").arg(path())});
 }
 
 void TestDataModel::saveOnShortResponseWritesWholeColumn()
