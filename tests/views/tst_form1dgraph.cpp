@@ -122,10 +122,13 @@ private slots:
     void dragReinvertsAndUpdatesTheLine();
     void editSwitch_data();
     void editSwitch();
+    void switchingEditingOffTakesEffectAtOnce();
+    void escapeWithoutEditLeavesSaveOff();
     void lineDataPicksTheStationColumn();
     void sectionIsGatedByAbnormalChannels();
     void saveWithoutEditWarns_data();
     void saveWithoutEditWarns();
+    void saveTakesTheStationsOwnGates();
     void saveEmitsTheEditedCurveAndRedrawsTheSection();
     void fitting_data();
     void fitting();
@@ -552,6 +555,60 @@ void TestForm1DGraph::editSwitch()
     QVERIFY(!form.decayChart()->isPointSelected());
 }
 
+void TestForm1DGraph::switchingEditingOffTakesEffectAtOnce()
+{
+    Form_1DGraph form;
+    form.resize(1300, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QVector<double> times = gateTimes();
+    const QVector<double> values = layeredCurve(times, 50, 200);
+    showStation(form, values, times);
+    form.on_signalEditCheckBoxStateChanged(true, true);
+    QSignalSpy enable(&form, &Form_1DGraph::signal_FiseSaveButtonEnalbe);
+    QVERIFY(dragPoint(form, 5, values[5] * 4.0));
+    QCOMPARE(enable.count(), 1);
+    const QVector<double> edited = ys(form.stationSeries());
+    const QVector<QPointF> model = form.modelSeries()->pointsVector();
+
+    // Off, with the same station still on screen.
+    form.on_signalEditCheckBoxStateChanged(false, false);
+    QVERIFY(!dragPoint(form, 8, values[8] * 4.0));
+    QTest::keyClick(form.decayView(), Qt::Key_Escape);
+    QCOMPARE(ys(form.stationSeries()), edited);
+    QCOMPARE(form.editedCurve(), edited);
+    QCOMPARE(form.modelSeries()->pointsVector(), model);
+    QCOMPARE(enable.count(), 1);
+
+    // On again: the same station can be edited once more.
+    form.on_signalEditCheckBoxStateChanged(true, false);
+    QVERIFY(dragPoint(form, 8, values[8] * 4.0));
+    QCOMPARE(enable.count(), 2);
+}
+
+void TestForm1DGraph::escapeWithoutEditLeavesSaveOff()
+{
+    Form_1DGraph form;
+    form.resize(1300, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QVector<double> times = gateTimes();
+    const QVector<double> values = layeredCurve(times, 50, 200);
+    showStation(form, values, times);
+    form.on_signalEditCheckBoxStateChanged(true, false);
+    QSignalSpy enable(&form, &Form_1DGraph::signal_FiseSaveButtonEnalbe);
+    QTest::keyClick(form.decayView(), Qt::Key_Escape);
+    QCOMPARE(enable.count(), 0);
+    QVERIFY(form.editedCurve().isEmpty());
+
+    // After a real edit, Escape leaves it as it is.
+    QVERIFY(dragPoint(form, 6, values[6] * 5.0));
+    QCOMPARE(enable.count(), 1);
+    const QVector<double> edited = form.editedCurve();
+    QTest::keyClick(form.decayView(), Qt::Key_Escape);
+    QCOMPARE(form.editedCurve(), edited);
+}
+
 void TestForm1DGraph::lineDataPicksTheStationColumn()
 {
     Form_1DGraph form;
@@ -619,7 +676,6 @@ void TestForm1DGraph::saveWithoutEditWarns_data()
     QTest::addColumn<bool>("newStationAfterEdit");
 
     QTest::newRow("no edit yet") << 24 << false << false;
-    QTest::newRow("edited curve longer than the line's gates") << 20 << true << false;
     QTest::newRow("edit belongs to the previous station") << 24 << true << true;
 }
 
@@ -647,6 +703,37 @@ void TestForm1DGraph::saveWithoutEditWarns()
     QCOMPARE(m_texts, QStringList{QStringLiteral(
                           "当前数据点少于5个,不能进行反演，不进行数据保存操作")});
     QVERIFY(!form.sectionPlot()->spectrogram());
+}
+
+void TestForm1DGraph::saveTakesTheStationsOwnGates()
+{
+    // A neighbour with a shorter record leaves the line fewer gates than
+    // the shown station has: 20 of 24, and gate 3 missing as well.
+    Form_1DGraph form;
+    Line line;
+    QVector<double> lineTimes = line.times.mid(0, 20);
+    QVector<QVector<double> > matrix = line.matrix.mid(0, 20);
+    lineTimes.remove(3);
+    matrix.remove(3);
+    form.on_signalLineSectionGraphChanged(matrix, lineTimes, line.positions, 10.0);
+    showStation(form, line.column(1), line.times);
+    form.on_signalFittingMethodChanged(2);
+    const QVector<double> edited = form.editedCurve();
+    QCOMPARE(edited.size(), line.times.size());
+
+    // The line's channel curves take the edit at the gates of the same time.
+    const QVector<QVector<double> > m = form.lineMatrix();
+    for (int g = 0; g < lineTimes.size(); ++g) {
+        QCOMPARE(m[g][1], edited[line.times.indexOf(lineTimes[g])]);
+        QCOMPARE(m[g][2], matrix[g][2]);
+    }
+
+    QSignalSpy saved(&form, &Form_1DGraph::signal_FileSavedtoDB);
+    form.on_signalFileSaved();
+    QVERIFY(m_texts.isEmpty());
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(saved.first().at(0).value<QVector<double> >(), edited);
+    QCOMPARE(saved.first().at(1).value<QVector<double> >(), line.times);
 }
 
 void TestForm1DGraph::saveEmitsTheEditedCurveAndRedrawsTheSection()
