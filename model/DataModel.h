@@ -250,7 +250,7 @@ private:
     bool readLineCurves(Data_Line* line, int first, int last, int minStations,
                         QVector<QVector<double> >& curves, QVector<double>& times,
                         QVector<double>& numbers, QVector<GPSCoordinate>& coordinates);
-    // A view that stops early: nothing shown may be saved into.
+    // A view that stops early: nothing shown may be saved into or edited.
     void stopView();
     // Offers the smoothing dialog and smooths grid when the user changed the
     // ellipse; false when the grid stays as it was.

@@ -132,6 +132,9 @@ void DataModel::stopView()
 {
     forgetShownStation();
     emit signal_FiseSaveButtonEnalbe(false);
+    // The 1D view may still show an earlier station: it takes no edits until
+    // a station is shown again, which sends the edit switches once more.
+    emit signal_EditStateChanged(false, false);
 }
 
 void DataModel::showTreeNode(int line, int station, int sample)

@@ -455,8 +455,8 @@ void TestDataModelDisplay::lineRowOutOfRange()
     QCOMPARE(m_model->currentLineRow, line);
     QCOMPARE(m_model->currentStationRow, 4);
     QCOMPARE(m_model->currentSampleRow, 2);
-    // Nothing is shown, so nothing may be saved.
-    QCOMPARE(r.events, QStringList{"Save(0)"});
+    // Nothing is shown, so nothing may be saved or edited.
+    QCOMPARE(r.events, (QStringList{"Save(0)", "Edit(0,0)"}));
     QVERIFY(!m_model->shown.valid);
 }
 
@@ -651,7 +651,7 @@ void TestDataModelDisplay::stationViewStopsEarly()
     }
 
     m_model->showTreeNode(0, 2, -1);
-    QCOMPARE(r.events, (QStringList{"Reset", "Save(0)"}));
+    QCOMPARE(r.events, (QStringList{"Reset", "Save(0)", "Edit(0,0)"}));
     QVERIFY(!m_model->shown.valid);
     QCOMPARE(m_model->currentStationRow, 2);
     // A save after the stop writes nothing, and says so.
@@ -857,7 +857,7 @@ void TestDataModelDisplay::lineWithoutUsableLine()
     Receiver r(m_model.get());
 
     m_model->showTreeNode(0, -1, -1);
-    QCOMPARE(r.events, (QStringList{"Reset", "Save(0)"}));
+    QCOMPARE(r.events, (QStringList{"Reset", "Save(0)", "Edit(0,0)"}));
     QCOMPARE(m_dialogRuns, 0);
     QVERIFY(std::isnan(m_model->currentLineNumber));
     QVERIFY(m_model->reportDistances.isEmpty());

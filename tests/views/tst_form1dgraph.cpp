@@ -1,4 +1,5 @@
 #include "model/DataModel.h"
+#include "model/DataModelFixture.h"
 #include "model/Data_Mathematical_Calc.h"
 #include "model/ModelFiles.h"
 #include "model/UserPrompt.h"
@@ -16,6 +17,7 @@
 #include <QGraphicsTextItem>
 #include <QGridLayout>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QLogValueAxis>
@@ -124,6 +126,7 @@ private slots:
     void editSwitch();
     void switchingEditingOffTakesEffectAtOnce();
     void escapeWithoutEditLeavesSaveOff();
+    void stationThatCannotBeShownLeavesNoEditToSave();
     void lineDataPicksTheStationColumn();
     void sectionIsGatedByAbnormalChannels();
     void saveWithoutEditWarns_data();
@@ -607,6 +610,72 @@ void TestForm1DGraph::escapeWithoutEditLeavesSaveOff()
     const QVector<double> edited = form.editedCurve();
     QTest::keyClick(form.decayView(), Qt::Key_Escape);
     QCOMPARE(form.editedCurve(), edited);
+}
+
+void TestForm1DGraph::stationThatCannotBeShownLeavesNoEditToSave()
+{
+    // The controller and the view wired as the main window wires them.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath("p.QELVA");
+    const QVector<double> times = gateTimes(12);
+    const QVector<double> values = layeredCurve(times, 50, 200);
+    dmtest::StationDef timeStation = dmtest::gatedStation(30, times, values, values);
+    timeStation.type = 1;
+    QVERIFY(dmtest::writeProject(file, {dmtest::line(1, {dmtest::gatedStation(10, times, values, values),
+                                                         dmtest::gatedStation(20, times, values, values),
+                                                         timeStation})}));
+    LibHORM lib;
+    QVERIFY(lib.open(file));
+    DataModel model;
+    model.setFileSuffix("QELVA");
+    model.loadProject(&lib);
+    InvParam p;
+    p.timeWindowStart = 0.0;
+    model.on_signal_curInvsionParamChanged(p);
+
+    Form_1DGraph form;
+    form.resize(1300, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(connect(&model, SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)),
+                    &form, SLOT(on_signalStationChanged(QString,QVector<double>,QVector<double>,double,double,double))));
+    QVERIFY(connect(&model, SIGNAL(signal_EditStateChanged(bool,bool)), &form,
+                    SLOT(on_signalEditCheckBoxStateChanged(bool,bool))));
+    QVERIFY(connect(&form, SIGNAL(signal_FileSavedtoDB(QVector<double>,QVector<double>)), &model,
+                    SLOT(on_signal_FileSavedToDB(QVector<double>,QVector<double>))));
+    QSignalSpy formEnable(&form, &Form_1DGraph::signal_FiseSaveButtonEnalbe);
+
+    model.on_signalEditCheckBoxStateChanged(true, false);
+    model.showTreeNode(0, 1, -1);
+    QVERIFY(dragPoint(form, 4, values[4] * 4.0));
+    QCOMPARE(formEnable.count(), 1);
+
+    // The TYPE 1 station stops the view; the previous one stays on screen
+    // but takes no drag.
+    model.showTreeNode(0, 2, -1);
+    QVERIFY(!dragPoint(form, 6, values[6] * 4.0));
+    QCOMPARE(formEnable.count(), 1);
+
+    // A fit of what is on screen can still be asked to be saved: it is not
+    // stored, and the user is told.
+    form.on_signalFittingMethodChanged(2);
+    form.on_signalFileSaved();
+    QCOMPARE(m_texts, QStringList{QStringLiteral("当前没有显示可编辑的测点，曲线未保存！")});
+    QVector<double> stored;
+    model.closeProject();
+    {
+        LibHORM reader;
+        QVERIFY(reader.open(file));
+        reader.RegisterObject(Data_Line::staticMetaObject);
+        reader.RegisterObject(Data_Point::staticMetaObject);
+        HORM_Collection<Data_Line> lines(&reader);
+        Data_Point* station = lines.at(0).value()->REF_Data_Point()->at(1).value();
+        QVERIFY(station);
+        QVector<double> t, raw;
+        station->unpackQV18(stored, t, raw, 0.0, 1e9);
+    }
+    QCOMPARE(stored, values);
 }
 
 void TestForm1DGraph::lineDataPicksTheStationColumn()
