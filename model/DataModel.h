@@ -215,8 +215,8 @@ private:
         bool valid = false;
         int lineRow = -1;
         int stationRow = -1;
-        int lineId = -1;
-        int stationId = -1;
+        qint64 lineId = -1;
+        qint64 stationId = -1;
         int scheme = SAMPLE_QV18;
         double tmin = 0.0;
         double tmax = 0.0;
