@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QLocale>
 #include <QVariant>
 
 #include <algorithm>
@@ -26,6 +27,15 @@ namespace {
 bool sameTime(double a, double b)
 {
     return a == b || std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
+}
+
+// The shortest text that reads back as exactly this number; plain digits
+// unless the number is too large or too small for them.
+QString exactNumberText(double number)
+{
+    const double magnitude = std::fabs(number);
+    const char format = (magnitude >= 1e15 || (magnitude > 0.0 && magnitude < 1e-6)) ? 'g' : 'f';
+    return QString::number(number, format, QLocale::FloatingPointShortest);
 }
 
 } // namespace
@@ -146,6 +156,37 @@ bool DataModel::isTimeLabelled(const QModelIndex& index) const
     return line && line->TYPE() == 1;
 }
 
+bool DataModel::storedName(const QModelIndex& index, double& name) const
+{
+    if (!isProjectOpen() || !index.isValid())
+        return false;
+    int lineRow = -1;
+    int stationRow = -1;
+    rowsOf(index, false, lineRow, stationRow);
+    Data_Line* line = lineAt(lineRow);
+    if (!line)
+        return false;
+    if (stationRow < 0) {
+        name = line->NAME();
+        return true;
+    }
+    const Data_Point* station = stationAt(line, stationRow);
+    if (!station)
+        return false;
+    name = station->NAME();
+    return true;
+}
+
+QVariant DataModel::data(const QModelIndex& index, int role) const
+{
+    // The label is rounded; an editor opened on it must start from the
+    // stored number, or leaving it would store the rounded one.
+    double name = 0.0;
+    if (role == Qt::EditRole && !isTimeLabelled(index) && storedName(index, name))
+        return QVariant(exactNumberText(name));
+    return TreeModel::data(index, role);
+}
+
 bool DataModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (role == Qt::EditRole && index.isValid()) {
@@ -158,6 +199,13 @@ bool DataModel::setData(const QModelIndex& index, const QVariant& value, int rol
                 return false;
             if (isTimeLabelled(index))
                 return false;
+            // An editor left as it was opened changes nothing, not even the label.
+            double name = 0.0;
+            if (storedName(index, name) && name == number)
+                return true;
+            // Line rows hold their number as a double, whatever the editor gave.
+            if (!parentIndex.isValid())
+                return TreeModel::setData(index, QVariant(number), role);
         }
     }
     // Checking a line writes every station: one transaction for all.
@@ -194,13 +242,15 @@ void DataModel::itemRenamed(const QModelIndex& index)
         return;
     if (stationRow >= 0) {
         Data_Point* station = stationAt(line, stationRow);
-        if (!station)
+        if (!station || station->NAME() == value)
             return;
         qDebug() << "name: " << value;
         station->setNAME(value);
         station->commit();
         return;
     }
+    if (line->NAME() == value)
+        return;
     qDebug() << "name: " << value;
     line->setNAME(value);
     line->commit();
@@ -258,8 +308,39 @@ void DataModel::forgetShownStation()
     shown = ShownStation();
 }
 
-bool DataModel::unpackWhole(Data_Point* station, int scheme, QVector<double>& response,
-                            QVector<double>& times, QVector<double>& raw)
+bool DataModel::alignResponse(QVector<double>& response, QVector<double>& times, QVector<double>& raw,
+                              bool whole)
+{
+    if (response.size() == times.size())
+        return true;
+    // A response longer than its times is damaged: its values cannot be
+    // placed. Read as far as the times go; never written back.
+    if (response.size() > times.size()) {
+        if (whole)
+            return false;
+        response.resize(times.size());
+        return true;
+    }
+    // An earlier version stored only the gates from its window start on: a
+    // shorter response belongs to the last gates. The gates before it have
+    // their first-computed values.
+    const int missing = times.size() - response.size();
+    if (raw.size() == times.size()) {
+        response = raw.mid(0, missing) + response;
+        return true;
+    }
+    if (whole)
+        return false;
+    times.remove(0, missing);
+    if (raw.size() >= missing)
+        raw.remove(0, missing);
+    else
+        raw.clear();
+    return true;
+}
+
+bool DataModel::unpackAll(Data_Point* station, int scheme, QVector<double>& response,
+                          QVector<double>& times, QVector<double>& raw)
 {
     response.clear();
     times.clear();
@@ -270,30 +351,52 @@ bool DataModel::unpackWhole(Data_Point* station, int scheme, QVector<double>& re
     switch (scheme) {
     case SAMPLE_QV18:
         station->unpackQV18(response, times, raw, -inf, inf);
-        break;
+        return true;
     case SAMPLE_LOG10:
         station->unpackLOG10(response, times, raw, -inf, inf);
-        break;
+        return true;
     case SAMPLE_LOG20:
         station->unpackLOG20(response, times, raw, -inf, inf);
-        break;
+        return true;
     default:
         return false;
     }
+}
+
+bool DataModel::unpackWhole(Data_Point* station, int scheme, QVector<double>& response,
+                            QVector<double>& times, QVector<double>& raw)
+{
+    if (!unpackAll(station, scheme, response, times, raw))
+        return false;
     // Without readable gate times no value can be placed; a column written
     // from here would replace the stored curve with nothing.
     if (times.isEmpty())
         return false;
-    if (response.size() == times.size())
-        return true;
-    // An older file may hold only the gates of a past window; the gates it
-    // lacks come from the first-computed curve so the column is whole again.
-    // A response longer than its times is damaged: left as it is.
-    if (response.size() < times.size() && raw.size() == times.size()) {
-        response = raw;
-        return true;
+    return alignResponse(response, times, raw, true);
+}
+
+bool DataModel::unpackWindow(Data_Point* station, int scheme, QVector<double>& response,
+                             QVector<double>& times, QVector<double>& raw, double tmin, double tmax)
+{
+    if (!unpackAll(station, scheme, response, times, raw))
+        return false;
+    alignResponse(response, times, raw, false);
+    // Closed at both ends; a NaN time stays.
+    int kept = 0;
+    int rawKept = 0;
+    for (int i = 0; i < times.size(); ++i) {
+        if (times[i] < tmin || times[i] > tmax)
+            continue;
+        times[kept] = times[i];
+        response[kept] = response[i];
+        if (i < raw.size())
+            raw[rawKept++] = raw[i];
+        ++kept;
     }
-    return false;
+    times.resize(kept);
+    response.resize(kept);
+    raw.resize(rawKept);
+    return true;
 }
 
 bool DataModel::writeResponse(Data_Point* station, int scheme, const QVector<double>& response)
@@ -404,26 +507,37 @@ void DataModel::on_signal_currentGridSettingsChanged(GridPattern pattern, double
 
 void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector<double> newRecvTimeList)
 {
-    if (!isProjectOpen() || !shown.valid)
+    const QString title = QStringLiteral("保存警告");
+    // Whatever is refused is said: the user must not take an edit as stored.
+    if (!isProjectOpen() || !shown.valid) {
+        UserPrompt::critical(title, QStringLiteral("当前没有显示可编辑的测点，曲线未保存！"));
         return;
+    }
+    const QString mismatch = QStringLiteral("编辑的曲线与当前显示的测点不符，曲线未保存！");
     Data_Line* line = lineAt(shown.lineRow);
-    if (!line || line->ID() != shown.lineId)
-        return;
     Data_Point* station = stationAt(line, shown.stationRow);
-    if (!station || station->ID() != shown.stationId)
+    if (!line || line->ID() != shown.lineId || !station || station->ID() != shown.stationId) {
+        UserPrompt::critical(title, mismatch);
         return;
+    }
 
     const int n = shown.gateTimes.size();
-    if (n == 0 || newRecvTimeList.size() != n || newRecvDataList.size() != n)
+    if (n == 0 || newRecvTimeList.size() != n || newRecvDataList.size() != n) {
+        UserPrompt::critical(title, mismatch);
         return;
+    }
     for (int j = 0; j < n; ++j) {
-        if (!sameTime(newRecvTimeList[j], shown.gateTimes[j]) || !std::isfinite(newRecvDataList[j]))
+        if (!sameTime(newRecvTimeList[j], shown.gateTimes[j]) || !std::isfinite(newRecvDataList[j])) {
+            UserPrompt::critical(title, mismatch);
             return;
+        }
     }
 
     QVector<double> response, times, raw;
-    if (!unpackWhole(station, shown.scheme, response, times, raw))
+    if (!unpackWhole(station, shown.scheme, response, times, raw)) {
+        UserPrompt::critical(title, mismatch);
         return;
+    }
     QVector<int> target(n, -1);
     for (int j = 0; j < n; ++j) {
         for (int k = 0; k < times.size(); ++k) {
@@ -432,8 +546,10 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
                 break;
             }
         }
-        if (target[j] < 0)
+        if (target[j] < 0) {
+            UserPrompt::critical(title, mismatch);
             return;
+        }
     }
     for (int j = 0; j < n; ++j)
         response[target[j]] = newRecvDataList[j];
@@ -451,7 +567,7 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
             database->rollback();
     }
     if (!stored)
-        UserPrompt::information(QStringLiteral("曲线未能保存到工程文件%1！").arg(QDir::toNativeSeparators(database->path())));
+        UserPrompt::critical(title, QStringLiteral("曲线未能写入工程文件 %1！").arg(QDir::toNativeSeparators(database->path())));
 }
 
 void DataModel::on_signal_GPSFileImported(QList<GPSCoordinate> gpsCoordinateList)

@@ -54,8 +54,12 @@ public:
     bool isProjectOpen() const;
 
     // --- Tree ---
+    // The edit role of a line or station row is its stored number in full,
+    // as text, whatever the label shows.
+    QVariant data(const QModelIndex& index, int role) const override;
     // Line and station numbers must be numbers; station rows of a line whose
-    // labels are times cannot be renamed.
+    // labels are times cannot be renamed; a number equal to the stored one
+    // writes nothing.
     bool setData(const QModelIndex& index, const QVariant& value,
                  int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
@@ -225,6 +229,9 @@ private:
     void rowsOf(const QModelIndex& index, bool deeperIsStation, int& lineRow, int& stationRow) const;
     // True when the row at index is a station of a line whose labels are times.
     bool isTimeLabelled(const QModelIndex& index) const;
+    // The stored NAME of the line or station at index; false for other rows
+    // or without a project.
+    bool storedName(const QModelIndex& index, double& name) const;
     // The reference curve that showLine selects, with the shown gate times;
     // nothing for an unknown mode.
     void emitShownReferenceCurve();
@@ -254,7 +261,7 @@ private:
     void prepareLineInversion(Data_Line* line, const QVector<double>& times,
                               QVector<QVector<double> >& curves, QVector<double>& numbers,
                               QVector<GPSCoordinate>& coordinates);
-    // A view that stops early: nothing shown may be saved into.
+    // A view that stops early: nothing shown may be saved into or edited.
     void stopView();
     // Offers the smoothing dialog and smooths grid when the user changed the
     // ellipse; false when the grid stays as it was.
@@ -284,11 +291,27 @@ private:
     void restoreStation(Data_Point* station);
     void fitStation(Data_Point* station, int method);
 
-    // A scheme's whole response (every gate, raw copied in where an older
-    // file holds a shorter response), its gate times and raw response.
-    // False when the scheme is unknown or no response matches the times.
+    // A stored response shorter than its gate times belongs to the last
+    // gates (an earlier version stored only the gates from its window start
+    // on); the gates before it take the first-computed values. When raw is
+    // not as long as the times: with whole, false; otherwise those gates are
+    // dropped from times and raw. A longer response: false with whole,
+    // otherwise cut to the times.
+    static bool alignResponse(QVector<double>& response, QVector<double>& times, QVector<double>& raw,
+                              bool whole);
+    // The scheme's three stored columns as they are; false for an unknown
+    // scheme or no station.
+    static bool unpackAll(Data_Point* station, int scheme, QVector<double>& response,
+                          QVector<double>& times, QVector<double>& raw);
+    // A scheme's whole response (every gate, aligned as above), its gate
+    // times and raw response. False when the scheme is unknown or the
+    // response cannot be placed on every gate.
     static bool unpackWhole(Data_Point* station, int scheme, QVector<double>& response,
                             QVector<double>& times, QVector<double>& raw);
+    // The aligned curves of the gates within [tmin, tmax] (a NaN time
+    // stays); false only for an unknown scheme or no station.
+    static bool unpackWindow(Data_Point* station, int scheme, QVector<double>& response,
+                             QVector<double>& times, QVector<double>& raw, double tmin, double tmax);
     // Stores response into the scheme's response column; false for an
     // unknown scheme.
     static bool writeResponse(Data_Point* station, int scheme, const QVector<double>& response);

@@ -26,48 +26,6 @@ constexpr int kSectionMinStations = 3;
 // The line-level calls take every curve as measured at this current.
 constexpr double kLineInversionCurrent = Data_Mathematical_Calc::kLineCurrent;
 
-bool unpackScheme(Data_Point* station, int scheme, QVector<double>& response,
-                  QVector<double>& times, QVector<double>& raw, double tmin, double tmax)
-{
-    response.clear();
-    times.clear();
-    raw.clear();
-    switch (scheme) {
-    case SAMPLE_QV18:
-        station->unpackQV18(response, times, raw, tmin, tmax);
-        return true;
-    case SAMPLE_LOG10:
-        station->unpackLOG10(response, times, raw, tmin, tmax);
-        return true;
-    case SAMPLE_LOG20:
-        station->unpackLOG20(response, times, raw, tmin, tmax);
-        return true;
-    default:
-        return false;
-    }
-}
-
-QVector<double> unpackResponse(Data_Point* station, int scheme, double tmin, double tmax)
-{
-    QVector<double> response;
-    if (!station)
-        return response;
-    switch (scheme) {
-    case SAMPLE_QV18:
-        station->unpackQV18Response(response, tmin, tmax);
-        break;
-    case SAMPLE_LOG10:
-        station->unpackLOG10Response(response, tmin, tmax);
-        break;
-    case SAMPLE_LOG20:
-        station->unpackLOG20Response(response, tmin, tmax);
-        break;
-    default:
-        break;
-    }
-    return response;
-}
-
 double scaledConstraint(const InvParam& param)
 {
     switch (param.instrumentKind) {
@@ -175,6 +133,9 @@ void DataModel::stopView()
 {
     forgetShownStation();
     emit signal_FiseSaveButtonEnalbe(false);
+    // The 1D view may still show an earlier station: it takes no edits until
+    // a station is shown again, which sends the edit switches once more.
+    emit signal_EditStateChanged(false, false);
 }
 
 void DataModel::showTreeNode(int line, int station, int sample)
@@ -222,15 +183,18 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     // earlier station's curve must not stand in for it.
     previousResponse.clear();
     nextResponse.clear();
-    if (!unpackScheme(station, scheme, stationResponse, stationTimes, stationRaw, tmin, tmax)
+    if (!unpackWindow(station, scheme, stationResponse, stationTimes, stationRaw, tmin, tmax)
         || stationResponse.isEmpty()) {
         stopView();
         return;
     }
+    QVector<double> neighbourTimes, neighbourRaw;
     if (stationRow > 0)
-        previousResponse = unpackResponse(stationAt(line, stationRow - 1), scheme, tmin, tmax);
+        unpackWindow(stationAt(line, stationRow - 1), scheme, previousResponse, neighbourTimes, neighbourRaw,
+                     tmin, tmax);
     if (stationRow < stationCount - 1)
-        nextResponse = unpackResponse(stationAt(line, stationRow + 1), scheme, tmin, tmax);
+        unpackWindow(stationAt(line, stationRow + 1), scheme, nextResponse, neighbourTimes, neighbourRaw,
+                     tmin, tmax);
 
     emit signal_CentralWidgetChanged(true);
     const double constraint = scaledConstraint(invParam);

@@ -65,8 +65,10 @@ void DataModel::on_signalChangeNameRuleChanged(bool isMultipy, double distance)
             continue;
         station->setNAME(renamed);
         station->commit();
+        // The station holds the new number already: only the row's label
+        // follows (an equal number would be refused as no change).
         if (i < rowCount(lineIndex))
-            setData(index(i, 0, lineIndex), QVariant(renamed), Qt::EditRole);
+            TreeModel::setData(index(i, 0, lineIndex), QVariant(renamed), Qt::EditRole);
     }
 }
 

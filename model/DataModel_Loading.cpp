@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDebug>
 
+#include <algorithm>
 #include <cmath>
 
 #include "model/Data_Calc.h"
@@ -193,35 +194,32 @@ void DataModel::preprocessStation(Data_Point* station)
 
 bool DataModel::applyMorsaCorrection(const QVector<double>& times, QVector<double>& values)
 {
-    // The tail rule reaches eleven gates back and takes logarithms: shorter
-    // curves and curves with non-positive values keep the plain gated values.
     const int n = values.size();
-    if (n < 11 || times.size() != n)
+    if (n == 0 || times.size() != n)
         return false;
-    for (double v : values) {
-        if (!(v > 0.0) || !std::isfinite(v))
-            return false;
-    }
 
+    // A curve the fit cannot take comes back unchanged, and the blend of a
+    // value with itself keeps it.
     QVector<double> fitTimes = times;
     QVector<double> fit = values;
     mathCalc->bsplineFit(fitTimes, fit);
     if (fit.size() != n)
-        return false;
+        fit = values;
     for (int i = 0; i < n; ++i) {
-        fit[i] = 0.85 * fit[i] + 0.15 * values[i];
-        if (!(fit[i] > 0.0) || !std::isfinite(fit[i]))
-            return false;
+        const double blended = 0.85 * fit[i] + 0.15 * values[i];
+        fit[i] = std::isfinite(blended) ? blended : values[i];
     }
 
+    // The tail rule reaches eleven gates back, or to the first gate of a
+    // shorter curve; a step whose logarithms are not defined keeps the
+    // blended value.
     QVector<double> corrected = fit;
-    for (int i = n - 11; i <= n - 2; ++i) {
-        if (fit[i + 1] > fit[i])
-            corrected[i + 1] = std::pow(10.0, std::log10(corrected[i]) - (std::log10(fit[i + 1]) - std::log10(fit[i])));
-    }
-    for (double v : corrected) {
-        if (!(v > 0.0) || !std::isfinite(v))
-            return false;
+    for (int i = std::max(0, n - 11); i <= n - 2; ++i) {
+        if (!(fit[i + 1] > fit[i]) || !(fit[i] > 0.0) || !(corrected[i] > 0.0))
+            continue;
+        const double next = std::pow(10.0, std::log10(corrected[i]) - (std::log10(fit[i + 1]) - std::log10(fit[i])));
+        if (std::isfinite(next))
+            corrected[i + 1] = next;
     }
     values = corrected;
     return true;

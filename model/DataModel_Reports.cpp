@@ -20,37 +20,10 @@
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
 
-namespace {
-
-// Clears the three curves and unpacks the station's stored ones of a scheme
-// over [tmin, tmax]; an unknown scheme leaves them empty.
-void unpackStationCurves(Data_Point* station, int scheme, QVector<double>& response, QVector<double>& times,
-                         QVector<double>& raw, double tmin, double tmax)
-{
-    response.clear();
-    times.clear();
-    raw.clear();
-    switch (scheme) {
-    case SAMPLE_QV18:
-        station->unpackQV18(response, times, raw, tmin, tmax);
-        break;
-    case SAMPLE_LOG10:
-        station->unpackLOG10(response, times, raw, tmin, tmax);
-        break;
-    case SAMPLE_LOG20:
-        station->unpackLOG20(response, times, raw, tmin, tmax);
-        break;
-    default:
-        break;
-    }
-}
-
-} // namespace
-
 void DataModel::drawStationChart(Data_Line* line, Data_Point* station, const QString& fileName)
 {
-    unpackStationCurves(station, scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
-                        invParam.timeWindowEnd);
+    unpackWindow(station, scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
+                 invParam.timeWindowEnd);
     QtCharts::QChart* chart = ReportContent::decayChart(stationTimes, stationResponse, line->NAME(), station->NAME());
     const QPixmap picture = ReportContent::chartPicture(chart, ReportContent::chartPictureSize());
     picture.save(fileName, QFileInfo(fileName).suffix().toLocal8Bit().constData(), 100);
@@ -112,8 +85,8 @@ QVector<QVector<double> > DataModel::reportRawCurves()
         Data_Point* station = stations->at(i).value();
         if (!station || station->USE() == 0)
             continue;
-        unpackStationCurves(station, scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
-                            invParam.timeWindowEnd);
+        unpackWindow(station, scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
+                     invParam.timeWindowEnd);
         for (int k = 0; k < reportDistances.size(); ++k) {
             if (!taken.at(k) && reportDistances.at(k) == station->NAME()) {
                 rawCurves[k] = stationRaw;

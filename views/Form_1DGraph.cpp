@@ -314,20 +314,46 @@ void Form_1DGraph::on_signalStationChanged(QString title, QVector<double> values
     }
 }
 
+QVector<double> Form_1DGraph::seriesValues() const
+{
+    QVector<double> values;
+    if (!m_stationSeries)
+        return values;
+    const QVector<QPointF> points = m_stationSeries->pointsVector();
+    values.reserve(points.size());
+    for (const QPointF &p : points)
+        values.append(p.y());
+    return values;
+}
+
 void Form_1DGraph::onSignalMouseMoveComplete_RefreshUI()
 {
     if (!m_stationSeries)
         return;
+    // A release or Escape that moved nothing is no edit: nothing to invert
+    // again, nothing to save.
+    QVector<double> before = m_editedCurve;
+    if (before.isEmpty()) {
+        const int n = std::min(m_stationTimes.size(), m_stationValues.size());
+        for (int i = 0; i < n; ++i)
+            before.append(std::fabs(m_stationValues[i]));
+    }
+    if (seriesValues() == before)
+        return;
+    reinvertEditedCurve();
+}
+
+void Form_1DGraph::reinvertEditedCurve()
+{
+    if (!m_stationSeries)
+        return;
     QVector<double> times;
-    QVector<double> values;
     const QVector<QPointF> points = m_stationSeries->pointsVector();
     times.reserve(points.size());
-    values.reserve(points.size());
-    for (const QPointF &p : points) {
+    for (const QPointF &p : points)
         times.append(p.x());
-        values.append(p.y());
-    }
-    m_editedCurve = values;
+    m_editedCurve = seriesValues();
+    const QVector<double> values = m_editedCurve;
 
     QVector<double> resistivity;
     QVector<double> depth;
@@ -341,12 +367,16 @@ void Form_1DGraph::onSignalMouseMoveComplete_RefreshUI()
         m_depthAxis->setRange(m_depthMin, 0.0);
     }
 
-    const int gates = std::min({m_lineGateTimes.size(), m_editedCurve.size(),
-                                m_lineMatrix.size()});
-    for (int i = 0; i < gates; ++i) {
-        QVector<double> &row = m_lineMatrix[i];
-        if (m_stationColumn >= 0 && m_stationColumn < row.size())
-            row[m_stationColumn] = m_editedCurve[i];
+    // The line keeps only the gates its stations share: the edit goes to
+    // the line gates of the same time, not of the same position.
+    if (m_stationColumn >= 0) {
+        const int gates = std::min(m_lineGateTimes.size(), m_lineMatrix.size());
+        for (int g = 0; g < gates; ++g) {
+            const int i = times.indexOf(m_lineGateTimes[g]);
+            QVector<double> &row = m_lineMatrix[g];
+            if (i >= 0 && m_stationColumn < row.size())
+                row[m_stationColumn] = m_editedCurve[i];
+        }
     }
     m_channelPlot->drawChannelCurves(m_lineMatrix, m_stationPositions);
 
@@ -420,7 +450,14 @@ void Form_1DGraph::on_signalContourMethod1D(int method)
 void Form_1DGraph::on_signalEditCheckBoxStateChanged(bool pointMove, bool lineMove)
 {
     if (!pointMove && !lineMove) {
+        // Off at once: the shown points can no longer be picked, and a drag
+        // under way ends without an edit.
         m_decayChart->setPointSelected(false);
+        if (m_stationSeries)
+            disconnect(m_stationSeries, SIGNAL(pressed(QPointF)), m_decayChart,
+                       SLOT(on_signal_clickPoint(QPointF)));
+        disconnect(m_decayChart, SIGNAL(signal_MouseMoveComplete()), this,
+                   SLOT(onSignalMouseMoveComplete_RefreshUI()));
         return;
     }
     // Made unique: the data model repeats this after every station it shows.
@@ -436,12 +473,14 @@ void Form_1DGraph::on_signalEditCheckBoxStateChanged(bool pointMove, bool lineMo
 
 void Form_1DGraph::on_signalFileSaved()
 {
-    if (m_editedCurve.isEmpty() || m_lineGateTimes.size() != m_editedCurve.size()) {
+    // The edit is the shown station's own curve: it is checked against that
+    // station's gates, which a shorter neighbour does not cut.
+    if (m_editedCurve.isEmpty() || m_stationTimes.size() != m_editedCurve.size()) {
         UserPrompt::critical(QStringLiteral("保存警告"),
                              QStringLiteral("当前数据点少于5个,不能进行反演，不进行数据保存操作"));
         return;
     }
-    emit signal_FileSavedtoDB(m_editedCurve, m_lineGateTimes);
+    emit signal_FileSavedtoDB(m_editedCurve, m_stationTimes);
 
     QList<DataType_ResultData> results;
     m_calc.pointInversion(m_lineMatrix, m_lineGateTimes, m_stationPositions, m_current, results,
@@ -477,7 +516,7 @@ void Form_1DGraph::on_signalFittingMethodChanged(int method)
         for (int i = 0; i < n; ++i)
             m_stationSeries->replace(i, times[i], values[i]);
     }
-    onSignalMouseMoveComplete_RefreshUI();
+    reinvertEditedCurve();
 }
 
 void Form_1DGraph::on_signalChartAxisScaleChanged(double xMax, double xMin, double yMax,

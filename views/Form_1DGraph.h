@@ -103,6 +103,11 @@ private:
                                              const QVector<double> &depth);
     void deleteStationSeries();
     void deleteModelSeries();
+    // The values of the station points as they stand.
+    QVector<double> seriesValues() const;
+    // Takes the station points as the edited curve, inverts it, puts it into
+    // the line's channel curves and enables saving.
+    void reinvertEditedCurve();
 
     Ui::Form_1DGraph *ui;
     QGridLayout *m_layout = nullptr;

@@ -235,6 +235,8 @@ private slots:
     void morsaCorrectionOnlyOnEighteenWindows();
     void morsaFallsBackToPlainCurve_data();
     void morsaFallsBackToPlainCurve();
+    void morsaBlendsEveryCurve_data();
+    void morsaBlendsEveryCurve();
     void projectWithoutProjectRowLoads();
     void nullDatabaseChangesNothing();
     void loadReleasesSampleBlobs();
@@ -247,6 +249,7 @@ private slots:
     void closeProjectEmptiesTreeAndStopsOperations();
     void renameRow_data();
     void renameRow();
+    void renameToStoredNumberWritesNothing();
     void checkingLineWritesEveryStation();
     void useCheckBoxWritesCurrentStation();
 
@@ -255,9 +258,14 @@ private slots:
     void saveEditedCurve();
     void saveGoesToShownSchemeAndStation();
     void saveNeedsAShownStation();
+    void saveThatFailsSaysSo();
     void saveOnShortResponseWritesWholeColumn();
     void saveTellsWhenTheFileIsLocked();
     void saveUnderWideKeys();
+    void shortResponseKeepsEdits_data();
+    void shortResponseKeepsEdits();
+    void stationViewAlignsShortResponse_data();
+    void stationViewAlignsShortResponse();
 
     // Editing operations.
     void renumber_data();
@@ -703,6 +711,53 @@ void TestDataModel::morsaFallsBackToPlainCurve()
     }
 }
 
+void TestDataModel::morsaBlendsEveryCurve_data()
+{
+    QTest::addColumn<QVector<double> >("values");
+    QTest::addColumn<bool>("fits");                  // enough gates for the B-spline
+    QTest::addColumn<QVector<double> >("expected");  // when it does not fit
+    // Eight gates are too few for the fit: the blend keeps them, and the
+    // tail rule runs from the first gate.
+    QTest::newRow("eight gates rising twice") << QVector<double>{100, 50, 25, 40, 10, 5, 6, 2} << false
+                                              << QVector<double>{100, 50, 25, 15.625, 10, 5, 25.0 / 6.0, 2};
+    QTest::newRow("a negative gate before a rise") << QVector<double>{100, 50, -1, 40, 10, 5, 6, 2} << false
+                                                   << QVector<double>{100, 50, -1, 40, 10, 5, 25.0 / 6.0, 2};
+    QVector<double> withZero = decay(20, 1e3);
+    withZero[4] = 0.0;
+    QTest::newRow("twenty gates, one of them zero") << withZero << true << QVector<double>();
+    QVector<double> withNegativeTail = decay(20, 1e3);
+    withNegativeTail[17] = -10.0;
+    QTest::newRow("twenty gates, a negative one in the tail") << withNegativeTail << true << QVector<double>();
+}
+
+void TestDataModel::morsaBlendsEveryCurve()
+{
+    QFETCH(QVector<double>, values);
+    QFETCH(bool, fits);
+    QFETCH(QVector<double>, expected);
+    QVector<double> times;
+    for (int i = 0; i < values.size(); ++i)
+        times << 20.0 * std::pow(1.5, i);
+
+    if (fits) {
+        // The blend everywhere; the tail rule only where its logarithms exist.
+        QVector<double> fitTimes = times, fit = values;
+        Data_Mathematical_Calc::bsplineFit(fitTimes, fit);
+        QVERIFY(fit != values);
+        const int n = values.size();
+        for (int i = 0; i < n; ++i)
+            fit[i] = 0.85 * fit[i] + 0.15 * values[i];
+        expected = fit;
+        for (int i = n - 11; i <= n - 2; ++i) {
+            if (fit[i + 1] > fit[i] && fit[i] > 0.0 && expected[i] > 0.0)
+                expected[i + 1] = expected[i] * fit[i] / fit[i + 1];
+        }
+    }
+    QVector<double> corrected = values;
+    m_model->applyMorsaCorrection(times, corrected);
+    HW_COMPARE_VECTORS(corrected, expected, 1e-12, 1e-300);
+}
+
 void TestDataModel::projectWithoutProjectRowLoads()
 {
     QVERIFY(writeProject(path(), {line(1, {rawStation(1, {sample(decay(500), quietRecord())})})}, false));
@@ -806,7 +861,7 @@ void TestDataModel::damagedProjectIsNeverWritten()
     QVERIFY(m_model->rememberShownStation(1, 0, SAMPLE_QV18, 0, 1e7, {100, 200}));
     m_model->on_signal_FileSavedToDB({3, 4}, {100, 200});
     QCOMPARE(m_messages.size(), 2);
-    QVERIFY(m_messages.last().startsWith(QStringLiteral("曲线未能保存到工程文件")));
+    QVERIFY(m_messages.last().startsWith(QStringLiteral("曲线未能写入工程文件")));
     const QModelIndex firstLine = m_model->index(0, 0);
     m_model->setData(firstLine, QVariant("7"), Qt::EditRole);
     m_model->setData(firstLine, Qt::Unchecked, Qt::CheckStateRole);
@@ -869,7 +924,8 @@ void TestDataModel::closeProjectEmptiesTreeAndStopsOperations()
     QCOMPARE(m_model->renameLineRow, -1);
     QCOMPARE(m_model->invParam.timeWindowStart, 150.0);
 
-    // Nothing reaches the file or the user while no project is open.
+    // Nothing reaches the file while no project is open; of the user only
+    // a save is answered, as that edit is not stored.
     m_model->on_signal_FileSavedToDB({9, 9}, {200, 300});
     m_model->on_signal_UseableCheckBoxStateChanged(false);
     m_model->on_signalChangeNameRuleChanged(true, 10.0);
@@ -877,7 +933,7 @@ void TestDataModel::closeProjectEmptiesTreeAndStopsOperations()
     m_model->resetPointData(0);
     m_model->applyFittingMethod(0, 0);
     QVERIFY(!m_model->rememberShownStation(0, 0, SAMPLE_QV18, 150, 4e6, {200}));
-    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_messages, QStringList{"当前没有显示可编辑的测点，曲线未保存！"});
     m_model->closeProject();
 
     Reader r(path());
@@ -932,6 +988,33 @@ void TestDataModel::renameRow()
     QVERIFY(!(m_model->flags(m_model->index(0, 0, m_model->index(1, 0))) & Qt::ItemIsEditable));
     QVERIFY(m_model->flags(m_model->index(0, 0, m_model->index(0, 0))) & Qt::ItemIsEditable);
     QVERIFY(m_model->flags(m_model->index(1, 0)) & Qt::ItemIsEditable);
+}
+
+void TestDataModel::renameToStoredNumberWritesNothing()
+{
+    // Numbers finer than their labels: line 12.125 ("12.125" as a double),
+    // station 20.25 (label "20.3").
+    QVERIFY(writeProject(path(), {line(12.125, {rawStation(20.25, {})})}));
+    open(path());
+    const QModelIndex l = m_model->index(0, 0);
+    const QModelIndex s = m_model->index(0, 0, l);
+    QCOMPARE(s.data().toString(), QStringLiteral("20.3"));
+    QCOMPARE(l.data(Qt::EditRole).toString(), QStringLiteral("12.125"));
+    QCOMPARE(s.data(Qt::EditRole).toString(), QStringLiteral("20.25"));
+
+    Reader r(path());
+    const int version = r.scalar("PRAGMA data_version").toInt();
+    QVERIFY(m_model->setData(s, QStringLiteral("20.25"), Qt::EditRole));
+    QVERIFY(m_model->setData(l, 12.125, Qt::EditRole));
+    QCOMPARE(r.scalar("PRAGMA data_version").toInt(), version);
+    QCOMPARE(s.data().toString(), QStringLiteral("20.3"));
+    QCOMPARE(r.names("Data_Point"), QVector<double>{20.25});
+    QCOMPARE(r.names("Data_Line"), QVector<double>{12.125});
+
+    // A number that differs is written, the label included.
+    QVERIFY(m_model->setData(s, QStringLiteral("20.3"), Qt::EditRole));
+    QCOMPARE(r.names("Data_Point"), QVector<double>{20.3});
+    QVERIFY(r.scalar("PRAGMA data_version").toInt() != version);
 }
 
 void TestDataModel::checkingLineWritesEveryStation()
@@ -1035,6 +1118,11 @@ void TestDataModel::saveEditedCurve()
 
     Reader r(path());
     QCOMPARE(r.curve(2, "DATA_RECV_QV18"), expected);
+    // A curve that is not stored is never passed over in silence.
+    if (expected == QVector<double>{1, 2, 3, 4, 5})
+        QCOMPARE(m_messages, QStringList{"编辑的曲线与当前显示的测点不符，曲线未保存！"});
+    else
+        QVERIFY(m_messages.isEmpty());
     QCOMPARE(r.curve(2, "DATA_TIMERECV_QV18"), (QVector<double>{100, 200, 300, 4e6, 5e6}));
     QCOMPARE(r.curve(2, "DATA_RECV_QV18RAW"), (QVector<double>{21, 22, 23, 24, 25}));
     QCOMPARE(r.curve(1, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
@@ -1080,6 +1168,23 @@ void TestDataModel::saveNeedsAShownStation()
     for (int id = 1; id <= 3; ++id)
         QCOMPARE(r.curve(id, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
     QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 0);
+    QCOMPARE(m_messages, (QStringList{"当前没有显示可编辑的测点，曲线未保存！",
+                                      "当前没有显示可编辑的测点，曲线未保存！"}));
+}
+
+void TestDataModel::saveThatFailsSaysSo()
+{
+    openGatedLine();
+    {
+        // The file refuses every change of a station row.
+        Reader w(path());
+        w.column("CREATE TRIGGER refuse BEFORE UPDATE ON Data_Point BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    }
+    QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_QV18, 150, 4e6, {200, 300}));
+    m_model->on_signal_FileSavedToDB({20, 30}, {200, 300});
+    Reader r(path());
+    QCOMPARE(r.curve(2, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
+    QCOMPARE(m_messages, QStringList{QString("曲线未能写入工程文件 %1！").arg(path())});
 }
 
 void TestDataModel::saveOnShortResponseWritesWholeColumn()
@@ -1091,6 +1196,87 @@ void TestDataModel::saveOnShortResponseWritesWholeColumn()
     m_model->on_signal_FileSavedToDB({7, 8, 9}, {200, 300, 400});
     Reader r(path());
     QCOMPARE(r.curve(1, "DATA_RECV_QV18"), (QVector<double>{11, 7, 8, 9}));
+}
+
+void TestDataModel::shortResponseKeepsEdits_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QVector<double> >("expected");
+    // Gates 100 ... 600 with raw 11 ... 16; an earlier version stored the
+    // edits 93 ... 96 of the gates from 300 on. Every operation works on the
+    // gates from 450 on and must keep the edits before them.
+    QTest::newRow("save of the shown window") << "save" << QVector<double>{11, 12, 93, 94, 7, 8};
+    QTest::newRow("restore") << "restore" << QVector<double>{11, 12, 93, 94, 15, 16};
+    QTest::newRow("fit that fits nothing") << "fit" << QVector<double>{11, 12, 93, 94, 95, 96};
+}
+
+void TestDataModel::shortResponseKeepsEdits()
+{
+    QFETCH(QString, operation);
+    QFETCH(QVector<double>, expected);
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, {100, 200, 300, 400, 500, 600}, {93, 94, 95, 96},
+                                                        {11, 12, 13, 14, 15, 16})})}));
+    open(path());
+    InvParam p = m_model->invParam;
+    p.timeWindowStart = 450;
+    m_model->on_signal_curInvsionParamChanged(p);
+    if (operation == "save") {
+        QVERIFY(m_model->rememberShownStation(0, 0, SAMPLE_QV18, 450, 4e6, {500, 600}));
+        m_model->on_signal_FileSavedToDB({7, 8}, {500, 600});
+    } else if (operation == "restore") {
+        m_model->clearPointInfo(0, 0);
+    } else {
+        m_model->applyFittingMethod(0, 3);
+    }
+    Reader r(path());
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18"), expected);
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18RAW"), (QVector<double>{11, 12, 13, 14, 15, 16}));
+}
+
+void TestDataModel::stationViewAlignsShortResponse_data()
+{
+    QTest::addColumn<double>("tmin");
+    QTest::addColumn<QVector<double> >("times");
+    QTest::addColumn<QVector<double> >("values");
+    QTest::addColumn<QVector<double> >("raw");
+    QTest::newRow("window on the stored gates") << 250.0 << QVector<double>{300, 400, 500, 600}
+                                                << QVector<double>{93, 94, 95, 96} << QVector<double>{13, 14, 15, 16};
+    QTest::newRow("window from before them") << 150.0 << QVector<double>{200, 300, 400, 500, 600}
+                                             << QVector<double>{12, 93, 94, 95, 96}
+                                             << QVector<double>{12, 13, 14, 15, 16};
+    QTest::newRow("window inside them") << 450.0 << QVector<double>{500, 600} << QVector<double>{95, 96}
+                                        << QVector<double>{15, 16};
+}
+
+void TestDataModel::stationViewAlignsShortResponse()
+{
+    QFETCH(double, tmin);
+    QFETCH(QVector<double>, times);
+    QFETCH(QVector<double>, values);
+    QFETCH(QVector<double>, raw);
+    // The neighbour holds the same short column: its curve lines up too.
+    const QVector<double> gates{100, 200, 300, 400, 500, 600};
+    const QVector<double> rawCurve{11, 12, 13, 14, 15, 16};
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, gates, {93, 94, 95, 96}, rawCurve),
+                                         gatedStation(2, gates, {93, 94, 95, 96}, rawCurve)})}));
+    open(path());
+    InvParam p = m_model->invParam;
+    p.timeWindowStart = tmin;
+    m_model->on_signal_curInvsionParamChanged(p);
+    QSignalSpy station(m_model, SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)));
+    QSignalSpy reference(m_model, SIGNAL(signal_DataModelShowLineChanged(QVector<double>,QVector<double>)));
+    m_model->showTreeNode(0, 0, -1);
+    QCOMPARE(station.count(), 1);
+    QCOMPARE(station.at(0).at(1).value<QVector<double> >(), values);
+    QCOMPARE(station.at(0).at(2).value<QVector<double> >(), times);
+    QCOMPARE(reference.count(), 1);
+    QCOMPARE(reference.at(0).at(0).value<QVector<double> >(), raw);
+    QCOMPARE(m_model->nextResponse, values);
+
+    // Saving the curve as shown changes nothing.
+    m_model->on_signal_FileSavedToDB(values, times);
+    Reader r(path());
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18"), (QVector<double>{11, 12, 93, 94, 95, 96}));
 }
 
 // --- Editing operations ---
@@ -1109,7 +1295,7 @@ void TestDataModel::saveTellsWhenTheFileIsLocked()
         m_model->on_signal_FileSavedToDB({7, 8}, {200, 300});
     }
     QCOMPARE(m_messages.size(), 1);
-    QCOMPARE(m_messages.first(), QStringLiteral("曲线未能保存到工程文件%1！").arg(QDir::toNativeSeparators(path())));
+    QCOMPARE(m_messages.first(), QStringLiteral("曲线未能写入工程文件 %1！").arg(QDir::toNativeSeparators(path())));
     QCOMPARE(fileBytes(path()), before);
 
     m_messages.clear();

@@ -218,6 +218,7 @@ private:
     std::unique_ptr<LibHORM> m_lib;
     int m_dialogRuns = 0;
     int m_fixtures = 0;
+    QStringList m_messages;
 };
 
 void TestDataModelDisplay::initTestCase()
@@ -246,11 +247,16 @@ void TestDataModelDisplay::init()
     m_model.reset(new DataModel);
     m_dialogRuns = 0;
     answerDialog(DialogAnswer());
+    m_messages.clear();
+    UserPrompt::setTitledMessageAnswerer([this](const QString& title, const QString& text) {
+        m_messages << title + "|" + text;
+    });
 }
 
 void TestDataModelDisplay::cleanup()
 {
     UserPrompt::setDialogAnswerer(UserPrompt::DialogAnswerer());
+    UserPrompt::setTitledMessageAnswerer(UserPrompt::TitledMessageAnswerer());
     if (m_model)
         m_model->closeProject();
     m_lib.reset();
@@ -449,8 +455,8 @@ void TestDataModelDisplay::lineRowOutOfRange()
     QCOMPARE(m_model->currentLineRow, line);
     QCOMPARE(m_model->currentStationRow, 4);
     QCOMPARE(m_model->currentSampleRow, 2);
-    // Nothing is shown, so nothing may be saved.
-    QCOMPARE(r.events, QStringList{"Save(0)"});
+    // Nothing is shown, so nothing may be saved or edited.
+    QCOMPARE(r.events, (QStringList{"Save(0)", "Edit(0,0)"}));
     QVERIFY(!m_model->shown.valid);
 }
 
@@ -645,15 +651,16 @@ void TestDataModelDisplay::stationViewStopsEarly()
     }
 
     m_model->showTreeNode(0, 2, -1);
-    QCOMPARE(r.events, (QStringList{"Reset", "Save(0)"}));
+    QCOMPARE(r.events, (QStringList{"Reset", "Save(0)", "Edit(0,0)"}));
     QVERIFY(!m_model->shown.valid);
     QCOMPARE(m_model->currentStationRow, 2);
-    // A save after the stop writes nothing.
+    // A save after the stop writes nothing, and says so.
     const QVector<double> before = v;
     m_model->on_signal_FileSavedToDB(QVector<double>{1, 2, 3, 4, 5}, t);
     QVector<double> stored;
     m_model->stationAt(m_model->lineAt(0), 1)->unpackQV18Response(stored, 0.0, 1e9);
     QCOMPARE(stored, before);
+    QCOMPARE(m_messages, QStringList{"保存警告|当前没有显示可编辑的测点，曲线未保存！"});
 }
 
 void TestDataModelDisplay::stationViewWithoutCoordinates()
@@ -850,7 +857,7 @@ void TestDataModelDisplay::lineWithoutUsableLine()
     Receiver r(m_model.get());
 
     m_model->showTreeNode(0, -1, -1);
-    QCOMPARE(r.events, (QStringList{"Reset", "Save(0)"}));
+    QCOMPARE(r.events, (QStringList{"Reset", "Save(0)", "Edit(0,0)"}));
     QCOMPARE(m_dialogRuns, 0);
     QVERIFY(std::isnan(m_model->currentLineNumber));
     QVERIFY(m_model->reportDistances.isEmpty());

@@ -1,9 +1,11 @@
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -60,6 +62,8 @@ private slots:
     void modelEntries();
     void reportEntryAsksForDocument();
     void checkBoxWritesUse();
+    void editorStartsFromStoredNumber_data();
+    void editorStartsFromStoredNumber();
     void loadingCollapsesTree();
     void render();
 
@@ -72,6 +76,7 @@ private:
     MenuSeen contextMenu(const QModelIndex& index, const QString& pick = QString(),
                          QPoint pos = QPoint(), const QString& grabTo = QString());
     QByteArray blob(const QString& column, double line, double station) const;
+    QVariant scalar(const QString& sql) const;
     int stationUse(double line, double station) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -235,6 +240,23 @@ QByteArray TestProjectIndex::blob(const QString& column, double line, double sta
         db.close();
     }
     QSqlDatabase::removeDatabase("index-reader");
+    return value;
+}
+
+QVariant TestProjectIndex::scalar(const QString& sql) const
+{
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "index-scalar");
+        db.setDatabaseName(m_file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next())
+                value = q.value(0);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("index-scalar");
     return value;
 }
 
@@ -455,6 +477,56 @@ void TestProjectIndex::checkBoxWritesUse()
     QCOMPARE(stationUse(100, 20), 0);
     QTest::keyClick(m_tree, Qt::Key_Space);
     QCOMPARE(stationUse(100, 20), 1);
+}
+
+void TestProjectIndex::editorStartsFromStoredNumber_data()
+{
+    QTest::addColumn<int>("stationRow");   // -1: the line row
+    QTest::addColumn<QString>("typed");    // empty: left as opened
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<double>("stored");
+    QTest::newRow("line left as opened") << -1 << QString() << "12.125" << 12.125;
+    QTest::newRow("station left as opened") << 1 << QString() << "20.3" << 20.25;
+    QTest::newRow("line renamed") << -1 << "12.5" << "12.5" << 12.5;
+    QTest::newRow("station renamed to its label") << 1 << "20.3" << "20.3" << 20.3;
+}
+
+void TestProjectIndex::editorStartsFromStoredNumber()
+{
+    QFETCH(int, stationRow);
+    QFETCH(QString, typed);
+    QFETCH(QString, label);
+    QFETCH(double, stored);
+    // Numbers finer than the labels show: line 12.125, station 20.25.
+    m_model->closeProject();
+    scalar("UPDATE Data_Line SET NAME = 12.125 WHERE NAME = 100");
+    scalar("UPDATE Data_Point SET NAME = 20.25 WHERE NAME = 20 AND Data_LineID = "
+           "(SELECT ID FROM Data_Line WHERE NAME = 12.125)");
+    m_model->loadProject(m_lib);
+    const QString table = stationRow < 0 ? "Data_Line" : "Data_Point";
+    const qint64 id = stationRow < 0 ? scalar("SELECT ID FROM Data_Line WHERE NAME = 12.125").toLongLong()
+                                     : scalar("SELECT ID FROM Data_Point WHERE NAME = 20.25").toLongLong();
+
+    m_tree->expand(lineIndex(0));
+    const QModelIndex row = stationRow < 0 ? lineIndex(0) : stationIndex(0, stationRow);
+    m_tree->setCurrentIndex(row);
+    m_tree->edit(row);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor);
+    // A plain text field with every digit, not a spin box that rounds.
+    QVERIFY(!qobject_cast<QAbstractSpinBox*>(editor->parentWidget()));
+    QCOMPARE(editor->text(), stationRow < 0 ? QStringLiteral("12.125") : QStringLiteral("20.25"));
+    if (!typed.isEmpty()) {
+        editor->selectAll();
+        QTest::keyClicks(editor, typed);
+    }
+    QPointer<QLineEdit> open(editor);
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The delegate commits and closes from the event loop.
+    QTRY_VERIFY(!open);
+
+    QCOMPARE(scalar(QString("SELECT NAME FROM %1 WHERE ID = %2").arg(table).arg(id)).toDouble(), stored);
+    QCOMPARE(row.data().toString(), label);
 }
 
 void TestProjectIndex::loadingCollapsesTree()

@@ -35,6 +35,8 @@ struct StationSpec {
     // Per scheme: gate times and response (empty response: none stored).
     QVector<double> times[3];
     QVector<double> response[3];
+    // Raw columns; empty: the same as the response.
+    QVector<double> raw[3];
     int hasZ = -1;
     double x = 0.0, y = 0.0, z = 0.0;
     // One sample per entry with that turn-off time (0: a sample without a
@@ -80,13 +82,13 @@ public:
             p->setIsSampled(1);
             p->setDATA_TIMERECV_QV18(CurveBlob::toBlob(spec.times[0]));
             p->setDATA_RECV_QV18(CurveBlob::toBlob(spec.response[0]));
-            p->setDATA_RECV_QV18RAW(CurveBlob::toBlob(spec.response[0]));
+            p->setDATA_RECV_QV18RAW(CurveBlob::toBlob(spec.raw[0].isEmpty() ? spec.response[0] : spec.raw[0]));
             p->setDATA_TIMERECV_LOG10(CurveBlob::toBlob(spec.times[1]));
             p->setDATA_RECV_LOG10(CurveBlob::toBlob(spec.response[1]));
-            p->setDATA_RECV_LOG10RAW(CurveBlob::toBlob(spec.response[1]));
+            p->setDATA_RECV_LOG10RAW(CurveBlob::toBlob(spec.raw[1].isEmpty() ? spec.response[1] : spec.raw[1]));
             p->setDATA_TIMERECV_LOG20(CurveBlob::toBlob(spec.times[2]));
             p->setDATA_RECV_LOG20(CurveBlob::toBlob(spec.response[2]));
-            p->setDATA_RECV_LOG20RAW(CurveBlob::toBlob(spec.response[2]));
+            p->setDATA_RECV_LOG20RAW(CurveBlob::toBlob(spec.raw[2].isEmpty() ? spec.response[2] : spec.raw[2]));
             p->setHasZCoord(spec.hasZ);
             p->setXCoord(spec.x);
             p->setYCoord(spec.y);
@@ -188,6 +190,8 @@ private slots:
     void commonGateCount();
     void gateMatching_data();
     void gateMatching();
+    void shortResponseHoldsLastGates_data();
+    void shortResponseHoldsLastGates();
     void schemesAndWindow_data();
     void schemesAndWindow();
     void nullOutputs();
@@ -430,7 +434,9 @@ void tst_LineData::commonGateCount()
 void tst_LineData::gateMatching_data()
 {
     QTest::addColumn<QList<QVector<double>>>("stationTimes");
-    QTest::addColumn<QVector<int>>("responseLengths");   // -1: as long as the times
+    // -1: as long as the times; otherwise the response (and the raw column)
+    // holds only that many of the last gates.
+    QTest::addColumn<QVector<int>>("responseLengths");
     QTest::addColumn<QVector<double>>("expected");        // empty: nothing written
 
     const QVector<double> full = kTimes;
@@ -445,9 +451,9 @@ void tst_LineData::gateMatching_data()
         << QList<QVector<double>>{{10, 30, 40, 50}, {10, 20, 30, 50}} << QVector<int>{-1, -1}
         << QVector<double>{10, 30, 50};
     QTest::newRow("edited response shorter than its gates")
-        << QList<QVector<double>>{full, full} << QVector<int>{-1, 3} << QVector<double>{10, 20, 30};
+        << QList<QVector<double>>{full, full} << QVector<int>{-1, 3} << QVector<double>{30, 40, 50};
     QTest::newRow("shorter response and a missing gate")
-        << QList<QVector<double>>{{10, 20, 40, 50}, full} << QVector<int>{-1, 4} << QVector<double>{10, 20, 40};
+        << QList<QVector<double>>{{10, 20, 40, 50}, full} << QVector<int>{-1, 4} << QVector<double>{20, 40, 50};
     QTest::newRow("no shared gate")
         << QList<QVector<double>>{{10, 20}, {30, 40}} << QVector<int>{-1, -1} << QVector<double>{};
 }
@@ -466,7 +472,7 @@ void tst_LineData::gateMatching()
         const int len = responseLengths.at(i);
         if (len >= 0) {
             for (int k = 0; k < 3; ++k)
-                s.response[k].resize(len);
+                s.response[k] = s.response[k].mid(s.response[k].size() - len);
         }
         specs << s;
         tags << 100 + i;
@@ -495,6 +501,52 @@ void tst_LineData::gateMatching()
                 QCOMPARE(rows.curves.at(s).at(g), gateValue(tags.at(s) + scheme * 100000.0, expected.at(g), at));
             }
         }
+    }
+}
+
+void tst_LineData::shortResponseHoldsLastGates_data()
+{
+    QTest::addColumn<double>("tmin");
+    QTest::addColumn<int>("rawLength");
+    QTest::addColumn<QVector<double>>("times");
+    QTest::addColumn<QVector<double>>("values");   // of the edited station
+
+    // Station 101 stores the edited values 7030, 7040, 7050 of its last three
+    // gates only, as an earlier version wrote them; its raw curve is 1010 ...
+    QTest::newRow("whole line") << 0.0 << 5 << QVector<double>{10, 20, 30, 40, 50}
+                                << QVector<double>{1010, 1020, 7030, 7040, 7050};
+    QTest::newRow("window from 15") << 15.0 << 5 << QVector<double>{20, 30, 40, 50}
+                                    << QVector<double>{1020, 7030, 7040, 7050};
+    QTest::newRow("window from 35") << 35.0 << 5 << QVector<double>{40, 50} << QVector<double>{7040, 7050};
+    QTest::newRow("raw curve damaged: no value before the edit") << 0.0 << 2 << QVector<double>{30, 40, 50}
+                                                                 << QVector<double>{7030, 7040, 7050};
+}
+
+void tst_LineData::shortResponseHoldsLastGates()
+{
+    QFETCH(double, tmin);
+    QFETCH(int, rawLength);
+    QFETCH(QVector<double>, times);
+    QFETCH(QVector<double>, values);
+
+    StationSpec edited = station(101);
+    for (int k = 0; k < 3; ++k) {
+        edited.response[k] = {7030, 7040, 7050};
+        edited.raw[k] = QVector<double>{1010, 1020, 1030, 1040, 1050}.mid(0, rawLength);
+    }
+    LineFixture f({station(100), edited});
+    Data_Line* line = f.line();
+    QVERIFY(line);
+    InvParam p = wideWindow();
+    p.timeWindowStart = tmin;
+    for (int scheme = 0; scheme < 3; ++scheme) {
+        const Outputs rows = run(line, p, false, scheme, 0, 1);
+        QCOMPARE(rows.times, times);
+        QCOMPARE(rows.curves.size(), 2);
+        QCOMPARE(rows.curves.at(1), values);
+        // The other station keeps its own values on the same gates.
+        for (int g = 0; g < times.size(); ++g)
+            QCOMPARE(rows.curves.at(0).at(g), gateValue(100 + scheme * 100000.0, times.at(g), kTimes.indexOf(times.at(g))));
     }
 }
 

@@ -1,4 +1,5 @@
 #include "model/DataModel.h"
+#include "model/DataModelFixture.h"
 #include "model/Data_Mathematical_Calc.h"
 #include "model/ModelFiles.h"
 #include "model/UserPrompt.h"
@@ -16,6 +17,7 @@
 #include <QGraphicsTextItem>
 #include <QGridLayout>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QLogValueAxis>
@@ -123,10 +125,14 @@ private slots:
     void dragReinvertsAndUpdatesTheLine();
     void editSwitch_data();
     void editSwitch();
+    void switchingEditingOffTakesEffectAtOnce();
+    void escapeWithoutEditLeavesSaveOff();
+    void stationThatCannotBeShownLeavesNoEditToSave();
     void lineDataPicksTheStationColumn();
     void sectionIsGatedByAbnormalChannels();
     void saveWithoutEditWarns_data();
     void saveWithoutEditWarns();
+    void saveTakesTheStationsOwnGates();
     void saveEmitsTheEditedCurveAndRedrawsTheSection();
     void fitting_data();
     void fitting();
@@ -575,6 +581,126 @@ void TestForm1DGraph::editSwitch()
     QVERIFY(!form.decayChart()->isPointSelected());
 }
 
+void TestForm1DGraph::switchingEditingOffTakesEffectAtOnce()
+{
+    Form_1DGraph form;
+    form.resize(1300, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QVector<double> times = gateTimes();
+    const QVector<double> values = layeredCurve(times, 50, 200);
+    showStation(form, values, times);
+    form.on_signalEditCheckBoxStateChanged(true, true);
+    QSignalSpy enable(&form, &Form_1DGraph::signal_FiseSaveButtonEnalbe);
+    QVERIFY(dragPoint(form, 5, values[5] * 4.0));
+    QCOMPARE(enable.count(), 1);
+    const QVector<double> edited = ys(form.stationSeries());
+    const QVector<QPointF> model = form.modelSeries()->pointsVector();
+
+    // Off, with the same station still on screen.
+    form.on_signalEditCheckBoxStateChanged(false, false);
+    QVERIFY(!dragPoint(form, 8, values[8] * 4.0));
+    QTest::keyClick(form.decayView(), Qt::Key_Escape);
+    QCOMPARE(ys(form.stationSeries()), edited);
+    QCOMPARE(form.editedCurve(), edited);
+    QCOMPARE(form.modelSeries()->pointsVector(), model);
+    QCOMPARE(enable.count(), 1);
+
+    // On again: the same station can be edited once more.
+    form.on_signalEditCheckBoxStateChanged(true, false);
+    QVERIFY(dragPoint(form, 8, values[8] * 4.0));
+    QCOMPARE(enable.count(), 2);
+}
+
+void TestForm1DGraph::escapeWithoutEditLeavesSaveOff()
+{
+    Form_1DGraph form;
+    form.resize(1300, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QVector<double> times = gateTimes();
+    const QVector<double> values = layeredCurve(times, 50, 200);
+    showStation(form, values, times);
+    form.on_signalEditCheckBoxStateChanged(true, false);
+    QSignalSpy enable(&form, &Form_1DGraph::signal_FiseSaveButtonEnalbe);
+    QTest::keyClick(form.decayView(), Qt::Key_Escape);
+    QCOMPARE(enable.count(), 0);
+    QVERIFY(form.editedCurve().isEmpty());
+
+    // After a real edit, Escape leaves it as it is.
+    QVERIFY(dragPoint(form, 6, values[6] * 5.0));
+    QCOMPARE(enable.count(), 1);
+    const QVector<double> edited = form.editedCurve();
+    QTest::keyClick(form.decayView(), Qt::Key_Escape);
+    QCOMPARE(form.editedCurve(), edited);
+}
+
+void TestForm1DGraph::stationThatCannotBeShownLeavesNoEditToSave()
+{
+    // The controller and the view wired as the main window wires them.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath("p.QELVA");
+    const QVector<double> times = gateTimes(12);
+    const QVector<double> values = layeredCurve(times, 50, 200);
+    dmtest::StationDef timeStation = dmtest::gatedStation(30, times, values, values);
+    timeStation.type = 1;
+    QVERIFY(dmtest::writeProject(file, {dmtest::line(1, {dmtest::gatedStation(10, times, values, values),
+                                                         dmtest::gatedStation(20, times, values, values),
+                                                         timeStation})}));
+    LibHORM lib;
+    QVERIFY(lib.open(file));
+    DataModel model;
+    model.setFileSuffix("QELVA");
+    model.loadProject(&lib);
+    InvParam p;
+    p.timeWindowStart = 0.0;
+    model.on_signal_curInvsionParamChanged(p);
+
+    Form_1DGraph form;
+    form.resize(1300, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(connect(&model, SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)),
+                    &form, SLOT(on_signalStationChanged(QString,QVector<double>,QVector<double>,double,double,double))));
+    QVERIFY(connect(&model, SIGNAL(signal_EditStateChanged(bool,bool)), &form,
+                    SLOT(on_signalEditCheckBoxStateChanged(bool,bool))));
+    QVERIFY(connect(&form, SIGNAL(signal_FileSavedtoDB(QVector<double>,QVector<double>)), &model,
+                    SLOT(on_signal_FileSavedToDB(QVector<double>,QVector<double>))));
+    QSignalSpy formEnable(&form, &Form_1DGraph::signal_FiseSaveButtonEnalbe);
+
+    model.on_signalEditCheckBoxStateChanged(true, false);
+    model.showTreeNode(0, 1, -1);
+    QVERIFY(dragPoint(form, 4, values[4] * 4.0));
+    QCOMPARE(formEnable.count(), 1);
+
+    // The TYPE 1 station stops the view; the previous one stays on screen
+    // but takes no drag.
+    model.showTreeNode(0, 2, -1);
+    QVERIFY(!dragPoint(form, 6, values[6] * 4.0));
+    QCOMPARE(formEnable.count(), 1);
+
+    // A fit of what is on screen can still be asked to be saved: it is not
+    // stored, and the user is told.
+    form.on_signalFittingMethodChanged(2);
+    form.on_signalFileSaved();
+    QCOMPARE(m_texts, QStringList{QStringLiteral("当前没有显示可编辑的测点，曲线未保存！")});
+    QVector<double> stored;
+    model.closeProject();
+    {
+        LibHORM reader;
+        QVERIFY(reader.open(file));
+        reader.RegisterObject(Data_Line::staticMetaObject);
+        reader.RegisterObject(Data_Point::staticMetaObject);
+        HORM_Collection<Data_Line> lines(&reader);
+        Data_Point* station = lines.at(0).value()->REF_Data_Point()->at(1).value();
+        QVERIFY(station);
+        QVector<double> t, raw;
+        station->unpackQV18(stored, t, raw, 0.0, 1e9);
+    }
+    QCOMPARE(stored, values);
+}
+
 void TestForm1DGraph::lineDataPicksTheStationColumn()
 {
     Form_1DGraph form;
@@ -642,7 +768,6 @@ void TestForm1DGraph::saveWithoutEditWarns_data()
     QTest::addColumn<bool>("newStationAfterEdit");
 
     QTest::newRow("no edit yet") << 24 << false << false;
-    QTest::newRow("edited curve longer than the line's gates") << 20 << true << false;
     QTest::newRow("edit belongs to the previous station") << 24 << true << true;
 }
 
@@ -670,6 +795,37 @@ void TestForm1DGraph::saveWithoutEditWarns()
     QCOMPARE(m_texts, QStringList{QStringLiteral(
                           "当前数据点少于5个,不能进行反演，不进行数据保存操作")});
     QVERIFY(!form.sectionPlot()->spectrogram());
+}
+
+void TestForm1DGraph::saveTakesTheStationsOwnGates()
+{
+    // A neighbour with a shorter record leaves the line fewer gates than
+    // the shown station has: 20 of 24, and gate 3 missing as well.
+    Form_1DGraph form;
+    Line line;
+    QVector<double> lineTimes = line.times.mid(0, 20);
+    QVector<QVector<double> > matrix = line.matrix.mid(0, 20);
+    lineTimes.remove(3);
+    matrix.remove(3);
+    form.on_signalLineSectionGraphChanged(matrix, lineTimes, line.positions, 10.0);
+    showStation(form, line.column(1), line.times);
+    form.on_signalFittingMethodChanged(2);
+    const QVector<double> edited = form.editedCurve();
+    QCOMPARE(edited.size(), line.times.size());
+
+    // The line's channel curves take the edit at the gates of the same time.
+    const QVector<QVector<double> > m = form.lineMatrix();
+    for (int g = 0; g < lineTimes.size(); ++g) {
+        QCOMPARE(m[g][1], edited[line.times.indexOf(lineTimes[g])]);
+        QCOMPARE(m[g][2], matrix[g][2]);
+    }
+
+    QSignalSpy saved(&form, &Form_1DGraph::signal_FileSavedtoDB);
+    form.on_signalFileSaved();
+    QVERIFY(m_texts.isEmpty());
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(saved.first().at(0).value<QVector<double> >(), edited);
+    QCOMPARE(saved.first().at(1).value<QVector<double> >(), line.times);
 }
 
 void TestForm1DGraph::saveEmitsTheEditedCurveAndRedrawsTheSection()
