@@ -203,16 +203,15 @@ bool DataModel::setData(const QModelIndex& index, const QVariant& value, int rol
             double name = 0.0;
             if (storedName(index, name) && name == number)
                 return true;
-            // Line rows hold their number as a double, whatever the editor gave.
-            if (!parentIndex.isValid())
-                return TreeModel::setData(index, QVariant(number), role);
         }
     }
     // Checking a line writes every station: one transaction for all.
-    if (role == Qt::CheckStateRole && index.isValid() && !index.parent().isValid() && isProjectOpen()) {
-        database->transaction();
-        const bool ok = TreeModel::setData(index, value, role);
-        database->commit();
+    if ((role == Qt::CheckStateRole || role == Qt::EditRole) && index.isValid() && isProjectOpen()) {
+        // Line rows hold their number as a double, whatever the editor gave.
+        const QVariant stored = role == Qt::EditRole && !index.parent().isValid() ? QVariant(value.toDouble()) : value;
+        bool ok = false;
+        storeTogether([&] { ok = TreeModel::setData(index, stored, role); },
+                      QStringLiteral("修改未能写入工程文件 %1！"));
         return ok;
     }
     return TreeModel::setData(index, value, role);
@@ -246,14 +245,14 @@ void DataModel::itemRenamed(const QModelIndex& index)
             return;
         qDebug() << "name: " << value;
         station->setNAME(value);
-        station->commit();
+        store(station);
         return;
     }
     if (line->NAME() == value)
         return;
     qDebug() << "name: " << value;
     line->setNAME(value);
-    line->commit();
+    store(line);
 }
 
 void DataModel::itemCheckStateChanged(const QModelIndex& index)
@@ -272,11 +271,11 @@ void DataModel::itemCheckStateChanged(const QModelIndex& index)
         if (!station)
             return;
         station->setUSE(checked);
-        station->commit();
+        store(station);
         return;
     }
     line->setUSE(checked);
-    line->commit();
+    store(line);
 }
 
 bool DataModel::rememberShownStation(int lineRow, int stationRow, TEMSampleMODES shownScheme,
@@ -475,12 +474,13 @@ void DataModel::on_signal_UseableCheckBoxStateChanged(bool isuse)
 {
     if (!isProjectOpen())
         return;
-    database->transaction();
     Data_Line* line = lineAt(currentLineRow);
     Data_Point* station = stationAt(line, currentStationRow);
     if (station) {
-        station->setUSE(isuse ? 1 : 0);
-        station->commit();
+        storeTogether([&] {
+            station->setUSE(isuse ? 1 : 0);
+            store(station);
+        }, QStringLiteral("修改未能写入工程文件 %1！"));
         // Keep the tree's check box in step with the stored flag.
         TreeItem* lineItem = rootItem->child(currentLineRow);
         TreeItem* stationItem = lineItem ? lineItem->child(currentStationRow) : nullptr;
@@ -490,7 +490,6 @@ void DataModel::on_signal_UseableCheckBoxStateChanged(bool isuse)
             emit dataChanged(changed, changed, {Qt::CheckStateRole});
         }
     }
-    database->commit();
 }
 
 void DataModel::on_signal_TransRelaxInversionMethodChanged(int method)
@@ -554,12 +553,30 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
     for (int j = 0; j < n; ++j)
         response[target[j]] = newRecvDataList[j];
 
-    // The scheme mark and the curve reach the file together or not at all;
-    // what was not stored stays pending and the user is told.
+    // The scheme mark and the curve reach the file together or not at all.
+    storeTogether([&] {
+        line->setSampleMode(shown.scheme);
+        writeResponse(station, shown.scheme, response);
+        store(line);
+        store(station);
+    }, QStringLiteral("曲线未能写入工程文件 %1！"));
+}
+
+bool DataModel::storeTogether(const std::function<void()>& writes, const QString& failure)
+{
+    // Nested (a line's check passing on to its stations): the outermost
+    // call commits and tells.
+    if (storeDepth > 0) {
+        writes();
+        return !writeFailed;
+    }
+    writeFailed = false;
+    ++storeDepth;
     const bool began = database->transaction();
-    line->setSampleMode(shown.scheme);
-    writeResponse(station, shown.scheme, response);
-    bool stored = line->commit() && station->commit();
+    writes();
+    --storeDepth;
+    bool stored = !writeFailed;
+    writeFailed = false;
     if (began) {
         if (stored)
             stored = database->commit();
@@ -567,7 +584,14 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
             database->rollback();
     }
     if (!stored)
-        UserPrompt::critical(title, QStringLiteral("曲线未能写入工程文件 %1！").arg(QDir::toNativeSeparators(database->path())));
+        UserPrompt::critical(QStringLiteral("保存警告"), failure.arg(QDir::toNativeSeparators(database->path())));
+    return stored;
+}
+
+void DataModel::store(HORM_BaseObject* entity)
+{
+    if (!entity->commit())
+        writeFailed = true;
 }
 
 void DataModel::on_signal_GPSFileImported(QList<GPSCoordinate> gpsCoordinateList)

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <limits>
 
 #include "iolib/Drumvelt.h"
@@ -290,6 +291,12 @@ private:
     void markLineSampleMode(Data_Line* line);
     void restoreStation(Data_Point* station);
     void fitStation(Data_Point* station, int method);
+    // Runs writes in one transaction. True when everything they committed
+    // (through store) reached the file; otherwise all of it is rolled back,
+    // stays pending, and the user is told failure with the file's path.
+    bool storeTogether(const std::function<void()>& writes, const QString& failure);
+    // Commits entity; a failure is remembered for storeTogether.
+    void store(HORM_BaseObject* entity);
 
     // A stored response shorter than its gate times belongs to the last
     // gates (an earlier version stored only the gates from its window start
@@ -320,6 +327,9 @@ private:
 
     // Project.
     QPointer<LibHORM> database;
+    // A commit through store failed since storeTogether began.
+    bool writeFailed = false;
+    int storeDepth = 0;
     HORM_Collection<Data_Line>* lines = nullptr;
     HORM_Collection<Data_Project>* projects = nullptr;
     QString fileSuffix;

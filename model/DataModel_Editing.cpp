@@ -56,27 +56,29 @@ void DataModel::on_signalChangeNameRuleChanged(bool isMultipy, double distance)
     if (!stations)
         return;
     const QModelIndex lineIndex = index(renameLineRow, 0);
-    for (int i = 0; i < stations->size(); ++i) {
-        Data_Point* station = stations->at(i).value();
-        if (!station)
-            continue;
-        const double renamed = isMultipy ? station->NAME() * distance : station->NAME() + distance;
-        if (!std::isfinite(renamed))
-            continue;
-        station->setNAME(renamed);
-        station->commit();
-        // The station holds the new number already: only the row's label
-        // follows (an equal number would be refused as no change).
-        if (i < rowCount(lineIndex))
-            TreeModel::setData(index(i, 0, lineIndex), QVariant(renamed), Qt::EditRole);
-    }
+    storeTogether([&] {
+        for (int i = 0; i < stations->size(); ++i) {
+            Data_Point* station = stations->at(i).value();
+            if (!station)
+                continue;
+            const double renamed = isMultipy ? station->NAME() * distance : station->NAME() + distance;
+            if (!std::isfinite(renamed))
+                continue;
+            station->setNAME(renamed);
+            store(station);
+            // The station holds the new number already: only the row's label
+            // follows (an equal number would be refused as no change).
+            if (i < rowCount(lineIndex))
+                TreeModel::setData(index(i, 0, lineIndex), QVariant(renamed), Qt::EditRole);
+        }
+    }, QStringLiteral("修改未能写入工程文件 %1！"));
 }
 
 void DataModel::markLineSampleMode(Data_Line* line)
 {
     line->loadReferences();
     line->setSampleMode(static_cast<int>(scheme));
-    line->commit();
+    store(line);
 }
 
 void DataModel::restoreStation(Data_Point* station)
@@ -90,7 +92,7 @@ void DataModel::restoreStation(Data_Point* station)
             response[i] = raw[i];
     }
     writeResponse(station, scheme, response);
-    station->commit();
+    store(station);
 }
 
 void DataModel::fitStation(Data_Point* station, int method)
@@ -122,39 +124,51 @@ void DataModel::fitStation(Data_Point* station, int method)
             response[window[j]] = windowValues[j];
     }
     writeResponse(station, scheme, response);
-    station->commit();
+    store(station);
 }
 
 void DataModel::clearPointInfo(int lineRow, int stationRow)
 {
     if (!isProjectOpen())
         return;
-    if (Data_Line* line = lineAt(lineRow)) {
-        markLineSampleMode(line);
-        if (Data_Point* station = stationAt(line, stationRow))
-            restoreStation(station);
-    }
-    UserPrompt::information(QStringLiteral("重置数据完成"));
+    Data_Line* line = lineAt(lineRow);
+    const bool stored = storeTogether([&] {
+        if (line) {
+            markLineSampleMode(line);
+            if (Data_Point* station = stationAt(line, stationRow))
+                restoreStation(station);
+        }
+    }, QStringLiteral("重置的数据未能写入工程文件 %1！"));
+    if (stored)
+        UserPrompt::information(QStringLiteral("重置数据完成"));
 }
 
 void DataModel::resetPointData(int lineRow)
 {
     if (!isProjectOpen())
         return;
-    if (Data_Line* line = lineAt(lineRow)) {
-        markLineSampleMode(line);
-        forEachUsedStation(line, [this](Data_Point* station) { restoreStation(station); });
-    }
-    UserPrompt::information(QStringLiteral("重置数据完成"));
+    Data_Line* line = lineAt(lineRow);
+    const bool stored = storeTogether([&] {
+        if (line) {
+            markLineSampleMode(line);
+            forEachUsedStation(line, [this](Data_Point* station) { restoreStation(station); });
+        }
+    }, QStringLiteral("重置的数据未能写入工程文件 %1！"));
+    if (stored)
+        UserPrompt::information(QStringLiteral("重置数据完成"));
 }
 
 void DataModel::applyFittingMethod(int lineRow, int method)
 {
     if (!isProjectOpen())
         return;
-    if (Data_Line* line = lineAt(lineRow)) {
-        markLineSampleMode(line);
-        forEachUsedStation(line, [this, method](Data_Point* station) { fitStation(station, method); });
-    }
-    UserPrompt::information(QStringLiteral("预处理完成"));
+    Data_Line* line = lineAt(lineRow);
+    const bool stored = storeTogether([&] {
+        if (line) {
+            markLineSampleMode(line);
+            forEachUsedStation(line, [this, method](Data_Point* station) { fitStation(station, method); });
+        }
+    }, QStringLiteral("预处理结果未能写入工程文件 %1！"));
+    if (stored)
+        UserPrompt::information(QStringLiteral("预处理完成"));
 }

@@ -261,6 +261,8 @@ private slots:
     void saveThatFailsSaysSo();
     void saveOnShortResponseWritesWholeColumn();
     void saveTellsWhenTheFileIsLocked();
+    void editsTellWhenTheFileIsLocked_data();
+    void editsTellWhenTheFileIsLocked();
     void saveUnderWideKeys();
     void shortResponseKeepsEdits_data();
     void shortResponseKeepsEdits();
@@ -1303,6 +1305,55 @@ void TestDataModel::saveTellsWhenTheFileIsLocked()
     QVERIFY(m_messages.isEmpty());
     Reader r(path());
     QCOMPARE(r.curve(2, "DATA_RECV_QV18"), (QVector<double>{1, 7, 9, 4, 5}));
+}
+
+// Restore, fit, renaming and the use flags: a write the file refuses is
+// never reported as done, and the file keeps what it held.
+void TestDataModel::editsTellWhenTheFileIsLocked_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("failure");
+    const QString change = QStringLiteral("修改未能写入工程文件 %1！");
+    QTest::newRow("restore a station") << "restore" << QStringLiteral("重置的数据未能写入工程文件 %1！");
+    QTest::newRow("restore a line") << "reset" << QStringLiteral("重置的数据未能写入工程文件 %1！");
+    QTest::newRow("fit a line") << "fit" << QStringLiteral("预处理结果未能写入工程文件 %1！");
+    QTest::newRow("rename a line") << "rename" << change;
+    QTest::newRow("renumber stations") << "renumber" << change;
+    QTest::newRow("uncheck a line") << "check" << change;
+    QTest::newRow("station not in use") << "use" << change;
+}
+
+void TestDataModel::editsTellWhenTheFileIsLocked()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, failure);
+    openGatedLine();
+    const QByteArray before = fileBytes(path());
+    m_lib->setBusyTimeout(20);
+    {
+        ReadLock lock(path());
+        QVERIFY(lock.held());
+        if (operation == "restore") {
+            m_model->clearPointInfo(0, 1);
+        } else if (operation == "reset") {
+            m_model->resetPointData(0);
+        } else if (operation == "fit") {
+            m_model->applyFittingMethod(0, 0);
+        } else if (operation == "rename") {
+            m_model->setData(m_model->index(0, 0), QVariant("7"), Qt::EditRole);
+        } else if (operation == "renumber") {
+            m_model->renameLineRow = 0;
+            m_model->on_signalChangeNameRuleChanged(false, 1000.0);
+        } else if (operation == "check") {
+            m_model->setData(m_model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+        } else if (operation == "use") {
+            m_model->currentLineRow = 0;
+            m_model->currentStationRow = 1;
+            m_model->on_signal_UseableCheckBoxStateChanged(false);
+        }
+    }
+    QCOMPARE(m_messages, QStringList{failure.arg(QDir::toNativeSeparators(path()))});
+    QCOMPARE(fileBytes(path()), before);
 }
 
 // Keys beyond 32 bits (files merged many times over) name their own rows.
