@@ -14,23 +14,19 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
-#include <QtGui/private/qzipreader_p.h>
+
+#include "common/ZipArchive.h"
 
 namespace reporttest {
 
 inline QByteArray docxPart(const QString& path, const QString& name)
 {
-    QZipReader zip(path);
-    return zip.isReadable() ? zip.fileData(name) : QByteArray();
+    return hwtest::zipEntry(path, name);
 }
 
 inline QStringList docxEntries(const QString& path)
 {
-    QStringList names;
-    QZipReader zip(path);
-    for (const QZipReader::FileInfo& info : zip.fileInfoList())
-        names << info.filePath;
-    return names;
+    return hwtest::zipNames(path);
 }
 
 // The text of every w:t element of document.xml, one paragraph a line.
