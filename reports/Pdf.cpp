@@ -30,10 +30,10 @@ constexpr int kChartHeight = 1200;
 
 Pdf::Pdf(QObject* parent)
     : QObject(parent),
-      titleFont(QStringLiteral("SimSun"), 24),
-      headingFont(QStringLiteral("SimSun"), 16, 87),
-      bodyFont(QStringLiteral("SimSun"), 12),
-      smallFont(QStringLiteral("SimSun"), 10)
+      titleFont(ReportContent::font(24)),
+      headingFont(ReportContent::font(16, 87)),
+      bodyFont(ReportContent::font(12)),
+      smallFont(ReportContent::font(10))
 {
 }
 
@@ -212,10 +212,7 @@ void Pdf::writePointDetails(QPainter* painter)
         for (int j = k; j < k + 2 && j < n; ++j) {
             ensureRoom(kChartHeight);
             QtCharts::QChart* chart = createDecayChart(stationCurves.value(j));
-            QFont font;
-            font.setPointSize(24);
-            font.setWeight(75);
-            chart->setTitleFont(font);
+            chart->setTitleFont(ReportContent::chartTitleFont());
             chart->setTitle(ReportContent::chartTitle(lineNumber, stationNumbers.at(j)));
             painter->drawPixmap(x, Y, ReportContent::chartPicture(chart, QSize(half + 100, kChartHeight)));
             x += 70 + half;

@@ -45,7 +45,13 @@ bool Word::openApplication()
     application->setVisible(false);
     application->addDocument();
     activeDocument = application->activeDocument();
-    return activeDocument != nullptr;
+    if (!activeDocument)
+        return false;
+    // Readers without the named font take the report's fallbacks, as the
+    // PDF does; the language picks the simplified Chinese glyph forms.
+    activeDocument->setFontAlternatives(kFontName, ReportContent::fontFamilies());
+    activeDocument->setEastAsianLanguage(QStringLiteral("zh-CN"));
+    return true;
 }
 
 void Word::closeApplication()

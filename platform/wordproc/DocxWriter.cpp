@@ -64,6 +64,7 @@ public:
         const WordInlineShape* shape;
     };
     QVector<Media> media;
+    QSet<QString> fonts; // every font name the runs use
 
     void paragraphProperties(const WordParagraphFormat& f, int sectionBreak)
     {
@@ -138,7 +139,12 @@ public:
         x.writeAttribute(kW, QStringLiteral("val"), halfPoints);
         x.writeEmptyElement(kW, QStringLiteral("szCs"));
         x.writeAttribute(kW, QStringLiteral("val"), halfPoints);
+        if (!m_doc.eastAsianLanguage().isEmpty()) {
+            x.writeEmptyElement(kW, QStringLiteral("lang"));
+            x.writeAttribute(kW, QStringLiteral("eastAsia"), m_doc.eastAsianLanguage());
+        }
         x.writeEndElement();
+        fonts.insert(f.name);
     }
 
     void textRun(const WordFont& font, const QString& text)
@@ -462,6 +468,36 @@ private:
     QString m_error;
 };
 
+// One entry per font the text uses; the alternatives go into altName, the
+// comma-separated list a reader tries where it lacks the font.
+QByteArray fontTable(const QSet<QString>& used, const QMap<QString, QStringList>& alternatives)
+{
+    QStringList names = used.values();
+    names.sort();
+    QByteArray out;
+    QXmlStreamWriter x(&out);
+    x.writeStartDocument(QStringLiteral("1.0"), true);
+    x.writeNamespace(kW, QStringLiteral("w"));
+    x.writeStartElement(kW, QStringLiteral("fonts"));
+    for (const QString& name : names) {
+        x.writeStartElement(kW, QStringLiteral("font"));
+        x.writeAttribute(kW, QStringLiteral("name"), xmlSafe(name));
+        const QStringList others = alternatives.value(name);
+        if (!others.isEmpty()) {
+            x.writeEmptyElement(kW, QStringLiteral("altName"));
+            x.writeAttribute(kW, QStringLiteral("val"), xmlSafe(others.join(QLatin1Char(','))));
+        }
+        x.writeEmptyElement(kW, QStringLiteral("family"));
+        x.writeAttribute(kW, QStringLiteral("val"), QStringLiteral("auto"));
+        x.writeEmptyElement(kW, QStringLiteral("pitch"));
+        x.writeAttribute(kW, QStringLiteral("val"), QStringLiteral("variable"));
+        x.writeEndElement();
+    }
+    x.writeEndElement();
+    x.writeEndDocument();
+    return out;
+}
+
 } // namespace
 
 bool DocxWriter::write(const WordDocument& document, QIODevice* device, QString* error)
@@ -515,6 +551,10 @@ bool DocxWriter::write(const WordDocument& document, QIODevice* device, QString*
         t.writeAttribute(QStringLiteral("PartName"), QStringLiteral("/word/document.xml"));
         t.writeAttribute(QStringLiteral("ContentType"),
                          QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"));
+        t.writeEmptyElement(QStringLiteral("Override"));
+        t.writeAttribute(QStringLiteral("PartName"), QStringLiteral("/word/fontTable.xml"));
+        t.writeAttribute(QStringLiteral("ContentType"),
+                         QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.fontTable+xml"));
         t.writeEndElement();
         t.writeEndDocument();
     }
@@ -523,6 +563,9 @@ bool DocxWriter::write(const WordDocument& document, QIODevice* device, QString*
         QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument");
     const QString image = QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/image");
     QVector<QPair<QString, QPair<QString, QString>>> docRels;
+    docRels.append({QStringLiteral("rIdFontTable"),
+                    {QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/fontTable"),
+                     QStringLiteral("fontTable.xml")}});
     for (const auto& m : w.media)
         docRels.append({m.id, {image, m.target}});
 
@@ -532,6 +575,7 @@ bool DocxWriter::write(const WordDocument& document, QIODevice* device, QString*
                       relationships({{QStringLiteral("rId1"), {officeDocument, QStringLiteral("word/document.xml")}}}),
                       true)
            && zip.add(QStringLiteral("word/document.xml"), body, true)
+           && zip.add(QStringLiteral("word/fontTable.xml"), fontTable(w.fonts, document.fontAlternatives()), true)
            && zip.add(QStringLiteral("word/_rels/document.xml.rels"), relationships(docRels), true);
     // Pictures are compressed already.
     for (int i = 0; ok && i < w.media.size(); ++i)

@@ -78,6 +78,24 @@ inline QString pdfText(const QString& path)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+// Base names of the fonts the PDF uses (pdffonts), subset tags removed.
+inline QStringList pdfFonts(const QString& path)
+{
+    QProcess p;
+    p.start("pdffonts", {path});
+    if (!p.waitForFinished(60000))
+        return QStringList();
+    QStringList fonts;
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+    for (int i = 2; i < lines.size(); ++i) {
+        QString name = lines[i].section(' ', 0, 0, QString::SectionSkipEmpty);
+        name.remove(QRegularExpression("^[A-Z]{6}\\+"));
+        if (!name.isEmpty())
+            fonts << name;
+    }
+    return fonts;
+}
+
 // Page (from 1) rendered at 50 dpi; a null image when it cannot be.
 inline QImage pdfPage(const QString& path, int page, const QString& outStem)
 {

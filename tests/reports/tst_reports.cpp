@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QImage>
 #include <QImageReader>
 #include <QLinearGradient>
@@ -174,6 +175,14 @@ private:
 void TestReports::initTestCase()
 {
     registerSharedTypes();
+    // Which of the report's fallbacks this run sees (the suite runs once
+    // with the CJK fonts of the machine and once with Noto hidden).
+    QStringList present;
+    const QStringList installed = QFontDatabase().families();
+    for (const QString& family : ReportContent::fontFamilies())
+        if (installed.contains(family, Qt::CaseInsensitive))
+            present << family;
+    qInfo("report font families present: %s", qPrintable(present.join(", ")));
     QVERIFY(m_dir.isValid());
     // Set to look at the reports and pictures afterwards.
     if (qEnvironmentVariableIsSet("HW_KEEP_TEST_OUTPUT")) {
@@ -373,6 +382,16 @@ void TestReports::pdf()
 
     if (!reporttest::havePoppler())
         QSKIP("pdftotext/pdftoppm not installed: text and rendering not checked");
+    // Every font of the text is one of the report's families, never the
+    // machine's own fallback.
+    const QStringList fonts = reporttest::pdfFonts(file);
+    QVERIFY(!fonts.isEmpty());
+    for (const QString& font : fonts) {
+        bool listed = false;
+        for (const QString& family : ReportContent::fontFamilies())
+            listed = listed || font.startsWith(QString(family).remove(' '), Qt::CaseInsensitive);
+        QVERIFY2(listed, qPrintable(fonts.join(", ")));
+    }
     const QString text = reporttest::pdfText(file);
     const QStringList pageTexts = text.split('\f');
     QVERIFY(pageTexts.size() >= pages);
@@ -482,6 +501,15 @@ void TestReports::word()
         QVERIFY(text.contains(row.join("\n")));
 
     const QString xml = QString::fromUtf8(reporttest::docxPart(file, "word/document.xml"));
+    // The document names 宋体 and, for readers without it, the same
+    // fallbacks as the PDF, with simplified Chinese as the text's language.
+    QVERIFY(xml.contains("w:eastAsia=\"宋体\""));
+    QVERIFY(!xml.contains(QRegularExpression("w:eastAsia=\"(?!宋体|zh-CN)")));
+    QCOMPARE(xml.count("<w:lang w:eastAsia=\"zh-CN\"/>"), xml.count("<w:rPr>"));
+    const QString fontTable = QString::fromUtf8(reporttest::docxPart(file, "word/fontTable.xml"));
+    QVERIFY2(fontTable.contains(QString("<w:font w:name=\"宋体\"><w:altName w:val=\"%1\"/>")
+                                    .arg(ReportContent::fontFamilies().join(','))),
+             qPrintable(fontTable));
     // Sections 4 and 5 each start on a new page: two breaks, then the
     // properties of the document's last section.
     QCOMPARE(xml.count("<w:type w:val=\"nextPage\"/>"), 3);

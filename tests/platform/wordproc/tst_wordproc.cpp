@@ -46,6 +46,7 @@ struct Body {
     QVector<QPair<qint64, qint64>> extents; // picture sizes in EMU
     QStringList embeds;
     QSet<QString> fonts;
+    QSet<QString> languages;                // East Asian language of the runs
     QMap<QString, int> sizeOf;              // run text -> half points
 };
 
@@ -91,6 +92,8 @@ Body parseBody(const QByteArray& xml)
                 paragraph += t;
             } else if (name == "rFonts") {
                 b.fonts.insert(r.attributes().value(kW, "eastAsia").toString());
+            } else if (name == "lang") {
+                b.languages.insert(r.attributes().value(kW, "eastAsia").toString());
             } else if (name == "extent") {
                 b.extents.append({r.attributes().value("cx").toLongLong(), r.attributes().value("cy").toLongLong()});
             } else if (name == "blip") {
@@ -117,6 +120,26 @@ Body parseBody(const QByteArray& xml)
         }
     }
     return b;
+}
+
+// The font table: each font's name with its alternatives (altName).
+QMap<QString, QString> parseFontTable(const QByteArray& xml)
+{
+    QMap<QString, QString> fonts;
+    QXmlStreamReader r(xml);
+    QString font;
+    while (!r.atEnd()) {
+        r.readNext();
+        if (!r.isStartElement())
+            continue;
+        if (r.name() == QLatin1String("font")) {
+            font = r.attributes().value(kW, "name").toString();
+            fonts.insert(font, QString());
+        } else if (r.name() == QLatin1String("altName")) {
+            fonts[font] = r.attributes().value(kW, "val").toString();
+        }
+    }
+    return fonts;
 }
 
 } // namespace
@@ -207,6 +230,9 @@ private slots:
         WordDocument* doc = app.addDocument();
         QVERIFY(doc);
         QCOMPARE(app.activeDocument(), doc);
+        doc->setFontAlternatives("宋体", {"SimSun", "WenQuanYi Micro Hei"});
+        doc->setFontAlternatives("unused", {"Other"});
+        doc->setEastAsianLanguage("zh-CN");
         const double pageWidth = doc->pageSetup().pageWidth;
         const double pageHeight = doc->pageSetup().pageHeight;
         WordSelection* sel = app.selection();
@@ -268,10 +294,10 @@ private slots:
 
         QMap<QString, ZipEntry> zip;
         QVERIFY(load(path, &zip));
-        for (const char* part : {"[Content_Types].xml", "_rels/.rels", "word/document.xml",
+        for (const char* part : {"[Content_Types].xml", "_rels/.rels", "word/document.xml", "word/fontTable.xml",
                                  "word/_rels/document.xml.rels", "word/media/image1.png", "word/media/image4.jpeg"})
             QVERIFY2(zip.contains(part), part);
-        QCOMPARE(zip.size(), 8); // three chart copies and the contour picture
+        QCOMPARE(zip.size(), 9); // three chart copies and the contour picture
         QCOMPARE(zip.value("word/document.xml").method, ZIP_CM_DEFLATE);
         QCOMPARE(zip.value("word/media/image1.png").method, ZIP_CM_STORE);
         for (auto it = zip.cbegin(); it != zip.cend(); ++it) {
@@ -287,8 +313,10 @@ private slots:
         QVERIFY(types.contains("Extension=\"png\" ContentType=\"image/png\""));
         QVERIFY(types.contains("Extension=\"jpeg\" ContentType=\"image/jpeg\""));
         QVERIFY(types.contains("/word/document.xml"));
+        QVERIFY(types.contains("PartName=\"/word/fontTable.xml\""));
         QVERIFY(zip.value("_rels/.rels").data.contains("Target=\"word/document.xml\""));
         const QByteArray rels = zip.value("word/_rels/document.xml.rels").data;
+        QVERIFY(rels.contains("Target=\"fontTable.xml\""));
 
         const Body body = parseBody(zip.value("word/document.xml").data);
         QCOMPARE(body.paragraphs.mid(0, 8),
@@ -313,6 +341,11 @@ private slots:
         QCOMPARE(body.headingTexts, (QStringList{"测线 7 数据处理报告", "1. 测线工作量", "3. 测点高程值",
                                                  "4. 测点数据处理详情", "5. 测线成果"}));
         QCOMPARE(body.fonts, QSet<QString>{"宋体"});
+        QCOMPARE(body.languages, QSet<QString>{"zh-CN"});
+        // Only fonts the text uses, with the alternatives a reader takes
+        // where it lacks them.
+        const QMap<QString, QString> fontTable = parseFontTable(zip.value("word/fontTable.xml").data);
+        QCOMPARE(fontTable, (QMap<QString, QString>{{"宋体", "SimSun,WenQuanYi Micro Hei"}}));
 
         QCOMPARE(body.extents.size(), 4);
         for (int i = 0; i < 3; ++i) {
@@ -354,7 +387,7 @@ private slots:
         QVERIFY(doc->saveAs(path));
         QMap<QString, ZipEntry> zip;
         QVERIFY(load(path, &zip));
-        QCOMPARE(zip.size(), 4); // no media
+        QCOMPARE(zip.size(), 5); // no media
         QString why;
         const QByteArray xml = zip.value("word/document.xml").data;
         QVERIFY2(wellFormed(xml, &why), qPrintable(why));
@@ -365,6 +398,10 @@ private slots:
         QVERIFY(body.paragraphs.size() >= 7); // a..d, two separators, "tail"
         QCOMPARE(body.paragraphs.last(), QString("tail"));
         QVERIFY(!xml.contains("</w:tbl><w:tbl>"));
+        // No language set, no alternatives given: the font table names the
+        // default font alone.
+        QVERIFY(!xml.contains("w:lang"));
+        QCOMPARE(parseFontTable(zip.value("word/fontTable.xml").data), (QMap<QString, QString>{{"Times New Roman", ""}}));
     }
 
     void control_data()
