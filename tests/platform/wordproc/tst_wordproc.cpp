@@ -425,6 +425,30 @@ private slots:
         QCOMPARE(app.addDocument() != nullptr, accepted);
     }
 
+    // With the aspect ratio locked, setting one side scales the other;
+    // unlocked, the sides are set apart (the picture then stretches).
+    void pictureAspectRatio()
+    {
+        WordApplication app;
+        app.setControl("word.Application");
+        WordInlineShape* shape = app.addDocument()->selection()->addPicture(makeImage("wide.png", 400, 100));
+        QVERIFY(shape);
+        QCOMPARE(shape->width(), 300.0);
+        QCOMPARE(shape->height(), 75.0);
+        QVERIFY(!shape->lockAspectRatio());
+        shape->setLockAspectRatio(true);
+        shape->setWidth(150.0);
+        QCOMPARE(shape->height(), 37.5);
+        shape->setHeight(75.0);
+        QCOMPARE(shape->width(), 300.0);
+        shape->setWidth(-1.0); // ignored
+        QCOMPARE(shape->width(), 300.0);
+        QCOMPARE(shape->height(), 75.0);
+        shape->setLockAspectRatio(false);
+        shape->setWidth(100.0);
+        QCOMPARE(shape->height(), 75.0);
+    }
+
     // A failed save reports why and leaves an existing file untouched.
     void saveFailures()
     {
