@@ -276,8 +276,9 @@ private:
 
     // --- Reports ---
     // Unpacks the station's curves into the current-station vectors and
-    // saves its chart picture as fileName.
-    void drawStationChart(Data_Line* line, Data_Point* station, const QString& fileName);
+    // saves its chart picture as fileName, whole or not at all; false when
+    // it could not be saved.
+    bool drawStationChart(Data_Line* line, Data_Point* station, const QString& fileName);
     // The line the report data belong to.
     Data_Line* reportLine() const;
     // One raw curve per report station number (empty when none matches).

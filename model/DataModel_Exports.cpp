@@ -14,6 +14,7 @@
 
 #include "model/Data_Calc.h"
 #include "model/Data_Mathematical_Calc.h"
+#include "model/ExportFiles.h"
 #include "model/UserPrompt.h"
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
@@ -38,6 +39,23 @@ QString g6(double value)
 QString f6(double value)
 {
     return QString::number(value, 'f', 6);
+}
+
+// Coordinates are single precision. f6 keeps every digit of a projected
+// coordinate; where it would round one off (small magnitudes), nine
+// significant digits, which always read back to the same float.
+QString coordinateText(float value)
+{
+    const QString fixed = f6(value);
+    if (fixed.toFloat() == value)
+        return fixed;
+    return QString::number(double(value), 'g', 9);
+}
+
+// Tells the user which file could not be written.
+void tellNotWritten(const QString& path)
+{
+    UserPrompt::critical(QStringLiteral("提示"), ExportFiles::failedText(path));
 }
 
 bool sameStation(double resultX, float coordinateStation, double tolerance)
@@ -83,7 +101,7 @@ const QString kResultHeader = QStringLiteral("里程,坐标X,坐标Y,深度,电�
 // the coordinates pair one to one with the columns, else three fields.
 void writeResultRows(QTextStream& out, double station, const QVector<double>& depth,
                      const QVector<double>& value, bool paired, const QVector<GPSCoordinate>& coordinates,
-                     double tolerance, bool fixedCoordinates)
+                     double tolerance)
 {
     const int n = std::min(depth.size(), value.size());
     if (!paired) {
@@ -94,8 +112,8 @@ void writeResultRows(QTextStream& out, double station, const QVector<double>& de
     for (const GPSCoordinate& c : coordinates) {
         if (!sameStation(station, c.pointNo, tolerance))
             continue;
-        const QString x = fixedCoordinates ? f6(c.x) : g6(c.x);
-        const QString y = fixedCoordinates ? f6(c.y) : g6(c.y);
+        const QString x = coordinateText(c.x);
+        const QString y = coordinateText(c.y);
         for (int j = 0; j < n; ++j)
             out << g6(station) << ',' << x << ',' << y << ',' << g6(depth[j]) << ',' << g6(value[j]) << '\n';
     }
@@ -176,15 +194,17 @@ void DataModel::export1DResults(QString path)
         if (method == 1) {
             const bool paired = lineCoordinates.size() == stationResults.size();
             for (const DataType_ResultData& r : stationResults)
-                writeResultRows(out, r.x, r.depth, r.value, paired, lineCoordinates, kMatch1D, true);
+                writeResultRows(out, r.x, r.depth, r.value, paired, lineCoordinates, kMatch1D);
         } else if (method == 2) {
             const bool paired = lineCoordinates.size() == profileResults.size();
             for (const DataType_ThreeResultData& r : profileResults)
-                writeResultRows(out, r.station, r.z, r.value, paired, lineCoordinates, kMatch1D, false);
+                writeResultRows(out, r.station, r.z, r.value, paired, lineCoordinates, kMatch1D);
         }
     });
-    if (!written)
+    if (!written) {
+        tellNotWritten(path);
         return;
+    }
 
     const QFileInfo info(path);
     const QString stem = info.absolutePath() + QLatin1Char('/') + info.baseName();
@@ -203,10 +223,12 @@ void DataModel::export2DResults(QString path)
         out << kResultHeader << '\n';
         const bool paired = lineCoordinates.size() == sectionResults.size();
         for (const DataType_ResultData& r : sectionResults)
-            writeResultRows(out, r.x, r.depth, r.value, paired, lineCoordinates, kMatch2D, true);
+            writeResultRows(out, r.x, r.depth, r.value, paired, lineCoordinates, kMatch2D);
     });
-    if (!written)
+    if (!written) {
+        tellNotWritten(path);
         return;
+    }
 
     const QFileInfo info(path);
     if (transRelaxMethod == 1)
@@ -223,8 +245,10 @@ void DataModel::exportLayerResults(QString path)
 {
     if (!exportAllowed(true))
         return;
-    if (!writeWholeFile(path, true, [&](QTextStream& out) { writeSectionRows(out, layerResults); }))
+    if (!writeWholeFile(path, true, [&](QTextStream& out) { writeSectionRows(out, layerResults); })) {
+        tellNotWritten(path);
         return;
+    }
     UserPrompt::information(QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功"));
 }
 
@@ -246,8 +270,10 @@ void DataModel::exportSectionData(QString path)
             out << row << '\n';
         }
     });
-    if (!written)
+    if (!written) {
+        tellNotWritten(path);
         return;
+    }
     UserPrompt::information(QStringLiteral("剖面数据保存成功"));
 }
 
@@ -394,8 +420,9 @@ void DataModel::exportResultsByLine(QString folder)
         return;
 
     const QString tail = QStringLiteral("_r%1_c%2_s%3.dat")
-                             .arg(g6(invParam.referenceResistivity), g6(invParam.constraintCoefficient),
-                                  g6(invParam.inversionCoefficient));
+                             .arg(ExportFiles::number(invParam.referenceResistivity),
+                                  ExportFiles::number(invParam.constraintCoefficient),
+                                  ExportFiles::number(invParam.inversionCoefficient));
     for (int i = 0; i < lines->size(); ++i) {
         Data_Line* line = lineAt(i);
         if (!line || line->USE() == 0)
@@ -403,7 +430,7 @@ void DataModel::exportResultsByLine(QString folder)
         HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
         if (!stations)
             continue;
-        const QString stem = folder + QStringLiteral("/Line_") + g6(line->NAME());
+        const QString stem = folder + QStringLiteral("/Line_") + ExportFiles::number(line->NAME());
 
         QVector<QVector<double> > curves;
         QVector<double> times;
@@ -440,8 +467,10 @@ void DataModel::exportResultsByLine(QString folder)
             out << "station,depth,resistivity \n";
             writeSectionRows(out, section);
         });
-        if (!written)
+        if (!written) {
+            tellNotWritten(stem + tail);
             return;
+        }
 
         const bool blanking = writeBlankingFile(stem + QStringLiteral("_top.bln"), topography,
                                                 invParam.inversionDepth, true)
@@ -470,7 +499,8 @@ void DataModel::exportSampledData(int lineRow, int stationRow)
     double offTime = station->meanOffTime();
     if (offTime > 1.1 && offTime < 30.0)
         offTime = 64.5;
-    const QString path = QStringLiteral("%1Line %2Station").arg(g6(line->NAME()), g6(station->NAME()))
+    const QString path = QStringLiteral("%1Line %2Station").arg(ExportFiles::number(line->NAME()),
+                                                                 ExportFiles::number(station->NAME()))
                          + QStringLiteral(".txt");
     station->commit();
 
@@ -507,7 +537,9 @@ void DataModel::exportSampledData(int lineRow, int stationRow)
             out << row << '\n';
         }
     });
-    if (!written)
+    if (!written) {
+        tellNotWritten(path);
         return;
+    }
     UserPrompt::information(QStringLiteral("采样数据"), QStringLiteral("导出采样数据成功"));
 }

@@ -1,9 +1,11 @@
 #include "model/DataModel.h"
 
-#include <QCoreApplication>
+#include <QBuffer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFuture>
+#include <QFutureWatcher>
+#include <QImageWriter>
 #include <QPixmap>
 #include <QProgressDialog>
 #include <QThreadPool>
@@ -13,6 +15,7 @@
 #include <cmath>
 
 #include "model/Data_Calc.h"
+#include "model/ExportFiles.h"
 #include "model/UserPrompt.h"
 #include "reports/Pdf.h"
 #include "reports/ReportContent.h"
@@ -20,13 +23,28 @@
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
 
-void DataModel::drawStationChart(Data_Line* line, Data_Point* station, const QString& fileName)
+namespace {
+
+// Encodes the picture in the format its file name's suffix names, then
+// replaces the file whole: a failed write leaves what was there.
+bool savePicture(const QPixmap& picture, const QString& fileName)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, QFileInfo(fileName).suffix().toLower().toLatin1());
+    writer.setQuality(100);
+    return writer.write(picture.toImage()) && ExportFiles::writeWhole(fileName, bytes);
+}
+
+} // namespace
+
+bool DataModel::drawStationChart(Data_Line* line, Data_Point* station, const QString& fileName)
 {
     unpackWindow(station, scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
                  invParam.timeWindowEnd);
     QtCharts::QChart* chart = ReportContent::decayChart(stationTimes, stationResponse, line->NAME(), station->NAME());
-    const QPixmap picture = ReportContent::chartPicture(chart, ReportContent::chartPictureSize());
-    picture.save(fileName, QFileInfo(fileName).suffix().toLocal8Bit().constData(), 100);
+    return savePicture(ReportContent::chartPicture(chart, ReportContent::chartPictureSize()), fileName);
 }
 
 void DataModel::exportChartImages(QString path, int stationIndex, int lineIndex, int mode)
@@ -39,7 +57,10 @@ void DataModel::exportChartImages(QString path, int stationIndex, int lineIndex,
         Data_Point* station = stationAt(line, stationIndex);
         if (!station)
             return;
-        drawStationChart(line, station, path);
+        if (!drawStationChart(line, station, path)) {
+            UserPrompt::critical(QStringLiteral("提示"), ExportFiles::failedText(path));
+            return;
+        }
     } else {
         HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
         const int count = stations ? stations->size() : 0;
@@ -47,8 +68,13 @@ void DataModel::exportChartImages(QString path, int stationIndex, int lineIndex,
             Data_Point* station = stations->at(i).value();
             if (!station)
                 continue;
-            drawStationChart(line, station,
-                             path + QStringLiteral("/%1-%2.png").arg(line->NAME()).arg(station->NAME()));
+            const QString fileName = path + QStringLiteral("/%1-%2.png").arg(ExportFiles::number(line->NAME()),
+                                                                              ExportFiles::number(station->NAME()));
+            // The rest would fail alike; one message names the first file.
+            if (!drawStationChart(line, station, fileName)) {
+                UserPrompt::critical(QStringLiteral("提示"), ExportFiles::failedText(fileName));
+                return;
+            }
         }
     }
     UserPrompt::informationOk(QStringLiteral("提示"), QStringLiteral("导出结束"));
@@ -154,16 +180,20 @@ void DataModel::exportReport(QString path)
             saved = writer->exportReport(line, lineInfo, editInfos, param, pattern, spacing, stationCurves, times,
                                          stations, path);
         });
-        // The writer has its charts drawn on this thread.
-        while (!task.isFinished())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        // The writer has its charts drawn on this thread: it runs its event
+        // loop, asleep between events, until the task has ended.
+        QEventLoop loop;
+        QFutureWatcher<void> watcher;
+        QObject::connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+        watcher.setFuture(task);
+        loop.exec();
 
         progress.close();
         reportRunning = false;
         if (saved)
             UserPrompt::informationOk(QStringLiteral("提示"), QStringLiteral("导出完成"));
         else
-            UserPrompt::critical(QStringLiteral("提示"), QStringLiteral("导出失败"));
+            UserPrompt::critical(QStringLiteral("提示"), ExportFiles::failedText(path));
     }
 
     if (toPdf)

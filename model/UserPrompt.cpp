@@ -118,7 +118,41 @@ QString UserPrompt::getSaveFileName(QWidget* parent, const QString& caption,
 {
     if (fileAnswerer())
         return fileAnswerer()(SaveFile, caption, dir, filter);
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    QString selected;
+    const QString name = QFileDialog::getSaveFileName(parent, caption, dir, filter, &selected);
+    return withFilterSuffix(name, filter, selected);
+}
+
+// The suffixes of one filter's patterns: ".1d.dat" of "*.1d.dat"; patterns
+// without a fixed suffix ("*") give none.
+static QStringList filterSuffixes(const QString& filter)
+{
+    const int open = filter.lastIndexOf(QLatin1Char('('));
+    const int close = filter.lastIndexOf(QLatin1Char(')'));
+    const QString patterns = open >= 0 && close > open ? filter.mid(open + 1, close - open - 1) : filter;
+    QStringList suffixes;
+    for (const QString& pattern : patterns.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString suffix = pattern.mid(1);
+        if (pattern.startsWith(QLatin1String("*.")) && suffix.size() > 1 && !suffix.contains(QLatin1Char('*'))
+            && !suffix.contains(QLatin1Char('?')))
+            suffixes << suffix;
+    }
+    return suffixes;
+}
+
+QString UserPrompt::withFilterSuffix(const QString& name, const QString& filters, const QString& selectedFilter)
+{
+    if (name.isEmpty())
+        return name;
+    const QStringList all = filters.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+    for (const QString& filter : all) {
+        for (const QString& suffix : filterSuffixes(filter)) {
+            if (name.endsWith(suffix))
+                return name;
+        }
+    }
+    const QStringList chosen = filterSuffixes(selectedFilter.isEmpty() ? all.value(0) : selectedFilter);
+    return chosen.isEmpty() ? name : name + chosen.first();
 }
 
 QString UserPrompt::getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFile>
+#include <QSaveFile>
 #include <QMarginsF>
 #include <QMessageBox>
 #include <QPageLayout>
@@ -17,6 +18,7 @@
 #include <cmath>
 
 #include "model/Data_Calc.h"
+#include "model/ExportFiles.h"
 #include "model/UserPrompt.h"
 #include "reports/ReportContent.h"
 
@@ -30,16 +32,16 @@ constexpr int kChartHeight = 1200;
 
 Pdf::Pdf(QObject* parent)
     : QObject(parent),
-      titleFont(QStringLiteral("SimSun"), 24),
-      headingFont(QStringLiteral("SimSun"), 16, 87),
-      bodyFont(QStringLiteral("SimSun"), 12),
-      smallFont(QStringLiteral("SimSun"), 10)
+      titleFont(ReportContent::font(24)),
+      headingFont(ReportContent::font(16, 87)),
+      bodyFont(ReportContent::font(12)),
+      smallFont(ReportContent::font(10))
 {
 }
 
 Pdf::~Pdf()
 {
-    closeWriter();
+    closeWriter(false);
 }
 
 void Pdf::exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
@@ -47,14 +49,20 @@ void Pdf::exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvP
                        QVector<double> times, QVector<double> stations, QString filePath)
 {
     path = filePath;
-    if (!openWriter())
+    if (!openWriter()) {
+        // An empty path: the dialog was cancelled.
+        if (!path.isEmpty())
+            UserPrompt::critical(QStringLiteral("提示"), ExportFiles::failedText(path));
         return;
+    }
 
     setReportInputs(line, info, edits, param, pattern, spacing, curves, times, stations);
 
+    bool painted = false;
     {
         QPainter painter(writer);
-        if (painter.isActive()) {
+        painted = painter.isActive();
+        if (painted) {
             W = painter.viewport().width();
             H = painter.viewport().height();
             L = Y = topOfPage();
@@ -66,7 +74,11 @@ void Pdf::exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvP
             writeLineResults(&painter);
         }
     }
-    closeWriter();
+    // A painter that could not begin wrote no page: no document either.
+    if (!closeWriter(painted)) {
+        UserPrompt::critical(QStringLiteral("提示"), ExportFiles::failedText(path));
+        return;
+    }
 
     QMessageBox box(QMessageBox::Information, QStringLiteral("提示"), QStringLiteral("导出结束"),
                     QMessageBox::NoButton, nullptr);
@@ -88,27 +100,39 @@ bool Pdf::openWriter()
                                        QStringLiteral("File (*.pdf)"));
     if (path.isEmpty())
         return false;
-    file = new QFile(path);
+    // Opened now, so that a file that cannot be written ends the export
+    // before anything is painted; replaced only by a complete document.
+    file = new QSaveFile(path);
     if (!file->open(QIODevice::WriteOnly)) {
         delete file;
         file = nullptr;
         return false;
     }
-    writer = new QPdfWriter(file);
+    document.setData(QByteArray());
+    document.open(QIODevice::WriteOnly);
+    writer = new QPdfWriter(&document);
     writer->setResolution(300);
     writer->setPageSize(QPageSize(QPageSize::A4));
     writer->setPageMargins(QMarginsF(30, 30, 30, 30), QPageLayout::Point);
     return true;
 }
 
-void Pdf::closeWriter()
+bool Pdf::closeWriter(bool keep)
 {
     delete writer;
     writer = nullptr;
-    if (file && file->isOpen())
-        file->close();
+    document.close();
+    bool saved = false;
+    if (file && file->isOpen()) {
+        if (keep)
+            saved = ExportFiles::commitWhole(*file, document.data());
+        else
+            file->cancelWriting();
+    }
     delete file;
     file = nullptr;
+    document.setData(QByteArray());
+    return saved;
 }
 
 int Pdf::topOfPage() const
@@ -212,10 +236,7 @@ void Pdf::writePointDetails(QPainter* painter)
         for (int j = k; j < k + 2 && j < n; ++j) {
             ensureRoom(kChartHeight);
             QtCharts::QChart* chart = createDecayChart(stationCurves.value(j));
-            QFont font;
-            font.setPointSize(24);
-            font.setWeight(75);
-            chart->setTitleFont(font);
+            chart->setTitleFont(ReportContent::chartTitleFont());
             chart->setTitle(ReportContent::chartTitle(lineNumber, stationNumbers.at(j)));
             painter->drawPixmap(x, Y, ReportContent::chartPicture(chart, QSize(half + 100, kChartHeight)));
             x += 70 + half;

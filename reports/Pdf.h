@@ -1,6 +1,7 @@
 #ifndef HW_REPORTS_PDF_H
 #define HW_REPORTS_PDF_H
 
+#include <QBuffer>
 #include <QFont>
 #include <QObject>
 #include <QString>
@@ -9,8 +10,8 @@
 #include "model/SharedTypes.h"
 #include "reports/ReportInputs.h"
 
-class QFile;
 class QPainter;
+class QSaveFile;
 class QPdfWriter;
 
 namespace QtCharts {
@@ -29,8 +30,8 @@ public:
 
     // Asks for the output file itself (path is only remembered), writes the
     // report, shows a self-closing notice and opens the file in the
-    // desktop's viewer. A cancelled dialog or an unwritable file ends it
-    // silently.
+    // desktop's viewer. A cancelled dialog ends it silently; a file that
+    // cannot be written whole is left as it was, and the user is told.
     void exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
                       GridPattern pattern, double spacing, QVector<QVector<double> > curves,
                       QVector<double> gateTimes, QVector<double> stations, QString path);
@@ -41,7 +42,9 @@ public:
 
 private:
     bool openWriter();
-    void closeWriter();
+    // Ends the writer and replaces the file by what was written when keep
+    // is true (else drops it); true when the file was replaced.
+    bool closeWriter(bool keep);
 
     void writeTitle(QPainter* painter);
     void writeWorkload(QPainter* painter);
@@ -62,7 +65,9 @@ private:
     int topOfPage() const;
 
     QString path;
-    QFile* file = nullptr;
+    QSaveFile* file = nullptr;
+    // The document is painted here and written to file once complete.
+    QBuffer document;
     QPdfWriter* writer = nullptr;
     int W = 0;
     int H = 0;

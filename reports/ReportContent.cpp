@@ -1,7 +1,6 @@
 #include "reports/ReportContent.h"
 
 #include <QDir>
-#include <QFont>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QtCharts/QChart>
@@ -91,6 +90,24 @@ QVector<QStringList> ReportContent::editRows(const QVector<EditInfo>& edits)
     return rows;
 }
 
+QStringList ReportContent::fontFamilies()
+{
+    return {QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")};
+}
+
+QFont ReportContent::font(int pointSize, int weight)
+{
+    const QStringList families = fontFamilies();
+    QFont font(families.first(), pointSize, weight);
+    font.setFamilies(families);
+    return font;
+}
+
+QFont ReportContent::chartTitleFont()
+{
+    return font(24, QFont::Bold);
+}
+
 QString ReportContent::chartTitle(double line, double station)
 {
     return QStringLiteral("%1线 %2点").arg(line).arg(station);
@@ -101,10 +118,7 @@ QtCharts::QChart* ReportContent::decayChart(const QVector<double>& gateTimes, co
 {
     Data_Calc calc(nullptr);
     QtCharts::QChart* chart = calc.makeDecayChart(gateTimes, curve);
-    QFont font;
-    font.setPointSize(24);
-    font.setWeight(75);
-    chart->setTitleFont(font);
+    chart->setTitleFont(chartTitleFont());
     chart->setTitle(chartTitle(line, station));
     return chart;
 }

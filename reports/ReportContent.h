@@ -1,6 +1,7 @@
 #ifndef HW_REPORTS_REPORTCONTENT_H
 #define HW_REPORTS_REPORTCONTENT_H
 
+#include <QFont>
 #include <QPixmap>
 #include <QSize>
 #include <QString>
@@ -46,10 +47,19 @@ public:
     static QStringList editHeader();
     static QVector<QStringList> editRows(const QVector<EditInfo>& edits);
 
+    // The report's font families: the one the report names, then CJK
+    // families the installation brings, so that the glyphs and a PDF's
+    // text layer do not depend on the machine's own fallback.
+    static QStringList fontFamilies();
+    // A font of those families; weight -1 is the normal weight.
+    static QFont font(int pointSize, int weight = -1);
+
     // Chart title "<line>线 <station>点".
     static QString chartTitle(double line, double station);
+    // Font of a chart title: the report's families, point size 24, bold.
+    static QFont chartTitleFont();
     // The decay chart of one station (owned by the caller): the gate times
-    // against the curve on log axes, titled, title font point size 24 bold.
+    // against the curve on log axes, titled in the chart title font.
     static QtCharts::QChart* decayChart(const QVector<double>& gateTimes, const QVector<double>& curve,
                                         double line, double station);
 

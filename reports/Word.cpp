@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMetaType>
+#include <QMutexLocker>
 #include <QPixmap>
 #include <QThread>
 #include <QtCharts/QChart>
@@ -45,7 +46,13 @@ bool Word::openApplication()
     application->setVisible(false);
     application->addDocument();
     activeDocument = application->activeDocument();
-    return activeDocument != nullptr;
+    if (!activeDocument)
+        return false;
+    // Readers without the named font take the report's fallbacks, as the
+    // PDF does; the language picks the simplified Chinese glyph forms.
+    activeDocument->setFontAlternatives(kFontName, ReportContent::fontFamilies());
+    activeDocument->setEastAsianLanguage(QStringLiteral("zh-CN"));
+    return true;
 }
 
 void Word::closeApplication()
@@ -79,7 +86,8 @@ bool Word::exportReport(double line, LineInfo info, QVector<EditInfo> edits, Inv
     writeSections();
 
     const bool saved = activeDocument->saveAs(path);
-    application->closeDocument(activeDocument, true);
+    // Saved just now: closing must not write the whole document again.
+    application->closeDocument(activeDocument, false);
     closeApplication();
     return saved;
 }
@@ -231,7 +239,7 @@ void Word::writePointDetails()
         table->autoFitBehavior(2);
     }
 
-    chartLock.lock();
+    QMutexLocker locker(&chartLock);
     if (table) {
         const QString picturePath = QDir::currentPath() + QStringLiteral("/temp_chart.png");
         int k = 0;
@@ -241,9 +249,13 @@ void Word::writePointDetails()
                 const bool drawn = requestChart(k, picturePath);
                 cell->setVerticalAlignment(1);
                 if (drawn) {
+                    // A third of the page wide, within a third of its
+                    // height, undistorted.
                     if (WordInlineShape* picture = cell->addPicture(QDir::toNativeSeparators(picturePath))) {
+                        picture->setLockAspectRatio(true);
                         picture->setWidth(pageWidth / 3.0f);
-                        picture->setHeight(pageHeight / 3.0f);
+                        if (picture->height() > pageHeight / 3.0f)
+                            picture->setHeight(pageHeight / 3.0f);
                     }
                 }
                 QFile::remove(picturePath);
@@ -255,7 +267,6 @@ void Word::writePointDetails()
     setTextFormat(10, 1, kFontName, 12, false, 0, 0);
     selection->typeText(ReportContent::editCaption() + QLatin1Char('\n'));
     writeEditStatisticsTable();
-    chartLock.unlock();
 }
 
 void Word::writeEditStatisticsTable()
@@ -281,7 +292,18 @@ void Word::writeLineResults()
     selection->typeText(ReportContent::resultsHeading() + QLatin1Char('\n'));
     setTextFormat(10, 1, kFontName, 12, false, 0, 1);
     const QString picturePath = ReportContent::contourImagePath();
-    selection->addPicture(QDir::toNativeSeparators(picturePath));
+    // At its own size where it fits the text area, else shrunk to it,
+    // undistorted; the paragraph centres it.
+    if (WordInlineShape* picture = selection->addPicture(QDir::toNativeSeparators(picturePath))) {
+        const WordPageSetup& page = activeDocument->pageSetup();
+        const double textWidth = page.pageWidth - page.leftMargin - page.rightMargin;
+        const double textHeight = page.pageHeight - page.topMargin - page.bottomMargin;
+        picture->setLockAspectRatio(true);
+        if (picture->width() > textWidth)
+            picture->setWidth(textWidth);
+        if (picture->height() > textHeight)
+            picture->setHeight(textHeight);
+    }
     QFile::remove(picturePath);
 }
 
@@ -296,8 +318,7 @@ void Word::renderChart(const QVector<double>& x, const QVector<double>& y, doubl
 void Word::saveChart(QVector<double> x, QVector<double> y, double line, double point, QString path)
 {
     renderChart(x, y, line, point, path);
-    chartLock.lock();
+    QMutexLocker locker(&chartLock);
     chartDone = true;
     chartReady.wakeOne();
-    chartLock.unlock();
 }

@@ -1,13 +1,17 @@
 #include "platform/wordproc/DocxWriter.h"
 
 #include "platform/wordproc/WordDocument.h"
-#include "platform/wordproc/ZipWriter.h"
 
+#include <QIODevice>
 #include <QSet>
 #include <QXmlStreamWriter>
 
+#include <zip.h>
+
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <list>
 
 namespace {
 
@@ -60,6 +64,7 @@ public:
         const WordInlineShape* shape;
     };
     QVector<Media> media;
+    QSet<QString> fonts; // every font name the runs use
 
     void paragraphProperties(const WordParagraphFormat& f, int sectionBreak)
     {
@@ -134,7 +139,12 @@ public:
         x.writeAttribute(kW, QStringLiteral("val"), halfPoints);
         x.writeEmptyElement(kW, QStringLiteral("szCs"));
         x.writeAttribute(kW, QStringLiteral("val"), halfPoints);
+        if (!m_doc.eastAsianLanguage().isEmpty()) {
+            x.writeEmptyElement(kW, QStringLiteral("lang"));
+            x.writeAttribute(kW, QStringLiteral("eastAsia"), m_doc.eastAsianLanguage());
+        }
         x.writeEndElement();
+        fonts.insert(f.name);
     }
 
     void textRun(const WordFont& font, const QString& text)
@@ -366,6 +376,128 @@ QByteArray relationships(const QVector<QPair<QString, QPair<QString, QString>>>&
     return out;
 }
 
+// The package built in memory by libzip, handed out whole once closed.
+class ZipPackage
+{
+public:
+    ZipPackage()
+    {
+        zip_error_t error;
+        zip_error_init(&error);
+        m_buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+        if (m_buffer) {
+            zip_source_keep(m_buffer); // outlives the archive, which frees it once
+            m_archive = zip_open_from_source(m_buffer, ZIP_TRUNCATE, &error);
+        }
+        if (!m_archive)
+            m_error = QString::fromUtf8(zip_error_strerror(&error));
+        zip_error_fini(&error);
+    }
+
+    ~ZipPackage()
+    {
+        if (m_archive)
+            zip_discard(m_archive);
+        if (m_buffer)
+            zip_source_free(m_buffer);
+    }
+
+    ZipPackage(const ZipPackage&) = delete;
+    ZipPackage& operator=(const ZipPackage&) = delete;
+
+    // The bytes must stay unchanged until finish(): libzip reads them then.
+    bool add(const QString& name, const QByteArray& data, bool deflate)
+    {
+        if (!m_archive)
+            return false;
+        m_data.push_back(data);
+        const QByteArray& kept = m_data.back();
+        zip_source_t* source = zip_source_buffer(m_archive, kept.constData(), static_cast<zip_uint64_t>(kept.size()), 0);
+        const zip_int64_t index =
+            source ? zip_file_add(m_archive, name.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8) : -1;
+        if (index < 0) {
+            if (source)
+                zip_source_free(source);
+            return fail();
+        }
+        if (zip_set_file_compression(m_archive, static_cast<zip_uint64_t>(index),
+                                     deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE, deflate ? 9 : 0) != 0)
+            return fail();
+        return true;
+    }
+
+    // Writes the archive into the buffer and copies it out.
+    bool finish(QByteArray* bytes)
+    {
+        if (!m_archive)
+            return false;
+        if (zip_close(m_archive) != 0)
+            return fail();
+        m_archive = nullptr;
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_source_stat(m_buffer, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) || stat.size > static_cast<zip_uint64_t>(std::numeric_limits<int>::max())
+            || zip_source_open(m_buffer) != 0)
+            return sourceFailed();
+        bytes->resize(static_cast<int>(stat.size));
+        const zip_int64_t read = zip_source_read(m_buffer, bytes->data(), stat.size);
+        zip_source_close(m_buffer);
+        if (read != static_cast<zip_int64_t>(stat.size))
+            return sourceFailed();
+        return true;
+    }
+
+    QString errorString() const { return m_error; }
+
+private:
+    bool fail()
+    {
+        m_error = QString::fromUtf8(zip_strerror(m_archive));
+        return false;
+    }
+
+    bool sourceFailed()
+    {
+        m_error = QString::fromUtf8(zip_error_strerror(zip_source_error(m_buffer)));
+        return false;
+    }
+
+    zip_source_t* m_buffer = nullptr;
+    zip_t* m_archive = nullptr;
+    std::list<QByteArray> m_data; // stable addresses while the archive is open
+    QString m_error;
+};
+
+// One entry per font the text uses; the alternatives go into altName, the
+// comma-separated list a reader tries where it lacks the font.
+QByteArray fontTable(const QSet<QString>& used, const QMap<QString, QStringList>& alternatives)
+{
+    QStringList names = used.values();
+    names.sort();
+    QByteArray out;
+    QXmlStreamWriter x(&out);
+    x.writeStartDocument(QStringLiteral("1.0"), true);
+    x.writeNamespace(kW, QStringLiteral("w"));
+    x.writeStartElement(kW, QStringLiteral("fonts"));
+    for (const QString& name : names) {
+        x.writeStartElement(kW, QStringLiteral("font"));
+        x.writeAttribute(kW, QStringLiteral("name"), xmlSafe(name));
+        const QStringList others = alternatives.value(name);
+        if (!others.isEmpty()) {
+            x.writeEmptyElement(kW, QStringLiteral("altName"));
+            x.writeAttribute(kW, QStringLiteral("val"), xmlSafe(others.join(QLatin1Char(','))));
+        }
+        x.writeEmptyElement(kW, QStringLiteral("family"));
+        x.writeAttribute(kW, QStringLiteral("val"), QStringLiteral("auto"));
+        x.writeEmptyElement(kW, QStringLiteral("pitch"));
+        x.writeAttribute(kW, QStringLiteral("val"), QStringLiteral("variable"));
+        x.writeEndElement();
+    }
+    x.writeEndElement();
+    x.writeEndDocument();
+    return out;
+}
+
 } // namespace
 
 bool DocxWriter::write(const WordDocument& document, QIODevice* device, QString* error)
@@ -419,6 +551,10 @@ bool DocxWriter::write(const WordDocument& document, QIODevice* device, QString*
         t.writeAttribute(QStringLiteral("PartName"), QStringLiteral("/word/document.xml"));
         t.writeAttribute(QStringLiteral("ContentType"),
                          QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"));
+        t.writeEmptyElement(QStringLiteral("Override"));
+        t.writeAttribute(QStringLiteral("PartName"), QStringLiteral("/word/fontTable.xml"));
+        t.writeAttribute(QStringLiteral("ContentType"),
+                         QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.fontTable+xml"));
         t.writeEndElement();
         t.writeEndDocument();
     }
@@ -427,19 +563,31 @@ bool DocxWriter::write(const WordDocument& document, QIODevice* device, QString*
         QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument");
     const QString image = QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/image");
     QVector<QPair<QString, QPair<QString, QString>>> docRels;
+    docRels.append({QStringLiteral("rIdFontTable"),
+                    {QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/fontTable"),
+                     QStringLiteral("fontTable.xml")}});
     for (const auto& m : w.media)
         docRels.append({m.id, {image, m.target}});
 
-    ZipWriter zip(device);
-    bool ok = zip.addFile(QStringLiteral("[Content_Types].xml"), types)
-           && zip.addFile(QStringLiteral("_rels/.rels"),
-                          relationships({{QStringLiteral("rId1"), {officeDocument, QStringLiteral("word/document.xml")}}}))
-           && zip.addFile(QStringLiteral("word/document.xml"), body)
-           && zip.addFile(QStringLiteral("word/_rels/document.xml.rels"), relationships(docRels));
+    ZipPackage zip;
+    bool ok = zip.add(QStringLiteral("[Content_Types].xml"), types, true)
+           && zip.add(QStringLiteral("_rels/.rels"),
+                      relationships({{QStringLiteral("rId1"), {officeDocument, QStringLiteral("word/document.xml")}}}),
+                      true)
+           && zip.add(QStringLiteral("word/document.xml"), body, true)
+           && zip.add(QStringLiteral("word/fontTable.xml"), fontTable(w.fonts, document.fontAlternatives()), true)
+           && zip.add(QStringLiteral("word/_rels/document.xml.rels"), relationships(docRels), true);
+    // Pictures are compressed already.
     for (int i = 0; ok && i < w.media.size(); ++i)
-        ok = zip.addFile(QStringLiteral("word/") + w.media[i].target, w.media[i].shape->data());
-    ok = ok && zip.finish();
-    if (!ok && error)
+        ok = zip.add(QStringLiteral("word/") + w.media[i].target, w.media[i].shape->data(), false);
+    QByteArray package;
+    ok = ok && zip.finish(&package);
+    if (ok && device->write(package) != package.size()) {
+        ok = false;
+        if (error)
+            *error = device->errorString();
+    } else if (!ok && error) {
         *error = zip.errorString();
+    }
     return ok;
 }

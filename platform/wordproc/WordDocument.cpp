@@ -31,6 +31,10 @@ bool WordDocument::saveAs(const QString& path, QString* error)
         why = file.errorString();
     } else if (!DocxWriter::write(*this, &file, &why)) {
         file.cancelWriting();
+    } else if (!file.flush()) {
+        // The commit would not notice a final flush that failed.
+        why = file.errorString();
+        file.cancelWriting();
     } else if (!file.commit()) {
         why = file.errorString();
     } else {

@@ -7,7 +7,9 @@
 #include "platform/wordproc/WordParagraphFormat.h"
 #include "platform/wordproc/WordTable.h"
 
+#include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -26,6 +28,16 @@ public:
 
     WordPageSetup& pageSetup() { return m_pageSetup; }
     const WordPageSetup& pageSetup() const { return m_pageSetup; }
+
+    // Families a reader should use, in order, where it lacks the named
+    // font; written to the document's font table.
+    void setFontAlternatives(const QString& name, const QStringList& families) { m_fontAlternatives[name] = families; }
+    QMap<QString, QStringList> fontAlternatives() const { return m_fontAlternatives; }
+
+    // Language of East Asian text (a tag such as "zh-CN"), which decides
+    // the glyph forms where a font carries several; empty for none.
+    void setEastAsianLanguage(const QString& tag) { m_eastAsianLanguage = tag; }
+    QString eastAsianLanguage() const { return m_eastAsianLanguage; }
 
     // The insertion point; owned by the document.
     WordSelection* selection() const { return m_selection.get(); }
@@ -68,6 +80,8 @@ private:
     WordPageSetup m_pageSetup;
     std::unique_ptr<WordSelection> m_selection;
     QString m_fullName;
+    QMap<QString, QStringList> m_fontAlternatives;
+    QString m_eastAsianLanguage;
 };
 
 #endif // WORDDOCUMENT_H

@@ -43,14 +43,20 @@ WordInlineShape* WordInlineShape::fromFile(const QString& path)
 
 void WordInlineShape::setWidth(double points)
 {
-    if (points > 0)
-        m_width = points;
+    if (!(points > 0))
+        return;
+    if (m_lockAspectRatio && m_width > 0)
+        m_height *= points / m_width;
+    m_width = points;
 }
 
 void WordInlineShape::setHeight(double points)
 {
-    if (points > 0)
-        m_height = points;
+    if (!(points > 0))
+        return;
+    if (m_lockAspectRatio && m_height > 0)
+        m_width *= points / m_height;
+    m_height = points;
 }
 
 QString WordInlineShape::contentType() const

@@ -6,7 +6,8 @@
 
 // A picture placed in the text flow. It starts at the image's own size
 // (from its resolution, 96 dpi when the file has none); width and height
-// can then be set independently, in points.
+// can then be set, in points: independently, or, with the aspect ratio
+// locked, each one scaling the other along.
 class WordInlineShape
 {
 public:
@@ -17,6 +18,8 @@ public:
     double height() const { return m_height; }
     void setWidth(double points);
     void setHeight(double points);
+    bool lockAspectRatio() const { return m_lockAspectRatio; }
+    void setLockAspectRatio(bool locked) { m_lockAspectRatio = locked; }
 
     QByteArray data() const { return m_data; }
     QString extension() const { return m_extension; }   // png, jpeg, gif or bmp
@@ -29,6 +32,7 @@ private:
     QString m_extension;
     double m_width = 0.0;
     double m_height = 0.0;
+    bool m_lockAspectRatio = false;
 };
 
 #endif // WORDINLINESHAPE_H

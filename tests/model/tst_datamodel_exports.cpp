@@ -11,9 +11,11 @@
 #include <memory>
 
 #include "DataModelFixture.h"
+#include "common/FileFailures.h"
 #include "iolib/Drumvelt.h"
 #include "model/DataModel.h"
 #include "model/Data_Calc.h"
+#include "model/ExportFiles.h"
 #include "model/ModelFiles.h"
 #include "model/SharedTypes.h"
 #include "model/UserPrompt.h"
@@ -50,6 +52,13 @@ QByteArray readAll(const QString& path)
 QString readText(const QString& path)
 {
     return QString::fromUtf8(readAll(path));
+}
+
+// The message that the file at path could not be written.
+Message failed(const QString& path)
+{
+    return Message{QStringLiteral("提示"),
+                   QStringLiteral("导出失败：") + QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())};
 }
 
 DataType_ResultData column(double x, const QVector<double>& depth, const QVector<double>& value)
@@ -166,10 +175,19 @@ private slots:
     void surferGridRefusesUnusableSection_data();
     void surferGridRefusesUnusableSection();
     void filesReplacedWholeOrNotAtAll();
+    void failedWritesAreReported_data();
+    void failedWritesAreReported();
+    void coordinatesReadBack_data();
+    void coordinatesReadBack();
+    void saveNameGetsFilterSuffix_data();
+    void saveNameGetsFilterSuffix();
 
     // Per-line export.
     void resultsByLineNamesAndSkips();
     void resultsByLineOfGeneratedProject();
+    void numbersInNames_data();
+    void numbersInNames();
+    void distinctNumbersGiveDistinctFiles();
 
     // Sampled data.
     void sampledDataOfGeneratedStation();
@@ -400,11 +418,13 @@ void TestDataModelExports::oneDimensionalRows_data()
         << 1 << QVector<GPSCoordinate>{coordinate(1, 100, 7, 8, 9), coordinate(1, 100, 17, 18, 19)}
         << "100,7.000000,8.000000,10,50.5\n100,7.000000,8.000000,20.5,1.23457e+06\n"
            "100,17.000000,18.000000,10,50.5\n100,17.000000,18.000000,20.5,1.23457e+06\n";
-    QTest::newRow("method 2, coordinates in g6")
+    // Coordinates as under method 1, not rounded to six significant digits.
+    QTest::newRow("method 2, coordinates whole")
         << 2
         << QVector<GPSCoordinate>{coordinate(1, 100, 1234567.75f, 3000000.5f, 0),
                                   coordinate(1, 300.3f, 500200.25f, 3000001.0f, 0)}
-        << "100,1.23457e+06,3e+06,5,7\n100,1.23457e+06,3e+06,15,70\n300.3,500200,3e+06,5,8\n";
+        << "100,1234567.750000,3000000.500000,5,7\n100,1234567.750000,3000000.500000,15,70\n"
+           "300.3,500200.250000,3000001.000000,5,8\n";
     QTest::newRow("method 2, no coordinates") << 2 << QVector<GPSCoordinate>()
                                               << "100,5,7\n100,15,70\n300.3,5,8\n";
     QTest::newRow("method 0 writes no rows") << 0 << paired << "";
@@ -741,8 +761,8 @@ void TestDataModelExports::filesReplacedWholeOrNotAtAll()
     m_model->exportLayerResults(layer);
     QCOMPARE(readText(layer), QString("1,2,3\n"));
 
-    // A file that cannot be written ends the export silently and writes
-    // nothing else: no blanking files beside it, no message.
+    // A file that cannot be written ends the export with a message naming
+    // it and writes nothing else: no blanking files beside it.
     m_messages.clear();
     QVERIFY(QDir(m_dir->path()).mkdir("taken.1d.dat"));
     m_model->export1DResults(path("taken.1d.dat"));
@@ -750,7 +770,165 @@ void TestDataModelExports::filesReplacedWholeOrNotAtAll()
     QVERIFY(QFileInfo(path("taken.1d.dat")).isDir());
     QVERIFY(!QFile::exists(path("taken_top.bln")));
     QVERIFY(!QFile::exists(path("missing")));
-    QCOMPARE(m_messages, QList<Message>());
+    QCOMPARE(m_messages, (QList<Message>{failed(path("taken.1d.dat")), failed(path("missing/r.1d.dat"))}));
+}
+
+void TestDataModelExports::failedWritesAreReported_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("obstacle");
+    // Obstacles that hold for root too, and a read-only folder where the
+    // user's permissions count.
+    QTest::newRow("1d, folder is a file") << "1d" << "folder is a file";
+    QTest::newRow("1d, read-only folder") << "1d" << "read-only folder";
+    QTest::newRow("1d, disk full") << "1d" << "disk full";
+    QTest::newRow("2d, disk full") << "2d" << "disk full";
+    QTest::newRow("layer, folder is a file") << "layer" << "folder is a file";
+    QTest::newRow("layer, disk full") << "layer" << "disk full";
+    QTest::newRow("section, disk full") << "section" << "disk full";
+    QTest::newRow("by line, folder is a file") << "byline" << "folder is a file";
+    QTest::newRow("by line, read-only folder") << "byline" << "read-only folder";
+    QTest::newRow("sampled, name taken by a folder") << "sampled" << "name taken by a folder";
+    QTest::newRow("sampled, read-only folder") << "sampled" << "read-only folder";
+}
+
+void TestDataModelExports::failedWritesAreReported()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, obstacle);
+    openWithShownLine();
+    m_model->transRelaxMethod = 1;
+    m_model->stationResults = {column(100, {10}, {50}), column(200, {10}, {60})};
+    m_model->sectionResults = m_model->stationResults;
+    m_model->layerResults = m_model->stationResults;
+    m_model->reportDistances = {100, 200};
+    m_model->reportTimes = {10};
+    m_model->reportCurves = {{1, 2}};
+    m_model->resultTopography = {TopoData{100, 10}, TopoData{200, 20}};
+
+    const QString folder = path("out");
+    QString file = folder + "/r." + operation + ".dat";
+    if (operation == "byline")
+        file = folder + "/Line_1_r100_c1_s0.3.dat";
+    else if (operation == "sampled")
+        file = folder + "/1Line 100Station.txt";
+    const QByteArray old("what was there before");
+    if (obstacle == "folder is a file") {
+        QFile plain(folder);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+    } else {
+        QVERIFY(QDir().mkpath(folder));
+    }
+    if (obstacle == "name taken by a folder")
+        QVERIFY(QDir().mkpath(file));
+    if (obstacle == "disk full") {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    if (obstacle == "read-only folder" && !hwtest::makeReadOnly(folder))
+        QSKIP("a read-only folder stays writable for this user (root)");
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    if (operation == "sampled")
+        QDir::setCurrent(folder);
+
+    m_messages.clear();
+    {
+        std::unique_ptr<hwtest::FileSizeLimit> full;
+        if (obstacle == "disk full")
+            full.reset(new hwtest::FileSizeLimit(0));
+        if (operation == "1d")
+            m_model->export1DResults(file);
+        else if (operation == "2d")
+            m_model->export2DResults(file);
+        else if (operation == "layer")
+            m_model->exportLayerResults(file);
+        else if (operation == "section")
+            m_model->exportSectionData(file);
+        else if (operation == "byline")
+            m_model->exportResultsByLine(folder);
+        else
+            m_model->exportSampledData(0, 0);
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // The file is named, nothing is reported done, nothing else is written,
+    // and what was there is left whole.
+    QCOMPARE(m_messages, QList<Message>{failed(file)});
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    QCOMPARE(QDir(m_dir->path()).entryList({"*.bln", "*.grd"}, QDir::Files), QStringList());
+    if (obstacle == "disk full")
+        QCOMPARE(readAll(file), old);
+}
+
+void TestDataModelExports::coordinatesReadBack_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<float>("x");
+    QTest::addColumn<float>("y");
+    for (int method : {1, 2}) {
+        const QByteArray m = "method " + QByteArray::number(method);
+        QTest::newRow(m + ", projected with decimals") << method << 3012345.67f << 500000.125f;
+        QTest::newRow(m + ", beyond ten million") << method << 19876543.0f << 4321987.5f;
+        QTest::newRow(m + ", degrees") << method << 116.397461f << 39.909187f;
+        QTest::newRow(m + ", small, f6 too coarse") << method << 0.1234567f << -1.0000001f;
+    }
+}
+
+void TestDataModelExports::coordinatesReadBack()
+{
+    QFETCH(int, method);
+    QFETCH(float, x);
+    QFETCH(float, y);
+    openWithShownLine();
+    m_model->transRelaxMethod = method;
+    m_model->lineCoordinates = {coordinate(1, 100, x, y, 0)};
+    m_model->stationResults = {column(100, {10}, {50})};
+    DataType_ThreeResultData r;
+    r.station = 100;
+    r.z = {10};
+    r.value = {50};
+    m_model->profileResults = {r};
+
+    m_model->export1DResults(path("c.1d.dat"));
+
+    const QStringList rows = readText(path("c.1d.dat")).split('\n');
+    QCOMPARE(rows.size(), 3);
+    const QStringList fields = rows[1].split(',');
+    QCOMPARE(fields.size(), 5);
+    // Exactly: QCOMPARE would forgive floats a relative 1e-5, ten metres here.
+    QVERIFY2(fields[1].toFloat() == x, qPrintable(fields[1]));
+    QVERIFY2(fields[2].toFloat() == y, qPrintable(fields[2]));
+}
+
+void TestDataModelExports::saveNameGetsFilterSuffix_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("filters");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("result");
+    const QString exports = "一维反演(*.1d.dat);;二维反演(*.2d.dat);;层状结果(*.layer.dat);;原始剖面数据(*.raw.dat)";
+    QTest::newRow("no suffix, second filter") << "/d/r" << exports << "二维反演(*.2d.dat)" << "/d/r.2d.dat";
+    QTest::newRow("no suffix, none selected") << "/d/r" << exports << "" << "/d/r.1d.dat";
+    QTest::newRow("dotted name") << "/d/line.7" << exports << "层状结果(*.layer.dat)" << "/d/line.7.layer.dat";
+    QTest::newRow("suffix of the filter kept") << "/d/r.raw.dat" << exports << "原始剖面数据(*.raw.dat)" << "/d/r.raw.dat";
+    QTest::newRow("suffix of another filter kept") << "/d/r.1d.dat" << exports << "二维反演(*.2d.dat)" << "/d/r.1d.dat";
+    QTest::newRow("pictures") << "/d/c" << "图片(*.png *.jpg)" << "图片(*.png *.jpg)" << "/d/c.png";
+    QTest::newRow("second pattern kept") << "/d/c.jpg" << "图片(*.png *.jpg)" << "图片(*.png *.jpg)" << "/d/c.jpg";
+    QTest::newRow("documents") << "/d/report" << "Word 文档(*.docx);; Word 97-2003 文档(*.doc)"
+                               << " Word 97-2003 文档(*.doc)" << "/d/report.doc";
+    QTest::newRow("other suffix") << "/d/notes.txt" << "File (*.pdf)" << "File (*.pdf)" << "/d/notes.txt.pdf";
+    QTest::newRow("any file") << "/d/all" << "所有文件(*)" << "所有文件(*)" << "/d/all";
+    QTest::newRow("cancelled") << "" << "File (*.pdf)" << "File (*.pdf)" << "";
+}
+
+void TestDataModelExports::saveNameGetsFilterSuffix()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, filters);
+    QFETCH(QString, selected);
+    QFETCH(QString, result);
+    QCOMPARE(UserPrompt::withFilterSuffix(name, filters, selected), result);
 }
 
 // --- Per-line export ---
@@ -844,6 +1022,67 @@ void TestDataModelExports::resultsByLineOfGeneratedProject()
         const double z = stationValue(110, s * 20.0, "ZCoord").toDouble();
         QVERIFY2(std::fabs(v[1].toDouble() - z) < 0.01, qPrintable(top[1 + s]));
     }
+}
+
+void TestDataModelExports::numbersInNames_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("100") << 100.0 << "100";
+    QTest::newRow("12.5") << 12.5 << "12.5";
+    QTest::newRow("0.3") << 0.3 << "0.3";
+    QTest::newRow("300.3") << 300.3 << "300.3";
+    QTest::newRow("-5.5") << -5.5 << "-5.5";
+    QTest::newRow("1e6") << 1e6 << "1e+06";
+    QTest::newRow("1000001") << 1000001.0 << "1000001";
+    QTest::newRow("1000002") << 1000002.0 << "1000002";
+    QTest::newRow("seven digits") << 1234567.5 << "1234567.5";
+    QTest::newRow("0.1 + 0.2") << 0.1 + 0.2 << "0.30000000000000004";
+}
+
+void TestDataModelExports::numbersInNames()
+{
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(ExportFiles::number(value), text);
+    // Read back, the text is the number itself: distinct numbers, distinct names.
+    QCOMPARE(text.toDouble(), value);
+}
+
+void TestDataModelExports::distinctNumbersGiveDistinctFiles()
+{
+    // Lines and stations numbered a million and one and two: six significant
+    // digits would name both "1e+06", the second overwriting the first.
+    const QVector<double> times{100, 200, 400, 800, 1600, 3200};
+    const QVector<double> curve = decay(6, 1e-3, 1.5);
+    auto station = [&](double name) { return gatedStation(name, times, curve, curve); };
+    openFixture({line(1000001, {station(0), station(10)}), line(1000002, {station(0), station(10), station(20)})});
+    m_model->transRelaxMethod = 1;
+    m_model->resultTopography.clear();
+
+    m_model->exportResultsByLine(m_dir->path());
+    QCOMPARE(writtenFiles(), (QStringList{"Line_1000001_r100_c1_s0.3.dat", "Line_1000002_r100_c1_s0.3.dat"}));
+    // Each file holds its own line: only the second reaches station 20.
+    auto lastStation = [&](const QString& name) {
+        double last = -1.0;
+        const QStringList rows = readText(path(name)).split('\n');
+        for (int i = 1; i < rows.size() - 1; ++i)
+            last = std::max(last, rows[i].section(',', 0, 0).toDouble());
+        return last;
+    };
+    QVERIFY(lastStation("Line_1000001_r100_c1_s0.3.dat") < 15.0);
+    QVERIFY(lastStation("Line_1000002_r100_c1_s0.3.dat") > 15.0);
+
+    for (const QString& name : writtenFiles())
+        QVERIFY(QFile::remove(path(name)));
+    m_model->closeProject();
+    m_lib.reset();
+    openFixture({line(7, {rawStation(1000001, {sample(decay(2000), quietRecord())}),
+                          rawStation(1000002, {sample(decay(2000), quietRecord())})})});
+    QDir::setCurrent(m_dir->path());
+    m_model->exportSampledData(0, 0);
+    m_model->exportSampledData(0, 1);
+    QCOMPARE(writtenFiles(), (QStringList{"7Line 1000001Station.txt", "7Line 1000002Station.txt"}));
 }
 
 // --- Sampled data ---
@@ -1192,11 +1431,9 @@ void TestDataModelExports::exportsOfShownLine()
         QCOMPARE(f.size(), 5);
         const double s = f[0].toDouble();
         seen.insert(s);
-        // Method 1 writes coordinates in f6, method 2 in g6.
-        const char format = method == 1 ? 'f' : 'g';
-        const int digits = 6;
-        QCOMPARE(f[1], QString::number(double(float(stationValue(100, s, "XCoord").toDouble())), format, digits));
-        QCOMPARE(f[2], QString::number(double(float(stationValue(100, s, "YCoord").toDouble())), format, digits));
+        // Both methods write the coordinates so that they read back whole.
+        QVERIFY2(f[1].toFloat() == float(stationValue(100, s, "XCoord").toDouble()), qPrintable(rows1[i]));
+        QVERIFY2(f[2].toFloat() == float(stationValue(100, s, "YCoord").toDouble()), qPrintable(rows1[i]));
         QVERIFY(f[4].toDouble() > 0.0);
     }
     QCOMPARE(seen.size(), 6);

@@ -1,3 +1,4 @@
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -25,6 +26,7 @@
 #include "tools/projectgen/ProjectGenerator.h"
 
 #include "DataModelFixture.h"
+#include "common/FileFailures.h"
 #include "common/ImageHelpers.h"
 
 namespace {
@@ -66,6 +68,9 @@ private slots:
     void chartImageOfStation();
     void chartImagesOutsideProject_data();
     void chartImagesOutsideProject();
+    void chartImagesNotWritten_data();
+    void chartImagesNotWritten();
+    void chartNamesOfLargeNumbers();
 
     void reportPayload();
     void reportAfterAnotherLineChosen();
@@ -74,6 +79,7 @@ private slots:
     void reportBySuffix();
     void reportNeedsLineOfOpenProject_data();
     void reportNeedsLineOfOpenProject();
+    void documentNotSaved_data();
     void documentNotSaved();
 
 private:
@@ -271,6 +277,94 @@ void TestDataModelReports::chartImagesOutsideProject()
     QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
 }
 
+void TestDataModelReports::chartImagesNotWritten_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("failed");
+    // target: the folder of a line's pictures, or one station's picture.
+    QTest::newRow("line, folder is a file") << "plain" << "folder is a file" << "plain/110-0.png";
+    QTest::newRow("line, read-only folder") << "locked" << "read-only folder" << "locked/110-0.png";
+    QTest::newRow("station, disk full, picture in place kept") << "full/c.png" << "disk full" << "full/c.png";
+    QTest::newRow("station, name without picture format") << "named/chart" << "" << "named/chart";
+}
+
+void TestDataModelReports::chartImagesNotWritten()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, obstacle);
+    QFETCH(QString, failed);
+    const bool station = target.contains('/');
+    const QString folder = m_dir.filePath(station ? target.section('/', 0, 0) : target);
+    const QString file = m_dir.filePath(failed);
+    const QByteArray old("a picture from before");
+    if (obstacle == "folder is a file") {
+        QFile plain(folder);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+    } else {
+        QVERIFY(QDir().mkpath(folder));
+    }
+    if (obstacle == "disk full") {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    if (obstacle == "read-only folder" && !hwtest::makeReadOnly(folder))
+        QSKIP("a read-only folder stays writable for this user (root)");
+
+    m_events.clear();
+    {
+        std::unique_ptr<hwtest::FileSizeLimit> full;
+        if (obstacle == "disk full")
+            full.reset(new hwtest::FileSizeLimit(4096));
+        if (station)
+            m_model->exportChartImages(m_dir.filePath(target), 2, 1, -1);
+        else
+            m_model->exportChartImages(folder, -1, 1, 0);
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // One message naming the file, no "导出结束", nothing half-written.
+    QCOMPARE(m_events, QStringList({"message 提示 导出失败：" + QDir::toNativeSeparators(file)}));
+    if (obstacle == "disk full") {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({"c.png"}));
+    } else if (QFileInfo(folder).isDir()) {
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
+    }
+}
+
+void TestDataModelReports::chartNamesOfLargeNumbers()
+{
+    // Six significant digits would name both pictures "1e+06-1e+06.png".
+    ProjectGenerator::Options options;
+    options.lines = 1;
+    options.stationsPerLine = 2;
+    options.samplesPerStation = 1;
+    options.sampleLength = 1000;
+    options.firstLine = 1000001.0;
+    options.firstStation = 1000001.0;
+    options.stationSpacing = 1.0;
+    const QString project = m_dir.filePath("large.QELVA");
+    QString error;
+    QVERIFY2(ProjectGenerator(options).write(project, &error), qPrintable(error));
+    QVERIFY(dmtest::loadOnce(project));
+    m_model->closeProject();
+    m_lib.reset(new LibHORM);
+    QVERIFY(m_lib->open(project));
+    m_model->loadProject(m_lib.get());
+
+    const QString folder = m_dir.filePath("large");
+    QVERIFY(QDir().mkpath(folder));
+    m_events.clear();
+    m_model->exportChartImages(folder, -1, 0, 0);
+    QCOMPARE(m_events, QStringList({"message 提示 导出结束"}));
+    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
+             QStringList({"1000001-1000001.png", "1000001-1000002.png"}));
+}
+
 void TestDataModelReports::reportPayload()
 {
     setStationUse(1, 3, false);   // station 60
@@ -354,10 +448,17 @@ void TestDataModelReports::documentReport()
         }
     });
     watch.start(10);
+    // While it waits, this thread sleeps between events instead of turning
+    // in a loop that never blocks.
+    int blocked = 0;
+    auto sleep = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+                         [&]() { ++blocked; });
     const QString file = m_dir.filePath("line110.docx");
     m_events.clear();
     m_model->exportReport(file);
+    disconnect(sleep);
     watch.stop();
+    QVERIFY(blocked > 0);
     QCOMPARE(progress, QStringList({"请等待...", "正在执行...", "0", "0", "0"}));
     QCOMPARE(m_events, QStringList({"message 提示 导出完成"}));
     QVERIFY(!m_model->reportRunning);
@@ -462,15 +563,44 @@ void TestDataModelReports::reportNeedsLineOfOpenProject()
     QVERIFY(!QFile::exists(m_pdfAnswer));
 }
 
+void TestDataModelReports::documentNotSaved_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("folder missing") << "missing/folder/report.docx" << false;
+    QTest::newRow("disk full, document in place kept") << "kept.docx" << true;
+}
+
 void TestDataModelReports::documentNotSaved()
 {
-    // A document that could not be saved is not reported as exported.
+    QFETCH(QString, name);
+    QFETCH(bool, diskFull);
+    // A document that could not be saved is not reported as exported, and
+    // the message names it.
     m_model->showTreeNode(0, -1, -1);
-    const QString path = m_dir.filePath("missing/folder/report.docx");
+    const QString path = m_dir.filePath(name);
+    const QByteArray old("a document from before");
+    if (diskFull) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
     m_events.clear();
-    m_model->exportReport(path);
-    QCOMPARE(m_events, QStringList({"message 提示 导出失败"}));
-    QVERIFY(!QFile::exists(path));
+    {
+        std::unique_ptr<hwtest::FileSizeLimit> full;
+        if (diskFull)
+            full.reset(new hwtest::FileSizeLimit(1024));
+        m_model->exportReport(path);
+    }
+    QCOMPARE(m_events, QStringList({"message 提示 导出失败：" + QDir::toNativeSeparators(path)}));
+    if (diskFull) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
+        QCOMPARE(QDir(m_dir.path()).entryList({"kept.docx*"}, QDir::Files), QStringList({"kept.docx"}));
+    } else {
+        QVERIFY(!QFile::exists(path));
+    }
     QVERIFY(!m_model->reportRunning);
 }
 

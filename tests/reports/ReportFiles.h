@@ -14,23 +14,19 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
-#include <QtGui/private/qzipreader_p.h>
+
+#include "common/ZipArchive.h"
 
 namespace reporttest {
 
 inline QByteArray docxPart(const QString& path, const QString& name)
 {
-    QZipReader zip(path);
-    return zip.isReadable() ? zip.fileData(name) : QByteArray();
+    return hwtest::zipEntry(path, name);
 }
 
 inline QStringList docxEntries(const QString& path)
 {
-    QStringList names;
-    QZipReader zip(path);
-    for (const QZipReader::FileInfo& info : zip.fileInfoList())
-        names << info.filePath;
-    return names;
+    return hwtest::zipNames(path);
 }
 
 // The text of every w:t element of document.xml, one paragraph a line.
@@ -80,6 +76,24 @@ inline QString pdfText(const QString& path)
     if (!p.waitForFinished(60000))
         return QString();
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Base names of the fonts the PDF uses (pdffonts), subset tags removed.
+inline QStringList pdfFonts(const QString& path)
+{
+    QProcess p;
+    p.start("pdffonts", {path});
+    if (!p.waitForFinished(60000))
+        return QStringList();
+    QStringList fonts;
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+    for (int i = 2; i < lines.size(); ++i) {
+        QString name = lines[i].section(' ', 0, 0, QString::SectionSkipEmpty);
+        name.remove(QRegularExpression("^[A-Z]{6}\\+"));
+        if (!name.isEmpty())
+            fonts << name;
+    }
+    return fonts;
 }
 
 // Page (from 1) rendered at 50 dpi; a null image when it cannot be.

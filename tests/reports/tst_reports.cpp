@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QImage>
 #include <QImageReader>
 #include <QLinearGradient>
@@ -20,6 +21,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <memory>
 
 #include "ReportFiles.h"
 #include "model/SharedTypes.h"
@@ -28,6 +30,7 @@
 #include "reports/ReportContent.h"
 #include "reports/Word.h"
 
+#include "common/FileFailures.h"
 #include "common/ImageHelpers.h"
 
 using namespace QtCharts;
@@ -102,11 +105,13 @@ Payload makePayload(int n, int topo)
     return p;
 }
 
-void writeContourImage()
+void writeContourImage(const QSize& size = QSize(800, 400))
 {
-    QImage image(800, 400, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
+    image.setDotsPerMeterX(3780); // 96 dpi: a pixel is three quarters of a point
+    image.setDotsPerMeterY(3780);
     QPainter painter(&image);
-    QLinearGradient g(0, 0, 800, 0);
+    QLinearGradient g(0, 0, size.width(), 0);
     g.setColorAt(0, Qt::blue);
     g.setColorAt(1, Qt::red);
     painter.fillRect(image.rect(), g);
@@ -169,11 +174,20 @@ private:
     UrlRecorder m_urls;
     QStringList m_fileQuestions;
     QString m_fileAnswer;
+    QStringList m_messages; // "title|text" of the boxes asked through UserPrompt
 };
 
 void TestReports::initTestCase()
 {
     registerSharedTypes();
+    // Which of the report's fallbacks this run sees (the suite runs once
+    // with the CJK fonts of the machine and once with Noto hidden).
+    QStringList present;
+    const QStringList installed = QFontDatabase().families();
+    for (const QString& family : ReportContent::fontFamilies())
+        if (installed.contains(family, Qt::CaseInsensitive))
+            present << family;
+    qInfo("report font families present: %s", qPrintable(present.join(", ")));
     QVERIFY(m_dir.isValid());
     // Set to look at the reports and pictures afterwards.
     if (qEnvironmentVariableIsSet("HW_KEEP_TEST_OUTPUT")) {
@@ -184,6 +198,8 @@ void TestReports::initTestCase()
     m_oldCurrent = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_dir.path()));
     QDesktopServices::setUrlHandler("file", &m_urls, "open");
+    UserPrompt::setTitledMessageAnswerer(
+        [this](const QString& title, const QString& text) { m_messages << title + "|" + text; });
     UserPrompt::setFileAnswerer([this](UserPrompt::FileDialogKind kind, const QString& caption,
                                        const QString& dir, const QString& filter) {
         m_fileQuestions << QString("%1|%2|%3|%4").arg(kind).arg(caption, dir, filter);
@@ -196,6 +212,7 @@ void TestReports::init()
     m_urls.urls.clear();
     m_fileQuestions.clear();
     m_fileAnswer.clear();
+    m_messages.clear();
     QFile::remove("contour.png");
 }
 
@@ -359,6 +376,7 @@ void TestReports::pdf()
     // The notice closed itself after half a second.
     QVERIFY(clock.elapsed() >= 450);
     QCOMPARE(boxes.seen, QStringList({"导出结束"}));
+    QCOMPARE(m_messages, QStringList());
     QCOMPARE(m_fileQuestions, QStringList({QString("%1|导出PDF|/|File (*.pdf)").arg(UserPrompt::SaveFile)}));
     QVERIFY(!QFile::exists(m_dir.filePath("ignored.pdf")));
     QCOMPARE(m_urls.urls, QList<QUrl>({QUrl::fromLocalFile(file)}));
@@ -373,6 +391,16 @@ void TestReports::pdf()
 
     if (!reporttest::havePoppler())
         QSKIP("pdftotext/pdftoppm not installed: text and rendering not checked");
+    // Every font of the text is one of the report's families, never the
+    // machine's own fallback.
+    const QStringList fonts = reporttest::pdfFonts(file);
+    QVERIFY(!fonts.isEmpty());
+    for (const QString& font : fonts) {
+        bool listed = false;
+        for (const QString& family : ReportContent::fontFamilies())
+            listed = listed || font.startsWith(QString(family).remove(' '), Qt::CaseInsensitive);
+        QVERIFY2(listed, qPrintable(fonts.join(", ")));
+    }
     const QString text = reporttest::pdfText(file);
     const QStringList pageTexts = text.split('\f');
     QVERIFY(pageTexts.size() >= pages);
@@ -406,48 +434,89 @@ void TestReports::pdf()
 void TestReports::pdfNotWritten_data()
 {
     QTest::addColumn<QString>("answer");
-    QTest::newRow("cancelled") << QString();
-    QTest::newRow("folder missing") << QString("missing/sub/report.pdf");
+    QTest::addColumn<QString>("obstacle");
+    QTest::newRow("cancelled") << QString() << QString();
+    QTest::newRow("folder missing") << QString("missing/sub/report.pdf") << QString();
+    QTest::newRow("folder is a file") << QString("plain/report.pdf") << QString("folder is a file");
+    QTest::newRow("read-only folder") << QString("locked/report.pdf") << QString("read-only folder");
+    QTest::newRow("disk full, report in place kept") << QString("full/report.pdf") << QString("disk full");
 }
 
 void TestReports::pdfNotWritten()
 {
     QFETCH(QString, answer);
+    QFETCH(QString, obstacle);
     m_fileAnswer = answer.isEmpty() ? answer : m_dir.filePath(answer);
+    const QString folder = QFileInfo(m_fileAnswer).path();
+    const QByteArray old("%PDF- an earlier report");
+    if (obstacle == "folder is a file") {
+        QFile plain(folder);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+    } else if (!obstacle.isEmpty()) {
+        QVERIFY(QDir().mkpath(folder));
+    }
+    if (obstacle == "disk full") {
+        QFile f(m_fileAnswer);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    if (obstacle == "read-only folder" && !hwtest::makeReadOnly(folder))
+        QSKIP("a read-only folder stays writable for this user (root)");
     writeContourImage();
     const Payload p = makePayload(2, 2);
     Pdf pdf;
     BoxWatcher boxes;
-    pdf.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times, p.stations,
-                     m_dir.filePath("given.pdf"));
+    {
+        std::unique_ptr<hwtest::FileSizeLimit> full;
+        if (obstacle == "disk full")
+            full.reset(new hwtest::FileSizeLimit(16 * 1024));
+        pdf.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times, p.stations,
+                         m_dir.filePath("given.pdf"));
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCoreApplication::processEvents();
     QCOMPARE(m_fileQuestions.size(), 1);
-    QVERIFY(boxes.seen.isEmpty());
+    // No notice, no viewer; a failure names the file.
+    QVERIFY2(boxes.seen.isEmpty(), qPrintable(boxes.seen.join(",") + m_messages.join(",")));
     QVERIFY(m_urls.urls.isEmpty());
     QVERIFY(!QFile::exists(m_dir.filePath("given.pdf")));
-    if (!answer.isEmpty())
+    if (answer.isEmpty()) {
+        QCOMPARE(m_messages, QStringList());
+    } else {
+        QCOMPARE(m_messages, QStringList({"提示|导出失败：" + QDir::toNativeSeparators(m_fileAnswer)}));
+    }
+    if (obstacle == "disk full") {
+        // The report in place is left whole, and nothing is left beside it.
+        QFile f(m_fileAnswer);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({"report.pdf"}));
+    } else if (!answer.isEmpty()) {
         QVERIFY(!QFile::exists(m_fileAnswer));
-    // Nothing was painted, so the section picture is left alone.
-    QVERIFY(QFile::exists("contour.png"));
+        // Nothing was painted, so the section picture is left alone.
+        QVERIFY(QFile::exists("contour.png"));
+    }
 }
 
 void TestReports::word_data()
 {
     QTest::addColumn<int>("stations");
     QTest::addColumn<int>("topo");
-    QTest::addColumn<bool>("contour");
-    QTest::newRow("no stations") << 0 << 0 << false;
-    QTest::newRow("three stations, odd elevations") << 3 << 5 << true;
-    QTest::newRow("four stations") << 4 << 4 << true;
+    QTest::addColumn<QSize>("contourPixels");
+    QTest::newRow("no stations") << 0 << 0 << QSize();
+    QTest::newRow("three stations, odd elevations, wide section") << 3 << 5 << QSize(1300, 500);
+    QTest::newRow("four stations, small section") << 4 << 4 << QSize(300, 200);
+    QTest::newRow("one station, tall section") << 1 << 2 << QSize(400, 1600);
 }
 
 void TestReports::word()
 {
     QFETCH(int, stations);
     QFETCH(int, topo);
-    QFETCH(bool, contour);
+    QFETCH(QSize, contourPixels);
+    const bool contour = contourPixels.isValid();
     if (contour)
-        writeContourImage();
+        writeContourImage(contourPixels);
     Payload p = makePayload(stations, topo);
     p.param.intField = 1;
     p.pattern = GRID_PROGRESSIVE;
@@ -482,6 +551,15 @@ void TestReports::word()
         QVERIFY(text.contains(row.join("\n")));
 
     const QString xml = QString::fromUtf8(reporttest::docxPart(file, "word/document.xml"));
+    // The document names 宋体 and, for readers without it, the same
+    // fallbacks as the PDF, with simplified Chinese as the text's language.
+    QVERIFY(xml.contains("w:eastAsia=\"宋体\""));
+    QVERIFY(!xml.contains(QRegularExpression("w:eastAsia=\"(?!宋体|zh-CN)")));
+    QCOMPARE(xml.count("<w:lang w:eastAsia=\"zh-CN\"/>"), xml.count("<w:rPr>"));
+    const QString fontTable = QString::fromUtf8(reporttest::docxPart(file, "word/fontTable.xml"));
+    QVERIFY2(fontTable.contains(QString("<w:font w:name=\"宋体\"><w:altName w:val=\"%1\"/>")
+                                    .arg(ReportContent::fontFamilies().join(','))),
+             qPrintable(fontTable));
     // Sections 4 and 5 each start on a new page: two breaks, then the
     // properties of the document's last section.
     QCOMPARE(xml.count("<w:type w:val=\"nextPage\"/>"), 3);
@@ -494,12 +572,40 @@ void TestReports::word()
         if (name.startsWith("word/media/"))
             ++media;
     QCOMPARE(media, stations + (contour ? 1 : 0));
-    const float w = 595.3f / 3.0f;
-    const float h = 841.9f / 3.0f;
-    const QString extent = QString("<wp:extent cx=\"%1\" cy=\"%2\"")
-                               .arg(std::llround(static_cast<double>(w) * 12700.0))
-                               .arg(std::llround(static_cast<double>(h) * 12700.0));
-    QCOMPARE(xml.count(extent), stations);
+    // Station charts a third of the page wide, within a third of its height,
+    // undistorted.
+    QVector<QSizeF> extents; // points
+    const QRegularExpression extentTag("<wp:extent cx=\"(\\d+)\" cy=\"(\\d+)\"");
+    for (auto it = extentTag.globalMatch(xml); it.hasNext();) {
+        const auto m = it.next();
+        extents << QSizeF(m.captured(1).toDouble() / 12700.0, m.captured(2).toDouble() / 12700.0);
+    }
+    QCOMPARE(extents.size(), stations + (contour ? 1 : 0));
+    const QSize chartPixels = ReportContent::chartPictureSize();
+    const double pageWidth = 595.3, pageHeight = 841.9;
+    for (int k = 0; k < stations; ++k) {
+        const QSizeF e = extents[k];
+        QVERIFY2(std::fabs(e.width() - pageWidth / 3.0) < 0.01, qPrintable(QString::number(e.width())));
+        QVERIFY(e.height() <= pageHeight / 3.0 + 0.01);
+        QVERIFY2(std::fabs(e.height() / e.width() - double(chartPixels.height()) / chartPixels.width()) < 1e-4,
+                 qPrintable(QString("%1 x %2").arg(e.width()).arg(e.height())));
+    }
+    if (contour) {
+        // The section picture keeps its own size (a pixel is 3/4 point) unless
+        // that leaves the text area; then it shrinks to it, undistorted.
+        const QSizeF own(contourPixels.width() * 0.75, contourPixels.height() * 0.75);
+        const QSizeF area(pageWidth - 180.0, pageHeight - 144.0);
+        const QSizeF expected = own.width() <= area.width() && own.height() <= area.height()
+                                    ? own : own.scaled(area, Qt::KeepAspectRatio);
+        const QSizeF e = extents.last();
+        QVERIFY2(std::fabs(e.width() - expected.width()) < 0.01 && std::fabs(e.height() - expected.height()) < 0.01,
+                 qPrintable(QString("%1 x %2, expected %3 x %4").arg(e.width()).arg(e.height())
+                                .arg(expected.width()).arg(expected.height())));
+        // In a centred paragraph.
+        const int drawing = xml.lastIndexOf("<w:drawing>");
+        const int paragraph = xml.lastIndexOf("<w:p>", drawing);
+        QVERIFY(xml.mid(paragraph, drawing - paragraph).contains("<w:jc w:val=\"center\"/>"));
+    }
     // Tables: elevation, pictures (only with stations), statistics.
     QCOMPARE(xml.count("<w:tbl>"), stations > 0 ? 3 : 2);
     QCOMPARE(xml.count("<w:tr>") + xml.count("<w:tr "), (topo + 1) / 2 + 1 + (stations + 1) / 2 + stations + 1);
