@@ -70,6 +70,10 @@ public:
     const double *dataExtent() const { return m_extent; }
 
 private:
+    // The widget's GL context is going (it moves to another window): free
+    // what the scene holds in it.
+    void releaseGraphics();
+
     struct Scene;
     std::unique_ptr<Scene> d;
     QPointer<QWidget> m_widget;

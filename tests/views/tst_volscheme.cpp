@@ -1,5 +1,6 @@
 #include "views/KX_VolScheme2.h"
 
+#include "common/ImageHelpers.h"
 #include "common/TestHelpers.h"
 
 #include <QVTKOpenGLNativeWidget.h>
@@ -26,6 +27,8 @@
 #include <vtkVolumeProperty.h>
 
 #include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
 #include <QPointer>
 #include <QTabWidget>
 #include <QTest>
@@ -106,6 +109,7 @@ private slots:
     void noPointsGivesEmptyScene();
     void widgetOwnership();
     void showsWithoutCrashing();
+    void survivesBeingTakenOutAndPutBack();
 };
 
 void TestVolScheme::emptyView()
@@ -365,6 +369,46 @@ void TestVolScheme::showsWithoutCrashing()
         QVERIFY(!image.isNull());
     }
     view.widget()->hide();
+}
+
+void TestVolScheme::survivesBeingTakenOutAndPutBack()
+{
+    // The main window switches its central widget with take/set, which
+    // re-parents the form holding the view: its GL context goes and a new
+    // one comes. The volume must render in the new context.
+    QMainWindow window;
+    auto *form = new QTabWidget;
+    auto *view = new KX_VolScheme2;
+    form->addTab(view->widget(), QStringLiteral("三维展示"));
+    view->setParent(form);
+    window.setCentralWidget(form);
+    window.resize(640, 480);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    if (!view->m_vtkWidget->isValid()) {
+        if (qEnvironmentVariableIsSet("HW_REQUIRE_GL"))
+            QFAIL("no OpenGL context on this display");
+        QSKIP("needs an OpenGL context (run under xvfb)");
+    }
+    view->setVolumeData(conductiveBlock(), {1.0});
+    QVERIFY(hwtest::countRedPixels(view->m_vtkWidget->grabFramebuffer(), 90) > 50);
+
+    auto *other = new QLabel(QStringLiteral("一维"));
+    for (int round = 0; round < 2; ++round) {
+        window.takeCentralWidget();
+        window.setCentralWidget(other);
+        QCoreApplication::processEvents();
+        window.takeCentralWidget();
+        window.setCentralWidget(form);
+        QCoreApplication::processEvents();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(view->m_vtkWidget->isValid());
+        view->m_vtkWidget->update();
+        QCoreApplication::processEvents();
+        QVERIFY2(hwtest::countRedPixels(view->m_vtkWidget->grabFramebuffer(), 90) > 50,
+                 "the volume is missing after the view came back");
+    }
+    delete other;
 }
 
 QTEST_MAIN(TestVolScheme)
