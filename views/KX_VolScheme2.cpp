@@ -1,6 +1,8 @@
 #include "views/KX_VolScheme2.h"
 #include "views/KX_VolWidget.h"
 
+#include "model/UserPrompt.h"
+
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkActor.h>
 #include <vtkAxesActor.h>
@@ -239,10 +241,21 @@ void KX_VolScheme2::setVolumeData(QList<DataType_ThreeResultData> results, QList
         d->renderer->AddActor(d->cubeAxes);
     }
 
+    // Points in one plane give no tetrahedra, and the ray caster draws
+    // nothing.
+    m_spansVolume = d->grid && d->grid->GetNumberOfCells() > 0;
+    if (!m_spansVolume)
+        UserPrompt::information(flatDataMessage());
+
     d->renderer->ResetCamera();
     m_vtkWidget->update();
     // A no-op until the widget has a GL context of its own.
     d->renderWindow->Render();
+}
+
+QString KX_VolScheme2::flatDataMessage()
+{
+    return QStringLiteral("测点不构成立体，三维展示至少需要两条测线！");
 }
 
 void KX_VolScheme2::releaseGraphics()

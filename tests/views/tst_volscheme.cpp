@@ -2,6 +2,7 @@
 
 #include "common/ImageHelpers.h"
 #include "common/TestHelpers.h"
+#include "model/UserPrompt.h"
 
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkActor.h>
@@ -99,6 +100,8 @@ class TestVolScheme : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void emptyView();
     void twoColumns();
     void conductiveBlockScene();
@@ -107,10 +110,26 @@ private slots:
     void projectedCoordinates();
     void leavesOutBadPoints();
     void noPointsGivesEmptyScene();
+    void flatDataIsReported_data();
+    void flatDataIsReported();
     void widgetOwnership();
     void showsWithoutCrashing();
     void survivesBeingTakenOutAndPutBack();
+
+private:
+    QStringList m_messages;
 };
+
+void TestVolScheme::initTestCase()
+{
+    // Most scenes here are flat and would be reported in a modal box.
+    UserPrompt::setMessageAnswerer([this](const QString &text) { m_messages << text; });
+}
+
+void TestVolScheme::cleanupTestCase()
+{
+    UserPrompt::setMessageAnswerer({});
+}
 
 void TestVolScheme::emptyView()
 {
@@ -333,6 +352,52 @@ void TestVolScheme::noPointsGivesEmptyScene()
     QVERIFY(!view.cubeAxes());
     QCOMPARE(view.renderer()->GetVolumes()->GetNumberOfItems(), 0);
     QCOMPARE(view.renderer()->GetActors()->GetNumberOfItems(), 0);
+}
+
+void TestVolScheme::flatDataIsReported_data()
+{
+    QTest::addColumn<QList<DataType_ThreeResultData>>("results");
+    QTest::addColumn<bool>("spans");
+
+    QList<DataType_ThreeResultData> oneLine;
+    for (int i = 0; i < 6; ++i)
+        oneLine << column(500100.0 + 20 * i, 3000150.0, {1200, 1180, 1160, 1140}, {100, 80, 20, 90});
+    QList<DataType_ThreeResultData> slantedLine;
+    for (int i = 0; i < 6; ++i)
+        slantedLine << column(20.0 * i, 10.0 * i, {0, -10, -20}, {1, 2, 3});
+    QList<DataType_ThreeResultData> oneLevel;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            oneLevel << column(10.0 * i, 10.0 * j, {-5}, {double(i + j)});
+
+    QTest::newRow("one line of stations") << oneLine << false;
+    QTest::newRow("one slanted line") << slantedLine << false;
+    QTest::newRow("one level of an area") << oneLevel << false;
+    QTest::newRow("one column") << QList<DataType_ThreeResultData>{column(0, 0, {0, -5, -10}, {1, 2, 3})}
+                                << false;
+    QTest::newRow("no points") << QList<DataType_ThreeResultData>{} << false;
+    QTest::newRow("an area of columns") << conductiveBlock() << true;
+}
+
+// Points that enclose no volume give an empty frame: the user is told why.
+void TestVolScheme::flatDataIsReported()
+{
+    QFETCH(QList<DataType_ThreeResultData>, results);
+    QFETCH(bool, spans);
+
+    m_messages.clear();
+    KX_VolScheme2 view;
+    view.setVolumeData(results, {1.0});
+    const QStringList messages = m_messages;
+
+    QCOMPARE(view.spansVolume(), spans);
+    if (spans) {
+        QVERIFY(messages.isEmpty());
+        QVERIFY(view.grid()->GetNumberOfCells() > 0);
+    } else {
+        QCOMPARE(messages, QStringList{KX_VolScheme2::flatDataMessage()});
+        QVERIFY(messages.first().contains(QStringLiteral("两条测线")));
+    }
 }
 
 void TestVolScheme::widgetOwnership()
