@@ -46,6 +46,8 @@ private slots:
     void everyPaintSavesContour();
     void colourChangeRerenders();
     void colourBarDescribesTheDrawnColours();
+    void colourBarOfFewStopsStaysReadable_data();
+    void colourBarOfFewStopsStaysReadable();
     void renderSyntheticSection();
 
 private:
@@ -372,6 +374,47 @@ void TestSpectrogramMap::colourBarDescribesTheDrawnColours()
     const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
     if (!dir.isEmpty())
         QVERIFY(map.grab().save(QDir(dir).filePath("hw_map_colourbar.png")));
+}
+
+void TestSpectrogramMap::colourBarOfFewStopsStaysReadable_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("stops");
+    QTest::newRow("preset of five stops, map tab at the default window") << QSize(740, 370) << 5;
+    QTest::newRow("two stops") << QSize(740, 370) << 2;
+    QTest::newRow("eleven stops in a low tab") << QSize(900, 300) << 11;
+}
+
+// A flat section leaves a low map; a ramp of a few stops (a preset chosen in
+// the colour dialog) must still give a bar whose every band is labelled,
+// from the smallest value at the bottom to the largest at the top, inside
+// the widget.
+void TestSpectrogramMap::colourBarOfFewStopsStaysReadable()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, stops);
+    QMap<float, QColor> ramp;
+    for (int i = 0; i < stops; ++i)
+        ramp.insert(float(i) / (stops - 1), QColor::fromHsv(240 - 240 * i / (stops - 1), 200, 230));
+    QLinearColorMap colours;
+    colours.setColorStops(ramp);
+
+    KXSpectrogramMap map;
+    map.resize(size);
+    map.setData({column(0, {1200, 1150, 1100}, {10, 40, 100}), column(400, {1200, 1150, 1100}, {12, 60, 95})},
+                {}, &colours, 100.0);
+    const QVector<KXSpectrogramMap::LegendBand> bands = map.colorBarBands();
+    QCOMPARE(bands.size(), stops);
+    QCOMPARE(bands.first().text, QString("10"));
+    QCOMPARE(bands.last().text, QString("100"));
+    const int fontHeight = QFontMetrics(QFont("Arial", 12)).height();
+    for (int i = 0; i < bands.size(); ++i) {
+        QVERIFY2(bands[i].labelled, qPrintable(bands[i].text));
+        QVERIFY(QRect(QPoint(0, 0), size).contains(bands[i].rect));
+        QVERIFY(bands[i].rect.height() >= fontHeight);
+        if (i > 0)
+            QVERIFY(bands[i].rect.bottom() < bands[i - 1].rect.top());
+    }
 }
 
 void TestSpectrogramMap::renderSyntheticSection()
