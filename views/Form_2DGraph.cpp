@@ -66,12 +66,12 @@ QwtPlotCurve *meshLine(double x0, double y0, double x1, double y1)
     return curve;
 }
 
-// Centres a window over a shown widget, within that widget's screen.
+// Centres a window, at the size it has, over a shown widget, within that
+// widget's screen.
 void placeOver(QWidget *window, QWidget *area)
 {
     if (!area->isVisible())
         return;
-    window->adjustSize();
     QRect frame(QPoint(0, 0), window->size());
     frame.moveCenter(QRect(area->mapToGlobal(QPoint(0, 0)), area->size()).center());
     if (const QScreen *screen = area->screen()) {
