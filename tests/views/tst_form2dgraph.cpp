@@ -293,8 +293,8 @@ void TestForm2DGraph::sectionIsGriddedAndDrawn()
 void TestForm2DGraph::progressPanelStandsOverTheMapPage()
 {
     Form_2DGraph form;
-    form.resize(872, 667);
-    form.move(150, 120);
+    form.resize(720, 480);   // inside the offscreen screen (800 x 600)
+    form.move(20, 20);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTabWidget* tabs = form.tabWidget();
