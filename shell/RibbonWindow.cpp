@@ -135,6 +135,10 @@ void RibbonWindow::createOptions()
     addStyle(menu2013, tr("Light Gray"), "Office2013Gray");
     addStyle(menu2013, tr("Dark Gray"), "Office2013Dark");
     connect(m_styleActions, SIGNAL(triggered(QAction*)), this, SLOT(options(QAction*)));
+    // The mark shows the theme in use, also one set after this menu was built
+    // (the main window sets its own) or by other means.
+    if (m_ribbonStyle)
+        connect(m_ribbonStyle, &Qtitan::OfficeStyle::themeChanged, this, &RibbonWindow::checkThemeAction);
 
     m_menuOptions->addSeparator();
     QAction* animation = m_menuOptions->addAction(tr("Animation"));

@@ -2,6 +2,7 @@
 #include "ui_Form_1DGraph.h"
 
 #include "model/UserPrompt.h"
+#include "shell/Dialog_Axis.h"
 #include "views/Chart.h"
 #include "views/ChartView.h"
 #include "views/Graph_IsoLine.h"
@@ -123,6 +124,10 @@ void Form_1DGraph::buildDecayChart()
     m_decayChart->legend()->hide();
     m_decayChart->setTitle(QStringLiteral("衰减曲线图"));
     m_decayView = new ChartView(m_decayChart, this);
+    // Limits typed after a double-click on the chart hold for later stations
+    // as the ribbon's do.
+    connect(m_decayView->axisDialog(), SIGNAL(signalChartAxisScaleChanged(double,double,double,double)),
+            this, SLOT(on_signalChartAxisScaleChanged(double,double,double,double)));
 
     m_timeAxis = new QLogValueAxis;
     m_valueAxis = new QLogValueAxis;

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QPixmap>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -63,6 +64,22 @@ QwtPlotCurve *meshLine(double x0, double y0, double x1, double y1)
     curve->setRenderHint(QwtPlotItem::RenderAntialiased, true);
     curve->setSamples(QVector<double>{x0, x1}, QVector<double>{y0, y1});
     return curve;
+}
+
+// Centres a window, at the size it has, over a shown widget, within that
+// widget's screen.
+void placeOver(QWidget *window, QWidget *area)
+{
+    if (!area->isVisible())
+        return;
+    QRect frame(QPoint(0, 0), window->size());
+    frame.moveCenter(QRect(area->mapToGlobal(QPoint(0, 0)), area->size()).center());
+    if (const QScreen *screen = area->screen()) {
+        const QRect available = screen->availableGeometry();
+        frame.moveLeft(std::max(available.left(), std::min(frame.left(), available.right() - frame.width() + 1)));
+        frame.moveTop(std::max(available.top(), std::min(frame.top(), available.bottom() - frame.height() + 1)));
+    }
+    window->move(frame.topLeft());
 }
 
 } // namespace
@@ -159,6 +176,11 @@ void Form_2DGraph::on_signal2DISOGraphChanged(QList<DataType_ResultData> &result
     delete m_progressDialog;
     m_progressDialog = new Dialog_InvProgressBar(nullptr);
     m_progressDialog->setInversionResults(results);
+    // The grid is drawn on the map page: show that page with the panel over
+    // it, rather than the panel wherever the window system puts a window
+    // without a parent (the middle of the screen, over any tab).
+    ui->tabWidget->setCurrentWidget(ui->tabContours);
+    placeOver(m_progressDialog, ui->tabContours);
     UserPrompt::exec(m_progressDialog);
 
     m_sectionPlot->setSectionData(results, topography, depth, ramp, 1);

@@ -124,7 +124,6 @@ bool Graph_IsoLine::drawChannelCurves(QVector<QVector<double> > channels, QVecto
     }
 
     setAxisScale(QwtPlot::xBottom, xmin, xmax);
-    setAxisScale(QwtPlot::yLeft, 1e-9, 0.1);
     setAxisScaleEngine(QwtPlot::xBottom, new QwtLinearScaleEngine(10));
     setAxisScaleEngine(QwtPlot::yLeft, new QwtLogScaleEngine(10));
     setAxisMaxMinor(QwtPlot::xBottom, 9);
@@ -132,14 +131,62 @@ bool Graph_IsoLine::drawChannelCurves(QVector<QVector<double> > channels, QVecto
     setAxisScaleDraw(QwtPlot::yLeft, new QScaleDraw(true));
     setTitle(QStringLiteral("多测道曲线图"));
     plotLayout()->setAlignCanvasToScales(true);
+    m_channelAxis = true;
+    updateLayout();
+    fitChannelTicks();
     replot();
     return ok;
+}
+
+// The channel axis spans 1e-9 to 0.1. Labelled every decade it needs about
+// a label's height per decade, which a low plot (the upper row at the default
+// window size) does not have: then every second, fourth or eighth decade is
+// labelled, always from end to end, so that no two labels run together.
+void Graph_IsoLine::fitChannelTicks()
+{
+    if (!m_channelAxis)
+        return;
+    constexpr int kLowest = -9;
+    constexpr int kHighest = -1;
+    constexpr int kSpan = kHighest - kLowest;
+    const int available = canvas()->contentsRect().height();
+    const int label = axisWidget(QwtPlot::yLeft)->fontMetrics().height();
+    int step = 1;
+    for (int candidate : {1, 2, 4, 8}) {
+        step = candidate;
+        if (available * candidate >= label * kSpan)
+            break;
+    }
+
+    QList<double> major, medium, minor;
+    for (int e = kLowest; e <= kHighest; ++e) {
+        const double decade = std::pow(10.0, e);
+        if ((e - kLowest) % step == 0)
+            major.append(decade);
+        else
+            medium.append(decade);
+        if (step == 1 && e < kHighest)
+            for (int k = 2; k <= 9; ++k)
+                minor.append(k * decade);
+    }
+    const QwtScaleDiv div(1e-9, 0.1, minor, medium, major);
+    if (axisScaleDiv(QwtPlot::yLeft) == div)
+        return;
+    setAxisScaleDiv(QwtPlot::yLeft, div);
+    replot();
+}
+
+void Graph_IsoLine::resizeEvent(QResizeEvent *event)
+{
+    QwtPlot::resizeEvent(event);
+    fitChannelTicks();
 }
 
 void Graph_IsoLine::setSectionData(QList<DataType_ResultData> &columns, QVector<TopoData> topography,
                                    double depth, QMap<float, QColor> ramp, int mode)
 {
     deleteSpectrogram();
+    m_channelAxis = false;
 
     m_spectrogram = new QwtPlotSpectrogram();
     Graph_IsoLineData *data = new Graph_IsoLineData();

@@ -46,7 +46,11 @@ public:
     // Inversion method of the current section (1 or 2); set by the forms.
     int contourMethod = 1;
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void fitChannelTicks();
     void deleteCurves();
     void deleteSpectrogram();
 
@@ -55,6 +59,7 @@ private:
     QList<QwtPlotCurve *> m_curves;
     QwtPlotMarker *m_marker = nullptr;
     QVector<int> m_abnormal;
+    bool m_channelAxis = false;   // the log axis of the channel curves is shown
 };
 
 #endif

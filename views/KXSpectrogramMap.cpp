@@ -361,10 +361,6 @@ QVector<KXSpectrogramMap::LegendBand> KXSpectrogramMap::colorBarBands() const
         return bands;
 
     const QFontMetrics fm(QFont("Arial", 12));
-    const int left = m_left + 50 + m_mapWidth + static_cast<int>(0.05 * m_mapHeight);
-    const int barWidth = static_cast<int>(0.06 * m_mapHeight);
-    const int base = static_cast<int>(m_top + 5 + 0.2 * m_mapHeight) + static_cast<int>(0.6 * m_mapHeight);
-    const int band = static_cast<int>(0.05 * m_mapHeight);
     const int every = std::max(1, stops.size() / 10);
 
     // Every s-th stop, and always the last one: the colour of the largest
@@ -374,6 +370,22 @@ QVector<KXSpectrogramMap::LegendBand> KXSpectrogramMap::colorBarBands() const
         shown.append(i);
     if (shown.last() != stops.size() - 1)
         shown.append(stops.size() - 1);
+
+    // Bands a twentieth of the map high, but the bar at least five labels
+    // high (one per band when there are fewer) while the widget has room: a
+    // low map (a long flat section) with a ramp of a few stops would
+    // otherwise give a bar of slivers with one label.
+    const int n = shown.size();
+    const int room = std::max(n, height() - 4);
+    const int lowestBar = fm.height() * std::min(n, 5);
+    int band = std::max(static_cast<int>(0.05 * m_mapHeight), (lowestBar + n - 1) / n);
+    band = std::max(1, std::min(band, room / n));
+    const int total = band * n;
+    const int left = m_left + 50 + m_mapWidth + static_cast<int>(0.05 * m_mapHeight);
+    const int barWidth = std::max(static_cast<int>(0.06 * m_mapHeight), fm.height() / 2);
+    int base = static_cast<int>(m_top + 5 + 0.2 * m_mapHeight) + static_cast<int>(0.6 * m_mapHeight);
+    base = std::max(base, total + 2);
+    base = std::min(base, height() - 2);
 
     const double range = m_valueMax - m_valueMin;
     QRect previous;

@@ -1,4 +1,7 @@
 #include "views/KX_VolScheme2.h"
+#include "views/KX_VolWidget.h"
+
+#include "model/UserPrompt.h"
 
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkActor.h>
@@ -31,6 +34,19 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+vtkSmartPointer<vtkUnstructuredGridVolumeRayCastMapper> volumeMapper(vtkUnstructuredGrid *grid)
+{
+    vtkSmartPointer<vtkUnstructuredGridVolumeRayCastMapper> mapper =
+        vtkSmartPointer<vtkUnstructuredGridVolumeRayCastMapper>::New();
+    mapper->SetInputData(grid);
+    mapper->SetBlendModeToComposite();
+    return mapper;
+}
+
+} // namespace
+
 struct KX_VolScheme2::Scene {
     vtkSmartPointer<vtkCubeAxesActor> cubeAxes;
     vtkSmartPointer<vtkRenderer> renderer;
@@ -56,8 +72,10 @@ KX_VolScheme2::KX_VolScheme2(QObject *parent)
     d->transform->PostMultiply();
     d->transform->Scale(m_scale[0], m_scale[1], m_scale[2]);
 
-    m_vtkWidget = new QVTKOpenGLNativeWidget;
+    auto *widget = new KX_VolWidget;
+    m_vtkWidget = widget;
     m_widget = m_vtkWidget;
+    connect(widget, &KX_VolWidget::contextAboutToBeLost, this, &KX_VolScheme2::releaseGraphics);
     d->renderWindow = vtkSmartPointer<vtkGenericOpenGLRenderWindow>::New();
     d->renderer = vtkSmartPointer<vtkRenderer>::New();
 
@@ -149,11 +167,6 @@ void KX_VolScheme2::setVolumeData(QList<DataType_ThreeResultData> results, QList
         // The tetrahedralisation keeps the input points in order.
         d->grid->GetPointData()->SetScalars(values);
 
-        vtkSmartPointer<vtkUnstructuredGridVolumeRayCastMapper> mapper =
-            vtkSmartPointer<vtkUnstructuredGridVolumeRayCastMapper>::New();
-        mapper->SetInputData(d->grid);
-        mapper->SetBlendModeToComposite();
-
         d->scalarOpacity = vtkSmartPointer<vtkPiecewiseFunction>::New();
         d->scalarOpacity->AddPoint(vmin, 0.3);
         d->scalarOpacity->AddPoint(vmax, 0.3);
@@ -177,7 +190,7 @@ void KX_VolScheme2::setVolumeData(QList<DataType_ThreeResultData> results, QList
         property->ShadeOff(0);
 
         d->volume = vtkSmartPointer<vtkVolume>::New();
-        d->volume->SetMapper(mapper);
+        d->volume->SetMapper(volumeMapper(d->grid));
         d->volume->SetProperty(property);
         d->renderer->AddVolume(d->volume);
 
@@ -228,10 +241,31 @@ void KX_VolScheme2::setVolumeData(QList<DataType_ThreeResultData> results, QList
         d->renderer->AddActor(d->cubeAxes);
     }
 
+    // Points in one plane give no tetrahedra, and the ray caster draws
+    // nothing.
+    m_spansVolume = d->grid && d->grid->GetNumberOfCells() > 0;
+    if (!m_spansVolume)
+        UserPrompt::information(flatDataMessage());
+
     d->renderer->ResetCamera();
     m_vtkWidget->update();
     // A no-op until the widget has a GL context of its own.
     d->renderWindow->Render();
+}
+
+QString KX_VolScheme2::flatDataMessage()
+{
+    return QStringLiteral("测点不构成立体，三维展示至少需要两条测线！");
+}
+
+void KX_VolScheme2::releaseGraphics()
+{
+    d->renderWindow->ReleaseGraphicsResources(d->renderWindow);
+    // The ray caster keeps a shader of the old context that the release
+    // above does not reach; a new mapper builds everything afresh in the
+    // next context, at its first render.
+    if (d->volume && d->grid)
+        d->volume->SetMapper(volumeMapper(d->grid));
 }
 
 vtkRenderer *KX_VolScheme2::renderer() const { return d->renderer; }

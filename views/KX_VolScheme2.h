@@ -39,8 +39,14 @@ public:
     // Builds and renders the scene. Points whose coordinate or value is not
     // finite are left out, and a column gives at most as many points as it
     // has values. Without points the scene stays empty (no volume, outline
-    // or axes). The second list is not read.
+    // or axes). The second list is not read. When the points enclose no
+    // volume (one line of stations lies in one plane) the user is told so
+    // with flatDataMessage(); the frame stays empty.
     void setVolumeData(QList<DataType_ThreeResultData> results, QList<double> second);
+
+    // Whether the points span a volume that is drawn.
+    bool spansVolume() const { return m_spansVolume; }
+    static QString flatDataMessage();
 
     // The view widget, made without a parent; the tab widget that shows it
     // owns it. Deleted with this object only if nobody adopted it.
@@ -70,6 +76,10 @@ public:
     const double *dataExtent() const { return m_extent; }
 
 private:
+    // The widget's GL context is going (it moves to another window): free
+    // what the scene holds in it.
+    void releaseGraphics();
+
     struct Scene;
     std::unique_ptr<Scene> d;
     QPointer<QWidget> m_widget;
@@ -79,6 +89,7 @@ private:
     double m_vmin = 1e7;
     int m_pointCount = 0;
     bool m_hasExtent = false;
+    bool m_spansVolume = false;
 };
 
 #endif

@@ -115,6 +115,7 @@ ModelerWidget::ModelerWidget(LayerModeler model, QList<DataType_ResultData> resu
     takeWidgetStyle(&painter, this);
     drawRegions(&painter);
     painter.end();
+    updateShownPicture();
 }
 
 ModelerWidget::~ModelerWidget()
@@ -203,6 +204,7 @@ void ModelerWidget::on_ActionTriangletriggle(bool checked)
     drawTriangles(&painter);
     painter.end();
     m_image = image;
+    updateShownPicture();
     update();
 }
 
@@ -380,9 +382,39 @@ QList<ModelerWidget::TriangleElement> ModelerWidget::readElementFile(QString nam
     return elements;
 }
 
+QRect ModelerWidget::pictureRect() const
+{
+    if (m_image.isNull() || width() <= 0 || height() <= 0)
+        return QRect();
+    const QSize size = m_image.size().scaled(this->size(), Qt::KeepAspectRatio);
+    return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+}
+
+void ModelerWidget::updateShownPicture()
+{
+    const QRect target = pictureRect();
+    if (target.isEmpty())
+        m_shown = QImage();
+    else if (target.size() == m_image.size())
+        m_shown = m_image;
+    else
+        m_shown = m_image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+void ModelerWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updateShownPicture();
+    update();
+}
+
 void ModelerWidget::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)
+    // The image is made for the screen, not for the tab: it is shown whole,
+    // scaled to the widget.
     QPainter painter(this);
-    painter.drawImage(QPoint(0, 0), m_image, m_image.rect());
+    painter.fillRect(rect(), Qt::white);
+    if (!m_shown.isNull())
+        painter.drawImage(pictureRect().topLeft(), m_shown);
 }

@@ -56,12 +56,16 @@ public:
 
     // Pixel of a model point in the image.
     QPoint toPixel(double x, double z) const;
+    // Where the image is shown: scaled to the widget with its aspect kept,
+    // centred.
+    QRect pictureRect() const;
 
 public slots:
     void on_ActionTriangletriggle(bool checked);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     // The mesh program; tests point it elsewhere.
     virtual QString triangleProgram() const;
 
@@ -74,9 +78,11 @@ private:
     bool runTriangle(QString name, QList<RegionPoint> points);
     QList<TriangleElement> readElementFile(QString name);
     void updatePlotRect();
+    void updateShownPicture();
 
     Ui::ModelerWidget *ui;
     QImage m_image;
+    QImage m_shown;   // the image at the size it is shown, made on resize
     QString m_name;
     double m_x0 = 0.0;
     double m_x1 = 0.0;

@@ -226,6 +226,28 @@ void RibbonBar::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
+void RibbonBar::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && fontRule() != m_appliedFontRule) {
+        m_appliedTheme = -1;
+        applyTheme();
+    }
+}
+
+// A widget under a style sheet keeps the font it was polished with: a font
+// set on the bar later would not reach the buttons, titles and tabs. The
+// sheet carries the bar's own size to them instead.
+QString RibbonBar::fontRule() const
+{
+    if (!testAttribute(Qt::WA_SetFont))
+        return QString();
+    const QFont f = font();
+    if (f.pointSizeF() > 0)
+        return QStringLiteral("#ribbonBar QWidget { font-size: %1pt; }").arg(f.pointSizeF());
+    return QStringLiteral("#ribbonBar QWidget { font-size: %1px; }").arg(f.pixelSize());
+}
+
 void RibbonBar::placeQuickAccess()
 {
     QWidget* row = (m_quickAccessPosition == QABottomPosition) ? m_bottomRow : m_topRow;
@@ -237,6 +259,27 @@ void RibbonBar::placeQuickAccess()
     m_bottomRow->setVisible(m_quickAccessShown && m_quickAccessPosition == QABottomPosition);
 }
 
+// The buttons at the right of the tab row draw their own backgrounds: the
+// base style's raised panel (left on after a menu closes) is near white and
+// would swallow white text on the dark bars. Icons there are dark glyphs,
+// so on a dark bar they sit on a plate of the page colour.
+static QString barButtonRules(const OfficeStyle::ThemeColors& c)
+{
+    const bool darkBar = c.bar.lightness() < 128;
+    const QColor hover = darkBar ? c.bar.lighter(130) : c.bar.darker(110);
+    const QColor plate = darkBar ? c.page : QColor(Qt::transparent);
+    const QColor plateHover = darkBar ? c.page.darker(112) : hover;
+    return QStringLiteral(
+        "#ribbonBarMenuButton { color: %1; background: transparent; border: 1px solid transparent;"
+        " border-radius: 2px; padding: 1px 3px; }"
+        "#ribbonBarMenuButton:hover, #ribbonBarMenuButton:pressed, #ribbonBarMenuButton:open"
+        " { background: %2; border-color: %3; }"
+        "#ribbonBarButton { color: %1; background: %4; border: 1px solid transparent; border-radius: 2px; }"
+        "#ribbonBarButton:hover, #ribbonBarButton:pressed { background: %5; border-color: %3; }")
+        .arg(c.barText.name(), hover.name(), c.border.name(), plate.name(QColor::HexArgb),
+             plateHover.name());
+}
+
 void RibbonBar::applyTheme()
 {
     const int theme = OfficeStyle::applicationTheme();
@@ -245,7 +288,8 @@ void RibbonBar::applyTheme()
     m_appliedTheme = theme;
     const auto c = OfficeStyle::themeColors(theme);
     const QString frame = m_frameTheme ? c.border.name() : c.page.darker(112).name();
-    setStyleSheet(QStringLiteral(
+    m_appliedFontRule = fontRule();
+    setStyleSheet(m_appliedFontRule + QStringLiteral(
         "#ribbonBar { background: %1; }"
         "#ribbonQuickAccessRow, #ribbonQuickAccessRowBelow, #ribbonTabRow { background: %1; }"
         "#ribbonQuickAccessBar { background: transparent; border: none; }"
@@ -258,13 +302,13 @@ void RibbonBar::applyTheme()
         " border: 1px solid transparent; border-bottom: none; margin-top: 2px; }"
         "#ribbonTabs::tab:selected { background: %2; color: %7; border-color: %6; }"
         "#ribbonTabs::tab:hover:!selected { background: %8; }"
-        "#ribbonBarMenuButton, #ribbonBarButton { color: %5; }"
         "#ribbonSystemButton { background: %3; color: white; border: none;"
         " padding: 4px 16px; font-weight: bold; }"
         "#ribbonSystemButton:hover { background: %9; }")
         .arg(c.bar.name(), c.page.name(), c.accent.name(), c.groupTitle.name(),
              c.barText.name(), frame, c.accent.darker(110).name(),
-             c.page.lighter(103).name(), c.accent.lighter(120).name()));
+             c.page.lighter(103).name(), c.accent.lighter(120).name())
+        + barButtonRules(c));
 }
 
 } // namespace Qtitan

@@ -61,6 +61,7 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void tabClicked(int index);
@@ -68,6 +69,7 @@ private:
     void restorePageArea();
     void placeQuickAccess();
     void applyTheme();
+    QString fontRule() const;
 
     QVBoxLayout* m_layout = nullptr;
     QWidget* m_topRow = nullptr;
@@ -83,6 +85,7 @@ private:
     QList<RibbonPage*> m_pages;
     int m_quickAccessPosition = QATopPosition;
     int m_appliedTheme = -1;
+    QString m_appliedFontRule;
     bool m_quickAccessShown = false;
     bool m_frameTheme = false;
     bool m_minimized = false;

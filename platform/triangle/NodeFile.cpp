@@ -1,6 +1,7 @@
 #include "platform/triangle/NodeFile.h"
 
 #include <QFile>
+#include <QIODevice>
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -37,8 +38,17 @@ bool NodeFile::read(const QString& path, QString* error)
         *error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
         return false;
     }
+    return read(&file, path, error);
+}
 
-    QTextStream in(&file);
+bool NodeFile::read(QIODevice* device, const QString& name, QString* error)
+{
+    vertices.clear();
+    attributeCount = 0;
+    hasMarkers = false;
+    firstIndex = 1;
+
+    QTextStream in(device);
     int lineNo = 0;
     auto nextFields = [&](QStringList* out) {
         while (!in.atEnd()) {
@@ -51,7 +61,7 @@ bool NodeFile::read(const QString& path, QString* error)
         return false;
     };
     auto fail = [&](const QString& why) {
-        *error = QStringLiteral("%1, line %2: %3").arg(path).arg(lineNo).arg(why);
+        *error = QStringLiteral("%1, line %2: %3").arg(name).arg(lineNo).arg(why);
         vertices.clear();
         return false;
     };
@@ -59,6 +69,8 @@ bool NodeFile::read(const QString& path, QString* error)
     QStringList f;
     if (!nextFields(&f))
         return fail(QStringLiteral("no header line"));
+    if (f.size() > 4)
+        return fail(QStringLiteral("header has %1 fields, at most 4 expected").arg(f.size()));
 
     bool ok = false;
     const int count = f.value(0).toInt(&ok);
@@ -75,12 +87,13 @@ bool NodeFile::read(const QString& path, QString* error)
         return fail(QStringLiteral("boundary marker count must be 0 or 1"));
     hasMarkers = markerColumns == 1;
 
-    const int needed = 3 + attributeCount + markerColumns;
+    // In 64 bits: an attribute count near the int limit must not wrap.
+    const qint64 needed = 3 + qint64(attributeCount) + markerColumns;
     vertices.reserve(qMin(count, 1 << 16)); // the count may be a lie
     for (int i = 0; i < count; ++i) {
         if (!nextFields(&f))
             return fail(QStringLiteral("file ends after %1 of %2 vertices").arg(i).arg(count));
-        if (f.size() < needed)
+        if (f.size() != needed)
             return fail(QStringLiteral("expected %1 fields, found %2").arg(needed).arg(f.size()));
         const int index = f.at(0).toInt(&ok);
         if (!ok)
@@ -89,6 +102,8 @@ bool NodeFile::read(const QString& path, QString* error)
             if (index != 0 && index != 1)
                 return fail(QStringLiteral("vertex numbers must start at 0 or 1"));
             firstIndex = index;
+        } else if (index != firstIndex + i) {
+            return fail(QStringLiteral("vertex number %1 where %2 was expected").arg(index).arg(firstIndex + i));
         }
         Vertex v;
         bool okx = false, oky = false;
@@ -96,9 +111,10 @@ bool NodeFile::read(const QString& path, QString* error)
         v.y = f.at(2).toDouble(&oky);
         if (!okx || !oky || !std::isfinite(v.x) || !std::isfinite(v.y))
             return fail(QStringLiteral("bad coordinates '%1 %2'").arg(f.at(1), f.at(2)));
+        v.attributes.reserve(attributeCount);
         for (int a = 0; a < attributeCount; ++a) {
             const double value = f.at(3 + a).toDouble(&ok);
-            if (!ok)
+            if (!ok || !std::isfinite(value))
                 return fail(QStringLiteral("bad attribute '%1'").arg(f.at(3 + a)));
             v.attributes.append(value);
         }
@@ -109,6 +125,8 @@ bool NodeFile::read(const QString& path, QString* error)
         }
         vertices.append(v);
     }
+    if (nextFields(&f))
+        return fail(QStringLiteral("more data after the %1 vertices the header announces").arg(count));
     return true;
 }
 

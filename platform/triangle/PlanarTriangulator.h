@@ -6,11 +6,12 @@
 #include <array>
 #include <vector>
 
-// Triangulates planar point sets. Triangles are counter-clockwise triples of
-// indices into the input; neighbour k of a triangle lies opposite its vertex
-// k (-1 on the boundary). Orientation tests are exact, so no triangle is
-// inverted or overlaps another; points with identical coordinates are
-// meshed once, under the index of their first occurrence.
+// Triangulates planar point sets with CGAL. Triangles are counter-clockwise
+// triples of indices into the input; neighbour k of a triangle lies opposite
+// its vertex k (-1 on the boundary). All geometric tests are exact, so no
+// triangle is inverted or overlaps another whatever the coordinates; points
+// with identical coordinates are meshed once, under the index of their first
+// occurrence.
 class PlanarTriangulator
 {
 public:
@@ -30,7 +31,7 @@ public:
 
     // Triangulation of the interior of the closed outline points[0], ...,
     // points[n-1] (either orientation; repeated consecutive points are
-    // merged), made constrained Delaunay by edge flips. Fails with a reason
+    // merged), constrained Delaunay. Fails with a reason
     // when the outline crosses or touches itself or encloses no area.
     static bool outline(const std::vector<Point>& points, Mesh* mesh, QString* error);
 };

@@ -89,6 +89,7 @@ private slots:
     void closeEvent_data();
     void closeEvent();
     void ribbonWindowOptions();
+    void styleMarkFollowsTheTheme();
     void backstageAndAbout();
 
 private:
@@ -1194,6 +1195,30 @@ void TestMainWindow::ribbonWindowOptions()
     w->m_actionMenuRibbonMinimize->trigger();
     QVERIFY(!w->ribbonBar()->isMinimized());
     style->setTheme(3);
+}
+
+void TestMainWindow::styleMarkFollowsTheTheme()
+{
+    auto* style = qobject_cast<Qtitan::RibbonStyle*>(QApplication::style());
+    const auto marked = [this] {
+        QStringList names;
+        for (QAction* a : m_window->m_styleActions->actions())
+            if (a->isChecked())
+                names << a->objectName();
+        return names;
+    };
+    // Built while another theme was in use, the window marks the one it
+    // applies.
+    delete m_window;
+    style->setTheme(0);
+    m_window = new MainWindow(nullptr);
+    QCOMPARE(style->getTheme(), 3);
+    QCOMPARE(marked(), QStringList{QStringLiteral("Office2007Aqua")});
+    // A theme set by other means moves the mark as well.
+    style->setTheme(7);
+    QCOMPARE(marked(), QStringList{QStringLiteral("Office2010Black")});
+    style->setTheme(3);
+    QCOMPARE(marked(), QStringList{QStringLiteral("Office2007Aqua")});
 }
 
 void TestMainWindow::backstageAndAbout()

@@ -16,6 +16,8 @@
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QGridLayout>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -121,6 +123,7 @@ private slots:
     void resistivityLabelsTellTicksApart_data();
     void resistivityLabelsTellTicksApart();
     void chartAxisLimits();
+    void limitsFromTheChartsOwnDialogLast();
     void referenceCurveIsReplaced();
     void dragReinvertsAndUpdatesTheLine();
     void editSwitch_data();
@@ -462,6 +465,53 @@ void TestForm1DGraph::chartAxisLimits()
     showStation(form, layeredCurve(times, 50, 200), times);
     QCOMPARE(form.timeAxis()->min(), 20.0);
     QCOMPARE(form.valueAxis()->max(), 1e-2);
+}
+
+// The limits typed into the dialog that a double-click on the decay chart
+// opens hold for the next stations too, until they are changed again.
+void TestForm1DGraph::limitsFromTheChartsOwnDialogLast()
+{
+    Form_1DGraph form;
+    form.resize(1000, 500);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QVector<double> times = gateTimes();
+    showStation(form, layeredCurve(times, 50, 200), times);
+
+    QStringList typed{"30", "2e5", "1e-9", "0.05"};   // x min, x max, y min, y max
+    bool accept = true;
+    UserPrompt::setDialogAnswerer([&](QDialog *dialog) {
+        const char *names[] = {"lineEdit_xMin", "lineEdit_xMax", "lineEdit_yMin", "lineEdit_yMax"};
+        for (int i = 0; i < 4; ++i) {
+            auto *edit = dialog->findChild<QLineEdit *>(QString::fromLatin1(names[i]));
+            if (!edit)
+                return int(QDialog::Rejected);
+            edit->setText(typed[i]);
+        }
+        auto *button = dialog->findChild<QPushButton *>(
+            accept ? QStringLiteral("pushButton_OK") : QStringLiteral("pushButton_Cancle"));
+        if (button)
+            button->click();
+        return int(QDialog::Rejected);
+    });
+    QWidget *viewport = form.decayView()->viewport();
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, viewport->rect().center());
+
+    for (int station = 0; station < 2; ++station) {
+        showStation(form, layeredCurve(times, 40 + 20 * station, 300), times);
+        QCOMPARE(form.timeAxis()->min(), 30.0);
+        QCOMPARE(form.timeAxis()->max(), 2e5);
+        QCOMPARE(form.valueAxis()->min(), 1e-9);
+        QCOMPARE(form.valueAxis()->max(), 0.05);
+    }
+
+    // Cancelled: the limits stay as they were.
+    typed = QStringList{"1", "10", "1e-3", "1e-2"};
+    accept = false;
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, viewport->rect().center());
+    showStation(form, layeredCurve(times, 50, 200), times);
+    QCOMPARE(form.timeAxis()->min(), 30.0);
+    QCOMPARE(form.valueAxis()->max(), 0.05);
 }
 
 void TestForm1DGraph::referenceCurveIsReplaced()

@@ -27,6 +27,8 @@
 #include "gridding/Dialog_InvProgressBar.h"
 #include "model/DataModel.h"
 #include "model/ModelFiles.h"
+#include <QLabel>
+
 #include "model/SharedTypes.h"
 #include "model/UserPrompt.h"
 #include "store/LibHORM.h"
@@ -196,6 +198,7 @@ private slots:
 
     void pagesAndPlots();
     void sectionIsGriddedAndDrawn();
+    void progressPanelStandsOverTheMapPage();
     void abnormalChannelsFreezeSections();
     void pointDataFillsMissingTopography();
     void meshLayerLines_data();
@@ -283,6 +286,41 @@ void TestForm2DGraph::sectionIsGriddedAndDrawn()
     QVERIFY(first.isNull());
     QVERIFY(form.progressDialog());
     QVERIFY(form.sectionPlot()->spectrogram());
+}
+
+// The gridding panel comes up over the page its result is drawn on, which
+// it makes current, whatever tab was current before.
+void TestForm2DGraph::progressPanelStandsOverTheMapPage()
+{
+    Form_2DGraph form;
+    form.resize(720, 480);   // inside the offscreen screen (800 x 600)
+    form.move(20, 20);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTabWidget* tabs = form.tabWidget();
+    tabs->addTab(new QLabel(QStringLiteral("三维")), QStringLiteral("三维展示"));
+    tabs->setCurrentIndex(2);
+    QWidget* mapPage = tabs->widget(1);
+
+    int currentWhileShown = -1;
+    QRect panel;
+    QRect page;
+    UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
+        currentWhileShown = tabs->currentIndex();
+        panel = QRect(dialog->pos(), dialog->size());
+        page = QRect(mapPage->mapToGlobal(QPoint(0, 0)), mapPage->size());
+        return int(QDialog::Rejected);
+    });
+    QList<DataType_ResultData> grid = section();
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
+    UserPrompt::setDialogAnswerer({});
+
+    QCOMPARE(currentWhileShown, 1);
+    QVERIFY(!panel.isEmpty());
+    QVERIFY2(page.contains(panel), qPrintable(QStringLiteral("panel %1,%2 %3x%4 outside the page %5,%6 %7x%8")
+                                                 .arg(panel.x()).arg(panel.y()).arg(panel.width()).arg(panel.height())
+                                                 .arg(page.x()).arg(page.y()).arg(page.width()).arg(page.height())));
+    QVERIFY(std::abs(panel.center().x() - page.center().x()) <= 1);
 }
 
 void TestForm2DGraph::abnormalChannelsFreezeSections()

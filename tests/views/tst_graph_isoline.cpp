@@ -15,6 +15,8 @@
 #include <qwt_raster_data.h>
 #include <qwt_plot_spectrogram.h>
 #include <qwt_scale_div.h>
+#include <qwt_scale_map.h>
+#include <qwt_scale_widget.h>
 
 #include <cmath>
 #include <limits>
@@ -43,6 +45,8 @@ private slots:
     void channelCurves_data();
     void channelCurves();
     void channelAxes();
+    void channelLabelsDoNotRunTogether_data();
+    void channelLabelsDoNotRunTogether();
     void defaultRampStops();
     void rampStops();
     void sectionAxes_data();
@@ -123,6 +127,50 @@ void TestGraphIsoLine::channelAxes()
     // Channel colours run from dark blue (first) towards red (last).
     QCOMPARE(plot.curves().first()->pen().color(), QColor(Qt::darkBlue));
     QVERIFY(plot.curves()[1]->pen().color() != plot.curves()[2]->pen().color());
+}
+
+void TestGraphIsoLine::channelLabelsDoNotRunTogether_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("everyDecade");
+    QTest::newRow("row at the default window") << 150 << false;
+    QTest::newRow("very low") << 90 << false;
+    QTest::newRow("tall") << 700 << true;
+}
+
+// However low the plot, the decade labels of the channel axis keep a
+// label's height apart, and the two ends are labelled.
+void TestGraphIsoLine::channelLabelsDoNotRunTogether()
+{
+    QFETCH(int, height);
+    QFETCH(bool, everyDecade);
+    Graph_IsoLine plot;
+    plot.resize(700, height);
+    plot.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plot));
+    QVERIFY(plot.drawChannelCurves({{1e-3, 2e-3}, {1e-4, 2e-4}, {1e-7, 2e-7}}, {0, 400}));
+    QCoreApplication::processEvents();
+
+    const QwtScaleDiv div = plot.axisScaleDiv(QwtPlot::yLeft);
+    QCOMPARE(div.lowerBound(), 1e-9);
+    QCOMPARE(div.upperBound(), 0.1);
+    const QList<double> ticks = div.ticks(QwtScaleDiv::MajorTick);
+    QVERIFY(ticks.contains(1e-9) || std::fabs(ticks.first() - 1e-9) < 1e-21);
+    QVERIFY(std::fabs(ticks.last() - 0.1) < 1e-12);
+    QCOMPARE(ticks.size() == 9, everyDecade);
+
+    const QwtScaleMap map = plot.canvasMap(QwtPlot::yLeft);
+    const int labelHeight = plot.axisWidget(QwtPlot::yLeft)->fontMetrics().height();
+    for (int i = 1; i < ticks.size(); ++i) {
+        const double gap = std::fabs(map.transform(ticks[i]) - map.transform(ticks[i - 1]));
+        QVERIFY2(gap >= labelHeight, qPrintable(QStringLiteral("%1 px between %2 and %3, labels %4 px high")
+                                                     .arg(gap).arg(ticks[i - 1]).arg(ticks[i]).arg(labelHeight)));
+    }
+
+    // Growing the plot brings the decades back.
+    plot.resize(700, 900);
+    QCoreApplication::processEvents();
+    QTRY_COMPARE(plot.axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick).size(), 9);
 }
 
 void TestGraphIsoLine::defaultRampStops()

@@ -121,6 +121,8 @@ private slots:
     void imageKeepsModelAspect_data();
     void imageKeepsModelAspect();
     void outlinesMapAndDropRepeatedPixels();
+    void wholeModelShownAtAnyWidgetSize_data();
+    void wholeModelShownAtAnyWidgetSize();
     void nodeFileAndShadeOfOneTriangle();
     void cellsWithoutValueAreLeftOut();
     void shadeFollowsTriangleMeans();
@@ -208,6 +210,43 @@ void TestModelerWidget::outlinesMapAndDropRepeatedPixels()
     QCOMPARE(image.pixelColor(inner), QColor(Qt::blue));
     QCOMPARE(image.pixelColor(widget.toPixel(80, -40)), QColor(Qt::red));
     QCOMPARE(image.pixelColor(2, 2), QColor(Qt::white));
+}
+
+void TestModelerWidget::wholeModelShownAtAnyWidgetSize_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("narrower than the image") << QSize(400, 300);
+    QTest::newRow("tab at the default window") << QSize(640, 330);
+    QTest::newRow("wider than tall enough") << QSize(1200, 200);
+}
+
+// A 0-400 m model, red on the left half and blue on the right: whatever the
+// tab's size, both ends show, at the model's proportions.
+void TestModelerWidget::wholeModelShownAtAnyWidgetSize()
+{
+    QFETCH(QSize, size);
+    const QVector<ModelRegion> regions{region(1, Qt::red, {0, 200, 200, 0}, {0, 0, -100, -100}),
+                                       region(2, Qt::blue, {200, 400, 400, 200}, {0, 0, -100, -100})};
+    ModelerWidget widget(model(0, 400, -100, 0, regions), {});
+    widget.resize(size);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+    const QImage shot = widget.grab().toImage();
+
+    const QRect shown = widget.pictureRect();
+    const QSize expected = widget.image().size().scaled(size, Qt::KeepAspectRatio);
+    QCOMPARE(shown.size(), expected);
+    QVERIFY(QRect(QPoint(0, 0), size).contains(shown));
+    QVERIFY(shown.width() == size.width() || shown.height() == size.height());
+
+    const int y = shown.center().y();
+    const auto at = [&](double fraction) {
+        return shot.pixelColor(shown.left() + static_cast<int>(fraction * shown.width()), y);
+    };
+    QCOMPARE(at(0.05), QColor(Qt::red));
+    QCOMPARE(at(0.45), QColor(Qt::red));
+    QCOMPARE(at(0.55), QColor(Qt::blue));
+    QCOMPARE(at(0.95), QColor(Qt::blue));
 }
 
 void TestModelerWidget::nodeFileAndShadeOfOneTriangle()

@@ -46,6 +46,8 @@ private slots:
     void contourWrittenWhenPictureChanges();
     void colourChangeRerenders();
     void colourBarDescribesTheDrawnColours();
+    void colourBarOfFewStopsStaysReadable_data();
+    void colourBarOfFewStopsStaysReadable();
     void renderSyntheticSection();
 
 private:
@@ -423,6 +425,56 @@ void TestSpectrogramMap::colourBarDescribesTheDrawnColours()
     const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
     if (!dir.isEmpty())
         QVERIFY(map.grab().save(QDir(dir).filePath("hw_map_colourbar.png")));
+}
+
+void TestSpectrogramMap::colourBarOfFewStopsStaysReadable_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("stops");
+    QTest::newRow("preset of five stops, map tab at the default window") << QSize(740, 370) << 5;
+    QTest::newRow("two stops") << QSize(740, 370) << 2;
+    QTest::newRow("eleven stops in a low tab") << QSize(900, 300) << 11;
+}
+
+// A flat section leaves a low map; a ramp of a few stops (a preset chosen in
+// the colour dialog) must still give a bar with its bands labelled, from the
+// smallest value at the bottom to the largest at the top, inside the widget.
+void TestSpectrogramMap::colourBarOfFewStopsStaysReadable()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, stops);
+    QMap<float, QColor> ramp;
+    for (int i = 0; i < stops; ++i)
+        ramp.insert(float(i) / (stops - 1), QColor::fromHsv(240 - 240 * i / (stops - 1), 200, 230));
+    QLinearColorMap colours;
+    colours.setColorStops(ramp);
+
+    KXSpectrogramMap map;
+    map.resize(size);
+    map.setData({column(0, {1200, 1150, 1100}, {10, 40, 100}), column(400, {1200, 1150, 1100}, {12, 60, 95})},
+                {}, &colours, 100.0);
+    const QVector<KXSpectrogramMap::LegendBand> bands = map.colorBarBands();
+    QCOMPARE(bands.size(), stops);
+    QCOMPARE(bands.first().text, QString("10"));
+    QCOMPARE(bands.last().text, QString("100"));
+    QVERIFY(bands.first().labelled && bands.last().labelled);
+    const int fontHeight = QFontMetrics(QFont("Arial", 12)).height();
+    int labels = 0;
+    int previousCentre = INT_MAX;
+    for (int i = 0; i < bands.size(); ++i) {
+        QVERIFY(QRect(QPoint(0, 0), size).contains(bands[i].rect));
+        if (i > 0)
+            QVERIFY(bands[i].rect.bottom() < bands[i - 1].rect.top());
+        if (bands[i].labelled) {
+            ++labels;
+            QVERIFY(previousCentre - bands[i].rect.center().y() >= fontHeight);
+            previousCentre = bands[i].rect.center().y();
+        }
+    }
+    // Few stops: every one labelled; many: a handful.
+    QVERIFY2(labels >= std::min(stops, 4), qPrintable(QString::number(labels)));
+    // The bar stays clear of the position axis' labels below the map.
+    QVERIFY(bands.first().rect.bottom() <= map.mapRect().bottom() + 1);
 }
 
 void TestSpectrogramMap::renderSyntheticSection()

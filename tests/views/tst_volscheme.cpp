@@ -1,6 +1,8 @@
 #include "views/KX_VolScheme2.h"
 
+#include "common/ImageHelpers.h"
 #include "common/TestHelpers.h"
+#include "model/UserPrompt.h"
 
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkActor.h>
@@ -26,6 +28,8 @@
 #include <vtkVolumeProperty.h>
 
 #include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
 #include <QPointer>
 #include <QTabWidget>
 #include <QTest>
@@ -96,6 +100,8 @@ class TestVolScheme : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void emptyView();
     void twoColumns();
     void conductiveBlockScene();
@@ -104,9 +110,26 @@ private slots:
     void projectedCoordinates();
     void leavesOutBadPoints();
     void noPointsGivesEmptyScene();
+    void flatDataIsReported_data();
+    void flatDataIsReported();
     void widgetOwnership();
     void showsWithoutCrashing();
+    void survivesBeingTakenOutAndPutBack();
+
+private:
+    QStringList m_messages;
 };
+
+void TestVolScheme::initTestCase()
+{
+    // Most scenes here are flat and would be reported in a modal box.
+    UserPrompt::setMessageAnswerer([this](const QString &text) { m_messages << text; });
+}
+
+void TestVolScheme::cleanupTestCase()
+{
+    UserPrompt::setMessageAnswerer({});
+}
 
 void TestVolScheme::emptyView()
 {
@@ -331,6 +354,52 @@ void TestVolScheme::noPointsGivesEmptyScene()
     QCOMPARE(view.renderer()->GetActors()->GetNumberOfItems(), 0);
 }
 
+void TestVolScheme::flatDataIsReported_data()
+{
+    QTest::addColumn<QList<DataType_ThreeResultData>>("results");
+    QTest::addColumn<bool>("spans");
+
+    QList<DataType_ThreeResultData> oneLine;
+    for (int i = 0; i < 6; ++i)
+        oneLine << column(500100.0 + 20 * i, 3000150.0, {1200, 1180, 1160, 1140}, {100, 80, 20, 90});
+    QList<DataType_ThreeResultData> slantedLine;
+    for (int i = 0; i < 6; ++i)
+        slantedLine << column(20.0 * i, 10.0 * i, {0, -10, -20}, {1, 2, 3});
+    QList<DataType_ThreeResultData> oneLevel;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            oneLevel << column(10.0 * i, 10.0 * j, {-5}, {double(i + j)});
+
+    QTest::newRow("one line of stations") << oneLine << false;
+    QTest::newRow("one slanted line") << slantedLine << false;
+    QTest::newRow("one level of an area") << oneLevel << false;
+    QTest::newRow("one column") << QList<DataType_ThreeResultData>{column(0, 0, {0, -5, -10}, {1, 2, 3})}
+                                << false;
+    QTest::newRow("no points") << QList<DataType_ThreeResultData>{} << false;
+    QTest::newRow("an area of columns") << conductiveBlock() << true;
+}
+
+// Points that enclose no volume give an empty frame: the user is told why.
+void TestVolScheme::flatDataIsReported()
+{
+    QFETCH(QList<DataType_ThreeResultData>, results);
+    QFETCH(bool, spans);
+
+    m_messages.clear();
+    KX_VolScheme2 view;
+    view.setVolumeData(results, {1.0});
+    const QStringList messages = m_messages;
+
+    QCOMPARE(view.spansVolume(), spans);
+    if (spans) {
+        QVERIFY(messages.isEmpty());
+        QVERIFY(view.grid()->GetNumberOfCells() > 0);
+    } else {
+        QCOMPARE(messages, QStringList{KX_VolScheme2::flatDataMessage()});
+        QVERIFY(messages.first().contains(QStringLiteral("两条测线")));
+    }
+}
+
 void TestVolScheme::widgetOwnership()
 {
     // A tab that adopted the widget deletes it; the view outlives it.
@@ -365,6 +434,46 @@ void TestVolScheme::showsWithoutCrashing()
         QVERIFY(!image.isNull());
     }
     view.widget()->hide();
+}
+
+void TestVolScheme::survivesBeingTakenOutAndPutBack()
+{
+    // The main window switches its central widget with take/set, which
+    // re-parents the form holding the view: its GL context goes and a new
+    // one comes. The volume must render in the new context.
+    QMainWindow window;
+    auto *form = new QTabWidget;
+    auto *view = new KX_VolScheme2;
+    form->addTab(view->widget(), QStringLiteral("三维展示"));
+    view->setParent(form);
+    window.setCentralWidget(form);
+    window.resize(640, 480);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    if (!view->m_vtkWidget->isValid()) {
+        if (qEnvironmentVariableIsSet("HW_REQUIRE_GL"))
+            QFAIL("no OpenGL context on this display");
+        QSKIP("needs an OpenGL context (run under xvfb)");
+    }
+    view->setVolumeData(conductiveBlock(), {1.0});
+    QVERIFY(hwtest::countRedPixels(view->m_vtkWidget->grabFramebuffer(), 90) > 50);
+
+    auto *other = new QLabel(QStringLiteral("一维"));
+    for (int round = 0; round < 2; ++round) {
+        window.takeCentralWidget();
+        window.setCentralWidget(other);
+        QCoreApplication::processEvents();
+        window.takeCentralWidget();
+        window.setCentralWidget(form);
+        QCoreApplication::processEvents();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(view->m_vtkWidget->isValid());
+        view->m_vtkWidget->update();
+        QCoreApplication::processEvents();
+        QVERIFY2(hwtest::countRedPixels(view->m_vtkWidget->grabFramebuffer(), 90) > 50,
+                 "the volume is missing after the view came back");
+    }
+    delete other;
 }
 
 QTEST_MAIN(TestVolScheme)

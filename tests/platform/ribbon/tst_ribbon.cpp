@@ -16,9 +16,12 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmap>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabBar>
@@ -200,6 +203,10 @@ private slots:
     void themeRefusedAndRecoloured();
     void styleSwitches();
     void narrowPageCollapsesGroups();
+    void barButtonsReadable_data();
+    void barButtonsReadable();
+    void barFontReachesItsWidgets_data();
+    void barFontReachesItsWidgets();
     void renderToImage();
 };
 
@@ -747,6 +754,129 @@ void TestRibbon::narrowPageCollapsesGroups()
         QTest::qWait(20);
         QVERIFY(w.window.grab().save(QDir(dir).filePath(QStringLiteral("hw_ribbon_narrow.png"))));
     }
+}
+
+// Pixels that stand out from the most common colour of the image by at least
+// minDifference in grey level: the text or icon drawn on a button.
+static int standOutPixels(const QImage& image, int minDifference)
+{
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y) | 0xff000000u];
+    QRgb background = 0;
+    int most = -1;
+    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    }
+    int standing = 0;
+    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
+        if (std::abs(qGray(it.key()) - qGray(background)) >= minDifference)
+            standing += it.value();
+    return standing;
+}
+
+void TestRibbon::barButtonsReadable_data()
+{
+    QTest::addColumn<int>("theme");
+    for (int t = 0; t <= 10; ++t)
+        QTest::newRow(qPrintable(QStringLiteral("theme %1").arg(t))) << t;
+}
+
+// The Options button (after its menu closed, the mouse still over it) and
+// the icon buttons beside it stand out from what is behind them in every
+// theme, the dark ones included.
+void TestRibbon::barButtonsReadable()
+{
+    QFETCH(int, theme);
+    auto* style = qobject_cast<OfficeStyle*>(QApplication::style());
+    style->setTheme(theme);
+    ShellLikeWindow w;
+    QVERIFY(w.show());
+    RibbonBar* bar = w.window.ribbonBar();
+    QToolButton* options = nullptr;
+    QToolButton* about = nullptr;
+    for (QToolButton* b : bar->findChildren<QToolButton*>()) {
+        if (b->menu() == w.options)
+            options = b;
+        if (b->defaultAction() == w.about)
+            about = b;
+    }
+    QVERIFY(options && about);
+    // As shown, with the bar behind the button.
+    const auto shown = [&w](QWidget* button) {
+        return w.window.grab(QRect(button->mapTo(&w.window, QPoint(0, 0)), button->size())).toImage();
+    };
+
+    closePopupSoon();
+    QTest::mouseClick(options, Qt::LeftButton, Qt::NoModifier, options->rect().center());
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QTest::mouseMove(options, options->rect().center());
+    const bool optionsReadable = standOutPixels(shown(options), 90) > 10;
+
+    // A dark grey glyph like the minimise arrow.
+    QPixmap chevron(16, 16);
+    chevron.fill(Qt::transparent);
+    {
+        QPainter p(&chevron);
+        p.setPen(QPen(QColor(90, 90, 90), 2));
+        p.drawPolyline(QPolygon({QPoint(3, 10), QPoint(8, 5), QPoint(13, 10)}));
+    }
+    QAction* minimise = bar->addAction(QIcon(chevron), QStringLiteral("Minimize"), Qt::ToolButtonIconOnly);
+    QToolButton* arrow = nullptr;
+    for (QToolButton* b : bar->findChildren<QToolButton*>())
+        if (b->defaultAction() == minimise)
+            arrow = b;
+    QVERIFY(arrow);
+    QTRY_VERIFY(arrow->isVisible());
+    QVERIFY2(standOutPixels(shown(arrow), 60) > 10, "dark icon lost in the bar");
+    QVERIFY2(standOutPixels(shown(about), 60) > 10, "icon lost in the bar");
+    QVERIFY2(optionsReadable, "Options text lost in its background");
+    style->setTheme(OfficeStyle::Office2007Aqua);
+}
+
+void TestRibbon::barFontReachesItsWidgets_data()
+{
+    QTest::addColumn<int>("theme");
+    QTest::newRow("Aqua") << int(OfficeStyle::Office2007Aqua);
+    QTest::newRow("Black") << int(OfficeStyle::Office2007Black);
+}
+
+// A font set on the bar (the Options menu's sizes) reaches the buttons, the
+// group titles, the tabs and the widgets in the groups, and shows.
+void TestRibbon::barFontReachesItsWidgets()
+{
+    QFETCH(int, theme);
+    auto* style = qobject_cast<OfficeStyle*>(QApplication::style());
+    style->setTheme(theme);
+    ShellLikeWindow w;
+    QVERIFY(w.show());
+    RibbonBar* bar = w.window.ribbonBar();
+    QToolButton* open = w.fileGroup->buttonForAction(w.open);
+    auto* title = w.fileGroup->findChild<QLabel*>(QStringLiteral("ribbonGroupTitle"));
+    auto* tabs = bar->findChild<QTabBar*>();
+    QVERIFY(open && title && tabs);
+    const QRect area(w.fileGroup->mapTo(&w.window, QPoint(0, 0)), w.fileGroup->size());
+    const QImage before = w.window.grab(area).toImage();
+
+    const int base = bar->font().pointSize();
+    for (int size : {base + 5, base + 2, base}) {
+        QFont font = bar->font();
+        font.setPointSize(size);
+        bar->setFont(font);
+        QCoreApplication::processEvents();
+        for (QWidget* widget : QList<QWidget*>{open, title, tabs, w.pointMove, w.settingsGroup->buttonForAction(w.tem)})
+            QCOMPARE(widget->font().pointSize(), size);
+        for (QLineEdit* edit : w.paramGroup->findChildren<QLineEdit*>())
+            QCOMPARE(edit->font().pointSize(), size);
+        if (size == base + 5)
+            QVERIFY(w.window.grab(area).toImage() != before);
+    }
+    QTRY_COMPARE(w.window.grab(area).toImage(), before);
+    style->setTheme(OfficeStyle::Office2007Aqua);
 }
 
 void TestRibbon::renderToImage()

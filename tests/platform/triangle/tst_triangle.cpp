@@ -82,15 +82,17 @@ private:
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
-    void writeNode(const QString& name, const Points& pts, int base = 1)
+    // Coordinates are written multiplied by 2^scaleExp, which is exact, so
+    // a mesh of huge coordinates can be checked on the small ones.
+    void writeNode(const QString& name, const Points& pts, int base = 1, int scaleExp = 0)
     {
         QFile f(path(name));
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text));
         QTextStream out(&f);
         out << pts.size() << " 2 1 1\n";
         for (int i = 0; i < pts.size(); ++i)
-            out << i + base << ' ' << QString::number(pts[i].x(), 'g', 17) << ' '
-                << QString::number(pts[i].y(), 'g', 17) << ' ' << i * 0.5 << " 1\n";
+            out << i + base << ' ' << QString::number(std::ldexp(pts[i].x(), scaleExp), 'g', 17) << ' '
+                << QString::number(std::ldexp(pts[i].y(), scaleExp), 'g', 17) << ' ' << i * 0.5 << " 1\n";
     }
 
     void writeText(const QString& name, const QByteArray& text)
@@ -106,8 +108,10 @@ private:
         p.setWorkingDirectory(m_dir.path());
         p.start(QStringLiteral(HW_TRIANGLE_EXE), args);
         Run r;
-        if (!p.waitForFinished(30000)) {
+        // A hang guard only: every input here ends in well under a second.
+        if (!p.waitForFinished(60000)) {
             p.kill();
+            p.waitForFinished();
             return r;
         }
         r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
@@ -171,29 +175,42 @@ private slots:
         QTest::addColumn<int>("base");
         QTest::addColumn<int>("triangles");
         QTest::addColumn<QVector<int>>("unused"); // vertices no triangle may use
+        QTest::addColumn<int>("scaleExp");
 
-        QTest::newRow("square") << Points{{0, 0}, {2, 0}, {2, 2}, {0, 2}} << 1 << 2 << QVector<int>{};
-        QTest::newRow("zero-based") << Points{{0, 0}, {2, 0}, {2, 2}, {0, 2}} << 0 << 2 << QVector<int>{};
+        QTest::newRow("square") << Points{{0, 0}, {2, 0}, {2, 2}, {0, 2}} << 1 << 2 << QVector<int>{} << 0;
+        QTest::newRow("zero-based") << Points{{0, 0}, {2, 0}, {2, 2}, {0, 2}} << 0 << 2 << QVector<int>{} << 0;
         QTest::newRow("collinear run") << Points{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {2, 3}} << 1 << 4
-                                      << QVector<int>{};
+                                      << QVector<int>{} << 0;
         QTest::newRow("collinear vertical") << Points{{5, 0}, {5, 1}, {5, 2}, {5, 3}, {2, 1.5}, {8, 1.5}} << 1 << 6
-                                           << QVector<int>{};
+                                           << QVector<int>{} << 0;
         QTest::newRow("duplicates") << Points{{0, 0}, {1, 0}, {0, 0}, {1, 1}, {1, 0}, {0, 1}, {0.5, 0.5}} << 1 << 4
-                                    << QVector<int>{2, 4};
+                                    << QVector<int>{2, 4} << 0;
         QTest::newRow("cocircular grid") << [] {
             Points p;
             for (int x = 0; x < 6; ++x)
                 for (int z = 0; z < 5; ++z)
                     p << QPointF(100 + 10 * x, 5.0 * z);
             return p;
-        }() << 1 << 40 << QVector<int>{};
-        QTest::newRow("random") << [] {
+        }() << 1 << 40 << QVector<int>{} << 0;
+        const Points random = [] {
             QRandomGenerator g(7);
             Points p;
             for (int i = 0; i < 300; ++i)
                 p << QPointF(1000 + 500 * g.generateDouble(), -200 * g.generateDouble());
             return p;
-        }() << 1 << -1 << QVector<int>{};
+        }();
+        QTest::newRow("random") << random << 1 << -1 << QVector<int>{} << 0;
+        // Near 1e155 every orientation product overflows a double.
+        QTest::newRow("random near 1e155") << random << 1 << -1 << QVector<int>{} << 505;
+        QTest::newRow("unit square scattered to 1e155") << [] {
+            QRandomGenerator g(11);
+            Points p;
+            for (int i = 0; i < 300; ++i)
+                p << QPointF(g.generateDouble(), g.generateDouble());
+            return p;
+        }() << 1 << -1 << QVector<int>{} << 515;
+        QTest::newRow("square near 1e-300") << Points{{0, 0}, {2, 0}, {2, 2}, {0, 2}} << 1 << 2
+                                           << QVector<int>{} << -1000;
     }
 
     // Without -p the convex hull is meshed: Delaunay, areas add up to the hull.
@@ -203,8 +220,9 @@ private slots:
         QFETCH(int, base);
         QFETCH(int, triangles);
         QFETCH(QVector<int>, unused);
+        QFETCH(int, scaleExp);
 
-        writeNode("hull.node", pts, base);
+        writeNode("hull.node", pts, base, scaleExp);
         const Run r = run({"-ne", "hull.node"});
         QCOMPARE(r.exitCode, 0);
 
@@ -315,6 +333,26 @@ private slots:
         QTest::newRow("base 5") << QByteArray("3 2 0 0\n5 0 0\n6 1 0\n7 0 1\n") << "-ne" << 2 << "start at 0 or 1";
         QTest::newRow("crossing outline") << QByteArray("4 2 0 0\n1 0 0\n2 3 2\n3 3 0\n4 0 1\n") << "-pne" << 3
                                           << "crosses";
+        // Fields needed per line would overflow an int.
+        QTest::newRow("attribute count near the int limit")
+            << QByteArray("3 2 2147483647 1\n1 0 0 5 1\n2 1 0 6 1\n3 0 1 7 1\n") << "-ne" << 2
+            << "expected 2147483651 fields, found 5";
+        QTest::newRow("negative attribute count") << QByteArray("3 2 -1 0\n1 0 0\n2 1 0\n3 0 1\n") << "-ne"
+                                                  << 2 << "bad attribute count";
+        QTest::newRow("long header") << QByteArray("3 2 0 0 7\n1 0 0\n2 1 0\n3 0 1\n") << "-ne" << 2
+                                     << "header has 5 fields";
+        QTest::newRow("extra field") << QByteArray("3 2 0 0\n1 0 0 9\n2 1 0\n3 0 1\n") << "-ne" << 2
+                                     << "expected 3 fields, found 4";
+        QTest::newRow("numbers out of sequence") << QByteArray("3 2 0 0\n1 0 0\n3 1 0\n2 0 1\n") << "-ne" << 2
+                                                 << "vertex number 3 where 2 was expected";
+        QTest::newRow("more vertices than counted") << QByteArray("3 2 0 0\n1 0 0\n2 1 0\n3 0 1\n4 1 1\n")
+                                                    << "-ne" << 2 << "more data after the 3 vertices";
+        QTest::newRow("infinite attribute") << QByteArray("3 2 1 0\n1 0 0 inf\n2 1 0 1\n3 0 1 1\n") << "-ne"
+                                            << 2 << "bad attribute 'inf'";
+        QTest::newRow("text marker") << QByteArray("3 2 0 1\n1 0 0 a\n2 1 0 1\n3 0 1 1\n") << "-ne" << 2
+                                     << "bad boundary marker";
+        QTest::newRow("flat outline") << QByteArray("3 2 0 0\n1 0 0\n2 1 1\n3 2 2\n") << "-pne" << 3
+                                      << "no area";
         QTest::newRow("no file argument") << QByteArray("3 2 0 0\n1 0 0\n2 1 0\n3 0 1\n") << "-ne" << 1 << "usage";
     }
 
@@ -337,6 +375,27 @@ private slots:
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QVERIFY(!QFile::exists(path("bad.1.ele")));
+    }
+
+    // Points in convex position once made the hull walk quadratic: 20000
+    // points on an arc give a fan of n - 2 triangles.
+    void convexPosition()
+    {
+        const int n = 20000;
+        Points pts;
+        for (int i = 0; i < n; ++i) {
+            const double a = M_PI * i / (n - 1);
+            pts << QPointF(1000 * std::cos(a), 1000 * std::sin(a));
+        }
+        writeNode("arc.node", pts);
+        const Run r = run({"-ne", "arc.node"});
+        QCOMPARE(r.exitCode, 0);
+        QVector<Tri> tris;
+        QString why;
+        QVERIFY2(readEle("arc.1.ele", 1, n, &tris, &why), qPrintable(why));
+        QCOMPARE(tris.size(), n - 2);
+        checkedArea(pts, tris, &why);
+        QVERIFY2(why.isEmpty(), qPrintable(why));
     }
 
     // Neighbour and edge files agree with the elements; hull vertices get

@@ -1,0 +1,28 @@
+#ifndef HW_KX_VOLWIDGET_H
+#define HW_KX_VOLWIDGET_H
+
+#include <QVTKOpenGLNativeWidget.h>
+
+// The volume view's render widget. Qt drops a GL widget's context whenever
+// the widget moves to another window (a central-widget switch does that)
+// and makes a new one when it is shown again; the signals let the scene
+// free what it holds in the old context and rebuild in the new one.
+class KX_VolWidget : public QVTKOpenGLNativeWidget
+{
+    Q_OBJECT
+
+public:
+    explicit KX_VolWidget(QWidget *parent = nullptr);
+
+signals:
+    // The context is still current: release graphics resources now.
+    void contextAboutToBeLost();
+    // A new context is ready; nothing has been drawn in it yet.
+    void contextCreated();
+
+protected:
+    void cleanupContext() override;
+    void initializeGL() override;
+};
+
+#endif
