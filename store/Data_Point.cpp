@@ -2,6 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
+
+#include <QDebug>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include "model/Data_Calc.h"
 #include "store/CurveBlob.h"
@@ -285,6 +291,130 @@ QList<SampleCurve> Data_Point::collectSampleCurves(bool normalise)
         curves.append(sample->sampleCurve(normalise));
     }
     return curves;
+}
+
+QVector<QList<SampleRecord>> Data_Point::readSampleRecords(const QList<Data_Point*>& stations)
+{
+    QVector<QList<SampleRecord>> records(stations.size());
+    LibHORM* lib = nullptr;
+    QHash<qint64, QVector<int>> unread;
+    for (int i = 0; i < stations.size(); ++i) {
+        Data_Point* station = stations.at(i);
+        if (!station || !station->hasStoredKey())
+            continue;
+        LibHORM* own = station->lib();
+        // Samples in memory may hold values not yet written: those win.
+        if (station->referencesLoaded() || !own || !own->database() || (lib && own != lib)) {
+            records[i] = station->readLoadedSampleRecords();
+            continue;
+        }
+        lib = own;
+        unread[station->ID()].append(i);
+    }
+    if (unread.isEmpty() || readUnloadedSampleRecords(lib, unread, records))
+        return records;
+    // The statement failed (a damaged page, say): the entities read what
+    // they can, as they would have without it.
+    for (const QVector<int>& positions : unread) {
+        for (int i : positions)
+            records[i] = stations.at(i)->readLoadedSampleRecords();
+    }
+    return records;
+}
+
+QList<SampleRecord> Data_Point::readLoadedSampleRecords()
+{
+    QList<SampleRecord> records;
+    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
+    if (!samples)
+        return records;
+    for (int i = 0; i < samples->size(); ++i) {
+        Data_Sample* sample = samples->at(i).value();
+        if (!sample || sample->USE() == 0)
+            continue;
+        const bool held = sample->lazyColumnsLive();
+        sample->update();
+        records.append(sample->record());
+        if (!held)
+            sample->releaseLazyColumns();
+    }
+    return records;
+}
+
+bool Data_Point::readUnloadedSampleRecords(LibHORM* lib, const QHash<qint64, QVector<int>>& unread,
+                                           QVector<QList<SampleRecord>>& records)
+{
+    static const QStringList kScalars = {"ID", "Data_PointID", "USE", "TYPE", "DeviceType",
+                                         "SendFs", "RecvFs", "SampleOffFs", "StartTime"};
+    static const QStringList kBlobs = {"DATA_RECV", "DATA_RECV_POS", "DATA_SEND", "DATA_SOFF"};
+    auto failed = [](const QString& sql, const QSqlQuery& query) {
+        qDebug() << "Data_Point::readSampleRecords" << sql.left(200) << false << query.lastError().text();
+        return false;
+    };
+
+    QStringList keys;
+    keys.reserve(unread.size());
+    for (auto it = unread.cbegin(); it != unread.cend(); ++it)
+        keys << QString::number(it.key());
+    // Without ORDER BY the rows of a station come in the order of its own
+    // collection's statement; that order decides the stacking. A USE of
+    // exactly 0 is left in the file; other values are judged below as a
+    // loaded sample judges them.
+    const QString scalarSql = "SELECT " + kScalars.join(", ") + " FROM Data_Sample WHERE Data_PointID IN ("
+                              + keys.join(", ") + ") AND (USE IS NULL OR USE <> 0)";
+    QSqlQuery query(*lib->database());
+    query.setForwardOnly(true);
+    if (!lib->execute(query, scalarSql))
+        return failed(scalarSql, query);
+    // Scratch entities convert the values exactly as loaded samples would
+    // (NULL keeps the default, and so on).
+    std::vector<std::unique_ptr<Data_Sample>> samples;
+    QHash<qint64, Data_Sample*> byKey;
+    QStringList sampleKeys;
+    while (query.next()) {
+        std::unique_ptr<Data_Sample> sample(new Data_Sample(lib));
+        for (int c = 0; c < kScalars.size(); ++c)
+            sample->loadColumn(kScalars.at(c), query.value(c));
+        if (sample->USE() == 0)
+            continue;
+        // A row without a usable key cannot be read by key: its blobs stay
+        // empty, as an entity's update would leave them.
+        if (sample->hasStoredKey() && !byKey.contains(sample->ID())) {
+            byKey.insert(sample->ID(), sample.get());
+            sampleKeys << QString::number(sample->ID());
+        }
+        samples.push_back(std::move(sample));
+    }
+    if (query.lastError().isValid())
+        return failed(scalarSql, query);
+    query.finish();
+
+    if (!sampleKeys.isEmpty()) {
+        const QString blobSql = "SELECT " + kBlobs.join(", ") + ", ID FROM Data_Sample WHERE ID IN ("
+                                + sampleKeys.join(", ") + ")";
+        if (!lib->execute(query, blobSql))
+            return failed(blobSql, query);
+        const int keyColumn = kBlobs.size();
+        while (query.next()) {
+            Data_Sample* sample = byKey.value(query.value(keyColumn).toLongLong());
+            if (!sample)
+                continue;
+            for (int c = 0; c < kBlobs.size(); ++c)
+                sample->loadColumn(kBlobs.at(c), query.value(c));
+        }
+        if (query.lastError().isValid())
+            return failed(blobSql, query);
+    }
+
+    QHash<qint64, QList<SampleRecord>> read;
+    for (const std::unique_ptr<Data_Sample>& sample : samples)
+        read[sample->Data_PointID()].append(sample->record());
+    for (auto it = unread.cbegin(); it != unread.cend(); ++it) {
+        const QList<SampleRecord> station = read.value(it.key());
+        for (int i : it.value())
+            records[i] = station;
+    }
+    return true;
 }
 
 void Data_Point::setDataCalc(Data_Calc* calc)
