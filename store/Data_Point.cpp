@@ -344,71 +344,45 @@ QList<SampleRecord> Data_Point::readLoadedSampleRecords()
 bool Data_Point::readUnloadedSampleRecords(LibHORM* lib, const QHash<qint64, QVector<int>>& unread,
                                            QVector<QList<SampleRecord>>& records)
 {
-    static const QStringList kScalars = {"ID", "Data_PointID", "USE", "TYPE", "DeviceType",
-                                         "SendFs", "RecvFs", "SampleOffFs", "StartTime"};
-    static const QStringList kBlobs = {"DATA_RECV", "DATA_RECV_POS", "DATA_SEND", "DATA_SOFF"};
-    auto failed = [](const QString& sql, const QSqlQuery& query) {
-        qDebug() << "Data_Point::readSampleRecords" << sql.left(200) << false << query.lastError().text();
-        return false;
-    };
-
+    // The scalars sit behind the blobs in a row: reading any of them reads
+    // the whole row, so one statement takes everything.
+    static const QStringList kColumns = {"ID", "Data_PointID", "USE", "TYPE", "DeviceType", "SendFs", "RecvFs",
+                                         "SampleOffFs", "StartTime", "DATA_RECV", "DATA_RECV_POS", "DATA_SEND",
+                                         "DATA_SOFF"};
+    const int kFirstBlob = 9;
     QStringList keys;
     keys.reserve(unread.size());
     for (auto it = unread.cbegin(); it != unread.cend(); ++it)
         keys << QString::number(it.key());
     // Without ORDER BY the rows of a station come in the order of its own
     // collection's statement; that order decides the stacking. A USE of
-    // exactly 0 is left in the file; other values are judged below as a
-    // loaded sample judges them.
-    const QString scalarSql = "SELECT " + kScalars.join(", ") + " FROM Data_Sample WHERE Data_PointID IN ("
-                              + keys.join(", ") + ") AND (USE IS NULL OR USE <> 0)";
+    // exactly 0 is not read; other values are judged below as a loaded
+    // sample judges them.
+    const QString sql = "SELECT " + kColumns.join(", ") + " FROM Data_Sample WHERE Data_PointID IN ("
+                        + keys.join(", ") + ") AND (USE IS NULL OR USE <> 0)";
     QSqlQuery query(*lib->database());
     query.setForwardOnly(true);
-    if (!lib->execute(query, scalarSql))
-        return failed(scalarSql, query);
-    // Scratch entities convert the values exactly as loaded samples would
-    // (NULL keeps the default, and so on).
-    std::vector<std::unique_ptr<Data_Sample>> samples;
-    QHash<qint64, Data_Sample*> byKey;
-    QStringList sampleKeys;
-    while (query.next()) {
-        std::unique_ptr<Data_Sample> sample(new Data_Sample(lib));
-        for (int c = 0; c < kScalars.size(); ++c)
-            sample->loadColumn(kScalars.at(c), query.value(c));
-        if (sample->USE() == 0)
-            continue;
-        // A row without a usable key cannot be read by key: its blobs stay
-        // empty, as an entity's update would leave them.
-        if (sample->hasStoredKey() && !byKey.contains(sample->ID())) {
-            byKey.insert(sample->ID(), sample.get());
-            sampleKeys << QString::number(sample->ID());
-        }
-        samples.push_back(std::move(sample));
-    }
-    if (query.lastError().isValid())
-        return failed(scalarSql, query);
-    query.finish();
-
-    if (!sampleKeys.isEmpty()) {
-        const QString blobSql = "SELECT " + kBlobs.join(", ") + ", ID FROM Data_Sample WHERE ID IN ("
-                                + sampleKeys.join(", ") + ")";
-        if (!lib->execute(query, blobSql))
-            return failed(blobSql, query);
-        const int keyColumn = kBlobs.size();
-        while (query.next()) {
-            Data_Sample* sample = byKey.value(query.value(keyColumn).toLongLong());
-            if (!sample)
-                continue;
-            for (int c = 0; c < kBlobs.size(); ++c)
-                sample->loadColumn(kBlobs.at(c), query.value(c));
-        }
-        if (query.lastError().isValid())
-            return failed(blobSql, query);
-    }
-
+    bool ok = lib->execute(query, sql);
     QHash<qint64, QList<SampleRecord>> read;
-    for (const std::unique_ptr<Data_Sample>& sample : samples)
-        read[sample->Data_PointID()].append(sample->record());
+    while (ok && query.next()) {
+        // A scratch entity converts the values exactly as a loaded sample
+        // would (NULL keeps the default, and so on). Without a database it
+        // records no change and needs no lookup of the key.
+        Data_Sample sample(nullptr);
+        for (int c = 0; c < kFirstBlob; ++c)
+            sample.loadColumn(kColumns.at(c), query.value(c));
+        if (sample.USE() == 0)
+            continue;
+        // A row without a usable key is not found by an entity's update:
+        // its blobs stay empty.
+        for (int c = kFirstBlob; sample.hasStoredKey() && c < kColumns.size(); ++c)
+            sample.loadColumn(kColumns.at(c), query.value(c));
+        read[sample.Data_PointID()].append(sample.record());
+    }
+    if (!ok || query.lastError().isValid()) {
+        qDebug() << "Data_Point::readSampleRecords" << sql.left(200) << false << query.lastError().text();
+        return false;
+    }
     for (auto it = unread.cbegin(); it != unread.cend(); ++it) {
         const QList<SampleRecord> station = read.value(it.key());
         for (int i : it.value())
