@@ -143,12 +143,23 @@ void DataModel::gatePendingStations()
         Drumvelt instrument;
         GatedCurves curves;
     };
-    const int batchSize = gatingBatchSize > 0 ? gatingBatchSize
-                                              : 2 * std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    // A batch keeps every thread busy, but its samples stay within the byte
+    // budget once the first station showed how large a station is.
+    const int threads = std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    qint64 bytesRead = 0;
+    int stationsRead = 0;
+    auto batchSize = [&]() {
+        if (gatingBatchSize > 0)
+            return gatingBatchSize;
+        if (stationsRead == 0)
+            return 1;
+        const qint64 perStation = std::max<qint64>(1, bytesRead / stationsRead);
+        return int(std::max<qint64>(1, std::min<qint64>(2 * threads, gatingBatchBytes / perStation)));
+    };
     int next = 0;
     auto readBatch = [&]() {
         std::vector<Job> jobs;
-        const QList<Data_Point*> batch = pending.mid(next, batchSize);
+        const QList<Data_Point*> batch = pending.mid(next, batchSize());
         next += batch.size();
         const QVector<QList<SampleRecord>> samples = Data_Point::readSampleRecords(batch);
         jobs.resize(batch.size());
@@ -156,7 +167,10 @@ void DataModel::gatePendingStations()
             jobs[i].station = batch.at(i);
             jobs[i].samples = samples.at(i);
             jobs[i].instrument = io;
+            for (const SampleRecord& r : samples.at(i))
+                bytesRead += r.recv.size() + r.recvPos.size() + r.send.size() + r.soff.size();
         }
+        stationsRead += batch.size();
         return jobs;
     };
     auto startGating = [this](std::vector<Job>& jobs) {
