@@ -342,7 +342,7 @@ private:
     // Stations read and gated together while loading; 0 picks it from the
     // thread count and the byte budget of a batch's sample blobs.
     int gatingBatchSize = 0;
-    qint64 gatingBatchBytes = qint64(32) << 20;
+    qint64 gatingBatchBytes = qint64(16) << 20;
 
     // Current line, station and sample (rows in their collections).
     int currentLineRow = -1;

@@ -1197,7 +1197,7 @@ void TestDataModel::loadReadsEachSampleOnceInBoundedBatches_data()
     QTest::addColumn<int>("batch");       // 0: from the threads and the byte budget
     QTest::addColumn<qint64>("budget");   // bytes of a batch's sample blobs
     QTest::addColumn<int>("perBatch");    // stations a batch may read at most
-    QTest::newRow("batches of two") << 2 << (qint64(32) << 20) << 2;
+    QTest::newRow("batches of two") << 2 << (qint64(16) << 20) << 2;
     // A station's blobs take some 10 to 13 kB here.
     QTest::newRow("byte budget of one station") << 0 << qint64(20000) << 1;
 }
