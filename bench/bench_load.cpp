@@ -7,8 +7,10 @@
 //   - a second load of the same file (nothing left to gate);
 //   - the floor: reading every sample blob of the file with a plain
 //     QSqlQuery, as the first load has to;
-//   - first load / floor, and the peak resident memory (VmHWM) of each
-//     phase.
+//   - first and second load / floor, and the peak resident memory (VmHWM)
+//     of each phase.
+// Each phase runs several times (the first load on fresh copies of the
+// generated file) and the median is printed: the machine may be shared.
 // Usage: bench_load [lines stations samples length]
 
 #include <QApplication>
@@ -20,9 +22,11 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "model/DataModel.h"
 #include "store/LibHORM.h"
@@ -107,6 +111,12 @@ double readFloor(const QString& path, qint64* bytes, double* peak, bool* peakRes
     return seconds;
 }
 
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -155,24 +165,50 @@ int main(int argc, char* argv[])
     std::printf("generator write:           %8.3f s   file %.1f MiB   peak %.1f MiB (since start)\n",
                 writeSeconds, QFileInfo(path).size() / 1048576.0, writePeak);
 
+    const int runs = 3;
+    std::vector<double> firsts, seconds, floors;
     double firstPeak = 0.0, secondPeak = 0.0, floorPeak = 0.0;
-    bool firstReset = false, secondReset = false, floorReset = false;
-    const double first = loadOnce(path, &firstPeak, &firstReset);
-    const double second = loadOnce(path, &secondPeak, &secondReset);
+    bool firstReset = true, secondReset = true, floorReset = true;
     qint64 bytes = 0;
-    const double floor = readFloor(path, &bytes, &floorPeak, &floorReset);
-    if (first < 0.0 || second < 0.0 || floor < 0.0) {
-        std::fprintf(stderr, "bench_load: the project could not be opened\n");
-        return 1;
+    for (int run = 0; run < runs; ++run) {
+        const QString copy = dir.filePath(QStringLiteral("copy.QELVA"));
+        QFile::remove(copy);
+        if (!QFile::copy(path, copy)) {
+            std::fprintf(stderr, "bench_load: cannot copy the project\n");
+            return 1;
+        }
+        double peak = 0.0;
+        bool reset = false;
+        const double first = loadOnce(copy, &peak, &reset);
+        firstPeak = std::max(firstPeak, peak);
+        firstReset = firstReset && reset;
+        const double second = loadOnce(copy, &peak, &reset);
+        secondPeak = std::max(secondPeak, peak);
+        secondReset = secondReset && reset;
+        const double floor = readFloor(copy, &bytes, &peak, &reset);
+        floorPeak = std::max(floorPeak, peak);
+        floorReset = floorReset && reset;
+        QFile::remove(copy);
+        if (first < 0.0 || second < 0.0 || floor < 0.0) {
+            std::fprintf(stderr, "bench_load: the project could not be opened\n");
+            return 1;
+        }
+        firsts.push_back(first);
+        seconds.push_back(second);
+        floors.push_back(floor);
     }
+    const double first = median(firsts);
+    const double second = median(seconds);
+    const double floor = median(floors);
 
     const char* since = firstReset && secondReset && floorReset ? "" : " (since start)";
+    std::printf("median of %d runs each, on %d threads\n", runs, QThreadPool::globalInstance()->maxThreadCount());
     std::printf("first load (all gated):    %8.3f s   peak %.1f MiB%s\n", first, firstPeak, since);
     std::printf("second load (none gated):  %8.3f s   peak %.1f MiB%s\n", second, secondPeak, since);
     std::printf("plain SQLite blob read:    %8.3f s   %.1f MiB of sample blobs   peak %.1f MiB%s\n", floor,
                 bytes / 1048576.0, floorPeak, since);
     std::printf("first load / floor:        %8.2f\n", floor > 0.0 ? first / floor : 0.0);
-    std::printf("second load / floor:       %8.3f\n", floor > 0.0 ? second / floor : 0.0);
+    std::printf("second load / floor:       %8.2f\n", floor > 0.0 ? second / floor : 0.0);
     const double whole = std::max(std::max(writePeak, firstPeak), std::max(secondPeak, floorPeak));
     std::printf("peak memory (VmHWM) of the whole run: %.1f MiB\n", whole);
     return 0;

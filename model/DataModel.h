@@ -29,6 +29,7 @@ class Dialog_ChangeName;
 class Dialog_EllipseSmooth;
 class Pdf;
 class Word;
+struct SampleRecord;
 
 // The controller of the open project and its tree model: lines at level 1,
 // their stations at level 2. It owns the project's collections, the current
@@ -238,8 +239,23 @@ private:
     void emitShownReferenceCurve();
 
     // Loading.
+    // A station's gated curves, computed away from the database, and
+    // whether there was anything to gate.
+    struct GatedCurves {
+        enum Outcome { NoSamples, NoCurve, Gated };
+        Outcome outcome = NoSamples;
+        QByteArray response18, times18, response10, times10, response20, times20;
+    };
     void buildTree();
-    void preprocessStation(Data_Point* station);
+    // Gates every station not yet processed, a batch of stations at a time:
+    // the loading thread reads a batch's samples and writes its curves,
+    // while the batch before is gated on the global thread pool.
+    void gatePendingStations();
+    // Turn-off, stacking, shift, smoothing and gating of one station's
+    // samples in use. Reads only settings and stateless calculators, so
+    // stations may be gated on several threads at once.
+    GatedCurves gateStation(const QList<SampleRecord>& samples, Drumvelt& instrument);
+    void storeGatedCurves(Data_Point* station, const GatedCurves& curves);
     bool applyMorsaCorrection(const QVector<double>& times, QVector<double>& values);
 
     // Display.
@@ -334,6 +350,10 @@ private:
     HORM_Collection<Data_Line>* lines = nullptr;
     HORM_Collection<Data_Project>* projects = nullptr;
     QString fileSuffix;
+    // Stations read and gated together while loading; 0 picks it from the
+    // thread count and the byte budget of a batch's sample blobs.
+    int gatingBatchSize = 0;
+    qint64 gatingBatchBytes = qint64(16) << 20;
 
     // Current line, station and sample (rows in their collections).
     int currentLineRow = -1;

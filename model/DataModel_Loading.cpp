@@ -2,9 +2,13 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QFuture>
+#include <QThreadPool>
+#include <QtConcurrent>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "model/Data_Calc.h"
 #include "model/Data_Mathematical_Calc.h"
@@ -15,6 +19,7 @@
 #include "store/Data_Project.h"
 #include "store/Data_Sample.h"
 #include "store/Data_WorkSet.h"
+#include "store/SampleRecord.h"
 
 namespace {
 
@@ -76,17 +81,7 @@ void DataModel::loadProject(LibHORM* lib)
     lib->commit();
 
     lib->transaction();
-    for (int l = 0; l < lines->size(); ++l) {
-        Data_Line* line = lines->at(l).value();
-        if (!line)
-            continue;
-        HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
-        for (int s = 0; stations && s < stations->size(); ++s) {
-            if (Data_Point* station = stations->at(s).value())
-                preprocessStation(station);
-        }
-        line->commit();
-    }
+    gatePendingStations();
     lib->commit();
 
     emit modelChange();
@@ -102,11 +97,11 @@ void DataModel::buildTree()
             continue;
         line->loadReferences();
         HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
-        // Reordering first spares loading every station's samples twice;
-        // the calculator they get is the same either way.
         if (stations && sortStationsByName)
             stations->setOrderBy(QStringLiteral("NAME"));
-        line->setDataCalc(calc);
+        // The stations' samples are not loaded here: gating reads those of
+        // the stations it needs, and a line gets the controller's
+        // calculator when it is shown.
 
         rootItem->insertChildren(rootItem->childCount(), 1, 1);
         TreeItem* lineItem = rootItem->child(rootItem->childCount() - 1);
@@ -120,7 +115,6 @@ void DataModel::buildTree()
             Data_Point* station = stations->at(s).value();
             if (!station)
                 continue;
-            station->loadReferences();
             lineItem->insertChildren(lineItem->childCount(), 1, 1);
             TreeItem* stationItem = lineItem->child(lineItem->childCount() - 1);
             stationItem->setData(0, QVariant(stationLabel(station->NAME(), timeLine)));
@@ -130,32 +124,111 @@ void DataModel::buildTree()
     endResetModel();
 }
 
-void DataModel::preprocessStation(Data_Point* station)
+void DataModel::gatePendingStations()
 {
-    if (station->IsSampled() == 1 || station->TYPE() == 1)
-        return;
+    QList<Data_Point*> pending;
+    for (int l = 0; l < lines->size(); ++l) {
+        Data_Line* line = lines->at(l).value();
+        HORM_Collection<Data_Point>* stations = line ? line->REF_Data_Point() : nullptr;
+        for (int s = 0; stations && s < stations->size(); ++s) {
+            Data_Point* station = stations->at(s).value();
+            if (station && station->IsSampled() != 1 && station->TYPE() != 1)
+                pending.append(station);
+        }
+    }
 
-    double offTime = station->meanOffTime();
+    struct Job {
+        Data_Point* station = nullptr;
+        QList<SampleRecord> samples;
+        Drumvelt instrument;
+        GatedCurves curves;
+    };
+    // A batch keeps every thread busy, but its samples stay within the byte
+    // budget once the first station showed how large a station is.
+    const int threads = std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    qint64 bytesRead = 0;
+    int stationsRead = 0;
+    auto batchSize = [&]() {
+        if (gatingBatchSize > 0)
+            return gatingBatchSize;
+        if (stationsRead == 0)
+            return 1;
+        const qint64 perStation = std::max<qint64>(1, bytesRead / stationsRead);
+        return int(std::max<qint64>(1, std::min<qint64>(2 * threads, gatingBatchBytes / perStation)));
+    };
+    int next = 0;
+    auto readBatch = [&]() {
+        std::vector<Job> jobs;
+        const QList<Data_Point*> batch = pending.mid(next, batchSize());
+        next += batch.size();
+        const QVector<QList<SampleRecord>> samples = Data_Point::readSampleRecords(batch);
+        jobs.resize(batch.size());
+        for (int i = 0; i < batch.size(); ++i) {
+            jobs[i].station = batch.at(i);
+            jobs[i].samples = samples.at(i);
+            jobs[i].instrument = io;
+            for (const SampleRecord& r : samples.at(i))
+                bytesRead += r.recv.size() + r.recvPos.size() + r.send.size() + r.soff.size();
+        }
+        stationsRead += batch.size();
+        return jobs;
+    };
+    auto startGating = [this](std::vector<Job>& jobs) {
+        return QtConcurrent::map(jobs, [this](Job& job) {
+            job.curves = gateStation(job.samples, job.instrument);
+            job.samples.clear();
+        });
+    };
+
+    // While one batch is gated, the next is read and the one before written;
+    // no more than two batches' samples are held at a time.
+    std::vector<Job> gating = readBatch();
+    QFuture<void> running = startGating(gating);
+    while (!gating.empty()) {
+        std::vector<Job> following = readBatch();
+        running.waitForFinished();
+        std::vector<Job> done;
+        done.swap(gating);
+        gating.swap(following);
+        if (!gating.empty())
+            running = startGating(gating);
+        for (const Job& job : done)
+            storeGatedCurves(job.station, job.curves);
+    }
+
+    if (database->isDamaged())
+        return;
+    for (int l = 0; l < lines->size(); ++l) {
+        if (Data_Line* line = lines->at(l).value())
+            line->commit();
+    }
+}
+
+DataModel::GatedCurves DataModel::gateStation(const QList<SampleRecord>& samples, Drumvelt& instrument)
+{
+    GatedCurves out;
+    if (samples.isEmpty())
+        return out;
+    out.outcome = GatedCurves::NoCurve;
+
+    double offSum = 0.0;
+    for (const SampleRecord& sample : samples)
+        offSum += sample.offTime(calc);
+    double offTime = offSum / samples.size();
     if (offTime > 1.1 && offTime < 30.0)
         offTime = 64.5;
 
-    QList<SampleCurve> records = station->collectSampleCurves(normaliseByCurrent);
-    if (records.isEmpty()) {
-        station->releaseSampleBlobs();
-        return;
-    }
-    station->commit();
-
+    QList<SampleCurve> records;
+    for (const SampleRecord& sample : samples)
+        records.append(sample.curve(normaliseByCurrent));
     QVector<double> values, times;
     calc->stackCurves(records, &values, &times);
     records.clear();
-    // The samples' arrays are no longer needed once stacked.
-    station->releaseSampleBlobs();
     const int common = std::min(values.size(), times.size());
     values.resize(common);
     times.resize(common);
     if (values.isEmpty() || times.isEmpty())
-        return;
+        return out;
 
     calc->regroupRecords(&values, &times, offTime);
     if (fileSuffix == QLatin1String("MORSA")) {
@@ -164,11 +237,11 @@ void DataModel::preprocessStation(Data_Point* station)
     }
 
     QVector<double> t18 = times, v18 = values;
-    io.QELVA18TimeWindow(&t18, &v18);
+    instrument.QELVA18TimeWindow(&t18, &v18);
     QVector<double> t10 = times, v10 = values;
-    io.QVLOG10TimeWindow(&t10, &v10);
+    instrument.QVLOG10TimeWindow(&t10, &v10);
     QVector<double> t20 = times, v20 = values;
-    io.QVLOG20TimeWindow(&t20, &v20);
+    instrument.QVLOG20TimeWindow(&t20, &v20);
 
     dropNonFinite(t18, v18);
     dropNonFinite(t10, v10);
@@ -176,20 +249,36 @@ void DataModel::preprocessStation(Data_Point* station)
     if (fileSuffix == QLatin1String("MORSA"))
         applyMorsaCorrection(t18, v18);
 
-    const QByteArray r18 = CurveBlob::toBlob(v18);
-    const QByteArray r10 = CurveBlob::toBlob(v10);
-    const QByteArray r20 = CurveBlob::toBlob(v20);
-    station->setDATA_RECV_QV18(r18);
-    station->setDATA_RECV_QV18RAW(r18);
-    station->setDATA_TIMERECV_QV18(CurveBlob::toBlob(t18));
-    station->setDATA_RECV_LOG10(r10);
-    station->setDATA_RECV_LOG10RAW(r10);
-    station->setDATA_TIMERECV_LOG10(CurveBlob::toBlob(t10));
-    station->setDATA_RECV_LOG20(r20);
-    station->setDATA_RECV_LOG20RAW(r20);
-    station->setDATA_TIMERECV_LOG20(CurveBlob::toBlob(t20));
-    station->setIsSampled(1);
-    station->commit();
+    out.outcome = GatedCurves::Gated;
+    out.response18 = CurveBlob::toBlob(v18);
+    out.times18 = CurveBlob::toBlob(t18);
+    out.response10 = CurveBlob::toBlob(v10);
+    out.times10 = CurveBlob::toBlob(t10);
+    out.response20 = CurveBlob::toBlob(v20);
+    out.times20 = CurveBlob::toBlob(t20);
+    return out;
+}
+
+void DataModel::storeGatedCurves(Data_Point* station, const GatedCurves& curves)
+{
+    // A damaged file is never written; the curves stay in memory only.
+    const bool write = !database->isDamaged();
+    if (curves.outcome == GatedCurves::NoSamples)
+        return;
+    if (curves.outcome == GatedCurves::Gated) {
+        station->setDATA_RECV_QV18(curves.response18);
+        station->setDATA_RECV_QV18RAW(curves.response18);
+        station->setDATA_TIMERECV_QV18(curves.times18);
+        station->setDATA_RECV_LOG10(curves.response10);
+        station->setDATA_RECV_LOG10RAW(curves.response10);
+        station->setDATA_TIMERECV_LOG10(curves.times10);
+        station->setDATA_RECV_LOG20(curves.response20);
+        station->setDATA_RECV_LOG20RAW(curves.response20);
+        station->setDATA_TIMERECV_LOG20(curves.times20);
+        station->setIsSampled(1);
+    }
+    if (write)
+        station->commit();
 }
 
 bool DataModel::applyMorsaCorrection(const QVector<double>& times, QVector<double>& values)

@@ -2,6 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
+
+#include <QDebug>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include "model/Data_Calc.h"
 #include "store/CurveBlob.h"
@@ -285,6 +291,104 @@ QList<SampleCurve> Data_Point::collectSampleCurves(bool normalise)
         curves.append(sample->sampleCurve(normalise));
     }
     return curves;
+}
+
+QVector<QList<SampleRecord>> Data_Point::readSampleRecords(const QList<Data_Point*>& stations)
+{
+    QVector<QList<SampleRecord>> records(stations.size());
+    LibHORM* lib = nullptr;
+    QHash<qint64, QVector<int>> unread;
+    for (int i = 0; i < stations.size(); ++i) {
+        Data_Point* station = stations.at(i);
+        if (!station || !station->hasStoredKey())
+            continue;
+        LibHORM* own = station->lib();
+        // Samples in memory may hold values not yet written: those win.
+        if (station->referencesLoaded() || !own || !own->database() || (lib && own != lib)) {
+            records[i] = station->readLoadedSampleRecords();
+            continue;
+        }
+        lib = own;
+        unread[station->ID()].append(i);
+    }
+    if (unread.isEmpty() || readUnloadedSampleRecords(lib, unread, records))
+        return records;
+    // The statement failed (a damaged page, say): the entities read what
+    // they can, as they would have without it.
+    for (const QVector<int>& positions : unread) {
+        for (int i : positions)
+            records[i] = stations.at(i)->readLoadedSampleRecords();
+    }
+    return records;
+}
+
+QList<SampleRecord> Data_Point::readLoadedSampleRecords()
+{
+    QList<SampleRecord> records;
+    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
+    if (!samples)
+        return records;
+    for (int i = 0; i < samples->size(); ++i) {
+        Data_Sample* sample = samples->at(i).value();
+        if (!sample || sample->USE() == 0)
+            continue;
+        const bool held = sample->lazyColumnsLive();
+        sample->update();
+        records.append(sample->record());
+        if (!held)
+            sample->releaseLazyColumns();
+    }
+    return records;
+}
+
+bool Data_Point::readUnloadedSampleRecords(LibHORM* lib, const QHash<qint64, QVector<int>>& unread,
+                                           QVector<QList<SampleRecord>>& records)
+{
+    // The scalars sit behind the blobs in a row: reading any of them reads
+    // the whole row, so one statement takes everything.
+    static const QStringList kColumns = {"ID", "Data_PointID", "USE", "TYPE", "DeviceType", "SendFs", "RecvFs",
+                                         "SampleOffFs", "StartTime", "DATA_RECV", "DATA_RECV_POS", "DATA_SEND",
+                                         "DATA_SOFF"};
+    const int kFirstBlob = 9;
+    QStringList keys;
+    keys.reserve(unread.size());
+    for (auto it = unread.cbegin(); it != unread.cend(); ++it)
+        keys << QString::number(it.key());
+    // Without ORDER BY the rows of a station come in the order of its own
+    // collection's statement; that order decides the stacking. A USE of
+    // exactly 0 is not read; other values are judged below as a loaded
+    // sample judges them.
+    const QString sql = "SELECT " + kColumns.join(", ") + " FROM Data_Sample WHERE Data_PointID IN ("
+                        + keys.join(", ") + ") AND (USE IS NULL OR USE <> 0)";
+    QSqlQuery query(*lib->database());
+    query.setForwardOnly(true);
+    bool ok = lib->execute(query, sql);
+    QHash<qint64, QList<SampleRecord>> read;
+    while (ok && query.next()) {
+        // A scratch entity converts the values exactly as a loaded sample
+        // would (NULL keeps the default, and so on). Without a database it
+        // records no change and needs no lookup of the key.
+        Data_Sample sample(nullptr);
+        for (int c = 0; c < kFirstBlob; ++c)
+            sample.loadColumn(kColumns.at(c), query.value(c));
+        if (sample.USE() == 0)
+            continue;
+        // A row without a usable key is not found by an entity's update:
+        // its blobs stay empty.
+        for (int c = kFirstBlob; sample.hasStoredKey() && c < kColumns.size(); ++c)
+            sample.loadColumn(kColumns.at(c), query.value(c));
+        read[sample.Data_PointID()].append(sample.record());
+    }
+    if (!ok || query.lastError().isValid()) {
+        qDebug() << "Data_Point::readSampleRecords" << sql.left(200) << false << query.lastError().text();
+        return false;
+    }
+    for (auto it = unread.cbegin(); it != unread.cend(); ++it) {
+        const QList<SampleRecord> station = read.value(it.key());
+        for (int i : it.value())
+            records[i] = station;
+    }
+    return true;
 }
 
 void Data_Point::setDataCalc(Data_Calc* calc)

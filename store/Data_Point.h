@@ -2,6 +2,7 @@
 #define HW_STORE_DATA_POINT_H
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -10,6 +11,7 @@
 #include "store/HORM_BaseObject.h"
 #include "store/HORM_Collection.h"
 #include "store/SampleCurve.h"
+#include "store/SampleRecord.h"
 
 class Data_Calc;
 class Data_Sample;
@@ -127,6 +129,14 @@ public:
     // One curve per sample in use, in collection order.
     QList<SampleCurve> collectSampleCurves(bool normalise);
 
+    // The records of each station's samples in use, one list per station in
+    // the order of the station's sample collection, with every sample's
+    // blobs read once. The samples of stations whose samples were not
+    // loaded yet are read in one statement and make no entities; the others
+    // load each sample in use once and drop what they did not hold before.
+    // A station without a stored row, or a null one, has no samples.
+    static QVector<QList<SampleRecord>> readSampleRecords(const QList<Data_Point*>& stations);
+
     // Hands calc down to every sample of the station.
     void setDataCalc(Data_Calc* calc);
     Data_Calc* dataCalc() const;
@@ -136,6 +146,12 @@ public:
     void releaseSampleBlobs();
 
 private:
+    // readSampleRecords of one station through its sample entities.
+    QList<SampleRecord> readLoadedSampleRecords();
+    // Reads the samples of the stations in unread (key -> positions in
+    // records) in one statement; false when it failed, records untouched.
+    static bool readUnloadedSampleRecords(LibHORM* lib, const QHash<qint64, QVector<int>>& unread,
+                                          QVector<QList<SampleRecord>>& records);
     static void unpackScheme(const QByteArray& responseBlob, const QByteArray& timeBlob, const QByteArray& rawBlob,
                              QVector<double>& response, QVector<double>& times, QVector<double>& raw,
                              double tmin, double tmax);

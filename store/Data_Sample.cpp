@@ -1,9 +1,6 @@
 #include "store/Data_Sample.h"
 
-#include <cmath>
-
 #include "model/Data_Calc.h"
-#include "store/CurveBlob.h"
 
 Data_Sample::Data_Sample(LibHORM* lib, QObject* parent)
     : HORM_BaseObject(lib, parent)
@@ -132,60 +129,38 @@ void Data_Sample::setDataCalc(Data_Calc* calc)
 
 double Data_Sample::offTime()
 {
-    Data_Calc* calc = dataCalc();
-    if (!calc)
-        return -1.0;
-    return calc->findSettledIndex(m_SampleOffFs, m_DATA_SOFF);
+    return record().offTime(dataCalc());
 }
 
 double Data_Sample::sendCurrent() const
 {
-    const QVector<double> s = CurveBlob::fromBlob(m_DATA_SEND);
-    const int n = s.size();
-    const int q = n / 4;
-    const int h = q / 2;
-    if (h == 0)
-        return 0.0;
-    // Half the swing between samples half a record apart, over the second
-    // eighth of the record. The divisor stays h although there may be
-    // h + 1 terms: stored curves were normalised this way.
-    double sum = 0.0;
-    for (int i = h; i < q; ++i)
-        sum += std::fabs(s.at(i) - s.at(i + n / 2)) * 0.5;
-    return sum / static_cast<double>(h);
+    return record().sendCurrent();
 }
 
 void Data_Sample::unpackRecv(QVector<double>& values, QVector<double>& times, bool normalise) const
 {
-    values.clear();
-    times.clear();
-    values = CurveBlob::fromBlob(m_DATA_RECV);
-    if (normalise) {
-        const double c = sendCurrent();
-        // Without a usable current the values stay as they are.
-        if (std::isfinite(c) && c != 0.0) {
-            for (double& v : values)
-                v /= c;
-        }
-    }
-    if (m_DeviceType == 1) {
-        times = CurveBlob::fromBlob(m_DATA_RECV_POS);
-    } else {
-        times.resize(values.size());
-        for (int i = 0; i < times.size(); ++i)
-            times[i] = 10.0 * (i + 1);
-    }
+    record().unpackRecv(values, times, normalise);
 }
 
 SampleCurve Data_Sample::sampleCurve(bool normalise) const
 {
-    SampleCurve curve;
-    curve.type = m_TYPE;
-    curve.sendRate = m_SendFs;
-    curve.recvRate = m_RecvFs;
-    curve.startTime = m_StartTime;
-    unpackRecv(curve.values, curve.times, normalise);
-    return curve;
+    return record().curve(normalise);
+}
+
+SampleRecord Data_Sample::record() const
+{
+    SampleRecord r;
+    r.type = m_TYPE;
+    r.deviceType = m_DeviceType;
+    r.sendRate = m_SendFs;
+    r.recvRate = m_RecvFs;
+    r.offRate = m_SampleOffFs;
+    r.startTime = m_StartTime;
+    r.recv = m_DATA_RECV;
+    r.recvPos = m_DATA_RECV_POS;
+    r.send = m_DATA_SEND;
+    r.soff = m_DATA_SOFF;
+    return r;
 }
 
 void Data_Sample::splitSendRecv(SendRecord& send, RecvRecord& recv) const

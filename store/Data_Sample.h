@@ -10,6 +10,7 @@
 
 #include "store/HORM_BaseObject.h"
 #include "store/SampleCurve.h"
+#include "store/SampleRecord.h"
 
 class Data_Calc;
 
@@ -123,6 +124,9 @@ public:
     // for DeviceType 1, else 10, 20, 30, ...
     void unpackRecv(QVector<double>& values, QVector<double>& times, bool normalise) const;
     SampleCurve sampleCurve(bool normalise) const;
+    // The fields the curve and the turn-off time are computed from, as they
+    // are now in memory (blobs not loaded stay empty).
+    SampleRecord record() const;
     void splitSendRecv(SendRecord& send, RecvRecord& recv) const;
 
     // Replaces the sample's own Data_Calc; null leaves it without one.

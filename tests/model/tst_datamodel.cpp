@@ -6,10 +6,13 @@
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "common/TestHelpers.h"
@@ -61,6 +64,21 @@ public:
         const QVariantList v = column(sql);
         return v.isEmpty() ? QVariant() : v.first();
     }
+    QList<QVariantList> rows(const QString& sql) const
+    {
+        QList<QVariantList> out;
+        QSqlQuery q(QSqlDatabase::database(m_name));
+        if (q.exec(sql)) {
+            while (q.next()) {
+                QVariantList row;
+                for (int c = 0; c < q.record().count(); ++c)
+                    row << q.value(c);
+                out << row;
+            }
+        }
+        return out;
+    }
+    bool exec(const QString& sql) const { return QSqlQuery(QSqlDatabase::database(m_name)).exec(sql); }
     QByteArray blob(int stationId, const QString& col) const
     {
         return scalar(QString("SELECT %1 FROM Data_Point WHERE ID = %2").arg(col).arg(stationId)).toByteArray();
@@ -208,6 +226,170 @@ const QStringList kResponseColumns = {"DATA_RECV_QV18", "DATA_RECV_LOG10", "DATA
 const QStringList kRawColumns = {"DATA_RECV_QV18RAW", "DATA_RECV_LOG10RAW", "DATA_RECV_LOG20RAW"};
 const QStringList kTimeColumns = {"DATA_TIMERECV_QV18", "DATA_TIMERECV_LOG10", "DATA_TIMERECV_LOG20"};
 
+const QStringList kStoredColumns = {"DATA_RECV_QV18", "DATA_RECV_QV18RAW", "DATA_TIMERECV_QV18",
+                                    "DATA_RECV_LOG10", "DATA_RECV_LOG10RAW", "DATA_TIMERECV_LOG10",
+                                    "DATA_RECV_LOG20", "DATA_RECV_LOG20RAW", "DATA_TIMERECV_LOG20"};
+
+// Stations of every kind a first load meets, on three lines written in
+// falling order, their stations too: two to four samples of ragged lengths
+// whose turn-off records settle at different times or never, an unused
+// sample, a receiver with its own gate positions, NaN samples, a station
+// without samples, one whose samples are all unused, a TYPE 1 station and
+// one gated already.
+bool writeVariedProject(const QString& path)
+{
+    QList<LineDef> lines;
+    for (int l = 0; l < 3; ++l) {
+        QList<StationDef> stations;
+        for (int s = 9; s >= 0; --s) {
+            const double name = 100 + 10 * s;
+            const double scale = 1.0e5 * (1.0 + 0.3 * l + 0.07 * s);
+            if (s == 0) {
+                stations << rawStation(name, {});
+            } else if (s == 1) {
+                stations << rawStation(name, {sample(decay(900, scale), quietRecord(), 1e6, 0)});
+            } else if (s == 2) {
+                stations << rawStation(name, {sample(decay(900, scale), quietRecord())}, 1, 1);
+            } else if (s == 3) {
+                stations << gatedStation(name, {100, 200}, {2, 1}, {2, 1});
+            } else if (s == 4) {
+                QVector<double> withNaN = decay(1500, scale);
+                for (int i = 700; i < 760; ++i)
+                    withNaN[i] = kNaN;
+                stations << rawStation(name, {sample(withNaN, quietRecord()), sample(decay(1500, 2 * scale), quietRecord())});
+            } else {
+                QList<SampleDef> samples;
+                for (int k = 0; k <= s % 3 + 1; ++k) {
+                    const QVector<double> rec = decay(1200 + 97 * k, scale * (k + 1), 1.5 + 0.05 * k);
+                    // Quiet records settle 2e6 / rate us in.
+                    samples << (k == 1 ? sample(rec, busyRecord()) : sample(rec, quietRecord(), 2e6 / (40.0 + 15 * k + 3 * s)));
+                }
+                if (s == 6)
+                    samples[0].use = 0;
+                stations << rawStation(name, samples);
+            }
+        }
+        lines << line(30 - 10 * l, stations);
+    }
+    if (!writeProject(path, lines))
+        return false;
+    QVector<double> positions(1200);
+    for (int i = 0; i < positions.size(); ++i)
+        positions[i] = 12.0 * (i + 1);
+    Reader r(path);
+    return r.exec(QString("UPDATE Data_Sample SET DeviceType = 1, DATA_RECV_POS = x'%1' WHERE ID IN "
+                          "(SELECT MIN(s.ID) FROM Data_Sample s JOIN Data_Point p ON s.Data_PointID = p.ID "
+                          "WHERE p.NAME = 170 GROUP BY p.ID)")
+                      .arg(QString::fromLatin1(CurveBlob::toBlob(positions).toHex())));
+}
+
+QVector<double> keepFinite(const QVector<double>& times, QVector<double>& values)
+{
+    QVector<double> t, v;
+    for (int i = 0; i < std::min(times.size(), values.size()); ++i) {
+        if (std::isfinite(times[i]) && std::isfinite(values[i])) {
+            t << times[i];
+            v << values[i];
+        }
+    }
+    values = v;
+    return t;
+}
+
+// What loading stored when it took one station at a time, reading the
+// turn-off mean and the sample curves through the sample entities: the
+// nine blobs of each station it gates, by line and station number.
+// morsaCorrection is the controller's, for a MORSA file.
+QMap<QPair<double, double>, QList<QByteArray> > serialReference(
+    const QString& path, const std::function<void(const QVector<double>&, QVector<double>&)>& morsaCorrection,
+    bool normalise)
+{
+    QMap<QPair<double, double>, QList<QByteArray> > out;
+    LibHORM lib;
+    if (!lib.open(path))
+        return out;
+    lib.RegisterObject(Data_Project::staticMetaObject);
+    lib.RegisterObject(Data_Line::staticMetaObject);
+    lib.RegisterObject(Data_Point::staticMetaObject);
+    lib.RegisterObject(Data_Sample::staticMetaObject);
+    lib.RegisterObject(Data_WorkSet::staticMetaObject);
+    Data_Calc calc(nullptr);
+    Drumvelt io;
+    HORM_Collection<Data_Line> lines(&lib);
+    for (int l = 0; l < lines.size(); ++l) {
+        Data_Line* line = lines.at(l).value();
+        HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
+        for (int s = 0; s < stations->size(); ++s) {
+            Data_Point* station = stations->at(s).value();
+            if (station->IsSampled() == 1 || station->TYPE() == 1)
+                continue;
+            double off = station->meanOffTime();
+            if (off > 1.1 && off < 30.0)
+                off = 64.5;
+            const QList<SampleCurve> records = station->collectSampleCurves(normalise);
+            if (records.isEmpty())
+                continue;
+            QVector<double> values, times;
+            calc.stackCurves(records, &values, &times);
+            const int n = std::min(values.size(), times.size());
+            values.resize(n);
+            times.resize(n);
+            if (n == 0)
+                continue;
+            calc.regroupRecords(&values, &times, off);
+            if (morsaCorrection) {
+                for (double& t : times)
+                    t -= 220.0;
+            }
+            QVector<double> t18 = times, v18 = values, t10 = times, v10 = values, t20 = times, v20 = values;
+            io.QELVA18TimeWindow(&t18, &v18);
+            io.QVLOG10TimeWindow(&t10, &v10);
+            io.QVLOG20TimeWindow(&t20, &v20);
+            t18 = keepFinite(t18, v18);
+            t10 = keepFinite(t10, v10);
+            t20 = keepFinite(t20, v20);
+            if (morsaCorrection)
+                morsaCorrection(t18, v18);
+            const QByteArray r18 = CurveBlob::toBlob(v18), r10 = CurveBlob::toBlob(v10), r20 = CurveBlob::toBlob(v20);
+            out.insert({line->NAME(), station->NAME()}, {r18, r18, CurveBlob::toBlob(t18), r10, r10, CurveBlob::toBlob(t10),
+                                                         r20, r20, CurveBlob::toBlob(t20)});
+        }
+    }
+    return out;
+}
+
+// Every row of every table, blobs in hexadecimal, in key order.
+QStringList tableDump(const QString& path)
+{
+    QStringList out;
+    Reader r(path);
+    for (const char* table : {"Data_Project", "Data_Line", "Data_Point", "Data_Sample", "Data_WorkSet"}) {
+        for (const QVariantList& row : r.rows(QString("SELECT * FROM %1 ORDER BY ID").arg(table))) {
+            QStringList fields;
+            for (const QVariant& v : row)
+                fields << (v.userType() == QMetaType::QByteArray ? QString::fromLatin1(v.toByteArray().toHex()) : v.toString());
+            out << QString(table) + ": " + fields.join('|');
+        }
+    }
+    return out;
+}
+
+// Sets the global thread pool's size while alive (0 keeps it).
+class PoolSize
+{
+public:
+    explicit PoolSize(int threads)
+        : m_before(QThreadPool::globalInstance()->maxThreadCount())
+    {
+        if (threads > 0)
+            QThreadPool::globalInstance()->setMaxThreadCount(threads);
+    }
+    ~PoolSize() { QThreadPool::globalInstance()->setMaxThreadCount(m_before); }
+
+private:
+    int m_before;
+};
+
 } // namespace
 
 class TestDataModel : public QObject
@@ -244,6 +426,11 @@ private slots:
     void damagedProjectIsNeverWritten_data();
     void damagedProjectIsNeverWritten();
     void loadWithLockedFileKeepsCurvesPending();
+    void gatingMatchesSerialReference_data();
+    void gatingMatchesSerialReference();
+    void writeOrderLeavesTheSameProject();
+    void loadReadsEachSampleOnceInBoundedBatches_data();
+    void loadReadsEachSampleOnceInBoundedBatches();
 
     // Closing and the tree hooks.
     void closeProjectEmptiesTreeAndStopsOperations();
@@ -288,6 +475,8 @@ private:
     // Opens path in a fresh controller; the project stays open until cleanup.
     void open(const QString& file, const QString& suffix = "QELVA");
     void reopen(const QString& suffix = "QELVA");
+    // Closes the open project and opens file in the same controller.
+    void reopenAs(const QString& file, const QString& suffix = "QELVA");
     // One line of gated stations with gates at 100, 200, 300, 4e6 and 5e6.
     void openGatedLine(int use2 = 1, int use3 = 1);
 
@@ -339,6 +528,14 @@ void TestDataModel::reopen(const QString& suffix)
     delete m_lib;
     m_lib = nullptr;
     open(m_file, suffix);
+}
+
+void TestDataModel::reopenAs(const QString& file, const QString& suffix)
+{
+    m_model->closeProject();
+    delete m_lib;
+    m_lib = nullptr;
+    open(file, suffix);
 }
 
 void TestDataModel::openGatedLine(int use2, int use3)
@@ -851,8 +1048,14 @@ void TestDataModel::damagedProjectIsNeverWritten()
     m_lib = new LibHORM;
     QVERIFY(m_lib->open(path()));
     QVERIFY(m_lib->isDamaged());
+    QStringList trace;
+    m_lib->setStatementTrace(&trace);
     m_model->loadProject(m_lib);
+    m_lib->setStatementTrace(nullptr);
     QVERIFY(m_model->isProjectOpen());
+    // Loading does not even try to write.
+    for (const QString& s : trace)
+        QVERIFY2(!s.startsWith("UPDATE") && !s.startsWith("INSERT"), qPrintable(s.left(80)));
 
     GPSCoordinate a{1.0f, 0.0f, 1.0f, 2.0f, 3.0f};
     GPSCoordinate b{1.0f, 1000.0f, 4.0f, 5.0f, 6.0f};
@@ -903,6 +1106,165 @@ void TestDataModel::loadWithLockedFileKeepsCurvesPending()
     QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), 1);
     QCOMPARE(r.curve(1, "DATA_RECV_QV18"), shown);
     QCOMPARE(r.curve(1, "DATA_RECV_LOG20RAW"), CurveBlob::fromBlob(station->DATA_RECV_LOG20RAW()));
+}
+
+// However the stations are split into batches and threads, every station
+// gets exactly the curves the one-station-at-a-time reference computes.
+void TestDataModel::gatingMatchesSerialReference_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<bool>("normalise");
+    QTest::addColumn<int>("batch");
+    QTest::addColumn<int>("threads");  // 0: all cores
+    QTest::newRow("QELVA, batches of 3") << "QELVA" << false << 3 << 0;
+    QTest::newRow("QELVA normalised, one thread, one station a batch") << "QELVA" << true << 1 << 1;
+    QTest::newRow("MORSA, batches of 4 on two threads") << "MORSA" << false << 4 << 2;
+    QTest::newRow("MORSA normalised, one batch") << "MORSA" << true << 1000 << 0;
+}
+
+void TestDataModel::gatingMatchesSerialReference()
+{
+    QFETCH(QString, suffix);
+    QFETCH(bool, normalise);
+    QFETCH(int, batch);
+    QFETCH(int, threads);
+    const QString file = path("p." + suffix);
+    QVERIFY(writeVariedProject(file));
+    std::function<void(const QVector<double>&, QVector<double>&)> morsa;
+    if (suffix == "MORSA")
+        morsa = [this](const QVector<double>& t, QVector<double>& v) { m_model->applyMorsaCorrection(t, v); };
+    const auto expected = serialReference(file, morsa, normalise);
+    // Two lines of four gated stations each, not counting the one gated before.
+    QCOMPARE(expected.size(), 3 * 6);
+
+    PoolSize pool(threads);
+    m_model->gatingBatchSize = batch;
+    m_model->normaliseByCurrent = normalise;
+    open(file, suffix);
+
+    Reader r(file);
+    const QList<QVariantList> rows = r.rows("SELECT l.NAME, p.NAME, p.IsSampled, p." + kStoredColumns.join(", p.")
+                                            + " FROM Data_Point p JOIN Data_Line l ON p.Data_LineID = l.ID");
+    QCOMPARE(rows.size(), 30);
+    int gated = 0;
+    for (const QVariantList& row : rows) {
+        const QPair<double, double> key(row[0].toDouble(), row[1].toDouble());
+        const QString where = QString("line %1 station %2").arg(key.first).arg(key.second);
+        if (!expected.contains(key)) {
+            const bool before = key.second == 130;
+            QCOMPARE(row[2].toInt(), before ? 1 : -1);
+            if (!before) {
+                for (int c = 0; c < kStoredColumns.size(); ++c)
+                    QVERIFY2(row[3 + c].toByteArray().isEmpty(), qPrintable(where));
+            }
+            continue;
+        }
+        QVERIFY2(row[2].toInt() == 1, qPrintable(where));
+        for (int c = 0; c < kStoredColumns.size(); ++c)
+            QVERIFY2(row[3 + c].toByteArray() == expected.value(key)[c], qPrintable(where + ' ' + kStoredColumns[c]));
+        ++gated;
+    }
+    QCOMPARE(gated, expected.size());
+}
+
+// The order in which stations are gated and written leaves no trace in the
+// file: one station at a time on one thread, batches on all threads, and
+// batches taken in the file's own (falling) station order store the same.
+void TestDataModel::writeOrderLeavesTheSameProject()
+{
+    QVERIFY(writeVariedProject(path("a.QELVA")));
+    QVERIFY(QFile::copy(path("a.QELVA"), path("b.QELVA")));
+    QVERIFY(QFile::copy(path("a.QELVA"), path("c.QELVA")));
+    const QStringList untouched = tableDump(path("a.QELVA"));
+    {
+        PoolSize pool(1);
+        m_model->gatingBatchSize = 1;
+        open(path("a.QELVA"));
+    }
+    m_model->gatingBatchSize = 4;
+    reopenAs(path("b.QELVA"));
+    m_model->gatingBatchSize = 3;
+    m_model->sortStationsByName = false;
+    reopenAs(path("c.QELVA"));
+    m_model->closeProject();
+
+    const QStringList a = tableDump(path("a.QELVA"));
+    QVERIFY(a != untouched);
+    QCOMPARE(tableDump(path("b.QELVA")), a);
+    QCOMPARE(tableDump(path("c.QELVA")), a);
+}
+
+void TestDataModel::loadReadsEachSampleOnceInBoundedBatches_data()
+{
+    QTest::addColumn<int>("batch");       // 0: from the threads and the byte budget
+    QTest::addColumn<qint64>("budget");   // bytes of a batch's sample blobs
+    QTest::addColumn<int>("perBatch");    // stations a batch may read at most
+    QTest::newRow("batches of two") << 2 << (qint64(16) << 20) << 2;
+    // A station's blobs take some 10 to 13 kB here.
+    QTest::newRow("byte budget of one station") << 0 << qint64(20000) << 1;
+}
+
+// Each sample in use of a station still to gate is read once, those of
+// other stations and unused samples never; and no more than two batches of
+// stations are read ahead of what is written.
+void TestDataModel::loadReadsEachSampleOnceInBoundedBatches()
+{
+    QFETCH(int, batch);
+    QFETCH(qint64, budget);
+    QFETCH(int, perBatch);
+    QList<StationDef> stations;
+    for (int s = 0; s < 9; ++s) {
+        QList<SampleDef> samples;
+        for (int k = 0; k < 2 + s % 2; ++k)
+            samples << sample(decay(600 + 50 * k, 1e5 * (s + 1)), quietRecord(), 1e6, s == 4 && k == 0 ? 0 : 1);
+        stations << rawStation(10 * (s + 1), samples);
+    }
+    StationDef gated = gatedStation(200, {100, 200}, {2, 1}, {2, 1});
+    gated.samples = {sample(decay(600), quietRecord()), sample(decay(600), quietRecord())};
+    stations << gated;
+    stations << rawStation(210, {sample(decay(600), quietRecord())}, 1, 1);
+    QVERIFY(writeProject(path(), {line(1, stations)}));
+    Reader r(path());
+
+    m_model->gatingBatchSize = batch;
+    m_model->gatingBatchBytes = budget;
+    m_file = path();
+    m_lib = new LibHORM;
+    QVERIFY(m_lib->open(path()));
+    QStringList trace;
+    m_lib->setStatementTrace(&trace);
+    m_model->loadProject(m_lib);
+    m_lib->setStatementTrace(nullptr);
+
+    QHash<qint64, int> reads;
+    QSet<qint64> readStations, written;
+    for (const QString& s : trace) {
+        if (s.startsWith("SELECT") && s.contains("FROM Data_Sample") && s.contains("DATA_RECV")) {
+            const QString where = s.mid(s.indexOf(" WHERE "));
+            QSet<qint64> inStatement;
+            for (const QVariantList& row : r.rows("SELECT ID, Data_PointID FROM Data_Sample" + where)) {
+                ++reads[row[0].toLongLong()];
+                inStatement.insert(row[1].toLongLong());
+            }
+            readStations += inStatement;
+            QVERIFY2(inStatement.size() <= perBatch, qPrintable(s));
+            QVERIFY2(readStations.size() - written.size() <= 2 * perBatch, qPrintable(s));
+        } else if (s.startsWith("UPDATE Data_Point")) {
+            written.insert(s.mid(s.lastIndexOf('=') + 1).trimmed().toLongLong());
+        }
+    }
+    const QList<QVariantList> samples = r.rows("SELECT s.ID, s.USE, p.NAME FROM Data_Sample s "
+                                               "JOIN Data_Point p ON s.Data_PointID = p.ID");
+    QCOMPARE(samples.size(), 4 * 3 + 5 * 2 + 2 + 1);
+    for (const QVariantList& row : samples) {
+        const bool pending = row[2].toDouble() < 200;
+        const int expected = pending && row[1].toInt() != 0 ? 1 : 0;
+        QVERIFY2(reads.value(row[0].toLongLong()) == expected,
+                 qPrintable(QString("sample %1 of station %2 read %3 times").arg(row[0].toLongLong()).arg(row[2].toDouble())
+                                .arg(reads.value(row[0].toLongLong()))));
+    }
+    QCOMPARE(written.size(), 9);
+    QCOMPARE(readStations.size(), 9);
 }
 
 void TestDataModel::closeProjectEmptiesTreeAndStopsOperations()

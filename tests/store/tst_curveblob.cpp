@@ -1,3 +1,4 @@
+#include <QDataStream>
 #include <QtTest>
 
 #include <cmath>
@@ -13,6 +14,7 @@ private slots:
     void bigEndianDoubles();
     void roundTripIsExact_data();
     void roundTripIsExact();
+    void decodesAsTheDefaultStream();
     void brokenTailIsDropped_data();
     void brokenTailIsDropped();
 };
@@ -44,6 +46,32 @@ void tst_CurveBlob::roundTripIsExact()
     // Bit for bit, NaN and the sign of zero included.
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(back.constData()), back.size() * 8),
              QByteArray(reinterpret_cast<const char*>(values.constData()), values.size() * 8));
+}
+
+// Any eight bytes come back as the double a default QDataStream reads from
+// them, NaN payloads included.
+void tst_CurveBlob::decodesAsTheDefaultStream()
+{
+    QByteArray blob;
+    quint64 state = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < 4096; ++i) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        blob.append(reinterpret_cast<const char*>(&state), 8);
+    }
+    blob.append(QByteArray::fromHex("7FF0000000000001FFF8000000000002800000000000000000000000000000010000000000000000"));
+    QVector<double> streamed;
+    QDataStream in(blob);
+    for (int i = 0; i < blob.size() / 8; ++i) {
+        double v = 0.0;
+        in >> v;
+        streamed.append(v);
+    }
+    const QVector<double> decoded = CurveBlob::fromBlob(blob);
+    QCOMPARE(decoded.size(), streamed.size());
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(decoded.constData()), decoded.size() * 8),
+             QByteArray(reinterpret_cast<const char*>(streamed.constData()), streamed.size() * 8));
 }
 
 void tst_CurveBlob::brokenTailIsDropped_data()

@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "StoreFixture.h"
@@ -93,6 +94,36 @@ const Scheme kSchemes[] = {
     {"LOG20", "DATA_RECV_LOG20", "DATA_RECV_LOG20RAW", "DATA_TIMERECV_LOG20", &Data_Point::unpackLOG20, &Data_Point::unpackLOG20Response},
 };
 
+// Every field of two records, doubles bit for bit.
+bool sameRecord(const SampleRecord& a, const SampleRecord& b)
+{
+    auto bits = [](double d) {
+        quint64 u = 0;
+        std::memcpy(&u, &d, sizeof u);
+        return u;
+    };
+    return a.type == b.type && a.deviceType == b.deviceType && bits(a.sendRate) == bits(b.sendRate)
+           && bits(a.recvRate) == bits(b.recvRate) && bits(a.offRate) == bits(b.offRate)
+           && a.startTime == b.startTime && a.recv == b.recv && a.recvPos == b.recvPos && a.send == b.send
+           && a.soff == b.soff;
+}
+
+// The records of a station's samples in use as the entities give them,
+// each sample loaded through update.
+QList<SampleRecord> entityRecords(LibHORM* lib, qint64 stationId)
+{
+    QList<SampleRecord> out;
+    HORM_Collection<Data_Sample> samples(lib, "Data_PointID", QString::number(stationId));
+    for (int i = 0; i < samples.size(); ++i) {
+        Data_Sample* s = samples.at(i).value();
+        if (!s || s->USE() == 0)
+            continue;
+        s->update();
+        out << s->record();
+    }
+    return out;
+}
+
 } // namespace
 
 class tst_StationCurves : public QObject
@@ -115,6 +146,8 @@ private slots:
     void setDataCalcChain();
     void splitSendRecv();
     void releaseSampleBlobs();
+    void readSampleRecordsAsEntitiesDo();
+    void readSampleRecordsKeepsUnsavedValues();
 };
 
 void tst_StationCurves::windowFilter_data()
@@ -495,6 +528,103 @@ void tst_StationCurves::releaseSampleBlobs()
     QCOMPARE(again.size(), 2);
     QCOMPARE(again[0].values, first[0].values);
     QCOMPARE(again[1].values, first[1].values);
+}
+
+// Stations whose samples are not loaded are read together, each blob once,
+// and give the records their sample entities would give, odd stored values
+// included.
+void tst_StationCurves::readSampleRecordsAsEntitiesDo()
+{
+    OpenProject p;
+    SampleSpec a = withRecv({10, 20, 30}, sendRecord(12, {2, 3}));
+    a.type = 3;
+    a.sendFs = 25.0;
+    a.recvFs = 1e6;
+    a.start = 1600000000123LL;
+    a.soff = QVector<double>(10, 0.0);
+    a.offFs = 1e6;
+    SampleSpec skipped = withRecv({7});
+    skipped.use = 0;
+    SampleSpec b = withRecv({1, 2});
+    b.deviceType = 1;
+    b.pos = {0.5, 1.5};
+    b.use = 2;
+    const qint64 first = addStation(p.lib.get(), 1, {a, skipped, b}, 10);
+    const qint64 second = addStation(p.lib.get(), 1, {withRecv({4, 5, 6}), withRecv({7, 8}), withRecv({9})}, 20);
+    const qint64 unused = addStation(p.lib.get(), 1, {skipped, skipped}, 30);
+    const qint64 empty = addStation(p.lib.get(), 1, {}, 40);
+    {
+        // Values no store writes, as older or foreign files hold them.
+        RawDb raw(p.path());
+        const QVariantList ids = raw.column(QString("SELECT ID FROM Data_Sample WHERE Data_PointID = %1 ORDER BY ID").arg(second));
+        QCOMPARE(ids.size(), 3);
+        QVERIFY(raw.exec(QString("UPDATE Data_Sample SET USE = NULL, TYPE = NULL, DATA_SOFF = NULL WHERE ID = %1").arg(ids[0].toLongLong())));
+        QVERIFY(raw.exec(QString("UPDATE Data_Sample SET USE = 0.4 WHERE ID = %1").arg(ids[1].toLongLong())));
+        QVERIFY(raw.exec(QString("UPDATE Data_Sample SET USE = -1, StartTime = 2.5, SendFs = 'x', DeviceType = '1', "
+                                 "DATA_RECV_POS = 'text' WHERE ID = %1").arg(ids[2].toLongLong())));
+    }
+
+    HORM_Collection<Data_Point> points(p.lib.get(), "Data_LineID", "1");
+    QCOMPARE(points.size(), 4);
+    Data_Point unsaved(p.lib.get());
+    QList<Data_Point*> stations;
+    for (int i = points.size() - 1; i >= 0; --i)
+        stations << points.at(i).value();
+    stations << nullptr << &unsaved << points.at(0).value();
+
+    QStringList trace;
+    p.lib->setStatementTrace(&trace);
+    const QVector<QList<SampleRecord>> records = Data_Point::readSampleRecords(stations);
+    p.lib->setStatementTrace(nullptr);
+
+    QCOMPARE(records.size(), stations.size());
+    const QList<qint64> expectedIds = {empty, unused, second, first};
+    for (int i = 0; i < expectedIds.size(); ++i) {
+        const QList<SampleRecord> expected = entityRecords(p.lib.get(), expectedIds[i]);
+        QCOMPARE(records[i].size(), expected.size());
+        for (int k = 0; k < expected.size(); ++k)
+            QVERIFY2(sameRecord(records[i][k], expected[k]), qPrintable(QString("station %1 sample %2").arg(i).arg(k)));
+        // Nothing was loaded into the stations themselves.
+        QVERIFY(!stations[i]->referencesLoaded());
+    }
+    QCOMPARE(records[0].size(), 0);
+    QCOMPARE(records[1].size(), 0);
+    // USE NULL is in use, 0.4 is not (it loads as 0), -1 is.
+    QCOMPARE(records[2].size(), 2);
+    QCOMPARE(records[2][1].deviceType, 1);
+    QCOMPARE(records[2][1].recvPos, QByteArray("text"));
+    QCOMPARE(records[3].size(), 2);
+    QCOMPARE(records[3][1].recvPos, CurveBlob::toBlob({0.5, 1.5}));
+    QVERIFY(records[4].isEmpty());
+    QVERIFY(records[5].isEmpty());
+    QCOMPARE(records[6].size(), 2);
+    QVERIFY(sameRecord(records[6][0], records[3][0]));
+    // One statement, and the blobs of unused samples stay in the file.
+    QCOMPARE(trace.size(), 1);
+    QVERIFY2(trace[0].contains("DATA_RECV") && trace[0].contains("USE <> 0"), qPrintable(trace[0]));
+}
+
+// Samples already in memory are read through their entities: a value set
+// and not yet written wins over the row, and what was not loaded before is
+// dropped again.
+void tst_StationCurves::readSampleRecordsKeepsUnsavedValues()
+{
+    OpenProject p;
+    addStation(p.lib.get(), 1, {withRecv({1, 2, 3}), withRecv({4, 5})});
+    HORM_Collection<Data_Point> points(p.lib.get(), "Data_LineID", "1");
+    Data_Point* point = points.at(0).value();
+    Data_Sample* edited = point->REF_Data_Sample()->at(0).value();
+    edited->setDATA_RECV(CurveBlob::toBlob({9, 9}));
+    const QVector<QList<SampleRecord>> records = Data_Point::readSampleRecords({point});
+    QCOMPARE(records.size(), 1);
+    QCOMPARE(records[0].size(), 2);
+    QCOMPARE(records[0][0].recv, CurveBlob::toBlob({9, 9}));
+    QCOMPARE(records[0][1].recv, CurveBlob::toBlob({4, 5}));
+    QCOMPARE(edited->DATA_RECV(), CurveBlob::toBlob({9, 9}));
+    QVERIFY(edited->isDirty());
+    Data_Sample* other = point->REF_Data_Sample()->at(1).value();
+    QVERIFY(other->DATA_RECV().isEmpty());
+    QVERIFY(!other->lazyColumnsLive());
 }
 
 QTEST_GUILESS_MAIN(tst_StationCurves)
