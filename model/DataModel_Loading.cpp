@@ -95,10 +95,9 @@ void DataModel::buildTree()
         Data_Line* line = lines->at(l).value();
         if (!line)
             continue;
-        line->loadReferences();
+        if (sortStationsByName)
+            line->setPointOrder(QStringLiteral("NAME"));
         HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
-        if (stations && sortStationsByName)
-            stations->setOrderBy(QStringLiteral("NAME"));
         // The stations' samples are not loaded here: gating reads those of
         // the stations it needs, and a line gets the controller's
         // calculator when it is shown.

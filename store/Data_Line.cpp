@@ -127,7 +127,15 @@ void Data_Line::resetREF_Data_Point()
 {
     delete m_points;
     m_points = new HORM_Collection<Data_Point>(lib(), QString("%1ID").arg(metaObject()->className()),
-                                               hasStoredKey() ? QString::number(ID()) : QString(), this);
+                                               hasStoredKey() ? QString::number(ID()) : QString(), this,
+                                               m_pointOrder);
+}
+
+void Data_Line::setPointOrder(const QString& order)
+{
+    m_pointOrder = order;
+    if (m_points && m_points->orderBy() != order)
+        m_points->setOrderBy(order);
 }
 
 void Data_Line::setDataCalc(Data_Calc* calc)

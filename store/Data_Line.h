@@ -50,6 +50,9 @@ public:
     // The line's stations (built on first use, owned by the line).
     HORM_Collection<Data_Point>* REF_Data_Point();
     void resetREF_Data_Point();
+    // The ORDER BY of the stations. Given before they are first loaded,
+    // they are selected once, in that order.
+    void setPointOrder(const QString& order);
 
     // Hands calc down to every station and sample of the line.
     void setDataCalc(Data_Calc* calc);
@@ -79,6 +82,7 @@ private:
     QString m_NOTE;
     int m_SampleMode = 0;
     HORM_Collection<Data_Point>* m_points = nullptr;
+    QString m_pointOrder;
     QPointer<Data_Calc> m_calc;
 };
 

@@ -236,6 +236,20 @@ QString HORM_BaseObject::sqlLiteral(const QVariant& value, const QString& sqlTyp
     return "NULL";
 }
 
+QString HORM_BaseObject::sqlValue(const QVariant& value, const QString& sqlType, QVariantList* blobs)
+{
+    // An empty array stays a literal: a bound empty array would be stored
+    // as NULL.
+    if (blobs && sqlType == "BLOB") {
+        const QByteArray bytes = value.toByteArray();
+        if (!bytes.isEmpty()) {
+            blobs->append(bytes);
+            return QStringLiteral("?");
+        }
+    }
+    return sqlLiteral(value, sqlType);
+}
+
 bool HORM_BaseObject::keyCondition(QString& condition) const
 {
     if (!m_lib)
@@ -254,7 +268,7 @@ bool HORM_BaseObject::keyCondition(QString& condition) const
     return true;
 }
 
-QString HORM_BaseObject::getSQl_Insert() const
+QString HORM_BaseObject::getSQl_Insert(QVariantList* blobs) const
 {
     QStringList names;
     QStringList types;
@@ -265,13 +279,14 @@ QString HORM_BaseObject::getSQl_Insert() const
     }
     QStringList values;
     for (int i = 0; i < names.size(); ++i)
-        values << sqlLiteral(property(names.at(i).toLatin1().constData()), types.at(i));
+        values << sqlValue(property(names.at(i).toLatin1().constData()), types.at(i), blobs);
     // Concatenated, never filled by placeholders, so that no value text is
-    // taken for a placeholder.
+    // taken for a placeholder (text is never bound: a "?" inside it stays
+    // text).
     return "INSERT INTO " + className() + " ( " + names.join(", ") + " ) VALUES ( " + values.join(", ") + " )";
 }
 
-QString HORM_BaseObject::getSQL_Commit() const
+QString HORM_BaseObject::getSQL_Commit(QVariantList* blobs) const
 {
     QStringList names;
     QStringList types;
@@ -289,7 +304,7 @@ QString HORM_BaseObject::getSQL_Commit() const
         const QString& name = names.at(i);
         if (onDemand.contains(name) && !m_lazyLive.contains(name))
             continue;
-        items << name + " = " + sqlLiteral(property(name.toLatin1().constData()), types.at(i));
+        items << name + " = " + sqlValue(property(name.toLatin1().constData()), types.at(i), blobs);
     }
 
     QString condition;
@@ -319,12 +334,13 @@ void HORM_BaseObject::db_new()
         qDebug() << "HORM_BaseObject::db_new" << "no database" << false;
         return;
     }
-    const QString sql = getSQl_Insert();
+    QVariantList blobs;
+    const QString sql = getSQl_Insert(&blobs);
     if (sql.isEmpty())
         return;
 
     QSqlQuery query(*m_lib->database());
-    if (!m_lib->execute(query, sql)) {
+    if (!m_lib->execute(query, sql, blobs)) {
         qDebug() << "HORM_BaseObject::db_new" << sql << false << query.lastError().databaseText()
                  << query.lastError().driverText();
         return;
@@ -362,9 +378,10 @@ bool HORM_BaseObject::commit()
         qDebug() << "HORM_BaseObject::commit" << className() << m_id << "is read-only" << false;
         return false;
     }
-    const QString sql = getSQL_Commit();
+    QVariantList blobs;
+    const QString sql = getSQL_Commit(&blobs);
     QSqlQuery query(*m_lib->database());
-    if (!sql.isEmpty() && m_lib->execute(query, sql)) {
+    if (!sql.isEmpty() && m_lib->execute(query, sql, blobs)) {
         noteWritten(false);
         m_dirty = false;
         m_lazyModified.clear();

@@ -66,8 +66,13 @@ public:
     // update() loads them again.
     void releaseLazyColumns();
 
-    QString getSQl_Insert() const;
-    QString getSQL_Commit() const;
+    // The statements with every value written in as a literal. Given
+    // blobs, a non-empty byte array is written as a placeholder instead and
+    // its value appended there, in order: parsing megabytes of hexadecimal
+    // text made every write of curves several times slower than reading
+    // them.
+    QString getSQl_Insert(QVariantList* blobs = nullptr) const;
+    QString getSQL_Commit(QVariantList* blobs = nullptr) const;
     QString getSQL_GetOnUse() const;
 
     bool isDirty() const { return m_dirty; }
@@ -82,6 +87,8 @@ public:
 
     // Literal of a value in SQL text for the given SQL type word.
     static QString sqlLiteral(const QVariant& value, const QString& sqlType);
+    // The literal, or "?" with the byte array appended to blobs (see above).
+    static QString sqlValue(const QVariant& value, const QString& sqlType, QVariantList* blobs);
     // The on-demand ("DB_GetOnUse") columns declared by a class.
     static QStringList onDemandColumns(const QMetaObject* meta);
 

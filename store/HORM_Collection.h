@@ -59,11 +59,13 @@ public:
     // row: such a collection stays empty and adds nothing, so that no row
     // is ever read or written under a key that names no parent. Given the
     // parent entity, the collection also stops once the parent loses its
-    // row (its INSERT was rolled back).
+    // row (its INSERT was rolled back). Given an order, the rows are
+    // selected in it (see setOrderBy).
     HORM_Collection(LibHORM* lib, const QString& parentKeyName, const QString& parentKeyValue,
-                    HORM_BaseObject* parent = nullptr)
+                    HORM_BaseObject* parent = nullptr, const QString& order = QString())
         : m_lib(lib)
         , m_filter(parentKeyValue.isEmpty() ? QString() : parentKeyName + " = " + parentKeyValue)
+        , m_orderBy(order)
         , m_child(true)
         , m_detached(parentKeyValue.isEmpty())
         , m_parentKeyName(parentKeyName)
@@ -73,7 +75,7 @@ public:
     {
         scanColumns();
         if (!m_detached)
-            loadTable(m_filter, QString());
+            loadTable(m_filter, m_orderBy);
     }
 
     ~HORM_Collection() { clearItems(); }

@@ -463,6 +463,18 @@ bool LibHORM::execute(QSqlQuery& query, const QString& sql)
     return query.exec(sql);
 }
 
+bool LibHORM::execute(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
+    if (values.isEmpty())
+        return execute(query, sql);
+    trace(sql);
+    if (!query.prepare(sql))
+        return false;
+    for (const QVariant& v : values)
+        query.addBindValue(v);
+    return query.exec();
+}
+
 void LibHORM::setStatementTrace(QStringList* sink)
 {
     m_trace = sink;

@@ -67,6 +67,8 @@ public:
     // Runs sql on query (which must be on this connection) and appends it to
     // the statement trace when one is set.
     bool execute(QSqlQuery& query, const QString& sql);
+    // The same with the statement's placeholders taken by values, in order.
+    bool execute(QSqlQuery& query, const QString& sql, const QVariantList& values);
     // Diagnostics: every statement run through this object, and BEGIN /
     // COMMIT / ROLLBACK, is appended to sink while it is set (null stops).
     void setStatementTrace(QStringList* sink);

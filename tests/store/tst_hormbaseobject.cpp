@@ -183,6 +183,7 @@ void tst_HORM_BaseObject::blobRoundTrip_data()
     QTest::addColumn<QByteArray>("blob");
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("nul and quote") << QByteArray("\x00'\x27\xff", 4);
+    QTest::newRow("question marks") << QByteArray("?'?", 3);
     QByteArray big(200000, Qt::Uninitialized);
     QRandomGenerator rng(7);
     for (char& c : big)
@@ -209,6 +210,27 @@ void tst_HORM_BaseObject::blobRoundTrip()
     const QByteArray back = points.at(0).value()->DATA_RECV_QV18();
     QCOMPARE(back.size(), blob.size());
     QVERIFY(back == blob);
+
+    // Written by an INSERT too, beside text holding question marks: the
+    // file holds a blob (never NULL, never text) of the same bytes.
+    {
+        Data_Point fresh(p.lib.get());
+        fresh.setNOTE(QStringLiteral("? '?' ?"));
+        fresh.setDATA_RECV_QV18(blob);
+        fresh.db_new();
+        QVERIFY(fresh.ID() > 0);
+    }
+    QSqlQuery q(*p.lib->database());
+    QVERIFY(q.exec("SELECT typeof(DATA_RECV_QV18), DATA_RECV_QV18, NOTE FROM Data_Point ORDER BY ID"));
+    int rows = 0;
+    while (q.next()) {
+        ++rows;
+        QCOMPARE(q.value(0).toString(), QStringLiteral("blob"));
+        QVERIFY(q.value(1).toByteArray() == blob);
+        if (rows == 2)
+            QCOMPARE(q.value(2).toString(), QStringLiteral("? '?' ?"));
+    }
+    QCOMPARE(rows, 2);
 }
 
 void tst_HORM_BaseObject::nonFiniteReals()

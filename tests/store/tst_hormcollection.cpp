@@ -20,6 +20,7 @@ private slots:
     void addNew_childCarriesParentKey();
     void addNew_emptyRootProject();
     void setOrderBy_reordersAndInvalidates();
+    void pointOrderGivenFirstSelectsOnce();
     void addNew_afterOrderStaysLast();
     void failedSelectKeepsCount();
     void failedCountSelectsNothing();
@@ -172,6 +173,44 @@ void tst_HORM_Collection::setOrderBy_reordersAndInvalidates()
     QCOMPARE(lines.size(), 3);
     for (int i = 0; i < 3; ++i)
         QCOMPARE(lines.at(i).value()->NAME(), double(i + 1));
+}
+
+// A line told its stations' order before they are loaded selects them
+// once, in that order; told afterwards, it selects them again.
+void tst_HORM_Collection::pointOrderGivenFirstSelectsOnce()
+{
+    OpenProject p;
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec("INSERT INTO Data_Line (NAME) VALUES (1)"));
+        for (int name : {30, 10, 20})
+            QVERIFY(raw.exec(QString("INSERT INTO Data_Point (NAME, Data_LineID) VALUES (%1, 1)").arg(name)));
+    }
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.at(0).value();
+    QVERIFY(line);
+    QStringList trace;
+    p.lib->setStatementTrace(&trace);
+    line->setPointOrder("NAME");
+    HORM_Collection<Data_Point>* points = line->REF_Data_Point();
+    QVERIFY(points);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(points->at(i).value()->NAME(), 10.0 * (i + 1));
+    auto selects = [&trace] {
+        int n = 0;
+        for (const QString& sql : trace)
+            n += sql.startsWith("SELECT ID") && sql.contains("FROM Data_Point") ? 1 : 0;
+        return n;
+    };
+    QCOMPARE(selects(), 1);
+    QVERIFY(trace.last().endsWith("ORDER BY NAME"));
+
+    line->setPointOrder("NAME");
+    QCOMPARE(selects(), 1);
+    line->setPointOrder("NAME DESC");
+    QCOMPARE(selects(), 2);
+    QCOMPARE(line->REF_Data_Point()->at(0).value()->NAME(), 30.0);
+    p.lib->setStatementTrace(nullptr);
 }
 
 void tst_HORM_Collection::addNew_afterOrderStaysLast()
