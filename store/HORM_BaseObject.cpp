@@ -236,21 +236,39 @@ QString HORM_BaseObject::sqlLiteral(const QVariant& value, const QString& sqlTyp
     return "NULL";
 }
 
-QString HORM_BaseObject::sqlValue(const QVariant& value, const QString& sqlType, QVariantList* blobs)
+QString HORM_BaseObject::sqlValue(const QVariant& value, const QString& sqlType, QVariantList* values)
 {
-    // An empty array stays a literal: a bound empty array would be stored
-    // as NULL.
-    if (blobs && sqlType == "BLOB") {
-        const QByteArray bytes = value.toByteArray();
-        if (!bytes.isEmpty()) {
-            blobs->append(bytes);
-            return QStringLiteral("?");
-        }
+    if (!values)
+        return sqlLiteral(value, sqlType);
+    const QString literal = sqlLiteral(value, sqlType);
+    if (sqlType == "INTEGER" || sqlType == "REAL") {
+        // NULL (also for not-a-number) stays a literal; infinities bind as
+        // the infinities their literals read back as.
+        if (literal == QLatin1String("NULL"))
+            return literal;
+        const int t = value.userType();
+        if (t == QMetaType::Double || t == QMetaType::Float)
+            values->append(value.toDouble());
+        else if (t == QMetaType::Int || t == QMetaType::LongLong || t == QMetaType::UInt || t == QMetaType::Short
+                 || t == QMetaType::Long || t == QMetaType::Bool)
+            values->append(value.toLongLong());
+        else
+            return literal;
+        return QStringLiteral("?");
     }
-    return sqlLiteral(value, sqlType);
+    if (sqlType == "TEXT") {
+        values->append(value.toString());
+        return QStringLiteral("?");
+    }
+    // An empty array stays a literal: a bound one would be stored as NULL.
+    if (sqlType == "BLOB" && !value.toByteArray().isEmpty()) {
+        values->append(value.toByteArray());
+        return QStringLiteral("?");
+    }
+    return literal;
 }
 
-bool HORM_BaseObject::keyCondition(QString& condition) const
+bool HORM_BaseObject::keyCondition(QString& condition, QVariantList* values) const
 {
     if (!m_lib)
         return false;
@@ -263,12 +281,16 @@ bool HORM_BaseObject::keyCondition(QString& condition) const
         condition = keyName + " = '" + key.toString().replace('\'', "''") + '\'';
     else if (keyType == "BLOB")
         condition = keyName + " = x'" + QString::fromLatin1(key.toByteArray().toHex()) + '\'';
-    else
+    else if (values) {
+        condition = keyName + " = ?";
+        values->append(key.toLongLong());
+    } else {
         condition = keyName + " = " + key.toString();
+    }
     return true;
 }
 
-QString HORM_BaseObject::getSQl_Insert(QVariantList* blobs) const
+QString HORM_BaseObject::getSQl_Insert(QVariantList* values) const
 {
     QStringList names;
     QStringList types;
@@ -277,16 +299,15 @@ QString HORM_BaseObject::getSQl_Insert(QVariantList* blobs) const
         qDebug() << "HORM_BaseObject::getSQl_Insert GetObject_Column" << known;
         return QString();
     }
-    QStringList values;
+    QStringList literals;
     for (int i = 0; i < names.size(); ++i)
-        values << sqlValue(property(names.at(i).toLatin1().constData()), types.at(i), blobs);
-    // Concatenated, never filled by placeholders, so that no value text is
-    // taken for a placeholder (text is never bound: a "?" inside it stays
-    // text).
-    return "INSERT INTO " + className() + " ( " + names.join(", ") + " ) VALUES ( " + values.join(", ") + " )";
+        literals << sqlValue(property(names.at(i).toLatin1().constData()), types.at(i), values);
+    // Concatenated, never filled by QString placeholders, so that no value
+    // text is taken for one.
+    return "INSERT INTO " + className() + " ( " + names.join(", ") + " ) VALUES ( " + literals.join(", ") + " )";
 }
 
-QString HORM_BaseObject::getSQL_Commit(QVariantList* blobs) const
+QString HORM_BaseObject::getSQL_Commit(QVariantList* values) const
 {
     QStringList names;
     QStringList types;
@@ -304,11 +325,11 @@ QString HORM_BaseObject::getSQL_Commit(QVariantList* blobs) const
         const QString& name = names.at(i);
         if (onDemand.contains(name) && !m_lazyLive.contains(name))
             continue;
-        items << name + " = " + sqlValue(property(name.toLatin1().constData()), types.at(i), blobs);
+        items << name + " = " + sqlValue(property(name.toLatin1().constData()), types.at(i), values);
     }
 
     QString condition;
-    if (!keyCondition(condition)) {
+    if (!keyCondition(condition, values)) {
         qDebug() << "HORM_BaseObject::getSQL_Commit GetObject_ID" << className() << false;
         return QString();
     }
@@ -334,18 +355,18 @@ void HORM_BaseObject::db_new()
         qDebug() << "HORM_BaseObject::db_new" << "no database" << false;
         return;
     }
-    QVariantList blobs;
-    const QString sql = getSQl_Insert(&blobs);
+    QVariantList values;
+    const QString sql = getSQl_Insert(&values);
     if (sql.isEmpty())
         return;
 
-    QSqlQuery query(*m_lib->database());
-    if (!m_lib->execute(query, sql, blobs)) {
-        qDebug() << "HORM_BaseObject::db_new" << sql << false << query.lastError().databaseText()
-                 << query.lastError().driverText();
+    QSqlError error;
+    if (!m_lib->execute(sql, values, &error, [this] { return getSQl_Insert(); })) {
+        qDebug() << "HORM_BaseObject::db_new" << getSQl_Insert() << false << error.databaseText()
+                 << error.driverText();
         return;
     }
-    query.clear();
+    QSqlQuery query(*m_lib->database());
     const bool ok = m_lib->execute(query, "select last_insert_rowid()");
     if (!ok) {
         qDebug() << "HORM_BaseObject::db_new" << sql << false << query.lastError().databaseText()
@@ -378,17 +399,16 @@ bool HORM_BaseObject::commit()
         qDebug() << "HORM_BaseObject::commit" << className() << m_id << "is read-only" << false;
         return false;
     }
-    QVariantList blobs;
-    const QString sql = getSQL_Commit(&blobs);
-    QSqlQuery query(*m_lib->database());
-    if (!sql.isEmpty() && m_lib->execute(query, sql, blobs)) {
+    QVariantList values;
+    const QString sql = getSQL_Commit(&values);
+    QSqlError error;
+    if (!sql.isEmpty() && m_lib->execute(sql, values, &error, [this] { return getSQL_Commit(); })) {
         noteWritten(false);
         m_dirty = false;
         m_lazyModified.clear();
         return true;
     }
-    qDebug() << "HORM_BaseObject::commit" << false << query.lastError().databaseText()
-             << query.lastError().driverText();
+    qDebug() << "HORM_BaseObject::commit" << false << error.databaseText() << error.driverText();
     return false;
 }
 

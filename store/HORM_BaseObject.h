@@ -67,12 +67,13 @@ public:
     void releaseLazyColumns();
 
     // The statements with every value written in as a literal. Given
-    // blobs, a non-empty byte array is written as a placeholder instead and
-    // its value appended there, in order: parsing megabytes of hexadecimal
-    // text made every write of curves several times slower than reading
-    // them.
-    QString getSQl_Insert(QVariantList* blobs = nullptr) const;
-    QString getSQL_Commit(QVariantList* blobs = nullptr) const;
+    // values, each value is a placeholder instead and appended there, in
+    // order (NULL and the empty byte array stay literals): one prepared
+    // text then serves every row of the class, and curves are not parsed
+    // from hexadecimal text, which made writing them several times slower
+    // than reading them. The file holds the same values either way.
+    QString getSQl_Insert(QVariantList* values = nullptr) const;
+    QString getSQL_Commit(QVariantList* values = nullptr) const;
     QString getSQL_GetOnUse() const;
 
     bool isDirty() const { return m_dirty; }
@@ -87,8 +88,8 @@ public:
 
     // Literal of a value in SQL text for the given SQL type word.
     static QString sqlLiteral(const QVariant& value, const QString& sqlType);
-    // The literal, or "?" with the byte array appended to blobs (see above).
-    static QString sqlValue(const QVariant& value, const QString& sqlType, QVariantList* blobs);
+    // The literal, or "?" with the value appended to values (see above).
+    static QString sqlValue(const QVariant& value, const QString& sqlType, QVariantList* values);
     // The on-demand ("DB_GetOnUse") columns declared by a class.
     static QStringList onDemandColumns(const QMetaObject* meta);
 
@@ -102,7 +103,8 @@ private:
     void transactionEnded(bool committed);
     void noteWritten(bool inserted);
     QString className() const;
-    bool keyCondition(QString& condition) const;
+    // Given values, an integer key is a placeholder appended there.
+    bool keyCondition(QString& condition, QVariantList* values = nullptr) const;
     QVariant defaultValueOf(const QString& property) const;
 
     QPointer<LibHORM> m_lib;

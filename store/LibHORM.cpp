@@ -38,6 +38,7 @@ LibHORM::LibHORM(QObject* parent)
 
 LibHORM::~LibHORM()
 {
+    dropPrepared();
     if (m_database) {
         qDebug() << "LibHORM::~LibHORM";
         m_database->close();
@@ -463,16 +464,44 @@ bool LibHORM::execute(QSqlQuery& query, const QString& sql)
     return query.exec(sql);
 }
 
-bool LibHORM::execute(QSqlQuery& query, const QString& sql, const QVariantList& values)
+bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError* error,
+                      const std::function<QString()>& literal)
 {
-    if (values.isEmpty())
-        return execute(query, sql);
-    trace(sql);
-    if (!query.prepare(sql))
+    if (!m_database)
         return false;
-    for (const QVariant& v : values)
-        query.addBindValue(v);
-    return query.exec();
+    if (m_trace)
+        trace(literal());
+    QSqlQuery*& query = m_prepared[sql];
+    if (!query) {
+        // A handful of texts per class; a cache that grows past that holds
+        // texts of literal values and starts over.
+        if (m_prepared.size() > 64) {
+            m_prepared.remove(sql);
+            dropPrepared();
+            return execute(sql, values, error, literal);
+        }
+        query = new QSqlQuery(*m_database);
+        if (!query->prepare(sql)) {
+            if (error)
+                *error = query->lastError();
+            delete query;
+            m_prepared.remove(sql);
+            return false;
+        }
+    }
+    for (int i = 0; i < values.size(); ++i)
+        query->bindValue(i, values.at(i));
+    const bool ok = query->exec();
+    if (!ok && error)
+        *error = query->lastError();
+    query->finish();
+    return ok;
+}
+
+void LibHORM::dropPrepared()
+{
+    qDeleteAll(m_prepared);
+    m_prepared.clear();
 }
 
 void LibHORM::setStatementTrace(QStringList* sink)

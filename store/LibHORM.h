@@ -4,9 +4,12 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <functional>
 
 class HORM_BaseObject;
 class QSqlDatabase;
@@ -67,8 +70,13 @@ public:
     // Runs sql on query (which must be on this connection) and appends it to
     // the statement trace when one is set.
     bool execute(QSqlQuery& query, const QString& sql);
-    // The same with the statement's placeholders taken by values, in order.
-    bool execute(QSqlQuery& query, const QString& sql, const QVariantList& values);
+    // Runs a statement whose placeholders take values, in order. The
+    // statement is prepared once per text and kept: an entity class's
+    // UPDATE has one text for all its rows. error receives the failure.
+    // The trace gets literal, the text with the values written in, built
+    // only while a trace is set.
+    bool execute(const QString& sql, const QVariantList& values, QSqlError* error,
+                 const std::function<QString()>& literal);
     // Diagnostics: every statement run through this object, and BEGIN /
     // COMMIT / ROLLBACK, is appended to sink while it is set (null stops).
     void setStatementTrace(QStringList* sink);
@@ -97,6 +105,9 @@ private:
     bool m_damaged = false;
     bool m_inTransaction = false;
     QVector<QPointer<HORM_BaseObject>> m_written;
+    // Prepared statements by text (see execute with values).
+    QHash<QString, QSqlQuery*> m_prepared;
+    void dropPrepared();
 };
 
 #endif // HW_STORE_LIBHORM_H
