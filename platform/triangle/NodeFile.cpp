@@ -75,7 +75,8 @@ bool NodeFile::read(const QString& path, QString* error)
         return fail(QStringLiteral("boundary marker count must be 0 or 1"));
     hasMarkers = markerColumns == 1;
 
-    const int needed = 3 + attributeCount + markerColumns;
+    // 64 bits: the attribute count comes from the file and may be huge.
+    const qint64 needed = 3 + qint64(attributeCount) + markerColumns;
     vertices.reserve(qMin(count, 1 << 16)); // the count may be a lie
     for (int i = 0; i < count; ++i) {
         if (!nextFields(&f))
