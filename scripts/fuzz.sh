@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # fuzz.sh [FUZZ_BUILD_DIR]
 # Builds the libFuzzer targets with clang (ASan + UBSan) in their own build
-# folder and runs each of them for HW_FUZZ_SECONDS (default 60), all at once.
+# folder and runs each of them for HW_FUZZ_SECONDS (default 60), HW_JOBS of
+# them at a time (default: all cores).
 # The seeds in fuzz/corpus/<target> are read only; what the runs find goes to
 # the build folder. Any crash, leak, undefined behaviour or hang fails.
 set -euo pipefail
@@ -13,7 +14,7 @@ if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DHARNWICK_SANITIZE=address,undefined -DHARNWICK_FUZZ=ON
 fi
-cmake --build "$build" --target hw_fuzzers --parallel "$(nproc)"
+cmake --build "$build" --target hw_fuzzers --parallel "${HW_JOBS:-$(nproc)}"
 
 export LC_ALL=C.UTF-8
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
@@ -25,27 +26,40 @@ for seeds in "$root"/fuzz/corpus/*/; do
   targets+=("$(basename "$seeds")")
 done
 
-declare -A pids
-for t in "${targets[@]}"; do
+# Each target runs in one process; at most HW_JOBS of them at a time.
+run_one() {
+  local t=$1 dict=()
   mkdir -p "$work/$t/corpus" "$work/$t/artifacts"
-  dict=()
   [ "$t" = fuzz_curveblob ] || dict=(-dict="$root/fuzz/text.dict")
-  "$build/bin/$t" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 "${dict[@]}" \
-    -artifact_prefix="$work/$t/artifacts/" "$work/$t/corpus" "$root/fuzz/corpus/$t" \
-    > "$work/$t/log" 2>&1 &
-  pids[$t]=$!
-done
-
-failed=0
-for t in "${targets[@]}"; do
-  if wait "${pids[$t]}"; then
+  if "$build/bin/$t" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
+      "${dict[@]}" -artifact_prefix="$work/$t/artifacts/" "$work/$t/corpus" "$root/fuzz/corpus/$t" \
+      > "$work/$t/log" 2>&1; then
+    local runs
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$work/$t/log" | grep -o '[0-9]*$' || true)
     echo "fuzz: $t passed (${runs:-?} inputs in ${seconds}s)"
   else
-    failed=1
-    echo "fuzz: $t FAILED; log $work/$t/log" >&2
-    tail -n 60 "$work/$t/log" >&2
-    ls "$work/$t/artifacts" >&2 || true
+    {
+      echo "fuzz: $t FAILED; log $work/$t/log"
+      tail -n 60 "$work/$t/log"
+      ls "$work/$t/artifacts"
+    } >&2
+    return 1
   fi
+}
+
+slots="${HW_JOBS:-$(nproc)}"
+failed=0
+running=0
+for t in "${targets[@]}"; do
+  if [ "$running" -ge "$slots" ]; then
+    wait -n || failed=1
+    running=$((running - 1))
+  fi
+  run_one "$t" &
+  running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
 done
 exit "$failed"
