@@ -8,6 +8,7 @@
 
 #include "platform/ribbon/RibbonStyle.h"
 #include "shell/MainWindow.h"
+#include "shell/QtTranslation.h"
 
 int main(int argc, char *argv[])
 {
@@ -19,6 +20,8 @@ int main(int argc, char *argv[])
     QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
     QApplication app(argc, argv);
     QApplication::setStyle(new Qtitan::RibbonStyle);
+    // Every message of the program is Chinese; Qt's standard buttons follow.
+    QtTranslation::install(app);
     QApplication::setApplicationName(QStringLiteral("Harnwick"));
     QApplication::setOrganizationName(QStringLiteral("Tervalic"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/Res/logo-02.png")));

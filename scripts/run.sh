@@ -15,6 +15,10 @@ elif [ -e "$demo" ]; then
   echo "Demo project: $demo"
 fi
 # The program keeps history.ini in its working folder and reads the colour
-# presets from "ColorScales" there, which the build puts beside it.
+# presets from "ColorScales" there, which the build puts beside it. On a first
+# run the history points at the demo, so the first open dialog starts there.
+if [ -e "$demo" ]; then
+  "$root/scripts/seed-history.sh" "$build/bin/history.ini" "$demo"
+fi
 cd "$build/bin"
 exec "$build/bin/Harnwick" "$@"

@@ -25,10 +25,8 @@ public:
     explicit Dialog_ColorMap(QWidget* parent = nullptr);
     ~Dialog_ColorMap() override;
 
-    // Reads one preset file: a header line, then "position% red green blue"
-    // per line, split on , * ; tab | + and white space; a line with fewer
-    // than four fields ends the ramp; unreadable numbers count as 0. False
-    // when the file cannot be opened.
+    // Reads one preset file (see ColorScaleFile). False when the file cannot
+    // be opened.
     static bool readColorScale(const QString& path, QMap<float, QColor>& ramp);
     // The ramp stretched from the range [minimum, maximum] to [newMinimum,
     // newMaximum]: each stop k moves to k * (newMin + k (newMax - newMin)) /

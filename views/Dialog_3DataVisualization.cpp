@@ -1,5 +1,6 @@
 #include "views/Dialog_3DataVisualization.h"
 #include "ui_Dialog_3DataVisualization.h"
+#include "views/VolumeValueFile.h"
 
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkActor.h>
@@ -32,7 +33,6 @@
 #include <QPainter>
 #include <QRadioButton>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QTextStream>
 
@@ -49,9 +49,7 @@ constexpr qint64 kMaxNodes = 256 * 256 * 256;
 
 int sliderInt(double v)
 {
-    if (!std::isfinite(v))
-        return 0;
-    return static_cast<int>(std::max(-1e9, std::min(1e9, v)));
+    return VolumeValueFile::truncated(v);
 }
 
 } // namespace
@@ -633,41 +631,7 @@ void Dialog_3DataVisualization::on_pushButton_SaveData_clicked()
 bool Dialog_3DataVisualization::readValueFile(const QString &path, QList<double> *values,
                                               int *largest, QString *error)
 {
-    values->clear();
-    *largest = -1000;
-    error->clear();
-    // Not in Text mode, which drops every CR: lines may end in LF, CRLF or,
-    // from old Macs, CR alone.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-
-    static const QRegularExpression separators(QStringLiteral("[,*;\\t|\\s+]"));
-    static const QRegularExpression lineEnds(QStringLiteral("\\r\\n|\\r|\\n"));
-    QTextStream in(&file);
-    const QStringList lines = in.readAll().split(lineEnds);
-    int lineNumber = 0;
-    bool first = true;
-    for (const QString& line : lines) {
-        ++lineNumber;
-        const QStringList fields = line.split(separators, Qt::SkipEmptyParts);
-        if (fields.isEmpty())
-            continue;
-        bool ok = false;
-        const double v = fields.first().toDouble(&ok);
-        if (!ok) {
-            *error = QStringLiteral("第%1行不是数值：%2").arg(lineNumber).arg(fields.first());
-            values->clear();
-            return false;
-        }
-        values->append(v);
-        if (first) {
-            first = false;
-            continue;
-        }
-        *largest = std::max(*largest, sliderInt(v));
-    }
-    return true;
+    return VolumeValueFile::read(path, values, largest, error);
 }
 
 bool Dialog_3DataVisualization::importValues(const QString &path, QString *error)

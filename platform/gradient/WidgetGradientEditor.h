@@ -19,7 +19,9 @@ public:
     //   Rainbow   - blue, cyan, green, yellow, red (the usual resistivity ramp)
     //   Hot       - black, red, yellow, white
     //   CoolWarm  - blue, white, red
-    enum Preset { Grayscale = 0, Rainbow = 1, Hot = 2, CoolWarm = 3 };
+    // Every int is a Preset value (fixed underlying type), so one that names
+    // no ramp is well defined and simply ignored.
+    enum Preset : int { Grayscale = 0, Rainbow = 1, Hot = 2, CoolWarm = 3 };
 
     explicit WidgetGradientEditor(QWidget* parent = nullptr);
 

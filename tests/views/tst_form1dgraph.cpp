@@ -946,10 +946,10 @@ void TestForm1DGraph::gridAndContourSettings()
     form.on_signalContourMethod1D(2);
     QCOMPARE(form.sectionPlot()->contourMethod, 2);
 
-    // An unusable grid pattern gives an empty section on saving: the plot
-    // is given nothing to draw, and nothing breaks.
+    // Unusable grid settings give an empty section on saving: the plot is
+    // given nothing to draw, and nothing breaks.
     Line line;
-    form.on_signalCurrentGridSettingsChanged(GridPattern(7), 5.0);
+    form.on_signalCurrentGridSettingsChanged(GRID_FIXED, 0.0);
     form.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 0.0);
     showStation(form, line.column(0), line.times);
     form.on_signalFittingMethodChanged(2);

@@ -330,6 +330,8 @@ private slots:
                                         << "bad coordinates";
         QTest::newRow("missing marker") << QByteArray("3 2 1 1\n1 0 0 5 1\n2 1 0 6\n3 0 1 7 1\n") << "-ne" << 2
                                         << "expected 5 fields";
+        QTest::newRow("huge attribute count") << QByteArray("1 2 2147483647 1\n1 0 0 5 1\n") << "-ne" << 2
+                                              << "expected 2147483651 fields, found 5";
         QTest::newRow("base 5") << QByteArray("3 2 0 0\n5 0 0\n6 1 0\n7 0 1\n") << "-ne" << 2 << "start at 0 or 1";
         QTest::newRow("crossing outline") << QByteArray("4 2 0 0\n1 0 0\n2 3 2\n3 3 0\n4 0 1\n") << "-pne" << 3
                                           << "crosses";
