@@ -1,11 +1,9 @@
 #include "model/DataModel.h"
 
-#include <QBuffer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFuture>
 #include <QFutureWatcher>
-#include <QImageWriter>
 #include <QPixmap>
 #include <QProgressDialog>
 #include <QThreadPool>
@@ -23,28 +21,14 @@
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
 
-namespace {
-
-// Encodes the picture in the format its file name's suffix names, then
-// replaces the file whole: a failed write leaves what was there.
-bool savePicture(const QPixmap& picture, const QString& fileName)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, QFileInfo(fileName).suffix().toLower().toLatin1());
-    writer.setQuality(100);
-    return writer.write(picture.toImage()) && ExportFiles::writeWhole(fileName, bytes);
-}
-
-} // namespace
 
 bool DataModel::drawStationChart(Data_Line* line, Data_Point* station, const QString& fileName)
 {
     unpackWindow(station, scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
                  invParam.timeWindowEnd);
     QtCharts::QChart* chart = ReportContent::decayChart(stationTimes, stationResponse, line->NAME(), station->NAME());
-    return savePicture(ReportContent::chartPicture(chart, ReportContent::chartPictureSize()), fileName);
+    return ExportFiles::writePicture(ReportContent::chartPicture(chart, ReportContent::chartPictureSize()).toImage(),
+                                     fileName);
 }
 
 void DataModel::exportChartImages(QString path, int stationIndex, int lineIndex, int mode)

@@ -1,7 +1,10 @@
 #include "model/ExportFiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
 #include <QLocale>
 #include <QSaveFile>
 
@@ -19,6 +22,16 @@ bool ExportFiles::writeWhole(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && commitWhole(file, bytes);
+}
+
+bool ExportFiles::writePicture(const QImage& image, const QString& path, const QByteArray& format, int quality)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format.isEmpty() ? QFileInfo(path).suffix().toLower().toLatin1() : format);
+    writer.setQuality(quality);
+    return writer.write(image) && writeWhole(path, bytes);
 }
 
 bool ExportFiles::commitWhole(QSaveFile& file, const QByteArray& bytes)

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 
+class QImage;
 class QSaveFile;
 
 // What the exports and reports share about the files they write: numbers in
@@ -23,6 +24,10 @@ public:
     static bool writeWhole(const QString& path, const QByteArray& bytes);
     // The same through a save file already open for writing.
     static bool commitWhole(QSaveFile& file, const QByteArray& bytes);
+    // Encodes image in memory in format (empty: the one the path's suffix
+    // names), then replaces the file whole. False when nothing was written.
+    static bool writePicture(const QImage& image, const QString& path, const QByteArray& format = QByteArray(),
+                             int quality = 100);
 
     // The message that the file at path could not be written: "导出失败："
     // and the file in the platform's notation.

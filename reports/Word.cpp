@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QtCharts/QChart>
 
+#include "model/ExportFiles.h"
 #include "platform/wordproc/WordApplication.h"
 #include "platform/wordproc/WordCell.h"
 #include "platform/wordproc/WordDocument.h"
@@ -312,7 +313,7 @@ void Word::renderChart(const QVector<double>& x, const QVector<double>& y, doubl
 {
     QtCharts::QChart* chart = ReportContent::decayChart(x, y, line, point);
     const QPixmap picture = ReportContent::chartPicture(chart, ReportContent::chartPictureSize());
-    picture.save(path, "PNG");
+    ExportFiles::writePicture(picture.toImage(), path, "PNG", -1);
 }
 
 void Word::saveChart(QVector<double> x, QVector<double> y, double line, double point, QString path)

@@ -240,10 +240,10 @@ QString HORM_BaseObject::sqlValue(const QVariant& value, const QString& sqlType,
 {
     if (!values)
         return sqlLiteral(value, sqlType);
-    const QString literal = sqlLiteral(value, sqlType);
     if (sqlType == "INTEGER" || sqlType == "REAL") {
         // NULL (also for not-a-number) stays a literal; infinities bind as
         // the infinities their literals read back as.
+        const QString literal = sqlLiteral(value, sqlType);
         if (literal == QLatin1String("NULL"))
             return literal;
         const int t = value.userType();
@@ -260,12 +260,15 @@ QString HORM_BaseObject::sqlValue(const QVariant& value, const QString& sqlType,
         values->append(value.toString());
         return QStringLiteral("?");
     }
-    // An empty array stays a literal: a bound one would be stored as NULL.
-    if (sqlType == "BLOB" && !value.toByteArray().isEmpty()) {
-        values->append(value.toByteArray());
+    if (sqlType == "BLOB") {
+        // An empty array stays a literal: a bound one would be stored as NULL.
+        const QByteArray bytes = value.toByteArray();
+        if (bytes.isEmpty())
+            return QStringLiteral("x''");
+        values->append(bytes);
         return QStringLiteral("?");
     }
-    return literal;
+    return sqlLiteral(value, sqlType);
 }
 
 bool HORM_BaseObject::keyCondition(QString& condition, QVariantList* values) const

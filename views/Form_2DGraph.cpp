@@ -3,6 +3,7 @@
 
 #include "gridding/Dialog_InvProgressBar.h"
 #include "gridding/KXSMap.h"
+#include "model/ExportFiles.h"
 #include "model/UserPrompt.h"
 #include "views/Graph_IsoLine.h"
 #include "views/KXSpectrogramMap.h"
@@ -14,7 +15,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QPixmap>
 #include <QScreen>
@@ -328,8 +328,7 @@ void Form_2DGraph::savePicture(QString path)
     m_sectionPlot->setStyleSheet(QStringLiteral("background-color: white;"));
     const QPixmap pixmap = m_sectionPlot->grab();
     m_sectionPlot->setStyleSheet(QString());
-    const QByteArray format = QFileInfo(path).suffix().toLocal8Bit();
-    pixmap.save(path, format.isEmpty() ? nullptr : format.constData(), 100);
+    ExportFiles::writePicture(pixmap.toImage(), path);
 }
 
 void Form_2DGraph::fitToWindow()

@@ -1,5 +1,6 @@
 #include "views/KXSpectrogramMap.h"
 
+#include "model/ExportFiles.h"
 #include "views/QLinearColorMap.h"
 
 #include <QDir>
@@ -473,7 +474,9 @@ void KXSpectrogramMap::saveContour()
         return;
     }
     m_saved = SavedContour();
-    if (!visible.save(path, "PNG", 100))   // failure ignored: tried again at the next paint
+    // Replaced whole, as a report may read it; a failure is tried again at
+    // the next paint.
+    if (!ExportFiles::writePicture(visible, path, "PNG"))
         return;
     ++m_contourWrites;
     const QFileInfo written(path);
