@@ -172,6 +172,9 @@ signals:
     void signal_StationChanged(QString, QVector<double>, QVector<double>, double, double, double);
     void signal_DataModelShowLineChanged(QVector<double>, QVector<double>);
     void signal_LineSectionGraphChanged(QVector<QVector<double> >, QVector<double>, QVector<double>, double);
+    // Each column's measured send current (0 where unknown), sent before
+    // the station view's line section.
+    void signal_LineCurrentsChanged(QVector<double>);
     void signal_ISOGraphChanged(InvParam, QList<DataType_ResultData>&, QVector<TopoData>, double,
                                 QMap<float, QColor>, bool);
     void signal_CentralWidgetChanged(bool);
@@ -273,11 +276,15 @@ private:
     static float sectionMinimum(const QList<DataType_ResultData>& grid);
     // The line-level inversion input from a line's curves (one column per
     // station): each station's curve brought from its own measured current
-    // to the current the line calls assume, and the stations that cannot be
-    // inverted left out of curves, numbers and coordinates.
-    void prepareLineInversion(Data_Line* line, const QVector<double>& times,
-                              QVector<QVector<double> >& curves, QVector<double>& numbers,
-                              QVector<GPSCoordinate>& coordinates);
+    // (currents, see lineCurrents) to the current the line calls assume,
+    // and the stations that cannot be inverted left out of curves, numbers
+    // and coordinates.
+    static void prepareLineInversion(const QVector<double>& currents, const QVector<double>& times,
+                                     QVector<QVector<double> >& curves, QVector<double>& numbers,
+                                     QVector<GPSCoordinate>& coordinates);
+    // Each column's mean send current, found by station number (0 where
+    // the line has no such station in use).
+    static QVector<double> lineCurrents(Data_Line* line, const QVector<double>& numbers);
     // A view that stops early: nothing shown may be saved into or edited.
     void stopView();
     // Offers the smoothing dialog and smooths grid when the user changed the

@@ -54,7 +54,7 @@ QList<DataType_ThreeResultData> DataModel::calcTransRelax3D(QList<double>& lineN
         QVector<GPSCoordinate> coordinates;
         if (!readLineCurves(line, 0, count - 1, 1, curves, times, stations, coordinates))
             return {};
-        prepareLineInversion(line, times, curves, stations, coordinates);
+        prepareLineInversion(lineCurrents(line, stations), times, curves, stations, coordinates);
         if (stations.isEmpty())
             continue;
 

@@ -213,10 +213,11 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
 
     // The neighbours have their own currents: every curve is brought to the
     // line current, so the shown station gets the model of the line view.
+    const QVector<double> currents = lineCurrents(line, numbers);
     QVector<QVector<double> > inversionCurves = curves;
     QVector<double> inversionNumbers = numbers;
     QVector<GPSCoordinate> inversionCoordinates = coordinates;
-    prepareLineInversion(line, times, inversionCurves, inversionNumbers, inversionCoordinates);
+    prepareLineInversion(currents, times, inversionCurves, inversionNumbers, inversionCoordinates);
     QList<DataType_ResultData> results;
     mathCalc->pointInversion(inversionCurves, times, inversionNumbers, kLineInversionCurrent, results, invParam);
     QList<DataType_ResultData> grid = ModelFiles::buildSectionGrid(
@@ -228,6 +229,7 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     emit signal_MenuEnable(1);
     if (numbers.size() > kSectionMinStations) {
         emit signal_ContourMethod(1);
+        emit signal_LineCurrentsChanged(currents);
         emit signal_LineSectionGraphChanged(curves, times, numbers, station->NAME());
         emit signal_ISOGraphChanged(invParam, grid, invParam.topography, invParam.inversionDepth,
                                     ramp, true);
@@ -247,26 +249,10 @@ float DataModel::sectionMinimum(const QList<DataType_ResultData>& grid)
     return std::isfinite(smallest) ? float(smallest) : ModelFiles::minValue(grid);
 }
 
-void DataModel::prepareLineInversion(Data_Line* line, const QVector<double>& times,
+void DataModel::prepareLineInversion(const QVector<double>& currents, const QVector<double>& times,
                                      QVector<QVector<double> >& curves, QVector<double>& numbers,
                                      QVector<GPSCoordinate>& coordinates)
 {
-    // Each station's mean send current, found by its number as the line
-    // data picks its stations.
-    QVector<double> currents(numbers.size(), 0.0);
-    QVector<bool> found(numbers.size(), false);
-    HORM_Collection<Data_Point>* points = line ? line->REF_Data_Point() : nullptr;
-    for (int i = 0; points && i < points->size(); ++i) {
-        Data_Point* point = points->at(i).value();
-        if (!point || point->USE() == 0 || point->TYPE() == 1)
-            continue;
-        const int column = numbers.indexOf(point->NAME());
-        if (column < 0 || found[column])
-            continue;
-        found[column] = true;
-        currents[column] = point->meanSendCurrent();
-        point->releaseSampleBlobs();
-    }
     Data_Mathematical_Calc::scaleToLineCurrent(curves, currents);
 
     const QVector<int> keep = Data_Mathematical_Calc::invertibleStations(curves, times);
@@ -287,6 +273,26 @@ void DataModel::prepareLineInversion(Data_Line* line, const QVector<double>& tim
     curves = keptCurves;
     numbers = keptNumbers;
     coordinates = keptCoordinates;
+}
+
+QVector<double> DataModel::lineCurrents(Data_Line* line, const QVector<double>& numbers)
+{
+    // Found by number, as the line data picks its stations.
+    QVector<double> currents(numbers.size(), 0.0);
+    QVector<bool> found(numbers.size(), false);
+    HORM_Collection<Data_Point>* points = line ? line->REF_Data_Point() : nullptr;
+    for (int i = 0; points && i < points->size(); ++i) {
+        Data_Point* point = points->at(i).value();
+        if (!point || point->USE() == 0 || point->TYPE() == 1)
+            continue;
+        const int column = numbers.indexOf(point->NAME());
+        if (column < 0 || found[column])
+            continue;
+        found[column] = true;
+        currents[column] = point->meanSendCurrent();
+        point->releaseSampleBlobs();
+    }
+    return currents;
 }
 
 bool DataModel::readLineCurves(Data_Line* line, int first, int last, int minStations,
@@ -321,10 +327,11 @@ void DataModel::showLineView(Data_Line* line)
     }
     emit signal_CentralWidgetChanged(false);
 
+    const QVector<double> currents = lineCurrents(line, numbers);
     QVector<QVector<double> > inversionCurves = curves;
     QVector<double> inversionNumbers = numbers;
     QVector<GPSCoordinate> inversionCoordinates = coordinates;
-    prepareLineInversion(line, times, inversionCurves, inversionNumbers, inversionCoordinates);
+    prepareLineInversion(currents, times, inversionCurves, inversionNumbers, inversionCoordinates);
 
     const int method = transRelaxMethod;
     if (method == 1 || method == 2) {

@@ -450,7 +450,7 @@ void DataModel::exportResultsByLine(QString folder)
         param.topography = topography;
 
         QList<DataType_ResultData> section;
-        prepareLineInversion(line, times, curves, numbers, coordinates);
+        prepareLineInversion(lineCurrents(line, numbers), times, curves, numbers, coordinates);
         if (transRelaxMethod == 1) {
             QList<DataType_ResultData> results;
             mathCalc->pointInversion(curves, times, numbers, Data_Mathematical_Calc::kLineCurrent, results, param);

@@ -142,7 +142,7 @@ void DataModel::computeLineSection(int lineRow)
     QVector<QVector<double> > inversionCurves = curves;
     QVector<double> inversionStations = stations;
     QVector<GPSCoordinate> inversionCoordinates = coordinates;
-    prepareLineInversion(line, times, inversionCurves, inversionStations, inversionCoordinates);
+    prepareLineInversion(lineCurrents(line, inversionStations), times, inversionCurves, inversionStations, inversionCoordinates);
     if (transRelaxMethod == 1) {
         mathCalc->pointInversion(inversionCurves, times, inversionStations, Data_Mathematical_Calc::kLineCurrent,
                                  pointResults, invParam);

@@ -142,6 +142,8 @@ void MainWindow::connectSignals()
             SLOT(on_signalEditCheckBoxStateChanged(bool,bool)));
     connect(m_dataModel, SIGNAL(signal_DataModelShowLineChanged(QVector<double>,QVector<double>)), m_form1D,
             SLOT(on_signalShowLineChanged(QVector<double>,QVector<double>)));
+    connect(m_dataModel, SIGNAL(signal_LineCurrentsChanged(QVector<double>)), m_form1D,
+            SLOT(on_signalLineCurrentsChanged(QVector<double>)));
     connect(m_dataModel,
             SIGNAL(signal_LineSectionGraphChanged(QVector<QVector<double> >,QVector<double>,QVector<double>,double)),
             m_form1D,

@@ -420,12 +420,21 @@ void Form_1DGraph::on_signalLineSectionGraphChanged(QVector<QVector<double> > ma
     m_lineGateTimes = gateTimes;
     m_lineMatrix = matrix;
     m_stationPositions = stationPositions;
+    m_lineCurrents.clear();
+    if (m_nextLineCurrents.size() == stationPositions.size())
+        m_lineCurrents = m_nextLineCurrents;
+    m_nextLineCurrents.clear();
     for (int i = stationPositions.size() - 1; i >= 0; --i) {
         if (stationPositions[i] == stationPosition) {
             m_stationColumn = i;
             break;
         }
     }
+}
+
+void Form_1DGraph::on_signalLineCurrentsChanged(QVector<double> currents)
+{
+    m_nextLineCurrents = currents;
 }
 
 void Form_1DGraph::on_signalISOGraphChanged(InvParam params, QList<DataType_ResultData> &results,
@@ -487,14 +496,26 @@ void Form_1DGraph::on_signalFileSaved()
     }
     emit signal_FileSavedtoDB(m_editedCurve, m_stationTimes);
 
-    QList<DataType_ResultData> results;
-    m_calc.pointInversion(m_lineMatrix, m_lineGateTimes, m_stationPositions, m_current, results,
-                          m_params);
-    QList<DataType_ResultData> section = m_sectionBuilder.buildSectionGrid(
-        results, m_params.inversionDepth, m_params.referenceResistivity,
-        m_params.inversionCoefficient, m_gridPattern, m_gridSpacing);
+    QList<DataType_ResultData> section = lineSection();
     on_signalISOGraphChanged(m_params, section, m_params.topography, m_params.inversionDepth,
                              defaultColorRamp(), true);
+}
+
+QList<DataType_ResultData> Form_1DGraph::lineSection()
+{
+    // As the controller inverts the section: every station at its own
+    // current, brought to the line's; without the currents, at the shown
+    // station's.
+    QVector<QVector<double> > curves = m_lineMatrix;
+    double current = m_current;
+    if (!m_lineCurrents.isEmpty()) {
+        Data_Mathematical_Calc::scaleToLineCurrent(curves, m_lineCurrents);
+        current = Data_Mathematical_Calc::kLineCurrent;
+    }
+    QList<DataType_ResultData> results;
+    m_calc.pointInversion(curves, m_lineGateTimes, m_stationPositions, current, results, m_params);
+    return m_sectionBuilder.buildSectionGrid(results, m_params.inversionDepth, m_params.referenceResistivity,
+                                             m_params.inversionCoefficient, m_gridPattern, m_gridSpacing);
 }
 
 void Form_1DGraph::on_signalFittingMethodChanged(int method)

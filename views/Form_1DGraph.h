@@ -64,6 +64,9 @@ public:
     QVector<double> editedCurve() const { return m_editedCurve; }
     int currentStationColumn() const { return m_stationColumn; }
     QVector<QVector<double> > lineMatrix() const { return m_lineMatrix; }
+    // The section of the line's stations around the shown one, as a save
+    // redraws it.
+    QList<DataType_ResultData> lineSection();
     InvParam currentParams() const { return m_params; }
 
     // The default colour ramp of a recomputed section.
@@ -82,6 +85,8 @@ public slots:
                                           QVector<double> gateTimes,
                                           QVector<double> stationPositions,
                                           double stationPosition);
+    // The measured currents of the next line section's columns.
+    void on_signalLineCurrentsChanged(QVector<double> currents);
     void on_signalISOGraphChanged(InvParam params, QList<DataType_ResultData> &results,
                                   QVector<TopoData> topography, double depth,
                                   QMap<float, QColor> colours, bool flag);
@@ -133,6 +138,9 @@ private:
     QVector<double> m_editedCurve;
 
     QVector<QVector<double> > m_lineMatrix;
+    // Each column's current when the section came with them, else empty.
+    QVector<double> m_lineCurrents;
+    QVector<double> m_nextLineCurrents;
     QVector<double> m_stationPositions;
     QVector<double> m_lineGateTimes;
 

@@ -901,6 +901,8 @@ void TestMainWindow::wiringTable_data()
         SLOT(on_signalChartAxisScaleChanged(double,double,double,double)));
     row("31", "model", SIGNAL(signal_ContourMethod(int)), "form1D", SLOT(on_signalContourMethod1D(int)));
     row("32", "model", SIGNAL(signal_ContourMethod(int)), "form2D", SLOT(on_signalContourMethod2D(int)));
+    row("33", "model", SIGNAL(signal_LineCurrentsChanged(QVector<double>)), "form1D",
+        SLOT(on_signalLineCurrentsChanged(QVector<double>)));
     // Made beside the table: the dock, the time dialog and the backstage.
     row("tree reload", "model", SIGNAL(modelChange()), "index", SLOT(modelChanged()));
     row("time window", "time", SIGNAL(signal_TimeSettingChanged(double,double)), "window",

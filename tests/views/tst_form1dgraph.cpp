@@ -136,6 +136,7 @@ private slots:
     void saveWithoutEditWarns_data();
     void saveWithoutEditWarns();
     void saveTakesTheStationsOwnGates();
+    void lineSectionTakesEachStationsCurrent();
     void saveEmitsTheEditedCurveAndRedrawsTheSection();
     void fitting_data();
     void fitting();
@@ -876,6 +877,54 @@ void TestForm1DGraph::saveTakesTheStationsOwnGates()
     QCOMPARE(saved.count(), 1);
     QCOMPARE(saved.first().at(0).value<QVector<double> >(), edited);
     QCOMPARE(saved.first().at(1).value<QVector<double> >(), line.times);
+}
+
+// Stations measured at other currents than the shown one give the section
+// their curves would give at one common current.
+void TestForm1DGraph::lineSectionTakesEachStationsCurrent()
+{
+    Line line;
+    const QVector<double> currents{kCurrent, 2.0 * kCurrent, 0.5 * kCurrent, kCurrent, 4.0 * kCurrent};
+    QVector<QVector<double> > measured = line.matrix;
+    for (QVector<double> &row : measured) {
+        for (int s = 0; s < row.size(); ++s)
+            row[s] *= currents[s] / kCurrent;
+    }
+    auto columnOf = [](const QVector<QVector<double> > &m, int s) {
+        QVector<double> c;
+        for (const QVector<double> &row : m)
+            c.append(row[s]);
+        return c;
+    };
+
+    Form_1DGraph common;
+    common.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 0.0);
+    showStation(common, line.column(0), line.times);
+    const QList<DataType_ResultData> expected = common.lineSection();
+
+    Form_1DGraph mixed;
+    mixed.on_signalLineCurrentsChanged(currents);
+    mixed.on_signalLineSectionGraphChanged(measured, line.times, line.positions, 0.0);
+    showStation(mixed, columnOf(measured, 0), line.times);
+    const QList<DataType_ResultData> section = mixed.lineSection();
+
+    QCOMPARE(section.size(), expected.size());
+    for (int c = 0; c < section.size(); ++c) {
+        QCOMPARE(section[c].depth, expected[c].depth);
+        for (int k = 0; k < section[c].value.size(); ++k)
+            QVERIFY2(std::fabs(section[c].value[k] - expected[c].value[k]) <= 1e-9 * std::fabs(expected[c].value[k]),
+                     qPrintable(QString("column %1 level %2").arg(c).arg(k)));
+    }
+
+    // Currents that do not match the section's columns are not used.
+    Form_1DGraph stale;
+    stale.on_signalLineCurrentsChanged({kCurrent});
+    stale.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 0.0);
+    showStation(stale, line.column(0), line.times);
+    const QList<DataType_ResultData> unchanged = stale.lineSection();
+    QCOMPARE(unchanged.size(), expected.size());
+    for (int c = 0; c < unchanged.size(); ++c)
+        QCOMPARE(unchanged[c].value, expected[c].value);
 }
 
 void TestForm1DGraph::saveEmitsTheEditedCurveAndRedrawsTheSection()
