@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kSqrtPi = 1.77245385090551602730;
 constexpr double kGamma52 = 1.32934038817913702047;  // Gamma(5/2) = 3 sqrt(pi) / 4
 constexpr double kGamma72 = 3.32335097044784255118;  // Gamma(7/2) = 15 sqrt(pi) / 8
