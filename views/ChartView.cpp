@@ -37,6 +37,7 @@ void ChartView::mousePressEvent(QMouseEvent *event)
     if (m_touching || event->button() != Qt::LeftButton)
         return;
     m_lastPressPos = event->pos();
+    m_movedSincePress = false;
     QChartView::mousePressEvent(event);
 }
 
@@ -44,15 +45,22 @@ void ChartView::mouseMoveEvent(QMouseEvent *event)
 {
     if (m_touching)
         return;
+    if (event->pos() != m_lastPressPos)
+        m_movedSincePress = true;
     m_chart->dragSelectedPoint(event->pos());
     QChartView::mouseMoveEvent(event);
 }
 
 void ChartView::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_chart->dragSelectedPoint(event->pos());
-    if (m_chart->isPointSelected())
-        m_chart->notifyMoveComplete();
+    // A click on a point that never moved is no edit: the last drag step
+    // would put the point on its pixel row, a value it did not hold.
+    const bool clickOnly = !m_movedSincePress && event->pos() == m_lastPressPos;
+    if (!clickOnly) {
+        m_chart->dragSelectedPoint(event->pos());
+        if (m_chart->isPointSelected())
+            m_chart->notifyMoveComplete();
+    }
     m_chart->setPointSelected(false);
     m_touching = false;
     QChartView::mouseReleaseEvent(event);

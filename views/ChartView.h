@@ -30,6 +30,8 @@ protected:
 private:
     Chart *m_chart;
     QPoint m_lastPressPos;
+    // The mouse left the pressed position before the release.
+    bool m_movedSincePress = false;
     bool m_touching = false;
     Dialog_Axis *m_axisDialog;
 };

@@ -105,6 +105,7 @@ private slots:
     void pickNearest_data();
     void pickNearest();
     void dragMovesOnlyTheSelectedPoint();
+    void clickWithoutMoveChangesNothing();
     void dragInLineModeCarriesLaterPoints();
     void dragOutOfRangePinsThePoint_data();
     void dragOutOfRangePinsThePoint();
@@ -171,6 +172,31 @@ void TestChart::pickNearest()
     chart.on_signal_clickPoint(press);
     QTEST(chart.isPointSelected(), "selected");
     QTEST(chart.selectedPoint(), "expected");
+}
+
+void TestChart::clickWithoutMoveChangesNothing()
+{
+    Fixture f(decay());
+    QSignalSpy done(f.chart, &Chart::signal_MouseMoveComplete);
+    QWidget *vp = f.view->viewport();
+    const QPoint onPoint = f.pixelOf(QPointF(400, 1e-5));
+    // A point between two pixel rows: the row it is drawn on holds another value.
+    f.series->replace(2, QPointF(400, 1.00321e-5));
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, onPoint);
+    QVERIFY(f.chart->isPointSelected());
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, onPoint);
+    QCOMPARE(done.count(), 0);
+    QVERIFY(!f.chart->isPointSelected());
+    QCOMPARE(f.series->pointsVector().at(2), QPointF(400, 1.00321e-5));
+
+    // Moved away and back: that is a drag, completed at the release.
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, onPoint);
+    for (const QPoint &to : {onPoint + QPoint(0, 10), onPoint}) {
+        QMouseEvent move(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(vp, &move);
+    }
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, onPoint);
+    QCOMPARE(done.count(), 1);
 }
 
 void TestChart::dragMovesOnlyTheSelectedPoint()
