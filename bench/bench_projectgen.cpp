@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include "store/CurveBlob.h"
+#include "bench/BenchProject.h"
 #include "tools/projectgen/ProjectGenerator.h"
 
 namespace {
@@ -62,20 +63,8 @@ int main(int argc, char* argv[])
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     ProjectGenerator::Options o;
-    o.lines = 20;
-    o.stationsPerLine = 100;
-    o.samplesPerStation = 3;
-    o.sampleLength = 4000;
-    const QStringList args = app.arguments();
-    if (args.size() == 5) {
-        o.lines = args.at(1).toInt();
-        o.stationsPerLine = args.at(2).toInt();
-        o.samplesPerStation = args.at(3).toInt();
-        o.sampleLength = args.at(4).toInt();
-    } else if (args.size() != 1) {
-        std::fprintf(stderr, "usage: bench_projectgen [lines stations samples length]\n");
+    if (!benchProjectOptions(app.arguments(), o))
         return 2;
-    }
     QTemporaryDir dir;
     if (!dir.isValid()) {
         std::fprintf(stderr, "bench_projectgen: no temporary folder\n");
