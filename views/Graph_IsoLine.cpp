@@ -133,7 +133,9 @@ bool Graph_IsoLine::drawChannelCurves(QVector<QVector<double> > channels, QVecto
     plotLayout()->setAlignCanvasToScales(true);
     m_channelAxis = true;
     updateLayout();
-    fitChannelTicks();
+    // Set on every drawing: the new scale engine marks the division stale,
+    // and Qwt would redo it from bounds that a division never sets.
+    setAxisScaleDiv(QwtPlot::yLeft, channelScaleDiv());
     replot();
     return ok;
 }
@@ -142,10 +144,8 @@ bool Graph_IsoLine::drawChannelCurves(QVector<QVector<double> > channels, QVecto
 // a label's height per decade, which a low plot (the upper row at the default
 // window size) does not have: then every second, fourth or eighth decade is
 // labelled, always from end to end, so that no two labels run together.
-void Graph_IsoLine::fitChannelTicks()
+QwtScaleDiv Graph_IsoLine::channelScaleDiv() const
 {
-    if (!m_channelAxis)
-        return;
     constexpr int kLowest = -9;
     constexpr int kHighest = -1;
     constexpr int kSpan = kHighest - kLowest;
@@ -169,17 +169,19 @@ void Graph_IsoLine::fitChannelTicks()
             for (int k = 2; k <= 9; ++k)
                 minor.append(k * decade);
     }
-    const QwtScaleDiv div(1e-9, 0.1, minor, medium, major);
-    if (axisScaleDiv(QwtPlot::yLeft) == div)
-        return;
-    setAxisScaleDiv(QwtPlot::yLeft, div);
-    replot();
+    return QwtScaleDiv(1e-9, 0.1, minor, medium, major);
 }
 
 void Graph_IsoLine::resizeEvent(QResizeEvent *event)
 {
     QwtPlot::resizeEvent(event);
-    fitChannelTicks();
+    if (!m_channelAxis)
+        return;
+    const QwtScaleDiv div = channelScaleDiv();
+    if (axisScaleDiv(QwtPlot::yLeft) == div)
+        return;
+    setAxisScaleDiv(QwtPlot::yLeft, div);
+    replot();
 }
 
 void Graph_IsoLine::setSectionData(QList<DataType_ResultData> &columns, QVector<TopoData> topography,

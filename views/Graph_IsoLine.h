@@ -14,6 +14,7 @@ class QwtLinearColorMap;
 class QwtPlotSpectrogram;
 class QwtPlotCurve;
 class QwtPlotMarker;
+class QwtScaleDiv;
 
 // Plot of a line: either one curve per time channel on a logarithmic axis,
 // or the resistivity section as a spectrogram over Graph_IsoLineData.
@@ -50,7 +51,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void fitChannelTicks();
+    // The channel axis's ticks for the canvas height it has now.
+    QwtScaleDiv channelScaleDiv() const;
     void deleteCurves();
     void deleteSpectrogram();
 
