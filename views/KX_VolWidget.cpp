@@ -12,9 +12,3 @@ void KX_VolWidget::cleanupContext()
     doneCurrent();
     QVTKOpenGLNativeWidget::cleanupContext();
 }
-
-void KX_VolWidget::initializeGL()
-{
-    QVTKOpenGLNativeWidget::initializeGL();
-    emit contextCreated();
-}

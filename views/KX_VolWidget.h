@@ -5,8 +5,8 @@
 
 // The volume view's render widget. Qt drops a GL widget's context whenever
 // the widget moves to another window (a central-widget switch does that)
-// and makes a new one when it is shown again; the signals let the scene
-// free what it holds in the old context and rebuild in the new one.
+// and makes a new one when it is shown again; the signal lets the scene
+// free what it holds in the old context.
 class KX_VolWidget : public QVTKOpenGLNativeWidget
 {
     Q_OBJECT
@@ -17,12 +17,9 @@ public:
 signals:
     // The context is still current: release graphics resources now.
     void contextAboutToBeLost();
-    // A new context is ready; nothing has been drawn in it yet.
-    void contextCreated();
 
 protected:
     void cleanupContext() override;
-    void initializeGL() override;
 };
 
 #endif
