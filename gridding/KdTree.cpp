@@ -132,10 +132,6 @@ struct Builder {
         }
         const int half = count / 2;
         std::nth_element(keys.begin(), keys.begin() + half, keys.end());
-        double leftMax = keys[0].first;
-        for (int s = 0; s < half; ++s)
-            leftMax = std::max(leftMax, keys[s].first);
-        const double rightMin = keys[half].first;
         for (int s = 0; s < count; ++s)
             index.numbers[first + s] = keys[s].second;
 
@@ -145,8 +141,9 @@ struct Builder {
         node.left = left;
         node.right = right;
         node.axis = axis;
-        node.leftMax = leftMax;
-        node.rightMin = rightMin;
+        // The children's boxes meet the split on this axis.
+        node.leftMax = index.boxes[2 * static_cast<std::size_t>(k) * left + k + axis];
+        node.rightMin = index.boxes[2 * static_cast<std::size_t>(k) * right + axis];
         return id;
     }
 
