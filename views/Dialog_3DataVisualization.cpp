@@ -1,5 +1,6 @@
 #include "views/Dialog_3DataVisualization.h"
 #include "ui_Dialog_3DataVisualization.h"
+#include "model/ExportFiles.h"
 #include "views/VolumeValueFile.h"
 
 #include <QVTKOpenGLNativeWidget.h>
@@ -584,28 +585,19 @@ void Dialog_3DataVisualization::on_radioButton_showScatter_clicked()
     chooseDisplayMode(ui->radioButton_showScatter, ui->radioButton_ShowIsoSurface, false);
 }
 
-bool Dialog_3DataVisualization::exportPoints(const QString &path, bool *opened) const
+bool Dialog_3DataVisualization::exportPoints(const QString &path) const
 {
-    QFile file(path);
-    const bool open = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
-    if (opened)
-        *opened = open;
-    if (!open)
-        return false;
-    QTextStream out(&file);
-    out.setCodec("UTF-8");
-    out << QStringList{"x", "y", "z", "line", "point", "value"}.join(",") << "\n";
+    // Positions and numbers read back to what the list holds (six
+    // significant digits moved projected coordinates by metres); the file
+    // is replaced whole or not at all.
+    QString text = QStringList{"x", "y", "z", "line", "point", "value"}.join(",") + "\n";
     for (const VolumePoint &p : m_points) {
-        const QStringList fields{QString::number(p.x, 'g', 6),    QString::number(p.y, 'g', 6),
-                                 QString::number(p.z, 'g', 6),    QString::number(p.line, 'g', 6),
-                                 QString::number(p.station, 'g', 6),
-                                 QString::number(p.value, 'g', 6)};
-        out << fields.join(",") << "\n";
+        const QStringList fields{ExportFiles::number(p.x),    ExportFiles::number(p.y),
+                                 ExportFiles::number(p.z),    ExportFiles::number(p.line),
+                                 ExportFiles::number(p.station), QString::number(p.value, 'g', 6)};
+        text += fields.join(",") + "\n";
     }
-    out.flush();
-    const bool ok = out.status() == QTextStream::Ok && file.error() == QFileDevice::NoError;
-    file.close();
-    return ok;
+    return ExportFiles::writeWhole(path, text.toUtf8());
 }
 
 void Dialog_3DataVisualization::on_pushButton_SaveData_clicked()
@@ -615,12 +607,9 @@ void Dialog_3DataVisualization::on_pushButton_SaveData_clicked()
                                                       QStringLiteral("3D数据文件 (*.dat)"));
     if (path.isEmpty())
         return;
-    bool opened = false;
-    if (!exportPoints(path, &opened)) {
-        // A file that cannot be opened ends the command silently.
-        if (!opened)
-            return;
-        QMessageBox::warning(nullptr, QStringLiteral("提示"), QStringLiteral("保存数据失败"));
+    if (!exportPoints(path)) {
+        QMessageBox::warning(nullptr, QStringLiteral("提示"),
+                             QStringLiteral("保存数据失败：%1").arg(QDir::toNativeSeparators(path)));
         return;
     }
     QMessageBox box;

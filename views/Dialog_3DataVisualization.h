@@ -41,9 +41,9 @@ public:
     void setPointList(const QVector<VolumePoint> &points) { m_points = points; }
     const QVector<VolumePoint> &pointList() const { return m_points; }
 
-    // Writes the header "x,y,z,line,point,value" and one line per point.
-    // False when the file cannot be opened (*opened false) or written.
-    bool exportPoints(const QString &path, bool *opened = nullptr) const;
+    // Writes the header "x,y,z,line,point,value" and one line per point,
+    // replacing the file whole; false when it was not written.
+    bool exportPoints(const QString &path) const;
 
     // Reads the first field of every line as one grid value (the first line
     // is data too; empty lines are skipped). *largest gets the largest

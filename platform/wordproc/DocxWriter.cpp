@@ -386,8 +386,11 @@ public:
         zip_error_init(&error);
         m_buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
         if (m_buffer) {
-            zip_source_keep(m_buffer); // outlives the archive, which frees it once
             m_archive = zip_open_from_source(m_buffer, ZIP_TRUNCATE, &error);
+            // The buffer outlives the archive, which frees it once; a failed
+            // open leaves it to us alone.
+            if (m_archive)
+                zip_source_keep(m_buffer);
         }
         if (!m_archive)
             m_error = QString::fromUtf8(zip_error_strerror(&error));

@@ -1,5 +1,6 @@
 #include "views/Dialog_3DataVisualization.h"
 
+#include "common/FileFailures.h"
 #include "common/TestHelpers.h"
 
 #include <QVTKOpenGLNativeWidget.h>
@@ -303,7 +304,7 @@ void TestDialog3DataVisualization::exportFormat()
     dlg.setPointList({p, q});
     QVERIFY(dlg.exportPoints(path));
     QCOMPARE(readFile(path), QByteArray("x,y,z,line,point,value\n10,20,-5,1,2,3.5\n"
-                                        "512346,4.12346e+06,-0.000125,1001,12.25,1.23457e+06\n"));
+                                        "512345.678,4123456.7,-0.000125,1001,12.25,1.23457e+06\n"));
 
     dlg.setPointList({});
     QVERIFY(dlg.exportPoints(path));
@@ -315,9 +316,15 @@ void TestDialog3DataVisualization::exportFailsOnBadPath()
     QTemporaryDir dir;
     Dialog_3DataVisualization dlg;
     dlg.setPointList(conductiveBlock());
-    bool opened = true;
-    QVERIFY(!dlg.exportPoints(dir.filePath("missing/folder/points.dat"), &opened));
-    QVERIFY(!opened);
+    QVERIFY(!dlg.exportPoints(dir.filePath("missing/folder/points.dat")));
+    // On a full disk the file in place is kept whole, not cut short.
+    const QString path = dir.filePath("points.dat");
+    writeFile(path, "kept\n");
+    {
+        hwtest::FileSizeLimit full(64);
+        QVERIFY(!dlg.exportPoints(path));
+    }
+    QCOMPARE(readFile(path), QByteArray("kept\n"));
 }
 
 void TestDialog3DataVisualization::readValueFile_data()
