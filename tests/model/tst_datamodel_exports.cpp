@@ -813,19 +813,7 @@ void TestDataModelExports::failedWritesAreReported()
     else if (operation == "sampled")
         file = folder + "/1Line 100Station.txt";
     const QByteArray old("what was there before");
-    if (obstacle == "folder is a file") {
-        QFile plain(folder);
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-    } else {
-        QVERIFY(QDir().mkpath(folder));
-    }
-    if (obstacle == "name taken by a folder")
-        QVERIFY(QDir().mkpath(file));
-    if (obstacle == "disk full") {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(old);
-    }
+    QVERIFY(hwtest::placeObstacle(obstacle, folder, file, old));
     if (obstacle == "read-only folder" && !hwtest::makeReadOnly(folder))
         QSKIP("a read-only folder stays writable for this user (root)");
     const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
