@@ -6,6 +6,7 @@
 // size, a volume of several lines onto 50 x 50 x 50 nodes, and iso-bands of
 // the section grid.
 
+#include "bench/BenchTiming.h"
 #include "gridding/GridData.h"
 #include "gridding/GriddingSetup.h"
 #include "gridding/Interpolation.h"
@@ -67,20 +68,6 @@ double gridSection(const QList<GridPoint> &samples, int nx, int ny, float xmax, 
     const double ms = timer.nsecsElapsed() / 1e6;
     *out = worker.outputPoints();
     return ms;
-}
-
-// Best of a few runs: the machine is shared.
-template <class F>
-double bestOf(int runs, F f)
-{
-    double best = 1e300;
-    for (int r = 0; r < runs; ++r) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
 }
 
 // One run as the progress dialog does it: tree and job, the worker in its

@@ -3,11 +3,11 @@
 // points and on a section inserted column by column (the gridding code's
 // usual input). Each figure is printed as a ratio tree / nanoflann.
 
+#include "bench/BenchTiming.h"
 #include "gridding/KdTree.h"
 
 #include <nanoflann.hpp>
 
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QVector>
 
@@ -61,25 +61,6 @@ Points section(int columns, int levels)
         }
     }
     return p;
-}
-
-double msSince(const QElapsedTimer &t)
-{
-    return t.nsecsElapsed() / 1e6;
-}
-
-// Best of a few runs: the machine is shared.
-template <class F>
-double bestOf(int runs, F f)
-{
-    double best = std::numeric_limits<double>::max();
-    for (int r = 0; r < runs; ++r) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, msSince(t));
-    }
-    return best;
 }
 
 void line(const char *what, double tree, double flann)

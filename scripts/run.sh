@@ -18,7 +18,8 @@ fi
 # presets from "ColorScales" there, which the build puts beside it. On a first
 # run the history points at the demo, so the first open dialog starts there.
 if [ -e "$demo" ]; then
-  "$root/scripts/seed-history.sh" "$build/bin/history.ini" "$demo"
+  "$root/scripts/seed-history.sh" "$build/bin/history.ini" "$demo" ||
+    echo "Could not point the file history at the demo project." >&2
 fi
 cd "$build/bin"
 exec "$build/bin/Harnwick" "$@"

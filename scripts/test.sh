@@ -53,18 +53,21 @@ builds=("$build")
 
 if [ "$quick" != 1 ]; then
   echo "== sanitizer build ($asan)"
-  if [ ! -f "$asan/build.ninja" ]; then
-    cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DHARNWICK_SANITIZE=address,undefined
+  # A failed configure is reported like a failed build, and the summary
+  # below still comes.
+  if [ ! -f "$asan/build.ninja" ] && ! cmake -S "$root" -B "$asan" -G Ninja \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHARNWICK_SANITIZE=address,undefined; then
+    failures+=("sanitizers: cmake could not configure $asan")
+  elif ! cmake --build "$asan" --parallel "$jobs" -- -k 0; then
+    failures+=("sanitizers: the build failed")
   fi
-  cmake --build "$asan" --parallel "$jobs" -- -k 0 || failures+=("sanitizers: the build failed")
   # LeakSanitizer's exit-time scan crashes on the dynamic TLS bookkeeping
   # of this glibc unless __tls_get_addr is left alone.
   ASAN_OPTIONS="intercept_tls_get_addr=0:detect_leaks=1" \
   LSAN_OPTIONS="suppressions=$root/scripts/lsan-qt-offscreen.supp:print_suppressions=0" \
   UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
     run_suite "$asan" sanitizers
-  builds+=("$asan")
+  [ -f "$asan/build.ninja" ] && builds+=("$asan")
 
   echo "== fuzzing"
   fuzzlog="$logs/fuzz.log"
@@ -74,9 +77,11 @@ if [ "$quick" != 1 ]; then
   bad=$(grep -c '^fuzz: .* FAILED' "$fuzzlog" || true)
   passed=$((passed + good))
   failed=$((failed + bad))
-  if [ "$rc" -ne 0 ]; then
+  if [ "$rc" -ne 0 ] && [ "$bad" -gt 0 ]; then
     failures+=("fuzz: $bad targets failed")
-    [ "$bad" -gt 0 ] || failed=$((failed + 1))
+  elif [ "$rc" -ne 0 ]; then
+    failures+=("fuzz: the fuzz targets could not be built")
+    failed=$((failed + 1))
   fi
   [ -f "$fuzz/build.ninja" ] && builds+=("$fuzz")
 fi

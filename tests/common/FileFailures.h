@@ -4,6 +4,7 @@
 // Ways to make writing a file fail that hold for every user, root included
 // (permissions do not stop root, so a read-only folder is checked first).
 
+#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QString>
@@ -46,6 +47,29 @@ inline bool makeReadOnly(const QString& folder)
         probe.remove();
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return false;
+    }
+    return true;
+}
+
+// Puts the obstacle a test row names in the way of writing file inside
+// folder: "folder is a file" leaves a plain file where the folder should be;
+// any other name makes the folder, and then "name taken by a folder" puts a
+// folder at file and "disk full" leaves old in file, to be found whole after
+// a write under a FileSizeLimit. A read-only folder is made by the caller
+// (makeReadOnly), which skips where it does not hold. False when the
+// obstacle could not be made.
+inline bool placeObstacle(const QString& obstacle, const QString& folder, const QString& file,
+                          const QByteArray& old)
+{
+    if (obstacle == "folder is a file")
+        return QFile(folder).open(QIODevice::WriteOnly);
+    if (!QDir().mkpath(folder))
+        return false;
+    if (obstacle == "name taken by a folder")
+        return QDir().mkpath(file);
+    if (obstacle == "disk full") {
+        QFile f(file);
+        return f.open(QIODevice::WriteOnly) && f.write(old) == old.size();
     }
     return true;
 }

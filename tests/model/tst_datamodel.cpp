@@ -22,8 +22,13 @@
 #include "model/Data_Mathematical_Calc.h"
 #include "model/UserPrompt.h"
 #include "model/DataModelFixture.h"
+#include "store/StoreFixture.h"
 
 using namespace dmtest;
+using storetest::fileBytes;
+using storetest::registerAll;
+using storetest::scribbleOverPage;
+using storetest::shortenPageCount;
 
 namespace {
 
@@ -147,49 +152,6 @@ bool allFinite(const QVector<double>& v)
     return true;
 }
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-// Holds a read lock on a file while alive: a COMMIT of another connection
-// waits for it and fails after its busy timeout.
-class ReadLock
-{
-public:
-    explicit ReadLock(const QString& path)
-        : m_name(QString("lock-%1").arg(++s_count))
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_name);
-        db.setDatabaseName(path);
-        db.open();
-        QSqlQuery q(db);
-        m_held = q.exec("BEGIN") && q.exec("SELECT COUNT(*) FROM sqlite_master");
-    }
-    ~ReadLock()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            QSqlQuery(db).exec("ROLLBACK");
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    bool held() const { return m_held; }
-
-private:
-    QString m_name;
-    bool m_held = false;
-    static inline int s_count = 0;
-};
-
 // A sound project of raw samples (blobs over several pages each) that the
 // first load would gate and write, then damaged as field files were.
 bool writeDamagedProject(const QString& path, int damage)
@@ -204,22 +166,12 @@ bool writeDamagedProject(const QString& path, int damage)
     const QVector<double> times{100, 200};
     if (!writeProject(path, {line(1, stations), line(2, {gatedStation(5, times, {2, 1}, {2, 1})})}))
         return false;
-    QByteArray b = fileBytes(path);
-    const int pageSize = (uchar(b[16]) << 8) | uchar(b[17]);
-    if (damage == 0) {
-        // The header's page count says two pages fewer than the file has.
-        quint32 pages = (quint32(uchar(b[28])) << 24) | (quint32(uchar(b[29])) << 16) | (quint32(uchar(b[30])) << 8)
-                        | quint32(uchar(b[31]));
-        pages -= 2;
-        for (int i = 0; i < 4; ++i)
-            b[28 + i] = char(pages >> (24 - 8 * i));
-    } else {
-        // A page in the middle scribbled over.
-        const int at = (b.size() / pageSize / 2) * pageSize;
-        for (int i = 0; i < 64; ++i)
-            b[at + i] = char(0xA5);
-    }
-    return writeBytes(path, b);
+    // The header's page count two pages short, or a page in the middle
+    // scribbled over.
+    if (damage == 0)
+        return shortenPageCount(path, 2);
+    const int pages = Reader(path).scalar("PRAGMA page_count").toInt();
+    return scribbleOverPage(path, pages / 2 + 1);
 }
 
 const QStringList kResponseColumns = {"DATA_RECV_QV18", "DATA_RECV_LOG10", "DATA_RECV_LOG20"};
@@ -308,11 +260,7 @@ QMap<QPair<double, double>, QList<QByteArray> > serialReference(
     LibHORM lib;
     if (!lib.open(path))
         return out;
-    lib.RegisterObject(Data_Project::staticMetaObject);
-    lib.RegisterObject(Data_Line::staticMetaObject);
-    lib.RegisterObject(Data_Point::staticMetaObject);
-    lib.RegisterObject(Data_Sample::staticMetaObject);
-    lib.RegisterObject(Data_WorkSet::staticMetaObject);
+    registerAll(lib);
     Data_Calc calc(nullptr);
     Drumvelt io;
     HORM_Collection<Data_Line> lines(&lib);
@@ -1086,8 +1034,8 @@ void TestDataModel::loadWithLockedFileKeepsCurvesPending()
         m_lib = new LibHORM;
         QVERIFY(m_lib->open(path()));
         m_lib->setBusyTimeout(20);
-        ReadLock lock(path());
-        QVERIFY(lock.held());
+        storetest::RawDb lock(path());
+        QVERIFY(lock.holdReadLock());
         m_model->loadProject(m_lib);
     }
     {
@@ -1654,8 +1602,8 @@ void TestDataModel::saveTellsWhenTheFileIsLocked()
     QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_QV18, 150, 4e6, {200, 300}));
     m_lib->setBusyTimeout(20);
     {
-        ReadLock lock(path());
-        QVERIFY(lock.held());
+        storetest::RawDb lock(path());
+        QVERIFY(lock.holdReadLock());
         m_model->on_signal_FileSavedToDB({7, 8}, {200, 300});
     }
     QCOMPARE(m_messages.size(), 1);
@@ -1693,8 +1641,8 @@ void TestDataModel::editsTellWhenTheFileIsLocked()
     const QByteArray before = fileBytes(path());
     m_lib->setBusyTimeout(20);
     {
-        ReadLock lock(path());
-        QVERIFY(lock.held());
+        storetest::RawDb lock(path());
+        QVERIFY(lock.holdReadLock());
         if (operation == "restore") {
             m_model->clearPointInfo(0, 1);
         } else if (operation == "reset") {

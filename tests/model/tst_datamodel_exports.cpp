@@ -813,19 +813,7 @@ void TestDataModelExports::failedWritesAreReported()
     else if (operation == "sampled")
         file = folder + "/1Line 100Station.txt";
     const QByteArray old("what was there before");
-    if (obstacle == "folder is a file") {
-        QFile plain(folder);
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-    } else {
-        QVERIFY(QDir().mkpath(folder));
-    }
-    if (obstacle == "name taken by a folder")
-        QVERIFY(QDir().mkpath(file));
-    if (obstacle == "disk full") {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(old);
-    }
+    QVERIFY(hwtest::placeObstacle(obstacle, folder, file, old));
     if (obstacle == "read-only folder" && !hwtest::makeReadOnly(folder))
         QSKIP("a read-only folder stays writable for this user (root)");
     const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
@@ -1308,10 +1296,8 @@ void TestDataModelExports::gpsImportTellsWhenTheFileIsLocked()
     auto st = [&](double name) { return gatedStation(name, times, {2, 1}, {2, 1}); };
     openFixture({line(20, {st(0), st(50)})});
     const QList<GPSCoordinate> records{coordinate(20, 0, 1, 2, 3), coordinate(20, 50, 11, 12, 13)};
-    QFile file(m_file);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray before = file.readAll();
-    file.close();
+    const QByteArray before = readAll(m_file);
+    QVERIFY(!before.isEmpty());
 
     m_lib->setBusyTimeout(20);
     {
@@ -1324,9 +1310,7 @@ void TestDataModelExports::gpsImportTellsWhenTheFileIsLocked()
     }
     QCOMPARE(m_messages, (QList<Message>{Message{
                              QString(), QStringLiteral("GPS坐标未能写入工程文件%1，未导入！").arg(QDir::toNativeSeparators(m_file))}}));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), before);
-    file.close();
+    QCOMPARE(readAll(m_file), before);
     Data_Line* line = m_model->lineAt(0);
     for (int s = 0; s < 2; ++s) {
         Data_Point* station = m_model->stationAt(line, s);

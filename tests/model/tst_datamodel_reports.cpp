@@ -298,17 +298,7 @@ void TestDataModelReports::chartImagesNotWritten()
     const QString folder = m_dir.filePath(station ? target.section('/', 0, 0) : target);
     const QString file = m_dir.filePath(failed);
     const QByteArray old("a picture from before");
-    if (obstacle == "folder is a file") {
-        QFile plain(folder);
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-    } else {
-        QVERIFY(QDir().mkpath(folder));
-    }
-    if (obstacle == "disk full") {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(old);
-    }
+    QVERIFY(hwtest::placeObstacle(obstacle, folder, file, old));
     if (obstacle == "read-only folder" && !hwtest::makeReadOnly(folder))
         QSKIP("a read-only folder stays writable for this user (root)");
 

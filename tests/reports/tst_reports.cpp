@@ -449,17 +449,9 @@ void TestReports::pdfNotWritten()
     m_fileAnswer = answer.isEmpty() ? answer : m_dir.filePath(answer);
     const QString folder = QFileInfo(m_fileAnswer).path();
     const QByteArray old("%PDF- an earlier report");
-    if (obstacle == "folder is a file") {
-        QFile plain(folder);
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-    } else if (!obstacle.isEmpty()) {
-        QVERIFY(QDir().mkpath(folder));
-    }
-    if (obstacle == "disk full") {
-        QFile f(m_fileAnswer);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(old);
-    }
+    // Without an obstacle the folder is left missing, or no file is chosen.
+    if (!obstacle.isEmpty())
+        QVERIFY(hwtest::placeObstacle(obstacle, folder, m_fileAnswer, old));
     if (obstacle == "read-only folder" && !hwtest::makeReadOnly(folder))
         QSKIP("a read-only folder stays writable for this user (root)");
     writeContourImage();

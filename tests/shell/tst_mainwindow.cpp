@@ -44,6 +44,7 @@
 #include "shell/Dialog_InvAxis.h"
 #include "shell/Dialog_TimeSetting.h"
 #include "shell/Form_ProjectIndex.h"
+#include "store/StoreFixture.h"
 #include "tools/projectgen/ProjectGenerator.h"
 #include "views/Dialog_3DataVisualization.h"
 #include "views/Form_1DGraph.h"
@@ -610,19 +611,9 @@ void TestMainWindow::damagedProjectOpensReadOnly()
     const QString backup = m_dir->filePath(QStringLiteral("survey_raw.QELVA"));
     if (hadBackup)
         QVERIFY(QFile::copy(project, backup));
-    QByteArray damaged;
-    {
-        QFile f(project);
-        QVERIFY(f.open(QIODevice::ReadWrite));
-        damaged = f.readAll();
-        // The header's page count says two pages fewer than the file has.
-        const quint32 pages = (quint32(uchar(damaged[28])) << 24) | (quint32(uchar(damaged[29])) << 16)
-                              | (quint32(uchar(damaged[30])) << 8) | quint32(uchar(damaged[31]));
-        for (int i = 0; i < 4; ++i)
-            damaged[28 + i] = char((pages - 2) >> (24 - 8 * i));
-        QVERIFY(f.seek(0));
-        QCOMPARE(f.write(damaged), qint64(damaged.size()));
-    }
+    // The header's page count says two pages fewer than the file has.
+    QVERIFY(storetest::shortenPageCount(project, 2));
+    const QByteArray damaged = storetest::fileBytes(project);
 
     m_nextFile = project;
     w->m_actionOpen->trigger();
@@ -645,14 +636,9 @@ void TestMainWindow::damagedProjectOpensReadOnly()
     w->m_qaClose->trigger();
     QVERIFY(!w->m_database);
 
-    QFile f(project);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), damaged);
-    if (!hadBackup) {
-        QFile b(backup);
-        QVERIFY(b.open(QIODevice::ReadOnly));
-        QCOMPARE(b.readAll(), damaged);
-    }
+    QCOMPARE(storetest::fileBytes(project), damaged);
+    if (!hadBackup)
+        QCOMPARE(storetest::fileBytes(backup), damaged);
 }
 
 void TestMainWindow::exportCommand()

@@ -223,24 +223,12 @@ MenuSeen TestProjectIndex::contextMenu(const QModelIndex& index, const QString& 
 
 QByteArray TestProjectIndex::blob(const QString& column, double line, double station) const
 {
-    QByteArray value;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "index-reader");
-        db.setDatabaseName(m_file);
-        if (db.open()) {
-            QSqlQuery q(db);
-            q.exec(QStringLiteral("SELECT p.%1 FROM Data_Point p JOIN Data_Line l ON p.Data_LineID = l.ID "
-                                  "WHERE l.NAME = %2 AND p.NAME = %3")
-                       .arg(column)
-                       .arg(line)
-                       .arg(station));
-            if (q.next())
-                value = q.value(0).toByteArray();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("index-reader");
-    return value;
+    return scalar(QStringLiteral("SELECT p.%1 FROM Data_Point p JOIN Data_Line l ON p.Data_LineID = l.ID "
+                                 "WHERE l.NAME = %2 AND p.NAME = %3")
+                      .arg(column)
+                      .arg(line)
+                      .arg(station))
+        .toByteArray();
 }
 
 QVariant TestProjectIndex::scalar(const QString& sql) const

@@ -7,25 +7,9 @@
 #include <cmath>
 
 #include "common/TestHelpers.h"
+#include "platform/inversion/InversionMethod.h"
 #include "platform/inversion/LayeredEarth.h"
 #include "tools/projectgen/CentralLoopResponse.h"
-
-namespace {
-
-constexpr double kMu0 = 4.0e-7 * 3.14159265358979323846;
-
-// Ward and Hohmann (1988), step-off dBz/dt at the centre of a loop of radius
-// a on a half-space, per ampere.
-double closedForm(double t, double rho, double a)
-{
-    const double sigma = 1.0 / rho;
-    const double u = std::sqrt(kMu0 * sigma / (4.0 * t)) * a;
-    const double bracket = 3.0 * std::erf(u)
-        - 2.0 / std::sqrt(3.14159265358979323846) * u * (3.0 + 2.0 * u * u) * std::exp(-u * u);
-    return -bracket / (sigma * a * a * a);
-}
-
-} // namespace
 
 class TestCentralLoopResponse : public QObject
 {
@@ -94,7 +78,7 @@ void TestCentralLoopResponse::halfSpaceClosedForm()
         times.append(t);
     const QVector<double> values = model.dBzDt(times);
     for (int i = 0; i < times.size(); ++i) {
-        const double expected = closedForm(times[i], rho, radius);
+        const double expected = InversionMethod::halfSpaceDBzDt(times[i], rho, 1.0, radius);
         QVERIFY2(hwtest::nearlyEqual(values[i], expected, 1e-5, 0.0),
                  qPrintable(QString("t = %1 s: %2 vs %3").arg(times[i]).arg(values[i], 0, 'g', 10)
                                 .arg(expected, 0, 'g', 10)));
@@ -122,7 +106,7 @@ void TestCentralLoopResponse::equalLayersAreTheHalfSpace()
     for (double omega : {1.0, 1e3, 1e6, 1e8})
         HW_COMPARE_NEAR(stack.quadratureField(omega), halfSpace.quadratureField(omega), 1e-9);
     for (double t : {1e-5, 1e-4, 1e-3, 1e-2})
-        HW_COMPARE_NEAR(stack.dBzDt(t), closedForm(t, rho, 20.0), 2e-6);
+        HW_COMPARE_NEAR(stack.dBzDt(t), InversionMethod::halfSpaceDBzDt(t, rho, 1.0, 20.0), 2e-6);
 }
 
 void TestCentralLoopResponse::twoLayersAgainstLaplaceInversion_data()
@@ -152,7 +136,7 @@ void TestCentralLoopResponse::twoLayersAgainstLaplaceInversion()
     }
     // The conductive basement shows late: it slows the decay against the
     // top layer alone.
-    QVERIFY(model.dBzDt(1e-2) / closedForm(1e-2, top, 20.0) > 2.0);
+    QVERIFY(model.dBzDt(1e-2) / InversionMethod::halfSpaceDBzDt(1e-2, top, 1.0, 20.0) > 2.0);
 }
 
 void TestCentralLoopResponse::unusableModels_data()

@@ -32,6 +32,7 @@
 
 #include "common/TestHelpers.h"
 #include "model/DataModel.h"
+#include "platform/inversion/InversionMethod.h"
 #include "store/CurveBlob.h"
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
@@ -135,18 +136,6 @@ void checkScheme(const ProjectGenerator& gen, double rho, const Scheme& scheme,
                                 .arg(where, scheme.name).arg(g).arg(v).arg(model)
                                 .arg(100.0 * deviation).arg(100.0 * tolerance)));
     }
-}
-
-// Ward and Hohmann (1988): the received voltage in volts over a half-space,
-// for the generator's loop and coil.
-double halfSpaceVoltage(double t, double rho, double current)
-{
-    const double mu0 = 4.0e-7 * 3.14159265358979323846;
-    const double a = ProjectGenerator::kLoopRadius;
-    const double u = std::sqrt(mu0 / (4.0 * rho * t)) * a;
-    const double bracket = 3.0 * std::erf(u)
-        - 2.0 / std::sqrt(3.14159265358979323846) * u * (3.0 + 2.0 * u * u) * std::exp(-u * u);
-    return ProjectGenerator::kReceiverArea * current * rho * bracket / (a * a * a);
 }
 
 void registerAll(LibHORM& lib)
@@ -279,7 +268,10 @@ void TestProjectGenerator::fileContent()
                     const double decay = times[i] - gen.timeZero();
                     if (decay < ProjectGenerator::kSampleInterval)
                         continue;
-                    HW_COMPARE_NEAR(values[i] / 11.0, halfSpaceVoltage(decay * 1e-6, rho, o.current), 1e-6);
+                    // The half-space's closed form for the generator's loop and coil.
+                    const double expected = -ProjectGenerator::kReceiverArea
+                        * InversionMethod::halfSpaceDBzDt(decay * 1e-6, rho, o.current, ProjectGenerator::kLoopRadius);
+                    HW_COMPARE_NEAR(values[i] / 11.0, expected, 1e-6);
                 }
             }
         }

@@ -885,17 +885,11 @@ void TestForm1DGraph::lineSectionTakesEachStationsCurrent()
 {
     Line line;
     const QVector<double> currents{kCurrent, 2.0 * kCurrent, 0.5 * kCurrent, kCurrent, 4.0 * kCurrent};
-    QVector<QVector<double> > measured = line.matrix;
-    for (QVector<double> &row : measured) {
+    Line measured = line;
+    for (QVector<double> &row : measured.matrix) {
         for (int s = 0; s < row.size(); ++s)
             row[s] *= currents[s] / kCurrent;
     }
-    auto columnOf = [](const QVector<QVector<double> > &m, int s) {
-        QVector<double> c;
-        for (const QVector<double> &row : m)
-            c.append(row[s]);
-        return c;
-    };
 
     Form_1DGraph common;
     common.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 0.0);
@@ -904,8 +898,8 @@ void TestForm1DGraph::lineSectionTakesEachStationsCurrent()
 
     Form_1DGraph mixed;
     mixed.on_signalLineCurrentsChanged(currents);
-    mixed.on_signalLineSectionGraphChanged(measured, line.times, line.positions, 0.0);
-    showStation(mixed, columnOf(measured, 0), line.times);
+    mixed.on_signalLineSectionGraphChanged(measured.matrix, line.times, line.positions, 0.0);
+    showStation(mixed, measured.column(0), line.times);
     const QList<DataType_ResultData> section = mixed.lineSection();
 
     QCOMPARE(section.size(), expected.size());
