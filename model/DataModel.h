@@ -322,27 +322,6 @@ private:
     // Commits entity; a failure is remembered for storeTogether.
     void store(HORM_BaseObject* entity);
 
-    // A stored response shorter than its gate times belongs to the last
-    // gates (an earlier version stored only the gates from its window start
-    // on); the gates before it take the first-computed values. When raw is
-    // not as long as the times: with whole, false; otherwise those gates are
-    // dropped from times and raw. A longer response: false with whole,
-    // otherwise cut to the times.
-    static bool alignResponse(QVector<double>& response, QVector<double>& times, QVector<double>& raw,
-                              bool whole);
-    // The scheme's three stored columns as they are; false for an unknown
-    // scheme or no station.
-    static bool unpackAll(Data_Point* station, int scheme, QVector<double>& response,
-                          QVector<double>& times, QVector<double>& raw);
-    // A scheme's whole response (every gate, aligned as above), its gate
-    // times and raw response. False when the scheme is unknown or the
-    // response cannot be placed on every gate.
-    static bool unpackWhole(Data_Point* station, int scheme, QVector<double>& response,
-                            QVector<double>& times, QVector<double>& raw);
-    // The aligned curves of the gates within [tmin, tmax] (a NaN time
-    // stays); false only for an unknown scheme or no station.
-    static bool unpackWindow(Data_Point* station, int scheme, QVector<double>& response,
-                             QVector<double>& times, QVector<double>& raw, double tmin, double tmax);
     // Stores response into the scheme's response column; false for an
     // unknown scheme.
     static bool writeResponse(Data_Point* station, int scheme, const QVector<double>& response);

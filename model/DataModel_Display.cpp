@@ -183,18 +183,16 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     // earlier station's curve must not stand in for it.
     previousResponse.clear();
     nextResponse.clear();
-    if (!unpackWindow(station, scheme, stationResponse, stationTimes, stationRaw, tmin, tmax)
+    if (!station->unpackWindow(scheme, stationResponse, stationTimes, stationRaw, tmin, tmax)
         || stationResponse.isEmpty()) {
         stopView();
         return;
     }
     QVector<double> neighbourTimes, neighbourRaw;
-    if (stationRow > 0)
-        unpackWindow(stationAt(line, stationRow - 1), scheme, previousResponse, neighbourTimes, neighbourRaw,
-                     tmin, tmax);
-    if (stationRow < stationCount - 1)
-        unpackWindow(stationAt(line, stationRow + 1), scheme, nextResponse, neighbourTimes, neighbourRaw,
-                     tmin, tmax);
+    if (Data_Point* previous = stationRow > 0 ? stationAt(line, stationRow - 1) : nullptr)
+        previous->unpackWindow(scheme, previousResponse, neighbourTimes, neighbourRaw, tmin, tmax);
+    if (Data_Point* next = stationRow < stationCount - 1 ? stationAt(line, stationRow + 1) : nullptr)
+        next->unpackWindow(scheme, nextResponse, neighbourTimes, neighbourRaw, tmin, tmax);
 
     emit signal_CentralWidgetChanged(true);
     const double constraint = scaledConstraint(invParam);
