@@ -265,26 +265,25 @@ private:
     void showStationView(Data_Line* line, int stationRow);
     void showLineView(Data_Line* line);
     // Reads the line's curves from station first to last in the current
-    // scheme; false when there are no curves or gate times or fewer than
-    // minStations usable stations, else also sets the inversion topography.
+    // scheme, with each column's mean send current (0 where unknown); false
+    // when there are no curves or gate times or fewer than minStations
+    // usable stations, else also sets the inversion topography.
     bool readLineCurves(Data_Line* line, int first, int last, int minStations,
                         QVector<QVector<double> >& curves, QVector<double>& times,
-                        QVector<double>& numbers, QVector<GPSCoordinate>& coordinates);
+                        QVector<double>& numbers, QVector<GPSCoordinate>& coordinates,
+                        QVector<double>& currents);
     // Smallest resistivity of a section grid, its above-ground cells (the
     // 1e-18 marker) and non-finite values left out; the grid's plain
     // minimum when nothing else is left.
     static float sectionMinimum(const QList<DataType_ResultData>& grid);
     // The line-level inversion input from a line's curves (one column per
     // station): each station's curve brought from its own measured current
-    // (currents, see lineCurrents) to the current the line calls assume,
+    // (currents, see readLineCurves) to the current the line calls assume,
     // and the stations that cannot be inverted left out of curves, numbers
     // and coordinates.
     static void prepareLineInversion(const QVector<double>& currents, const QVector<double>& times,
                                      QVector<QVector<double> >& curves, QVector<double>& numbers,
                                      QVector<GPSCoordinate>& coordinates);
-    // Each column's mean send current, found by station number (0 where
-    // the line has no such station in use).
-    static QVector<double> lineCurrents(Data_Line* line, const QVector<double>& numbers);
     // A view that stops early: nothing shown may be saved into or edited.
     void stopView();
     // Offers the smoothing dialog and smooths grid when the user changed the

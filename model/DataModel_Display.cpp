@@ -206,12 +206,13 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     QVector<double> times;
     QVector<double> numbers;
     QVector<GPSCoordinate> coordinates;
-    if (!readLineCurves(line, stationRow - 10, stationRow + 10, 1, curves, times, numbers, coordinates))
-        return;
-
     // The neighbours have their own currents: every curve is brought to the
     // line current, so the shown station gets the model of the line view.
-    const QVector<double> currents = lineCurrents(line, numbers);
+    QVector<double> currents;
+    if (!readLineCurves(line, stationRow - 10, stationRow + 10, 1, curves, times, numbers, coordinates,
+                        currents))
+        return;
+
     QVector<QVector<double> > inversionCurves = curves;
     QVector<double> inversionNumbers = numbers;
     QVector<GPSCoordinate> inversionCoordinates = coordinates;
@@ -273,33 +274,14 @@ void DataModel::prepareLineInversion(const QVector<double>& currents, const QVec
     coordinates = keptCoordinates;
 }
 
-QVector<double> DataModel::lineCurrents(Data_Line* line, const QVector<double>& numbers)
-{
-    // Found by number, as the line data picks its stations.
-    QVector<double> currents(numbers.size(), 0.0);
-    QVector<bool> found(numbers.size(), false);
-    HORM_Collection<Data_Point>* points = line ? line->REF_Data_Point() : nullptr;
-    for (int i = 0; points && i < points->size(); ++i) {
-        Data_Point* point = points->at(i).value();
-        if (!point || point->USE() == 0 || point->TYPE() == 1)
-            continue;
-        const int column = numbers.indexOf(point->NAME());
-        if (column < 0 || found[column])
-            continue;
-        found[column] = true;
-        currents[column] = point->meanSendCurrent();
-        point->releaseSampleBlobs();
-    }
-    return currents;
-}
-
 bool DataModel::readLineCurves(Data_Line* line, int first, int last, int minStations,
                                QVector<QVector<double> >& curves, QVector<double>& times,
-                               QVector<double>& numbers, QVector<GPSCoordinate>& coordinates)
+                               QVector<double>& numbers, QVector<GPSCoordinate>& coordinates,
+                               QVector<double>& currents)
 {
     QVector<double> offTimes;
     line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true, scheme,
-                      first, last);
+                      first, last, &currents);
     if (curves.isEmpty() || times.isEmpty() || numbers.size() < minStations)
         return false;
     invParam.topography = coordinates.isEmpty() ? QVector<TopoData>() : buildTopography(coordinates);
@@ -318,14 +300,14 @@ void DataModel::showLineView(Data_Line* line)
     QVector<double> times;
     QVector<double> numbers;
     QVector<GPSCoordinate> coordinates;
+    QVector<double> currents;
     // A section needs two stations; one usable station is no line.
-    if (!readLineCurves(line, 0, stations->size() - 1, 2, curves, times, numbers, coordinates)) {
+    if (!readLineCurves(line, 0, stations->size() - 1, 2, curves, times, numbers, coordinates, currents)) {
         stopView();
         return;
     }
     emit signal_CentralWidgetChanged(false);
 
-    const QVector<double> currents = lineCurrents(line, numbers);
     QVector<QVector<double> > inversionCurves = curves;
     QVector<double> inversionNumbers = numbers;
     QVector<GPSCoordinate> inversionCoordinates = coordinates;

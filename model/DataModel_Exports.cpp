@@ -437,8 +437,9 @@ void DataModel::exportResultsByLine(QString folder)
         QVector<double> numbers;
         QVector<double> offTimes;
         QVector<GPSCoordinate> coordinates;
+        QVector<double> currents;
         line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true, scheme, 0,
-                          stations->size() - 1);
+                          stations->size() - 1, &currents);
         // A line without usable stations has nothing to export; the lines
         // after it still do.
         if (curves.isEmpty() || times.isEmpty() || numbers.isEmpty())
@@ -450,7 +451,7 @@ void DataModel::exportResultsByLine(QString folder)
         param.topography = topography;
 
         QList<DataType_ResultData> section;
-        prepareLineInversion(lineCurrents(line, numbers), times, curves, numbers, coordinates);
+        prepareLineInversion(currents, times, curves, numbers, coordinates);
         if (transRelaxMethod == 1) {
             QList<DataType_ResultData> results;
             mathCalc->pointInversion(curves, times, numbers, Data_Mathematical_Calc::kLineCurrent, results, param);

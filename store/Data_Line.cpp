@@ -123,7 +123,8 @@ Data_Calc* Data_Line::dataCalc() const
 
 void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QVector<double>* times,
                             QVector<double>* stations, QVector<double>* offTimes,
-                            QVector<GPSCoordinate>* coordinates, bool transpose, int scheme, int first, int last)
+                            QVector<GPSCoordinate>* coordinates, bool transpose, int scheme, int first, int last,
+                            QVector<double>* currents)
 {
     if (!curves || !times || !stations)
         return;
@@ -151,6 +152,7 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
     QVector<double> names;
     QVector<double> offs;
     QVector<GPSCoordinate> coords;
+    QVector<double> sendCurrents;
 
     LibHORM* db = lib();
     const bool began = db && db->transaction();
@@ -164,12 +166,14 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
         if (names.contains(name))
             continue;
 
-        double off = point->meanOffTime();
+        double off = 0.0;
+        double current = 0.0;
+        point->sampleMeans(off, current);
         if (off > 1.1 && off < 30.0)
             off = 64.5;
         offs.append(off);
-        // The raw records are only needed for the turn-off time; a whole line
-        // of them must not stay in memory.
+        // The raw records are only needed for the turn-off time and the
+        // current; a whole line of them must not stay in memory.
         point->releaseSampleBlobs();
 
         CollectedStation station;
@@ -183,6 +187,7 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
             station.gateIndex.insert(station.times.at(g), g);
 
         coords.append(coordinateOf(NAME(), point));
+        sendCurrents.append(current);
         names.append(name);
         collected.append(station);
     }
@@ -246,4 +251,6 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
         *offTimes = offs;
     if (coordinates)
         *coordinates = coords;
+    if (currents)
+        *currents = sendCurrents;
 }

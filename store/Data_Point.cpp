@@ -311,43 +311,50 @@ bool Data_Point::unpackWindow(int scheme, QVector<double>& response, QVector<dou
 
 double Data_Point::meanOffTime()
 {
-    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
-    if (!samples)
-        return 0.0;
-    double sum = 0.0;
-    int count = 0;
-    for (int i = 0; i < samples->size(); ++i) {
-        Data_Sample* sample = samples->at(i).value();
-        if (!sample || sample->USE() == 0)
-            continue;
-        sample->update();
-        sum += sample->offTime();
-        ++count;
-    }
-    return count > 0 ? sum / count : 0.0;
+    double offTime = 0.0;
+    double current = 0.0;
+    sampleMeans(offTime, current);
+    return offTime;
 }
 
 double Data_Point::meanSendCurrent()
 {
+    double offTime = 0.0;
+    double current = 0.0;
+    sampleMeans(offTime, current);
+    return current;
+}
+
+void Data_Point::sampleMeans(double& offTime, double& sendCurrent)
+{
+    offTime = 0.0;
+    sendCurrent = 0.0;
     HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
     if (!samples)
-        return 0.0;
-    double sum = 0.0;
-    int count = 0;
+        return;
+    double offSum = 0.0;
+    int offCount = 0;
+    double currentSum = 0.0;
+    int currentCount = 0;
     for (int i = 0; i < samples->size(); ++i) {
         Data_Sample* sample = samples->at(i).value();
         if (!sample || sample->USE() == 0)
             continue;
         sample->update();
+        offSum += sample->offTime();
+        ++offCount;
         // A record too short to measure has no current; it must not turn
         // the mean into infinity or NaN.
         const double current = sample->sendCurrent();
         if (!std::isfinite(current) || current == 0.0)
             continue;
-        sum += current;
-        ++count;
+        currentSum += current;
+        ++currentCount;
     }
-    return count > 0 ? sum / count : 0.0;
+    if (offCount > 0)
+        offTime = offSum / offCount;
+    if (currentCount > 0)
+        sendCurrent = currentSum / currentCount;
 }
 
 QList<SampleCurve> Data_Point::collectSampleCurves(bool normalise)

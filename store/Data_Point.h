@@ -141,6 +141,8 @@ public:
     // current mean counts only samples with a finite, non-zero current.
     double meanOffTime();
     double meanSendCurrent();
+    // Both means from one reading of each sample.
+    void sampleMeans(double& offTime, double& sendCurrent);
     // One curve per sample in use, in collection order.
     QList<SampleCurve> collectSampleCurves(bool normalise);
 
