@@ -241,7 +241,7 @@ float DataModel::sectionMinimum(const QList<DataType_ResultData>& grid)
     double smallest = std::numeric_limits<double>::infinity();
     for (const DataType_ResultData& column : grid) {
         for (double v : column.value) {
-            if (std::isfinite(v) && v > 1e-17)
+            if (std::isfinite(v) && v > ModelFiles::kNoValueLimit)
                 smallest = std::min(smallest, v);
         }
     }

@@ -28,8 +28,6 @@ constexpr double kMatch1D = 1e-5;
 constexpr double kMatch2D = 0.01;
 // Surfer's value for a node without data.
 constexpr double kSurferBlank = 1.70141e38;
-// A section cell above the ground holds this marker, not a resistivity.
-constexpr double kAboveGroundMarker = 1e-17;
 
 QString g6(double value)
 {
@@ -359,7 +357,7 @@ bool DataModel::writeSurferGrid(QString folder)
 
     // Cells above the ground (the marker) and non-finite values go out as
     // blanks, outside the header's range.
-    auto blank = [](double v) { return !std::isfinite(v) || std::fabs(v) <= kAboveGroundMarker; };
+    auto blank = [](double v) { return !std::isfinite(v) || std::fabs(v) <= ModelFiles::kNoValueLimit; };
     auto valueAt = [&](const DataType_ResultData& r, double level) {
         const double tolerance = step > 0.0 ? 1e-6 * step : 0.0;
         const int n = std::min(ny, int(r.depth.size()));
