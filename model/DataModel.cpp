@@ -307,97 +307,6 @@ void DataModel::forgetShownStation()
     shown = ShownStation();
 }
 
-bool DataModel::alignResponse(QVector<double>& response, QVector<double>& times, QVector<double>& raw,
-                              bool whole)
-{
-    if (response.size() == times.size())
-        return true;
-    // A response longer than its times is damaged: its values cannot be
-    // placed. Read as far as the times go; never written back.
-    if (response.size() > times.size()) {
-        if (whole)
-            return false;
-        response.resize(times.size());
-        return true;
-    }
-    // An earlier version stored only the gates from its window start on: a
-    // shorter response belongs to the last gates. The gates before it have
-    // their first-computed values.
-    const int missing = times.size() - response.size();
-    if (raw.size() == times.size()) {
-        response = raw.mid(0, missing) + response;
-        return true;
-    }
-    if (whole)
-        return false;
-    times.remove(0, missing);
-    if (raw.size() >= missing)
-        raw.remove(0, missing);
-    else
-        raw.clear();
-    return true;
-}
-
-bool DataModel::unpackAll(Data_Point* station, int scheme, QVector<double>& response,
-                          QVector<double>& times, QVector<double>& raw)
-{
-    response.clear();
-    times.clear();
-    raw.clear();
-    if (!station)
-        return false;
-    const double inf = std::numeric_limits<double>::infinity();
-    switch (scheme) {
-    case SAMPLE_QV18:
-        station->unpackQV18(response, times, raw, -inf, inf);
-        return true;
-    case SAMPLE_LOG10:
-        station->unpackLOG10(response, times, raw, -inf, inf);
-        return true;
-    case SAMPLE_LOG20:
-        station->unpackLOG20(response, times, raw, -inf, inf);
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool DataModel::unpackWhole(Data_Point* station, int scheme, QVector<double>& response,
-                            QVector<double>& times, QVector<double>& raw)
-{
-    if (!unpackAll(station, scheme, response, times, raw))
-        return false;
-    // Without readable gate times no value can be placed; a column written
-    // from here would replace the stored curve with nothing.
-    if (times.isEmpty())
-        return false;
-    return alignResponse(response, times, raw, true);
-}
-
-bool DataModel::unpackWindow(Data_Point* station, int scheme, QVector<double>& response,
-                             QVector<double>& times, QVector<double>& raw, double tmin, double tmax)
-{
-    if (!unpackAll(station, scheme, response, times, raw))
-        return false;
-    alignResponse(response, times, raw, false);
-    // Closed at both ends; a NaN time stays.
-    int kept = 0;
-    int rawKept = 0;
-    for (int i = 0; i < times.size(); ++i) {
-        if (times[i] < tmin || times[i] > tmax)
-            continue;
-        times[kept] = times[i];
-        response[kept] = response[i];
-        if (i < raw.size())
-            raw[rawKept++] = raw[i];
-        ++kept;
-    }
-    times.resize(kept);
-    response.resize(kept);
-    raw.resize(rawKept);
-    return true;
-}
-
 bool DataModel::writeResponse(Data_Point* station, int scheme, const QVector<double>& response)
 {
     if (!station)
@@ -533,7 +442,7 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
     }
 
     QVector<double> response, times, raw;
-    if (!unpackWhole(station, shown.scheme, response, times, raw)) {
+    if (!station->unpackWhole(shown.scheme, response, times, raw)) {
         UserPrompt::critical(title, mismatch);
         return;
     }

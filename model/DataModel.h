@@ -265,26 +265,25 @@ private:
     void showStationView(Data_Line* line, int stationRow);
     void showLineView(Data_Line* line);
     // Reads the line's curves from station first to last in the current
-    // scheme; false when there are no curves or gate times or fewer than
-    // minStations usable stations, else also sets the inversion topography.
+    // scheme, with each column's mean send current (0 where unknown); false
+    // when there are no curves or gate times or fewer than minStations
+    // usable stations, else also sets the inversion topography.
     bool readLineCurves(Data_Line* line, int first, int last, int minStations,
                         QVector<QVector<double> >& curves, QVector<double>& times,
-                        QVector<double>& numbers, QVector<GPSCoordinate>& coordinates);
+                        QVector<double>& numbers, QVector<GPSCoordinate>& coordinates,
+                        QVector<double>& currents);
     // Smallest resistivity of a section grid, its above-ground cells (the
     // 1e-18 marker) and non-finite values left out; the grid's plain
     // minimum when nothing else is left.
     static float sectionMinimum(const QList<DataType_ResultData>& grid);
     // The line-level inversion input from a line's curves (one column per
     // station): each station's curve brought from its own measured current
-    // (currents, see lineCurrents) to the current the line calls assume,
+    // (currents, see readLineCurves) to the current the line calls assume,
     // and the stations that cannot be inverted left out of curves, numbers
     // and coordinates.
     static void prepareLineInversion(const QVector<double>& currents, const QVector<double>& times,
                                      QVector<QVector<double> >& curves, QVector<double>& numbers,
                                      QVector<GPSCoordinate>& coordinates);
-    // Each column's mean send current, found by station number (0 where
-    // the line has no such station in use).
-    static QVector<double> lineCurrents(Data_Line* line, const QVector<double>& numbers);
     // A view that stops early: nothing shown may be saved into or edited.
     void stopView();
     // Offers the smoothing dialog and smooths grid when the user changed the
@@ -322,27 +321,6 @@ private:
     // Commits entity; a failure is remembered for storeTogether.
     void store(HORM_BaseObject* entity);
 
-    // A stored response shorter than its gate times belongs to the last
-    // gates (an earlier version stored only the gates from its window start
-    // on); the gates before it take the first-computed values. When raw is
-    // not as long as the times: with whole, false; otherwise those gates are
-    // dropped from times and raw. A longer response: false with whole,
-    // otherwise cut to the times.
-    static bool alignResponse(QVector<double>& response, QVector<double>& times, QVector<double>& raw,
-                              bool whole);
-    // The scheme's three stored columns as they are; false for an unknown
-    // scheme or no station.
-    static bool unpackAll(Data_Point* station, int scheme, QVector<double>& response,
-                          QVector<double>& times, QVector<double>& raw);
-    // A scheme's whole response (every gate, aligned as above), its gate
-    // times and raw response. False when the scheme is unknown or the
-    // response cannot be placed on every gate.
-    static bool unpackWhole(Data_Point* station, int scheme, QVector<double>& response,
-                            QVector<double>& times, QVector<double>& raw);
-    // The aligned curves of the gates within [tmin, tmax] (a NaN time
-    // stays); false only for an unknown scheme or no station.
-    static bool unpackWindow(Data_Point* station, int scheme, QVector<double>& response,
-                             QVector<double>& times, QVector<double>& raw, double tmin, double tmax);
     // Stores response into the scheme's response column; false for an
     // unknown scheme.
     static bool writeResponse(Data_Point* station, int scheme, const QVector<double>& response);

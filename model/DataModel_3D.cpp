@@ -52,9 +52,10 @@ QList<DataType_ThreeResultData> DataModel::calcTransRelax3D(QList<double>& lineN
         QVector<double> times;
         QVector<double> stations;
         QVector<GPSCoordinate> coordinates;
-        if (!readLineCurves(line, 0, count - 1, 1, curves, times, stations, coordinates))
+        QVector<double> currents;
+        if (!readLineCurves(line, 0, count - 1, 1, curves, times, stations, coordinates, currents))
             return {};
-        prepareLineInversion(lineCurrents(line, stations), times, curves, stations, coordinates);
+        prepareLineInversion(currents, times, curves, stations, coordinates);
         if (stations.isEmpty())
             continue;
 

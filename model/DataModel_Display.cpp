@@ -183,18 +183,16 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     // earlier station's curve must not stand in for it.
     previousResponse.clear();
     nextResponse.clear();
-    if (!unpackWindow(station, scheme, stationResponse, stationTimes, stationRaw, tmin, tmax)
+    if (!station->unpackWindow(scheme, stationResponse, stationTimes, stationRaw, tmin, tmax)
         || stationResponse.isEmpty()) {
         stopView();
         return;
     }
     QVector<double> neighbourTimes, neighbourRaw;
-    if (stationRow > 0)
-        unpackWindow(stationAt(line, stationRow - 1), scheme, previousResponse, neighbourTimes, neighbourRaw,
-                     tmin, tmax);
-    if (stationRow < stationCount - 1)
-        unpackWindow(stationAt(line, stationRow + 1), scheme, nextResponse, neighbourTimes, neighbourRaw,
-                     tmin, tmax);
+    if (Data_Point* previous = stationRow > 0 ? stationAt(line, stationRow - 1) : nullptr)
+        previous->unpackWindow(scheme, previousResponse, neighbourTimes, neighbourRaw, tmin, tmax);
+    if (Data_Point* next = stationRow < stationCount - 1 ? stationAt(line, stationRow + 1) : nullptr)
+        next->unpackWindow(scheme, nextResponse, neighbourTimes, neighbourRaw, tmin, tmax);
 
     emit signal_CentralWidgetChanged(true);
     const double constraint = scaledConstraint(invParam);
@@ -208,12 +206,13 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     QVector<double> times;
     QVector<double> numbers;
     QVector<GPSCoordinate> coordinates;
-    if (!readLineCurves(line, stationRow - 10, stationRow + 10, 1, curves, times, numbers, coordinates))
-        return;
-
     // The neighbours have their own currents: every curve is brought to the
     // line current, so the shown station gets the model of the line view.
-    const QVector<double> currents = lineCurrents(line, numbers);
+    QVector<double> currents;
+    if (!readLineCurves(line, stationRow - 10, stationRow + 10, 1, curves, times, numbers, coordinates,
+                        currents))
+        return;
+
     QVector<QVector<double> > inversionCurves = curves;
     QVector<double> inversionNumbers = numbers;
     QVector<GPSCoordinate> inversionCoordinates = coordinates;
@@ -242,7 +241,7 @@ float DataModel::sectionMinimum(const QList<DataType_ResultData>& grid)
     double smallest = std::numeric_limits<double>::infinity();
     for (const DataType_ResultData& column : grid) {
         for (double v : column.value) {
-            if (std::isfinite(v) && v > 1e-17)
+            if (std::isfinite(v) && v > ModelFiles::kNoValueLimit)
                 smallest = std::min(smallest, v);
         }
     }
@@ -275,33 +274,14 @@ void DataModel::prepareLineInversion(const QVector<double>& currents, const QVec
     coordinates = keptCoordinates;
 }
 
-QVector<double> DataModel::lineCurrents(Data_Line* line, const QVector<double>& numbers)
-{
-    // Found by number, as the line data picks its stations.
-    QVector<double> currents(numbers.size(), 0.0);
-    QVector<bool> found(numbers.size(), false);
-    HORM_Collection<Data_Point>* points = line ? line->REF_Data_Point() : nullptr;
-    for (int i = 0; points && i < points->size(); ++i) {
-        Data_Point* point = points->at(i).value();
-        if (!point || point->USE() == 0 || point->TYPE() == 1)
-            continue;
-        const int column = numbers.indexOf(point->NAME());
-        if (column < 0 || found[column])
-            continue;
-        found[column] = true;
-        currents[column] = point->meanSendCurrent();
-        point->releaseSampleBlobs();
-    }
-    return currents;
-}
-
 bool DataModel::readLineCurves(Data_Line* line, int first, int last, int minStations,
                                QVector<QVector<double> >& curves, QVector<double>& times,
-                               QVector<double>& numbers, QVector<GPSCoordinate>& coordinates)
+                               QVector<double>& numbers, QVector<GPSCoordinate>& coordinates,
+                               QVector<double>& currents)
 {
     QVector<double> offTimes;
     line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true, scheme,
-                      first, last);
+                      first, last, &currents);
     if (curves.isEmpty() || times.isEmpty() || numbers.size() < minStations)
         return false;
     invParam.topography = coordinates.isEmpty() ? QVector<TopoData>() : buildTopography(coordinates);
@@ -320,14 +300,14 @@ void DataModel::showLineView(Data_Line* line)
     QVector<double> times;
     QVector<double> numbers;
     QVector<GPSCoordinate> coordinates;
+    QVector<double> currents;
     // A section needs two stations; one usable station is no line.
-    if (!readLineCurves(line, 0, stations->size() - 1, 2, curves, times, numbers, coordinates)) {
+    if (!readLineCurves(line, 0, stations->size() - 1, 2, curves, times, numbers, coordinates, currents)) {
         stopView();
         return;
     }
     emit signal_CentralWidgetChanged(false);
 
-    const QVector<double> currents = lineCurrents(line, numbers);
     QVector<QVector<double> > inversionCurves = curves;
     QVector<double> inversionNumbers = numbers;
     QVector<GPSCoordinate> inversionCoordinates = coordinates;

@@ -84,7 +84,7 @@ void DataModel::markLineSampleMode(Data_Line* line)
 void DataModel::restoreStation(Data_Point* station)
 {
     QVector<double> response, times, raw;
-    if (!unpackWhole(station, scheme, response, times, raw))
+    if (!station->unpackWhole(scheme, response, times, raw))
         return;
     const QVector<int> window = gatesWithin(times, invParam.timeWindowStart, kEditWindowEnd);
     for (int i : window) {
@@ -98,7 +98,7 @@ void DataModel::restoreStation(Data_Point* station)
 void DataModel::fitStation(Data_Point* station, int method)
 {
     QVector<double> response, times, raw;
-    if (!unpackWhole(station, scheme, response, times, raw))
+    if (!station->unpackWhole(scheme, response, times, raw))
         return;
     const QVector<int> window = gatesWithin(times, invParam.timeWindowStart, kEditWindowEnd);
     QVector<double> windowTimes, windowValues;

@@ -28,8 +28,6 @@ constexpr double kMatch1D = 1e-5;
 constexpr double kMatch2D = 0.01;
 // Surfer's value for a node without data.
 constexpr double kSurferBlank = 1.70141e38;
-// A section cell above the ground holds this marker, not a resistivity.
-constexpr double kAboveGroundMarker = 1e-17;
 
 QString g6(double value)
 {
@@ -359,7 +357,7 @@ bool DataModel::writeSurferGrid(QString folder)
 
     // Cells above the ground (the marker) and non-finite values go out as
     // blanks, outside the header's range.
-    auto blank = [](double v) { return !std::isfinite(v) || std::fabs(v) <= kAboveGroundMarker; };
+    auto blank = [](double v) { return !std::isfinite(v) || std::fabs(v) <= ModelFiles::kNoValueLimit; };
     auto valueAt = [&](const DataType_ResultData& r, double level) {
         const double tolerance = step > 0.0 ? 1e-6 * step : 0.0;
         const int n = std::min(ny, int(r.depth.size()));
@@ -437,8 +435,9 @@ void DataModel::exportResultsByLine(QString folder)
         QVector<double> numbers;
         QVector<double> offTimes;
         QVector<GPSCoordinate> coordinates;
+        QVector<double> currents;
         line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true, scheme, 0,
-                          stations->size() - 1);
+                          stations->size() - 1, &currents);
         // A line without usable stations has nothing to export; the lines
         // after it still do.
         if (curves.isEmpty() || times.isEmpty() || numbers.isEmpty())
@@ -450,7 +449,7 @@ void DataModel::exportResultsByLine(QString folder)
         param.topography = topography;
 
         QList<DataType_ResultData> section;
-        prepareLineInversion(lineCurrents(line, numbers), times, curves, numbers, coordinates);
+        prepareLineInversion(currents, times, curves, numbers, coordinates);
         if (transRelaxMethod == 1) {
             QList<DataType_ResultData> results;
             mathCalc->pointInversion(curves, times, numbers, Data_Mathematical_Calc::kLineCurrent, results, param);

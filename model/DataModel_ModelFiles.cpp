@@ -125,8 +125,9 @@ void DataModel::computeLineSection(int lineRow)
     QVector<double> times;
     QVector<double> stations;
     QVector<GPSCoordinate> coordinates;
+    QVector<double> currents;
     // One usable station makes no section, as in the line view.
-    if (!readLineCurves(line, 0, count - 1, 2, curves, times, stations, coordinates))
+    if (!readLineCurves(line, 0, count - 1, 2, curves, times, stations, coordinates, currents))
         return;
     // The section replaces the station view: its curve is no longer the one
     // an edit would be saved into.
@@ -142,7 +143,7 @@ void DataModel::computeLineSection(int lineRow)
     QVector<QVector<double> > inversionCurves = curves;
     QVector<double> inversionStations = stations;
     QVector<GPSCoordinate> inversionCoordinates = coordinates;
-    prepareLineInversion(lineCurrents(line, inversionStations), times, inversionCurves, inversionStations, inversionCoordinates);
+    prepareLineInversion(currents, times, inversionCurves, inversionStations, inversionCoordinates);
     if (transRelaxMethod == 1) {
         mathCalc->pointInversion(inversionCurves, times, inversionStations, Data_Mathematical_Calc::kLineCurrent,
                                  pointResults, invParam);

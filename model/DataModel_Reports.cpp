@@ -24,8 +24,8 @@
 
 bool DataModel::drawStationChart(Data_Line* line, Data_Point* station, const QString& fileName)
 {
-    unpackWindow(station, scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
-                 invParam.timeWindowEnd);
+    station->unpackWindow(scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
+                          invParam.timeWindowEnd);
     QtCharts::QChart* chart = ReportContent::decayChart(stationTimes, stationResponse, line->NAME(), station->NAME());
     return ExportFiles::writePicture(ReportContent::chartPicture(chart, ReportContent::chartPictureSize()).toImage(),
                                      fileName);
@@ -95,8 +95,8 @@ QVector<QVector<double> > DataModel::reportRawCurves()
         Data_Point* station = stations->at(i).value();
         if (!station || station->USE() == 0)
             continue;
-        unpackWindow(station, scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
-                     invParam.timeWindowEnd);
+        station->unpackWindow(scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
+                              invParam.timeWindowEnd);
         for (int k = 0; k < reportDistances.size(); ++k) {
             if (!taken.at(k) && reportDistances.at(k) == station->NAME()) {
                 rawCurves[k] = stationRaw;

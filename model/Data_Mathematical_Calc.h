@@ -10,6 +10,7 @@
 
 #include "iolib/GPSCoordinate.h"
 #include "model/SharedTypes.h"
+#include "platform/inversion/InversionMethod.h"
 
 class Data_Mathematical_Calc : public QObject
 {
@@ -66,8 +67,9 @@ public:
     // One value per station of the last point inversion.
     QList<double> getResults() const;
 
-    // The current the line-level calls hand to the library (A).
-    static constexpr double kLineCurrent = 10.0;
+    // The current the line-level calls hand to the library (A): the one its
+    // line methods take their curves as measured with.
+    static constexpr double kLineCurrent = InversionMethod::kNominalLineCurrent;
     // Brings each station's curve (column j of curves, one row per gate) to
     // kLineCurrent: multiplied by kLineCurrent / currents[j]. A column whose
     // current is missing, not finite or not > 0 is left as it is.

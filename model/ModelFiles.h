@@ -28,6 +28,9 @@ class ModelFiles : public QObject
 public:
     // Marks a section cell without a value; the colour ramp shows it blank.
     static constexpr double kNoValue = 1e-18;
+    // A cell whose value is no larger than this is read as the marker: no
+    // resistivity is that small.
+    static constexpr double kNoValueLimit = 1e-17;
     // Upper bound on the levels of one column; beyond it the inputs are
     // treated as unusable rather than exhausting memory.
     static constexpr int kMaxLevels = 100000;

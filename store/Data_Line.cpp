@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "model/Data_Calc.h"
 #include "store/Data_Point.h"
@@ -35,39 +34,6 @@ GPSCoordinate coordinateOf(double lineName, const Data_Point* point)
         c.z = kMissingElevation;
     }
     return c;
-}
-
-// An earlier version stored only the gates from its window start on: a
-// response shorter than its gate times belongs to the last gates, and the
-// gates before it have their first-computed (raw) values. Without a whole
-// raw curve those gates have no value and are left out. A response longer
-// than its times cannot be placed beyond them.
-void alignToLastGates(QVector<double>& response, QVector<double>& times, const QVector<double>& raw)
-{
-    if (response.size() >= times.size()) {
-        response.resize(times.size());
-        return;
-    }
-    const int missing = times.size() - response.size();
-    if (raw.size() == times.size())
-        response = raw.mid(0, missing) + response;
-    else
-        times.remove(0, missing);
-}
-
-// Keeps the gates within [tmin, tmax], in order; a NaN time stays.
-void keepWindow(QVector<double>& response, QVector<double>& times, double tmin, double tmax)
-{
-    int kept = 0;
-    for (int i = 0; i < times.size(); ++i) {
-        if (times.at(i) < tmin || times.at(i) > tmax)
-            continue;
-        times[kept] = times.at(i);
-        response[kept] = response.at(i);
-        ++kept;
-    }
-    times.resize(kept);
-    response.resize(kept);
 }
 
 } // namespace
@@ -157,7 +123,8 @@ Data_Calc* Data_Line::dataCalc() const
 
 void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QVector<double>* times,
                             QVector<double>* stations, QVector<double>* offTimes,
-                            QVector<GPSCoordinate>* coordinates, bool transpose, int scheme, int first, int last)
+                            QVector<GPSCoordinate>* coordinates, bool transpose, int scheme, int first, int last,
+                            QVector<double>* currents)
 {
     if (!curves || !times || !stations)
         return;
@@ -185,6 +152,7 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
     QVector<double> names;
     QVector<double> offs;
     QVector<GPSCoordinate> coords;
+    QVector<double> sendCurrents;
 
     LibHORM* db = lib();
     const bool began = db && db->transaction();
@@ -198,30 +166,19 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
         if (names.contains(name))
             continue;
 
-        double off = point->meanOffTime();
+        double off = 0.0;
+        double current = 0.0;
+        point->sampleMeans(off, current);
         if (off > 1.1 && off < 30.0)
             off = 64.5;
         offs.append(off);
-        // The raw records are only needed for the turn-off time; a whole line
-        // of them must not stay in memory.
+        // The raw records are only needed for the turn-off time and the
+        // current; a whole line of them must not stay in memory.
         point->releaseSampleBlobs();
 
         CollectedStation station;
         QVector<double> raw;
-        const double inf = std::numeric_limits<double>::infinity();
-        switch (scheme) {
-        case 0:
-            point->unpackQV18(station.response, station.times, raw, -inf, inf);
-            break;
-        case 1:
-            point->unpackLOG10(station.response, station.times, raw, -inf, inf);
-            break;
-        default:
-            point->unpackLOG20(station.response, station.times, raw, -inf, inf);
-            break;
-        }
-        alignToLastGates(station.response, station.times, raw);
-        keepWindow(station.response, station.times, tmin, tmax);
+        point->unpackWindow(scheme, station.response, station.times, raw, tmin, tmax);
         if (station.response.isEmpty() || station.times.isEmpty())
             continue;
 
@@ -230,6 +187,7 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
             station.gateIndex.insert(station.times.at(g), g);
 
         coords.append(coordinateOf(NAME(), point));
+        sendCurrents.append(current);
         names.append(name);
         collected.append(station);
     }
@@ -293,4 +251,6 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
         *offTimes = offs;
     if (coordinates)
         *coordinates = coords;
+    if (currents)
+        *currents = sendCurrents;
 }

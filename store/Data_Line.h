@@ -65,14 +65,16 @@ public:
     // Gates are matched by time: the line keeps the gate times that every
     // collected station has, in the first station's order. With transpose,
     // curves is one row per gate of absolute values, else one signed row per
-    // station. stations and coordinates follow the collected stations;
+    // station. stations, coordinates and currents (each station's mean send
+    // current, read with its turn-off time) follow the collected stations;
     // offTimes gets one entry per station that passed the filters, also for
     // one dropped afterwards for an empty curve. Nothing is written when no
     // station (or no shared gate) is left, or curves, times or stations is
-    // null; a null offTimes or coordinates is simply not filled.
+    // null; a null offTimes, coordinates or currents is simply not filled.
     void getLineData(InvParam param, QVector<QVector<double>>* curves, QVector<double>* times,
                      QVector<double>* stations, QVector<double>* offTimes,
-                     QVector<GPSCoordinate>* coordinates, bool transpose, int scheme, int first, int last);
+                     QVector<GPSCoordinate>* coordinates, bool transpose, int scheme, int first, int last,
+                     QVector<double>* currents = nullptr);
 
 private:
     double m_NAME = 0.0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -236,45 +237,124 @@ void Data_Point::unpackLOG20Response(QVector<double>& response, double tmin, dou
     unpackSchemeResponse(m_DATA_RECV_LOG20, m_DATA_TIMERECV_LOG20, response, tmin, tmax);
 }
 
+bool Data_Point::unpackStored(int scheme, QVector<double>& response, QVector<double>& times, QVector<double>& raw)
+{
+    response.clear();
+    times.clear();
+    raw.clear();
+    const double inf = std::numeric_limits<double>::infinity();
+    switch (scheme) {
+    case 0:
+        unpackQV18(response, times, raw, -inf, inf);
+        return true;
+    case 1:
+        unpackLOG10(response, times, raw, -inf, inf);
+        return true;
+    case 2:
+        unpackLOG20(response, times, raw, -inf, inf);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Data_Point::alignToGates(QVector<double>& response, QVector<double>& times, QVector<double>& raw, bool whole)
+{
+    if (response.size() == times.size())
+        return true;
+    // A response longer than its times is damaged: its values cannot be
+    // placed. Read as far as the times go; never written back.
+    if (response.size() > times.size()) {
+        if (whole)
+            return false;
+        response.resize(times.size());
+        return true;
+    }
+    const int missing = times.size() - response.size();
+    if (raw.size() == times.size()) {
+        response = raw.mid(0, missing) + response;
+        return true;
+    }
+    if (whole)
+        return false;
+    times.remove(0, missing);
+    if (raw.size() >= missing)
+        raw.remove(0, missing);
+    else
+        raw.clear();
+    return true;
+}
+
+bool Data_Point::unpackWhole(int scheme, QVector<double>& response, QVector<double>& times, QVector<double>& raw)
+{
+    if (!unpackStored(scheme, response, times, raw))
+        return false;
+    // Without readable gate times no value can be placed; a column written
+    // from here would replace the stored curve with nothing.
+    if (times.isEmpty())
+        return false;
+    return alignToGates(response, times, raw, true);
+}
+
+bool Data_Point::unpackWindow(int scheme, QVector<double>& response, QVector<double>& times, QVector<double>& raw,
+                              double tmin, double tmax)
+{
+    if (!unpackStored(scheme, response, times, raw))
+        return false;
+    alignToGates(response, times, raw, false);
+    // First-computed values beyond the last gate have no time to be kept by.
+    if (raw.size() > times.size())
+        raw.resize(times.size());
+    windowFilter(times, &response, &raw, tmin, tmax);
+    return true;
+}
+
 double Data_Point::meanOffTime()
 {
-    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
-    if (!samples)
-        return 0.0;
-    double sum = 0.0;
-    int count = 0;
-    for (int i = 0; i < samples->size(); ++i) {
-        Data_Sample* sample = samples->at(i).value();
-        if (!sample || sample->USE() == 0)
-            continue;
-        sample->update();
-        sum += sample->offTime();
-        ++count;
-    }
-    return count > 0 ? sum / count : 0.0;
+    double offTime = 0.0;
+    double current = 0.0;
+    sampleMeans(offTime, current);
+    return offTime;
 }
 
 double Data_Point::meanSendCurrent()
 {
+    double offTime = 0.0;
+    double current = 0.0;
+    sampleMeans(offTime, current);
+    return current;
+}
+
+void Data_Point::sampleMeans(double& offTime, double& sendCurrent)
+{
+    offTime = 0.0;
+    sendCurrent = 0.0;
     HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
     if (!samples)
-        return 0.0;
-    double sum = 0.0;
-    int count = 0;
+        return;
+    double offSum = 0.0;
+    int offCount = 0;
+    double currentSum = 0.0;
+    int currentCount = 0;
     for (int i = 0; i < samples->size(); ++i) {
         Data_Sample* sample = samples->at(i).value();
         if (!sample || sample->USE() == 0)
             continue;
         sample->update();
+        offSum += sample->offTime();
+        ++offCount;
         // A record too short to measure has no current; it must not turn
         // the mean into infinity or NaN.
         const double current = sample->sendCurrent();
         if (!std::isfinite(current) || current == 0.0)
             continue;
-        sum += current;
-        ++count;
+        currentSum += current;
+        ++currentCount;
     }
-    return count > 0 ? sum / count : 0.0;
+    if (offCount > 0)
+        offTime = offSum / offCount;
+    if (currentCount > 0)
+        sendCurrent = currentSum / currentCount;
 }
 
 QList<SampleCurve> Data_Point::collectSampleCurves(bool normalise)

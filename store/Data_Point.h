@@ -122,10 +122,27 @@ public:
     void unpackLOG10Response(QVector<double>& response, double tmin, double tmax);
     void unpackLOG20Response(QVector<double>& response, double tmin, double tmax);
 
+    // A scheme's (0 QV18, 1 LOG10, 2 LOG20) response lined up on its gate
+    // times, with the times and the first-computed response. A response
+    // shorter than its times belongs to the last gates (an earlier version
+    // stored only the gates from its window start on); the gates before it
+    // take their first-computed values.
+    // unpackWhole: every gate. False for an unknown scheme, no gate times,
+    // or a response that cannot be placed on every gate (longer than the
+    // times, or shorter without a whole first-computed curve).
+    bool unpackWhole(int scheme, QVector<double>& response, QVector<double>& times, QVector<double>& raw);
+    // unpackWindow: the gates within [tmin, tmax] (a NaN time stays). Gates
+    // that have no value are left out, a longer response is read as far as
+    // the times go. False only for an unknown scheme.
+    bool unpackWindow(int scheme, QVector<double>& response, QVector<double>& times, QVector<double>& raw,
+                      double tmin, double tmax);
+
     // Means over the samples in use (0.0 when there are none). The send
     // current mean counts only samples with a finite, non-zero current.
     double meanOffTime();
     double meanSendCurrent();
+    // Both means from one reading of each sample.
+    void sampleMeans(double& offTime, double& sendCurrent);
     // One curve per sample in use, in collection order.
     QList<SampleCurve> collectSampleCurves(bool normalise);
 
@@ -155,6 +172,13 @@ private:
     static void unpackScheme(const QByteArray& responseBlob, const QByteArray& timeBlob, const QByteArray& rawBlob,
                              QVector<double>& response, QVector<double>& times, QVector<double>& raw,
                              double tmin, double tmax);
+    // The scheme's three columns as they are stored; false for an unknown
+    // scheme.
+    bool unpackStored(int scheme, QVector<double>& response, QVector<double>& times, QVector<double>& raw);
+    // Lines response up as above; with whole, false where that leaves a
+    // gate without a value, else such gates are dropped from times and raw.
+    static bool alignToGates(QVector<double>& response, QVector<double>& times, QVector<double>& raw,
+                             bool whole);
     static void unpackSchemeResponse(const QByteArray& responseBlob, const QByteArray& timeBlob,
                                      QVector<double>& response, double tmin, double tmax);
 

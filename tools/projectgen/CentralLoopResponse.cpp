@@ -3,7 +3,6 @@
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_integration.h>
 #include <gsl/gsl_sf_bessel.h>
-#include <gsl/gsl_spline.h>
 #include <gsl/gsl_sum.h>
 
 #include <cmath>
@@ -97,20 +96,6 @@ double integrateWithExtrapolation(const F& f, const B& breakpoint, Workspaces& w
 
 } // namespace
 
-struct CentralLoopResponse::Spline {
-    explicit Spline(const std::vector<double>& x, const std::vector<double>& y)
-        : spline(gsl_spline_alloc(gsl_interp_cspline, x.size()))
-    {
-        gsl_spline_init(spline, x.data(), y.data(), x.size());
-    }
-    ~Spline() { gsl_spline_free(spline); }
-    Spline(const Spline&) = delete;
-    Spline& operator=(const Spline&) = delete;
-    // No accelerator: evaluation stays safe from several threads.
-    double operator()(double x) const { return gsl_spline_eval(spline, x, nullptr); }
-    gsl_spline* spline;
-};
-
 CentralLoopResponse::CentralLoopResponse(const QVector<double>& resistivities,
                                          const QVector<double>& thicknesses, double loopRadius,
                                          double earliest, double latest)
@@ -119,7 +104,7 @@ CentralLoopResponse::CentralLoopResponse(const QVector<double>& resistivities,
     , m_radius(loopRadius)
 {
     // GSL reports through return values here, never by ending the process.
-    gsl_set_error_handler_off();
+    SafeInterpolator::disableGslAbort();
 
     m_valid = !m_rho.empty() && m_thickness.size() + 1 == m_rho.size() && positiveFinite(loopRadius)
         && positiveFinite(earliest) && positiveFinite(latest) && latest >= earliest;
@@ -148,7 +133,7 @@ CentralLoopResponse::CentralLoopResponse(const QVector<double>& resistivities,
     const size_t n = m_lnOmega.size();
     m_lowSlope = (m_lnField[1] - m_lnField[0]) / (m_lnOmega[1] - m_lnOmega[0]);
     m_highSlope = (m_lnField[n - 1] - m_lnField[n - 2]) / (m_lnOmega[n - 1] - m_lnOmega[n - 2]);
-    m_spline = std::make_unique<Spline>(m_lnOmega, m_lnField);
+    m_spline.setData(m_lnOmega.data(), m_lnField.data(), int(n), SafeInterpolator::CSpline);
 }
 
 CentralLoopResponse::~CentralLoopResponse() = default;
@@ -192,7 +177,7 @@ double CentralLoopResponse::interpolatedField(double omega) const
     else if (x > m_lnOmega.back())
         lnField = m_lnField.back() + m_highSlope * (x - m_lnOmega.back());
     else
-        lnField = (*m_spline)(x);
+        lnField = m_spline.value(x);
     return -std::exp(lnField);
 }
 

@@ -26,8 +26,9 @@
 
 #include <QVector>
 
-#include <memory>
 #include <vector>
+
+#include "model/SafeInterpolator.h"
 
 class CentralLoopResponse
 {
@@ -72,8 +73,7 @@ private:
     std::vector<double> m_lnField;
     double m_lowSlope = 1.0;
     double m_highSlope = -1.0;
-    struct Spline;
-    std::unique_ptr<Spline> m_spline;
+    SafeInterpolator m_spline;
 };
 
 #endif // HW_TOOLS_CENTRALLOOPRESPONSE_H

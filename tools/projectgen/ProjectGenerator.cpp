@@ -6,12 +6,11 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include <gsl/gsl_spline.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "model/Data_Calc.h"
+#include "model/SafeInterpolator.h"
 #include "tools/projectgen/CentralLoopResponse.h"
 #include "store/CurveBlob.h"
 #include "store/Data_Line.h"
@@ -59,43 +58,30 @@ struct ProjectGenerator::ResponseTable {
         const double step = std::log(10.0) / kResponsePointsPerDecade;
         const double first = std::log(earliest);
         const int count = std::max(4, int(std::ceil((std::log(latest) - first) / step)) + 1);
+        QVector<double> lnTimes;
+        QVector<double> lnValues;
         for (int k = 0; k < count; ++k) {
             const double lnT = first + k * step;
             const double v = -kReceiverArea * model.dBzDt(std::exp(lnT));
             // A decay stays positive; anything else is not interpolated.
-            if (!(v > 0.0) || !std::isfinite(v)) {
-                lnTimes.clear();
-                lnValues.clear();
+            if (!(v > 0.0) || !std::isfinite(v))
                 return;
-            }
-            lnTimes.push_back(lnT);
-            lnValues.push_back(std::log(v));
+            lnTimes.append(lnT);
+            lnValues.append(std::log(v));
         }
-        spline = gsl_spline_alloc(gsl_interp_cspline, lnTimes.size());
-        gsl_spline_init(spline, lnTimes.data(), lnValues.data(), lnTimes.size());
+        spline.setData(lnTimes, lnValues, SafeInterpolator::CSpline);
     }
-    ~ResponseTable()
-    {
-        if (spline)
-            gsl_spline_free(spline);
-    }
-    ResponseTable(const ResponseTable&) = delete;
-    ResponseTable& operator=(const ResponseTable&) = delete;
 
     double perAmpere(double seconds) const
     {
-        if (!spline || !(seconds > 0.0))
+        const double x = seconds > 0.0 ? std::log(seconds) : std::numeric_limits<double>::quiet_NaN();
+        if (!spline.contains(x))
             return -kReceiverArea * model.dBzDt(seconds);
-        const double x = std::log(seconds);
-        if (x < lnTimes.front() || x > lnTimes.back())
-            return -kReceiverArea * model.dBzDt(seconds);
-        return std::exp(gsl_spline_eval(spline, x, nullptr));
+        return std::exp(spline.value(x));
     }
 
     CentralLoopResponse model;
-    std::vector<double> lnTimes;
-    std::vector<double> lnValues;
-    gsl_spline* spline = nullptr;
+    SafeInterpolator spline;
 };
 
 ProjectGenerator::ProjectGenerator()
