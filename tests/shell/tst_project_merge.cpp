@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 #include "model/DataModel.h"
@@ -20,6 +21,7 @@
 #include "store/Data_Sample.h"
 #include "store/Data_WorkSet.h"
 #include "store/LibHORM.h"
+#include "store/StoreFixture.h"
 #include "tools/projectgen/ProjectGenerator.h"
 
 using LineSpec = QList<QPair<double, int> >; // line number, station count
@@ -110,6 +112,14 @@ QString stationKey(const QVariantMap& row)
     return QStringLiteral("%1/%2").arg(row.value("LINE").toDouble()).arg(row.value("NAME").toDouble());
 }
 
+// A trigger that makes the file refuse the event on the table (when the
+// condition holds), as a file refuses what it cannot take.
+QString refusal(const QString& event, const QString& table, const QString& when = QString())
+{
+    return QStringLiteral("CREATE TRIGGER refuse BEFORE %1 ON %2 %3 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+        .arg(event, table, when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when);
+}
+
 const char* const kStationSql =
     "SELECT p.*, l.NAME AS LINE FROM Data_Point p JOIN Data_Line l ON p.Data_LineID = l.ID ORDER BY p.ID";
 const char* const kSampleSql =
@@ -137,11 +147,15 @@ private slots:
     void fileThatIsNoDatabase();
     void targetOpenElsewhere();
     void failedCommitWritesNothing();
+    void unwritableTarget_data();
+    void unwritableTarget();
     void renderDialog();
 
 private:
     // Chooses A and B through the buttons and merges; the message shown.
-    QString runMerge(Dialog_MergeData& dialog, const QString& a, const QString& b);
+    // beforeMerge runs once both files are chosen.
+    QString runMerge(Dialog_MergeData& dialog, const QString& a, const QString& b,
+                     const std::function<void()>& beforeMerge = {});
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QStringList m_files;
@@ -177,11 +191,14 @@ void TestProjectMerge::cleanup()
     m_dir.reset();
 }
 
-QString TestProjectMerge::runMerge(Dialog_MergeData& dialog, const QString& a, const QString& b)
+QString TestProjectMerge::runMerge(Dialog_MergeData& dialog, const QString& a, const QString& b,
+                                   const std::function<void()>& beforeMerge)
 {
     m_files = QStringList{a, b};
     QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenA"), Qt::LeftButton);
     QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenB"), Qt::LeftButton);
+    if (beforeMerge)
+        beforeMerge();
     m_messages.clear();
     QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton"), Qt::LeftButton);
     return m_messages.join("\n");
@@ -471,7 +488,8 @@ void TestProjectMerge::failedCommitWritesNothing()
         reader.close();
     }
     QSqlDatabase::removeDatabase("merge-lock");
-    QCOMPARE(message, QStringLiteral("合并数据库|合并数据库失败"));
+    QCOMPARE(message, QStringLiteral("合并数据库|合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。")
+                          .arg(QDir::toNativeSeparators(fileA)));
     QCOMPARE(query(fileA, "SELECT * FROM Data_Line ORDER BY ID"), linesBefore);
     QCOMPARE(query(fileA, kStationSql), stationsBefore);
     QCOMPARE(query(fileA, "SELECT * FROM Data_Sample ORDER BY ID"), samplesBefore);
@@ -483,6 +501,73 @@ void TestProjectMerge::failedCommitWritesNothing()
     QCOMPARE(m_messages, QStringList{"合并数据库|合并数据库成功"});
     QCOMPARE(query(fileA, kStationSql).size(), stationsBefore.size() + 3);
     QCOMPARE(query(fileA, "SELECT ID FROM Data_Line").size(), 2);
+}
+
+void TestProjectMerge::unwritableTarget_data()
+{
+    // How A refuses the merge: "damaged", "writer" (another connection is
+    // writing to A), "reader" (another connection keeps the commit from
+    // finishing) or "trigger" (A refuses the rows the given trigger names).
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("trigger");
+
+    QTest::newRow("damaged target") << "damaged" << QString();
+    QTest::newRow("another program writes to the target") << "writer" << QString();
+    QTest::newRow("a reader keeps the commit from finishing") << "reader" << QString();
+    QTest::newRow("new line refused") << "trigger" << refusal("INSERT", "Data_Line");
+    QTest::newRow("new line's fields refused") << "trigger" << refusal("UPDATE", "Data_Line");
+    // A holds one station and one sample; B's second station and its last
+    // sample come after rows that were already written.
+    QTest::newRow("second station refused")
+        << "trigger" << refusal("INSERT", "Data_Point", "(SELECT COUNT(*) FROM Data_Point) >= 2");
+    QTest::newRow("station's fields refused") << "trigger" << refusal("UPDATE", "Data_Point");
+    QTest::newRow("last sample refused")
+        << "trigger" << refusal("INSERT", "Data_Sample", "(SELECT COUNT(*) FROM Data_Sample) >= 3");
+    QTest::newRow("second sample's fields refused")
+        << "trigger" << refusal("UPDATE", "Data_Sample", "NEW.StartTime = 1001");
+}
+
+// Whatever keeps A from taking a row, the merge fails as a whole, says so
+// naming A, and A keeps every byte it had.
+void TestProjectMerge::unwritableTarget()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(QString, trigger);
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{1, 2}, {2, 1}}));
+    if (obstacle == "damaged")
+        QVERIFY(storetest::shortenPageCount(fileA, 2));
+    if (obstacle == "trigger")
+        QVERIFY(storetest::RawDb(fileA).exec(trigger));
+    std::unique_ptr<storetest::RawDb> other;
+    if (obstacle == "writer" || obstacle == "reader") {
+        other.reset(new storetest::RawDb(fileA));
+        QVERIFY(obstacle == "writer" ? other->exec("BEGIN IMMEDIATE") : other->holdReadLock());
+    }
+    const QByteArray before = storetest::fileBytes(fileA);
+
+    const QString file = QDir::toNativeSeparators(fileA);
+    const QString expected = obstacle == "damaged"
+        ? QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。").arg(file)
+        : QStringLiteral("合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。").arg(file);
+    {
+        Dialog_MergeData dialog;
+        const QString message = runMerge(dialog, fileA, fileB, [&dialog] {
+            // The lock is held for the whole test: no use waiting for it.
+            if (auto* lib = dialog.findChild<LibHORM*>())
+                lib->setBusyTimeout(0);
+        });
+        QCOMPARE(message, QStringLiteral("合并数据库|") + expected);
+        // Not merged: the merge may be tried again.
+        QVERIFY(dialog.findChild<QPushButton*>("pushButton")->isEnabled());
+        QVERIFY(!dialog.findChild<QPushButton*>("pushButton_OK")->isEnabled());
+    }
+    if (other)
+        other->release();
+    other.reset();
+    QCOMPARE(storetest::fileBytes(fileA), before);
 }
 
 void TestProjectMerge::renderDialog()
