@@ -80,6 +80,15 @@ bool Dialog_MergeData::readFileB(const QString& path)
         delete lib;
         return false;
     }
+    // Only the rows that survived the damage could be read: merging them
+    // would pass a part of B off as all of it.
+    if (lib->isDamaged()) {
+        delete lib;
+        UserPrompt::critical(QStringLiteral("合并数据库"),
+                             QStringLiteral("文件B %1 已损坏，未读取其中的数据，不能用于合并。")
+                                 .arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
     registerEntities(lib);
     auto* lines = new HORM_Collection<Data_Line>(lib);
     m_lines.clear();

@@ -78,7 +78,8 @@ public:
     ~Dialog_MergeData() override;
 
     // Opens A (true when it is open) and reads B into memory (true when
-    // read); the buttons' slots call these with the chosen path.
+    // read; a damaged B is told and not read); the buttons' slots call
+    // these with the chosen path.
     bool openFileA(const QString& path);
     bool readFileB(const QString& path);
     // Adds B's lines to A in one transaction; false, with nothing written,

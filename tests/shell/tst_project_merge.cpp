@@ -149,6 +149,8 @@ private slots:
     void failedCommitWritesNothing();
     void unwritableTarget_data();
     void unwritableTarget();
+    void damagedSource_data();
+    void damagedSource();
     void renderDialog();
 
 private:
@@ -568,6 +570,51 @@ void TestProjectMerge::unwritableTarget()
         other->release();
     other.reset();
     QCOMPARE(storetest::fileBytes(fileA), before);
+}
+
+void TestProjectMerge::damagedSource_data()
+{
+    QTest::addColumn<bool>("earlierB");
+    QTest::newRow("no file B before") << false;
+    QTest::newRow("a sound file B read before") << true;
+}
+
+// A damaged B is named as damaged and nothing of it is read, so that no part
+// of it can be merged as if it were all; a B read before stays chosen.
+void TestProjectMerge::damagedSource()
+{
+    QFETCH(bool, earlierB);
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString sound = m_dir->filePath("sound.QELVA");
+    const QString damaged = m_dir->filePath("damaged.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(sound, LineSpec{{7, 1}}));
+    QVERIFY(makeProject(damaged, LineSpec{{1, 3}, {2, 3}, {3, 3}}));
+    QVERIFY(storetest::shortenPageCount(damaged, 2));
+    const QByteArray damagedBytes = storetest::fileBytes(damaged);
+    const Rows linesBefore = query(fileA, "SELECT * FROM Data_Line ORDER BY ID");
+    const Rows stationsBefore = query(fileA, kStationSql);
+
+    Dialog_MergeData dialog;
+    if (earlierB)
+        QVERIFY(dialog.readFileB(sound));
+    m_messages.clear();
+    const QString message = runMerge(dialog, fileA, damaged, [this, &damaged] {
+        QCOMPARE(m_messages, QStringList{QStringLiteral("合并数据库|文件B %1 已损坏，未读取其中的数据，不能用于合并。")
+                                             .arg(QDir::toNativeSeparators(damaged))});
+    });
+    QCOMPARE(storetest::fileBytes(damaged), damagedBytes);
+    QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit_2")->text(), earlierB ? sound : QString());
+    QCOMPARE(dialog.linesOfB().size(), earlierB ? 1 : 0);
+
+    // Only the earlier B, as its path field shows, reaches A.
+    QCOMPARE(message, QStringLiteral("合并数据库|合并数据库成功"));
+    const Rows lines = query(fileA, "SELECT * FROM Data_Line ORDER BY ID");
+    QCOMPARE(lines.mid(0, linesBefore.size()), linesBefore);
+    QCOMPARE(lines.size(), linesBefore.size() + (earlierB ? 1 : 0));
+    QCOMPARE(query(fileA, kStationSql).size(), stationsBefore.size() + (earlierB ? 1 : 0));
+    if (earlierB)
+        QCOMPARE(lines.last().value("NAME").toDouble(), 7.0);
 }
 
 void TestProjectMerge::renderDialog()
