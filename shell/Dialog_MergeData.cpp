@@ -1,6 +1,7 @@
 #include "shell/Dialog_MergeData.h"
 #include "ui_Dialog_MergeData.h"
 
+#include <QDir>
 #include <QSqlDatabase>
 
 #include <cmath>
@@ -77,6 +78,15 @@ bool Dialog_MergeData::readFileB(const QString& path)
     LibHORM* lib = new LibHORM(this);
     if (!lib->open(path)) {
         delete lib;
+        return false;
+    }
+    // Only the rows that survived the damage could be read: merging them
+    // would pass a part of B off as all of it.
+    if (lib->isDamaged()) {
+        delete lib;
+        UserPrompt::critical(QStringLiteral("合并数据库"),
+                             QStringLiteral("文件B %1 已损坏，未读取其中的数据，不能用于合并。")
+                                 .arg(QDir::toNativeSeparators(path)));
         return false;
     }
     registerEntities(lib);
@@ -164,12 +174,12 @@ bool Dialog_MergeData::readFileB(const QString& path)
     return true;
 }
 
-void Dialog_MergeData::addStation(HORM_Collection<Data_Point>* stations, const DataType_MergePoint& point,
+bool Dialog_MergeData::addStation(HORM_Collection<Data_Point>* stations, const DataType_MergePoint& point,
                                   const QList<DataType_MergeSample>& samples)
 {
     Data_Point* station = stations->addNew().value();
-    if (!station)
-        return;
+    if (!station || !station->hasStoredKey())
+        return false;
     station->setNAME(point.NAME);
     station->setUSE(point.USE);
     station->setTYPE(point.TYPE);
@@ -193,10 +203,12 @@ void Dialog_MergeData::addStation(HORM_Collection<Data_Point>* stations, const D
 
     station->loadReferences();
     HORM_Collection<Data_Sample>* records = station->REF_Data_Sample();
+    if (!records && !samples.isEmpty())
+        return false;
     for (const DataType_MergeSample& sample : samples) {
-        Data_Sample* record = records ? records->addNew().value() : nullptr;
-        if (!record)
-            continue;
+        Data_Sample* record = records->addNew().value();
+        if (!record || !record->hasStoredKey())
+            return false;
         record->setStartTime(sample.StartTime);
         record->setDeviceType(sample.DeviceType);
         record->setTYPE(sample.TYPE);
@@ -211,21 +223,25 @@ void Dialog_MergeData::addStation(HORM_Collection<Data_Point>* stations, const D
         record->setDATA_SOFF(sample.DATA_SOFF);
         record->setDATA_RECV(CurveBlob::toBlob(sample.RecvValues));
         record->setDATA_RECV_POS(CurveBlob::toBlob(sample.RecvPositions));
-        record->commit();
+        if (!record->commit())
+            return false;
         // Written; the copy in memory is not needed any more.
         record->releaseLazyColumns();
     }
-    station->commit();
+    return station->commit();
 }
 
 bool Dialog_MergeData::mergeIntoA()
 {
-    if (!isFileAOpen() || !m_a->database())
+    if (!isFileAOpen() || !m_a->database() || m_a->isDamaged())
         return false;
     if (!m_a->transaction())
         return false;
 
-    for (int i = 0; i < m_lines.size(); ++i) {
+    // One write that fails makes the merge fail as a whole: a part of B in A
+    // could not be told from the rest of A afterwards.
+    bool written = true;
+    for (int i = 0; written && i < m_lines.size(); ++i) {
         const DataType_MergeLine& bLine = m_lines.at(i);
         // The last A line whose whole number equals B's number takes B's stations.
         Data_Line* match = nullptr;
@@ -237,22 +253,27 @@ bool Dialog_MergeData::mergeIntoA()
         Data_Line* target = match;
         if (!target) {
             target = m_aLines->addNew().value();
-            if (!target)
-                continue;
+            if (!target || !target->hasStoredKey()) {
+                written = false;
+                break;
+            }
             target->setNAME(bLine.NAME);
             target->setUSE(bLine.USE);
             target->setNOTE(bLine.NOTE);
         }
         target->loadReferences();
         HORM_Collection<Data_Point>* stations = target->REF_Data_Point();
-        for (int j = 0; stations && j < m_points.at(i).size(); ++j)
-            addStation(stations, m_points.at(i).at(j), m_samples.at(i).at(j));
-        target->commit();
+        written = stations || m_points.at(i).isEmpty();
+        for (int j = 0; written && j < m_points.at(i).size(); ++j)
+            written = addStation(stations, m_points.at(i).at(j), m_samples.at(i).at(j));
+        written = written && target->commit();
     }
 
-    if (m_a->database()->commit())
+    if (written && m_a->commit())
         return true;
-    m_a->rollback();
+    // A failed commit has rolled back already.
+    if (!written)
+        m_a->rollback();
     // The collections now hold rows that were rolled back: read A afresh.
     delete m_aLines;
     m_aLines = new HORM_Collection<Data_Line>(m_a);
@@ -283,8 +304,17 @@ void Dialog_MergeData::on_pushButton_clicked()
         UserPrompt::informationOk(QStringLiteral("合并数据库"), QStringLiteral("请先选择合并文件A"));
         return;
     }
+    const QString fileA = QDir::toNativeSeparators(m_a->path());
+    if (m_a->isDamaged()) {
+        UserPrompt::critical(QStringLiteral("合并数据库"),
+                             QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。")
+                                 .arg(fileA));
+        return;
+    }
     if (!mergeIntoA()) {
-        UserPrompt::critical(QStringLiteral("合并数据库"), QStringLiteral("合并数据库失败"));
+        UserPrompt::critical(QStringLiteral("合并数据库"),
+                             QStringLiteral("合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。")
+                                 .arg(fileA));
         return;
     }
     UserPrompt::informationOk(QStringLiteral("合并数据库"), QStringLiteral("合并数据库成功"));

@@ -78,11 +78,12 @@ public:
     ~Dialog_MergeData() override;
 
     // Opens A (true when it is open) and reads B into memory (true when
-    // read); the buttons' slots call these with the chosen path.
+    // read; a damaged B is told and not read); the buttons' slots call
+    // these with the chosen path.
     bool openFileA(const QString& path);
     bool readFileB(const QString& path);
     // Adds B's lines to A in one transaction; false, with nothing written,
-    // when A is not open or the transaction fails.
+    // when A is not open, is damaged, or any write or the commit fails.
     bool mergeIntoA();
 
     bool isFileAOpen() const { return m_a != nullptr && m_aLines != nullptr; }
@@ -99,7 +100,8 @@ private slots:
 
 private:
     void closeFileA();
-    void addStation(HORM_Collection<Data_Point>* stations, const DataType_MergePoint& point,
+    // False when a row of the station could not be written.
+    bool addStation(HORM_Collection<Data_Point>* stations, const DataType_MergePoint& point,
                     const QList<DataType_MergeSample>& samples);
 
     Ui::Dialog_MergeData* ui;

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 #include "model/DataModel.h"
@@ -20,6 +21,7 @@
 #include "store/Data_Sample.h"
 #include "store/Data_WorkSet.h"
 #include "store/LibHORM.h"
+#include "store/StoreFixture.h"
 #include "tools/projectgen/ProjectGenerator.h"
 
 using LineSpec = QList<QPair<double, int> >; // line number, station count
@@ -110,6 +112,14 @@ QString stationKey(const QVariantMap& row)
     return QStringLiteral("%1/%2").arg(row.value("LINE").toDouble()).arg(row.value("NAME").toDouble());
 }
 
+// A trigger that makes the file refuse the event on the table (when the
+// condition holds), as a file refuses what it cannot take.
+QString refusal(const QString& event, const QString& table, const QString& when = QString())
+{
+    return QStringLiteral("CREATE TRIGGER refuse BEFORE %1 ON %2 %3 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+        .arg(event, table, when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when);
+}
+
 const char* const kStationSql =
     "SELECT p.*, l.NAME AS LINE FROM Data_Point p JOIN Data_Line l ON p.Data_LineID = l.ID ORDER BY p.ID";
 const char* const kSampleSql =
@@ -137,11 +147,17 @@ private slots:
     void fileThatIsNoDatabase();
     void targetOpenElsewhere();
     void failedCommitWritesNothing();
+    void unwritableTarget_data();
+    void unwritableTarget();
+    void damagedSource_data();
+    void damagedSource();
     void renderDialog();
 
 private:
     // Chooses A and B through the buttons and merges; the message shown.
-    QString runMerge(Dialog_MergeData& dialog, const QString& a, const QString& b);
+    // beforeMerge runs once both files are chosen.
+    QString runMerge(Dialog_MergeData& dialog, const QString& a, const QString& b,
+                     const std::function<void()>& beforeMerge = {});
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QStringList m_files;
@@ -177,11 +193,14 @@ void TestProjectMerge::cleanup()
     m_dir.reset();
 }
 
-QString TestProjectMerge::runMerge(Dialog_MergeData& dialog, const QString& a, const QString& b)
+QString TestProjectMerge::runMerge(Dialog_MergeData& dialog, const QString& a, const QString& b,
+                                   const std::function<void()>& beforeMerge)
 {
     m_files = QStringList{a, b};
     QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenA"), Qt::LeftButton);
     QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenB"), Qt::LeftButton);
+    if (beforeMerge)
+        beforeMerge();
     m_messages.clear();
     QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton"), Qt::LeftButton);
     return m_messages.join("\n");
@@ -471,7 +490,8 @@ void TestProjectMerge::failedCommitWritesNothing()
         reader.close();
     }
     QSqlDatabase::removeDatabase("merge-lock");
-    QCOMPARE(message, QStringLiteral("合并数据库|合并数据库失败"));
+    QCOMPARE(message, QStringLiteral("合并数据库|合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。")
+                          .arg(QDir::toNativeSeparators(fileA)));
     QCOMPARE(query(fileA, "SELECT * FROM Data_Line ORDER BY ID"), linesBefore);
     QCOMPARE(query(fileA, kStationSql), stationsBefore);
     QCOMPARE(query(fileA, "SELECT * FROM Data_Sample ORDER BY ID"), samplesBefore);
@@ -483,6 +503,118 @@ void TestProjectMerge::failedCommitWritesNothing()
     QCOMPARE(m_messages, QStringList{"合并数据库|合并数据库成功"});
     QCOMPARE(query(fileA, kStationSql).size(), stationsBefore.size() + 3);
     QCOMPARE(query(fileA, "SELECT ID FROM Data_Line").size(), 2);
+}
+
+void TestProjectMerge::unwritableTarget_data()
+{
+    // How A refuses the merge: "damaged", "writer" (another connection is
+    // writing to A), "reader" (another connection keeps the commit from
+    // finishing) or "trigger" (A refuses the rows the given trigger names).
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("trigger");
+
+    QTest::newRow("damaged target") << "damaged" << QString();
+    QTest::newRow("another program writes to the target") << "writer" << QString();
+    QTest::newRow("a reader keeps the commit from finishing") << "reader" << QString();
+    QTest::newRow("new line refused") << "trigger" << refusal("INSERT", "Data_Line");
+    QTest::newRow("new line's fields refused") << "trigger" << refusal("UPDATE", "Data_Line");
+    // A holds one station and one sample; B's second station and its last
+    // sample come after rows that were already written.
+    QTest::newRow("second station refused")
+        << "trigger" << refusal("INSERT", "Data_Point", "(SELECT COUNT(*) FROM Data_Point) >= 2");
+    QTest::newRow("station's fields refused") << "trigger" << refusal("UPDATE", "Data_Point");
+    QTest::newRow("last sample refused")
+        << "trigger" << refusal("INSERT", "Data_Sample", "(SELECT COUNT(*) FROM Data_Sample) >= 3");
+    QTest::newRow("second sample's fields refused")
+        << "trigger" << refusal("UPDATE", "Data_Sample", "NEW.StartTime = 1001");
+}
+
+// Whatever keeps A from taking a row, the merge fails as a whole, says so
+// naming A, and A keeps every byte it had.
+void TestProjectMerge::unwritableTarget()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(QString, trigger);
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{1, 2}, {2, 1}}));
+    if (obstacle == "damaged")
+        QVERIFY(storetest::shortenPageCount(fileA, 2));
+    if (obstacle == "trigger")
+        QVERIFY(storetest::RawDb(fileA).exec(trigger));
+    std::unique_ptr<storetest::RawDb> other;
+    if (obstacle == "writer" || obstacle == "reader") {
+        other.reset(new storetest::RawDb(fileA));
+        QVERIFY(obstacle == "writer" ? other->exec("BEGIN IMMEDIATE") : other->holdReadLock());
+    }
+    const QByteArray before = storetest::fileBytes(fileA);
+
+    const QString file = QDir::toNativeSeparators(fileA);
+    const QString expected = obstacle == "damaged"
+        ? QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。").arg(file)
+        : QStringLiteral("合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。").arg(file);
+    {
+        Dialog_MergeData dialog;
+        const QString message = runMerge(dialog, fileA, fileB, [&dialog] {
+            // The lock is held for the whole test: no use waiting for it.
+            if (auto* lib = dialog.findChild<LibHORM*>())
+                lib->setBusyTimeout(0);
+        });
+        QCOMPARE(message, QStringLiteral("合并数据库|") + expected);
+        // Not merged: the merge may be tried again.
+        QVERIFY(dialog.findChild<QPushButton*>("pushButton")->isEnabled());
+        QVERIFY(!dialog.findChild<QPushButton*>("pushButton_OK")->isEnabled());
+    }
+    if (other)
+        other->release();
+    other.reset();
+    QCOMPARE(storetest::fileBytes(fileA), before);
+}
+
+void TestProjectMerge::damagedSource_data()
+{
+    QTest::addColumn<bool>("earlierB");
+    QTest::newRow("no file B before") << false;
+    QTest::newRow("a sound file B read before") << true;
+}
+
+// A damaged B is named as damaged and nothing of it is read, so that no part
+// of it can be merged as if it were all; a B read before stays chosen.
+void TestProjectMerge::damagedSource()
+{
+    QFETCH(bool, earlierB);
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString sound = m_dir->filePath("sound.QELVA");
+    const QString damaged = m_dir->filePath("damaged.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(sound, LineSpec{{7, 1}}));
+    QVERIFY(makeProject(damaged, LineSpec{{1, 3}, {2, 3}, {3, 3}}));
+    QVERIFY(storetest::shortenPageCount(damaged, 2));
+    const QByteArray damagedBytes = storetest::fileBytes(damaged);
+    const Rows linesBefore = query(fileA, "SELECT * FROM Data_Line ORDER BY ID");
+    const Rows stationsBefore = query(fileA, kStationSql);
+
+    Dialog_MergeData dialog;
+    if (earlierB)
+        QVERIFY(dialog.readFileB(sound));
+    m_messages.clear();
+    const QString message = runMerge(dialog, fileA, damaged, [this, &damaged] {
+        QCOMPARE(m_messages, QStringList{QStringLiteral("合并数据库|文件B %1 已损坏，未读取其中的数据，不能用于合并。")
+                                             .arg(QDir::toNativeSeparators(damaged))});
+    });
+    QCOMPARE(storetest::fileBytes(damaged), damagedBytes);
+    QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit_2")->text(), earlierB ? sound : QString());
+    QCOMPARE(dialog.linesOfB().size(), earlierB ? 1 : 0);
+
+    // Only the earlier B, as its path field shows, reaches A.
+    QCOMPARE(message, QStringLiteral("合并数据库|合并数据库成功"));
+    const Rows lines = query(fileA, "SELECT * FROM Data_Line ORDER BY ID");
+    QCOMPARE(lines.mid(0, linesBefore.size()), linesBefore);
+    QCOMPARE(lines.size(), linesBefore.size() + (earlierB ? 1 : 0));
+    QCOMPARE(query(fileA, kStationSql).size(), stationsBefore.size() + (earlierB ? 1 : 0));
+    if (earlierB)
+        QCOMPARE(lines.last().value("NAME").toDouble(), 7.0);
 }
 
 void TestProjectMerge::renderDialog()
