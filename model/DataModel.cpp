@@ -446,9 +446,11 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
         UserPrompt::critical(title, mismatch);
         return;
     }
+    // The shown gates are the stored ones in order: each is the next stored
+    // gate of its time, so of two gates sharing a time each keeps its edit.
     QVector<int> target(n, -1);
     for (int j = 0; j < n; ++j) {
-        for (int k = 0; k < times.size(); ++k) {
+        for (int k = j > 0 ? target[j - 1] + 1 : 0; k < times.size(); ++k) {
             if (times[k] >= shown.tmin && times[k] <= shown.tmax && sameTime(times[k], shown.gateTimes[j])) {
                 target[j] = k;
                 break;

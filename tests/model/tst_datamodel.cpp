@@ -395,6 +395,8 @@ private slots:
     void saveNeedsAShownStation();
     void saveThatFailsSaysSo();
     void saveOnShortResponseWritesWholeColumn();
+    void saveLandsOnTheEditedGate_data();
+    void saveLandsOnTheEditedGate();
     void saveTellsWhenTheFileIsLocked();
     void editsTellWhenTheFileIsLocked_data();
     void editsTellWhenTheFileIsLocked();
@@ -1508,6 +1510,35 @@ void TestDataModel::saveOnShortResponseWritesWholeColumn()
     m_model->on_signal_FileSavedToDB({7, 8, 9}, {200, 300, 400});
     Reader r(path());
     QCOMPARE(r.curve(1, "DATA_RECV_QV18"), (QVector<double>{11, 7, 8, 9}));
+}
+
+void TestDataModel::saveLandsOnTheEditedGate_data()
+{
+    QTest::addColumn<int>("edited");   // position in the shown curve
+    QTest::addColumn<QVector<double> >("expected");
+    // Gates 100, 200, 200, 300: the window from 150 shows the last three.
+    QTest::newRow("first of two equal times") << 0 << QVector<double>{1, 90, 3, 4};
+    QTest::newRow("second of two equal times") << 1 << QVector<double>{1, 2, 90, 4};
+    QTest::newRow("gate after them") << 2 << QVector<double>{1, 2, 3, 90};
+}
+
+void TestDataModel::saveLandsOnTheEditedGate()
+{
+    QFETCH(int, edited);
+    QFETCH(QVector<double>, expected);
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, {100, 200, 200, 300}, {1, 2, 3, 4}, {11, 12, 13, 14})})}));
+    open(path());
+    QSignalSpy station(m_model, SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)));
+    m_model->showTreeNode(0, 0, -1);
+    QCOMPARE(station.count(), 1);
+    QVector<double> values = station.at(0).at(1).value<QVector<double> >();
+    const QVector<double> times = station.at(0).at(2).value<QVector<double> >();
+    QCOMPARE(times, (QVector<double>{200, 200, 300}));
+    values[edited] = 90;
+    m_model->on_signal_FileSavedToDB(values, times);
+    QVERIFY(m_messages.isEmpty());
+    Reader r(path());
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18"), expected);
 }
 
 void TestDataModel::shortResponseKeepsEdits_data()
