@@ -177,6 +177,35 @@ bool DataModel::storedName(const QModelIndex& index, double& name) const
     return true;
 }
 
+bool DataModel::namedRow(const QModelIndex& index, NamedRow& named) const
+{
+    if (!storedName(index, named.name))
+        return false;
+    named.row = index;
+    named.label = TreeModel::data(index, Qt::DisplayRole);
+    return true;
+}
+
+void DataModel::takeBackNames(const QVector<NamedRow>& rows)
+{
+    for (const NamedRow& named : rows) {
+        if (!named.row.isValid())
+            continue;
+        int lineRow = -1;
+        int stationRow = -1;
+        rowsOf(named.row, false, lineRow, stationRow);
+        Data_Line* line = lineAt(lineRow);
+        if (stationRow < 0) {
+            if (line)
+                line->setNAME(named.name);
+        } else if (Data_Point* station = stationAt(line, stationRow)) {
+            station->setNAME(named.name);
+        }
+        getItem(named.row)->setData(0, named.label);
+        emit dataChanged(named.row, named.row, {Qt::DisplayRole, Qt::EditRole});
+    }
+}
+
 QVariant DataModel::data(const QModelIndex& index, int role) const
 {
     // The label is rounded; an editor opened on it must start from the
@@ -209,10 +238,15 @@ bool DataModel::setData(const QModelIndex& index, const QVariant& value, int rol
     if ((role == Qt::CheckStateRole || role == Qt::EditRole) && index.isValid() && isProjectOpen()) {
         // Line rows hold their number as a double, whatever the editor gave.
         const QVariant stored = role == Qt::EditRole && !index.parent().isValid() ? QVariant(value.toDouble()) : value;
+        NamedRow before;
+        std::function<void()> takeBack;
+        if (role == Qt::EditRole && namedRow(index, before))
+            takeBack = [&] { takeBackNames({before}); };
         bool ok = false;
-        storeTogether([&] { ok = TreeModel::setData(index, stored, role); },
-                      QStringLiteral("修改未能写入工程文件 %1！"));
-        return ok;
+        const bool written = storeTogether([&] { ok = TreeModel::setData(index, stored, role); },
+                                           QStringLiteral("修改未能写入工程文件 %1！"), takeBack);
+        // A rename that did not reach the file did not happen.
+        return ok && (written || role != Qt::EditRole);
     }
     return TreeModel::setData(index, value, role);
 }
@@ -446,9 +480,11 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
         UserPrompt::critical(title, mismatch);
         return;
     }
+    // The shown gates are the stored ones in order: each is the next stored
+    // gate of its time, so of two gates sharing a time each keeps its edit.
     QVector<int> target(n, -1);
     for (int j = 0; j < n; ++j) {
-        for (int k = 0; k < times.size(); ++k) {
+        for (int k = j > 0 ? target[j - 1] + 1 : 0; k < times.size(); ++k) {
             if (times[k] >= shown.tmin && times[k] <= shown.tmax && sameTime(times[k], shown.gateTimes[j])) {
                 target[j] = k;
                 break;
@@ -471,7 +507,8 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
     }, QStringLiteral("曲线未能写入工程文件 %1！"));
 }
 
-bool DataModel::storeTogether(const std::function<void()>& writes, const QString& failure)
+bool DataModel::storeTogether(const std::function<void()>& writes, const QString& failure,
+                              const std::function<void()>& takeBack)
 {
     // Nested (a line's check passing on to its stations): the outermost
     // call commits and tells.
@@ -492,8 +529,12 @@ bool DataModel::storeTogether(const std::function<void()>& writes, const QString
         else
             database->rollback();
     }
-    if (!stored)
+    if (!stored) {
+        // What is shown must be what the file holds before the user is told.
+        if (takeBack)
+            takeBack();
         UserPrompt::critical(QStringLiteral("保存警告"), failure.arg(QDir::toNativeSeparators(database->path())));
+    }
     return stored;
 }
 

@@ -237,6 +237,17 @@ private:
     // The stored NAME of the line or station at index; false for other rows
     // or without a project.
     bool storedName(const QModelIndex& index, double& name) const;
+    // A line or station row with its stored number and its label, taken
+    // before a rename so that one the file refuses can be taken back.
+    struct NamedRow {
+        QPersistentModelIndex row;
+        double name = 0.0;
+        QVariant label;
+    };
+    bool namedRow(const QModelIndex& index, NamedRow& named) const;
+    // Gives each row's line or station its stored number and the row its
+    // label again: a refused rename leaves nothing a later save would write.
+    void takeBackNames(const QVector<NamedRow>& rows);
     // The reference curve that showLine selects, with the shown gate times;
     // nothing for an unknown mode.
     void emitShownReferenceCurve();
@@ -316,8 +327,10 @@ private:
     void fitStation(Data_Point* station, int method);
     // Runs writes in one transaction. True when everything they committed
     // (through store) reached the file; otherwise all of it is rolled back,
-    // stays pending, and the user is told failure with the file's path.
-    bool storeTogether(const std::function<void()>& writes, const QString& failure);
+    // stays pending, takeBack runs (when given) and then the user is told
+    // failure with the file's path.
+    bool storeTogether(const std::function<void()>& writes, const QString& failure,
+                       const std::function<void()>& takeBack = nullptr);
     // Commits entity; a failure is remembered for storeTogether.
     void store(HORM_BaseObject* entity);
 

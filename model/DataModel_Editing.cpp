@@ -56,6 +56,7 @@ void DataModel::on_signalChangeNameRuleChanged(bool isMultipy, double distance)
     if (!stations)
         return;
     const QModelIndex lineIndex = index(renameLineRow, 0);
+    QVector<NamedRow> before;
     storeTogether([&] {
         for (int i = 0; i < stations->size(); ++i) {
             Data_Point* station = stations->at(i).value();
@@ -64,6 +65,9 @@ void DataModel::on_signalChangeNameRuleChanged(bool isMultipy, double distance)
             const double renamed = isMultipy ? station->NAME() * distance : station->NAME() + distance;
             if (!std::isfinite(renamed))
                 continue;
+            NamedRow named;
+            if (namedRow(index(i, 0, lineIndex), named))
+                before.append(named);
             station->setNAME(renamed);
             store(station);
             // The station holds the new number already: only the row's label
@@ -71,7 +75,7 @@ void DataModel::on_signalChangeNameRuleChanged(bool isMultipy, double distance)
             if (i < rowCount(lineIndex))
                 TreeModel::setData(index(i, 0, lineIndex), QVariant(renamed), Qt::EditRole);
         }
-    }, QStringLiteral("修改未能写入工程文件 %1！"));
+    }, QStringLiteral("修改未能写入工程文件 %1！"), [&] { takeBackNames(before); });
 }
 
 void DataModel::markLineSampleMode(Data_Line* line)

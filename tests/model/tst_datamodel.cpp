@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -385,6 +386,8 @@ private slots:
     void renameRow_data();
     void renameRow();
     void renameToStoredNumberWritesNothing();
+    void refusedRenameShowsStoredName_data();
+    void refusedRenameShowsStoredName();
     void checkingLineWritesEveryStation();
     void useCheckBoxWritesCurrentStation();
 
@@ -395,6 +398,8 @@ private slots:
     void saveNeedsAShownStation();
     void saveThatFailsSaysSo();
     void saveOnShortResponseWritesWholeColumn();
+    void saveLandsOnTheEditedGate_data();
+    void saveLandsOnTheEditedGate();
     void saveTellsWhenTheFileIsLocked();
     void editsTellWhenTheFileIsLocked_data();
     void editsTellWhenTheFileIsLocked();
@@ -1329,6 +1334,86 @@ void TestDataModel::renameToStoredNumberWritesNothing()
     QVERIFY(r.scalar("PRAGMA data_version").toInt() != version);
 }
 
+void TestDataModel::refusedRenameShowsStoredName_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("stationRow");   // -1: the line row
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("locked");
+    QTest::newRow("line to text") << "rename" << -1 << QVariant("x") << false;
+    QTest::newRow("station to text") << "rename" << 1 << QVariant("abc") << false;
+    QTest::newRow("line, file locked") << "rename" << -1 << QVariant("7") << true;
+    QTest::newRow("station, file locked") << "rename" << 1 << QVariant("7") << true;
+    QTest::newRow("renumber, file locked") << "renumber" << 1 << QVariant(1000.0) << true;
+}
+
+// A rename that is not stored shows the stored number at once and leaves
+// nothing in memory that a later save of the row would write.
+void TestDataModel::refusedRenameShowsStoredName()
+{
+    QFETCH(QString, operation);
+    QFETCH(int, stationRow);
+    QFETCH(QVariant, value);
+    QFETCH(bool, locked);
+    openGatedLine();
+    const QModelIndex l = m_model->index(0, 0);
+    const QModelIndex row = stationRow < 0 ? l : m_model->index(stationRow, 0, l);
+    const QVariant label = row.data();
+    const QVariant firstLabel = m_model->index(0, 0, l).data();
+    QSignalSpy changed(m_model, &QAbstractItemModel::dataChanged);
+    // The user reads the failure with the stored number already on screen.
+    QVariant shownWhenTold;
+    UserPrompt::setMessageAnswerer([&](const QString& text) {
+        m_messages << text;
+        shownWhenTold = row.data();
+    });
+    const auto answerer = qScopeGuard([this] {
+        UserPrompt::setMessageAnswerer([this](const QString& text) { m_messages << text; });
+    });
+    m_lib->setBusyTimeout(20);
+    {
+        storetest::RawDb lock(path());
+        if (locked)
+            QVERIFY(lock.holdReadLock());
+        if (operation == "rename") {
+            QVERIFY(!m_model->setData(row, value, Qt::EditRole));
+        } else {
+            m_model->renameLineRow = 0;
+            m_model->on_signalChangeNameRuleChanged(false, value.toDouble());
+        }
+        // At once, while the file is still held.
+        QCOMPARE(row.data(), label);
+        QCOMPARE(m_model->index(0, 0, l).data(), firstLabel);
+    }
+    if (locked) {
+        QCOMPARE(m_messages, QStringList{QStringLiteral("修改未能写入工程文件 %1！").arg(path())});
+        QCOMPARE(shownWhenTold, label);
+        // The views were told the label is back.
+        QVector<int> roles;
+        for (const QList<QVariant>& signal : changed) {
+            if (signal.at(0).toModelIndex() == row)
+                roles = signal.at(2).value<QVector<int> >();
+        }
+        QVERIFY(roles.contains(Qt::DisplayRole));
+    } else {
+        QVERIFY(m_messages.isEmpty());
+    }
+    QCOMPARE(m_model->lineAt(0)->NAME(), 1.0);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(m_model->stationAt(m_model->lineAt(0), i)->NAME(), double(i + 1));
+
+    // A later, unrelated save writes every row of the line again.
+    m_messages.clear();
+    m_lib->setBusyTimeout(LibHORM::kBusyTimeoutMs);
+    QVERIFY(m_model->setData(l, Qt::Unchecked, Qt::CheckStateRole));
+    QVERIFY(m_messages.isEmpty());
+    Reader r(path());
+    QCOMPARE(r.scalar("SELECT USE FROM Data_Line").toInt(), 0);
+    QCOMPARE(r.names("Data_Line"), QVector<double>{1});
+    QCOMPARE(r.names("Data_Point"), (QVector<double>{1, 2, 3}));
+    QCOMPARE(row.data(), label);
+}
+
 void TestDataModel::checkingLineWritesEveryStation()
 {
     openGatedLine();
@@ -1508,6 +1593,35 @@ void TestDataModel::saveOnShortResponseWritesWholeColumn()
     m_model->on_signal_FileSavedToDB({7, 8, 9}, {200, 300, 400});
     Reader r(path());
     QCOMPARE(r.curve(1, "DATA_RECV_QV18"), (QVector<double>{11, 7, 8, 9}));
+}
+
+void TestDataModel::saveLandsOnTheEditedGate_data()
+{
+    QTest::addColumn<int>("edited");   // position in the shown curve
+    QTest::addColumn<QVector<double> >("expected");
+    // Gates 100, 200, 200, 300: the window from 150 shows the last three.
+    QTest::newRow("first of two equal times") << 0 << QVector<double>{1, 90, 3, 4};
+    QTest::newRow("second of two equal times") << 1 << QVector<double>{1, 2, 90, 4};
+    QTest::newRow("gate after them") << 2 << QVector<double>{1, 2, 3, 90};
+}
+
+void TestDataModel::saveLandsOnTheEditedGate()
+{
+    QFETCH(int, edited);
+    QFETCH(QVector<double>, expected);
+    QVERIFY(writeProject(path(), {line(1, {gatedStation(1, {100, 200, 200, 300}, {1, 2, 3, 4}, {11, 12, 13, 14})})}));
+    open(path());
+    QSignalSpy station(m_model, SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)));
+    m_model->showTreeNode(0, 0, -1);
+    QCOMPARE(station.count(), 1);
+    QVector<double> values = station.at(0).at(1).value<QVector<double> >();
+    const QVector<double> times = station.at(0).at(2).value<QVector<double> >();
+    QCOMPARE(times, (QVector<double>{200, 200, 300}));
+    values[edited] = 90;
+    m_model->on_signal_FileSavedToDB(values, times);
+    QVERIFY(m_messages.isEmpty());
+    Reader r(path());
+    QCOMPARE(r.curve(1, "DATA_RECV_QV18"), expected);
 }
 
 void TestDataModel::shortResponseKeepsEdits_data()

@@ -25,6 +25,7 @@
 #include "shell/Dialog_ChangeName.h"
 #include "shell/Form_ProjectIndex.h"
 #include "store/LibHORM.h"
+#include "store/StoreFixture.h"
 #include "tools/projectgen/ProjectGenerator.h"
 
 namespace {
@@ -64,6 +65,8 @@ private slots:
     void checkBoxWritesUse();
     void editorStartsFromStoredNumber_data();
     void editorStartsFromStoredNumber();
+    void refusedRenameShowsStoredName_data();
+    void refusedRenameShowsStoredName();
     void loadingCollapsesTree();
     void render();
 
@@ -514,6 +517,56 @@ void TestProjectIndex::editorStartsFromStoredNumber()
     QTRY_VERIFY(!open);
 
     QCOMPARE(scalar(QString("SELECT NAME FROM %1 WHERE ID = %2").arg(table).arg(id)).toDouble(), stored);
+    QCOMPARE(row.data().toString(), label);
+}
+
+void TestProjectIndex::refusedRenameShowsStoredName_data()
+{
+    QTest::addColumn<int>("stationRow");   // -1: the line row
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("locked");
+    QTest::newRow("line to text") << -1 << "abc" << false;
+    QTest::newRow("station to text") << 1 << "abc" << false;
+    QTest::newRow("line, file locked") << -1 << "7" << true;
+    QTest::newRow("station, file locked") << 1 << "7" << true;
+}
+
+void TestProjectIndex::refusedRenameShowsStoredName()
+{
+    QFETCH(int, stationRow);
+    QFETCH(QString, typed);
+    QFETCH(bool, locked);
+    m_tree->expand(lineIndex(0));
+    const QModelIndex row = stationRow < 0 ? lineIndex(0) : stationIndex(0, stationRow);
+    const QString label = row.data().toString();
+    m_tree->setCurrentIndex(row);
+    m_lib->setBusyTimeout(20);
+    {
+        storetest::RawDb lock(m_file);
+        if (locked)
+            QVERIFY(lock.holdReadLock());
+        // A click on the selected row opens its editor.
+        QTest::mouseClick(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, m_tree->visualRect(row).center());
+        QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        editor->selectAll();
+        QTest::keyClicks(editor, typed);
+        QPointer<QLineEdit> open(editor);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!open);
+        QCOMPARE(row.data().toString(), label);
+    }
+    QCOMPARE(m_messages.size(), locked ? 1 : 0);
+    m_messages.clear();
+    m_lib->setBusyTimeout(LibHORM::kBusyTimeoutMs);
+
+    // Unchecking the row writes it again, with the stored number.
+    QTest::keyClick(m_tree, Qt::Key_Space);
+    QCOMPARE(row.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(stationRow < 0 ? scalar("SELECT USE FROM Data_Line WHERE NAME = 100").toInt() : stationUse(100, 20), 0);
+    QCOMPARE(scalar("SELECT COUNT(*) FROM Data_Line WHERE NAME = 7").toInt(), 0);
+    QCOMPARE(scalar("SELECT COUNT(*) FROM Data_Point WHERE NAME = 7").toInt(), 0);
     QCOMPARE(row.data().toString(), label);
 }
 
