@@ -28,6 +28,7 @@
 
 #include <qwt_plot_marker.h>
 #include <qwt_scale_div.h>
+#include <qwt_scale_draw.h>
 #include <qwt_scale_map.h>
 #include <qwt_scale_widget.h>
 #include <qwt_text.h>
@@ -1080,10 +1081,17 @@ void TestForm1DGraph::linePlotsFitTheForm_data()
     QTest::newRow("large, small, large") << QVector<QSize>{large, small, large};
     QTest::newRow("small, large, medium") << QVector<QSize>{small, large, medium};
     QTest::newRow("tiny, large") << QVector<QSize>{QSize(300, 200), large};
+    QTest::newRow("growing in steps")
+        << QVector<QSize>{small, QSize(820, 510), QSize(900, 560), QSize(1000, 640), medium};
+    QVector<QSize> shrinking;
+    for (int width = medium.width(); width >= small.width(); width -= 7)
+        shrinking << QSize(width, small.height());
+    QTest::newRow("shrinking a few pixels at a time") << shrinking;
 }
 
 // Both plots of the line lie inside the form and their bottom axes run from
-// the first to the last station, whatever sizes the form went through.
+// the first to the last station, whatever sizes the form went through; the
+// bottom labels stay apart from each other and on their plot.
 void TestForm1DGraph::linePlotsFitTheForm()
 {
     QFETCH(QVector<QSize>, sizes);
@@ -1137,6 +1145,31 @@ void TestForm1DGraph::linePlotsFitTheForm()
             QVERIFY2(first >= 0.0 && first <= 2.0 && last <= canvas->width() && last >= canvas->width() - 3.0,
                      qPrintable(QStringLiteral("%1: stations 0 to 400 at %2 to %3 on a canvas %4 wide")
                                     .arg(where).arg(first).arg(last).arg(canvas->width())));
+
+            const QwtScaleWidget *axis = plot->axisWidget(QwtPlot::xBottom);
+            const QwtScaleDraw *draw = axis->scaleDraw();
+            const QPoint origin = axis->mapTo(plot, QPoint(0, 0));
+            const int space = axis->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+            const QList<double> ticks = draw->scaleDiv().ticks(QwtScaleDiv::MajorTick);
+            if (size.width() >= kSmallForm.width())
+                QVERIFY2(ticks.size() >= 3, qPrintable(QStringLiteral("%1: %2 labels").arg(where).arg(ticks.size())));
+            QRect previous;
+            double previousTick = 0.0;
+            for (double tick : ticks) {
+                const QRect label = draw->boundingLabelRect(axis->font(), tick).translated(origin);
+                QVERIFY2(plot->rect().contains(label),
+                         qPrintable(QStringLiteral("%1: label %2 at %3 to %4 on a plot %5 wide")
+                                        .arg(where).arg(tick).arg(label.left()).arg(label.right())
+                                        .arg(plot->width())));
+                if (!previous.isNull()) {
+                    const int gap = label.left() - (previous.left() + previous.width());
+                    QVERIFY2(gap >= space,
+                             qPrintable(QStringLiteral("%1: %2 px between labels %3 and %4, a space is %5")
+                                            .arg(where).arg(gap).arg(previousTick).arg(tick).arg(space)));
+                }
+                previous = label;
+                previousTick = tick;
+            }
         }
     }
 }
