@@ -12,7 +12,9 @@
 #include <qwt_plot_layout.h>
 #include <qwt_plot_marker.h>
 #include <qwt_plot_spectrogram.h>
+#include <qwt_scale_draw.h>
 #include <qwt_scale_engine.h>
+#include <qwt_scale_map.h>
 #include <qwt_scale_widget.h>
 
 #include <algorithm>
@@ -140,6 +142,38 @@ bool Graph_IsoLine::drawChannelCurves(QVector<QVector<double> > channels, QVecto
     return ok;
 }
 
+// Whether the major labels of div keep apart along the axis at the canvas
+// size the plot has now: stacked labels a line apart, labels side by side
+// with a space between them (and a pixel for rounding, since positions and
+// label sizes are whole pixels on the screen).
+bool Graph_IsoLine::labelsFit(int axis, const QwtScaleDiv &div) const
+{
+    const QwtScaleWidget *widget = axisWidget(axis);
+    const QwtScaleDraw *draw = widget->scaleDraw();
+    const QFontMetrics metrics = widget->fontMetrics();
+    const bool horizontal = axis == QwtPlot::xBottom || axis == QwtPlot::xTop;
+    const QRect room = canvas()->contentsRect();
+    QwtScaleMap map;
+    map.setTransformation(axisScaleEngine(axis)->transformation());
+    map.setPaintInterval(0.0, horizontal ? room.width() : room.height());
+    map.setScaleInterval(div.lowerBound(), div.upperBound());
+
+    const QList<double> ticks = div.ticks(QwtScaleDiv::MajorTick);
+    double previousAt = 0.0, previousWidth = 0.0;
+    for (int i = 0; i < ticks.size(); ++i) {
+        const double at = map.transform(ticks[i]);
+        const double width = std::ceil(draw->labelSize(widget->font(), ticks[i]).width());
+        const double needed = horizontal
+            ? (previousWidth + width) / 2.0 + metrics.horizontalAdvance(QLatin1Char(' ')) + 1.0
+            : metrics.height();
+        if (i > 0 && std::fabs(at - previousAt) < needed)
+            return false;
+        previousAt = at;
+        previousWidth = width;
+    }
+    return true;
+}
+
 // The channel axis spans 1e-9 to 0.1. Labelled every decade it needs about
 // a label's height per decade, which a low plot (the upper row at the default
 // window size) does not have: then every second, fourth or eighth decade is
@@ -148,40 +182,81 @@ QwtScaleDiv Graph_IsoLine::channelScaleDiv() const
 {
     constexpr int kLowest = -9;
     constexpr int kHighest = -1;
-    constexpr int kSpan = kHighest - kLowest;
-    const int available = canvas()->contentsRect().height();
-    const int label = axisWidget(QwtPlot::yLeft)->fontMetrics().height();
-    int step = 1;
-    for (int candidate : {1, 2, 4, 8}) {
-        step = candidate;
-        if (available * candidate >= label * kSpan)
+    QwtScaleDiv div;
+    for (int step : {1, 2, 4, 8}) {
+        QList<double> major, medium, minor;
+        for (int e = kLowest; e <= kHighest; ++e) {
+            const double decade = std::pow(10.0, e);
+            if ((e - kLowest) % step == 0)
+                major.append(decade);
+            else
+                medium.append(decade);
+            if (step == 1 && e < kHighest)
+                for (int k = 2; k <= 9; ++k)
+                    minor.append(k * decade);
+        }
+        div = QwtScaleDiv(1e-9, 0.1, minor, medium, major);
+        if (labelsFit(QwtPlot::yLeft, div))
             break;
     }
+    return div;
+}
 
-    QList<double> major, medium, minor;
-    for (int e = kLowest; e <= kHighest; ++e) {
-        const double decade = std::pow(10.0, e);
-        if ((e - kLowest) % step == 0)
-            major.append(decade);
-        else
-            medium.append(decade);
-        if (step == 1 && e < kHighest)
-            for (int k = 2; k <= 9; ++k)
-                minor.append(k * decade);
+// Stations along the bottom axis: Qwt's usual eight steps where the labels
+// fit side by side, fewer and rounder steps (100 rather than 50) in a
+// narrow plot, so that the numbers do not run together.
+int Graph_IsoLine::bottomMajorSteps() const
+{
+    constexpr int kMostSteps = 8;
+    const QwtScaleDiv &scale = axisScaleDiv(QwtPlot::xBottom);
+    const QwtScaleEngine *engine = axisScaleEngine(QwtPlot::xBottom);
+    int steps = kMostSteps;
+    for (; steps > 1; --steps) {
+        const QwtScaleDiv div = engine->divideScale(scale.lowerBound(), scale.upperBound(), steps,
+                                                    axisMaxMinor(QwtPlot::xBottom));
+        if (labelsFit(QwtPlot::xBottom, div))
+            break;
     }
-    return QwtScaleDiv(1e-9, 0.1, minor, medium, major);
+    return steps;
+}
+
+// Chooses the labelled ticks of the drawn axes for the plot's present size
+// and the scales it has now; true when any changed.
+bool Graph_IsoLine::fitTicks()
+{
+    updateAxes();   // scales set since the last replot
+    updateLayout();
+    bool changed = false;
+    if (m_channelAxis) {
+        const QwtScaleDiv div = channelScaleDiv();
+        if (axisScaleDiv(QwtPlot::yLeft) != div) {
+            setAxisScaleDiv(QwtPlot::yLeft, div);
+            changed = true;
+        }
+    }
+    // An empty plot scales itself; its ticks are left to Qwt.
+    if (!axisAutoScale(QwtPlot::xBottom)) {
+        const int steps = bottomMajorSteps();
+        if (axisMaxMajor(QwtPlot::xBottom) != steps) {
+            setAxisMaxMajor(QwtPlot::xBottom, steps);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+// Whoever changed a scale, the labels are fitted before it is drawn.
+void Graph_IsoLine::replot()
+{
+    fitTicks();
+    QwtPlot::replot();
 }
 
 void Graph_IsoLine::resizeEvent(QResizeEvent *event)
 {
     QwtPlot::resizeEvent(event);
-    if (!m_channelAxis)
-        return;
-    const QwtScaleDiv div = channelScaleDiv();
-    if (axisScaleDiv(QwtPlot::yLeft) == div)
-        return;
-    setAxisScaleDiv(QwtPlot::yLeft, div);
-    replot();
+    if (fitTicks())
+        QwtPlot::replot();
 }
 
 void Graph_IsoLine::setSectionData(QList<DataType_ResultData> &columns, QVector<TopoData> topography,

@@ -47,12 +47,19 @@ public:
     // Inversion method of the current section (1 or 2); set by the forms.
     int contourMethod = 1;
 
+public slots:
+    void replot() override;
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    bool labelsFit(int axis, const QwtScaleDiv &div) const;
     // The channel axis's ticks for the canvas height it has now.
     QwtScaleDiv channelScaleDiv() const;
+    // Qwt's step count of the bottom axis for the canvas width it has now.
+    int bottomMajorSteps() const;
+    bool fitTicks();
     void deleteCurves();
     void deleteSpectrogram();
 

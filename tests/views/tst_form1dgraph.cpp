@@ -27,6 +27,11 @@
 #include <QtCharts/QValueAxis>
 
 #include <qwt_plot_marker.h>
+#include <qwt_scale_div.h>
+#include <qwt_scale_draw.h>
+#include <qwt_scale_map.h>
+#include <qwt_scale_widget.h>
+#include <qwt_text.h>
 
 #include "common/TestHelpers.h"
 
@@ -39,6 +44,7 @@ namespace {
 const double kCurrent = 10.0;
 const double kReference = 100.0;
 const double kConstraint = 2.0;
+const QSize kSmallForm(760, 473);   // in a main window of 1066 x 666
 
 QVector<double> gateTimes(int n = 24)
 {
@@ -82,14 +88,17 @@ QVector<QPointF> staircase(const QVector<double> &rho, const QVector<double> &de
 
 struct Line {
     QVector<double> times = gateTimes();
-    QVector<double> positions{0.0, 10.0, 20.0, 30.0, 40.0};
+    QVector<double> positions;
     QVector<QVector<double> > matrix;   // one row per gate
 
-    Line()
+    explicit Line(int stations = 5, double spacing = 10.0)
     {
+        for (int s = 0; s < stations; ++s)
+            positions.append(spacing * s);
         matrix.resize(times.size());
         for (int s = 0; s < positions.size(); ++s) {
-            const QVector<double> c = layeredCurve(times, 20.0 + 10.0 * s, 300.0 - 30.0 * s);
+            const double f = stations > 1 ? double(s) / (stations - 1) : 0.0;
+            const QVector<double> c = layeredCurve(times, 20.0 + 40.0 * f, 300.0 - 120.0 * f);
             for (int g = 0; g < times.size(); ++g)
                 matrix[g].append(c[g]);
         }
@@ -143,6 +152,8 @@ private slots:
     void gridAndContourSettings();
     void labelsReadableAtTheDefaultSize_data();
     void labelsReadableAtTheDefaultSize();
+    void linePlotsFitTheForm_data();
+    void linePlotsFitTheForm();
     void renderScreenshot();
 
 private:
@@ -1055,6 +1066,112 @@ void TestForm1DGraph::labelsReadableAtTheDefaultSize()
         QVERIFY(form.grab().save(QDir(dir).filePath(QStringLiteral("hw_form1d_default_%1.png")
                                                         .arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_')))));
     QVERIFY2(!elided, qPrintable(report.join(QStringLiteral(" || "))));
+}
+
+void TestForm1DGraph::linePlotsFitTheForm_data()
+{
+    QTest::addColumn<QVector<QSize> >("sizes");
+
+    // The form's share of main windows of 1066 x 666, 1400 x 900 and
+    // 1600 x 1000 beside the project dock.
+    const QSize small = kSmallForm, medium(1094, 707), large(1294, 807);
+    QTest::newRow("small") << QVector<QSize>{small};
+    QTest::newRow("medium") << QVector<QSize>{medium};
+    QTest::newRow("large") << QVector<QSize>{large};
+    QTest::newRow("large, small, large") << QVector<QSize>{large, small, large};
+    QTest::newRow("small, large, medium") << QVector<QSize>{small, large, medium};
+    QTest::newRow("tiny, large") << QVector<QSize>{QSize(300, 200), large};
+    QTest::newRow("growing in steps")
+        << QVector<QSize>{small, QSize(820, 510), QSize(900, 560), QSize(1000, 640), medium};
+    QVector<QSize> shrinking;
+    for (int width = medium.width(); width >= small.width(); width -= 7)
+        shrinking << QSize(width, small.height());
+    QTest::newRow("shrinking a few pixels at a time") << shrinking;
+}
+
+// Both plots of the line lie inside the form and their bottom axes run from
+// the first to the last station, whatever sizes the form went through; the
+// bottom labels stay apart from each other and on their plot.
+void TestForm1DGraph::linePlotsFitTheForm()
+{
+    QFETCH(QVector<QSize>, sizes);
+    const Line line(21, 20.0);   // stations 0 to 400
+    InvParam params;
+    params.inversionDepth = 150.0;
+    Data_Mathematical_Calc calc;
+    QList<DataType_ResultData> results;
+    calc.pointInversion(line.matrix, line.times, line.positions, kCurrent, results, params);
+    QList<DataType_ResultData> section =
+        ModelFiles::buildSectionGrid(results, 150.0, 100.0, 0.3, GRID_FIXED, 5.0);
+
+    Form_1DGraph form;
+    form.resize(sizes.first());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.on_signalContourMethod1D(1);
+    form.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 100.0);
+    showStation(form, line.column(5), line.times);
+    form.on_signalISOGraphChanged(params, section, params.topography, 150.0,
+                                  Form_1DGraph::defaultColorRamp(), true);
+    QVERIFY(m_texts.isEmpty());
+
+    for (const QSize &size : sizes) {
+        form.resize(size);
+        QTest::qWait(20);
+        // Nothing in the form may ask for more room than the smallest of
+        // these windows gives it.
+        if (size.width() >= kSmallForm.width() && size.height() >= kSmallForm.height())
+            QCOMPARE(form.size(), size);
+        const QRect visible = form.rect();
+        for (Graph_IsoLine *plot : {form.channelPlot(), form.sectionPlot()}) {
+            const QString where = QStringLiteral("%1 at %2 x %3").arg(plot->title().text())
+                                      .arg(form.width()).arg(form.height());
+            QWidget *canvas = plot->canvas();
+            for (QWidget *part : {canvas, static_cast<QWidget *>(plot->axisWidget(QwtPlot::xBottom))}) {
+                const QRect onForm(part->mapTo(&form, QPoint(0, 0)), part->size());
+                QVERIFY2(visible.contains(onForm),
+                         qPrintable(QStringLiteral("%1: %2 at %3,%4 %5 x %6 outside the form")
+                                        .arg(where, QString::fromLatin1(part->metaObject()->className()))
+                                        .arg(onForm.x()).arg(onForm.y())
+                                        .arg(onForm.width()).arg(onForm.height())));
+            }
+            const QwtScaleDiv &div = plot->axisScaleDiv(QwtPlot::xBottom);
+            QCOMPARE(div.lowerBound(), 0.0);
+            QCOMPARE(div.upperBound(), 400.0);
+            // The first and last station fall on the canvas, at its ends.
+            const QwtScaleMap map = plot->canvasMap(QwtPlot::xBottom);
+            const double first = map.transform(0.0);
+            const double last = map.transform(400.0);
+            QVERIFY2(first >= 0.0 && first <= 2.0 && last <= canvas->width() && last >= canvas->width() - 3.0,
+                     qPrintable(QStringLiteral("%1: stations 0 to 400 at %2 to %3 on a canvas %4 wide")
+                                    .arg(where).arg(first).arg(last).arg(canvas->width())));
+
+            const QwtScaleWidget *axis = plot->axisWidget(QwtPlot::xBottom);
+            const QwtScaleDraw *draw = axis->scaleDraw();
+            const QPoint origin = axis->mapTo(plot, QPoint(0, 0));
+            const int space = axis->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+            const QList<double> ticks = draw->scaleDiv().ticks(QwtScaleDiv::MajorTick);
+            if (size.width() >= kSmallForm.width())
+                QVERIFY2(ticks.size() >= 3, qPrintable(QStringLiteral("%1: %2 labels").arg(where).arg(ticks.size())));
+            QRect previous;
+            double previousTick = 0.0;
+            for (double tick : ticks) {
+                const QRect label = draw->boundingLabelRect(axis->font(), tick).translated(origin);
+                QVERIFY2(plot->rect().contains(label),
+                         qPrintable(QStringLiteral("%1: label %2 at %3 to %4 on a plot %5 wide")
+                                        .arg(where).arg(tick).arg(label.left()).arg(label.right())
+                                        .arg(plot->width())));
+                if (!previous.isNull()) {
+                    const int gap = label.left() - (previous.left() + previous.width());
+                    QVERIFY2(gap >= space,
+                             qPrintable(QStringLiteral("%1: %2 px between labels %3 and %4, a space is %5")
+                                            .arg(where).arg(gap).arg(previousTick).arg(tick).arg(space)));
+                }
+                previous = label;
+                previousTick = tick;
+            }
+        }
+    }
 }
 
 void TestForm1DGraph::renderScreenshot()
