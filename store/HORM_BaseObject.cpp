@@ -257,7 +257,10 @@ QString HORM_BaseObject::sqlValue(const QVariant& value, const QString& sqlType,
         return QStringLiteral("?");
     }
     if (sqlType == "TEXT") {
-        values->append(value.toString());
+        // Text never set is a null string, which would bind as NULL; the
+        // file holds '' for it, as the literal form writes.
+        const QString text = value.toString();
+        values->append(text.isNull() ? QString("") : text);
         return QStringLiteral("?");
     }
     if (sqlType == "BLOB") {

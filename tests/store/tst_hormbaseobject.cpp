@@ -25,6 +25,8 @@ private slots:
     void nonFiniteReals();
     void dirtyTracking();
     void failingUpdateStaysDirtyAndRetries();
+    void unsetTextIsStoredAsEmptyText_data();
+    void unsetTextIsStoredAsEmptyText();
     void entityWithoutRowNeverTouchesRows();
     void unregisteredClassStoresNothing();
     void lazyColumns_untouchedAreNotWritten();
@@ -316,6 +318,60 @@ void tst_HORM_BaseObject::failingUpdateStaysDirtyAndRetries()
     line->commit();
     QCOMPARE(trace.size(), 2);
     QCOMPARE(trace.at(0), trace.at(1));
+}
+
+void tst_HORM_BaseObject::unsetTextIsStoredAsEmptyText_data()
+{
+    QTest::addColumn<QString>("table");
+    for (const char* table : {"Data_Project", "Data_Line", "Data_Point", "Data_Sample", "Data_WorkSet"})
+        QTest::newRow(table) << QString(table);
+}
+
+template <class T>
+static void writeUnsetTexts(LibHORM* lib, const QStringList& texts)
+{
+    HORM_Collection<T> rows(lib);
+    T* fresh = rows.addNew().value();
+    QVERIFY(fresh && fresh->ID() > 0);
+    // Loaded from NULL (a column added by migration), then written again.
+    RawDb(lib->path()).exec(QString("INSERT INTO %1 (ID) VALUES (100)").arg(T::staticMetaObject.className()));
+    rows.loadTable(QString(), "ID");
+    T* old = rows.at(1).value();
+    QVERIFY(old && old->ID() == 100);
+    for (const QString& text : texts)
+        old->setProperty(text.toLatin1().constData(), QString());
+    QVERIFY(old->commit());
+}
+
+// Text never set reaches the file as '', on INSERT and on UPDATE, for every
+// text column of every class.
+void tst_HORM_BaseObject::unsetTextIsStoredAsEmptyText()
+{
+    QFETCH(QString, table);
+    OpenProject p;
+    QStringList names, types, texts;
+    QVERIFY(p.lib->columns(table, names, types));
+    for (int i = 0; i < names.size(); ++i) {
+        if (types.at(i) == "TEXT")
+            texts << names.at(i);
+    }
+    QVERIFY(!texts.isEmpty());
+    if (table == "Data_Project")
+        writeUnsetTexts<Data_Project>(p.lib.get(), texts);
+    else if (table == "Data_Line")
+        writeUnsetTexts<Data_Line>(p.lib.get(), texts);
+    else if (table == "Data_Point")
+        writeUnsetTexts<Data_Point>(p.lib.get(), texts);
+    else if (table == "Data_Sample")
+        writeUnsetTexts<Data_Sample>(p.lib.get(), texts);
+    else
+        writeUnsetTexts<Data_WorkSet>(p.lib.get(), texts);
+    RawDb raw(p.path());
+    for (const QString& text : texts) {
+        const QString sql = QString("SELECT typeof(%1) || ':' || quote(%1) FROM %2 ORDER BY ID").arg(text, table);
+        const QVariantList stored = raw.column(sql);
+        QCOMPARE(stored, (QVariantList{"text:''", "text:''"}));
+    }
 }
 
 void tst_HORM_BaseObject::entityWithoutRowNeverTouchesRows()
