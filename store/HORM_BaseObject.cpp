@@ -408,7 +408,14 @@ bool HORM_BaseObject::commit()
     QVariantList values;
     const QString sql = getSQL_Commit(&values);
     QSqlError error;
-    if (!sql.isEmpty() && m_lib->execute(sql, values, &error, [this] { return getSQL_Commit(); })) {
+    int changed = -1;
+    if (!sql.isEmpty() && m_lib->execute(sql, values, &error, [this] { return getSQL_Commit(); }, &changed)) {
+        // The row is gone, or a trigger let the UPDATE pass without it:
+        // nothing was stored.
+        if (changed == 0) {
+            qDebug() << "HORM_BaseObject::commit" << className() << m_id << "changed no row" << false;
+            return false;
+        }
         noteWritten(false);
         m_dirty = false;
         m_lazyModified.clear();

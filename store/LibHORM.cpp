@@ -465,7 +465,7 @@ bool LibHORM::execute(QSqlQuery& query, const QString& sql)
 }
 
 bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError* error,
-                      const std::function<QString()>& literal)
+                      const std::function<QString()>& literal, int* rowsAffected)
 {
     if (!m_database)
         return false;
@@ -478,7 +478,7 @@ bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError*
         if (m_prepared.size() > 64) {
             m_prepared.remove(sql);
             dropPrepared();
-            return execute(sql, values, error, literal);
+            return execute(sql, values, error, literal, rowsAffected);
         }
         query = new QSqlQuery(*m_database);
         if (!query->prepare(sql)) {
@@ -494,6 +494,8 @@ bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError*
     const bool ok = query->exec();
     if (!ok && error)
         *error = query->lastError();
+    if (ok && rowsAffected)
+        *rowsAffected = query->numRowsAffected();
     query->finish();
     return ok;
 }

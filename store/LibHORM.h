@@ -74,9 +74,10 @@ public:
     // statement is prepared once per text and kept: an entity class's
     // UPDATE has one text for all its rows. error receives the failure.
     // The trace gets literal, the text with the values written in, built
-    // only while a trace is set.
+    // only while a trace is set. rowsAffected, when given, receives the
+    // number of rows the statement changed.
     bool execute(const QString& sql, const QVariantList& values, QSqlError* error,
-                 const std::function<QString()>& literal);
+                 const std::function<QString()>& literal, int* rowsAffected = nullptr);
     // Diagnostics: every statement run through this object, and BEGIN /
     // COMMIT / ROLLBACK, is appended to sink while it is set (null stops).
     void setStatementTrace(QStringList* sink);

@@ -393,6 +393,7 @@ private slots:
     void saveEditedCurve();
     void saveGoesToShownSchemeAndStation();
     void saveNeedsAShownStation();
+    void saveThatFailsSaysSo_data();
     void saveThatFailsSaysSo();
     void saveOnShortResponseWritesWholeColumn();
     void saveTellsWhenTheFileIsLocked();
@@ -1484,19 +1485,34 @@ void TestDataModel::saveNeedsAShownStation()
                                       "当前没有显示可编辑的测点，曲线未保存！"}));
 }
 
+void TestDataModel::saveThatFailsSaysSo_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::newRow("trigger refuses") << "CREATE TRIGGER refuse BEFORE UPDATE ON Data_Point BEGIN "
+                                        "SELECT RAISE(ABORT, 'refused'); END";
+    // The UPDATE succeeds, but changes no row.
+    QTest::newRow("trigger skips the row") << "CREATE TRIGGER skip BEFORE UPDATE ON Data_Point BEGIN "
+                                              "SELECT RAISE(IGNORE); END";
+    QTest::newRow("row deleted") << "DELETE FROM Data_Point WHERE ID = 2";
+}
+
 void TestDataModel::saveThatFailsSaysSo()
 {
+    QFETCH(QString, obstacle);
     openGatedLine();
     {
-        // The file refuses every change of a station row.
         Reader w(path());
-        w.column("CREATE TRIGGER refuse BEFORE UPDATE ON Data_Point BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        w.column(obstacle);
     }
-    QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_QV18, 150, 4e6, {200, 300}));
+    QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_LOG10, 150, 4e6, {200, 300}));
     m_model->on_signal_FileSavedToDB({20, 30}, {200, 300});
-    Reader r(path());
-    QCOMPARE(r.curve(2, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
     QCOMPARE(m_messages, QStringList{QString("曲线未能写入工程文件 %1！").arg(path())});
+    Reader r(path());
+    if (!obstacle.startsWith("DELETE"))
+        QCOMPARE(r.curve(2, "DATA_RECV_LOG10"), (QVector<double>{1, 2, 3, 4, 5}));
+    // The line's scheme mark went back with the curve.
+    QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 0);
+    QVERIFY(m_model->stationAt(m_model->lineAt(0), 1)->isDirty());
 }
 
 void TestDataModel::saveOnShortResponseWritesWholeColumn()

@@ -25,6 +25,8 @@ private slots:
     void nonFiniteReals();
     void dirtyTracking();
     void failingUpdateStaysDirtyAndRetries();
+    void updateThatChangesNoRowFails_data();
+    void updateThatChangesNoRowFails();
     void unsetTextIsStoredAsEmptyText_data();
     void unsetTextIsStoredAsEmptyText();
     void entityWithoutRowNeverTouchesRows();
@@ -318,6 +320,53 @@ void tst_HORM_BaseObject::failingUpdateStaysDirtyAndRetries()
     line->commit();
     QCOMPARE(trace.size(), 2);
     QCOMPARE(trace.at(0), trace.at(1));
+}
+
+void tst_HORM_BaseObject::updateThatChangesNoRowFails_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<bool>("rowKept");
+    QTest::newRow("row deleted behind the entity") << "DELETE FROM Data_Line" << false;
+    QTest::newRow("trigger skips the row")
+        << "CREATE TRIGGER skip BEFORE UPDATE ON Data_Line BEGIN SELECT RAISE(IGNORE); END" << true;
+}
+
+// An UPDATE that SQLite runs without error but that changes no row stored
+// nothing: the write fails and stays pending, in a transaction as well.
+void tst_HORM_BaseObject::updateThatChangesNoRowFails()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(bool, rowKept);
+    OpenProject p;
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.addNew().value();
+    line->setNAME(3);
+    QVERIFY(line->commit());
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec(obstacle));
+    }
+    line->setNAME(9);
+    MessageCapture capture;
+    QVERIFY(!line->commit());
+    QVERIFY(line->isDirty());
+    QCOMPARE(capture.count("HORM_BaseObject::commit \"Data_Line\""), 1);
+
+    p.lib->transaction();
+    QVERIFY(!line->commit());
+    QVERIFY(p.lib->commit());
+    QVERIFY(line->isDirty());
+
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT COUNT(*) FROM Data_Line").toInt(), rowKept ? 1 : 0);
+    if (rowKept) {
+        QCOMPARE(raw.scalar("SELECT NAME FROM Data_Line").toDouble(), 3.0);
+        // Once the file takes it, the pending write goes through.
+        QVERIFY(raw.exec("DROP TRIGGER skip"));
+        QVERIFY(line->commit());
+        QVERIFY(!line->isDirty());
+        QCOMPARE(raw.scalar("SELECT NAME FROM Data_Line").toDouble(), 9.0);
+    }
 }
 
 void tst_HORM_BaseObject::unsetTextIsStoredAsEmptyText_data()
