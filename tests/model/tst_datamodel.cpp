@@ -373,6 +373,7 @@ private slots:
     void loadOverOpenProjectReplacesIt();
     void damagedProjectIsNeverWritten_data();
     void damagedProjectIsNeverWritten();
+    void damagedOlderProjectShowsItsStations();
     void loadWithLockedFileKeepsCurvesPending();
     void gatingMatchesSerialReference_data();
     void gatingMatchesSerialReference();
@@ -1020,6 +1021,41 @@ void TestDataModel::damagedProjectIsNeverWritten()
     m_model->setData(firstLine, QVariant("7"), Qt::EditRole);
     m_model->setData(firstLine, Qt::Unchecked, Qt::CheckStateRole);
 
+    m_model->closeProject();
+    delete m_lib;
+    m_lib = nullptr;
+    QCOMPARE(fileBytes(path()), before);
+}
+
+// A damaged file of an older format cannot gain the columns it lacks: its
+// lines and stations show all the same.
+void TestDataModel::damagedOlderProjectShowsItsStations()
+{
+    const QVector<double> times{100, 200};
+    auto st = [&](double name) { return gatedStation(name, times, {2, 1}, {2, 1}); };
+    QVERIFY(writeProject(path(), {line(1, {st(10), st(20), st(30)}), line(2, {st(10), st(20)})}));
+    {
+        Reader w(path());
+        w.column("ALTER TABLE Data_Line DROP COLUMN SampleMode");
+        w.column("ALTER TABLE Data_Point DROP COLUMN HasZCoord");
+        // Pages behind the project's rows to take the damage.
+        w.column("CREATE TABLE filler (b BLOB)");
+        for (int i = 0; i < 8; ++i)
+            w.column("INSERT INTO filler VALUES (zeroblob(3000))");
+        QCOMPARE(w.column("SELECT name FROM pragma_table_info('Data_Point') WHERE name = 'HasZCoord'").size(), 0);
+    }
+    QVERIFY(shortenPageCount(path(), 2));
+    const QByteArray before = fileBytes(path());
+    open(path());
+    QVERIFY(m_lib->isDamaged());
+    QCOMPARE(m_model->rowCount(), 2);
+    QCOMPARE(m_model->rowCount(m_model->index(0, 0)), 3);
+    QCOMPARE(m_model->rowCount(m_model->index(1, 0)), 2);
+    QCOMPARE(m_model->index(2, 0, m_model->index(0, 0)).data().toDouble(), 30.0);
+    const Data_Point* station = m_model->stationAt(m_model->lineAt(0), 2);
+    QVERIFY(station);
+    QCOMPARE(station->HasZCoord(), -1);
+    QCOMPARE(m_model->lineAt(1)->SampleMode(), 0);
     m_model->closeProject();
     delete m_lib;
     m_lib = nullptr;

@@ -29,6 +29,7 @@ private slots:
     void updateThatChangesNoRowFails();
     void unsetTextIsStoredAsEmptyText_data();
     void unsetTextIsStoredAsEmptyText();
+    void columnsTheTableLacksAreNeverWritten();
     void entityWithoutRowNeverTouchesRows();
     void unregisteredClassStoresNothing();
     void lazyColumns_untouchedAreNotWritten();
@@ -421,6 +422,58 @@ void tst_HORM_BaseObject::unsetTextIsStoredAsEmptyText()
         const QVariantList stored = raw.column(sql);
         QCOMPARE(stored, (QVariantList{"text:''", "text:''"}));
     }
+}
+
+// Columns an older file lacks and the migration could not add (the file was
+// locked): the rows read with the fields' defaults, the statements never
+// name those columns, and a change to one of them is refused, not dropped.
+void tst_HORM_BaseObject::columnsTheTableLacksAreNeverWritten()
+{
+    TempProject dir;
+    {
+        RawDb raw(dir.path());
+        QVERIFY(raw.exec("CREATE TABLE Data_Line (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , NAME REAL , "
+                         "TYPE INTEGER , USE INTEGER , NOTE TEXT )"));
+        QVERIFY(raw.exec("INSERT INTO Data_Line (ID, NAME, TYPE, USE, NOTE) VALUES (1, 5, 2, 1, 'old')"));
+    }
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    lib.setBusyTimeout(20);
+    {
+        RawDb lock(dir.path());
+        QVERIFY(lock.holdReadLock());
+        QVERIFY(!lib.RegisterObject(Data_Line::staticMetaObject));
+    }
+    QCOMPARE(lib.absentColumns("Data_Line"), QStringList("SampleMode"));
+    QStringList trace;
+    lib.setStatementTrace(&trace);
+    HORM_Collection<Data_Line> lines(&lib);
+    QCOMPARE(trace.last(), QString("SELECT ID, NAME, TYPE, USE, NOTE, NULL AS SampleMode FROM Data_Line   "));
+    QCOMPARE(lines.size(), 1);
+    Data_Line* line = lines.at(0).value();
+    QVERIFY(line);
+    QCOMPARE(line->NAME(), 5.0);
+    QCOMPARE(line->NOTE(), QString("old"));
+    QCOMPARE(line->SampleMode(), 0);
+
+    line->setUSE(0);
+    QVERIFY(line->commit());
+    QCOMPARE(trace.last(), QString("UPDATE Data_Line SET NAME = 5, TYPE = 2, USE = 0, NOTE = 'old' WHERE ID = 1 "));
+    Data_Line* added = lines.addNew().value();
+    QVERIFY(added && added->ID() == 2);
+    QVERIFY(trace.contains("INSERT INTO Data_Line ( NAME, TYPE, USE, NOTE ) VALUES ( 0, 0, 1, '' )"));
+
+    trace.clear();
+    MessageCapture capture;
+    line->setSampleMode(2);
+    QVERIFY(!line->commit());
+    QVERIFY(line->isDirty());
+    QVERIFY(trace.isEmpty());
+    QCOMPARE(capture.count("HORM_BaseObject::commit \"Data_Line\""), 1);
+
+    RawDb raw(dir.path());
+    QCOMPARE(raw.tableColumns("Data_Line"), QStringList() << "ID" << "NAME" << "TYPE" << "USE" << "NOTE");
+    QCOMPARE(raw.scalar("SELECT USE FROM Data_Line WHERE ID = 1").toInt(), 0);
 }
 
 void tst_HORM_BaseObject::entityWithoutRowNeverTouchesRows()
