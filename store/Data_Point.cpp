@@ -438,7 +438,8 @@ bool Data_Point::readUnloadedSampleRecords(LibHORM* lib, const QHash<qint64, QVe
     // collection's statement; that order decides the stacking. A USE of
     // exactly 0 is not read; other values are judged below as a loaded
     // sample judges them.
-    const QString sql = "SELECT " + kColumns.join(", ") + " FROM Data_Sample WHERE Data_PointID IN ("
+    const QString sql = "SELECT " + lib->selectList("Data_Sample", kColumns).join(", ")
+                        + " FROM Data_Sample WHERE Data_PointID IN ("
                         + keys.join(", ") + ") AND (USE IS NULL OR USE <> 0)";
     QSqlQuery query(*lib->database());
     query.setForwardOnly(true);

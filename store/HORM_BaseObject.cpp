@@ -160,13 +160,16 @@ void HORM_BaseObject::markChanged(const QString& name)
 {
     if (m_silent || !m_lib)
         return;
+    const QString cls = className();
     QString keyName;
     QString keyType;
-    if (!m_lib->keyInfo(className(), keyName, keyType))
+    if (!m_lib->keyInfo(cls, keyName, keyType))
         return;
     if (name == keyName || !m_allColumns)
         return;
     m_dirty = true;
+    if (!m_loadingLazy && m_lib->isAbsent(cls, name))
+        m_absentChanged.insert(name);
     if (m_onDemandColumns && m_onDemandColumns->contains(name)) {
         m_lazyLive.insert(name);
         if (!m_loadingLazy)
@@ -257,7 +260,10 @@ QString HORM_BaseObject::sqlValue(const QVariant& value, const QString& sqlType,
         return QStringLiteral("?");
     }
     if (sqlType == "TEXT") {
-        values->append(value.toString());
+        // Text never set is a null string, which would bind as NULL; the
+        // file holds '' for it, as the literal form writes.
+        const QString text = value.toString();
+        values->append(text.isNull() ? QString("") : text);
         return QStringLiteral("?");
     }
     if (sqlType == "BLOB") {
@@ -302,12 +308,19 @@ QString HORM_BaseObject::getSQl_Insert(QVariantList* values) const
         qDebug() << "HORM_BaseObject::getSQl_Insert GetObject_Column" << known;
         return QString();
     }
+    // Columns the table lacks are left to the defaults of the fields.
+    const QString cls = className();
+    QStringList stored;
     QStringList literals;
-    for (int i = 0; i < names.size(); ++i)
+    for (int i = 0; i < names.size(); ++i) {
+        if (m_lib->isAbsent(cls, names.at(i)))
+            continue;
+        stored << names.at(i);
         literals << sqlValue(property(names.at(i).toLatin1().constData()), types.at(i), values);
+    }
     // Concatenated, never filled by QString placeholders, so that no value
     // text is taken for one.
-    return "INSERT INTO " + className() + " ( " + names.join(", ") + " ) VALUES ( " + literals.join(", ") + " )";
+    return "INSERT INTO " + className() + " ( " + stored.join(", ") + " ) VALUES ( " + literals.join(", ") + " )";
 }
 
 QString HORM_BaseObject::getSQL_Commit(QVariantList* values) const
@@ -323,10 +336,15 @@ QString HORM_BaseObject::getSQL_Commit(QVariantList* values) const
     // Only the on-demand columns that were loaded or set are written: one
     // that was never loaded holds nothing in memory and must keep its row.
     const QStringList onDemand = m_onDemandColumns ? *m_onDemandColumns : onDemandColumns(metaObject());
+    const QString cls = className();
     QStringList items;
     for (int i = 0; i < names.size(); ++i) {
         const QString& name = names.at(i);
         if (onDemand.contains(name) && !m_lazyLive.contains(name))
+            continue;
+        // Not in the table: only the field's default was read (commit
+        // refuses a changed one).
+        if (m_lib->isAbsent(cls, name))
             continue;
         items << name + " = " + sqlValue(property(name.toLatin1().constData()), types.at(i), values);
     }
@@ -349,7 +367,8 @@ QString HORM_BaseObject::getSQL_GetOnUse() const
     const QStringList onDemand = m_onDemandColumns ? *m_onDemandColumns : onDemandColumns(metaObject());
     if (onDemand.isEmpty())
         return QString();
-    return "SELECT " + onDemand.join(", ") + " FROM " + className() + " WHERE " + condition;
+    return "SELECT " + m_lib->selectList(className(), onDemand).join(", ") + " FROM " + className() + " WHERE "
+           + condition;
 }
 
 void HORM_BaseObject::db_new()
@@ -402,13 +421,32 @@ bool HORM_BaseObject::commit()
         qDebug() << "HORM_BaseObject::commit" << className() << m_id << "is read-only" << false;
         return false;
     }
+    QStringList unstorable;
+    for (const QString& name : qAsConst(m_absentChanged)) {
+        if (m_lib->isAbsent(className(), name))
+            unstorable << name;
+    }
+    if (!unstorable.isEmpty()) {
+        unstorable.sort();
+        qDebug() << "HORM_BaseObject::commit" << className() << m_id << "the table has no column" << unstorable
+                 << false;
+        return false;
+    }
     QVariantList values;
     const QString sql = getSQL_Commit(&values);
     QSqlError error;
-    if (!sql.isEmpty() && m_lib->execute(sql, values, &error, [this] { return getSQL_Commit(); })) {
+    int changed = -1;
+    if (!sql.isEmpty() && m_lib->execute(sql, values, &error, [this] { return getSQL_Commit(); }, &changed)) {
+        // The row is gone, or a trigger let the UPDATE pass without it:
+        // nothing was stored.
+        if (changed == 0) {
+            qDebug() << "HORM_BaseObject::commit" << className() << m_id << "changed no row" << false;
+            return false;
+        }
         noteWritten(false);
         m_dirty = false;
         m_lazyModified.clear();
+        m_absentChanged.clear();
         return true;
     }
     qDebug() << "HORM_BaseObject::commit" << false << error.databaseText() << error.driverText();

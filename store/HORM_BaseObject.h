@@ -51,10 +51,11 @@ public:
     // INSERT as a new row; ID becomes the new row id.
     void db_new();
     // One UPDATE when something changed; nothing for a clean entity. False
-    // when the UPDATE failed or cannot be made (no stored row, read-only
-    // row); the entity then stays dirty. Inside a transaction the write is
-    // final only once LibHORM::commit succeeds: a rolled-back transaction
-    // makes the entity dirty again.
+    // when the UPDATE failed, changed no row (the row is gone, a trigger
+    // skipped it) or cannot be made (no stored row, read-only row, a changed
+    // column the table lacks); the entity then stays dirty. Inside a
+    // transaction the write is final only once LibHORM::commit succeeds: a
+    // rolled-back transaction makes the entity dirty again.
     bool commit();
     // Loads the on-demand columns of this row (one SELECT).
     void update();
@@ -120,6 +121,8 @@ private:
     bool m_loadingLazy = false;
     QSet<QString> m_lazyLive;
     QSet<QString> m_lazyModified;
+    // Columns set although the table lacks them (see LibHORM::absentColumns).
+    QSet<QString> m_absentChanged;
     const QStringList* m_allColumns = nullptr;
     const QStringList* m_eagerColumns = nullptr;
     const QStringList* m_onDemandColumns = nullptr;

@@ -202,9 +202,12 @@ private:
 
     void load(const QStringList& columns, const QString& filter, const QString& page, const QString& order)
     {
+        // A column the table lacks reads as NULL, so the field keeps its
+        // default and the rows still show.
+        const QString table = QString::fromLatin1(T::staticMetaObject.className());
         const QString sql = QString("SELECT %1 FROM %2 %3 %4 %5")
-                                .arg(columns.join(", "),
-                                     QString::fromLatin1(T::staticMetaObject.className()),
+                                .arg(m_lib->selectList(table, columns).join(", "),
+                                     table,
                                      filter.isEmpty() ? QString() : QString("WHERE %1").arg(filter),
                                      page,
                                      order.isEmpty() ? QString() : QString("ORDER BY %1").arg(order));

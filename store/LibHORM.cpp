@@ -367,49 +367,64 @@ QStringList LibHORM::createTableStatements(const QMetaObject& meta)
 bool LibHORM::RegisterObject(const QMetaObject& meta)
 {
     registerClass(meta);
+    const QString cls = QString::fromLatin1(meta.className());
+    m_absent.remove(cls);
     if (!m_database) {
         qDebug() << "LibHORM::RegisterObject" << "no connection" << false;
         return false;
     }
 
-    const QString cls = QString::fromLatin1(meta.className());
-
-    QStringList tableFields;
-    {
-        QSqlQuery probe(*m_database);
-        execute(probe, QString("select * from %1 LIMIT 0").arg(cls));
-        const QSqlRecord record = probe.record();
-        for (int i = 0; i < record.count(); ++i)
-            tableFields << record.fieldName(i);
-    }
-
-    if (tableFields.isEmpty()) {
+    const QStringList fields = tableFields(cls);
+    if (fields.isEmpty()) {
         return executeAll(createTableStatements(meta), true);
     }
 
     // SQLite treats column names case-insensitively, so must the match. The
     // key is not among the registered columns, and an older table may hold
     // it anywhere: fields are matched by name, never by position.
-    QStringList missing;
-    QStringList missingTypes;
     const QStringList names = m_columnNames.value(cls);
     const QStringList types = m_columnTypes.value(cls);
-    for (int i = 0; i < names.size(); ++i) {
-        bool found = false;
-        for (int f = 0; f < tableFields.size() && !found; ++f)
-            found = tableFields.at(f).compare(names.at(i), Qt::CaseInsensitive) == 0;
-        if (!found) {
-            missing << names.at(i);
-            missingTypes << types.at(i);
+    auto missingFrom = [&names](const QStringList& present) {
+        QVector<int> missing;
+        for (int i = 0; i < names.size(); ++i) {
+            bool found = false;
+            for (int f = 0; f < present.size() && !found; ++f)
+                found = present.at(f).compare(names.at(i), Qt::CaseInsensitive) == 0;
+            if (!found)
+                missing << i;
         }
-    }
+        return missing;
+    };
+    QVector<int> missing = missingFrom(fields);
     if (missing.isEmpty())
         return false;
 
     QStringList statements;
-    for (int i = 0; i < missing.size(); ++i)
-        statements << QString("ALTER TABLE %1 ADD COLUMN %2 %3").arg(cls, missing.at(i), missingTypes.at(i));
-    return executeAll(statements, false);
+    for (int i : missing)
+        statements << QString("ALTER TABLE %1 ADD COLUMN %2 %3").arg(cls, names.at(i), types.at(i));
+    if (executeAll(statements, false))
+        return true;
+    // The rows are still to be read: what the table holds now decides which
+    // columns its statements may name.
+    const QStringList now = tableFields(cls);
+    if (!now.isEmpty())
+        missing = missingFrom(now);
+    QStringList absent;
+    for (int i : missing)
+        absent << names.at(i);
+    m_absent.insert(cls, absent);
+    return false;
+}
+
+QStringList LibHORM::tableFields(const QString& table)
+{
+    QStringList fields;
+    QSqlQuery probe(*m_database);
+    execute(probe, QString("select * from %1 LIMIT 0").arg(table));
+    const QSqlRecord record = probe.record();
+    for (int i = 0; i < record.count(); ++i)
+        fields << record.fieldName(i);
+    return fields;
 }
 
 bool LibHORM::executeAll(const QStringList& statements, bool logFailure)
@@ -458,6 +473,28 @@ bool LibHORM::references(const QString& className, QStringList& children) const
     return true;
 }
 
+QStringList LibHORM::absentColumns(const QString& className) const
+{
+    return m_absent.value(className);
+}
+
+bool LibHORM::isAbsent(const QString& className, const QString& column) const
+{
+    const auto it = m_absent.constFind(className);
+    return it != m_absent.constEnd() && it->contains(column, Qt::CaseInsensitive);
+}
+
+QStringList LibHORM::selectList(const QString& className, const QStringList& columns) const
+{
+    const auto it = m_absent.constFind(className);
+    if (it == m_absent.constEnd() || it->isEmpty())
+        return columns;
+    QStringList items;
+    for (const QString& column : columns)
+        items << (it->contains(column, Qt::CaseInsensitive) ? "NULL AS " + column : column);
+    return items;
+}
+
 bool LibHORM::execute(QSqlQuery& query, const QString& sql)
 {
     trace(sql);
@@ -465,7 +502,7 @@ bool LibHORM::execute(QSqlQuery& query, const QString& sql)
 }
 
 bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError* error,
-                      const std::function<QString()>& literal)
+                      const std::function<QString()>& literal, int* rowsAffected)
 {
     if (!m_database)
         return false;
@@ -478,7 +515,7 @@ bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError*
         if (m_prepared.size() > 64) {
             m_prepared.remove(sql);
             dropPrepared();
-            return execute(sql, values, error, literal);
+            return execute(sql, values, error, literal, rowsAffected);
         }
         query = new QSqlQuery(*m_database);
         if (!query->prepare(sql)) {
@@ -494,6 +531,8 @@ bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError*
     const bool ok = query->exec();
     if (!ok && error)
         *error = query->lastError();
+    if (ok && rowsAffected)
+        *rowsAffected = query->numRowsAffected();
     query->finish();
     return ok;
 }

@@ -61,6 +61,14 @@ public:
     bool columns(const QString& className, QStringList& names, QStringList& types) const;
     bool keyInfo(const QString& className, QString& keyName, QString& keyType) const;
     bool references(const QString& className, QStringList& children) const;
+    // The registered columns that the class's table lacks because they could
+    // not be added (a read-only or locked file). They read as the fields'
+    // defaults and are never written.
+    QStringList absentColumns(const QString& className) const;
+    bool isAbsent(const QString& className, const QString& column) const;
+    // A select list of the class's columns: an absent column is selected as
+    // NULL under its own name, which a loaded entity reads as its default.
+    QStringList selectList(const QString& className, const QStringList& columns) const;
 
     // Statements that create a class's table and its indexes.
     static QStringList createTableStatements(const QMetaObject& meta);
@@ -74,9 +82,10 @@ public:
     // statement is prepared once per text and kept: an entity class's
     // UPDATE has one text for all its rows. error receives the failure.
     // The trace gets literal, the text with the values written in, built
-    // only while a trace is set.
+    // only while a trace is set. rowsAffected, when given, receives the
+    // number of rows the statement changed.
     bool execute(const QString& sql, const QVariantList& values, QSqlError* error,
-                 const std::function<QString()>& literal);
+                 const std::function<QString()>& literal, int* rowsAffected = nullptr);
     // Diagnostics: every statement run through this object, and BEGIN /
     // COMMIT / ROLLBACK, is appended to sink while it is set (null stops).
     void setStatementTrace(QStringList* sink);
@@ -91,6 +100,8 @@ private:
     // Runs the statements in one transaction, rolled back at the first
     // failure (logged when logFailure is set).
     bool executeAll(const QStringList& statements, bool logFailure);
+    // Field names of a table in table order; empty when it cannot be read.
+    QStringList tableFields(const QString& table);
     void trace(const QString& text);
 
     QString m_path;
@@ -101,6 +112,7 @@ private:
     QHash<QString, QStringList> m_columnNames;
     QHash<QString, QStringList> m_columnTypes;
     QHash<QString, QStringList> m_children;
+    QHash<QString, QStringList> m_absent;
     QStringList* m_trace = nullptr;
     bool m_damaged = false;
     bool m_inTransaction = false;

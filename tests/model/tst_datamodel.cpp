@@ -374,6 +374,7 @@ private slots:
     void loadOverOpenProjectReplacesIt();
     void damagedProjectIsNeverWritten_data();
     void damagedProjectIsNeverWritten();
+    void damagedOlderProjectShowsItsStations();
     void loadWithLockedFileKeepsCurvesPending();
     void gatingMatchesSerialReference_data();
     void gatingMatchesSerialReference();
@@ -396,6 +397,7 @@ private slots:
     void saveEditedCurve();
     void saveGoesToShownSchemeAndStation();
     void saveNeedsAShownStation();
+    void saveThatFailsSaysSo_data();
     void saveThatFailsSaysSo();
     void saveOnShortResponseWritesWholeColumn();
     void saveLandsOnTheEditedGate_data();
@@ -1030,6 +1032,41 @@ void TestDataModel::damagedProjectIsNeverWritten()
     QCOMPARE(fileBytes(path()), before);
 }
 
+// A damaged file of an older format cannot gain the columns it lacks: its
+// lines and stations show all the same.
+void TestDataModel::damagedOlderProjectShowsItsStations()
+{
+    const QVector<double> times{100, 200};
+    auto st = [&](double name) { return gatedStation(name, times, {2, 1}, {2, 1}); };
+    QVERIFY(writeProject(path(), {line(1, {st(10), st(20), st(30)}), line(2, {st(10), st(20)})}));
+    {
+        Reader w(path());
+        w.column("ALTER TABLE Data_Line DROP COLUMN SampleMode");
+        w.column("ALTER TABLE Data_Point DROP COLUMN HasZCoord");
+        // Pages behind the project's rows to take the damage.
+        w.column("CREATE TABLE filler (b BLOB)");
+        for (int i = 0; i < 8; ++i)
+            w.column("INSERT INTO filler VALUES (zeroblob(3000))");
+        QCOMPARE(w.column("SELECT name FROM pragma_table_info('Data_Point') WHERE name = 'HasZCoord'").size(), 0);
+    }
+    QVERIFY(shortenPageCount(path(), 2));
+    const QByteArray before = fileBytes(path());
+    open(path());
+    QVERIFY(m_lib->isDamaged());
+    QCOMPARE(m_model->rowCount(), 2);
+    QCOMPARE(m_model->rowCount(m_model->index(0, 0)), 3);
+    QCOMPARE(m_model->rowCount(m_model->index(1, 0)), 2);
+    QCOMPARE(m_model->index(2, 0, m_model->index(0, 0)).data().toDouble(), 30.0);
+    const Data_Point* station = m_model->stationAt(m_model->lineAt(0), 2);
+    QVERIFY(station);
+    QCOMPARE(station->HasZCoord(), -1);
+    QCOMPARE(m_model->lineAt(1)->SampleMode(), 0);
+    m_model->closeProject();
+    delete m_lib;
+    m_lib = nullptr;
+    QCOMPARE(fileBytes(path()), before);
+}
+
 // A COMMIT that fails because another program reads the file loses none of
 // the gated curves: they are written by the next save of the station.
 void TestDataModel::loadWithLockedFileKeepsCurvesPending()
@@ -1569,19 +1606,34 @@ void TestDataModel::saveNeedsAShownStation()
                                       "当前没有显示可编辑的测点，曲线未保存！"}));
 }
 
+void TestDataModel::saveThatFailsSaysSo_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::newRow("trigger refuses") << "CREATE TRIGGER refuse BEFORE UPDATE ON Data_Point BEGIN "
+                                        "SELECT RAISE(ABORT, 'refused'); END";
+    // The UPDATE succeeds, but changes no row.
+    QTest::newRow("trigger skips the row") << "CREATE TRIGGER skip BEFORE UPDATE ON Data_Point BEGIN "
+                                              "SELECT RAISE(IGNORE); END";
+    QTest::newRow("row deleted") << "DELETE FROM Data_Point WHERE ID = 2";
+}
+
 void TestDataModel::saveThatFailsSaysSo()
 {
+    QFETCH(QString, obstacle);
     openGatedLine();
     {
-        // The file refuses every change of a station row.
         Reader w(path());
-        w.column("CREATE TRIGGER refuse BEFORE UPDATE ON Data_Point BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        w.column(obstacle);
     }
-    QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_QV18, 150, 4e6, {200, 300}));
+    QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_LOG10, 150, 4e6, {200, 300}));
     m_model->on_signal_FileSavedToDB({20, 30}, {200, 300});
-    Reader r(path());
-    QCOMPARE(r.curve(2, "DATA_RECV_QV18"), (QVector<double>{1, 2, 3, 4, 5}));
     QCOMPARE(m_messages, QStringList{QString("曲线未能写入工程文件 %1！").arg(path())});
+    Reader r(path());
+    if (!obstacle.startsWith("DELETE"))
+        QCOMPARE(r.curve(2, "DATA_RECV_LOG10"), (QVector<double>{1, 2, 3, 4, 5}));
+    // The line's scheme mark went back with the curve.
+    QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 0);
+    QVERIFY(m_model->stationAt(m_model->lineAt(0), 1)->isDirty());
 }
 
 void TestDataModel::saveOnShortResponseWritesWholeColumn()

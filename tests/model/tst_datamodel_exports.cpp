@@ -1349,9 +1349,6 @@ void TestDataModelExports::gpsImportPassesOverUnreadableStations()
                        "DATA_RECV_LOG10, DATA_RECV_LOG10RAW, DATA_TIMERECV_LOG10, DATA_RECV_LOG20, "
                        "DATA_RECV_LOG20RAW, DATA_TIMERECV_LOG20, XCoord, YCoord, ZCoord, HasZCoord, Data_LineID "
                        "FROM Data_Point_rows"));
-        QVERIFY(q.exec("CREATE TRIGGER write_through INSTEAD OF UPDATE ON Data_Point BEGIN "
-                       "UPDATE Data_Point_rows SET XCoord = NEW.XCoord, YCoord = NEW.YCoord, ZCoord = NEW.ZCoord, "
-                       "HasZCoord = NEW.HasZCoord WHERE ID = OLD.ID; END"));
         q.finish();
         db.close();
     }
@@ -1361,6 +1358,22 @@ void TestDataModelExports::gpsImportPassesOverUnreadableStations()
     QCOMPARE(unreadable->NAME(), 20.0);
     QCOMPARE(unreadable->REF_Data_Point()->size(), 2);
     QVERIFY(unreadable->REF_Data_Point()->at(0).value() == nullptr);
+    {
+        // The rows are a table again for the import's writes: SQLite counts
+        // no row that a view's trigger writes, so such a write reads as lost.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "unreadable-setup");
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("DROP VIEW Data_Point"));
+        QVERIFY(q.exec("ALTER TABLE Data_Point_rows RENAME TO Data_Point"));
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("unreadable-setup");
+    // A statement that reads makes the project's connection take up the new
+    // schema before the import prepares its writes.
+    QVERIFY(QSqlQuery(*m_lib->database()).exec("SELECT COUNT(*) FROM sqlite_master"));
 
     m_model->on_signal_GPSFileImported({coordinate(10, 0, 1, 2, 3), coordinate(10, 50, 11, 12, 13),
                                         coordinate(20, 0, 1, 2, 3), coordinate(20, 50, 11, 12, 13)});
@@ -1368,7 +1381,7 @@ void TestDataModelExports::gpsImportPassesOverUnreadableStations()
     QCOMPARE(stationValue(10, 0, "HasZCoord").toInt(), 1);
     QCOMPARE(stationValue(10, 50, "XCoord").toDouble(), 11.0);
     QSqlQuery q(QSqlDatabase::database(m_reader));
-    QVERIFY(q.exec("SELECT COUNT(*) FROM Data_Point_rows WHERE Data_LineID = 2 AND HasZCoord = -1") && q.next());
+    QVERIFY(q.exec("SELECT COUNT(*) FROM Data_Point WHERE Data_LineID = 2 AND HasZCoord = -1") && q.next());
     QCOMPARE(q.value(0).toInt(), 2);
 
     // Only unreadable stations: nothing stored, and nothing said to be.

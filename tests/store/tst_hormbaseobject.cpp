@@ -25,6 +25,11 @@ private slots:
     void nonFiniteReals();
     void dirtyTracking();
     void failingUpdateStaysDirtyAndRetries();
+    void updateThatChangesNoRowFails_data();
+    void updateThatChangesNoRowFails();
+    void unsetTextIsStoredAsEmptyText_data();
+    void unsetTextIsStoredAsEmptyText();
+    void columnsTheTableLacksAreNeverWritten();
     void entityWithoutRowNeverTouchesRows();
     void unregisteredClassStoresNothing();
     void lazyColumns_untouchedAreNotWritten();
@@ -316,6 +321,159 @@ void tst_HORM_BaseObject::failingUpdateStaysDirtyAndRetries()
     line->commit();
     QCOMPARE(trace.size(), 2);
     QCOMPARE(trace.at(0), trace.at(1));
+}
+
+void tst_HORM_BaseObject::updateThatChangesNoRowFails_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<bool>("rowKept");
+    QTest::newRow("row deleted behind the entity") << "DELETE FROM Data_Line" << false;
+    QTest::newRow("trigger skips the row")
+        << "CREATE TRIGGER skip BEFORE UPDATE ON Data_Line BEGIN SELECT RAISE(IGNORE); END" << true;
+}
+
+// An UPDATE that SQLite runs without error but that changes no row stored
+// nothing: the write fails and stays pending, in a transaction as well.
+void tst_HORM_BaseObject::updateThatChangesNoRowFails()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(bool, rowKept);
+    OpenProject p;
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.addNew().value();
+    line->setNAME(3);
+    QVERIFY(line->commit());
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec(obstacle));
+    }
+    line->setNAME(9);
+    MessageCapture capture;
+    QVERIFY(!line->commit());
+    QVERIFY(line->isDirty());
+    QCOMPARE(capture.count("HORM_BaseObject::commit \"Data_Line\""), 1);
+
+    p.lib->transaction();
+    QVERIFY(!line->commit());
+    QVERIFY(p.lib->commit());
+    QVERIFY(line->isDirty());
+
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT COUNT(*) FROM Data_Line").toInt(), rowKept ? 1 : 0);
+    if (rowKept) {
+        QCOMPARE(raw.scalar("SELECT NAME FROM Data_Line").toDouble(), 3.0);
+        // Once the file takes it, the pending write goes through.
+        QVERIFY(raw.exec("DROP TRIGGER skip"));
+        QVERIFY(line->commit());
+        QVERIFY(!line->isDirty());
+        QCOMPARE(raw.scalar("SELECT NAME FROM Data_Line").toDouble(), 9.0);
+    }
+}
+
+void tst_HORM_BaseObject::unsetTextIsStoredAsEmptyText_data()
+{
+    QTest::addColumn<QString>("table");
+    for (const char* table : {"Data_Project", "Data_Line", "Data_Point", "Data_Sample", "Data_WorkSet"})
+        QTest::newRow(table) << QString(table);
+}
+
+template <class T>
+static void writeUnsetTexts(LibHORM* lib, const QStringList& texts)
+{
+    HORM_Collection<T> rows(lib);
+    T* fresh = rows.addNew().value();
+    QVERIFY(fresh && fresh->ID() > 0);
+    // Loaded from NULL (a column added by migration), then written again.
+    RawDb(lib->path()).exec(QString("INSERT INTO %1 (ID) VALUES (100)").arg(T::staticMetaObject.className()));
+    rows.loadTable(QString(), "ID");
+    T* old = rows.at(1).value();
+    QVERIFY(old && old->ID() == 100);
+    for (const QString& text : texts)
+        old->setProperty(text.toLatin1().constData(), QString());
+    QVERIFY(old->commit());
+}
+
+// Text never set reaches the file as '', on INSERT and on UPDATE, for every
+// text column of every class.
+void tst_HORM_BaseObject::unsetTextIsStoredAsEmptyText()
+{
+    QFETCH(QString, table);
+    OpenProject p;
+    QStringList names, types, texts;
+    QVERIFY(p.lib->columns(table, names, types));
+    for (int i = 0; i < names.size(); ++i) {
+        if (types.at(i) == "TEXT")
+            texts << names.at(i);
+    }
+    QVERIFY(!texts.isEmpty());
+    if (table == "Data_Project")
+        writeUnsetTexts<Data_Project>(p.lib.get(), texts);
+    else if (table == "Data_Line")
+        writeUnsetTexts<Data_Line>(p.lib.get(), texts);
+    else if (table == "Data_Point")
+        writeUnsetTexts<Data_Point>(p.lib.get(), texts);
+    else if (table == "Data_Sample")
+        writeUnsetTexts<Data_Sample>(p.lib.get(), texts);
+    else
+        writeUnsetTexts<Data_WorkSet>(p.lib.get(), texts);
+    RawDb raw(p.path());
+    for (const QString& text : texts) {
+        const QString sql = QString("SELECT typeof(%1) || ':' || quote(%1) FROM %2 ORDER BY ID").arg(text, table);
+        const QVariantList stored = raw.column(sql);
+        QCOMPARE(stored, (QVariantList{"text:''", "text:''"}));
+    }
+}
+
+// Columns an older file lacks and the migration could not add (the file was
+// locked): the rows read with the fields' defaults, the statements never
+// name those columns, and a change to one of them is refused, not dropped.
+void tst_HORM_BaseObject::columnsTheTableLacksAreNeverWritten()
+{
+    TempProject dir;
+    {
+        RawDb raw(dir.path());
+        QVERIFY(raw.exec("CREATE TABLE Data_Line (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , NAME REAL , "
+                         "TYPE INTEGER , USE INTEGER , NOTE TEXT )"));
+        QVERIFY(raw.exec("INSERT INTO Data_Line (ID, NAME, TYPE, USE, NOTE) VALUES (1, 5, 2, 1, 'old')"));
+    }
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    lib.setBusyTimeout(20);
+    {
+        RawDb lock(dir.path());
+        QVERIFY(lock.holdReadLock());
+        QVERIFY(!lib.RegisterObject(Data_Line::staticMetaObject));
+    }
+    QCOMPARE(lib.absentColumns("Data_Line"), QStringList("SampleMode"));
+    QStringList trace;
+    lib.setStatementTrace(&trace);
+    HORM_Collection<Data_Line> lines(&lib);
+    QCOMPARE(trace.last(), QString("SELECT ID, NAME, TYPE, USE, NOTE, NULL AS SampleMode FROM Data_Line   "));
+    QCOMPARE(lines.size(), 1);
+    Data_Line* line = lines.at(0).value();
+    QVERIFY(line);
+    QCOMPARE(line->NAME(), 5.0);
+    QCOMPARE(line->NOTE(), QString("old"));
+    QCOMPARE(line->SampleMode(), 0);
+
+    line->setUSE(0);
+    QVERIFY(line->commit());
+    QCOMPARE(trace.last(), QString("UPDATE Data_Line SET NAME = 5, TYPE = 2, USE = 0, NOTE = 'old' WHERE ID = 1 "));
+    Data_Line* added = lines.addNew().value();
+    QVERIFY(added && added->ID() == 2);
+    QVERIFY(trace.contains("INSERT INTO Data_Line ( NAME, TYPE, USE, NOTE ) VALUES ( 0, 0, 1, '' )"));
+
+    trace.clear();
+    MessageCapture capture;
+    line->setSampleMode(2);
+    QVERIFY(!line->commit());
+    QVERIFY(line->isDirty());
+    QVERIFY(trace.isEmpty());
+    QCOMPARE(capture.count("HORM_BaseObject::commit \"Data_Line\""), 1);
+
+    RawDb raw(dir.path());
+    QCOMPARE(raw.tableColumns("Data_Line"), QStringList() << "ID" << "NAME" << "TYPE" << "USE" << "NOTE");
+    QCOMPARE(raw.scalar("SELECT USE FROM Data_Line WHERE ID = 1").toInt(), 0);
 }
 
 void tst_HORM_BaseObject::entityWithoutRowNeverTouchesRows()

@@ -414,6 +414,7 @@ void tst_LibHORM::register_failingAlterRollsBack()
         // A view can be probed but not altered.
         QVERIFY(raw.exec("CREATE TABLE base (ID INTEGER PRIMARY KEY, NAME REAL)"));
         QVERIFY(raw.exec("CREATE VIEW Data_Line AS SELECT ID, NAME FROM base"));
+        QVERIFY(raw.exec("INSERT INTO base (ID, NAME) VALUES (4, 12.5)"));
         before = raw.schema();
     }
     LibHORM lib(nullptr);
@@ -424,12 +425,21 @@ void tst_LibHORM::register_failingAlterRollsBack()
     QCOMPARE(trace, QStringList() << "select * from Data_Line LIMIT 0"
                                   << "BEGIN"
                                   << "ALTER TABLE Data_Line ADD COLUMN TYPE INTEGER"
-                                  << "ROLLBACK");
+                                  << "ROLLBACK"
+                                  << "select * from Data_Line LIMIT 0");
     RawDb raw(dir.path());
     QCOMPARE(raw.schema(), before);
-    // The registry is filled all the same.
+    // The registry is filled all the same, and the rows read with the
+    // columns that could not be added at their defaults.
     QStringList names, types;
     QVERIFY(lib.columns("Data_Line", names, types));
+    QCOMPARE(lib.absentColumns("Data_Line"), QStringList() << "TYPE" << "USE" << "NOTE" << "SampleMode");
+    lib.setStatementTrace(nullptr);
+    HORM_Collection<Data_Line> lines(&lib);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY(lines.at(0).value());
+    QCOMPARE(lines.at(0).value()->NAME(), 12.5);
+    QCOMPARE(lines.at(0).value()->USE(), 1);
 }
 
 void tst_LibHORM::register_failingCreateLeavesNothing()

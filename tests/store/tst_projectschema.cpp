@@ -22,6 +22,8 @@ private slots:
     void stationsOfLine();
     void sampleBlobsEmptyUntilUpdate();
     void olderFileIsMigrated();
+    void damagedOlderFileShowsEveryReadableRow_data();
+    void damagedOlderFileShowsEveryReadableRow();
     void nullUseMeansInUse();
 };
 
@@ -266,6 +268,13 @@ void tst_ProjectSchema::sampleBlobsEmptyUntilUpdate()
     QCOMPARE(s->DATA_SEND(), QByteArray(8, '\x02'));
 }
 
+// A station table from before the coordinates.
+static const char* const kOlderPointTable =
+    "CREATE TABLE Data_Point (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , NAME REAL , USE INTEGER , NOTE TEXT , "
+    "TYPE INTEGER , IsSampled INTEGER , DATA_RECV_QV18 BLOB , DATA_RECV_QV18RAW BLOB , DATA_TIMERECV_QV18 BLOB , "
+    "DATA_RECV_LOG10 BLOB , DATA_RECV_LOG10RAW BLOB , DATA_TIMERECV_LOG10 BLOB , DATA_RECV_LOG20 BLOB , "
+    "DATA_RECV_LOG20RAW BLOB , DATA_TIMERECV_LOG20 BLOB , Data_LineID INTEGER )";
+
 void tst_ProjectSchema::olderFileIsMigrated()
 {
     TempProject dir;
@@ -279,11 +288,7 @@ void tst_ProjectSchema::olderFileIsMigrated()
             for (const QString& s : LibHORM::createTableStatements(*meta))
                 QVERIFY(raw.exec(s));
         }
-        QVERIFY(raw.exec("CREATE TABLE Data_Point (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , NAME REAL , "
-                         "USE INTEGER , NOTE TEXT , TYPE INTEGER , IsSampled INTEGER , DATA_RECV_QV18 BLOB , "
-                         "DATA_RECV_QV18RAW BLOB , DATA_TIMERECV_QV18 BLOB , DATA_RECV_LOG10 BLOB , "
-                         "DATA_RECV_LOG10RAW BLOB , DATA_TIMERECV_LOG10 BLOB , DATA_RECV_LOG20 BLOB , "
-                         "DATA_RECV_LOG20RAW BLOB , DATA_TIMERECV_LOG20 BLOB , Data_LineID INTEGER )"));
+        QVERIFY(raw.exec(kOlderPointTable));
         QVERIFY(raw.exec("CREATE INDEX IDX_Data_Point_Data_LineID_ ON Data_Point ( Data_LineID )"));
         QVERIFY(raw.exec("CREATE TABLE Data_Sample (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , StartTime INTEGER , "
                          "DeviceType INTEGER , TYPE INTEGER , PERIOD INTEGER , DATA_RECV BLOB , DATA_RECV_POS BLOB , "
@@ -350,6 +355,119 @@ void tst_ProjectSchema::olderFileIsMigrated()
     sample->update();
     QCOMPARE(sample->DATA_RECV(), QByteArray("\x01\x02"));
     QVERIFY(sample->DATA_SEND().isEmpty());
+}
+
+void tst_ProjectSchema::damagedOlderFileShowsEveryReadableRow_data()
+{
+    QTest::addColumn<int>("damage");
+    QTest::newRow("header page count too small") << 0;
+    QTest::newRow("scribbled last page") << 1;
+}
+
+// A damaged file is opened read-only, so an older one cannot gain the
+// columns its tables lack: its rows still show, with those columns at the
+// fields' defaults, and nothing is written.
+void tst_ProjectSchema::damagedOlderFileShowsEveryReadableRow()
+{
+    QFETCH(int, damage);
+    TempProject dir;
+    {
+        // Lines without SampleMode, stations without the coordinates,
+        // samples without DeviceType, DATA_RECV_LEN and the work set key;
+        // behind them a table whose pages take the damage.
+        RawDb raw(dir.path());
+        for (const QMetaObject* meta : {&Data_Project::staticMetaObject, &Data_WorkSet::staticMetaObject}) {
+            for (const QString& s : LibHORM::createTableStatements(*meta))
+                QVERIFY(raw.exec(s));
+        }
+        QVERIFY(raw.exec("CREATE TABLE Data_Line (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , NAME REAL , "
+                         "TYPE INTEGER , USE INTEGER , NOTE TEXT )"));
+        QVERIFY(raw.exec(kOlderPointTable));
+        QVERIFY(raw.exec("CREATE TABLE Data_Sample (ID INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT , StartTime INTEGER , "
+                         "TYPE INTEGER , PERIOD INTEGER , DATA_RECV BLOB , DATA_RECV_POS BLOB , DATA_SEND BLOB , "
+                         "DATA_SOFF BLOB , SendFs REAL , SampleSendFs REAL , SampleOffFs REAL , RecvFs REAL , "
+                         "USE INTEGER , NOTE TEXT , Data_PointID INTEGER )"));
+        for (int l = 1; l <= 3; ++l) {
+            QVERIFY(raw.exec(QString("INSERT INTO Data_Line (ID, NAME, TYPE, USE, NOTE) VALUES (%1, %2, 0, 1, 'l')")
+                                 .arg(l)
+                                 .arg(10 * l)));
+            for (int s = 1; s <= 4; ++s) {
+                const int id = 10 * l + s;
+                QVERIFY(raw.exec(QString("INSERT INTO Data_Point (ID, NAME, USE, TYPE, IsSampled, DATA_RECV_QV18, "
+                                         "Data_LineID) VALUES (%1, %2, 1, 0, 1, x'3ff0000000000000', %3)")
+                                     .arg(id)
+                                     .arg(100 * s)
+                                     .arg(l)));
+                QVERIFY(raw.exec(QString("INSERT INTO Data_Sample (ID, StartTime, USE, SampleOffFs, DATA_RECV, "
+                                         "Data_PointID) VALUES (%1, 1600000000000, 1, 1000000, x'4000000000000000', %1)")
+                                     .arg(id)));
+            }
+        }
+        QVERIFY(raw.exec("CREATE TABLE filler (b BLOB)"));
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(raw.exec("INSERT INTO filler VALUES (zeroblob(3000))"));
+    }
+    if (damage == 0) {
+        QVERIFY(shortenPageCount(dir.path(), 2));
+    } else {
+        const int pages = RawDb(dir.path()).scalar("PRAGMA page_count").toInt();
+        QVERIFY(scribbleOverPage(dir.path(), pages));
+    }
+    const QByteArray before = fileBytes(dir.path());
+
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    QVERIFY(lib.isDamaged());
+    registerAll(lib);
+    QCOMPARE(lib.absentColumns("Data_Line"), QStringList("SampleMode"));
+    QCOMPARE(lib.absentColumns("Data_Point"), QStringList() << "XCoord" << "YCoord" << "ZCoord" << "HasZCoord");
+    {
+        MessageCapture capture;
+        HORM_Collection<Data_Line> lines(&lib);
+        lines.setOrderBy("NAME");
+        QCOMPARE(lines.size(), 3);
+        for (int l = 0; l < 3; ++l) {
+            Data_Line* line = lines.at(l).value();
+            QVERIFY(line);
+            QCOMPARE(line->NAME(), 10.0 * (l + 1));
+            QCOMPARE(line->SampleMode(), 0);
+            HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
+            stations->setOrderBy("NAME");
+            QCOMPARE(stations->size(), 4);
+            QList<Data_Point*> all;
+            for (int s = 0; s < 4; ++s) {
+                Data_Point* station = stations->at(s).value();
+                QVERIFY(station);
+                QCOMPARE(station->NAME(), 100.0 * (s + 1));
+                QCOMPARE(station->HasZCoord(), -1);
+                QCOMPARE(station->XCoord(), 0.0);
+                QCOMPARE(station->IsSampled(), 1);
+                QCOMPARE(station->DATA_RECV_QV18(), QByteArray::fromHex("3ff0000000000000"));
+                all << station;
+            }
+            // The samples, read in one statement for the line.
+            const QVector<QList<SampleRecord>> records = Data_Point::readSampleRecords(all);
+            for (const QList<SampleRecord>& r : records) {
+                QCOMPARE(r.size(), 1);
+                QCOMPARE(r.first().recv, QByteArray::fromHex("4000000000000000"));
+                QCOMPARE(r.first().deviceType, 0);
+            }
+        }
+        // And the samples as entities, their blobs loaded on demand.
+        Data_Sample* sample = lines.at(0).value()->REF_Data_Point()->at(0).value()->REF_Data_Sample()->at(0).value();
+        QVERIFY(sample);
+        QCOMPARE(sample->Data_WorkSetID(), -1);
+        sample->update();
+        QCOMPARE(sample->DATA_RECV(), QByteArray::fromHex("4000000000000000"));
+        QVERIFY(sample->DATA_RECV_LEN().isEmpty());
+        for (const QString& line : capture.lines())
+            QVERIFY2(!line.contains("false"), qPrintable(line));
+
+        Data_Point* station = lines.at(0).value()->REF_Data_Point()->at(0).value();
+        station->setHasZCoord(1);
+        QVERIFY(!station->commit());
+    }
+    QCOMPARE(fileBytes(dir.path()), before);
 }
 
 // One rule for every class: a NULL use flag (an older file, or a column
