@@ -383,9 +383,16 @@ void HORM_BaseObject::db_new()
         return;
 
     QSqlError error;
-    if (!m_lib->execute(sql, values, &error, [this] { return getSQl_Insert(); })) {
+    int inserted = -1;
+    if (!m_lib->execute(sql, values, &error, [this] { return getSQl_Insert(); }, &inserted)) {
         qDebug() << "HORM_BaseObject::db_new" << getSQl_Insert() << false << error.databaseText()
                  << error.driverText();
+        return;
+    }
+    // A trigger skipped the row: last_insert_rowid() would name another
+    // row, and later UPDATEs of this entity would land on it.
+    if (inserted == 0) {
+        qDebug() << "HORM_BaseObject::db_new" << className() << "inserted no row" << false;
         return;
     }
     QSqlQuery query(*m_lib->database());

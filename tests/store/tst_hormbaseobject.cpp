@@ -27,6 +27,7 @@ private slots:
     void failingUpdateStaysDirtyAndRetries();
     void updateThatChangesNoRowFails_data();
     void updateThatChangesNoRowFails();
+    void insertThatAddsNoRowHasNoKey();
     void unsetTextIsStoredAsEmptyText_data();
     void unsetTextIsStoredAsEmptyText();
     void columnsTheTableLacksAreNeverWritten();
@@ -368,6 +369,32 @@ void tst_HORM_BaseObject::updateThatChangesNoRowFails()
         QVERIFY(!line->isDirty());
         QCOMPARE(raw.scalar("SELECT NAME FROM Data_Line").toDouble(), 9.0);
     }
+}
+
+// An INSERT that a trigger skips stored nothing: the entity gets no key,
+// so none of its later writes can reach the row inserted before it.
+void tst_HORM_BaseObject::insertThatAddsNoRowHasNoKey()
+{
+    OpenProject p;
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* first = lines.addNew().value();
+    first->setNAME(3);
+    QVERIFY(first->commit());
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec("CREATE TRIGGER skip BEFORE INSERT ON Data_Line BEGIN SELECT RAISE(IGNORE); END"));
+    }
+    MessageCapture capture;
+    Data_Line* second = lines.addNew().value();
+    QVERIFY(second);
+    QCOMPARE(second->ID(), qint64(-1));
+    QCOMPARE(capture.count("HORM_BaseObject::db_new \"Data_Line\""), 1);
+    second->setNAME(9);
+    QVERIFY(!second->commit());
+
+    RawDb raw(p.path());
+    QCOMPARE(raw.scalar("SELECT COUNT(*) FROM Data_Line").toInt(), 1);
+    QCOMPARE(raw.scalar("SELECT NAME FROM Data_Line").toDouble(), 3.0);
 }
 
 void tst_HORM_BaseObject::unsetTextIsStoredAsEmptyText_data()
