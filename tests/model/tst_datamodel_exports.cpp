@@ -172,6 +172,8 @@ private slots:
     void surferGridBlanksNonFiniteValues();
     void surferGridRowsEvenlySpaced_data();
     void surferGridRowsEvenlySpaced();
+    void surferGridColumnsEvenlySpaced_data();
+    void surferGridColumnsEvenlySpaced();
     void surferGridRefusesUnusableSection_data();
     void surferGridRefusesUnusableSection();
     void filesReplacedWholeOrNotAtAll();
@@ -204,6 +206,7 @@ private slots:
     // End to end: a shown line of a generated project.
     void exportsOfShownLine_data();
     void exportsOfShownLine();
+    void surferGridOfUnevenStations();
 
 private:
     void openFixture(const QList<LineDef>& lines);
@@ -725,6 +728,70 @@ void TestDataModelExports::surferGridRowsEvenlySpaced()
     m_model->sectionResults = section;
     QVERIFY(m_model->writeSurferGrid(m_dir->path()));
     QCOMPARE(QString::fromLatin1(readAll(path("out.grd"))), expected);
+}
+
+void TestDataModelExports::surferGridColumnsEvenlySpaced_data()
+{
+    QTest::addColumn<QList<DataType_ResultData>>("section");
+    QTest::addColumn<QString>("expected");
+    // Evenly spaced stations are the grid's columns, as they always were
+    // (the steps of 0.1 differ in their last bits).
+    QTest::newRow("even spacing")
+        << QList<DataType_ResultData>{column(0.1 + 0.2, {10, 0}, {7, 8}), column(0.0, {10, 0}, {1, 2}),
+                                      column(0.1, {10, 0}, {ModelFiles::kNoValue, 4}),
+                                      column(0.2, {10, 0}, {5, 6})}
+        << QString("DSAA\n4 2\n0 0.3\n0 10\n1 8\n"
+                   " 2 4 6 8\n 1 1.70141e+38 5 7\n");
+    // A gap of three steps: columns every 10 m, those in the gap read
+    // linearly between its stations.
+    QTest::newRow("gap")
+        << QList<DataType_ResultData>{column(0, {10, 0}, {1, 2}), column(10, {10, 0}, {3, 4}),
+                                      column(40, {10, 0}, {9, 10}), column(50, {10, 0}, {11, 12})}
+        << QString("DSAA\n6 2\n0 50\n0 10\n1 12\n"
+                   " 2 4 6 8 10 12\n 1 3 5 7 9 11\n");
+    // Next to a cell above the ground a column in the gap is blank too.
+    QTest::newRow("gap beside the ground")
+        << QList<DataType_ResultData>{column(0, {10, 0}, {1, 2}), column(10, {10, 0}, {3, 4}),
+                                      column(30, {10, 0}, {ModelFiles::kNoValue, 8})}
+        << QString("DSAA\n4 2\n0 30\n0 10\n1 8\n"
+                   " 2 4 6 8\n 1 3 1.70141e+38 1.70141e+38\n");
+    // A last station off the step: the columns reach past it, blank there;
+    // a column between it and its neighbour is read linearly.
+    QTest::newRow("last station off the step")
+        << QList<DataType_ResultData>{column(0, {10, 0}, {1, 2}), column(10, {10, 0}, {3, 4}),
+                                      column(20, {10, 0}, {5, 6}), column(35, {10, 0}, {8, 9})}
+        << QString("DSAA\n5 2\n0 40\n0 10\n1 8\n"
+                   " 2 4 6 8 1.70141e+38\n 1 3 5 7 1.70141e+38\n");
+}
+
+void TestDataModelExports::surferGridColumnsEvenlySpaced()
+{
+    QFETCH(QList<DataType_ResultData>, section);
+    QFETCH(QString, expected);
+    m_model->sectionResults = section;
+    QVERIFY(m_model->writeSurferGrid(m_dir->path()));
+    const QByteArray bytes = readAll(path("out.grd"));
+    QCOMPARE(QString::fromLatin1(bytes), expected);
+
+    // Read as Surfer places its nodes, every node at a station's position
+    // and level holds the section's value there.
+    SurferGrid g;
+    QString why;
+    QVERIFY2(parseSurfer(bytes, g, &why), qPrintable(why));
+    int checked = 0;
+    for (const DataType_ResultData& r : section) {
+        const double at = (r.x - g.xlo) / (g.xhi - g.xlo) * (g.nx - 1);
+        const int col = int(std::lround(at));
+        if (std::fabs(at - col) > 1e-6)
+            continue;
+        for (int row = 0; row < g.ny; ++row) {
+            const int k = r.depth.indexOf(g.y(row));
+            QVERIFY(k >= 0);
+            QCOMPARE(g.at(col, row), r.value[k] <= ModelFiles::kNoValue ? 1.70141e38 : r.value[k]);
+            ++checked;
+        }
+    }
+    QVERIFY(checked >= 2 * (section.size() - 1));
 }
 
 void TestDataModelExports::surferGridRefusesUnusableSection_data()
@@ -1483,6 +1550,65 @@ void TestDataModelExports::exportsOfShownLine()
                                          {QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功")},
                                          {QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功")},
                                          {QString(), QStringLiteral("剖面数据保存成功")}}));
+}
+
+void TestDataModelExports::surferGridOfUnevenStations()
+{
+    // Stations 0 to 220 every 20 m, those from 120 on renumbered 200 to
+    // 300: a gap of 100 m between 100 and 200.
+    ProjectGenerator::Options o;
+    o.lines = 1;
+    o.stationsPerLine = 12;
+    o.samplesPerStation = 1;
+    o.sampleLength = 2000;
+    openGenerated(o);
+    const QModelIndex line = m_model->index(0, 0);
+    for (int row = 11; row >= 6; --row)
+        QVERIFY(m_model->setData(m_model->index(row, 0, line), QString::number(200 + 20 * (row - 6)), Qt::EditRole));
+    m_model->on_signal_TransRelaxInversionMethodChanged(1);
+    m_model->showTreeNode(0, -1, -1);
+    QCOMPARE(m_model->reportDistances,
+             (QVector<double>{0, 20, 40, 60, 80, 100, 200, 220, 240, 260, 280, 300}));
+    m_model->export2DResults(path("line.2d.dat"));
+
+    SurferGrid g;
+    QString why;
+    QVERIFY2(parseSurfer(readAll(path("out.grd")), g, &why), qPrintable(why));
+    QCOMPARE(g.nx, 16);
+    QCOMPARE(g.xlo, 0.0);
+    QCOMPARE(g.xhi, 300.0);
+    const QList<DataType_ResultData>& section = m_model->sectionResults;
+    auto sectionAt = [&](int station, double level) {
+        const DataType_ResultData& r = section[station];
+        const int k = r.depth.indexOf(level);
+        return k < 0 ? qQNaN() : r.value[k];
+    };
+    int checked = 0;
+    for (int row = 0; row < g.ny; ++row) {
+        // Every station at its own place; the columns in the gap linear
+        // between 100 and 200.
+        for (int s = 0; s < section.size(); ++s) {
+            const double v = sectionAt(s, g.y(row));
+            const int col = int(section[s].x / 20.0);
+            QCOMPARE(g.x(col), section[s].x);
+            if (std::isnan(v))
+                continue;
+            ++checked;
+            if (v <= ModelFiles::kNoValue)
+                QCOMPARE(g.at(col, row), 1.70141e38);
+            else
+                QCOMPARE(float(g.at(col, row)), float(v));
+        }
+        const double left = sectionAt(5, g.y(row));
+        const double right = sectionAt(6, g.y(row));
+        if (!(left > ModelFiles::kNoValueLimit && right > ModelFiles::kNoValueLimit))
+            continue;
+        for (int col = 6; col < 10; ++col) {
+            const double w = (g.x(col) - 100.0) / 100.0;
+            QCOMPARE(float(g.at(col, row)), float(left + w * (right - left)));
+        }
+    }
+    QVERIFY(checked > section.size() * (g.ny - 2));
 }
 
 QTEST_MAIN(TestDataModelExports)
