@@ -961,20 +961,35 @@ void TestDataModelExports::saveNameGetsFilterSuffix_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("filters");
     QTest::addColumn<QString>("selected");
+    QTest::addColumn<QStringList>("alsoKept");
     QTest::addColumn<QString>("result");
     const QString exports = "一维反演(*.1d.dat);;二维反演(*.2d.dat);;层状结果(*.layer.dat);;原始剖面数据(*.raw.dat)";
-    QTest::newRow("no suffix, second filter") << "/d/r" << exports << "二维反演(*.2d.dat)" << "/d/r.2d.dat";
-    QTest::newRow("no suffix, none selected") << "/d/r" << exports << "" << "/d/r.1d.dat";
-    QTest::newRow("dotted name") << "/d/line.7" << exports << "层状结果(*.layer.dat)" << "/d/line.7.layer.dat";
-    QTest::newRow("suffix of the filter kept") << "/d/r.raw.dat" << exports << "原始剖面数据(*.raw.dat)" << "/d/r.raw.dat";
-    QTest::newRow("suffix of another filter kept") << "/d/r.1d.dat" << exports << "二维反演(*.2d.dat)" << "/d/r.1d.dat";
-    QTest::newRow("pictures") << "/d/c" << "图片(*.png *.jpg)" << "图片(*.png *.jpg)" << "/d/c.png";
-    QTest::newRow("second pattern kept") << "/d/c.jpg" << "图片(*.png *.jpg)" << "图片(*.png *.jpg)" << "/d/c.jpg";
-    QTest::newRow("documents") << "/d/report" << "Word 文档(*.docx);; Word 97-2003 文档(*.doc)"
-                               << " Word 97-2003 文档(*.doc)" << "/d/report.doc";
-    QTest::newRow("other suffix") << "/d/notes.txt" << "File (*.pdf)" << "File (*.pdf)" << "/d/notes.txt.pdf";
-    QTest::newRow("any file") << "/d/all" << "所有文件(*)" << "所有文件(*)" << "/d/all";
-    QTest::newRow("cancelled") << "" << "File (*.pdf)" << "File (*.pdf)" << "";
+    const QStringList none;
+    QTest::newRow("no suffix, second filter") << "/d/r" << exports << "二维反演(*.2d.dat)" << none << "/d/r.2d.dat";
+    QTest::newRow("no suffix, none selected") << "/d/r" << exports << "" << none << "/d/r.1d.dat";
+    QTest::newRow("dotted name") << "/d/line.7" << exports << "层状结果(*.layer.dat)" << none << "/d/line.7.layer.dat";
+    QTest::newRow("suffix of the filter kept") << "/d/r.raw.dat" << exports << "原始剖面数据(*.raw.dat)" << none
+                                               << "/d/r.raw.dat";
+    QTest::newRow("suffix of another filter kept") << "/d/r.1d.dat" << exports << "二维反演(*.2d.dat)" << none
+                                                   << "/d/r.1d.dat";
+    QTest::newRow("pictures") << "/d/c" << "图片(*.png *.jpg)" << "图片(*.png *.jpg)" << none << "/d/c.png";
+    QTest::newRow("second pattern kept") << "/d/c.jpg" << "图片(*.png *.jpg)" << "图片(*.png *.jpg)" << none
+                                         << "/d/c.jpg";
+    const QString documents = "Word 文档(*.docx);; Word 97-2003 文档(*.doc)";
+    QTest::newRow("documents") << "/d/report" << documents << " Word 97-2003 文档(*.doc)" << none << "/d/report.doc";
+    QTest::newRow("other suffix") << "/d/notes.txt" << "File (*.pdf)" << "File (*.pdf)" << none << "/d/notes.txt.pdf";
+    QTest::newRow("any file") << "/d/all" << "所有文件(*)" << "所有文件(*)" << none << "/d/all";
+    QTest::newRow("cancelled") << "" << "File (*.pdf)" << "File (*.pdf)" << none << "";
+    // The report dialog offers documents but takes a PDF name too.
+    const QStringList pdf{".pdf"};
+    QTest::newRow("report named as a PDF") << "/d/report.pdf" << documents << "Word 文档(*.docx)" << pdf
+                                           << "/d/report.pdf";
+    QTest::newRow("report named as both") << "/d/report.pdf.doc" << documents << "Word 文档(*.docx)" << pdf
+                                          << "/d/report.pdf.doc";
+    QTest::newRow("report without a suffix") << "/d/report" << documents << "Word 文档(*.docx)" << pdf
+                                             << "/d/report.docx";
+    QTest::newRow("report named pdf, no dot") << "/d/reportpdf" << documents << "Word 文档(*.docx)" << pdf
+                                              << "/d/reportpdf.docx";
 }
 
 void TestDataModelExports::saveNameGetsFilterSuffix()
@@ -982,8 +997,9 @@ void TestDataModelExports::saveNameGetsFilterSuffix()
     QFETCH(QString, name);
     QFETCH(QString, filters);
     QFETCH(QString, selected);
+    QFETCH(QStringList, alsoKept);
     QFETCH(QString, result);
-    QCOMPARE(UserPrompt::withFilterSuffix(name, filters, selected), result);
+    QCOMPARE(UserPrompt::withFilterSuffix(name, filters, selected, alsoKept), result);
 }
 
 // --- Per-line export ---
