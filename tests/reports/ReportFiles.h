@@ -53,7 +53,8 @@ inline int count(const QString& haystack, const QString& needle)
     return haystack.count(needle);
 }
 
-inline int pdfPageCount(const QString& path)
+// Occurrences of pattern in the whole PDF file; -1 when it cannot be read.
+inline int pdfMatches(const QString& path, const QRegularExpression& pattern)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -61,18 +62,18 @@ inline int pdfPageCount(const QString& path)
     // Binary streams hold NUL bytes; take the whole file.
     const QByteArray bytes = f.readAll();
     const QString data = QString::fromLatin1(bytes.constData(), bytes.size());
-    return data.count(QRegularExpression("/Type\\s*/Page(?![s\\w])"));
+    return data.count(pattern);
+}
+
+inline int pdfPageCount(const QString& path)
+{
+    return pdfMatches(path, QRegularExpression("/Type\\s*/Page(?![s\\w])"));
 }
 
 // Pictures in a PDF: its image objects, masks included.
 inline int pdfImageCount(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray bytes = f.readAll();
-    const QString data = QString::fromLatin1(bytes.constData(), bytes.size());
-    return data.count(QRegularExpression("/Subtype\\s*/Image\\b"));
+    return pdfMatches(path, QRegularExpression("/Subtype\\s*/Image\\b"));
 }
 
 // Pictures in a .docx package.
