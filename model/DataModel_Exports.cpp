@@ -28,6 +28,94 @@ constexpr double kMatch1D = 1e-5;
 constexpr double kMatch2D = 0.01;
 // Surfer's value for a node without data.
 constexpr double kSurferBlank = 1.70141e38;
+// More rows or columns than this: the section is not one to grid.
+constexpr int kMaxGridLines = 100000;
+
+// The Surfer grid's nodes: a step and the node it starts from.
+struct EvenStep {
+    double step = 0.0;
+    double anchor = 0.0;
+};
+
+// The most common of the gaps between neighbours of an ordered list (the
+// smallest on a tie; gaps of nothing or against the order do not count),
+// from the first entry that starts such a gap. Step 0 when there is none.
+EvenStep mostCommonStep(const QVector<double>& ordered, bool descending)
+{
+    EvenStep even;
+    if (ordered.isEmpty())
+        return even;
+    even.anchor = ordered.first();
+    QVector<double> gaps;
+    for (int k = 0; k + 1 < ordered.size(); ++k)
+        gaps.append(descending ? ordered[k] - ordered[k + 1] : ordered[k + 1] - ordered[k]);
+    auto same = [](double a, double b) { return std::fabs(a - b) <= 1e-6 * b; };
+    int best = 0;
+    for (double s : gaps) {
+        if (!(s > 0.0))
+            continue;
+        const int count = int(std::count_if(gaps.cbegin(), gaps.cend(), [&](double t) { return same(t, s); }));
+        if (count > best || (count == best && s < even.step)) {
+            best = count;
+            even.step = s;
+        }
+    }
+    for (int k = 0; k < gaps.size(); ++k) {
+        if (even.step > 0.0 && same(gaps[k], even.step)) {
+            even.anchor = ordered[k];
+            break;
+        }
+    }
+    return even;
+}
+
+// Nodes anchor + j * step in rising order: those within [from, to], or
+// (cover) as few as reach over both ends. False when there would be more
+// than a grid can sensibly hold.
+bool evenNodes(const EvenStep& even, double from, double to, bool cover, QVector<double>& nodes)
+{
+    const double tolerance = 1e-6 * even.step;
+    const double below = cover ? std::ceil((even.anchor - from - tolerance) / even.step)
+                               : std::floor((even.anchor - from + tolerance) / even.step);
+    const double above = cover ? std::ceil((to - even.anchor - tolerance) / even.step)
+                               : std::floor((to - even.anchor + tolerance) / even.step);
+    if (!(below + above + 1.0 <= double(kMaxGridLines)))
+        return false;
+    nodes.clear();
+    for (double j = -below; j <= above; j += 1.0)
+        nodes.append(even.anchor + j * even.step);
+    return !nodes.isEmpty();
+}
+
+// A section cell without a resistivity: above the ground, or not finite.
+bool noSectionValue(double v)
+{
+    return !std::isfinite(v) || std::fabs(v) <= ModelFiles::kNoValueLimit;
+}
+
+// Value at a position of the first n samples of a profile at ordered
+// positions (rising or falling): a sample's own within the tolerance,
+// linear between two neighbours that both hold one, else none (NaN), as
+// outside the samples.
+double profileValue(const QVector<double>& positions, const QVector<double>& values, int n, double at,
+                    double tolerance)
+{
+    for (int k = 0; k < n; ++k) {
+        if (std::fabs(positions[k] - at) <= tolerance)
+            return values[k];
+    }
+    for (int k = 0; k + 1 < n; ++k) {
+        const double a = positions[k];
+        const double b = positions[k + 1];
+        if ((a < at && at < b) || (b < at && at < a)) {
+            if (noSectionValue(values[k]) || noSectionValue(values[k + 1]))
+                return qQNaN();
+            const double w = (a - at) / (a - b);
+            return values[k] + w * (values[k + 1] - values[k]);
+        }
+    }
+    return qQNaN();
+}
 
 QString g6(double value)
 {
@@ -300,39 +388,16 @@ bool DataModel::writeSurferGrid(QString folder)
                      [](const DataType_ResultData& a, const DataType_ResultData& b) {
                          return DataModel::lessByPosition(a, b);
                      });
-    const DataType_ResultData& first = sectionResults.first();
     const int nx = sectionResults.size();
 
-    // A Surfer grid places its rows evenly, but the section's levels are not
-    // (the cut level last, columns whose top moved onto their ground, the
-    // widening steps of the progressive pattern). The rows follow the
-    // section's most common step, on its own levels, and every column is
-    // read off at them; cells above a column's ground are blank.
-    const QVector<double>& levels = first.depth;
-    double step = 0.0;
-    double anchor = levels[0];
-    if (ny > 1) {
-        QVector<double> steps;
-        for (int k = 0; k + 1 < ny; ++k)
-            steps.append(levels[k] - levels[k + 1]);
-        int best = 0;
-        for (double s : steps) {
-            if (!(s > 0.0))
-                continue;
-            const int count = int(std::count_if(steps.cbegin(), steps.cend(),
-                                                [s](double t) { return std::fabs(t - s) <= 1e-6 * s; }));
-            if (count > best || (count == best && s < step)) {
-                best = count;
-                step = s;
-            }
-        }
-        for (int k = 0; k + 1 < ny; ++k) {
-            if (std::fabs(steps[k] - step) <= 1e-6 * step) {
-                anchor = levels[k];
-                break;
-            }
-        }
-    }
+    // A Surfer grid places its nodes evenly, but the section's are not: the
+    // levels (the cut level last, columns whose top moved onto their
+    // ground, the widening steps of the progressive pattern) and the
+    // stations (gaps, renumbered stretches). Rows and columns follow the
+    // section's most common step, on its own levels and stations, and the
+    // section is read off at them; cells above a column's ground are blank.
+    const QVector<double>& levels = sectionResults.first().depth;
+    const EvenStep rowStep = mostCommonStep(levels, true);
     double highest = -std::numeric_limits<double>::infinity();
     double lowest = std::numeric_limits<double>::infinity();
     for (const DataType_ResultData& r : sectionResults) {
@@ -342,48 +407,50 @@ bool DataModel::writeSurferGrid(QString folder)
         lowest = std::min(lowest, r.depth[std::min(ny, int(r.depth.size())) - 1]);
     }
     QVector<double> rowLevels;   // top first
-    if (step > 0.0 && std::isfinite(highest) && std::isfinite(lowest)) {
-        const double tolerance = 1e-6 * step;
-        const double up = std::floor((highest - anchor + tolerance) / step);
-        const double down = std::floor((anchor - lowest + tolerance) / step);
-        if (up + down + 1.0 > 100000.0)
+    if (rowStep.step > 0.0 && std::isfinite(highest) && std::isfinite(lowest)) {
+        // The section's uneven levels at its top and bottom are not rows.
+        if (!evenNodes(rowStep, lowest, highest, false, rowLevels))
             return false;
-        for (double j = up; j >= -down; j -= 1.0)
-            rowLevels.append(anchor + j * step);
+        std::reverse(rowLevels.begin(), rowLevels.end());
     } else {
         rowLevels.append(levels[0]);
     }
     const int rows = rowLevels.size();
 
-    // Cells above the ground (the marker) and non-finite values go out as
-    // blanks, outside the header's range.
-    auto blank = [](double v) { return !std::isfinite(v) || std::fabs(v) <= ModelFiles::kNoValueLimit; };
-    auto valueAt = [&](const DataType_ResultData& r, double level) {
-        const double tolerance = step > 0.0 ? 1e-6 * step : 0.0;
-        const int n = std::min(ny, int(r.depth.size()));
-        for (int k = 0; k < n; ++k) {
-            if (std::fabs(r.depth[k] - level) <= tolerance)
-                return r.value[k];
-            if (r.depth[k] < level) {
-                // Between two of the column's levels: linear, when both hold
-                // a value; above the column's top there is no ground.
-                if (k == 0 || blank(r.value[k - 1]) || blank(r.value[k]))
-                    return kSurferBlank;
-                const double w = (r.depth[k - 1] - level) / (r.depth[k - 1] - r.depth[k]);
-                return r.value[k - 1] + w * (r.value[k] - r.value[k - 1]);
-            }
-        }
-        return kSurferBlank;
-    };
+    QVector<double> stations;
+    for (const DataType_ResultData& r : sectionResults)
+        stations.append(r.x);
+    const EvenStep columnStep = mostCommonStep(stations, false);
+    QVector<double> columnPositions;
+    // Every station lies within the columns; those past the end are blank.
+    if (columnStep.step > 0.0 && std::isfinite(stations.first()) && std::isfinite(stations.last())) {
+        if (!evenNodes(columnStep, stations.first(), stations.last(), true, columnPositions))
+            return false;
+    } else {
+        columnPositions = stations;
+    }
+    const int columns = columnPositions.size();
+
+    // Each row across the stations, then read off at the columns; cells
+    // above the ground (the marker) and non-finite values go out as blanks,
+    // outside the header's range.
     QVector<QVector<double>> grid(rows);
     double zmin = std::numeric_limits<double>::infinity();
     double zmax = -std::numeric_limits<double>::infinity();
+    QVector<double> across(nx);
     for (int index = 0; index < rows; ++index) {
-        for (const DataType_ResultData& r : sectionResults) {
-            double v = valueAt(r, rowLevels[index]);
-            if (blank(v))
+        for (int i = 0; i < nx; ++i) {
+            const DataType_ResultData& r = sectionResults[i];
+            across[i] = profileValue(r.depth, r.value, std::min(ny, int(r.depth.size())), rowLevels[index],
+                                     1e-6 * rowStep.step);
+        }
+        for (int c = 0; c < columns; ++c) {
+            double v = columnStep.step > 0.0
+                           ? profileValue(stations, across, nx, columnPositions[c], 1e-6 * columnStep.step)
+                           : across[c];
+            if (noSectionValue(v)) {
                 v = kSurferBlank;
-            if (v != kSurferBlank) {
+            } else {
                 zmin = std::min(zmin, v);
                 zmax = std::max(zmax, v);
             }
@@ -395,8 +462,8 @@ bool DataModel::writeSurferGrid(QString folder)
 
     return writeWholeFile(folder + QStringLiteral("/out.grd"), true, [&](QTextStream& out) {
         out << "DSAA\n";
-        out << nx << ' ' << rows << '\n';
-        out << g6(first.x) << ' ' << g6(sectionResults.last().x) << '\n';
+        out << columns << ' ' << rows << '\n';
+        out << g6(columnPositions.first()) << ' ' << g6(columnPositions.last()) << '\n';
         out << g6(rowLevels[rows - 1]) << ' ' << g6(rowLevels[0]) << '\n';
         out << g6(zmin) << ' ' << g6(zmax) << '\n';
         for (int index = rows - 1; index >= 0; --index) {

@@ -114,13 +114,13 @@ QString UserPrompt::getOpenFileName(QWidget* parent, const QString& caption,
 }
 
 QString UserPrompt::getSaveFileName(QWidget* parent, const QString& caption,
-                                    const QString& dir, const QString& filter)
+                                    const QString& dir, const QString& filter, const QStringList& alsoKept)
 {
     if (fileAnswerer())
         return fileAnswerer()(SaveFile, caption, dir, filter);
     QString selected;
     const QString name = QFileDialog::getSaveFileName(parent, caption, dir, filter, &selected);
-    return withFilterSuffix(name, filter, selected);
+    return withFilterSuffix(name, filter, selected, alsoKept);
 }
 
 // The suffixes of one filter's patterns: ".1d.dat" of "*.1d.dat"; patterns
@@ -140,16 +140,18 @@ static QStringList filterSuffixes(const QString& filter)
     return suffixes;
 }
 
-QString UserPrompt::withFilterSuffix(const QString& name, const QString& filters, const QString& selectedFilter)
+QString UserPrompt::withFilterSuffix(const QString& name, const QString& filters, const QString& selectedFilter,
+                                     const QStringList& alsoKept)
 {
     if (name.isEmpty())
         return name;
     const QStringList all = filters.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
-    for (const QString& filter : all) {
-        for (const QString& suffix : filterSuffixes(filter)) {
-            if (name.endsWith(suffix))
-                return name;
-        }
+    QStringList kept = alsoKept;
+    for (const QString& filter : all)
+        kept += filterSuffixes(filter);
+    for (const QString& suffix : qAsConst(kept)) {
+        if (name.endsWith(suffix))
+            return name;
     }
     const QStringList chosen = filterSuffixes(selectedFilter.isEmpty() ? all.value(0) : selectedFilter);
     return chosen.isEmpty() ? name : name + chosen.first();

@@ -2,6 +2,7 @@
 #define HW_MODEL_USERPROMPT_H
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -40,15 +41,19 @@ public:
                                    const QString& dir, const QString& filter);
     // The dialog's answer gets the chosen filter's suffix (withFilterSuffix).
     static QString getSaveFileName(QWidget* parent, const QString& caption,
-                                   const QString& dir, const QString& filter);
+                                   const QString& dir, const QString& filter,
+                                   const QStringList& alsoKept = QStringList());
     static QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir);
     static void setFileAnswerer(FileAnswerer answerer);
     // A file name as a save dialog should return it: a name that ends with
     // none of the filters' patterns (";;"-separated filters, patterns such
     // as "*.1d.dat" in parentheses) gets the first pattern's suffix of the
     // selected filter (of the first filter when none is given), which the
-    // dialog itself does not add. An empty name stays empty.
-    static QString withFilterSuffix(const QString& name, const QString& filters, const QString& selectedFilter);
+    // dialog itself does not add. A name that ends with one of alsoKept
+    // (suffixes such as ".pdf" that the caller takes besides the filters')
+    // stays as typed too. An empty name stays empty.
+    static QString withFilterSuffix(const QString& name, const QString& filters, const QString& selectedFilter,
+                                    const QStringList& alsoKept = QStringList());
 
     // Installs answerers; an empty function restores the modal behaviour.
     static void setMessageAnswerer(MessageAnswerer answerer);

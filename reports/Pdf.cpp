@@ -1,7 +1,6 @@
 #include "reports/Pdf.h"
 
 #include <QDesktopServices>
-#include <QFile>
 #include <QSaveFile>
 #include <QMarginsF>
 #include <QMessageBox>
@@ -253,13 +252,13 @@ void Pdf::writeLineResults(QPainter* painter)
     startPage();
     writeHeading(painter, ReportContent::resultsHeading());
 
-    const QString picturePath = ReportContent::contourImagePath();
-    const QPixmap picture(picturePath);
+    // The picture stays: it is the section view's, and the next report, of
+    // either kind, made before the view paints again needs it too.
+    const QPixmap picture(ReportContent::contourImagePath());
     if (!picture.isNull()) {
         const float s = static_cast<float>(static_cast<double>(W - 2 * L) / picture.width());
         const float height = std::trunc(static_cast<float>(picture.height()) * s);
         painter->drawPixmap(L, Y, picture.scaled(W - 2 * L, static_cast<int>(height), Qt::IgnoreAspectRatio,
                                                  Qt::FastTransformation));
     }
-    QFile::remove(picturePath);
 }

@@ -292,10 +292,11 @@ void Word::writeLineResults()
     setTextFormat(2, 0, kFontName, 16, true, 0, 1);
     selection->typeText(ReportContent::resultsHeading() + QLatin1Char('\n'));
     setTextFormat(10, 1, kFontName, 12, false, 0, 1);
-    const QString picturePath = ReportContent::contourImagePath();
     // At its own size where it fits the text area, else shrunk to it,
-    // undistorted; the paragraph centres it.
-    if (WordInlineShape* picture = selection->addPicture(QDir::toNativeSeparators(picturePath))) {
+    // undistorted; the paragraph centres it. The picture stays: it is the
+    // section view's, and the next report needs it too.
+    if (WordInlineShape* picture =
+            selection->addPicture(QDir::toNativeSeparators(ReportContent::contourImagePath()))) {
         const WordPageSetup& page = activeDocument->pageSetup();
         const double textWidth = page.pageWidth - page.leftMargin - page.rightMargin;
         const double textHeight = page.pageHeight - page.topMargin - page.bottomMargin;
@@ -305,7 +306,6 @@ void Word::writeLineResults()
         if (picture->height() > textHeight)
             picture->setHeight(textHeight);
     }
-    QFile::remove(picturePath);
 }
 
 void Word::renderChart(const QVector<double>& x, const QVector<double>& y, double line, double point,

@@ -202,8 +202,11 @@ void Form_ProjectIndex::on_ActionModerlertriggle(bool)
 
 void Form_ProjectIndex::on_ActionExportReporttriggle(bool)
 {
+    // A name typed with ".pdf" asks for the PDF report (the controller goes
+    // by the name's suffix); it must not become a document "x.pdf.docx".
     const QString path = UserPrompt::getSaveFileName(nullptr, QStringLiteral("导出文档"), QString(),
-                                                     QStringLiteral("Word 文档(*.docx);; Word 97-2003 文档(*.doc)"));
+                                                     QStringLiteral("Word 文档(*.docx);; Word 97-2003 文档(*.doc)"),
+                                                     {QStringLiteral(".pdf")});
     if (path.isEmpty() || !m_model)
         return;
     m_model->exportReport(path);

@@ -457,8 +457,8 @@ void KXSpectrogramMap::paintEvent(QPaintEvent *event)
 void KXSpectrogramMap::saveContour()
 {
     // Encoding the picture costs far more than a paint; the file is written
-    // again only when it would change. Others write and delete it too (the
-    // picture command, the reports), so it must still be the one written here.
+    // again only when it would change. The picture command writes it too,
+    // and anyone may remove it, so it must still be the one written here.
     const QRect crop(m_left, m_top, width() - m_right - m_left, height() - m_bottom - m_top);
     const QString path = QDir::currentPath() + "/contour.png";
     const QFileInfo file(path);

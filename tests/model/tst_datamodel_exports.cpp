@@ -170,8 +170,8 @@ private slots:
     void missingTopographyLeavesResults();
     void surferGridReadsBack();
     void surferGridBlanksNonFiniteValues();
-    void surferGridRowsEvenlySpaced_data();
-    void surferGridRowsEvenlySpaced();
+    void surferGridEvenlySpaced_data();
+    void surferGridEvenlySpaced();
     void surferGridRefusesUnusableSection_data();
     void surferGridRefusesUnusableSection();
     void filesReplacedWholeOrNotAtAll();
@@ -204,6 +204,7 @@ private slots:
     // End to end: a shown line of a generated project.
     void exportsOfShownLine_data();
     void exportsOfShownLine();
+    void surferGridOfUnevenStations();
 
 private:
     void openFixture(const QList<LineDef>& lines);
@@ -698,7 +699,7 @@ void TestDataModelExports::surferGridBlanksNonFiniteValues()
     QCOMPARE(g.zhi, 7.0);
 }
 
-void TestDataModelExports::surferGridRowsEvenlySpaced_data()
+void TestDataModelExports::surferGridEvenlySpaced_data()
 {
     QTest::addColumn<QList<DataType_ResultData>>("section");
     QTest::addColumn<QString>("expected");
@@ -716,9 +717,37 @@ void TestDataModelExports::surferGridRowsEvenlySpaced_data()
         << QList<DataType_ResultData>{column(0, {6, 5, 4, 2, 0}, {1, 2, 3, 4, 5})}
         << QString("DSAA\n1 7\n0 0\n0 6\n1 5\n"
                    " 5\n 4.5\n 4\n 3.5\n 3\n 2\n 1\n");
+    // Evenly spaced stations are the grid's columns, as they always were
+    // (the steps of 0.1 differ in their last bits).
+    QTest::newRow("even spacing")
+        << QList<DataType_ResultData>{column(0.1 + 0.2, {10, 0}, {7, 8}), column(0.0, {10, 0}, {1, 2}),
+                                      column(0.1, {10, 0}, {ModelFiles::kNoValue, 4}),
+                                      column(0.2, {10, 0}, {5, 6})}
+        << QString("DSAA\n4 2\n0 0.3\n0 10\n1 8\n"
+                   " 2 4 6 8\n 1 1.70141e+38 5 7\n");
+    // A gap of three steps: columns every 10 m, those in the gap read
+    // linearly between its stations.
+    QTest::newRow("gap")
+        << QList<DataType_ResultData>{column(0, {10, 0}, {1, 2}), column(10, {10, 0}, {3, 4}),
+                                      column(40, {10, 0}, {9, 10}), column(50, {10, 0}, {11, 12})}
+        << QString("DSAA\n6 2\n0 50\n0 10\n1 12\n"
+                   " 2 4 6 8 10 12\n 1 3 5 7 9 11\n");
+    // Next to a cell above the ground a column in the gap is blank too.
+    QTest::newRow("gap beside the ground")
+        << QList<DataType_ResultData>{column(0, {10, 0}, {1, 2}), column(10, {10, 0}, {3, 4}),
+                                      column(30, {10, 0}, {ModelFiles::kNoValue, 8})}
+        << QString("DSAA\n4 2\n0 30\n0 10\n1 8\n"
+                   " 2 4 6 8\n 1 3 1.70141e+38 1.70141e+38\n");
+    // A last station off the step: the columns reach past it, blank there;
+    // a column between it and its neighbour is read linearly.
+    QTest::newRow("last station off the step")
+        << QList<DataType_ResultData>{column(0, {10, 0}, {1, 2}), column(10, {10, 0}, {3, 4}),
+                                      column(20, {10, 0}, {5, 6}), column(35, {10, 0}, {8, 9})}
+        << QString("DSAA\n5 2\n0 40\n0 10\n1 8\n"
+                   " 2 4 6 8 1.70141e+38\n 1 3 5 7 1.70141e+38\n");
 }
 
-void TestDataModelExports::surferGridRowsEvenlySpaced()
+void TestDataModelExports::surferGridEvenlySpaced()
 {
     QFETCH(QList<DataType_ResultData>, section);
     QFETCH(QString, expected);
@@ -894,20 +923,35 @@ void TestDataModelExports::saveNameGetsFilterSuffix_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("filters");
     QTest::addColumn<QString>("selected");
+    QTest::addColumn<QStringList>("alsoKept");
     QTest::addColumn<QString>("result");
     const QString exports = "一维反演(*.1d.dat);;二维反演(*.2d.dat);;层状结果(*.layer.dat);;原始剖面数据(*.raw.dat)";
-    QTest::newRow("no suffix, second filter") << "/d/r" << exports << "二维反演(*.2d.dat)" << "/d/r.2d.dat";
-    QTest::newRow("no suffix, none selected") << "/d/r" << exports << "" << "/d/r.1d.dat";
-    QTest::newRow("dotted name") << "/d/line.7" << exports << "层状结果(*.layer.dat)" << "/d/line.7.layer.dat";
-    QTest::newRow("suffix of the filter kept") << "/d/r.raw.dat" << exports << "原始剖面数据(*.raw.dat)" << "/d/r.raw.dat";
-    QTest::newRow("suffix of another filter kept") << "/d/r.1d.dat" << exports << "二维反演(*.2d.dat)" << "/d/r.1d.dat";
-    QTest::newRow("pictures") << "/d/c" << "图片(*.png *.jpg)" << "图片(*.png *.jpg)" << "/d/c.png";
-    QTest::newRow("second pattern kept") << "/d/c.jpg" << "图片(*.png *.jpg)" << "图片(*.png *.jpg)" << "/d/c.jpg";
-    QTest::newRow("documents") << "/d/report" << "Word 文档(*.docx);; Word 97-2003 文档(*.doc)"
-                               << " Word 97-2003 文档(*.doc)" << "/d/report.doc";
-    QTest::newRow("other suffix") << "/d/notes.txt" << "File (*.pdf)" << "File (*.pdf)" << "/d/notes.txt.pdf";
-    QTest::newRow("any file") << "/d/all" << "所有文件(*)" << "所有文件(*)" << "/d/all";
-    QTest::newRow("cancelled") << "" << "File (*.pdf)" << "File (*.pdf)" << "";
+    const QStringList none;
+    QTest::newRow("no suffix, second filter") << "/d/r" << exports << "二维反演(*.2d.dat)" << none << "/d/r.2d.dat";
+    QTest::newRow("no suffix, none selected") << "/d/r" << exports << "" << none << "/d/r.1d.dat";
+    QTest::newRow("dotted name") << "/d/line.7" << exports << "层状结果(*.layer.dat)" << none << "/d/line.7.layer.dat";
+    QTest::newRow("suffix of the filter kept") << "/d/r.raw.dat" << exports << "原始剖面数据(*.raw.dat)" << none
+                                               << "/d/r.raw.dat";
+    QTest::newRow("suffix of another filter kept") << "/d/r.1d.dat" << exports << "二维反演(*.2d.dat)" << none
+                                                   << "/d/r.1d.dat";
+    QTest::newRow("pictures") << "/d/c" << "图片(*.png *.jpg)" << "图片(*.png *.jpg)" << none << "/d/c.png";
+    QTest::newRow("second pattern kept") << "/d/c.jpg" << "图片(*.png *.jpg)" << "图片(*.png *.jpg)" << none
+                                         << "/d/c.jpg";
+    const QString documents = "Word 文档(*.docx);; Word 97-2003 文档(*.doc)";
+    QTest::newRow("documents") << "/d/report" << documents << " Word 97-2003 文档(*.doc)" << none << "/d/report.doc";
+    QTest::newRow("other suffix") << "/d/notes.txt" << "File (*.pdf)" << "File (*.pdf)" << none << "/d/notes.txt.pdf";
+    QTest::newRow("any file") << "/d/all" << "所有文件(*)" << "所有文件(*)" << none << "/d/all";
+    QTest::newRow("cancelled") << "" << "File (*.pdf)" << "File (*.pdf)" << none << "";
+    // The report dialog offers documents but takes a PDF name too.
+    const QStringList pdf{".pdf"};
+    QTest::newRow("report named as a PDF") << "/d/report.pdf" << documents << "Word 文档(*.docx)" << pdf
+                                           << "/d/report.pdf";
+    QTest::newRow("report named as both") << "/d/report.pdf.doc" << documents << "Word 文档(*.docx)" << pdf
+                                          << "/d/report.pdf.doc";
+    QTest::newRow("report without a suffix") << "/d/report" << documents << "Word 文档(*.docx)" << pdf
+                                             << "/d/report.docx";
+    QTest::newRow("report named pdf, no dot") << "/d/reportpdf" << documents << "Word 文档(*.docx)" << pdf
+                                              << "/d/reportpdf.docx";
 }
 
 void TestDataModelExports::saveNameGetsFilterSuffix()
@@ -915,8 +959,9 @@ void TestDataModelExports::saveNameGetsFilterSuffix()
     QFETCH(QString, name);
     QFETCH(QString, filters);
     QFETCH(QString, selected);
+    QFETCH(QStringList, alsoKept);
     QFETCH(QString, result);
-    QCOMPARE(UserPrompt::withFilterSuffix(name, filters, selected), result);
+    QCOMPARE(UserPrompt::withFilterSuffix(name, filters, selected, alsoKept), result);
 }
 
 // --- Per-line export ---
@@ -1496,6 +1541,65 @@ void TestDataModelExports::exportsOfShownLine()
                                          {QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功")},
                                          {QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功")},
                                          {QString(), QStringLiteral("剖面数据保存成功")}}));
+}
+
+void TestDataModelExports::surferGridOfUnevenStations()
+{
+    // Stations 0 to 220 every 20 m, those from 120 on renumbered 200 to
+    // 300: a gap of 100 m between 100 and 200.
+    ProjectGenerator::Options o;
+    o.lines = 1;
+    o.stationsPerLine = 12;
+    o.samplesPerStation = 1;
+    o.sampleLength = 2000;
+    openGenerated(o);
+    const QModelIndex line = m_model->index(0, 0);
+    for (int row = 11; row >= 6; --row)
+        QVERIFY(m_model->setData(m_model->index(row, 0, line), QString::number(200 + 20 * (row - 6)), Qt::EditRole));
+    m_model->on_signal_TransRelaxInversionMethodChanged(1);
+    m_model->showTreeNode(0, -1, -1);
+    QCOMPARE(m_model->reportDistances,
+             (QVector<double>{0, 20, 40, 60, 80, 100, 200, 220, 240, 260, 280, 300}));
+    m_model->export2DResults(path("line.2d.dat"));
+
+    SurferGrid g;
+    QString why;
+    QVERIFY2(parseSurfer(readAll(path("out.grd")), g, &why), qPrintable(why));
+    QCOMPARE(g.nx, 16);
+    QCOMPARE(g.xlo, 0.0);
+    QCOMPARE(g.xhi, 300.0);
+    const QList<DataType_ResultData>& section = m_model->sectionResults;
+    auto sectionAt = [&](int station, double level) {
+        const DataType_ResultData& r = section[station];
+        const int k = r.depth.indexOf(level);
+        return k < 0 ? qQNaN() : r.value[k];
+    };
+    int checked = 0;
+    for (int row = 0; row < g.ny; ++row) {
+        // Every station at its own place; the columns in the gap linear
+        // between 100 and 200.
+        for (int s = 0; s < section.size(); ++s) {
+            const double v = sectionAt(s, g.y(row));
+            const int col = int(section[s].x / 20.0);
+            QCOMPARE(g.x(col), section[s].x);
+            if (std::isnan(v))
+                continue;
+            ++checked;
+            if (v <= ModelFiles::kNoValue)
+                QCOMPARE(g.at(col, row), 1.70141e38);
+            else
+                QCOMPARE(float(g.at(col, row)), float(v));
+        }
+        const double left = sectionAt(5, g.y(row));
+        const double right = sectionAt(6, g.y(row));
+        if (!(left > ModelFiles::kNoValueLimit && right > ModelFiles::kNoValueLimit))
+            continue;
+        for (int col = 6; col < 10; ++col) {
+            const double w = (g.x(col) - 100.0) / 100.0;
+            QCOMPARE(float(g.at(col, row)), float(left + w * (right - left)));
+        }
+    }
+    QVERIFY(checked > section.size() * (g.ny - 2));
 }
 
 QTEST_MAIN(TestDataModelExports)

@@ -77,6 +77,7 @@ private slots:
     void documentReport();
     void reportBySuffix_data();
     void reportBySuffix();
+    void sectionPictureInEveryReport();
     void reportNeedsLineOfOpenProject_data();
     void reportNeedsLineOfOpenProject();
     void documentNotSaved_data();
@@ -152,6 +153,7 @@ void TestDataModelReports::cleanup()
         m_model->closeProject();
     m_lib.reset();
     m_model.reset();
+    QFile::remove("contour.png");
 }
 
 void TestDataModelReports::openGenerated()
@@ -471,11 +473,7 @@ void TestDataModelReports::documentReport()
     for (const QStringList& row : ReportContent::elevationRows(p.param.topography))
         QVERIFY(text.contains(row.at(0) + '\n' + row.at(1)));
     // One chart per station of the line data; no section picture was drawn.
-    int media = 0;
-    for (const QString& name : reporttest::docxEntries(file))
-        if (name.startsWith("word/media/"))
-            ++media;
-    QCOMPARE(media, 15);
+    QCOMPARE(reporttest::docxPictureCount(file), 15);
     QVERIFY(!QFile::exists("temp_chart.png"));
 }
 
@@ -520,6 +518,27 @@ void TestDataModelReports::reportBySuffix()
     } else {
         QVERIFY(m_urls.urls.isEmpty());
     }
+}
+
+void TestDataModelReports::sectionPictureInEveryReport()
+{
+    // The section picture as the line view's map left it: a document and a
+    // PDF made in one go, and a document after them without a new paint,
+    // all hold it.
+    m_model->showTreeNode(0, -1, -1);
+    QVERIFY(reporttest::writeContourImage());
+    const int stations = m_model->reportDistances.size();
+    QCOMPARE(stations, 16);
+
+    m_pdfAnswer = m_dir.filePath("both.pdf");
+    m_model->exportReport(m_dir.filePath("both.pdf.docx"));
+    QCOMPARE(reporttest::docxPictureCount(m_dir.filePath("both.pdf.docx")), stations + 1);
+    QCOMPARE(reporttest::pdfImageCount(m_pdfAnswer), stations + 1);
+
+    m_model->exportReport(m_dir.filePath("again.docx"));
+    QCOMPARE(reporttest::docxPictureCount(m_dir.filePath("again.docx")), stations + 1);
+    QCOMPARE(m_events, QStringList({"message 提示 导出完成", "file 导出PDF", "message 提示 导出完成"}));
+    QVERIFY(QFile::exists("contour.png"));
 }
 
 void TestDataModelReports::reportNeedsLineOfOpenProject_data()

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -51,7 +53,8 @@ inline int count(const QString& haystack, const QString& needle)
     return haystack.count(needle);
 }
 
-inline int pdfPageCount(const QString& path)
+// Occurrences of pattern in the whole PDF file; -1 when it cannot be read.
+inline int pdfMatches(const QString& path, const QRegularExpression& pattern)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -59,7 +62,45 @@ inline int pdfPageCount(const QString& path)
     // Binary streams hold NUL bytes; take the whole file.
     const QByteArray bytes = f.readAll();
     const QString data = QString::fromLatin1(bytes.constData(), bytes.size());
-    return data.count(QRegularExpression("/Type\\s*/Page(?![s\\w])"));
+    return data.count(pattern);
+}
+
+inline int pdfPageCount(const QString& path)
+{
+    return pdfMatches(path, QRegularExpression("/Type\\s*/Page(?![s\\w])"));
+}
+
+// Pictures in a PDF: its image objects, masks included.
+inline int pdfImageCount(const QString& path)
+{
+    return pdfMatches(path, QRegularExpression("/Subtype\\s*/Image\\b"));
+}
+
+// Pictures in a .docx package.
+inline int docxPictureCount(const QString& path)
+{
+    int pictures = 0;
+    for (const QString& name : docxEntries(path))
+        if (name.startsWith("word/media/"))
+            ++pictures;
+    return pictures;
+}
+
+// Stands in for the section map's picture "contour.png" in the working
+// directory: a blue to red gradient at 96 dpi (a pixel is three quarters of
+// a point).
+inline bool writeContourImage(const QSize& size = QSize(800, 400))
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.setDotsPerMeterX(3780);
+    image.setDotsPerMeterY(3780);
+    QPainter painter(&image);
+    QLinearGradient g(0, 0, size.width(), 0);
+    g.setColorAt(0, Qt::blue);
+    g.setColorAt(1, Qt::red);
+    painter.fillRect(image.rect(), g);
+    painter.end();
+    return image.save(QDir::current().filePath("contour.png"));
 }
 
 inline bool havePoppler()

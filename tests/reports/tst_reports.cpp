@@ -7,9 +7,7 @@
 #include <QFontDatabase>
 #include <QImage>
 #include <QImageReader>
-#include <QLinearGradient>
 #include <QMessageBox>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTimer>
@@ -105,20 +103,6 @@ Payload makePayload(int n, int topo)
     return p;
 }
 
-void writeContourImage(const QSize& size = QSize(800, 400))
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.setDotsPerMeterX(3780); // 96 dpi: a pixel is three quarters of a point
-    image.setDotsPerMeterY(3780);
-    QPainter painter(&image);
-    QLinearGradient g(0, 0, size.width(), 0);
-    g.setColorAt(0, Qt::blue);
-    g.setColorAt(1, Qt::red);
-    painter.fillRect(image.rect(), g);
-    painter.end();
-    QVERIFY(image.save(QDir::current().filePath("contour.png")));
-}
-
 // Runs the document writer as the controller does: on the pool, with this
 // thread processing events until it ends.
 bool runWordOnPool(Word& word, const Payload& p, const QString& path)
@@ -167,6 +151,7 @@ private slots:
     void word();
     void wordChartsOnGuiThread();
     void wordCalledOnGuiThread();
+    void sectionPictureInEveryReport();
 
 private:
     QTemporaryDir m_dir;
@@ -362,7 +347,7 @@ void TestReports::pdf()
     QFETCH(bool, contour);
     QFETCH(int, pages);
     if (contour)
-        writeContourImage();
+        QVERIFY(reporttest::writeContourImage());
     const QString file = m_dir.filePath(QString("report-%1.pdf").arg(QTest::currentDataTag()).replace(' ', '_'));
     m_fileAnswer = file;
     const Payload p = makePayload(stations, topo);
@@ -380,7 +365,8 @@ void TestReports::pdf()
     QCOMPARE(m_fileQuestions, QStringList({QString("%1|导出PDF|/|File (*.pdf)").arg(UserPrompt::SaveFile)}));
     QVERIFY(!QFile::exists(m_dir.filePath("ignored.pdf")));
     QCOMPARE(m_urls.urls, QList<QUrl>({QUrl::fromLocalFile(file)}));
-    QVERIFY(!QFile::exists("contour.png"));
+    // The section view's picture is left to it.
+    QCOMPARE(QFile::exists("contour.png"), contour);
 
     QFile f(file);
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -388,6 +374,7 @@ void TestReports::pdf()
     QVERIFY(f.read(5) == "%PDF-");
     f.close();
     QCOMPARE(reporttest::pdfPageCount(file), pages);
+    QCOMPARE(reporttest::pdfImageCount(file), stations + (contour ? 1 : 0));
 
     if (!reporttest::havePoppler())
         QSKIP("pdftotext/pdftoppm not installed: text and rendering not checked");
@@ -454,7 +441,7 @@ void TestReports::pdfNotWritten()
         QVERIFY(hwtest::placeObstacle(obstacle, folder, m_fileAnswer, old));
     if (obstacle == "read-only folder" && !hwtest::makeReadOnly(folder))
         QSKIP("a read-only folder stays writable for this user (root)");
-    writeContourImage();
+    QVERIFY(reporttest::writeContourImage());
     const Payload p = makePayload(2, 2);
     Pdf pdf;
     BoxWatcher boxes;
@@ -485,7 +472,6 @@ void TestReports::pdfNotWritten()
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({"report.pdf"}));
     } else if (!answer.isEmpty()) {
         QVERIFY(!QFile::exists(m_fileAnswer));
-        // Nothing was painted, so the section picture is left alone.
         QVERIFY(QFile::exists("contour.png"));
     }
 }
@@ -508,7 +494,7 @@ void TestReports::word()
     QFETCH(QSize, contourPixels);
     const bool contour = contourPixels.isValid();
     if (contour)
-        writeContourImage(contourPixels);
+        QVERIFY(reporttest::writeContourImage(contourPixels));
     Payload p = makePayload(stations, topo);
     p.param.intField = 1;
     p.pattern = GRID_PROGRESSIVE;
@@ -519,7 +505,7 @@ void TestReports::word()
     QVERIFY(runWordOnPool(word, p, file));
     QVERIFY(QFileInfo(file).size() > 0);
     QVERIFY(!QFile::exists("temp_chart.png"));
-    QVERIFY(!QFile::exists("contour.png"));
+    QCOMPARE(QFile::exists("contour.png"), contour);
 
     const QString text = reporttest::docxText(file);
     const QStringList expected{"测线 7 数据处理报告", "1. 测线工作量", "起始点号：100",
@@ -559,11 +545,7 @@ void TestReports::word()
     QVERIFY(breakToDetails < xml.indexOf("4. 测点数据处理详情"));
     QVERIFY(xml.indexOf("<w:type w:val=\"nextPage\"/>", breakToDetails + 1) < xml.indexOf("5. 测线成果"));
     // Station charts at a third of the page each way, plus the section map.
-    int media = 0;
-    for (const QString& name : reporttest::docxEntries(file))
-        if (name.startsWith("word/media/"))
-            ++media;
-    QCOMPARE(media, stations + (contour ? 1 : 0));
+    QCOMPARE(reporttest::docxPictureCount(file), stations + (contour ? 1 : 0));
     // Station charts a third of the page wide, within a third of its height,
     // undistorted.
     QVector<QSizeF> extents; // points
@@ -642,11 +624,41 @@ void TestReports::wordCalledOnGuiThread()
     QVERIFY(!word.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times,
                                p.stations, nowhere));
     QVERIFY(!QFile::exists(nowhere));
-    int media = 0;
-    for (const QString& name : reporttest::docxEntries(file))
-        if (name.startsWith("word/media/"))
-            ++media;
-    QCOMPARE(media, 2);
+    QCOMPARE(reporttest::docxPictureCount(file), 2);
+}
+
+void TestReports::sectionPictureInEveryReport()
+{
+    // The section map writes its picture when it paints; reports made one
+    // after another without a paint between them, of either kind, each hold
+    // it, and the picture is left as the map wrote it.
+    QVERIFY(reporttest::writeContourImage(QSize(600, 300)));
+    const QByteArray picture = [] {
+        QFile f("contour.png");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    QVERIFY(!picture.isEmpty());
+    const Payload p = makePayload(2, 2);
+    Word word;
+    Pdf pdf;
+
+    const QString first = m_dir.filePath("first.docx");
+    QVERIFY(runWordOnPool(word, p, first));
+    QCOMPARE(reporttest::docxPictureCount(first), 3);
+
+    m_fileAnswer = m_dir.filePath("after.pdf");
+    pdf.exportReport(p.line, p.info, p.edits, p.param, p.pattern, p.spacing, p.curves, p.times, p.stations,
+                     m_fileAnswer);
+    // Two station charts and the section picture.
+    QCOMPARE(reporttest::pdfImageCount(m_fileAnswer), 3);
+
+    const QString second = m_dir.filePath("second.docx");
+    QVERIFY(runWordOnPool(word, p, second));
+    QCOMPARE(reporttest::docxPictureCount(second), 3);
+
+    QFile f("contour.png");
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), picture);
 }
 
 QTEST_MAIN(TestReports)

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
@@ -62,6 +63,7 @@ private slots:
     void lineChartsIntoFolder();
     void modelEntries();
     void reportEntryAsksForDocument();
+    void reportNamedAsPdfIsNoDocument();
     void checkBoxWritesUse();
     void editorStartsFromStoredNumber_data();
     void editorStartsFromStoredNumber();
@@ -456,6 +458,49 @@ void TestProjectIndex::reportEntryAsksForDocument()
     contextMenu(lineIndex(0), QStringLiteral("导出数据处理报告"));
     QCOMPARE(m_fileRequests, QStringList{"1|导出文档||Word 文档(*.docx);; Word 97-2003 文档(*.doc)"});
     QVERIFY(!QFile::exists(path));
+}
+
+void TestProjectIndex::reportNamedAsPdfIsNoDocument()
+{
+    // The document dialog itself, with a name typed that ends in ".pdf": the
+    // PDF report is asked for, and no document "report.pdf.docx" is made.
+    doubleClick(lineIndex(0));
+    UserPrompt::setFileAnswerer(nullptr);
+    // Qt's own dialog, whatever the desktop offers.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, true);
+    const QString typed = m_dir->filePath("report.pdf");
+    QStringList dialogs;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&]() {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        if (dialogs.isEmpty() || dialogs.last() != dialog->windowTitle())
+            dialogs << dialog->windowTitle();
+        // Until it closes; the PDF writer's own dialog is cancelled.
+        if (dialog->windowTitle() == QStringLiteral("导出文档")) {
+            // Typed, as the user does (selectFile may lose a name the
+            // dialog's folder listing has not caught up with).
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            if (!name) {
+                dialogs << "no name field";
+                dialog->reject();
+                return;
+            }
+            name->setText(typed);
+            static_cast<QDialog*>(dialog)->accept();
+        } else {
+            dialog->reject();
+        }
+    });
+    answer.start(20);
+    contextMenu(lineIndex(0), QStringLiteral("导出数据处理报告"));
+    answer.stop();
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, false);
+    QCOMPARE(dialogs, QStringList({"导出文档", "导出PDF"}));
+    QVERIFY(!QFile::exists(typed + ".docx"));
+    QVERIFY(!QFile::exists(typed));
+    QCOMPARE(m_messages, QStringList());
 }
 
 void TestProjectIndex::checkBoxWritesUse()
