@@ -2,6 +2,7 @@
 
 #include <QAtomicInt>
 #include <QDebug>
+#include <QFileInfo>
 #include <QMetaClassInfo>
 #include <QMetaObject>
 #include <QMetaProperty>
@@ -56,6 +57,13 @@ bool LibHORM::open(const QString& path)
     }
     if (path.isEmpty()) {
         qDebug() << "LibHORM::open" << "empty path" << false;
+        return false;
+    }
+    // SQLite takes an empty file for a new database and would write tables
+    // into it; a file that does not exist yet is still created.
+    const QFileInfo file(path);
+    if (file.exists() && file.isFile() && file.size() == 0) {
+        qDebug() << "LibHORM::open" << path << "empty file" << false;
         return false;
     }
 

@@ -30,9 +30,9 @@ public:
     // fails.
     static constexpr int kBusyTimeoutMs = 3000;
 
-    // Opens (or creates) the SQLite file; false when it cannot be opened or
-    // is not an SQLite database. Call once per object. A file that fails
-    // SQLite's quick check is opened read-only (see isDamaged).
+    // Opens (or creates) the SQLite file; false when it cannot be opened, is
+    // empty or is not an SQLite database. Call once per object. A file that
+    // fails SQLite's quick check is opened read-only (see isDamaged).
     bool open(const QString& path);
     // True when the open file failed the quick check: the connection is then
     // read-only, so that no statement can write over the damaged pages.

@@ -1,4 +1,6 @@
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSemaphore>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -67,6 +69,8 @@ void tst_LibHORM::open_refusesNonDatabase_data()
     QTest::newRow("text") << QByteArray("line,station,x,y,z\n1,2,3,4,5\n");
     QTest::newRow("binary") << QByteArray(4096, '\x5a');
     QTest::newRow("truncated header") << QByteArray("SQLite format 3").append(QByteArray(200, '\xff'));
+    // SQLite would take it for a new database and write tables into it.
+    QTest::newRow("empty file") << QByteArray();
 }
 
 void tst_LibHORM::open_refusesNonDatabase()
@@ -87,9 +91,9 @@ void tst_LibHORM::open_refusesNonDatabase()
         QVERIFY(lib.path().isEmpty());
         QCOMPARE(capture.count("LibHORM::open"), 1);
     }
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), content);
+    QCOMPARE(fileBytes(path), content);
+    // Not even a journal is left beside it.
+    QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList("notes.QELVA"));
 }
 
 void tst_LibHORM::open_secondObjectOnSameFileIsIndependent()
