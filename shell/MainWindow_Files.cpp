@@ -47,14 +47,7 @@ void MainWindow::on_actionOpen_triggered()
     }
 
     m_dataModel->setFileSuffix(suffix);
-
-    const QString backup = info.path() + QLatin1Char('/') + info.baseName() + QStringLiteral("_raw.") + suffix;
-    const bool hadBackup = QFile::exists(backup);
-    if (!hadBackup && !QFile::copy(name, backup)) {
-        UserPrompt::critical(QStringLiteral("打开工程"),
-                             QStringLiteral("无法创建备份文件 %1，工程未打开。").arg(QDir::toNativeSeparators(backup)));
-        return;
-    }
+    const QString title = QStringLiteral("打开工程");
 
     // Only a failed open can leave a database object behind here; should a
     // project still be open, the controller lets go of it first.
@@ -62,12 +55,24 @@ void MainWindow::on_actionOpen_triggered()
         m_dataModel->closeProject();
         delete m_database;
     }
+    // Nothing is written beside a file that is refused, not even its backup:
+    // the file is opened before it is copied. A name that is not there
+    // would be created as a new database.
     m_database = new LibHORM(this);
-    if (!m_database->open(name)) {
+    if (!info.isFile() || !m_database->open(name)) {
         delete m_database;
         m_database = nullptr;
-        UserPrompt::critical(QStringLiteral("打开工程"),
-                             QStringLiteral("无法打开工程文件 %1。").arg(QDir::toNativeSeparators(name)));
+        UserPrompt::critical(title, QStringLiteral("无法打开工程文件 %1。").arg(QDir::toNativeSeparators(name)));
+        return;
+    }
+
+    const QString backup = info.path() + QLatin1Char('/') + info.baseName() + QStringLiteral("_raw.") + suffix;
+    const bool hadBackup = QFile::exists(backup);
+    if (!hadBackup && !QFile::copy(name, backup)) {
+        delete m_database;
+        m_database = nullptr;
+        UserPrompt::critical(title,
+                             QStringLiteral("无法创建备份文件 %1，工程未打开。").arg(QDir::toNativeSeparators(backup)));
         return;
     }
 
@@ -79,8 +84,7 @@ void MainWindow::on_actionOpen_triggered()
                              "请用备份文件 %2 恢复工程。")
             : QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。"
                              "损坏的文件已原样复制为备份文件 %2。");
-        UserPrompt::critical(QStringLiteral("打开工程"),
-                             text.arg(QDir::toNativeSeparators(name), QDir::toNativeSeparators(backup)));
+        UserPrompt::critical(title, text.arg(QDir::toNativeSeparators(name), QDir::toNativeSeparators(backup)));
     }
 
     m_dataModel->loadProject(m_database);

@@ -3,11 +3,14 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,6 +29,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "common/FileFailures.h"
 #include "model/DataModel.h"
 #include "model/UserPrompt.h"
 #include "platform/ribbon/RibbonBackstageView.h"
@@ -72,6 +76,8 @@ private slots:
     void openAndClose();
     void openKeepsExistingBackupAndPresetsOnce();
     void cancelledAndFailedOpen();
+    void refusedFileLeavesNothingBeside_data();
+    void refusedFileLeavesNothingBeside();
     void damagedProjectOpensReadOnly_data();
     void damagedProjectOpensReadOnly();
     void exportCommand();
@@ -577,21 +583,78 @@ void TestMainWindow::cancelledAndFailedOpen()
     QVERIFY(!w->m_database);
     QVERIFY(!QFile::exists(QStringLiteral("history.ini")));
 
-    // A project in a folder that cannot take its backup is not opened.
+    // A file that is not there is not opened, nor made.
     m_nextFile = QStringLiteral("/proc/version.MORSA");
     w->m_actionOpen->trigger();
     QCOMPARE(w->m_openCount, 1);
     QVERIFY(!w->m_database);
     QCOMPARE(m_messages.size(), 1);
+    QVERIFY(!QFile::exists(m_nextFile));
     QVERIFY(w->m_actionOpen->isEnabled());
     QVERIFY(!w->m_actionClose->isEnabled());
     QCOMPARE(w->windowTitle(), QStringLiteral("QELVA28数据处理软件(260331)--") + MainWindow::organisationCaption());
     // The MORSA preset was taken by that first choice; the next project gets none.
     QCOMPARE(w->m_invParam.timeWindowStart, 80.0);
     m_nextFile = writeProject(QStringLiteral("next.QELVA"));
+
+    // A project whose backup cannot be written is not opened.
+    const QString backup = m_dir->filePath(QStringLiteral("next_raw.QELVA"));
+    {
+        hwtest::FileSizeLimit limit(QFileInfo(m_nextFile).size() / 2);
+        w->m_actionOpen->trigger();
+    }
+    QVERIFY(!w->m_database);
+    QCOMPARE(m_messages.size(), 2);
+    QCOMPARE(m_messages.last(), QStringLiteral("无法创建备份文件 %1，工程未打开。").arg(QDir::toNativeSeparators(backup)));
+    QVERIFY(!QFile::exists(backup));
+    QVERIFY(w->m_actionOpen->isEnabled());
+
     w->m_actionOpen->trigger();
     QVERIFY(w->m_database);
+    QVERIFY(QFile::exists(backup));
     QCOMPARE(w->m_invParam.timeWindowStart, 80.0);
+}
+
+void TestMainWindow::refusedFileLeavesNothingBeside_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("empty file") << "empty";
+    QTest::newRow("text file") << "text";
+    QTest::newRow("PNG picture") << "png";
+    QTest::newRow("no file") << "missing";
+}
+
+// A file that is no project is refused with a message naming it, and
+// nothing appears beside it: no backup, no journal, no new database.
+void TestMainWindow::refusedFileLeavesNothingBeside()
+{
+    QFETCH(QString, kind);
+    MainWindow* w = m_window;
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("in")));
+    const QString folder = m_dir->filePath(QStringLiteral("in"));
+    const QString file = folder + QStringLiteral("/survey.QELVA");
+    QByteArray content;
+    if (kind == "text") {
+        content = "line,station,x,y,z\n100,0,1,2,3\n";
+    } else if (kind == "png") {
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QBuffer buffer(&content);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
+    }
+    if (kind != "missing")
+        QVERIFY(storetest::writeBytes(file, content));
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+
+    m_nextFile = file;
+    w->m_actionOpen->trigger();
+    QVERIFY(!w->m_database);
+    QCOMPARE(m_messages, QStringList{QStringLiteral("无法打开工程文件 %1。").arg(QDir::toNativeSeparators(file))});
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), before);
+    if (kind != "missing")
+        QCOMPARE(storetest::fileBytes(file), content);
+    QVERIFY(w->m_actionOpen->isEnabled());
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("history.ini"))));
 }
 
 void TestMainWindow::damagedProjectOpensReadOnly_data()
