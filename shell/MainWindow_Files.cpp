@@ -16,8 +16,36 @@
 #include "store/LibHORM.h"
 
 namespace {
+
 const char* const kHistoryKey = "historypath";
+
+// Backups used to be named up to the first dot, so that survey.v1 and
+// survey.v2 shared survey_raw. An existing backup of such a name may come
+// from any project of the folder whose name begins the same way; these are
+// the ones there now.
+QStringList projectsSharingOldBackupName(const QFileInfo& project)
+{
+    if (project.completeBaseName() != project.baseName())
+        return {};
+    const QString pattern = project.baseName() + QStringLiteral(".*.") + project.suffix();
+    return QDir(project.path()).entryList({pattern}, QDir::Files);
 }
+
+QString damagedText(const QFileInfo& project, const QString& backup, bool hadBackup)
+{
+    const QString copy = QDir::toNativeSeparators(backup);
+    const QString text = QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。")
+                             .arg(QDir::toNativeSeparators(project.filePath()));
+    if (!hadBackup)
+        return text + QStringLiteral("损坏的文件已原样复制为备份文件 %1。").arg(copy);
+    const QStringList others = projectsSharingOldBackupName(project);
+    if (others.isEmpty())
+        return text + QStringLiteral("请用备份文件 %1 恢复工程。").arg(copy);
+    return text + QStringLiteral("备份文件 %1 可能是由 %2 复制的，不一定是本工程的备份，请勿直接用它恢复工程。")
+                      .arg(copy, others.mid(0, 3).join(QStringLiteral("、")));
+}
+
+} // namespace
 
 QString MainWindow::historyFolder(const QString& fallback) const
 {
@@ -66,7 +94,9 @@ void MainWindow::on_actionOpen_triggered()
         return;
     }
 
-    const QString backup = info.path() + QLatin1Char('/') + info.baseName() + QStringLiteral("_raw.") + suffix;
+    // Each project has a backup of its own; a name with one dot keeps the
+    // backup name it always had.
+    const QString backup = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("_raw.") + suffix;
     const bool hadBackup = QFile::exists(backup);
     if (!hadBackup && !QFile::copy(name, backup)) {
         delete m_database;
@@ -78,14 +108,8 @@ void MainWindow::on_actionOpen_triggered()
 
     // A damaged file is opened read-only: nothing of this session can write
     // over pages that may still hold the survey's records.
-    if (m_database->isDamaged()) {
-        const QString text = hadBackup
-            ? QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。"
-                             "请用备份文件 %2 恢复工程。")
-            : QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。"
-                             "损坏的文件已原样复制为备份文件 %2。");
-        UserPrompt::critical(title, text.arg(QDir::toNativeSeparators(name), QDir::toNativeSeparators(backup)));
-    }
+    if (m_database->isDamaged())
+        UserPrompt::critical(title, damagedText(info, backup, hadBackup));
 
     m_dataModel->loadProject(m_database);
 

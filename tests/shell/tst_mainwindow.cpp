@@ -75,6 +75,7 @@ private slots:
     void editModeBoxes();
     void openAndClose();
     void openKeepsExistingBackupAndPresetsOnce();
+    void eachProjectHasItsOwnBackup();
     void cancelledAndFailedOpen();
     void refusedFileLeavesNothingBeside_data();
     void refusedFileLeavesNothingBeside();
@@ -554,9 +555,9 @@ void TestMainWindow::openAndClose()
 void TestMainWindow::openKeepsExistingBackupAndPresetsOnce()
 {
     MainWindow* w = m_window;
-    // The base name ends at the first dot.
+    // The backup's name is all of the project's name before the suffix.
     const QString project = writeProject(QStringLiteral("a.b.QELVA"));
-    const QString backup = m_dir->filePath(QStringLiteral("a_raw.QELVA"));
+    const QString backup = m_dir->filePath(QStringLiteral("a.b_raw.QELVA"));
     {
         QFile f(backup);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -572,6 +573,30 @@ void TestMainWindow::openKeepsExistingBackupAndPresetsOnce()
     QFile f(backup);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("older backup"));
+}
+
+// Two versions of a survey whose names differ after the first dot get a
+// backup each, a copy of each one's own file.
+void TestMainWindow::eachProjectHasItsOwnBackup()
+{
+    MainWindow* w = m_window;
+    const QString first = writeProject(QStringLiteral("survey.v1.QELVA"));
+    const QString second = writeProject(QStringLiteral("survey.v2.QELVA"));
+    {
+        storetest::RawDb raw(second);
+        QVERIFY(raw.exec("UPDATE Data_Line SET NOTE = 'second version'"));
+    }
+    for (const QString& project : {first, second}) {
+        const QByteArray bytes = storetest::fileBytes(project);
+        m_nextFile = project;
+        w->m_actionOpen->trigger();
+        QVERIFY(w->m_database);
+        w->m_actionClose->trigger();
+        const QFileInfo info(project);
+        QCOMPARE(storetest::fileBytes(m_dir->filePath(info.completeBaseName() + "_raw.QELVA")), bytes);
+    }
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("survey_raw.QELVA"))));
+    QVERIFY(m_messages.isEmpty());
 }
 
 void TestMainWindow::cancelledAndFailedOpen()
@@ -659,20 +684,36 @@ void TestMainWindow::refusedFileLeavesNothingBeside()
 
 void TestMainWindow::damagedProjectOpensReadOnly_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("hadBackup");
-    QTest::newRow("backup of an earlier open") << true;
-    QTest::newRow("no backup yet") << false;
+    QTest::addColumn<QString>("sibling");   // another project beside it
+    QTest::addColumn<bool>("advice");       // told to restore from the backup
+    QTest::newRow("backup of an earlier open") << "survey.QELVA" << true << "" << true;
+    QTest::newRow("no backup yet") << "survey.QELVA" << false << "" << false;
+    // Backups were once named up to the first dot: survey_raw may be survey.v1's.
+    QTest::newRow("backup whose name another project shared") << "survey.QELVA" << true << "survey.v1.QELVA" << false;
+    QTest::newRow("project with dots and a backup of its own") << "survey.v2.QELVA" << true << "survey.v1.QELVA" << true;
 }
 
 // A project file that SQLite reports as damaged is opened read-only, the
-// user is told so and pointed to the backup, and no command writes to it.
+// user is told so and what the backup beside it is, and no command writes
+// to it.
 void TestMainWindow::damagedProjectOpensReadOnly()
 {
+    QFETCH(QString, name);
     QFETCH(bool, hadBackup);
+    QFETCH(QString, sibling);
+    QFETCH(bool, advice);
     MainWindow* w = m_window;
-    const QString project = writeProject(QStringLiteral("survey.QELVA"));
-    const QString backup = m_dir->filePath(QStringLiteral("survey_raw.QELVA"));
-    if (hadBackup)
+    const QString project = m_dir->filePath(name);
+    const QString backup = m_dir->filePath(QFileInfo(name).completeBaseName() + "_raw.QELVA");
+    if (!sibling.isEmpty()) {
+        writeProject(sibling);
+        // What the earlier naming made of the sibling.
+        QVERIFY(QFile::copy(m_dir->filePath(sibling), m_dir->filePath(QStringLiteral("survey_raw.QELVA"))));
+    }
+    writeProject(name);
+    if (hadBackup && !QFile::exists(backup))
         QVERIFY(QFile::copy(project, backup));
     // The header's page count says two pages fewer than the file has.
     QVERIFY(storetest::shortenPageCount(project, 2));
@@ -687,7 +728,9 @@ void TestMainWindow::damagedProjectOpensReadOnly()
     QVERIFY2(text.contains(QStringLiteral("已损坏")) && text.contains(QStringLiteral("只读"))
                  && text.contains(QDir::toNativeSeparators(project)) && text.contains(QDir::toNativeSeparators(backup)),
              qPrintable(text));
-    QCOMPARE(text.contains(QStringLiteral("恢复")), hadBackup);
+    QVERIFY2(text.contains(QStringLiteral("请用备份文件")) == advice, qPrintable(text));
+    if (!sibling.isEmpty() && !advice)
+        QVERIFY2(text.contains(sibling), qPrintable(text));
 
     // The commands that write: GPS import, a rename, a check box.
     emit w->signal_GPSFileImported({GPSCoordinate{100, 0, 1, 2, 3}, GPSCoordinate{100, 1000, 4, 5, 6}});
