@@ -32,10 +32,10 @@ public:
 
     // Opens (or creates) the SQLite file; false when it cannot be opened, is
     // empty or is not an SQLite database. Call once per object. A file that
-    // fails SQLite's quick check is opened read-only (see isDamaged).
+    // fails SQLite's integrity check is opened read-only (see isDamaged).
     bool open(const QString& path);
-    // True when the open file failed the quick check: the connection is then
-    // read-only, so that no statement can write over the damaged pages.
+    // True when the open file failed the integrity check: the connection is
+    // then read-only, so that no statement can write over the damaged pages.
     bool isDamaged() const;
     // The open connection, or null.
     QSqlDatabase* database() const;
@@ -86,7 +86,7 @@ private:
     // An entity's INSERT or UPDATE ran inside the open transaction.
     void noteWritten(HORM_BaseObject* entity);
     void endTransaction(bool committed);
-    bool runQuickCheck(QString& report);
+    bool runIntegrityCheck(QString& report);
     void registerClass(const QMetaObject& meta);
     // Runs the statements in one transaction, rolled back at the first
     // failure (logged when logFailure is set).

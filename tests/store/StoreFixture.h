@@ -188,6 +188,20 @@ inline bool scribbleOverPage(const QString& path, int page, int bytes = 64)
     return writeBytes(path, b);
 }
 
+// Damage that SQLite's quick check does not see: the index's entries stay
+// those of `column`, while the schema says it holds `otherColumn`.
+inline bool indexOtherColumn(const QString& path, const QString& index, const QString& column,
+                             const QString& otherColumn)
+{
+    RawDb raw(path);
+    return raw.exec("PRAGMA writable_schema = ON")
+           && raw.exec(QString("UPDATE sqlite_master SET sql = replace(sql, '( %1 )', '( %2 )') WHERE name = '%3'")
+                           .arg(column, otherColumn, index))
+           && raw.scalar(QString("SELECT sql FROM sqlite_master WHERE name = '%1'").arg(index)).toString()
+                  .contains(otherColumn)
+           && raw.exec("PRAGMA writable_schema = OFF");
+}
+
 // A fresh project file path inside a temporary directory.
 class TempProject
 {

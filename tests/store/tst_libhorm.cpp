@@ -141,6 +141,7 @@ void tst_LibHORM::open_damagedFileIsNeverWritten_data()
     QTest::addColumn<int>("damage");
     QTest::newRow("header page count too small") << 0;
     QTest::newRow("scribbled table page") << 1;
+    QTest::newRow("index that disagrees with its table") << 2;
 }
 
 void tst_LibHORM::open_damagedFileIsNeverWritten()
@@ -167,10 +168,16 @@ void tst_LibHORM::open_damagedFileIsNeverWritten()
         lines.at(0).value()->REF_Data_Point()->addNew();
         QVERIFY(lib.commit());
     }
-    if (damage == 0)
+    if (damage == 0) {
         QVERIFY(shortenPageCount(path, 2));
-    else
+    } else if (damage == 1) {
         QVERIFY(scribbleOverPage(path, 3));
+    } else {
+        // The lines' numbers 0 to 39 are not their keys 1 to 40.
+        QVERIFY(indexOtherColumn(path, "IDX_Data_Line_ID_", "ID", "NAME"));
+        RawDb raw(path);
+        QCOMPARE(raw.scalar("PRAGMA quick_check").toString(), QString("ok"));
+    }
     const QByteArray before = fileBytes(path);
 
     {
