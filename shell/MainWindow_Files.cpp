@@ -31,13 +31,20 @@ QStringList projectsSharingOldBackupName(const QFileInfo& project)
     return QDir(project.path()).entryList({pattern}, QDir::Files);
 }
 
-QString damagedText(const QFileInfo& project, const QString& backup, bool hadBackup)
+QString damagedText(const LibHORM& database, const QFileInfo& project, const QString& backup, bool hadBackup)
 {
+    const QString file = QDir::toNativeSeparators(project.filePath());
     const QString copy = QDir::toNativeSeparators(backup);
-    const QString text = QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。")
-                             .arg(QDir::toNativeSeparators(project.filePath()));
-    if (!hadBackup)
-        return text + QStringLiteral("损坏的文件已原样复制为备份文件 %1。").arg(copy);
+    // Rolling back the cut-off write is a write of the open itself.
+    QString text = database.rolledBackAtOpen()
+        ? QStringLiteral("工程文件 %1 已损坏。打开时已按其日志文件撤销了上次中断的写入，该文件因此已被改写；"
+                         "此后以只读方式打开，本次的修改都不会写入该文件。").arg(file)
+        : QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。").arg(file);
+    if (!hadBackup) {
+        text += database.rolledBackAtOpen() ? QStringLiteral("撤销后的文件已复制为备份文件 %1。").arg(copy)
+                                            : QStringLiteral("损坏的文件已原样复制为备份文件 %1。").arg(copy);
+        return text;
+    }
     const QStringList others = projectsSharingOldBackupName(project);
     if (others.isEmpty())
         return text + QStringLiteral("请用备份文件 %1 恢复工程。").arg(copy);
@@ -109,7 +116,7 @@ void MainWindow::on_actionOpen_triggered()
     // A damaged file is opened read-only: nothing of this session can write
     // over pages that may still hold the survey's records.
     if (m_database->isDamaged())
-        UserPrompt::critical(title, damagedText(info, backup, hadBackup));
+        UserPrompt::critical(title, damagedText(*m_database, info, backup, hadBackup));
 
     m_dataModel->loadProject(m_database);
 

@@ -2,6 +2,7 @@
 
 #include <QAtomicInt>
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 #include <QMetaClassInfo>
 #include <QMetaObject>
@@ -66,6 +67,7 @@ bool LibHORM::open(const QString& path)
         qDebug() << "LibHORM::open" << path << "empty file" << false;
         return false;
     }
+    const bool journalBefore = hasJournal(path);
 
     const QString name = QString("%1#%2").arg(path).arg(g_connectionCounter.fetchAndAddOrdered(1) + 1);
     const QString busy = QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
@@ -91,6 +93,10 @@ bool LibHORM::open(const QString& path)
 
     QString error;
     bool ok = probe(error);
+    // The first read rolls back what a program that stopped mid-write left
+    // in the journal: the file is no longer what it was before the open.
+    // (Another program that commits in that moment looks the same.)
+    m_rolledBack = ok && journalBefore && !hasJournal(path);
     if (ok) {
         QString report;
         if (!runIntegrityCheck(report)) {
@@ -125,6 +131,20 @@ bool LibHORM::open(const QString& path)
     return true;
 }
 
+bool LibHORM::hasJournal(const QString& path)
+{
+    // A journal that still starts with its header's magic number, as one
+    // left by a program that stopped mid-write does (and one of a write
+    // another program is making); one that SQLite deleted, truncated or
+    // zeroed after a transaction does not.
+    static const char magic[] = {char(0xd9), char(0xd5), char(0x05), char(0xf9),
+                                 char(0x20), char(0xa1), char(0x63), char(0xd7)};
+    QFile journal(path + "-journal");
+    if (!journal.open(QIODevice::ReadOnly))
+        return false;
+    return journal.read(sizeof magic) == QByteArray::fromRawData(magic, sizeof magic);
+}
+
 bool LibHORM::runIntegrityCheck(QString& report)
 {
     report.clear();
@@ -154,6 +174,11 @@ bool LibHORM::runIntegrityCheck(QString& report)
 bool LibHORM::isDamaged() const
 {
     return m_damaged;
+}
+
+bool LibHORM::rolledBackAtOpen() const
+{
+    return m_rolledBack;
 }
 
 void LibHORM::setBusyTimeout(int milliseconds)

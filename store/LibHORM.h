@@ -37,6 +37,9 @@ public:
     // True when the open file failed the integrity check: the connection is
     // then read-only, so that no statement can write over the damaged pages.
     bool isDamaged() const;
+    // True when opening rolled back a write that was cut off (SQLite's hot
+    // journal beside the file): the open itself has written the file.
+    bool rolledBackAtOpen() const;
     // The open connection, or null.
     QSqlDatabase* database() const;
     // The file path once open() succeeded, else empty.
@@ -87,6 +90,7 @@ private:
     void noteWritten(HORM_BaseObject* entity);
     void endTransaction(bool committed);
     bool runIntegrityCheck(QString& report);
+    static bool hasJournal(const QString& path);
     void registerClass(const QMetaObject& meta);
     // Runs the statements in one transaction, rolled back at the first
     // failure (logged when logFailure is set).
@@ -103,6 +107,7 @@ private:
     QHash<QString, QStringList> m_children;
     QStringList* m_trace = nullptr;
     bool m_damaged = false;
+    bool m_rolledBack = false;
     bool m_inTransaction = false;
     QVector<QPointer<HORM_BaseObject>> m_written;
     // Prepared statements by text (see execute with values).

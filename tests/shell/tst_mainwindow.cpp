@@ -687,12 +687,16 @@ void TestMainWindow::damagedProjectOpensReadOnly_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("hadBackup");
     QTest::addColumn<QString>("sibling");   // another project beside it
+    QTest::addColumn<bool>("cutOff");       // a write cut off, rolled back at open
     QTest::addColumn<bool>("advice");       // told to restore from the backup
-    QTest::newRow("backup of an earlier open") << "survey.QELVA" << true << "" << true;
-    QTest::newRow("no backup yet") << "survey.QELVA" << false << "" << false;
+    QTest::newRow("backup of an earlier open") << "survey.QELVA" << true << "" << false << true;
+    QTest::newRow("no backup yet") << "survey.QELVA" << false << "" << false << false;
     // Backups were once named up to the first dot: survey_raw may be survey.v1's.
-    QTest::newRow("backup whose name another project shared") << "survey.QELVA" << true << "survey.v1.QELVA" << false;
-    QTest::newRow("project with dots and a backup of its own") << "survey.v2.QELVA" << true << "survey.v1.QELVA" << true;
+    QTest::newRow("backup whose name another project shared")
+        << "survey.QELVA" << true << "survey.v1.QELVA" << false << false;
+    QTest::newRow("project with dots and a backup of its own")
+        << "survey.v2.QELVA" << true << "survey.v1.QELVA" << false << true;
+    QTest::newRow("write cut off and rolled back at open") << "survey.QELVA" << false << "" << true << false;
 }
 
 // A project file that SQLite reports as damaged is opened read-only, the
@@ -703,6 +707,7 @@ void TestMainWindow::damagedProjectOpensReadOnly()
     QFETCH(QString, name);
     QFETCH(bool, hadBackup);
     QFETCH(QString, sibling);
+    QFETCH(bool, cutOff);
     QFETCH(bool, advice);
     MainWindow* w = m_window;
     const QString project = m_dir->filePath(name);
@@ -712,17 +717,28 @@ void TestMainWindow::damagedProjectOpensReadOnly()
         // What the earlier naming made of the sibling.
         QVERIFY(QFile::copy(m_dir->filePath(sibling), m_dir->filePath(QStringLiteral("survey_raw.QELVA"))));
     }
-    writeProject(name);
-    if (hadBackup && !QFile::exists(backup))
-        QVERIFY(QFile::copy(project, backup));
-    // The header's page count says two pages fewer than the file has.
-    QVERIFY(storetest::shortenPageCount(project, 2));
-    const QByteArray damaged = storetest::fileBytes(project);
+    QByteArray damaged;
+    if (cutOff) {
+        // Damage that survives the rollback: an index that disagrees with
+        // its table.
+        const QString source = writeProject(QStringLiteral("source.QELVA"));
+        QVERIFY(storetest::indexOtherColumn(source, "IDX_Data_Point_Data_LineID_", "Data_LineID", "NAME"));
+        QVERIFY(storetest::cutOffWrite(source, project));
+        damaged = storetest::fileBytes(source);
+    } else {
+        writeProject(name);
+        if (hadBackup && !QFile::exists(backup))
+            QVERIFY(QFile::copy(project, backup));
+        // The header's page count says two pages fewer than the file has.
+        QVERIFY(storetest::shortenPageCount(project, 2));
+        damaged = storetest::fileBytes(project);
+    }
 
     m_nextFile = project;
     w->m_actionOpen->trigger();
     QVERIFY(w->m_database);
     QVERIFY(w->m_database->isDamaged());
+    QCOMPARE(w->m_database->rolledBackAtOpen(), cutOff);
     QCOMPARE(m_messages.size(), 1);
     const QString text = m_messages.first();
     QVERIFY2(text.contains(QStringLiteral("已损坏")) && text.contains(QStringLiteral("只读"))
@@ -731,6 +747,9 @@ void TestMainWindow::damagedProjectOpensReadOnly()
     QVERIFY2(text.contains(QStringLiteral("请用备份文件")) == advice, qPrintable(text));
     if (!sibling.isEmpty() && !advice)
         QVERIFY2(text.contains(sibling), qPrintable(text));
+    // The open itself wrote the file.
+    QVERIFY2(text.contains(QStringLiteral("撤销")) == cutOff, qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("任何修改都不会写入")) == !cutOff, qPrintable(text));
 
     // The commands that write: GPS import, a rename, a check box.
     emit w->signal_GPSFileImported({GPSCoordinate{100, 0, 1, 2, 3}, GPSCoordinate{100, 1000, 4, 5, 6}});

@@ -202,6 +202,28 @@ inline bool indexOtherColumn(const QString& path, const QString& index, const QS
            && raw.exec("PRAGMA writable_schema = OFF");
 }
 
+// Leaves at `copy` what a program that stopped in the middle of a write
+// leaves: the file with some pages of an unfinished transaction written and
+// the journal (`copy` + "-journal") that holds their old contents. The
+// original file is left as it was.
+inline bool cutOffWrite(const QString& path, const QString& copy)
+{
+    const QByteArray before = fileBytes(path);
+    RawDb writer(path);
+    // A cache smaller than the write makes SQLite write pages to the file
+    // before the commit.
+    if (!writer.exec("PRAGMA cache_size = 10") || !writer.exec("BEGIN")
+        || !writer.exec("CREATE TABLE cut_off (a BLOB)")
+        || !writer.exec("INSERT INTO cut_off VALUES (zeroblob(400000))"))
+        return false;
+    const QByteArray during = fileBytes(path);
+    const QByteArray journal = fileBytes(path + "-journal");
+    const bool made = during != before && !journal.isEmpty() && writeBytes(copy, during)
+                      && writeBytes(copy + "-journal", journal);
+    writer.release();
+    return made && fileBytes(path) == before;
+}
+
 // A fresh project file path inside a temporary directory.
 class TempProject
 {

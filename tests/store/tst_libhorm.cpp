@@ -23,6 +23,8 @@ private slots:
     void open_failedOpenLeavesOtherConnection();
     void open_damagedFileIsNeverWritten_data();
     void open_damagedFileIsNeverWritten();
+    void open_rollsBackACutOffWrite_data();
+    void open_rollsBackACutOffWrite();
     void destructor_logsOnlyWhenOpen();
 
     void sqlTypeName_data();
@@ -202,6 +204,57 @@ void tst_LibHORM::open_damagedFileIsNeverWritten()
         QVERIFY(!q.exec("CREATE TABLE extra (a INTEGER)"));
     }
     QCOMPARE(fileBytes(path), before);
+}
+
+void tst_LibHORM::open_rollsBackACutOffWrite_data()
+{
+    QTest::addColumn<QString>("journal");
+    QTest::addColumn<bool>("rolledBack");
+    QTest::newRow("none") << "none" << false;
+    QTest::newRow("left by a write that was cut off") << "cut off" << true;
+    // What a finished transaction in persistent journal mode leaves.
+    QTest::newRow("zeroed header") << "zeroed" << false;
+}
+
+// A write that was cut off is rolled back by the open, which is then known
+// to have written the file; other journals leave the file as it was.
+void tst_LibHORM::open_rollsBackACutOffWrite()
+{
+    QFETCH(QString, journal);
+    QFETCH(bool, rolledBack);
+    TempProject dir;
+    const QString sound = dir.path("sound.QELVA");
+    {
+        OpenProject project;
+        HORM_Collection<Data_Line> lines(project.lib.get());
+        Data_Line* line = lines.addNew().value();
+        line->setNAME(3);
+        QVERIFY(line->commit());
+        project.lib.reset();
+        QVERIFY(QFile::copy(project.path(), sound));
+    }
+    const QByteArray original = fileBytes(sound);
+    const QString path = dir.path();
+    if (journal == "cut off") {
+        QVERIFY(cutOffWrite(sound, path));
+        QVERIFY(fileBytes(path) != original);
+    } else {
+        QVERIFY(QFile::copy(sound, path));
+        if (journal == "zeroed")
+            QVERIFY(writeBytes(path + "-journal", QByteArray(512, '\0')));
+    }
+
+    {
+        LibHORM lib(nullptr);
+        QVERIFY(lib.open(path));
+        QVERIFY(!lib.isDamaged());
+        QCOMPARE(lib.rolledBackAtOpen(), rolledBack);
+    }
+    QCOMPARE(fileBytes(path), original);
+    if (rolledBack)
+        QVERIFY(!QFile::exists(path + "-journal"));
+    RawDb raw(path);
+    QCOMPARE(raw.column("SELECT NAME FROM Data_Line"), QVariantList({3.0}));
 }
 
 void tst_LibHORM::destructor_logsOnlyWhenOpen()
