@@ -2,7 +2,9 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QFuture>
+#include <QSqlQuery>
 #include <QThreadPool>
 #include <QtConcurrent>
 
@@ -13,6 +15,7 @@
 #include "model/Data_Calc.h"
 #include "model/Data_Mathematical_Calc.h"
 #include "model/TreeItem.h"
+#include "model/UserPrompt.h"
 #include "store/CurveBlob.h"
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
@@ -53,38 +56,71 @@ void dropNonFinite(QVector<double>& times, QVector<double>& values)
 
 } // namespace
 
-void DataModel::loadProject(LibHORM* lib)
+QString DataModel::fileInUseText(const QString& path)
+{
+    return QStringLiteral("工程文件 %1 正被其他程序使用，未能打开工程，请关闭该程序后重新打开。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+bool DataModel::loadProject(LibHORM* lib)
 {
     if (!lib || !lib->database())
-        return;
+        return false;
     if (database || lines || projects)
         closeProject();
 
     database = lib;
-    lib->RegisterObject(Data_Project::staticMetaObject);
-    lib->RegisterObject(Data_Line::staticMetaObject);
-    lib->RegisterObject(Data_Point::staticMetaObject);
-    lib->RegisterObject(Data_Sample::staticMetaObject);
-    lib->RegisterObject(Data_WorkSet::staticMetaObject);
+    // Another program's lock fails every read, each after the busy timeout,
+    // and what was read then is only part of the project: the first refusal
+    // ends the load.
+    const int refusedBefore = lib->busyFailures();
+    const auto inUse = [&] { return lib->busyFailures() != refusedBefore; };
+    {
+        // One read first, so that a locked file waits out one timeout.
+        QSqlQuery probe(*lib->database());
+        lib->execute(probe, QStringLiteral("SELECT COUNT(*) FROM sqlite_master"));
+    }
+    for (const QMetaObject* meta : {&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
+                                    &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
+                                    &Data_WorkSet::staticMetaObject}) {
+        if (!inUse())
+            lib->RegisterObject(*meta);
+    }
 
-    projects = new HORM_Collection<Data_Project>(lib);
-    if (projects->size() == 0) {
+    if (!inUse())
+        projects = new HORM_Collection<Data_Project>(lib);
+    // A count that could not be read is no missing project row.
+    if (!inUse() && projects->size() == 0) {
         qDebug() << "No Project is exist !!";
         projects->addNew();
     }
+    if (!inUse()) {
+        lines = new HORM_Collection<Data_Line>(lib);
+        lines->setOrderBy(QStringLiteral("NAME"));
+    }
 
-    lines = new HORM_Collection<Data_Line>(lib);
-    lines->setOrderBy(QStringLiteral("NAME"));
+    if (!inUse()) {
+        lib->transaction();
+        buildTree();
+        lib->commit();
+    }
+    if (!inUse()) {
+        lib->transaction();
+        gatePendingStations();
+        // Curves of some stations only are no project to keep.
+        if (inUse())
+            lib->rollback();
+        else
+            lib->commit();
+    }
 
-    lib->transaction();
-    buildTree();
-    lib->commit();
-
-    lib->transaction();
-    gatePendingStations();
-    lib->commit();
-
-    emit modelChange();
+    if (!inUse()) {
+        emit modelChange();
+        return true;
+    }
+    closeProject();
+    UserPrompt::critical(QStringLiteral("打开工程"), fileInUseText(lib->path()));
+    return false;
 }
 
 void DataModel::buildTree()
@@ -174,6 +210,8 @@ void DataModel::gatePendingStations()
     };
     auto startGating = [this](std::vector<Job>& jobs) {
         return QtConcurrent::map(jobs, [this](Job& job) {
+            if (gatingTestHook)
+                gatingTestHook(GatingStep::Gate);
             job.curves = gateStation(job.samples, job.instrument);
             job.samples.clear();
         });
@@ -191,8 +229,11 @@ void DataModel::gatePendingStations()
         gating.swap(following);
         if (!gating.empty())
             running = startGating(gating);
-        for (const Job& job : done)
+        for (const Job& job : done) {
+            if (gatingTestHook)
+                gatingTestHook(GatingStep::Store);
             storeGatedCurves(job.station, job.curves);
+        }
     }
 
     if (database->isDamaged())

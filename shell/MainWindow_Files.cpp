@@ -95,9 +95,11 @@ void MainWindow::on_actionOpen_triggered()
     // would be created as a new database.
     m_database = new LibHORM(this);
     if (!info.isFile() || !m_database->open(name)) {
+        const bool inUse = m_database->busyFailures() > 0;
         delete m_database;
         m_database = nullptr;
-        UserPrompt::critical(title, QStringLiteral("无法打开工程文件 %1。").arg(QDir::toNativeSeparators(name)));
+        UserPrompt::critical(title, inUse ? DataModel::fileInUseText(name)
+                                          : QStringLiteral("无法打开工程文件 %1。").arg(QDir::toNativeSeparators(name)));
         return;
     }
 
@@ -118,7 +120,12 @@ void MainWindow::on_actionOpen_triggered()
     if (m_database->isDamaged())
         UserPrompt::critical(title, damagedText(*m_database, info, backup, hadBackup));
 
-    m_dataModel->loadProject(m_database);
+    // The controller has told the user why it could not load.
+    if (!m_dataModel->loadProject(m_database)) {
+        delete m_database;
+        m_database = nullptr;
+        return;
+    }
 
     setWindowTitle(QStringLiteral("QELVA28系统(260331)") + QStringLiteral(" -- ") + name);
     m_settings->setValue(QLatin1String(kHistoryKey), info.filePath());

@@ -87,6 +87,7 @@ bool LibHORM::open(const QString& path)
         QSqlQuery query(*m_database);
         if (query.exec("PRAGMA schema_version"))
             return true;
+        noteFailure(query.lastError());
         error = query.lastError().text();
         return false;
     };
@@ -155,9 +156,8 @@ bool LibHORM::runIntegrityCheck(QString& report)
     // pages is most of either.
     if (!query.exec("PRAGMA integrity_check")) {
         const QSqlError e = query.lastError();
-        // SQLITE_BUSY and SQLITE_LOCKED say nothing about the file.
-        const QString code = e.nativeErrorCode();
-        if (code == "5" || code == "6")
+        // A lock of another program says nothing about the file.
+        if (noteFailure(e))
             return false;
         report = e.text().isEmpty() ? QString("integrity_check failed") : e.text();
         return false;
@@ -171,6 +171,17 @@ bool LibHORM::runIntegrityCheck(QString& report)
     return false;
 }
 
+bool LibHORM::noteFailure(const QSqlError& error)
+{
+    // SQLITE_BUSY and SQLITE_LOCKED, with or without their extended codes.
+    bool isNumber = false;
+    const int code = error.nativeErrorCode().toInt(&isNumber) & 0xff;
+    if (!isNumber || (code != 5 && code != 6))
+        return false;
+    ++m_busyFailures;
+    return true;
+}
+
 bool LibHORM::isDamaged() const
 {
     return m_damaged;
@@ -179,6 +190,11 @@ bool LibHORM::isDamaged() const
 bool LibHORM::rolledBackAtOpen() const
 {
     return m_rolledBack;
+}
+
+int LibHORM::busyFailures() const
+{
+    return m_busyFailures;
 }
 
 void LibHORM::setBusyTimeout(int milliseconds)
@@ -497,7 +513,10 @@ bool LibHORM::references(const QString& className, QStringList& children) const
 bool LibHORM::execute(QSqlQuery& query, const QString& sql)
 {
     trace(sql);
-    return query.exec(sql);
+    if (query.exec(sql))
+        return true;
+    noteFailure(query.lastError());
+    return false;
 }
 
 bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError* error,
@@ -518,6 +537,7 @@ bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError*
         }
         query = new QSqlQuery(*m_database);
         if (!query->prepare(sql)) {
+            noteFailure(query->lastError());
             if (error)
                 *error = query->lastError();
             delete query;
@@ -528,8 +548,11 @@ bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError*
     for (int i = 0; i < values.size(); ++i)
         query->bindValue(i, values.at(i));
     const bool ok = query->exec();
-    if (!ok && error)
-        *error = query->lastError();
+    if (!ok) {
+        noteFailure(query->lastError());
+        if (error)
+            *error = query->lastError();
+    }
     query->finish();
     return ok;
 }

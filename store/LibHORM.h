@@ -40,6 +40,9 @@ public:
     // True when opening rolled back a write that was cut off (SQLite's hot
     // journal beside the file): the open itself has written the file.
     bool rolledBackAtOpen() const;
+    // Statements (the open's own included) refused so far because another
+    // connection held a lock on the file.
+    int busyFailures() const;
     // The open connection, or null.
     QSqlDatabase* database() const;
     // The file path once open() succeeded, else empty.
@@ -91,6 +94,8 @@ private:
     void endTransaction(bool committed);
     bool runIntegrityCheck(QString& report);
     static bool hasJournal(const QString& path);
+    // Counts a failure that another connection's lock caused; true for one.
+    bool noteFailure(const QSqlError& error);
     void registerClass(const QMetaObject& meta);
     // Runs the statements in one transaction, rolled back at the first
     // failure (logged when logFailure is set).
@@ -108,6 +113,7 @@ private:
     QStringList* m_trace = nullptr;
     bool m_damaged = false;
     bool m_rolledBack = false;
+    int m_busyFailures = 0;
     bool m_inTransaction = false;
     QVector<QPointer<HORM_BaseObject>> m_written;
     // Prepared statements by text (see execute with values).

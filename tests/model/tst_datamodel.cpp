@@ -374,6 +374,8 @@ private slots:
     void damagedProjectIsNeverWritten_data();
     void damagedProjectIsNeverWritten();
     void loadWithLockedFileKeepsCurvesPending();
+    void loadOfFileInUseKeepsNothing_data();
+    void loadOfFileInUseKeepsNothing();
     void gatingMatchesSerialReference_data();
     void gatingMatchesSerialReference();
     void writeOrderLeavesTheSameProject();
@@ -1054,6 +1056,73 @@ void TestDataModel::loadWithLockedFileKeepsCurvesPending()
     QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), 1);
     QCOMPARE(r.curve(1, "DATA_RECV_QV18"), shown);
     QCOMPARE(r.curve(1, "DATA_RECV_LOG20RAW"), CurveBlob::fromBlob(station->DATA_RECV_LOG20RAW()));
+}
+
+void TestDataModel::loadOfFileInUseKeepsNothing_data()
+{
+    QTest::addColumn<bool>("fromTheStart");
+    QTest::newRow("locked before loading") << true;
+    QTest::newRow("written by another program while the curves are stored") << false;
+}
+
+// Another program that holds the file refuses the reads or writes of a
+// load: the user is told the file is in use, and no part of the project is
+// shown or written.
+void TestDataModel::loadOfFileInUseKeepsNothing()
+{
+    QFETCH(bool, fromTheStart);
+    // Without a project row, which loading adds, when it can read the file.
+    QVERIFY(writeProject(path(), {line(1, {rawStation(100, {sample(decay(400), quietRecord())}),
+                                         rawStation(110, {sample(decay(400), quietRecord())})}),
+                                  line(2, {rawStation(5, {sample(decay(400), quietRecord())})})}, !fromTheStart));
+    const QByteArray before = fileBytes(path());
+    m_file = path();
+    m_lib = new LibHORM;
+    QVERIFY(m_lib->open(path()));
+    m_lib->setBusyTimeout(20);
+    QSignalSpy changed(m_model, SIGNAL(modelChange()));
+    QStringList trace;
+    {
+        storetest::RawDb other(path());
+        if (fromTheStart) {
+            QVERIFY(other.holdWriteLock());
+        } else {
+            m_model->gatingBatchSize = 1;
+            m_model->gatingTestHook = [&](DataModel::GatingStep step) {
+                if (step == DataModel::GatingStep::Store && !trace.contains("other"))
+                    trace << "other" << (other.exec("BEGIN IMMEDIATE") ? "writes" : "could not write");
+            };
+        }
+        m_lib->setStatementTrace(&trace);
+        QVERIFY(!m_model->loadProject(m_lib));
+        m_lib->setStatementTrace(nullptr);
+        other.release();
+    }
+    QCOMPARE(m_messages, QStringList{DataModel::fileInUseText(path())});
+    QVERIFY(m_messages.first().contains(QDir::toNativeSeparators(path())));
+    QVERIFY(!m_model->isProjectOpen());
+    QCOMPARE(m_model->rowCount(), 0);
+    QCOMPARE(changed.count(), 0);
+    if (fromTheStart) {
+        // Not even the missing project row is added.
+        for (const QString& s : trace)
+            QVERIFY2(!s.startsWith("INSERT") && !s.startsWith("CREATE"), qPrintable(s));
+    } else {
+        QVERIFY(trace.contains("writes"));
+    }
+    QCOMPARE(fileBytes(path()), before);
+
+    // Once the other program is done, the same file loads whole.
+    m_messages.clear();
+    m_model->gatingTestHook = nullptr;
+    QVERIFY(m_model->loadProject(m_lib));
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_model->rowCount(), 2);
+    QCOMPARE(m_model->rowCount(m_model->index(0, 0)), 2);
+    QCOMPARE(m_model->rowCount(m_model->index(1, 0)), 1);
+    Reader r(path());
+    QCOMPARE(r.column("SELECT IsSampled FROM Data_Point"), QVariantList({1, 1, 1}));
+    QCOMPARE(r.scalar("SELECT COUNT(*) FROM Data_Project").toInt(), 1);
 }
 
 // However the stations are split into batches and threads, every station

@@ -79,6 +79,7 @@ private slots:
     void cancelledAndFailedOpen();
     void refusedFileLeavesNothingBeside_data();
     void refusedFileLeavesNothingBeside();
+    void projectInUseIsNotOpened();
     void damagedProjectOpensReadOnly_data();
     void damagedProjectOpensReadOnly();
     void exportCommand();
@@ -680,6 +681,31 @@ void TestMainWindow::refusedFileLeavesNothingBeside()
         QCOMPARE(storetest::fileBytes(file), content);
     QVERIFY(w->m_actionOpen->isEnabled());
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("history.ini"))));
+}
+
+// A project that another program is writing is not opened, and the user is
+// told it is in use; no backup is taken of it.
+void TestMainWindow::projectInUseIsNotOpened()
+{
+    MainWindow* w = m_window;
+    const QString project = writeProject(QStringLiteral("survey.QELVA"));
+    const QString backup = m_dir->filePath(QStringLiteral("survey_raw.QELVA"));
+    m_nextFile = project;
+    {
+        storetest::RawDb other(project);
+        QVERIFY(other.holdWriteLock());
+        w->m_actionOpen->trigger();
+        other.release();
+    }
+    QVERIFY(!w->m_database);
+    QCOMPARE(m_messages, QStringList{DataModel::fileInUseText(project)});
+    QVERIFY(!QFile::exists(backup));
+    QVERIFY(w->m_actionOpen->isEnabled());
+
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    QCOMPARE(w->m_dataModel->rowCount(QModelIndex()), 2);
+    QVERIFY(QFile::exists(backup));
 }
 
 void TestMainWindow::damagedProjectOpensReadOnly_data()

@@ -112,6 +112,9 @@ public:
     {
         return exec("BEGIN") && exec("SELECT COUNT(*) FROM sqlite_master");
     }
+    // Holds an exclusive lock until release(), as a program writing the
+    // file does: no other connection can read it meanwhile.
+    bool holdWriteLock() { return exec("BEGIN EXCLUSIVE"); }
     void release() { exec("ROLLBACK"); }
     // Column names of a table in table order.
     QStringList tableColumns(const QString& table)
