@@ -51,7 +51,8 @@ public:
     // Registers the entity classes, builds the tree and gates every station
     // not yet processed. A project already open is closed first. False, with
     // nothing of the project kept and the user told, when another program's
-    // lock refused a statement; the gating of that load is then rolled back.
+    // lock refused a statement or loading failed; the gating of that load
+    // is then rolled back.
     bool loadProject(LibHORM* lib);
     // What the user is told of a project file that another program holds.
     static QString fileInUseText(const QString& path);
