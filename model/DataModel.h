@@ -49,8 +49,13 @@ public:
     // The suffix of the project file ("QELVA" or "MORSA"); set before loading.
     void setFileSuffix(QString suffix);
     // Registers the entity classes, builds the tree and gates every station
-    // not yet processed. A project already open is closed first.
-    void loadProject(LibHORM* lib);
+    // not yet processed. A project already open is closed first. False, with
+    // nothing of the project kept and the user told, when another program's
+    // lock refused a statement or loading failed; the gating of that load
+    // is then rolled back.
+    bool loadProject(LibHORM* lib);
+    // What the user is told of a project file that another program holds.
+    static QString fileInUseText(const QString& path);
     // Empties the tree and forgets the project; the caller deletes lib.
     void closeProject();
     bool isProjectOpen() const;
@@ -352,6 +357,10 @@ private:
     // thread count and the byte budget of a batch's sample blobs.
     int gatingBatchSize = 0;
     qint64 gatingBatchBytes = qint64(16) << 20;
+    // Tests only: called as each gating task starts (on a pool thread) and
+    // before each station's curves are stored (on the loading thread).
+    enum class GatingStep { Gate, Store };
+    std::function<void(GatingStep)> gatingTestHook;
 
     // Current line, station and sample (rows in their collections).
     int currentLineRow = -1;

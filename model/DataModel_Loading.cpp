@@ -2,17 +2,22 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QFuture>
+#include <QSqlQuery>
 #include <QThreadPool>
 #include <QtConcurrent>
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <new>
 #include <vector>
 
 #include "model/Data_Calc.h"
 #include "model/Data_Mathematical_Calc.h"
 #include "model/TreeItem.h"
+#include "model/UserPrompt.h"
 #include "store/CurveBlob.h"
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
@@ -53,44 +58,104 @@ void dropNonFinite(QVector<double>& times, QVector<double>& values)
 
 } // namespace
 
-void DataModel::loadProject(LibHORM* lib)
+QString DataModel::fileInUseText(const QString& path)
+{
+    return QStringLiteral("工程文件 %1 正被其他程序使用，未能打开工程，请关闭该程序后重新打开。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+bool DataModel::loadProject(LibHORM* lib)
 {
     if (!lib || !lib->database())
-        return;
+        return false;
     if (database || lines || projects)
         closeProject();
 
     database = lib;
-    lib->RegisterObject(Data_Project::staticMetaObject);
-    lib->RegisterObject(Data_Line::staticMetaObject);
-    lib->RegisterObject(Data_Point::staticMetaObject);
-    lib->RegisterObject(Data_Sample::staticMetaObject);
-    lib->RegisterObject(Data_WorkSet::staticMetaObject);
+    // Another program's lock fails every read, each after the busy timeout,
+    // and what was read then is only part of the project: the first refusal
+    // ends the load.
+    const int refusedBefore = lib->busyFailures();
+    const auto inUse = [&] { return lib->busyFailures() != refusedBefore; };
+    bool inTransaction = false;
+    bool failed = false;
+    bool outOfMemory = false;
+    try {
+        {
+            // One read first, so that a locked file waits out one timeout.
+            QSqlQuery probe(*lib->database());
+            lib->execute(probe, QStringLiteral("SELECT COUNT(*) FROM sqlite_master"));
+        }
+        for (const QMetaObject* meta : {&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
+                                        &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
+                                        &Data_WorkSet::staticMetaObject}) {
+            if (!inUse())
+                lib->RegisterObject(*meta);
+        }
 
-    projects = new HORM_Collection<Data_Project>(lib);
-    if (projects->size() == 0) {
-        qDebug() << "No Project is exist !!";
-        projects->addNew();
+        if (!inUse())
+            projects = new HORM_Collection<Data_Project>(lib);
+        // A count that could not be read is no missing project row.
+        if (!inUse() && projects->size() == 0) {
+            qDebug() << "No Project is exist !!";
+            projects->addNew();
+        }
+        if (!inUse()) {
+            lines = new HORM_Collection<Data_Line>(lib);
+            lines->setOrderBy(QStringLiteral("NAME"));
+        }
+
+        if (!inUse()) {
+            inTransaction = lib->transaction();
+            buildTree();
+            lib->commit();
+            inTransaction = false;
+        }
+        if (!inUse()) {
+            inTransaction = lib->transaction();
+            gatePendingStations();
+            // Curves of some stations only are no project to keep.
+            if (inUse())
+                lib->rollback();
+            else
+                lib->commit();
+            inTransaction = false;
+        }
+    } catch (const std::bad_alloc&) {
+        failed = true;
+        outOfMemory = true;
+    } catch (...) {
+        failed = true;
     }
 
-    lines = new HORM_Collection<Data_Line>(lib);
-    lines->setOrderBy(QStringLiteral("NAME"));
-
-    lib->transaction();
-    buildTree();
-    lib->commit();
-
-    lib->transaction();
-    gatePendingStations();
-    lib->commit();
-
-    emit modelChange();
+    if (!failed && !inUse()) {
+        emit modelChange();
+        return true;
+    }
+    if (inTransaction)
+        lib->rollback();
+    closeProject();
+    const QString title = QStringLiteral("打开工程");
+    if (!failed) {
+        UserPrompt::critical(title, fileInUseText(lib->path()));
+    } else {
+        const QString text = outOfMemory
+            ? QStringLiteral("加载工程文件 %1 时内存不足，工程未打开，本次计算的曲线均未写入该文件。")
+            : QStringLiteral("加载工程文件 %1 时出错，工程未打开，本次计算的曲线均未写入该文件。");
+        UserPrompt::critical(title, text.arg(QDir::toNativeSeparators(lib->path())));
+    }
+    return false;
 }
 
 void DataModel::buildTree()
 {
-    // The rows appear all at once; views reset and re-read them.
+    // The rows appear all at once; views reset and re-read them, also when
+    // building stops half-way with an exception.
     beginResetModel();
+    struct EndReset {
+        DataModel* model;
+        ~EndReset() { model->endResetModel(); }
+    } endReset{this};
     for (int l = 0; l < lines->size(); ++l) {
         Data_Line* line = lines->at(l).value();
         if (!line)
@@ -120,7 +185,6 @@ void DataModel::buildTree()
             stationItem->setChecked(station->USE() != 0);
         }
     }
-    endResetModel();
 }
 
 void DataModel::gatePendingStations()
@@ -141,6 +205,7 @@ void DataModel::gatePendingStations()
         QList<SampleRecord> samples;
         Drumvelt instrument;
         GatedCurves curves;
+        std::exception_ptr failure;
     };
     // A batch keeps every thread busy, but its samples stay within the byte
     // budget once the first station showed how large a station is.
@@ -174,7 +239,14 @@ void DataModel::gatePendingStations()
     };
     auto startGating = [this](std::vector<Job>& jobs) {
         return QtConcurrent::map(jobs, [this](Job& job) {
-            job.curves = gateStation(job.samples, job.instrument);
+            // Rethrown on the loading thread, once the batch is done.
+            try {
+                if (gatingTestHook)
+                    gatingTestHook(GatingStep::Gate);
+                job.curves = gateStation(job.samples, job.instrument);
+            } catch (...) {
+                job.failure = std::current_exception();
+            }
             job.samples.clear();
         });
     };
@@ -183,16 +255,29 @@ void DataModel::gatePendingStations()
     // no more than two batches' samples are held at a time.
     std::vector<Job> gating = readBatch();
     QFuture<void> running = startGating(gating);
-    while (!gating.empty()) {
-        std::vector<Job> following = readBatch();
+    try {
+        while (!gating.empty()) {
+            std::vector<Job> following = readBatch();
+            running.waitForFinished();
+            for (const Job& job : gating) {
+                if (job.failure)
+                    std::rethrow_exception(job.failure);
+            }
+            std::vector<Job> done;
+            done.swap(gating);
+            gating.swap(following);
+            if (!gating.empty())
+                running = startGating(gating);
+            for (const Job& job : done) {
+                if (gatingTestHook)
+                    gatingTestHook(GatingStep::Store);
+                storeGatedCurves(job.station, job.curves);
+            }
+        }
+    } catch (...) {
+        // The tasks work on the batch being gated: none may outlive it.
         running.waitForFinished();
-        std::vector<Job> done;
-        done.swap(gating);
-        gating.swap(following);
-        if (!gating.empty())
-            running = startGating(gating);
-        for (const Job& job : done)
-            storeGatedCurves(job.station, job.curves);
+        throw;
     }
 
     if (database->isDamaged())

@@ -16,8 +16,43 @@
 #include "store/LibHORM.h"
 
 namespace {
+
 const char* const kHistoryKey = "historypath";
+
+// Backups used to be named up to the first dot, so that survey.v1 and
+// survey.v2 shared survey_raw. An existing backup of such a name may come
+// from any project of the folder whose name begins the same way; these are
+// the ones there now.
+QStringList projectsSharingOldBackupName(const QFileInfo& project)
+{
+    if (project.completeBaseName() != project.baseName())
+        return {};
+    const QString pattern = project.baseName() + QStringLiteral(".*.") + project.suffix();
+    return QDir(project.path()).entryList({pattern}, QDir::Files);
 }
+
+QString damagedText(const LibHORM& database, const QFileInfo& project, const QString& backup, bool hadBackup)
+{
+    const QString file = QDir::toNativeSeparators(project.filePath());
+    const QString copy = QDir::toNativeSeparators(backup);
+    // Rolling back the cut-off write is a write of the open itself.
+    QString text = database.rolledBackAtOpen()
+        ? QStringLiteral("工程文件 %1 已损坏。打开时已按其日志文件撤销了上次中断的写入，该文件因此已被改写；"
+                         "此后以只读方式打开，本次的修改都不会写入该文件。").arg(file)
+        : QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。").arg(file);
+    if (!hadBackup) {
+        text += database.rolledBackAtOpen() ? QStringLiteral("撤销后的文件已复制为备份文件 %1。").arg(copy)
+                                            : QStringLiteral("损坏的文件已原样复制为备份文件 %1。").arg(copy);
+        return text;
+    }
+    const QStringList others = projectsSharingOldBackupName(project);
+    if (others.isEmpty())
+        return text + QStringLiteral("请用备份文件 %1 恢复工程。").arg(copy);
+    return text + QStringLiteral("备份文件 %1 可能是由 %2 复制的，不一定是本工程的备份，请勿直接用它恢复工程。")
+                      .arg(copy, others.mid(0, 3).join(QStringLiteral("、")));
+}
+
+} // namespace
 
 QString MainWindow::historyFolder(const QString& fallback) const
 {
@@ -47,14 +82,7 @@ void MainWindow::on_actionOpen_triggered()
     }
 
     m_dataModel->setFileSuffix(suffix);
-
-    const QString backup = info.path() + QLatin1Char('/') + info.baseName() + QStringLiteral("_raw.") + suffix;
-    const bool hadBackup = QFile::exists(backup);
-    if (!hadBackup && !QFile::copy(name, backup)) {
-        UserPrompt::critical(QStringLiteral("打开工程"),
-                             QStringLiteral("无法创建备份文件 %1，工程未打开。").arg(QDir::toNativeSeparators(backup)));
-        return;
-    }
+    const QString title = QStringLiteral("打开工程");
 
     // Only a failed open can leave a database object behind here; should a
     // project still be open, the controller lets go of it first.
@@ -62,28 +90,42 @@ void MainWindow::on_actionOpen_triggered()
         m_dataModel->closeProject();
         delete m_database;
     }
+    // Nothing is written beside a file that is refused, not even its backup:
+    // the file is opened before it is copied. A name that is not there
+    // would be created as a new database.
     m_database = new LibHORM(this);
-    if (!m_database->open(name)) {
+    if (!info.isFile() || !m_database->open(name)) {
+        const bool inUse = m_database->busyFailures() > 0;
         delete m_database;
         m_database = nullptr;
-        UserPrompt::critical(QStringLiteral("打开工程"),
-                             QStringLiteral("无法打开工程文件 %1。").arg(QDir::toNativeSeparators(name)));
+        UserPrompt::critical(title, inUse ? DataModel::fileInUseText(name)
+                                          : QStringLiteral("无法打开工程文件 %1。").arg(QDir::toNativeSeparators(name)));
+        return;
+    }
+
+    // Each project has a backup of its own; a name with one dot keeps the
+    // backup name it always had.
+    const QString backup = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("_raw.") + suffix;
+    const bool hadBackup = QFile::exists(backup);
+    if (!hadBackup && !QFile::copy(name, backup)) {
+        delete m_database;
+        m_database = nullptr;
+        UserPrompt::critical(title,
+                             QStringLiteral("无法创建备份文件 %1，工程未打开。").arg(QDir::toNativeSeparators(backup)));
         return;
     }
 
     // A damaged file is opened read-only: nothing of this session can write
     // over pages that may still hold the survey's records.
-    if (m_database->isDamaged()) {
-        const QString text = hadBackup
-            ? QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。"
-                             "请用备份文件 %2 恢复工程。")
-            : QStringLiteral("工程文件 %1 已损坏，已以只读方式打开，任何修改都不会写入该文件。"
-                             "损坏的文件已原样复制为备份文件 %2。");
-        UserPrompt::critical(QStringLiteral("打开工程"),
-                             text.arg(QDir::toNativeSeparators(name), QDir::toNativeSeparators(backup)));
-    }
+    if (m_database->isDamaged())
+        UserPrompt::critical(title, damagedText(*m_database, info, backup, hadBackup));
 
-    m_dataModel->loadProject(m_database);
+    // The controller has told the user why it could not load.
+    if (!m_dataModel->loadProject(m_database)) {
+        delete m_database;
+        m_database = nullptr;
+        return;
+    }
 
     setWindowTitle(QStringLiteral("QELVA28系统(260331)") + QStringLiteral(" -- ") + name);
     m_settings->setValue(QLatin1String(kHistoryKey), info.filePath());

@@ -2,6 +2,8 @@
 
 #include <QAtomicInt>
 #include <QDebug>
+#include <QFile>
+#include <QFileInfo>
 #include <QMetaClassInfo>
 #include <QMetaObject>
 #include <QMetaProperty>
@@ -58,6 +60,14 @@ bool LibHORM::open(const QString& path)
         qDebug() << "LibHORM::open" << "empty path" << false;
         return false;
     }
+    // SQLite takes an empty file for a new database and would write tables
+    // into it; a file that does not exist yet is still created.
+    const QFileInfo file(path);
+    if (file.exists() && file.isFile() && file.size() == 0) {
+        qDebug() << "LibHORM::open" << path << "empty file" << false;
+        return false;
+    }
+    const bool journalBefore = hasJournal(path);
 
     const QString name = QString("%1#%2").arg(path).arg(g_connectionCounter.fetchAndAddOrdered(1) + 1);
     const QString busy = QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
@@ -77,24 +87,29 @@ bool LibHORM::open(const QString& path)
         QSqlQuery query(*m_database);
         if (query.exec("PRAGMA schema_version"))
             return true;
+        noteFailure(query.lastError());
         error = query.lastError().text();
         return false;
     };
 
     QString error;
     bool ok = probe(error);
+    // The first read rolls back what a program that stopped mid-write left
+    // in the journal: the file is no longer what it was before the open.
+    // (Another program that commits in that moment looks the same.)
+    m_rolledBack = ok && journalBefore && !hasJournal(path);
     if (ok) {
         QString report;
-        if (!runQuickCheck(report)) {
+        if (!runIntegrityCheck(report)) {
             if (report.isEmpty()) {
                 // The check could not run (the file is locked): nothing is
                 // known about the file, so it is not opened for writing.
                 ok = false;
-                error = "quick_check did not run";
+                error = "integrity_check did not run";
             } else {
                 // Any write could land on pages that belong to live rows:
                 // the rest of the session reads only.
-                qDebug() << "LibHORM::open" << path << "quick_check" << report;
+                qDebug() << "LibHORM::open" << path << "integrity_check" << report;
                 m_database->close();
                 m_database->setConnectOptions(busy + ";QSQLITE_OPEN_READONLY");
                 ok = probe(error);
@@ -117,18 +132,34 @@ bool LibHORM::open(const QString& path)
     return true;
 }
 
-bool LibHORM::runQuickCheck(QString& report)
+bool LibHORM::hasJournal(const QString& path)
+{
+    // A journal that still starts with its header's magic number, as one
+    // left by a program that stopped mid-write does (and one of a write
+    // another program is making); one that SQLite deleted, truncated or
+    // zeroed after a transaction does not.
+    static const char magic[] = {char(0xd9), char(0xd5), char(0x05), char(0xf9),
+                                 char(0x20), char(0xa1), char(0x63), char(0xd7)};
+    QFile journal(path + "-journal");
+    if (!journal.open(QIODevice::ReadOnly))
+        return false;
+    return journal.read(sizeof magic) == QByteArray::fromRawData(magic, sizeof magic);
+}
+
+bool LibHORM::runIntegrityCheck(QString& report)
 {
     report.clear();
     QSqlQuery query(*m_database);
     query.setForwardOnly(true);
-    if (!query.exec("PRAGMA quick_check")) {
+    // The full check, not the quick one: it also finds an index that
+    // disagrees with its table, and costs little more, as reading the
+    // pages is most of either.
+    if (!query.exec("PRAGMA integrity_check")) {
         const QSqlError e = query.lastError();
-        // SQLITE_BUSY and SQLITE_LOCKED say nothing about the file.
-        const QString code = e.nativeErrorCode();
-        if (code == "5" || code == "6")
+        // A lock of another program says nothing about the file.
+        if (noteFailure(e))
             return false;
-        report = e.text().isEmpty() ? QString("quick_check failed") : e.text();
+        report = e.text().isEmpty() ? QString("integrity_check failed") : e.text();
         return false;
     }
     QStringList lines;
@@ -136,13 +167,34 @@ bool LibHORM::runQuickCheck(QString& report)
         lines << query.value(0).toString();
     if (lines == QStringList("ok"))
         return true;
-    report = lines.isEmpty() ? QString("quick_check returned nothing") : lines.mid(0, 5).join("; ");
+    report = lines.isEmpty() ? QString("integrity_check returned nothing") : lines.mid(0, 5).join("; ");
     return false;
+}
+
+bool LibHORM::noteFailure(const QSqlError& error)
+{
+    // SQLITE_BUSY and SQLITE_LOCKED, with or without their extended codes.
+    bool isNumber = false;
+    const int code = error.nativeErrorCode().toInt(&isNumber) & 0xff;
+    if (!isNumber || (code != 5 && code != 6))
+        return false;
+    ++m_busyFailures;
+    return true;
 }
 
 bool LibHORM::isDamaged() const
 {
     return m_damaged;
+}
+
+bool LibHORM::rolledBackAtOpen() const
+{
+    return m_rolledBack;
+}
+
+int LibHORM::busyFailures() const
+{
+    return m_busyFailures;
 }
 
 void LibHORM::setBusyTimeout(int milliseconds)
@@ -498,7 +550,10 @@ QStringList LibHORM::selectList(const QString& className, const QStringList& col
 bool LibHORM::execute(QSqlQuery& query, const QString& sql)
 {
     trace(sql);
-    return query.exec(sql);
+    if (query.exec(sql))
+        return true;
+    noteFailure(query.lastError());
+    return false;
 }
 
 bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError* error,
@@ -519,6 +574,7 @@ bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError*
         }
         query = new QSqlQuery(*m_database);
         if (!query->prepare(sql)) {
+            noteFailure(query->lastError());
             if (error)
                 *error = query->lastError();
             delete query;
@@ -529,8 +585,11 @@ bool LibHORM::execute(const QString& sql, const QVariantList& values, QSqlError*
     for (int i = 0; i < values.size(); ++i)
         query->bindValue(i, values.at(i));
     const bool ok = query->exec();
-    if (!ok && error)
-        *error = query->lastError();
+    if (!ok) {
+        noteFailure(query->lastError());
+        if (error)
+            *error = query->lastError();
+    }
     if (ok && rowsAffected)
         *rowsAffected = query->numRowsAffected();
     query->finish();

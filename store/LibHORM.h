@@ -30,13 +30,19 @@ public:
     // fails.
     static constexpr int kBusyTimeoutMs = 3000;
 
-    // Opens (or creates) the SQLite file; false when it cannot be opened or
-    // is not an SQLite database. Call once per object. A file that fails
-    // SQLite's quick check is opened read-only (see isDamaged).
+    // Opens (or creates) the SQLite file; false when it cannot be opened, is
+    // empty or is not an SQLite database. Call once per object. A file that
+    // fails SQLite's integrity check is opened read-only (see isDamaged).
     bool open(const QString& path);
-    // True when the open file failed the quick check: the connection is then
-    // read-only, so that no statement can write over the damaged pages.
+    // True when the open file failed the integrity check: the connection is
+    // then read-only, so that no statement can write over the damaged pages.
     bool isDamaged() const;
+    // True when opening rolled back a write that was cut off (SQLite's hot
+    // journal beside the file): the open itself has written the file.
+    bool rolledBackAtOpen() const;
+    // Statements (the open's own included) refused so far because another
+    // connection held a lock on the file.
+    int busyFailures() const;
     // The open connection, or null.
     QSqlDatabase* database() const;
     // The file path once open() succeeded, else empty.
@@ -95,7 +101,10 @@ private:
     // An entity's INSERT or UPDATE ran inside the open transaction.
     void noteWritten(HORM_BaseObject* entity);
     void endTransaction(bool committed);
-    bool runQuickCheck(QString& report);
+    bool runIntegrityCheck(QString& report);
+    static bool hasJournal(const QString& path);
+    // Counts a failure that another connection's lock caused; true for one.
+    bool noteFailure(const QSqlError& error);
     void registerClass(const QMetaObject& meta);
     // Runs the statements in one transaction, rolled back at the first
     // failure (logged when logFailure is set).
@@ -115,6 +124,8 @@ private:
     QHash<QString, QStringList> m_absent;
     QStringList* m_trace = nullptr;
     bool m_damaged = false;
+    bool m_rolledBack = false;
+    int m_busyFailures = 0;
     bool m_inTransaction = false;
     QVector<QPointer<HORM_BaseObject>> m_written;
     // Prepared statements by text (see execute with values).

@@ -9,12 +9,14 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QThreadPool>
 #include <QtTest>
 
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <new>
 
 #include "common/TestHelpers.h"
 #include "iolib/Drumvelt.h"
@@ -376,6 +378,10 @@ private slots:
     void damagedProjectIsNeverWritten();
     void damagedOlderProjectShowsItsStations();
     void loadWithLockedFileKeepsCurvesPending();
+    void loadOfFileInUseKeepsNothing_data();
+    void loadOfFileInUseKeepsNothing();
+    void exceptionWhileGatingRollsBack_data();
+    void exceptionWhileGatingRollsBack();
     void gatingMatchesSerialReference_data();
     void gatingMatchesSerialReference();
     void writeOrderLeavesTheSameProject();
@@ -1096,6 +1102,136 @@ void TestDataModel::loadWithLockedFileKeepsCurvesPending()
     QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), 1);
     QCOMPARE(r.curve(1, "DATA_RECV_QV18"), shown);
     QCOMPARE(r.curve(1, "DATA_RECV_LOG20RAW"), CurveBlob::fromBlob(station->DATA_RECV_LOG20RAW()));
+}
+
+void TestDataModel::loadOfFileInUseKeepsNothing_data()
+{
+    QTest::addColumn<bool>("fromTheStart");
+    QTest::newRow("locked before loading") << true;
+    QTest::newRow("written by another program while the curves are stored") << false;
+}
+
+// Another program that holds the file refuses the reads or writes of a
+// load: the user is told the file is in use, and no part of the project is
+// shown or written.
+void TestDataModel::loadOfFileInUseKeepsNothing()
+{
+    QFETCH(bool, fromTheStart);
+    // Without a project row, which loading adds, when it can read the file.
+    QVERIFY(writeProject(path(), {line(1, {rawStation(100, {sample(decay(400), quietRecord())}),
+                                         rawStation(110, {sample(decay(400), quietRecord())})}),
+                                  line(2, {rawStation(5, {sample(decay(400), quietRecord())})})}, !fromTheStart));
+    const QByteArray before = fileBytes(path());
+    m_file = path();
+    m_lib = new LibHORM;
+    QVERIFY(m_lib->open(path()));
+    m_lib->setBusyTimeout(20);
+    QSignalSpy changed(m_model, SIGNAL(modelChange()));
+    QStringList trace;
+    {
+        storetest::RawDb other(path());
+        if (fromTheStart) {
+            QVERIFY(other.holdWriteLock());
+        } else {
+            m_model->gatingBatchSize = 1;
+            m_model->gatingTestHook = [&](DataModel::GatingStep step) {
+                if (step == DataModel::GatingStep::Store && !trace.contains("other"))
+                    trace << "other" << (other.exec("BEGIN IMMEDIATE") ? "writes" : "could not write");
+            };
+        }
+        m_lib->setStatementTrace(&trace);
+        QVERIFY(!m_model->loadProject(m_lib));
+        m_lib->setStatementTrace(nullptr);
+        other.release();
+    }
+    QCOMPARE(m_messages, QStringList{DataModel::fileInUseText(path())});
+    QVERIFY(m_messages.first().contains(QDir::toNativeSeparators(path())));
+    QVERIFY(!m_model->isProjectOpen());
+    QCOMPARE(m_model->rowCount(), 0);
+    QCOMPARE(changed.count(), 0);
+    if (fromTheStart) {
+        // Not even the missing project row is added.
+        for (const QString& s : trace)
+            QVERIFY2(!s.startsWith("INSERT") && !s.startsWith("CREATE"), qPrintable(s));
+    } else {
+        QVERIFY(trace.contains("writes"));
+    }
+    QCOMPARE(fileBytes(path()), before);
+
+    // Once the other program is done, the same file loads whole.
+    m_messages.clear();
+    m_model->gatingTestHook = nullptr;
+    QVERIFY(m_model->loadProject(m_lib));
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_model->rowCount(), 2);
+    QCOMPARE(m_model->rowCount(m_model->index(0, 0)), 2);
+    QCOMPARE(m_model->rowCount(m_model->index(1, 0)), 1);
+    Reader r(path());
+    QCOMPARE(r.column("SELECT IsSampled FROM Data_Point"), QVariantList({1, 1, 1}));
+    QCOMPARE(r.scalar("SELECT COUNT(*) FROM Data_Project").toInt(), 1);
+}
+
+void TestDataModel::exceptionWhileGatingRollsBack_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::newRow("a gating task runs out of memory") << int(DataModel::GatingStep::Gate);
+    QTest::newRow("storing runs out of memory while the next station is gated")
+        << int(DataModel::GatingStep::Store);
+}
+
+// An exception while stations are gated waits for every task, rolls back
+// what the load wrote and leaves no part of the project open.
+void TestDataModel::exceptionWhileGatingRollsBack()
+{
+    QFETCH(int, step);
+    QList<StationDef> stations;
+    for (int s = 0; s < 5; ++s)
+        stations << rawStation(10 * (s + 1), {sample(decay(400, 1e5 * (s + 1)), quietRecord())});
+    QVERIFY(writeProject(path(), {line(1, stations)}));
+    const QByteArray before = fileBytes(path());
+
+    PoolSize pool(2);
+    m_model->gatingBatchSize = 1;
+    QAtomicInt started, finished, stores;
+    m_model->gatingTestHook = [&](DataModel::GatingStep at) {
+        if (at == DataModel::GatingStep::Store) {
+            // The second station is stored while the third is gated.
+            if (step == int(at) && stores.fetchAndAddOrdered(1) == 1)
+                throw std::bad_alloc();
+            return;
+        }
+        const int task = started.fetchAndAddOrdered(1);
+        if (step == int(at) && task == 2)
+            throw std::bad_alloc();
+        QThread::msleep(30);
+        finished.fetchAndAddOrdered(1);
+    };
+    m_file = path();
+    m_lib = new LibHORM;
+    QVERIFY(m_lib->open(path()));
+    QSignalSpy changed(m_model, SIGNAL(modelChange()));
+    bool loaded = true;
+    try {
+        loaded = m_model->loadProject(m_lib);
+    } catch (...) {
+        QFAIL("the exception left the load");
+    }
+    QVERIFY(!loaded);
+    const int thrown = step == int(DataModel::GatingStep::Gate) ? 1 : 0;
+    QCOMPARE(finished.loadAcquire() + thrown, started.loadAcquire());
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().contains(QDir::toNativeSeparators(path()))
+                 && m_messages.first().contains(QStringLiteral("内存不足")),
+             qPrintable(m_messages.first()));
+    QVERIFY(!m_model->isProjectOpen());
+    QCOMPARE(m_model->rowCount(), 0);
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(fileBytes(path()), before);
+
+    m_model->gatingTestHook = nullptr;
+    QVERIFY(m_model->loadProject(m_lib));
+    Reader r(path());
+    QCOMPARE(r.column("SELECT IsSampled FROM Data_Point"), QVariantList({1, 1, 1, 1, 1}));
 }
 
 // However the stations are split into batches and threads, every station

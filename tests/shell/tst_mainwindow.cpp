@@ -3,11 +3,14 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,6 +29,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "common/FileFailures.h"
 #include "model/DataModel.h"
 #include "model/UserPrompt.h"
 #include "platform/ribbon/RibbonBackstageView.h"
@@ -71,7 +75,11 @@ private slots:
     void editModeBoxes();
     void openAndClose();
     void openKeepsExistingBackupAndPresetsOnce();
+    void eachProjectHasItsOwnBackup();
     void cancelledAndFailedOpen();
+    void refusedFileLeavesNothingBeside_data();
+    void refusedFileLeavesNothingBeside();
+    void projectInUseIsNotOpened();
     void damagedProjectOpensReadOnly_data();
     void damagedProjectOpensReadOnly();
     void exportCommand();
@@ -548,9 +556,9 @@ void TestMainWindow::openAndClose()
 void TestMainWindow::openKeepsExistingBackupAndPresetsOnce()
 {
     MainWindow* w = m_window;
-    // The base name ends at the first dot.
+    // The backup's name is all of the project's name before the suffix.
     const QString project = writeProject(QStringLiteral("a.b.QELVA"));
-    const QString backup = m_dir->filePath(QStringLiteral("a_raw.QELVA"));
+    const QString backup = m_dir->filePath(QStringLiteral("a.b_raw.QELVA"));
     {
         QFile f(backup);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -568,6 +576,30 @@ void TestMainWindow::openKeepsExistingBackupAndPresetsOnce()
     QCOMPARE(f.readAll(), QByteArray("older backup"));
 }
 
+// Two versions of a survey whose names differ after the first dot get a
+// backup each, a copy of each one's own file.
+void TestMainWindow::eachProjectHasItsOwnBackup()
+{
+    MainWindow* w = m_window;
+    const QString first = writeProject(QStringLiteral("survey.v1.QELVA"));
+    const QString second = writeProject(QStringLiteral("survey.v2.QELVA"));
+    {
+        storetest::RawDb raw(second);
+        QVERIFY(raw.exec("UPDATE Data_Line SET NOTE = 'second version'"));
+    }
+    for (const QString& project : {first, second}) {
+        const QByteArray bytes = storetest::fileBytes(project);
+        m_nextFile = project;
+        w->m_actionOpen->trigger();
+        QVERIFY(w->m_database);
+        w->m_actionClose->trigger();
+        const QFileInfo info(project);
+        QCOMPARE(storetest::fileBytes(m_dir->filePath(info.completeBaseName() + "_raw.QELVA")), bytes);
+    }
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("survey_raw.QELVA"))));
+    QVERIFY(m_messages.isEmpty());
+}
+
 void TestMainWindow::cancelledAndFailedOpen()
 {
     MainWindow* w = m_window;
@@ -577,54 +609,173 @@ void TestMainWindow::cancelledAndFailedOpen()
     QVERIFY(!w->m_database);
     QVERIFY(!QFile::exists(QStringLiteral("history.ini")));
 
-    // A project in a folder that cannot take its backup is not opened.
+    // A file that is not there is not opened, nor made.
     m_nextFile = QStringLiteral("/proc/version.MORSA");
     w->m_actionOpen->trigger();
     QCOMPARE(w->m_openCount, 1);
     QVERIFY(!w->m_database);
     QCOMPARE(m_messages.size(), 1);
+    QVERIFY(!QFile::exists(m_nextFile));
     QVERIFY(w->m_actionOpen->isEnabled());
     QVERIFY(!w->m_actionClose->isEnabled());
     QCOMPARE(w->windowTitle(), QStringLiteral("QELVA28数据处理软件(260331)--") + MainWindow::organisationCaption());
     // The MORSA preset was taken by that first choice; the next project gets none.
     QCOMPARE(w->m_invParam.timeWindowStart, 80.0);
     m_nextFile = writeProject(QStringLiteral("next.QELVA"));
+
+    // A project whose backup cannot be written is not opened.
+    const QString backup = m_dir->filePath(QStringLiteral("next_raw.QELVA"));
+    {
+        hwtest::FileSizeLimit limit(QFileInfo(m_nextFile).size() / 2);
+        w->m_actionOpen->trigger();
+    }
+    QVERIFY(!w->m_database);
+    QCOMPARE(m_messages.size(), 2);
+    QCOMPARE(m_messages.last(), QStringLiteral("无法创建备份文件 %1，工程未打开。").arg(QDir::toNativeSeparators(backup)));
+    QVERIFY(!QFile::exists(backup));
+    QVERIFY(w->m_actionOpen->isEnabled());
+
     w->m_actionOpen->trigger();
     QVERIFY(w->m_database);
+    QVERIFY(QFile::exists(backup));
     QCOMPARE(w->m_invParam.timeWindowStart, 80.0);
+}
+
+void TestMainWindow::refusedFileLeavesNothingBeside_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("empty file") << "empty";
+    QTest::newRow("text file") << "text";
+    QTest::newRow("PNG picture") << "png";
+    QTest::newRow("no file") << "missing";
+}
+
+// A file that is no project is refused with a message naming it, and
+// nothing appears beside it: no backup, no journal, no new database.
+void TestMainWindow::refusedFileLeavesNothingBeside()
+{
+    QFETCH(QString, kind);
+    MainWindow* w = m_window;
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("in")));
+    const QString folder = m_dir->filePath(QStringLiteral("in"));
+    const QString file = folder + QStringLiteral("/survey.QELVA");
+    QByteArray content;
+    if (kind == "text") {
+        content = "line,station,x,y,z\n100,0,1,2,3\n";
+    } else if (kind == "png") {
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QBuffer buffer(&content);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
+    }
+    if (kind != "missing")
+        QVERIFY(storetest::writeBytes(file, content));
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+
+    m_nextFile = file;
+    w->m_actionOpen->trigger();
+    QVERIFY(!w->m_database);
+    QCOMPARE(m_messages, QStringList{QStringLiteral("无法打开工程文件 %1。").arg(QDir::toNativeSeparators(file))});
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), before);
+    if (kind != "missing")
+        QCOMPARE(storetest::fileBytes(file), content);
+    QVERIFY(w->m_actionOpen->isEnabled());
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("history.ini"))));
+}
+
+// A project that another program is writing is not opened, and the user is
+// told it is in use; no backup is taken of it.
+void TestMainWindow::projectInUseIsNotOpened()
+{
+    MainWindow* w = m_window;
+    const QString project = writeProject(QStringLiteral("survey.QELVA"));
+    const QString backup = m_dir->filePath(QStringLiteral("survey_raw.QELVA"));
+    m_nextFile = project;
+    {
+        storetest::RawDb other(project);
+        QVERIFY(other.holdWriteLock());
+        w->m_actionOpen->trigger();
+        other.release();
+    }
+    QVERIFY(!w->m_database);
+    QCOMPARE(m_messages, QStringList{DataModel::fileInUseText(project)});
+    QVERIFY(!QFile::exists(backup));
+    QVERIFY(w->m_actionOpen->isEnabled());
+
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    QCOMPARE(w->m_dataModel->rowCount(QModelIndex()), 2);
+    QVERIFY(QFile::exists(backup));
 }
 
 void TestMainWindow::damagedProjectOpensReadOnly_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("hadBackup");
-    QTest::newRow("backup of an earlier open") << true;
-    QTest::newRow("no backup yet") << false;
+    QTest::addColumn<QString>("sibling");   // another project beside it
+    QTest::addColumn<bool>("cutOff");       // a write cut off, rolled back at open
+    QTest::addColumn<bool>("advice");       // told to restore from the backup
+    QTest::newRow("backup of an earlier open") << "survey.QELVA" << true << "" << false << true;
+    QTest::newRow("no backup yet") << "survey.QELVA" << false << "" << false << false;
+    // Backups were once named up to the first dot: survey_raw may be survey.v1's.
+    QTest::newRow("backup whose name another project shared")
+        << "survey.QELVA" << true << "survey.v1.QELVA" << false << false;
+    QTest::newRow("project with dots and a backup of its own")
+        << "survey.v2.QELVA" << true << "survey.v1.QELVA" << false << true;
+    QTest::newRow("write cut off and rolled back at open") << "survey.QELVA" << false << "" << true << false;
 }
 
 // A project file that SQLite reports as damaged is opened read-only, the
-// user is told so and pointed to the backup, and no command writes to it.
+// user is told so and what the backup beside it is, and no command writes
+// to it.
 void TestMainWindow::damagedProjectOpensReadOnly()
 {
+    QFETCH(QString, name);
     QFETCH(bool, hadBackup);
+    QFETCH(QString, sibling);
+    QFETCH(bool, cutOff);
+    QFETCH(bool, advice);
     MainWindow* w = m_window;
-    const QString project = writeProject(QStringLiteral("survey.QELVA"));
-    const QString backup = m_dir->filePath(QStringLiteral("survey_raw.QELVA"));
-    if (hadBackup)
-        QVERIFY(QFile::copy(project, backup));
-    // The header's page count says two pages fewer than the file has.
-    QVERIFY(storetest::shortenPageCount(project, 2));
-    const QByteArray damaged = storetest::fileBytes(project);
+    const QString project = m_dir->filePath(name);
+    const QString backup = m_dir->filePath(QFileInfo(name).completeBaseName() + "_raw.QELVA");
+    if (!sibling.isEmpty()) {
+        writeProject(sibling);
+        // What the earlier naming made of the sibling.
+        QVERIFY(QFile::copy(m_dir->filePath(sibling), m_dir->filePath(QStringLiteral("survey_raw.QELVA"))));
+    }
+    QByteArray damaged;
+    if (cutOff) {
+        // Damage that survives the rollback: an index that disagrees with
+        // its table.
+        const QString source = writeProject(QStringLiteral("source.QELVA"));
+        QVERIFY(storetest::indexOtherColumn(source, "IDX_Data_Point_Data_LineID_", "Data_LineID", "NAME"));
+        QVERIFY(storetest::cutOffWrite(source, project));
+        damaged = storetest::fileBytes(source);
+    } else {
+        writeProject(name);
+        if (hadBackup && !QFile::exists(backup))
+            QVERIFY(QFile::copy(project, backup));
+        // The header's page count says two pages fewer than the file has.
+        QVERIFY(storetest::shortenPageCount(project, 2));
+        damaged = storetest::fileBytes(project);
+    }
 
     m_nextFile = project;
     w->m_actionOpen->trigger();
     QVERIFY(w->m_database);
     QVERIFY(w->m_database->isDamaged());
+    QCOMPARE(w->m_database->rolledBackAtOpen(), cutOff);
     QCOMPARE(m_messages.size(), 1);
     const QString text = m_messages.first();
     QVERIFY2(text.contains(QStringLiteral("已损坏")) && text.contains(QStringLiteral("只读"))
                  && text.contains(QDir::toNativeSeparators(project)) && text.contains(QDir::toNativeSeparators(backup)),
              qPrintable(text));
-    QCOMPARE(text.contains(QStringLiteral("恢复")), hadBackup);
+    QVERIFY2(text.contains(QStringLiteral("请用备份文件")) == advice, qPrintable(text));
+    if (!sibling.isEmpty() && !advice)
+        QVERIFY2(text.contains(sibling), qPrintable(text));
+    // The open itself wrote the file.
+    QVERIFY2(text.contains(QStringLiteral("撤销")) == cutOff, qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("任何修改都不会写入")) == !cutOff, qPrintable(text));
 
     // The commands that write: GPS import, a rename, a check box.
     emit w->signal_GPSFileImported({GPSCoordinate{100, 0, 1, 2, 3}, GPSCoordinate{100, 1000, 4, 5, 6}});

@@ -112,6 +112,9 @@ public:
     {
         return exec("BEGIN") && exec("SELECT COUNT(*) FROM sqlite_master");
     }
+    // Holds an exclusive lock until release(), as a program writing the
+    // file does: no other connection can read it meanwhile.
+    bool holdWriteLock() { return exec("BEGIN EXCLUSIVE"); }
     void release() { exec("ROLLBACK"); }
     // Column names of a table in table order.
     QStringList tableColumns(const QString& table)
@@ -186,6 +189,42 @@ inline bool scribbleOverPage(const QString& path, int page, int bytes = 64)
     for (int i = 0; i < bytes; ++i)
         b[at + i] = char(0xA5);
     return writeBytes(path, b);
+}
+
+// Damage that SQLite's quick check does not see: the index's entries stay
+// those of `column`, while the schema says it holds `otherColumn`.
+inline bool indexOtherColumn(const QString& path, const QString& index, const QString& column,
+                             const QString& otherColumn)
+{
+    RawDb raw(path);
+    return raw.exec("PRAGMA writable_schema = ON")
+           && raw.exec(QString("UPDATE sqlite_master SET sql = replace(sql, '( %1 )', '( %2 )') WHERE name = '%3'")
+                           .arg(column, otherColumn, index))
+           && raw.scalar(QString("SELECT sql FROM sqlite_master WHERE name = '%1'").arg(index)).toString()
+                  .contains(otherColumn)
+           && raw.exec("PRAGMA writable_schema = OFF");
+}
+
+// Leaves at `copy` what a program that stopped in the middle of a write
+// leaves: the file with some pages of an unfinished transaction written and
+// the journal (`copy` + "-journal") that holds their old contents. The
+// original file is left as it was.
+inline bool cutOffWrite(const QString& path, const QString& copy)
+{
+    const QByteArray before = fileBytes(path);
+    RawDb writer(path);
+    // A cache smaller than the write makes SQLite write pages to the file
+    // before the commit.
+    if (!writer.exec("PRAGMA cache_size = 10") || !writer.exec("BEGIN")
+        || !writer.exec("CREATE TABLE cut_off (a BLOB)")
+        || !writer.exec("INSERT INTO cut_off VALUES (zeroblob(400000))"))
+        return false;
+    const QByteArray during = fileBytes(path);
+    const QByteArray journal = fileBytes(path + "-journal");
+    const bool made = during != before && !journal.isEmpty() && writeBytes(copy, during)
+                      && writeBytes(copy + "-journal", journal);
+    writer.release();
+    return made && fileBytes(path) == before;
 }
 
 // A fresh project file path inside a temporary directory.

@@ -1,4 +1,6 @@
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSemaphore>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -21,6 +23,8 @@ private slots:
     void open_failedOpenLeavesOtherConnection();
     void open_damagedFileIsNeverWritten_data();
     void open_damagedFileIsNeverWritten();
+    void open_rollsBackACutOffWrite_data();
+    void open_rollsBackACutOffWrite();
     void destructor_logsOnlyWhenOpen();
 
     void sqlTypeName_data();
@@ -67,6 +71,8 @@ void tst_LibHORM::open_refusesNonDatabase_data()
     QTest::newRow("text") << QByteArray("line,station,x,y,z\n1,2,3,4,5\n");
     QTest::newRow("binary") << QByteArray(4096, '\x5a');
     QTest::newRow("truncated header") << QByteArray("SQLite format 3").append(QByteArray(200, '\xff'));
+    // SQLite would take it for a new database and write tables into it.
+    QTest::newRow("empty file") << QByteArray();
 }
 
 void tst_LibHORM::open_refusesNonDatabase()
@@ -87,9 +93,9 @@ void tst_LibHORM::open_refusesNonDatabase()
         QVERIFY(lib.path().isEmpty());
         QCOMPARE(capture.count("LibHORM::open"), 1);
     }
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), content);
+    QCOMPARE(fileBytes(path), content);
+    // Not even a journal is left beside it.
+    QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList("notes.QELVA"));
 }
 
 void tst_LibHORM::open_secondObjectOnSameFileIsIndependent()
@@ -137,6 +143,7 @@ void tst_LibHORM::open_damagedFileIsNeverWritten_data()
     QTest::addColumn<int>("damage");
     QTest::newRow("header page count too small") << 0;
     QTest::newRow("scribbled table page") << 1;
+    QTest::newRow("index that disagrees with its table") << 2;
 }
 
 void tst_LibHORM::open_damagedFileIsNeverWritten()
@@ -163,10 +170,16 @@ void tst_LibHORM::open_damagedFileIsNeverWritten()
         lines.at(0).value()->REF_Data_Point()->addNew();
         QVERIFY(lib.commit());
     }
-    if (damage == 0)
+    if (damage == 0) {
         QVERIFY(shortenPageCount(path, 2));
-    else
+    } else if (damage == 1) {
         QVERIFY(scribbleOverPage(path, 3));
+    } else {
+        // The lines' numbers 0 to 39 are not their keys 1 to 40.
+        QVERIFY(indexOtherColumn(path, "IDX_Data_Line_ID_", "ID", "NAME"));
+        RawDb raw(path);
+        QCOMPARE(raw.scalar("PRAGMA quick_check").toString(), QString("ok"));
+    }
     const QByteArray before = fileBytes(path);
 
     {
@@ -191,6 +204,57 @@ void tst_LibHORM::open_damagedFileIsNeverWritten()
         QVERIFY(!q.exec("CREATE TABLE extra (a INTEGER)"));
     }
     QCOMPARE(fileBytes(path), before);
+}
+
+void tst_LibHORM::open_rollsBackACutOffWrite_data()
+{
+    QTest::addColumn<QString>("journal");
+    QTest::addColumn<bool>("rolledBack");
+    QTest::newRow("none") << "none" << false;
+    QTest::newRow("left by a write that was cut off") << "cut off" << true;
+    // What a finished transaction in persistent journal mode leaves.
+    QTest::newRow("zeroed header") << "zeroed" << false;
+}
+
+// A write that was cut off is rolled back by the open, which is then known
+// to have written the file; other journals leave the file as it was.
+void tst_LibHORM::open_rollsBackACutOffWrite()
+{
+    QFETCH(QString, journal);
+    QFETCH(bool, rolledBack);
+    TempProject dir;
+    const QString sound = dir.path("sound.QELVA");
+    {
+        OpenProject project;
+        HORM_Collection<Data_Line> lines(project.lib.get());
+        Data_Line* line = lines.addNew().value();
+        line->setNAME(3);
+        QVERIFY(line->commit());
+        project.lib.reset();
+        QVERIFY(QFile::copy(project.path(), sound));
+    }
+    const QByteArray original = fileBytes(sound);
+    const QString path = dir.path();
+    if (journal == "cut off") {
+        QVERIFY(cutOffWrite(sound, path));
+        QVERIFY(fileBytes(path) != original);
+    } else {
+        QVERIFY(QFile::copy(sound, path));
+        if (journal == "zeroed")
+            QVERIFY(writeBytes(path + "-journal", QByteArray(512, '\0')));
+    }
+
+    {
+        LibHORM lib(nullptr);
+        QVERIFY(lib.open(path));
+        QVERIFY(!lib.isDamaged());
+        QCOMPARE(lib.rolledBackAtOpen(), rolledBack);
+    }
+    QCOMPARE(fileBytes(path), original);
+    if (rolledBack)
+        QVERIFY(!QFile::exists(path + "-journal"));
+    RawDb raw(path);
+    QCOMPARE(raw.column("SELECT NAME FROM Data_Line"), QVariantList({3.0}));
 }
 
 void tst_LibHORM::destructor_logsOnlyWhenOpen()
