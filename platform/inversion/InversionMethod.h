@@ -52,8 +52,12 @@
 //      smoothed by a Gaussian in log depth of width kVerticalSmoothing x the
 //      constraint coefficient, within the depths the gates reach only, so a
 //      uniform sounding stays uniform. Above the shallowest gate the model
-//      keeps the shallowest value; below the deepest it relaxes toward the
-//      reference resistivity over about kRelaxLength in log depth.
+//      keeps the value of the shallowest layer within that reach, which the
+//      smoothing averages with the deeper layers only: it moves toward them
+//      as the constraint grows (the shallowest gate's own value only where
+//      no layer boundary lies within the reach). Below the deepest gate it
+//      relaxes toward the reference resistivity over about kRelaxLength in
+//      log depth.
 // Fewer than two usable gates, or a current that is not finite and > 0,
 // leave values and depths empty: such a curve has no model. A reference
 // resistivity that is not finite and > 0 is replaced by

@@ -115,6 +115,7 @@ private slots:
     void nearestMatchesBruteForce();
     void radiusBoundary_data();
     void radiusBoundary();
+    void hitsComeInInsertionOrder_data();
     void hitsComeInInsertionOrder();
     void nearestSinglePointAnywhere();
     void nearestTiesKeepFirstInserted_data();
@@ -339,31 +340,61 @@ void TestKdTree::radiusBoundary()
     QCOMPARE(found, expected);
 }
 
+void TestKdTree::hitsComeInInsertionOrder_data()
+{
+    QTest::addColumn<QVector<double>>("xy");
+    QTest::addColumn<double>("qx");
+    QTest::addColumn<double>("qy");
+    QTest::addColumn<double>("radius");
+
+    QTest::newRow("a few points") << QVector<double>{0, 0, 1, 0, -1, 0, -2, 0, 1, 1, 30, 30}
+                                  << -0.5 << 0.0 << 10.0;
+    // Clouds far larger than a leaf, so that the hits are collected from
+    // many nodes out of insertion order: a handful of hits; hundreds of
+    // neighbours inserted close together, column by column; dozens spread
+    // over a long run of insertions.
+    QTest::newRow("few hits from many leaves")
+        << randomCloud(41, 300, 2, 40.0, false).coords << 20.0 << 20.0 << 4.0;
+    QTest::newRow("many hits inserted close together")
+        << randomCloud(42, 3000, 2, 40.0, false, true).coords << 20.0 << 20.0 << 6.0;
+    QTest::newRow("many hits inserted far apart")
+        << randomCloud(43, 20000, 2, 40.0, false).coords << 20.0 << 20.0 << 1.0;
+}
+
 void TestKdTree::hitsComeInInsertionOrder()
 {
     // Callers sum weights in hit order: the order must not depend on where
-    // the points sit in the tree, only on the order they came in.
-    Cloud cloud;
-    cloud.coords = {0, 0, 1, 0, -1, 0, -2, 0, 1, 1, 30, 30};
-    for (int i = 0; i < 6; ++i)
-        cloud.ids.append(i);
-    TreePtr tree = buildTree(cloud);
-    QVERIFY(tree);
-    const double q[2] = {-0.5, 0.0};
-    ResultPtr result(tree->pointsWithin(q, 10.0));
-    bool positionsOk = false;
-    QCOMPARE(walk(result.get(), cloud, &positionsOk), (QVector<int>{0, 1, 2, 3, 4}));
-    QVERIFY(positionsOk);
+    // the points sit in the tree, only on the order they came in. The same
+    // points given in reverse come back in reverse.
+    QFETCH(QVector<double>, xy);
+    QFETCH(double, qx);
+    QFETCH(double, qy);
+    QFETCH(double, radius);
 
-    // The same points given in reverse come back in reverse.
-    Cloud reversed;
-    for (int i = 5; i >= 0; --i) {
-        reversed.coords << cloud.at(i)[0] << cloud.at(i)[1];
-        reversed.ids << 5 - i;
+    const int n = xy.size() / 2;
+    for (bool reverse : {false, true}) {
+        Cloud cloud;
+        for (int i = 0; i < n; ++i) {
+            const int from = reverse ? n - 1 - i : i;
+            cloud.coords << xy[2 * from] << xy[2 * from + 1];
+            cloud.ids << i;
+        }
+        const double q[2] = {qx, qy};
+        QVector<int> expected;
+        for (int i = 0; i < n; ++i) {
+            if (dist2(cloud.at(i), q, 2) <= radius * radius)
+                expected.append(i);
+        }
+        QVERIFY(expected.size() >= 5);
+
+        TreePtr tree = buildTree(cloud);
+        QVERIFY(tree);
+        ResultPtr result(tree->pointsWithin(q, radius));
+        QVERIFY(result);
+        bool positionsOk = false;
+        QCOMPARE(walk(result.get(), cloud, &positionsOk), expected);
+        QVERIFY(positionsOk);
     }
-    TreePtr reversedTree = buildTree(reversed);
-    ResultPtr reversedResult(reversedTree->pointsWithin(q, 10.0));
-    QCOMPARE(walk(reversedResult.get(), reversed, &positionsOk), (QVector<int>{1, 2, 3, 4, 5}));
 }
 
 void TestKdTree::nearestSinglePointAnywhere()

@@ -94,16 +94,23 @@ float inSampleOrder(const QList<GridPoint> &samples, float x, float y, double ra
     return float(any ? sumWV / sumW : nearestValue);
 }
 
-// Columns of a section with a few stray samples between them.
-QList<GridPoint> sectionSamples()
+// Columns of a section with a few stray samples between them. With twins,
+// some samples are followed by two more at the same place, of +1e30 and
+// -1e30: they cancel each other but swallow whatever was summed before
+// them, so a node's value tells in which order its samples were summed.
+QList<GridPoint> sectionSamples(bool twins = false)
 {
     QRandomGenerator rng(91);
     QList<GridPoint> samples;
     for (int c = 0; c < 30; ++c) {
         double depth = 0.0;
         for (int l = 0; l < 20; ++l) {
-            samples.append(GridPoint{float(7.5 * c), float(-depth),
-                                     float(10.0 + 500.0 * rng.generateDouble())});
+            const GridPoint s{float(7.5 * c), float(-depth), float(10.0 + 500.0 * rng.generateDouble())};
+            samples.append(s);
+            if (twins && l % 4 == 1) {
+                samples.append(GridPoint{s.x, s.y, 1e30f});
+                samples.append(GridPoint{s.x, s.y, -1e30f});
+            }
             depth += 1.0 + 0.3 * l;
         }
     }
@@ -270,18 +277,24 @@ void TestRectInterpolation2::sumsInSampleOrder_data()
 {
     QTest::addColumn<double>("radius");
     QTest::addColumn<int>("threads");
-    QTest::newRow("radius 9, serial") << 9.0 << 1;
-    QTest::newRow("radius 9, 8 threads") << 9.0 << 8;
-    QTest::newRow("radius 40, 3 threads") << 40.0 << 3;
-    QTest::newRow("radius 2: many nodes on the nearest") << 2.0 << 8;
+    QTest::addColumn<bool>("twins");
+    QTest::newRow("radius 9, serial") << 9.0 << 1 << false;
+    QTest::newRow("radius 9, 8 threads") << 9.0 << 8 << false;
+    QTest::newRow("radius 40, 3 threads") << 40.0 << 3 << false;
+    QTest::newRow("radius 2: many nodes on the nearest") << 2.0 << 8 << false;
+    QTest::newRow("twins, radius 9, serial") << 9.0 << 1 << true;
+    QTest::newRow("twins, radius 9, 8 threads") << 9.0 << 8 << true;
+    QTest::newRow("twins, radius 40, 3 threads") << 40.0 << 3 << true;
+    QTest::newRow("twins, radius 2") << 2.0 << 8 << true;
 }
 
 void TestRectInterpolation2::sumsInSampleOrder()
 {
     QFETCH(double, radius);
     QFETCH(int, threads);
+    QFETCH(bool, twins);
 
-    const QList<GridPoint> samples = sectionSamples();
+    const QList<GridPoint> samples = sectionSamples(twins);
     GriddingSetup setup;
     Run run(samples, setup.createGridGeometry(217.5, 0, 0, -80, 59, 33, 0, 0, 0), radius);
     run.worker.setThreadCount(threads);

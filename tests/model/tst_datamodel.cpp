@@ -882,6 +882,15 @@ void TestDataModel::morsaBlendsEveryCurve_data()
                                               << QVector<double>{100, 50, 25, 15.625, 10, 5, 25.0 / 6.0, 2};
     QTest::newRow("a negative gate before a rise") << QVector<double>{100, 50, -1, 40, 10, 5, 6, 2} << false
                                                    << QVector<double>{100, 50, -1, 40, 10, 5, 25.0 / 6.0, 2};
+    // A rise right after the first gate, and one after the gate just
+    // corrected, which goes on from the corrected value.
+    QTest::newRow("eight gates rising from the first, twice in a row")
+        << QVector<double>{100, 200, 400, 50, 40, 10, 5, 2} << false
+        << QVector<double>{100, 50, 25, 50, 40, 10, 5, 2};
+    // Eleven gates: the last eleven are the whole curve.
+    QTest::newRow("eleven gates rising from the first")
+        << QVector<double>{100, 200, 50, 40, 30, 35, 20, 10, 8, 6, 5} << false
+        << QVector<double>{100, 50, 50, 40, 30, 900.0 / 35.0, 20, 10, 8, 6, 5};
     QVector<double> withZero = decay(20, 1e3);
     withZero[4] = 0.0;
     QTest::newRow("twenty gates, one of them zero") << withZero << true << QVector<double>();

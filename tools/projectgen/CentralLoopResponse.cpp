@@ -13,12 +13,15 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 // Frequency grid: points per decade, and how far beyond 1/t it reaches.
-constexpr int kPointsPerDecade = 20;
+constexpr int kPointsPerDecade = 60;
 constexpr double kLowReach = 1e-3;
 constexpr double kHighReach = 1e3;
-// Quadrature with extrapolation.
+// Quadrature with extrapolation. The series is extrapolated only from the
+// kMinIntervals-th partial integral on: the first ones do not yet alternate
+// regularly, and two extrapolations from them can agree by chance (at early
+// times over a good conductor, or late over a resistive basement).
 constexpr int kMaxIntervals = 300;
-constexpr int kMinIntervals = 6;
+constexpr int kMinIntervals = 20;
 constexpr double kIntervalTolerance = 1e-12;
 constexpr double kSeriesTolerance = 1e-10;
 constexpr size_t kWorkspaceSize = 1000;
@@ -53,11 +56,21 @@ struct Workspaces {
 
 // Int_0^inf f(x) dx, f oscillating with zeros at breakpoint(1), (2), ...:
 // partial integrals between the zeros, summed with the Levin u-transform
-// until two successive sums agree.
+// until two successive sums agree. The first interval is integrated piece by
+// piece, split at those of the increasing points firstSplits inside it.
 template <typename F, typename B>
-double integrateWithExtrapolation(const F& f, const B& breakpoint, Workspaces& ws)
+double integrateWithExtrapolation(const F& f, const B& breakpoint, Workspaces& ws,
+                                  const std::vector<double>& firstSplits = {})
 {
     gsl_function fn{&trampoline<F>, const_cast<F*>(&f)};
+    const auto integrate = [&fn, &ws](double from, double to) {
+        double value = 0.0;
+        double error = 0.0;
+        // A tolerance that round-off prevents still gives the best estimate.
+        gsl_integration_qag(&fn, from, to, 0.0, kIntervalTolerance, kWorkspaceSize, GSL_INTEG_GAUSS21,
+                            ws.quad, &value, &error);
+        return value;
+    };
     std::vector<double> terms;
     terms.reserve(kMaxIntervals);
     double lo = 0.0;
@@ -67,10 +80,13 @@ double integrateWithExtrapolation(const F& f, const B& breakpoint, Workspaces& w
     for (int n = 1; n <= kMaxIntervals; ++n) {
         const double hi = breakpoint(n);
         double part = 0.0;
-        double error = 0.0;
-        // A tolerance that round-off prevents still gives the best estimate.
-        gsl_integration_qag(&fn, lo, hi, 0.0, kIntervalTolerance, kWorkspaceSize, GSL_INTEG_GAUSS21,
-                            ws.quad, &part, &error);
+        for (size_t k = 0; n == 1 && k < firstSplits.size(); ++k) {
+            if (firstSplits[k] > lo && firstSplits[k] < hi) {
+                part += integrate(lo, firstSplits[k]);
+                lo = firstSplits[k];
+            }
+        }
+        part += integrate(lo, hi);
         terms.push_back(part);
         lo = hi;
         if (n < kMinIntervals)
@@ -165,7 +181,18 @@ double CentralLoopResponse::quadratureField(double omega) const
         return kernel(lambda, omega) * gsl_sf_bessel_J1(lambda * a);
     };
     const auto zero = [a](int n) { return gsl_sf_bessel_zero_J1(n) / a; };
-    return a * integrateWithExtrapolation(integrand, zero, ws);
+    // At low frequencies the kernel turns over at the layers' wavenumbers
+    // sqrt(w mu0 / rho), far below the first zero of J1, where a quadrature
+    // over the whole first interval does not see it and misjudges its own
+    // error: that interval is split at decades from a tenth of the smallest
+    // wavenumber.
+    double wavenumber = std::numeric_limits<double>::infinity();
+    for (double r : m_rho)
+        wavenumber = std::min(wavenumber, std::sqrt(omega * kMu0 / r));
+    std::vector<double> splits;
+    for (double x = 0.1 * wavenumber; x < zero(1); x *= 10.0)
+        splits.push_back(x);
+    return a * integrateWithExtrapolation(integrand, zero, ws, splits);
 }
 
 double CentralLoopResponse::interpolatedField(double omega) const

@@ -21,8 +21,12 @@
 // logarithmic frequency grid wide enough for the requested times and
 // interpolated by a cubic spline of log|Im Hz| over log w.
 //
-// Accuracy: against the closed-form half-space response (Ward and Hohmann
-// 1988) better than 1e-6 relative from 1 us to 0.1 s.
+// Accuracy, relative, for responses asked for from 1 us to 0.1 s: Im Hz
+// within 1e-8 of the closed-form half-space field (Ward and Hohmann 1988)
+// from 1e-3 to 1e9 rad/s; dBz/dt within 1e-7 of the closed-form half-space
+// response for 1 to 10000 ohm-m, and within 1e-6 over layered earths (such
+// as 100 over 10 over 1000 ohm-m, or 10 over 1000 ohm-m) of the same
+// transforms on a far finer grid at tighter tolerances.
 
 #include <QVector>
 
