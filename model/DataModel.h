@@ -132,9 +132,10 @@ public:
     // in place); false when it is empty or the file cannot be written.
     bool writeTopBlanking(QString path);
     bool writeBottomBlanking(QString path);
-    // folder + "/out.grd" from the section result list (sorted in place by
-    // x); false when the list is empty or ragged or the file not written.
-    bool writeSurferGrid(QString folder);
+    // folder + "/" + fileName from the section result list (sorted in
+    // place by x); false when the list is empty or ragged or the file not
+    // written.
+    bool writeSurferGrid(QString folder, QString fileName = QStringLiteral("out.grd"));
 
     // --- Model calculation ---
     // Inverts a line by the current method and stores its section (offering

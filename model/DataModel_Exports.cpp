@@ -246,6 +246,24 @@ bool writeBlankingFile(const QString& path, QVector<TopoData>& topography, doubl
     });
 }
 
+// The Surfer grid of a 2D export, beside its table and named after it: the
+// typed name with ".2d.dat" (any other name: its last suffix) replaced by
+// ".grd", so that each export keeps its own grid.
+QString gridPathFor(const QString& path)
+{
+    const QFileInfo info(path);
+    QString name = info.fileName();
+    const QLatin1String tableSuffix(".2d.dat");
+    if (name.endsWith(tableSuffix))
+        name.chop(tableSuffix.size());
+    else if (name.contains(QLatin1Char('.')))
+        name = info.completeBaseName();
+    QString grid = info.absolutePath() + QLatin1Char('/') + name + QStringLiteral(".grd");
+    if (QFileInfo(grid) == info)
+        grid += QStringLiteral(".grd");
+    return grid;
+}
+
 void writeSectionRows(QTextStream& out, const QList<DataType_ResultData>& section)
 {
     for (const DataType_ResultData& r : section) {
@@ -317,14 +335,23 @@ void DataModel::export2DResults(QString path)
     }
 
     const QFileInfo info(path);
-    if (transRelaxMethod == 1)
-        writeSurferGrid(info.absolutePath());
+    QString gridText;
+    if (transRelaxMethod == 1) {
+        const QFileInfo grid(gridPathFor(path));
+        const QString shown = QDir::toNativeSeparators(grid.filePath());
+        gridText = writeSurferGrid(grid.absolutePath(), grid.fileName())
+                       ? QStringLiteral(",网格文件 %1").arg(shown)
+                       : QStringLiteral(",未保存网格文件 %1").arg(shown);
+    } else {
+        gridText = QStringLiteral(",当前反演方法不生成网格文件");
+    }
     const QString stem = info.absolutePath() + QLatin1Char('/') + info.baseName();
     const bool blanking = writeTopBlanking(stem + QStringLiteral("_top.bln"))
                           && writeBottomBlanking(stem + QStringLiteral("_bottom.bln"));
     UserPrompt::information(QStringLiteral("二维反演结果"),
-                            blanking ? QStringLiteral("保存二维反演数据成功")
-                                     : QStringLiteral("保存二维反演数据成功,未保存Bln文件"));
+                            (blanking ? QStringLiteral("保存二维反演数据成功")
+                                      : QStringLiteral("保存二维反演数据成功,未保存Bln文件"))
+                                + gridText);
 }
 
 void DataModel::exportLayerResults(QString path)
@@ -373,7 +400,7 @@ bool DataModel::writeBottomBlanking(QString path)
     return writeBlankingFile(path, resultTopography, invParam.inversionDepth, false);
 }
 
-bool DataModel::writeSurferGrid(QString folder)
+bool DataModel::writeSurferGrid(QString folder, QString fileName)
 {
     if (sectionResults.isEmpty())
         return false;
@@ -460,7 +487,7 @@ bool DataModel::writeSurferGrid(QString folder)
     if (!std::isfinite(zmin))
         zmin = zmax = 0.0;
 
-    return writeWholeFile(folder + QStringLiteral("/out.grd"), true, [&](QTextStream& out) {
+    return writeWholeFile(folder + QLatin1Char('/') + fileName, true, [&](QTextStream& out) {
         out << "DSAA\n";
         out << columns << ' ' << rows << '\n';
         out << g6(columnPositions.first()) << ' ' << g6(columnPositions.last()) << '\n';
@@ -488,14 +515,31 @@ void DataModel::exportResultsByLine(QString folder)
                              .arg(ExportFiles::number(invParam.referenceResistivity),
                                   ExportFiles::number(invParam.constraintCoefficient),
                                   ExportFiles::number(invParam.inversionCoefficient));
+    // Lines are named by number; lines that share one would write over each
+    // other's files, so theirs get the line's place among them, in the
+    // order of the project tree: Line_100(1), Line_100(2).
+    QMap<QString, int> sharing;
+    for (int i = 0; i < lines->size(); ++i) {
+        Data_Line* line = lineAt(i);
+        if (line && line->USE() != 0)
+            ++sharing[ExportFiles::number(line->NAME())];
+    }
+    QMap<QString, int> seen;
+    QStringList renamed;
     for (int i = 0; i < lines->size(); ++i) {
         Data_Line* line = lineAt(i);
         if (!line || line->USE() == 0)
             continue;
+        const QString number = ExportFiles::number(line->NAME());
+        QString name = QStringLiteral("Line_") + number;
+        if (sharing.value(number) > 1) {
+            name += QStringLiteral("(%1)").arg(++seen[number]);
+            renamed << name;
+        }
         HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
         if (!stations)
             continue;
-        const QString stem = folder + QStringLiteral("/Line_") + ExportFiles::number(line->NAME());
+        const QString stem = folder + QLatin1Char('/') + name;
 
         QVector<QVector<double> > curves;
         QVector<double> times;
@@ -545,7 +589,11 @@ void DataModel::exportResultsByLine(QString folder)
         if (!blanking)
             UserPrompt::information(QStringLiteral("Bln文件保存结果"), QStringLiteral("未保存Bln文件"));
     }
-    UserPrompt::information(QStringLiteral("整个工程反演数据"), QStringLiteral("导出整个工程反演数据成功"));
+    QString done = QStringLiteral("导出整个工程反演数据成功");
+    if (!renamed.isEmpty())
+        done += QStringLiteral(",测线号相同的测线按工程索引中的顺序加序号区分: %1")
+                    .arg(renamed.join(QStringLiteral("、")));
+    UserPrompt::information(QStringLiteral("整个工程反演数据"), done);
 }
 
 void DataModel::exportSampledData(int lineRow, int stationRow)

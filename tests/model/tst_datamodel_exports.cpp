@@ -61,6 +61,13 @@ Message failed(const QString& path)
                    QStringLiteral("导出失败：") + QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())};
 }
 
+// What the 2D export's message says of its grid.
+QString gridNamed(const QString& grid)
+{
+    return QStringLiteral(",网格文件 ") + QDir::toNativeSeparators(grid);
+}
+const QString kNoGrid = QStringLiteral(",当前反演方法不生成网格文件");
+
 DataType_ResultData column(double x, const QVector<double>& depth, const QVector<double>& value)
 {
     DataType_ResultData r;
@@ -163,6 +170,7 @@ private slots:
     void coordinateMatching();
     void twoDimensionalRowsAndGrid_data();
     void twoDimensionalRowsAndGrid();
+    void twoExportsKeepTheirOwnGrids();
     void layerAndSectionTables();
     void blankingFiles_data();
     void blankingFiles();
@@ -185,6 +193,7 @@ private slots:
     // Per-line export.
     void resultsByLineNamesAndSkips();
     void resultsByLineOfGeneratedProject();
+    void resultsByLineKeepsLinesSharingANumber();
     void numbersInNames_data();
     void numbersInNames();
     void distinctNumbersGiveDistinctFiles();
@@ -521,9 +530,42 @@ void TestDataModelExports::twoDimensionalRowsAndGrid()
              QStringLiteral("里程,坐标X,坐标Y,深度,电阻率\n"
                             "10,15.000000,16.000000,100,1\n10,15.000000,16.000000,90,2\n"
                             "0,5.000000,6.000000,100,3\n0,5.000000,6.000000,90,4\n"));
-    QCOMPARE(QFile::exists(path("out.grd")), grid);
+    // The grid is named after the table and named in the message; a method
+    // that writes none says so.
+    QCOMPARE(QFile::exists(path("s.grd")), grid);
+    QVERIFY(!QFile::exists(path("out.grd")));
     QVERIFY(QFile::exists(path("s_top.bln")) && QFile::exists(path("s_bottom.bln")));
-    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功")}}));
+    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("二维反演结果"),
+                                          QStringLiteral("保存二维反演数据成功")
+                                              + (grid ? gridNamed(path("s.grd")) : kNoGrid)}}));
+}
+
+void TestDataModelExports::twoExportsKeepTheirOwnGrids()
+{
+    ProjectGenerator::Options o;
+    o.lines = 2;
+    o.stationsPerLine = 6;
+    o.samplesPerStation = 1;
+    o.sampleLength = 2000;
+    o.zoneFirstLine = 110;
+    o.zoneLastLine = 110;
+    openGenerated(o);
+    m_model->on_signal_TransRelaxInversionMethodChanged(1);
+    m_model->showTreeNode(0, -1, -1);
+    m_model->export2DResults(path("a.2d.dat"));
+    const QByteArray first = readAll(path("a.grd"));
+    m_model->showTreeNode(1, -1, -1);
+    m_model->export2DResults(path("b.2d.dat"));
+
+    // Line 100's grid is still there beside line 110's.
+    QVERIFY(first.startsWith("DSAA"));
+    QCOMPARE(readAll(path("a.grd")), first);
+    QVERIFY(readAll(path("b.grd")).startsWith("DSAA"));
+    QVERIFY(readAll(path("b.grd")) != first);
+    QVERIFY(!QFile::exists(path("out.grd")));
+    QCOMPARE(m_messages,
+             (QList<Message>{{QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功") + gridNamed(path("a.grd"))},
+                             {QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功") + gridNamed(path("b.grd"))}}));
 }
 
 void TestDataModelExports::layerAndSectionTables()
@@ -629,7 +671,8 @@ void TestDataModelExports::missingTopographyLeavesResults()
     QCOMPARE(readText(file), header + (twoD ? "100,10,50\n100,0,60\n200,10,70\n200,0,80\n" : "100,10,50\n"));
     QVERIFY(!QFile::exists(path("n_top.bln")));
     QVERIFY(!QFile::exists(path("n_bottom.bln")));
-    const Message expected = twoD ? Message{QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功,未保存Bln文件")}
+    const Message expected = twoD ? Message{QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功,未保存Bln文件")
+                                                                          + gridNamed(path("n.grd"))}
                                   : Message{QStringLiteral("一维反演结果"), QStringLiteral("保存一维反演数据成功,未保存Bln文件")};
     QCOMPARE(m_messages, QList<Message>{expected});
 }
@@ -1007,6 +1050,36 @@ void TestDataModelExports::resultsByLineNamesAndSkips()
     QCOMPARE(writtenFiles(), QStringList());
     QVERIFY(!QFile::exists("/Line_2.5_r100_c1_s0.3.dat"));
     QCOMPARE(m_messages, QList<Message>());
+}
+
+void TestDataModelExports::resultsByLineKeepsLinesSharingANumber()
+{
+    const QVector<double> times{100, 200, 400, 800, 1600, 3200};
+    auto station = [&](double name, double scale) {
+        const QVector<double> curve = decay(6, scale, 1.5);
+        return gatedStation(name, times, curve, curve);
+    };
+    // Two lines in use numbered 3 with different data, one more 3 not in
+    // use, and 2.5 alone.
+    openFixture({line(3, {station(0, 1e-3), station(10, 1e-3)}), line(2.5, {station(0, 1e-3), station(10, 1e-3)}),
+                 line(3, {station(0, 1e-3)}, 0, 0), line(3, {station(0, 5e-2), station(10, 5e-2)})});
+    m_model->transRelaxMethod = 1;
+
+    m_model->exportResultsByLine(m_dir->path());
+
+    // Each line keeps a file of its own; a number used once keeps its name.
+    QCOMPARE(writtenFiles(), (QStringList{"Line_2.5_r100_c1_s0.3.dat", "Line_3(1)_r100_c1_s0.3.dat",
+                                          "Line_3(2)_r100_c1_s0.3.dat"}));
+    const QString first = readText(path("Line_3(1)_r100_c1_s0.3.dat"));
+    const QString second = readText(path("Line_3(2)_r100_c1_s0.3.dat"));
+    QVERIFY(first.count('\n') > 2 && second.count('\n') > 2);
+    QVERIFY(first != second);
+    const Message noBln{QStringLiteral("Bln文件保存结果"), QStringLiteral("未保存Bln文件")};
+    QCOMPARE(m_messages,
+             (QList<Message>{noBln, noBln, noBln,
+                             {QStringLiteral("整个工程反演数据"),
+                              QStringLiteral("导出整个工程反演数据成功,测线号相同的测线按工程索引中的顺序加序号区分: "
+                                             "Line_3(1)、Line_3(2)")}}));
 }
 
 void TestDataModelExports::resultsByLineOfGeneratedProject()
@@ -1507,11 +1580,11 @@ void TestDataModelExports::exportsOfShownLine()
     // the section's regular step; a node on one of a column's own levels
     // holds that level's value, or the blank above the ground. The section's
     // uneven levels (a top moved onto the ground, the cut) are not rows.
-    QCOMPARE(QFile::exists(path("out.grd")), method == 1);
+    QCOMPARE(QFile::exists(path("line.grd")), method == 1);
     if (method == 1) {
         SurferGrid g;
         QString why;
-        QVERIFY2(parseSurfer(readAll(path("out.grd")), g, &why), qPrintable(why));
+        QVERIFY2(parseSurfer(readAll(path("line.grd")), g, &why), qPrintable(why));
         QCOMPARE(g.nx, m_model->sectionResults.size());
         QCOMPARE(g.xlo, m_model->sectionResults.first().x);
         QCOMPARE(g.xhi, m_model->sectionResults.last().x);
@@ -1538,7 +1611,9 @@ void TestDataModelExports::exportsOfShownLine()
     }
 
     QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("一维反演结果"), QStringLiteral("保存一维反演数据成功")},
-                                         {QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功")},
+                                         {QStringLiteral("二维反演结果"),
+                                          QStringLiteral("保存二维反演数据成功")
+                                              + (method == 1 ? gridNamed(path("line.grd")) : kNoGrid)},
                                          {QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功")},
                                          {QString(), QStringLiteral("剖面数据保存成功")}}));
 }
@@ -1564,7 +1639,7 @@ void TestDataModelExports::surferGridOfUnevenStations()
 
     SurferGrid g;
     QString why;
-    QVERIFY2(parseSurfer(readAll(path("out.grd")), g, &why), qPrintable(why));
+    QVERIFY2(parseSurfer(readAll(path("line.grd")), g, &why), qPrintable(why));
     QCOMPARE(g.nx, 16);
     QCOMPARE(g.xlo, 0.0);
     QCOMPARE(g.xhi, 300.0);

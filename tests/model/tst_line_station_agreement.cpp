@@ -159,7 +159,7 @@ void TestLineStationAgreement::surferGridOfTheSection()
     const QString folder = m_dir.filePath("grid");
     QVERIFY(QDir().mkpath(folder));
     model.export2DResults(folder + "/section.2d.dat");
-    QFile grd(folder + "/out.grd");
+    QFile grd(folder + "/section.grd");
     QVERIFY(grd.open(QIODevice::ReadOnly | QIODevice::Text));
     QTextStream in(&grd);
     QCOMPARE(in.readLine(), QString("DSAA"));
