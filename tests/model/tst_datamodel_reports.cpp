@@ -705,6 +705,16 @@ void TestDataModelReports::reportOfTheLineChosen()
     disconnect(c);
     QCOMPARE(shown, 1);
     QVERIFY(reporttest::docxText(m_dir.filePath("again110.docx")).contains("测线 110 数据处理报告"));
+
+    // A line that cannot be shown (one station in use) is not reported
+    // under the name of the line shown before it.
+    for (int row = 1; row < 16; ++row)
+        setStationUse(0, row, false);
+    m_model->showTreeNode(1, -1, -1);
+    m_events.clear();
+    m_model->exportReport(m_dir.filePath("single.docx"), 0);
+    QCOMPARE(m_events, QStringList({"message 该测线无法显示，无法导出报告！"}));
+    QVERIFY(!QFile::exists(m_dir.filePath("single.docx")));
 }
 
 void TestDataModelReports::editsOfTheLineAtItsRow()
