@@ -103,6 +103,7 @@ void DataModel::closeProject()
     sectionResults.clear();
     layerResults.clear();
     resultTopography.clear();
+    forgetReportLine();
 }
 
 Data_Line* DataModel::lineAt(int lineRow) const

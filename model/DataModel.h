@@ -2,6 +2,7 @@
 #define HW_MODEL_DATAMODEL_H
 
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QMap>
 #include <QModelIndex>
@@ -166,11 +167,18 @@ public:
     // charts of every station of the line into the folder path, named
     // "<line>-<station>.png". Nothing for rows outside the project.
     void exportChartImages(QString path, int stationIndex, int lineIndex, int mode);
-    // The report of the line shown last: a document when the suffix holds
-    // "doc" (written on the thread pool while this thread keeps processing
-    // events), a PDF when it holds "pdf" (the PDF writer asks for its own
-    // file); nothing for any other suffix.
-    void exportReport(QString path);
+    // The report of the line at lineRow, shown first when it is not the
+    // line shown last (-1: the line shown last): a document when the suffix
+    // holds "doc" (written on the thread pool while this thread keeps
+    // processing events), a PDF when it holds "pdf" (the PDF writer asks for
+    // its own file); nothing for any other suffix.
+    void exportReport(QString path, int lineRow = -1);
+    // Draws a line's section for print: its grid, the topography it stands
+    // on, the inversion depth and method. A null image leaves the report's
+    // section without a picture.
+    using SectionRenderer = std::function<QImage(const QList<DataType_ResultData>&, const QVector<TopoData>&,
+                                                 double, int)>;
+    void setSectionRenderer(SectionRenderer renderer);
 
 signals:
     void modelChange();
@@ -324,6 +332,15 @@ private:
     QVector<QVector<double> > reportRawCurves();
     void gatherReportData(LineInfo& lineInfo, QVector<EditInfo>& editInfos,
                           QVector<QVector<double> >& stationCurves);
+    // Takes the line at row as the one the report data now belong to; its
+    // section is forgotten until one is drawn for it.
+    void startReportLine(int row, const QVector<TopoData>& topography);
+    // The section just drawn for the report's line.
+    void keepReportSection(const QList<DataType_ResultData>& grid, const QVector<TopoData>& topography,
+                           double depth, int method);
+    void forgetReportLine();
+    // The section views draw nothing for channel curves with abnormal values.
+    static bool channelsDrawable(const QVector<QVector<double> >& curves);
 
     // Model calculation and three-dimensional inversion.
 
@@ -408,6 +425,15 @@ private:
     QVector<double> reportDistances;
     QVector<double> reportTimes;
     QVector<QVector<double> > reportCurves;
+    // Row and ground of the line the report data above belong to.
+    int reportLineRow = -1;
+    QVector<TopoData> reportTopography;
+    // The section drawn for that line (empty when none could be drawn).
+    QList<DataType_ResultData> reportSection;
+    QVector<TopoData> reportSectionTopography;
+    double reportSectionDepth = 0.0;
+    int reportSectionMethod = 1;
+    SectionRenderer sectionRenderer;
 
     // Renumbering.
     Dialog_ChangeName* renameDialog = nullptr;

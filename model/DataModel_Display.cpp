@@ -306,6 +306,7 @@ void DataModel::showLineView(Data_Line* line)
         stopView();
         return;
     }
+    startReportLine(currentLineRow, invParam.topography);
     emit signal_CentralWidgetChanged(false);
 
     QVector<QVector<double> > inversionCurves = curves;
@@ -358,6 +359,8 @@ void DataModel::showLineView(Data_Line* line)
             emit signal_2DISOGraphChanged(grid, invParam.topography, invParam.inversionDepth, ramp,
                                           method, true);
             emit signal_2DPointData(grid, invParam.topography, ramp, invParam.inversionDepth);
+            if (channelsDrawable(curves))
+                keepReportSection(grid, invParam.topography, invParam.inversionDepth, method);
         }
     } else {
         // Not inverted: no results belong to this line.

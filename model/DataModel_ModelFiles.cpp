@@ -129,6 +129,7 @@ void DataModel::computeLineSection(int lineRow)
     // One usable station makes no section, as in the line view.
     if (!readLineCurves(line, 0, count - 1, 2, curves, times, stations, coordinates, currents))
         return;
+    startReportLine(lineRow, invParam.topography);
     // The section replaces the station view: its curve is no longer the one
     // an edit would be saved into.
     forgetShownStation();
@@ -273,6 +274,8 @@ void DataModel::computeModelSection(QString path)
     emit signal_ContourMethod(transRelaxMethod);
     emit signal_2DISOGraphChanged(section, topography, depth, ramp, transRelaxMethod, true);
     emit signal_2DPointData(section, topography, ramp, depth);
+    if (reportLineRow >= 0 && channelsDrawable(reportCurves))
+        keepReportSection(section, topography, depth, transRelaxMethod);
     layerResults = calc->linearClasses(section);
     sectionResults = section;
 }

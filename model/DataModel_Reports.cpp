@@ -66,16 +66,44 @@ void DataModel::exportChartImages(QString path, int stationIndex, int lineIndex,
 
 Data_Line* DataModel::reportLine() const
 {
-    // The report's curves and station numbers come from the line shown
-    // last, which need not be the row chosen in the tree since then.
-    if (lines && !std::isnan(currentLineNumber)) {
-        for (int row = 0; row < lines->size(); ++row) {
-            Data_Line* line = lines->at(row).value();
-            if (line && line->NAME() == currentLineNumber)
-                return line;
-        }
-    }
-    return lineAt(currentLineRow);
+    // By row: two lines may share a number, and a station of another line
+    // may have been chosen in the tree since.
+    return lineAt(reportLineRow);
+}
+
+void DataModel::startReportLine(int row, const QVector<TopoData>& topography)
+{
+    reportLineRow = row;
+    reportTopography = topography;
+    reportSection.clear();
+    reportSectionTopography.clear();
+}
+
+void DataModel::keepReportSection(const QList<DataType_ResultData>& grid, const QVector<TopoData>& topography,
+                                  double depth, int method)
+{
+    reportSection = grid;
+    reportSectionTopography = topography;
+    reportSectionDepth = depth;
+    reportSectionMethod = method;
+}
+
+void DataModel::forgetReportLine()
+{
+    startReportLine(-1, QVector<TopoData>());
+}
+
+bool DataModel::channelsDrawable(const QVector<QVector<double> >& curves)
+{
+    QVector<int> abnormal;
+    for (const QVector<double>& channel : curves)
+        Data_Calc::abnormalValueIndices(channel, abnormal);
+    return abnormal.isEmpty();
+}
+
+void DataModel::setSectionRenderer(SectionRenderer renderer)
+{
+    sectionRenderer = std::move(renderer);
 }
 
 QVector<QVector<double> > DataModel::reportRawCurves()
@@ -117,7 +145,7 @@ void DataModel::gatherReportData(LineInfo& lineInfo, QVector<EditInfo>& editInfo
     editInfos = calc->editStatistics(stationCurves, rawCurves, reportDistances);
 }
 
-void DataModel::exportReport(QString path)
+void DataModel::exportReport(QString path, int lineRow)
 {
     // The word-processor road runs the event loop; a second export started
     // from there would share the writer with the running one.
@@ -129,6 +157,15 @@ void DataModel::exportReport(QString path)
     const bool toPdf = suffix.indexOf(QLatin1String("pdf")) >= 0;
     if (!toWord && !toPdf)
         return;
+    // The report is made of what the line view computes: a line chosen
+    // while another is shown is shown first.
+    if (lineRow >= 0 && lineRow != reportLineRow && isProjectOpen() && lineAt(lineRow)) {
+        showTreeNode(lineRow, -1, -1);
+        if (reportLineRow != lineRow) {
+            UserPrompt::information(QStringLiteral("该测线无法显示，无法导出报告！"));
+            return;
+        }
+    }
     // The line data outlive a closed project; without a line shown in this
     // one they would make a report of another project's line.
     if (!exportAllowed(true))
@@ -141,7 +178,14 @@ void DataModel::exportReport(QString path)
 
     // Copied now: the main window stays usable while the task runs.
     const double line = currentLineNumber;
-    const InvParam param = invParam;
+    InvParam param = invParam;
+    // The ground of the reported line, not that of a station view or of a
+    // parameter edit since.
+    param.topography = reportTopography;
+    const QImage section = sectionRenderer && !reportSection.isEmpty()
+                               ? sectionRenderer(reportSection, reportSectionTopography, reportSectionDepth,
+                                                 reportSectionMethod)
+                               : QImage();
     const GridPattern pattern = gridPattern;
     const double spacing = gridValue;
     const QVector<double> times = reportTimes;
@@ -162,7 +206,7 @@ void DataModel::exportReport(QString path)
         bool saved = false;
         QFuture<void> task = QtConcurrent::run(QThreadPool::globalInstance(), [=, &saved]() {
             saved = writer->exportReport(line, lineInfo, editInfos, param, pattern, spacing, stationCurves, times,
-                                         stations, path);
+                                         stations, section, path);
         });
         // The writer has its charts drawn on this thread: it runs its event
         // loop, asleep between events, until the task has ended.
@@ -182,7 +226,7 @@ void DataModel::exportReport(QString path)
 
     if (toPdf)
         pdfReport->exportReport(line, lineInfo, editInfos, param, pattern, spacing, stationCurves, times, stations,
-                                path);
+                                section, path);
 }
 
 void DataModel::on_signalSendPdfData()
@@ -191,6 +235,8 @@ void DataModel::on_signalSendPdfData()
     QVector<EditInfo> editInfos;
     QVector<QVector<double> > stationCurves;
     gatherReportData(lineInfo, editInfos, stationCurves);
-    emit signal_SendPdfData(currentLineNumber, lineInfo, editInfos, invParam, gridPattern, gridValue, stationCurves,
+    InvParam param = invParam;
+    param.topography = reportTopography;
+    emit signal_SendPdfData(currentLineNumber, lineInfo, editInfos, param, gridPattern, gridValue, stationCurves,
                             reportTimes, reportDistances);
 }

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QPair>
 #include <QPointF>
 #include <QPolygonF>
 #include <QVector>
@@ -61,8 +62,14 @@ public:
                                      QVector<double> pointNumbers);
     LineInfo reportValueMap(QVector<double> stations);
     QVector<QVector<double>> transpose(QVector<QVector<double>> m);
-    // New chart owned by the caller (needs hw_modelcharts).
+    // New chart owned by the caller (needs hw_modelcharts); its axes take
+    // in every point in whole decades.
     QtCharts::QChart* makeDecayChart(QVector<double> x, QVector<double> y);
+    // Range of a log axis in whole decades that takes in every value such an
+    // axis can place (finite, above zero), one decade at least; the fallback
+    // range when there is none.
+    static QPair<double, double> decadeRange(const QVector<double>& values, double fallbackLow,
+                                             double fallbackHigh);
     bool pointInArea(QPolygonF polygon, QPointF point);
 };
 

@@ -46,15 +46,24 @@ QChart* Data_Calc::makeDecayChart(QVector<double> x, QVector<double> y)
     // such point makes Qt Charts drop the whole series; leave them out.
     auto placeable = [](double v) { return std::isfinite(v) && v > 0.0; };
     const int n = std::min(x.size(), y.size());
+    QVector<double> shownX;
+    QVector<double> shownY;
     for (int i = 0; i < n; ++i) {
-        if (placeable(x.at(i)) && placeable(y.at(i)))
+        if (placeable(x.at(i)) && placeable(y.at(i))) {
             series->append(x.at(i), y.at(i));
+            shownX.append(x.at(i));
+            shownY.append(y.at(i));
+        }
     }
 
     chart->addSeries(series);
     series->attachAxis(axisX);
     series->attachAxis(axisY);
-    axisX->setRange(10.0, 1e6);
-    axisY->setRange(1e-8, 0.01);
+    // Late gates of a resistive station lie decades below an early one: a
+    // fixed range would leave them out of the picture.
+    const QPair<double, double> timeRange = decadeRange(shownX, 10.0, 1e6);
+    const QPair<double, double> valueRange = decadeRange(shownY, 1e-8, 0.01);
+    axisX->setRange(timeRange.first, timeRange.second);
+    axisY->setRange(valueRange.first, valueRange.second);
     return chart;
 }

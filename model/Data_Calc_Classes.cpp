@@ -244,3 +244,24 @@ bool Data_Calc::pointInArea(QPolygonF polygon, QPointF point)
     }
     return false;
 }
+
+QPair<double, double> Data_Calc::decadeRange(const QVector<double>& values, double fallbackLow, double fallbackHigh)
+{
+    double smallest = std::numeric_limits<double>::infinity();
+    double largest = 0.0;
+    for (double v : values) {
+        if (std::isfinite(v) && v > 0.0) {
+            smallest = std::min(smallest, v);
+            largest = std::max(largest, v);
+        }
+    }
+    if (!(largest > 0.0))
+        return qMakePair(fallbackLow, fallbackHigh);
+    // A value a rounding error off a power of ten stays on its decade.
+    const double slack = 1e-9;
+    const double low = std::floor(std::log10(smallest) + slack);
+    double high = std::ceil(std::log10(largest) - slack);
+    if (high <= low)
+        high = low + 1.0;
+    return qMakePair(std::pow(10.0, low), std::pow(10.0, high));
+}

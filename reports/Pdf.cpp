@@ -45,7 +45,7 @@ Pdf::~Pdf()
 
 void Pdf::exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
                        GridPattern pattern, double spacing, QVector<QVector<double> > curves,
-                       QVector<double> times, QVector<double> stations, QString filePath)
+                       QVector<double> times, QVector<double> stations, QImage section, QString filePath)
 {
     path = filePath;
     if (!openWriter()) {
@@ -55,7 +55,7 @@ void Pdf::exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvP
         return;
     }
 
-    setReportInputs(line, info, edits, param, pattern, spacing, curves, times, stations);
+    setReportInputs(line, info, edits, param, pattern, spacing, curves, times, stations, section);
 
     bool painted = false;
     {
@@ -252,13 +252,11 @@ void Pdf::writeLineResults(QPainter* painter)
     startPage();
     writeHeading(painter, ReportContent::resultsHeading());
 
-    // The picture stays: it is the section view's, and the next report, of
-    // either kind, made before the view paints again needs it too.
-    const QPixmap picture(ReportContent::contourImagePath());
-    if (!picture.isNull()) {
-        const float s = static_cast<float>(static_cast<double>(W - 2 * L) / picture.width());
-        const float height = std::trunc(static_cast<float>(picture.height()) * s);
-        painter->drawPixmap(L, Y, picture.scaled(W - 2 * L, static_cast<int>(height), Qt::IgnoreAspectRatio,
-                                                 Qt::FastTransformation));
+    // The text width, or less where that would run past the page, in the
+    // picture's own proportions; embedded whole, so it prints sharp.
+    if (!sectionPicture.isNull()) {
+        const QSizeF room(W - 2 * L, H - static_cast<int>(0.08 * H) - Y);
+        const QSizeF size = QSizeF(sectionPicture.size()).scaled(room, Qt::KeepAspectRatio);
+        painter->drawImage(QRectF(QPointF(L + (room.width() - size.width()) / 2.0, Y), size), sectionPicture);
     }
 }

@@ -32,9 +32,10 @@ public:
     // report, shows a self-closing notice and opens the file in the
     // desktop's viewer. A cancelled dialog ends it silently; a file that
     // cannot be written whole is left as it was, and the user is told.
+    // section is the line's section picture (null: none).
     void exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
                       GridPattern pattern, double spacing, QVector<QVector<double> > curves,
-                      QVector<double> gateTimes, QVector<double> stations, QString path);
+                      QVector<double> gateTimes, QVector<double> stations, QImage section, QString path);
 
     // New chart of one station's curve against the gate times (the caller
     // deletes it).

@@ -1,6 +1,5 @@
 #include "reports/ReportContent.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QtCharts/QChart>
@@ -121,11 +120,6 @@ QtCharts::QChart* ReportContent::decayChart(const QVector<double>& gateTimes, co
     chart->setTitleFont(chartTitleFont());
     chart->setTitle(chartTitle(line, station));
     return chart;
-}
-
-QString ReportContent::contourImagePath()
-{
-    return QDir::currentPath() + QStringLiteral("/contour.png");
 }
 
 QSize ReportContent::chartPictureSize(qreal dpi)

@@ -71,10 +71,6 @@ public:
     // Renders chart (taking it over) in an unshown chart view of the given
     // size on white, as the view's whole picture.
     static QPixmap chartPicture(QtCharts::QChart* chart, const QSize& size);
-
-    // Picture file of the section map, written by the section view into
-    // the working directory.
-    static QString contourImagePath();
 };
 
 #endif // HW_REPORTS_REPORTCONTENT_H

@@ -5,7 +5,7 @@
 void ReportInputs::setReportInputs(double line, const LineInfo& info, const QVector<EditInfo>& edits,
                                    const InvParam& param, GridPattern pattern, double spacing,
                                    const QVector<QVector<double> >& curves, const QVector<double>& times,
-                                   const QVector<double>& stations)
+                                   const QVector<double>& stations, const QImage& section)
 {
     lineNumber = line;
     lineInfo = info;
@@ -16,6 +16,7 @@ void ReportInputs::setReportInputs(double line, const LineInfo& info, const QVec
     stationCurves = curves;
     gateTimes = times;
     stationNumbers = stations;
+    sectionPicture = section;
     methodText = ReportContent::methodText(invParam.intField);
     gridText = ReportContent::gridText(gridPattern, gridSpacing);
 }

@@ -1,6 +1,7 @@
 #ifndef HW_REPORTS_REPORTINPUTS_H
 #define HW_REPORTS_REPORTINPUTS_H
 
+#include <QImage>
 #include <QString>
 #include <QVector>
 
@@ -15,7 +16,7 @@ protected:
     void setReportInputs(double line, const LineInfo& info, const QVector<EditInfo>& edits,
                          const InvParam& param, GridPattern pattern, double spacing,
                          const QVector<QVector<double> >& curves, const QVector<double>& times,
-                         const QVector<double>& stations);
+                         const QVector<double>& stations, const QImage& section);
 
     double lineNumber = 0.0;
     LineInfo lineInfo;
@@ -28,6 +29,8 @@ protected:
     QVector<QVector<double> > stationCurves;
     QVector<double> gateTimes;
     QVector<EditInfo> editInfos;
+    // The line's section drawn for print; null when the line has none.
+    QImage sectionPicture;
 };
 
 #endif // HW_REPORTS_REPORTINPUTS_H

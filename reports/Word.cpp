@@ -5,6 +5,7 @@
 #include <QMetaType>
 #include <QMutexLocker>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtCharts/QChart>
 
@@ -71,7 +72,7 @@ void Word::closeApplication()
 
 bool Word::exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
                         GridPattern pattern, double spacing, QVector<QVector<double> > curves,
-                        QVector<double> times, QVector<double> stations, QString filePath)
+                        QVector<double> times, QVector<double> stations, QImage section, QString filePath)
 {
     if (!openApplication()) {
         closeApplication();
@@ -81,7 +82,7 @@ bool Word::exportReport(double line, LineInfo info, QVector<EditInfo> edits, Inv
     pageWidth = static_cast<float>(pageSetup.pageWidth);
     pageHeight = static_cast<float>(pageSetup.pageHeight);
 
-    setReportInputs(line, info, edits, param, pattern, spacing, curves, times, stations);
+    setReportInputs(line, info, edits, param, pattern, spacing, curves, times, stations, section);
     path = filePath;
 
     writeSections();
@@ -292,11 +293,17 @@ void Word::writeLineResults()
     setTextFormat(2, 0, kFontName, 16, true, 0, 1);
     selection->typeText(ReportContent::resultsHeading() + QLatin1Char('\n'));
     setTextFormat(10, 1, kFontName, 12, false, 0, 1);
+    if (sectionPicture.isNull())
+        return;
+    // The document takes pictures from files: a private one, outside the
+    // working folder, gone when the picture is in.
+    QTemporaryDir folder;
+    const QString picturePath = folder.filePath(QStringLiteral("section.png"));
+    if (!folder.isValid() || !sectionPicture.save(picturePath, "PNG"))
+        return;
     // At its own size where it fits the text area, else shrunk to it,
-    // undistorted; the paragraph centres it. The picture stays: it is the
-    // section view's, and the next report needs it too.
-    if (WordInlineShape* picture =
-            selection->addPicture(QDir::toNativeSeparators(ReportContent::contourImagePath()))) {
+    // undistorted; the paragraph centres it.
+    if (WordInlineShape* picture = selection->addPicture(QDir::toNativeSeparators(picturePath))) {
         const WordPageSetup& page = activeDocument->pageSetup();
         const double textWidth = page.pageWidth - page.leftMargin - page.rightMargin;
         const double textHeight = page.pageHeight - page.topMargin - page.bottomMargin;

@@ -32,9 +32,10 @@ public:
 
     // Writes and saves the document at path; nothing when no word
     // processor can be started. True when the document was saved.
+    // section is the line's section picture (null: none).
     bool exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
                       GridPattern pattern, double spacing, QVector<QVector<double> > curves,
-                      QVector<double> gateTimes, QVector<double> stations, QString path);
+                      QVector<double> gateTimes, QVector<double> stations, QImage section, QString path);
 
     // Draws the decay chart of (x[i], y[i]) titled with line and point into
     // a PNG file at path, then wakes the waiting writer (also when the

@@ -204,12 +204,14 @@ void Form_ProjectIndex::on_ActionExportReporttriggle(bool)
 {
     // A name typed with ".pdf" asks for the PDF report (the controller goes
     // by the name's suffix); it must not become a document "x.pdf.docx".
+    // The document is always of the 2007 format: no entry offers the older
+    // one, and a name typed with ".doc" gets ".docx" added.
     const QString path = UserPrompt::getSaveFileName(nullptr, QStringLiteral("导出文档"), QString(),
-                                                     QStringLiteral("Word 文档(*.docx);; Word 97-2003 文档(*.doc)"),
-                                                     {QStringLiteral(".pdf")});
+                                                     QStringLiteral("Word 文档(*.docx)"), {QStringLiteral(".pdf")});
     if (path.isEmpty() || !m_model)
         return;
-    m_model->exportReport(path);
+    // The line the menu was opened on, whichever line is shown.
+    m_model->exportReport(path, m_menuLine);
 }
 
 void Form_ProjectIndex::on_actionDefaultTriggle(bool)

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -190,6 +191,12 @@ void MainWindow::connectSignals()
             SLOT(on_signalChartAxisScaleChanged(double,double,double,double)));
     connect(m_dataModel, SIGNAL(signal_ContourMethod(int)), m_form1D, SLOT(on_signalContourMethod1D(int)));
     connect(m_dataModel, SIGNAL(signal_ContourMethod(int)), m_form2D, SLOT(on_signalContourMethod2D(int)));
+    // The report's section picture is drawn by the section map, for print.
+    QPointer<Form_2DGraph> form2D = m_form2D;
+    m_dataModel->setSectionRenderer([form2D](const QList<DataType_ResultData>& grid,
+                                             const QVector<TopoData>& topography, double depth, int method) {
+        return form2D ? form2D->sectionPicture(grid, topography, depth, method) : QImage();
+    });
 }
 
 void MainWindow::on_signal_CentralWidgetChanged(bool oneDimensional)

@@ -1,6 +1,7 @@
 #include "views/Form_1DGraph.h"
 #include "ui_Form_1DGraph.h"
 
+#include "model/Data_Calc.h"
 #include "model/UserPrompt.h"
 #include "shell/Dialog_Axis.h"
 #include "views/Chart.h"
@@ -290,14 +291,22 @@ void Form_1DGraph::on_signalStationChanged(QString title, QVector<double> values
     m_stationSeries->setColor(Qt::red);
     m_stationSeries->setMarkerSize(7.0);
     const int n = std::min(times.size(), values.size());
-    for (int i = 0; i < n; ++i)
-        m_stationSeries->append(times[i], std::fabs(values[i]));
+    QVector<double> magnitudes;
+    for (int i = 0; i < n; ++i) {
+        magnitudes.append(std::fabs(values[i]));
+        m_stationSeries->append(times[i], magnitudes.last());
+    }
     m_decayChart->addSeries(m_stationSeries);
     m_decayChart->setSeries(m_stationSeries);
     m_stationSeries->attachAxis(m_timeAxis);
     m_stationSeries->attachAxis(m_valueAxis);
     m_timeAxis->setRange(m_chartXMin, m_chartXMax);
-    m_valueAxis->setRange(m_chartYMin, m_chartYMax);
+    // Until the user sets the limits, the late gates of a resistive station
+    // must not fall below the chart.
+    const QPair<double, double> valueRange =
+        m_chartAxisSet ? qMakePair(m_chartYMin, m_chartYMax)
+                       : Data_Calc::decadeRange(magnitudes, m_chartYMin, m_chartYMax);
+    m_valueAxis->setRange(valueRange.first, valueRange.second);
 
     m_current = current;
     m_referenceResistivity = referenceResistivity;
@@ -552,6 +561,7 @@ void Form_1DGraph::on_signalChartAxisScaleChanged(double xMax, double xMin, doub
     m_chartXMin = xMin;
     m_chartYMax = yMax;
     m_chartYMin = yMin;
+    m_chartAxisSet = true;
     m_timeAxis->setRange(xMin, xMax);
     m_valueAxis->setRange(yMin, yMax);
 }

@@ -121,6 +121,9 @@ private:
     double m_chartXMin = 50.0;
     double m_chartYMax = 0.001;
     double m_chartYMin = 1e-8;
+    // The limits were set in the axis dialog; until then the value axis
+    // fits each station's curve.
+    bool m_chartAxisSet = false;
 
     bool m_useDefaults = true;
     double m_resistivityMax = 0.0;

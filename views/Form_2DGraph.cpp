@@ -3,6 +3,7 @@
 
 #include "gridding/Dialog_InvProgressBar.h"
 #include "gridding/KXSMap.h"
+#include "model/DataModel.h"
 #include "model/ExportFiles.h"
 #include "model/UserPrompt.h"
 #include "views/Graph_IsoLine.h"
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGridLayout>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTabBar>
@@ -191,14 +193,8 @@ void Form_2DGraph::setData(QList<DataType_ResultData> &results, QVector<TopoData
 {
     if (!lineCurvesValid)
         return;
-    if (topography.isEmpty()) {
-        for (const DataType_ResultData &column : qAsConst(results)) {
-            TopoData t;
-            t.position = column.x;
-            t.elevation = 0.0;
-            topography.append(t);
-        }
-    }
+    if (topography.isEmpty())
+        topography = flatGround(results);
     QLinearColorMap *colours = new QLinearColorMap(nullptr);
     colours->setColorStops(ramp);
     m_sectionMap->setData(results, topography, colours, depth);
@@ -206,6 +202,73 @@ void Form_2DGraph::setData(QList<DataType_ResultData> &results, QVector<TopoData
     delete m_colorMap;
     m_colorMap = colours;
     ui->tabWidget->setCurrentIndex(1);
+}
+
+QVector<TopoData> Form_2DGraph::flatGround(const QList<DataType_ResultData> &results)
+{
+    QVector<TopoData> topography;
+    for (const DataType_ResultData &column : results) {
+        TopoData t;
+        t.position = column.x;
+        t.elevation = 0.0;
+        topography.append(t);
+    }
+    return topography;
+}
+
+QImage Form_2DGraph::sectionPicture(const QList<DataType_ResultData> &results, QVector<TopoData> topography,
+                                    double depth, int method) const
+{
+    if (results.isEmpty())
+        return QImage();
+    if (topography.isEmpty())
+        topography = flatGround(results);
+    QMap<float, QColor> ramp;
+    if (m_colorMap) {
+        const QVector<double> stops = m_colorMap->colorStops();
+        const QVector<QRgb> colours = m_colorMap->stopColors();
+        for (int i = 0; i < stops.size() && i < colours.size(); ++i)
+            ramp.insert(static_cast<float>(stops[i]), QColor::fromRgba(colours[i]));
+    }
+    if (ramp.isEmpty())
+        ramp = DataModel::defaultColourRamp();
+    QLinearColorMap colours(nullptr);
+    colours.setColorStops(ramp);
+
+    // Never shown: it draws into its image at the size given, and saves no
+    // picture of its own.
+    KXSpectrogramMap map(nullptr);
+    map.resize(printSize());
+    map.contourMethod = method;
+    map.setData(results, topography, &colours, depth);
+    const QImage image = map.image();
+    if (image.isNull())
+        return image;
+
+    // Trimmed to what is drawn, with a narrow white border.
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    const QRgb white = qRgb(255, 255, 255);
+    int left = rgb.width(), right = -1, top = rgb.height(), bottom = -1;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) {
+            if ((line[x] | 0xff000000u) != white) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (right < 0)
+        return QImage();
+    const int border = 10;
+    QImage picture(right - left + 1 + 2 * border, bottom - top + 1 + 2 * border, QImage::Format_RGB32);
+    picture.fill(white);
+    QPainter painter(&picture);
+    painter.drawImage(QPoint(border, border), rgb, QRect(left, top, right - left + 1, bottom - top + 1));
+    painter.end();
+    return picture;
 }
 
 void Form_2DGraph::clearMesh()

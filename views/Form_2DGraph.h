@@ -4,6 +4,7 @@
 #include "model/SharedTypes.h"
 
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QMap>
 #include <QVector>
@@ -48,6 +49,14 @@ public:
     Dialog_InvProgressBar *progressDialog() const { return m_progressDialog; }
     QLinearColorMap *sectionColorMap() const { return m_colorMap; }
 
+    // Size of the section map drawn for print.
+    static QSize printSize() { return QSize(1200, 800); }
+    // The section of results drawn for print by the section map, at the
+    // print size whatever the form's own size, in the colours the map shows
+    // now, trimmed to what is drawn: the map, its axes and its colour bar.
+    QImage sectionPicture(const QList<DataType_ResultData> &results, QVector<TopoData> topography,
+                          double depth, int method) const;
+
 public slots:
     void on_signal2DLineSectionGraphChanged(QVector<QVector<double> > channels,
                                             QVector<double> gateTimes, QVector<double> x);
@@ -62,6 +71,8 @@ public slots:
     void on_signalColorMapChanged(QMap<float, QColor> ramp);
 
 private:
+    // Ground at level 0 under every column, for results without topography.
+    static QVector<TopoData> flatGround(const QList<DataType_ResultData> &results);
     void createLayout();
     void drawMesh(QVector<double> x, double xmax, double xmin, double top, double bottom,
                   int step, InvParam params);

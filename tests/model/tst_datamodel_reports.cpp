@@ -52,6 +52,15 @@ struct Payload {
     QVector<double> stations;
 };
 
+// Stations and heights as text, to compare grounds.
+QString groundText(const QVector<TopoData>& ground)
+{
+    QStringList entries;
+    for (const TopoData& t : ground)
+        entries << QString("%1:%2").arg(t.position, 0, 'g', 17).arg(t.elevation, 0, 'g', 17);
+    return entries.join(' ');
+}
+
 } // namespace
 
 class TestDataModelReports : public QObject
@@ -77,7 +86,11 @@ private slots:
     void documentReport();
     void reportBySuffix_data();
     void reportBySuffix();
-    void sectionPictureInEveryReport();
+    void sectionPictureOfTheReportedLine();
+    void sectionPictureOfAnotherProject();
+    void elevationsOfTheReportedLine();
+    void reportOfTheLineChosen();
+    void editsOfTheLineAtItsRow();
     void reportNeedsLineOfOpenProject_data();
     void reportNeedsLineOfOpenProject();
     void documentNotSaved_data();
@@ -85,11 +98,25 @@ private slots:
 
 private:
     void openGenerated();
+    // Writes a project of its own under name and opens it in place of the
+    // open one.
+    void openNewProject(const QString& name, const ProjectGenerator::Options& options);
     // Shows station row of line row and stores its response with the
     // first two gates doubled.
     void editStation(int lineRow, int stationRow);
     void setStationUse(int lineRow, int stationRow, bool use);
     Payload sentPayload();
+    // Draws the sections the reports ask for as plain pictures, one colour
+    // a call, and notes what it was given.
+    void installSectionRenderer();
+    QVector<QColor> sectionColours() const;
+
+    struct Rendered {
+        QList<DataType_ResultData> grid;
+        QVector<TopoData> topography;
+        QImage picture;
+    };
+    QList<Rendered> m_rendered;
 
     QTemporaryDir m_dir;
     QString m_generated;
@@ -139,7 +166,9 @@ void TestDataModelReports::init()
         m_events << QString("file %1").arg(caption);
         return m_pdfAnswer;
     });
+    m_rendered.clear();
     m_model.reset(new DataModel);
+    installSectionRenderer();
     openGenerated();
 }
 
@@ -167,6 +196,20 @@ void TestDataModelReports::openGenerated()
     QVERIFY(m_model->isProjectOpen());
 }
 
+void TestDataModelReports::openNewProject(const QString& name, const ProjectGenerator::Options& options)
+{
+    const QString file = m_dir.filePath(name);
+    QString error;
+    QVERIFY2(ProjectGenerator(options).write(file, &error), qPrintable(error));
+    QVERIFY(dmtest::loadOnce(file));
+    m_model->closeProject();
+    m_lib.reset(new LibHORM);
+    QVERIFY(m_lib->open(file));
+    m_model->setFileSuffix("QELVA");
+    m_model->loadProject(m_lib.get());
+    QVERIFY(m_model->isProjectOpen());
+}
+
 void TestDataModelReports::editStation(int lineRow, int stationRow)
 {
     QVector<double> response, times;
@@ -187,6 +230,22 @@ void TestDataModelReports::setStationUse(int lineRow, int stationRow, bool use)
 {
     m_model->showTreeNode(lineRow, stationRow, -1);
     m_model->on_signal_UseableCheckBoxStateChanged(use);
+}
+
+QVector<QColor> TestDataModelReports::sectionColours() const
+{
+    return {Qt::magenta, Qt::cyan, Qt::yellow, Qt::darkYellow};
+}
+
+void TestDataModelReports::installSectionRenderer()
+{
+    m_model->setSectionRenderer([this](const QList<DataType_ResultData>& grid, const QVector<TopoData>& topography,
+                                       double, int) {
+        const QColor colour = sectionColours().value(m_rendered.size() % sectionColours().size());
+        const QImage picture = reporttest::sectionImage(QSize(700, 350), colour, colour.darker());
+        m_rendered.append({grid, topography, picture});
+        return picture;
+    });
 }
 
 Payload TestDataModelReports::sentPayload()
@@ -472,8 +531,9 @@ void TestDataModelReports::documentReport()
     QVERIFY(text.contains(QString::number(200.0 / p.times.size(), 'f', 2)));
     for (const QStringList& row : ReportContent::elevationRows(p.param.topography))
         QVERIFY(text.contains(row.at(0) + '\n' + row.at(1)));
-    // One chart per station of the line data; no section picture was drawn.
-    QCOMPARE(reporttest::docxPictureCount(file), 15);
+    // One chart per station of the line data, then the line's section.
+    QCOMPARE(reporttest::docxPictureCount(file), 16);
+    QCOMPARE(m_rendered.size(), 1);
     QVERIFY(!QFile::exists("temp_chart.png"));
 }
 
@@ -520,25 +580,173 @@ void TestDataModelReports::reportBySuffix()
     }
 }
 
-void TestDataModelReports::sectionPictureInEveryReport()
+void TestDataModelReports::sectionPictureOfTheReportedLine()
 {
-    // The section picture as the line view's map left it: a document and a
-    // PDF made in one go, and a document after them without a new paint,
-    // all hold it.
+    // Line 100 with its section, then line 110 with 3 stations in use (no
+    // section): each report holds its own line's picture or none, whatever
+    // the section map left in the working folder.
+    QVERIFY(reporttest::writeStaleContourImage());
     m_model->showTreeNode(0, -1, -1);
-    QVERIFY(reporttest::writeContourImage());
-    const int stations = m_model->reportDistances.size();
-    QCOMPARE(stations, 16);
+    const QList<DataType_ResultData> section100 = m_model->sectionResults;
+    QVERIFY(!section100.isEmpty());
+    const QString first = m_dir.filePath("line100.docx");
+    m_model->exportReport(first);
+    QCOMPARE(m_rendered.size(), 1);
+    QCOMPARE(m_rendered.first().grid.size(), section100.size());
+    for (int i = 0; i < section100.size(); ++i) {
+        QCOMPARE(m_rendered.first().grid.at(i).x, section100.at(i).x);
+        QCOMPARE(m_rendered.first().grid.at(i).value, section100.at(i).value);
+    }
+    QCOMPARE(groundText(m_rendered.first().topography), groundText(m_model->resultTopography));
+    QList<QImage> pictures = reporttest::docxPictures(first);
+    QCOMPARE(pictures.size(), 17);
+    QCOMPARE(pictures.last().convertToFormat(QImage::Format_RGB32),
+             m_rendered.first().picture.convertToFormat(QImage::Format_RGB32));
 
-    m_pdfAnswer = m_dir.filePath("both.pdf");
-    m_model->exportReport(m_dir.filePath("both.pdf.docx"));
-    QCOMPARE(reporttest::docxPictureCount(m_dir.filePath("both.pdf.docx")), stations + 1);
-    QCOMPARE(reporttest::pdfImageCount(m_pdfAnswer), stations + 1);
+    for (int row = 3; row < 16; ++row)
+        setStationUse(1, row, false);
+    m_model->showTreeNode(1, -1, -1);
+    QCOMPARE(m_model->currentLineNumber, 110.0);
+    QCOMPARE(m_model->reportDistances.size(), 3);
+    const QString second = m_dir.filePath("line110.docx");
+    m_pdfAnswer = m_dir.filePath("line110.pdf");
+    m_model->exportReport(m_dir.filePath("line110.pdf.docx"));
+    // Three charts and no section picture, in both kinds; nothing drawn.
+    QCOMPARE(m_rendered.size(), 1);
+    QCOMPARE(reporttest::docxPictureCount(m_dir.filePath("line110.pdf.docx")), 3);
+    QCOMPARE(reporttest::pdfImageCount(m_pdfAnswer), 3);
+    const QString text = reporttest::docxText(m_dir.filePath("line110.pdf.docx"));
+    QVERIFY(text.contains("测线 110 数据处理报告"));
+    QVERIFY(text.contains("测点数量：3 个"));
+    QVERIFY(text.endsWith("5. 测线成果\n\n") || text.endsWith("5. 测线成果\n"));
+}
 
-    m_model->exportReport(m_dir.filePath("again.docx"));
-    QCOMPARE(reporttest::docxPictureCount(m_dir.filePath("again.docx")), stations + 1);
-    QCOMPARE(m_events, QStringList({"message 提示 导出完成", "file 导出PDF", "message 提示 导出完成"}));
-    QVERIFY(QFile::exists("contour.png"));
+void TestDataModelReports::sectionPictureOfAnotherProject()
+{
+    // A report made, then another project opened in the same folder, where
+    // the old project's map left its picture: the new report's picture is
+    // of the new project's line, and a line of the new project that has no
+    // section gets none.
+    m_model->showTreeNode(0, -1, -1);
+    m_model->exportReport(m_dir.filePath("old.docx"));
+    QCOMPARE(m_rendered.size(), 1);
+    QVERIFY(reporttest::writeStaleContourImage());
+
+    ProjectGenerator::Options options;
+    options.lines = 2;
+    options.stationsPerLine = 6;
+    options.samplesPerStation = 1;
+    options.sampleLength = 2000;
+    options.firstLine = 500.0;
+    openNewProject("other.QELVA", options);
+
+    // Not shown yet: no report, nothing drawn.
+    m_model->exportReport(m_dir.filePath("nothing.docx"));
+    QVERIFY(!QFile::exists(m_dir.filePath("nothing.docx")));
+    QCOMPARE(m_rendered.size(), 1);
+
+    m_model->showTreeNode(1, -1, -1);
+    const QString file = m_dir.filePath("other.docx");
+    m_model->exportReport(file);
+    QCOMPARE(m_rendered.size(), 2);
+    QCOMPARE(m_rendered.last().grid.size(), m_model->sectionResults.size());
+    QCOMPARE(m_rendered.last().grid.first().x, m_model->sectionResults.first().x);
+    const QList<QImage> pictures = reporttest::docxPictures(file);
+    QCOMPARE(pictures.size(), 7);
+    QCOMPARE(pictures.last().convertToFormat(QImage::Format_RGB32),
+             m_rendered.last().picture.convertToFormat(QImage::Format_RGB32));
+    QVERIFY(reporttest::docxText(file).contains(QString("测线 %1 数据处理报告").arg(m_model->currentLineNumber)));
+}
+
+void TestDataModelReports::elevationsOfTheReportedLine()
+{
+    // Line 100 shown, then a station of line 110 (its view takes the ground
+    // of the stations around it) and a parameter edit (which comes without
+    // ground): the report of line 100 lists line 100's stations and heights.
+    m_model->showTreeNode(0, -1, -1);
+    const QVector<TopoData> ground = m_model->invParam.topography;
+    QCOMPARE(ground.size(), 16);
+    m_model->showTreeNode(1, 0, -1);
+    QVERIFY(groundText(m_model->invParam.topography) != groundText(ground));
+    Payload p = sentPayload();
+    QCOMPARE(p.line, 100.0);
+    QCOMPARE(groundText(p.param.topography), groundText(ground));
+
+    InvParam edited = m_model->invParam;
+    edited.topography.clear();
+    edited.constraintCoefficient = 2.0;
+    m_model->on_signal_curInvsionParamChanged(edited);
+    p = sentPayload();
+    QCOMPARE(groundText(p.param.topography), groundText(ground));
+    QCOMPARE(p.param.constraintCoefficient, 2.0);
+
+    const QString file = m_dir.filePath("ground100.docx");
+    m_model->exportReport(file);
+    const QString text = reporttest::docxText(file);
+    for (const QStringList& row : ReportContent::elevationRows(ground))
+        QVERIFY2(text.contains(row.join('\n')), qPrintable(row.join(' ')));
+}
+
+void TestDataModelReports::reportOfTheLineChosen()
+{
+    // The report command on line 110 while line 100 is shown reports line
+    // 110 (shown first); on the shown line it shows nothing again.
+    m_model->showTreeNode(0, -1, -1);
+    int shown = 0;
+    auto c = connect(m_model.get(), &DataModel::signal_CentralWidgetChanged, this, [&](bool) { ++shown; });
+    m_model->exportReport(m_dir.filePath("chosen110.docx"), 1);
+    QCOMPARE(shown, 1);
+    QCOMPARE(m_model->currentLineNumber, 110.0);
+    QVERIFY(reporttest::docxText(m_dir.filePath("chosen110.docx")).contains("测线 110 数据处理报告"));
+    QCOMPARE(m_rendered.size(), 1);
+    QCOMPARE(m_rendered.last().grid.first().x, m_model->sectionResults.first().x);
+
+    m_model->exportReport(m_dir.filePath("again110.docx"), 1);
+    disconnect(c);
+    QCOMPARE(shown, 1);
+    QVERIFY(reporttest::docxText(m_dir.filePath("again110.docx")).contains("测线 110 数据处理报告"));
+
+    // A line that cannot be shown (one station in use) is not reported
+    // under the name of the line shown before it.
+    for (int row = 1; row < 16; ++row)
+        setStationUse(0, row, false);
+    m_model->showTreeNode(1, -1, -1);
+    m_events.clear();
+    m_model->exportReport(m_dir.filePath("single.docx"), 0);
+    QCOMPARE(m_events, QStringList({"message 该测线无法显示，无法导出报告！"}));
+    QVERIFY(!QFile::exists(m_dir.filePath("single.docx")));
+}
+
+void TestDataModelReports::editsOfTheLineAtItsRow()
+{
+    // Two lines numbered 100, a conductor under the first only: the report
+    // of the second compares its curves with its own stored ones, not with
+    // those of the first.
+    ProjectGenerator::Options options;
+    options.lines = 2;
+    options.stationsPerLine = 16;
+    options.samplesPerStation = 1;
+    options.sampleLength = 2000;
+    options.zoneFrom = 100.0;
+    options.zoneTo = 200.0;
+    options.zoneFirstLine = 100.0;
+    options.zoneLastLine = 100.0;
+    openNewProject("twins.QELVA", options);
+    QVERIFY(m_model->setData(m_model->index(1, 0), 100.0, Qt::EditRole));
+    m_model->showTreeNode(1, -1, -1);
+    QCOMPARE(m_model->currentLineNumber, 100.0);
+    Payload p = sentPayload();
+    QCOMPARE(p.edits.size(), 16);
+    for (const EditInfo& e : p.edits) {
+        QCOMPARE(e.editedPercent, 0.0);
+        QCOMPARE(e.meanChangePercent, 0.0);
+    }
+    // An edit of the second line shows up in its own report.
+    editStation(1, 5);
+    m_model->showTreeNode(1, -1, -1);
+    p = sentPayload();
+    for (const EditInfo& e : p.edits)
+        QCOMPARE(e.editedPercent, e.pointNumber == 100.0 ? 200.0 / p.times.size() : 0.0);
 }
 
 void TestDataModelReports::reportNeedsLineOfOpenProject_data()

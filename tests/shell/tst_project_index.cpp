@@ -23,6 +23,7 @@
 
 #include "model/DataModel.h"
 #include "model/UserPrompt.h"
+#include "reports/ReportFiles.h"
 #include "shell/Dialog_ChangeName.h"
 #include "shell/Form_ProjectIndex.h"
 #include "store/LibHORM.h"
@@ -63,7 +64,9 @@ private slots:
     void lineChartsIntoFolder();
     void modelEntries();
     void reportEntryAsksForDocument();
-    void reportNamedAsPdfIsNoDocument();
+    void reportNameTyped_data();
+    void reportNameTyped();
+    void reportOfTheLineRightClicked();
     void checkBoxWritesUse();
     void editorStartsFromStoredNumber_data();
     void editorStartsFromStoredNumber();
@@ -456,34 +459,49 @@ void TestProjectIndex::reportEntryAsksForDocument()
     const QString path = m_dir->filePath("report.txt");
     m_fileAnswer = [path] { return path; };
     contextMenu(lineIndex(0), QStringLiteral("导出数据处理报告"));
-    QCOMPARE(m_fileRequests, QStringList{"1|导出文档||Word 文档(*.docx);; Word 97-2003 文档(*.doc)"});
+    // Only the kind of document that is written is offered.
+    QCOMPARE(m_fileRequests, QStringList{"1|导出文档||Word 文档(*.docx)"});
     QVERIFY(!QFile::exists(path));
 }
 
-void TestProjectIndex::reportNamedAsPdfIsNoDocument()
+void TestProjectIndex::reportNameTyped_data()
 {
-    // The document dialog itself, with a name typed that ends in ".pdf": the
-    // PDF report is asked for, and no document "report.pdf.docx" is made.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("dialogs");
+    QTest::addColumn<QString>("written");
+    // ".pdf": the PDF report is asked for (its own dialog is cancelled), and
+    // no document "report.pdf.docx" is made.
+    QTest::newRow("pdf") << "report.pdf" << QStringList({"导出文档", "导出PDF"}) << QString();
+    // ".doc": the document written is of the 2007 format and named so.
+    QTest::newRow("doc") << "report.doc" << QStringList({"导出文档"}) << "report.doc.docx";
+}
+
+void TestProjectIndex::reportNameTyped()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, dialogs);
+    QFETCH(QString, written);
+    // The document dialog itself, with a name typed.
     doubleClick(lineIndex(0));
     UserPrompt::setFileAnswerer(nullptr);
     // Qt's own dialog, whatever the desktop offers.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, true);
-    const QString typed = m_dir->filePath("report.pdf");
-    QStringList dialogs;
+    const QString typed = m_dir->filePath(name);
+    QStringList shown;
     QTimer answer;
     connect(&answer, &QTimer::timeout, this, [&]() {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
-        if (dialogs.isEmpty() || dialogs.last() != dialog->windowTitle())
-            dialogs << dialog->windowTitle();
+        if (shown.isEmpty() || shown.last() != dialog->windowTitle())
+            shown << dialog->windowTitle();
         // Until it closes; the PDF writer's own dialog is cancelled.
         if (dialog->windowTitle() == QStringLiteral("导出文档")) {
             // Typed, as the user does (selectFile may lose a name the
             // dialog's folder listing has not caught up with).
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             if (!name) {
-                dialogs << "no name field";
+                shown << "no name field";
                 dialog->reject();
                 return;
             }
@@ -497,10 +515,30 @@ void TestProjectIndex::reportNamedAsPdfIsNoDocument()
     contextMenu(lineIndex(0), QStringLiteral("导出数据处理报告"));
     answer.stop();
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, false);
-    QCOMPARE(dialogs, QStringList({"导出文档", "导出PDF"}));
-    QVERIFY(!QFile::exists(typed + ".docx"));
+    QCOMPARE(shown, dialogs);
     QVERIFY(!QFile::exists(typed));
-    QCOMPARE(m_messages, QStringList());
+    if (written.isEmpty()) {
+        QVERIFY(!QFile::exists(typed + ".docx"));
+        QCOMPARE(m_messages, QStringList());
+    } else {
+        const QString file = m_dir->filePath(written);
+        QVERIFY(QFile::exists(file));
+        QVERIFY(reporttest::docxEntries(file).contains("word/document.xml"));
+        QCOMPARE(m_messages, QStringList({"导出完成"}));
+    }
+}
+
+void TestProjectIndex::reportOfTheLineRightClicked()
+{
+    // Line 100 shown, the report command chosen on line 110: the report is
+    // line 110's, which is shown for it.
+    doubleClick(lineIndex(0));
+    const QString path = m_dir->filePath("right.docx");
+    m_fileAnswer = [path] { return path; };
+    contextMenu(lineIndex(1), QStringLiteral("导出数据处理报告"));
+    QCOMPARE(m_messages, QStringList({"导出完成"}));
+    const QString title = QStringLiteral("测线 %1 数据处理报告").arg(lineIndex(1).data().toString());
+    QVERIFY2(reporttest::docxText(path).contains(title), qPrintable(reporttest::docxText(path).left(80)));
 }
 
 void TestProjectIndex::checkBoxWritesUse()

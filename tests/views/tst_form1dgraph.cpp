@@ -131,6 +131,8 @@ private slots:
     void stationRangesFromTheInversionAxisDialog();
     void resistivityLabelsTellTicksApart_data();
     void resistivityLabelsTellTicksApart();
+    void valueAxisTakesInEveryGate_data();
+    void valueAxisTakesInEveryGate();
     void chartAxisLimits();
     void limitsFromTheChartsOwnDialogLast();
     void referenceCurveIsReplaced();
@@ -324,8 +326,14 @@ void TestForm1DGraph::stationIsDrawnAndInverted()
     QCOMPARE(points->at(3), QPointF(times[3], std::fabs(values[3])));
     QCOMPARE(form.timeAxis()->min(), 50.0);
     QCOMPARE(form.timeAxis()->max(), 1e6);
-    QCOMPARE(form.valueAxis()->min(), 1e-8);
-    QCOMPARE(form.valueAxis()->max(), 0.001);
+    // The value axis takes in the curve in whole decades.
+    double smallest = 1.0, largest = 0.0;
+    for (int i = 0; i < times.size(); ++i) {
+        smallest = std::min(smallest, std::fabs(values[i]));
+        largest = std::max(largest, std::fabs(values[i]));
+    }
+    QCOMPARE(form.valueAxis()->min(), std::pow(10.0, std::floor(std::log10(smallest))));
+    QCOMPARE(form.valueAxis()->max(), std::pow(10.0, std::ceil(std::log10(largest))));
 
     QVector<double> rho, depth;
     InversionMethod().pointCompute(values, times, kCurrent, rho, depth, kReference, kConstraint);
@@ -463,6 +471,51 @@ void TestForm1DGraph::stationRangesFromTheInversionAxisDialog()
                                    kReference, kConstraint);
     QCOMPARE(form.resistivityAxis()->max(), *std::max_element(rho.begin(), rho.end()));
     QCOMPARE(form.depthAxis()->min(), -100.0);
+}
+
+void TestForm1DGraph::valueAxisTakesInEveryGate_data()
+{
+    QTest::addColumn<QVector<double>>("values");
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    // 44 gates of a 300 ohm-m half-space from 10 us to 10 ms: the late ones
+    // lie below 1e-8 V.
+    QVector<double> times;
+    for (int i = 0; i < 44; ++i)
+        times.append(10.0 * std::pow(10.0, 3.0 * i / 43.0));
+    const QVector<double> resistive = layeredCurve(times, 300.0, 300.0);
+    QTest::newRow("300 ohm-m, late gates below 1e-8")
+        << resistive << std::pow(10.0, std::floor(std::log10(resistive.last())))
+        << std::pow(10.0, std::ceil(std::log10(resistive.first())));
+    // Early gates above 1e-3 V, one of them reversed in sign.
+    QVector<double> strong{3e-2, -4e-3, 5e-4, 6e-5};
+    strong.resize(times.size());
+    QTest::newRow("early gates above 1e-3") << strong << 1e-5 << 1e-1;
+    QTest::newRow("no value a log axis can show: 1e-8 to 1e-3")
+        << QVector<double>(times.size(), 0.0) << 1e-8 << 1e-3;
+}
+
+void TestForm1DGraph::valueAxisTakesInEveryGate()
+{
+    QFETCH(QVector<double>, values);
+    QFETCH(double, low);
+    QFETCH(double, high);
+    QVector<double> times;
+    for (int i = 0; i < values.size(); ++i)
+        times.append(10.0 * std::pow(10.0, 3.0 * i / 43.0));
+    Form_1DGraph form;
+    showStation(form, values, times);
+    QCOMPARE(form.valueAxis()->min(), low);
+    QCOMPARE(form.valueAxis()->max(), high);
+    int shown = 0;
+    for (const QPointF &p : form.stationSeries()->pointsVector()) {
+        if (p.y() >= form.valueAxis()->min() && p.y() <= form.valueAxis()->max())
+            ++shown;
+    }
+    int placeable = 0;
+    for (double v : values)
+        placeable += v != 0.0 ? 1 : 0;
+    QCOMPARE(shown, placeable);
 }
 
 void TestForm1DGraph::chartAxisLimits()
@@ -649,6 +702,8 @@ void TestForm1DGraph::switchingEditingOffTakesEffectAtOnce()
     form.resize(1300, 600);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Limits with room above the curve: the drags stay on the chart.
+    form.on_signalChartAxisScaleChanged(1e6, 50.0, 1e-3, 1e-8);
     const QVector<double> times = gateTimes();
     const QVector<double> values = layeredCurve(times, 50, 200);
     showStation(form, values, times);

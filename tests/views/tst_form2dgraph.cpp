@@ -209,6 +209,7 @@ private slots:
     void colourAndMethodReachBothRenderers();
     void modelImportsAddTabs();
     void savePictureWritesImage();
+    void sectionPictureForPrint();
     void controllerDrivesForm();
     void renderScreenshot();
 
@@ -616,6 +617,50 @@ void TestForm2DGraph::savePictureWritesImage()
     QVERIFY(form.sectionPlot()->styleSheet().isEmpty());
     // An unwritable path is not reported.
     form.savePicture(m_dir.filePath("missing/dir/section.png"));
+}
+
+void TestForm2DGraph::sectionPictureForPrint()
+{
+    // The same section from a small window and a large one: one picture, of
+    // the print size's proportions, with nothing cut at its edges, the
+    // largest values' colour (the colour bar's top) in it, and no file.
+    QList<DataType_ResultData> grid = section();
+    const QVector<TopoData> topo = topographyOf(grid);
+    QImage pictures[2];
+    const QSize sizes[2] = {QSize(700, 450), QSize(1066, 666)};
+    for (int i = 0; i < 2; ++i) {
+        Form_2DGraph form;
+        form.resize(sizes[i]);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.setData(grid, topo, ramp(), 100.0);
+        QCoreApplication::processEvents();
+        pictures[i] = form.sectionPicture(grid, topo, 100.0, 1);
+        QVERIFY(form.sectionPicture(QList<DataType_ResultData>(), topo, 100.0, 1).isNull());
+    }
+    QVERIFY(!pictures[0].isNull());
+    QCOMPARE(pictures[0], pictures[1]);
+    const QImage& picture = pictures[0];
+    QVERIFY2(picture.width() > Form_2DGraph::printSize().width() / 2,
+             qPrintable(QString("%1 x %2").arg(picture.width()).arg(picture.height())));
+    QVERIFY(picture.width() <= Form_2DGraph::printSize().width() + 20);
+    QVERIFY(picture.height() <= Form_2DGraph::printSize().height() + 20);
+    // A white border all round: the map, its axes and its colour bar are
+    // whole.
+    for (int x = 0; x < picture.width(); ++x) {
+        QCOMPARE(picture.pixel(x, 0), qRgb(255, 255, 255));
+        QCOMPARE(picture.pixel(x, picture.height() - 1), qRgb(255, 255, 255));
+    }
+    for (int y = 0; y < picture.height(); ++y) {
+        QCOMPARE(picture.pixel(0, y), qRgb(255, 255, 255));
+        QCOMPARE(picture.pixel(picture.width() - 1, y), qRgb(255, 255, 255));
+    }
+    const QRgb top = ramp().last().rgb();
+    int topColoured = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            topColoured += picture.pixel(x, y) == top ? 1 : 0;
+    QVERIFY(topColoured > 100);
 }
 
 void TestForm2DGraph::controllerDrivesForm()
