@@ -122,6 +122,23 @@ QString g6(double value)
     return QString::number(value, 'g', 6);
 }
 
+// Positions along the line and levels: six significant digits where they
+// hold the number to the millimetre, else every digit to the millimetre
+// (100012.5, not 100013). Finer digits would show only the single-precision
+// noise of surveyed elevations.
+QString positionText(double value)
+{
+    const QString brief = g6(value);
+    if (!std::isfinite(value) || std::fabs(brief.toDouble() - value) <= 5e-4)
+        return brief;
+    QString fixed = QString::number(value, 'f', 3);
+    while (fixed.endsWith(QLatin1Char('0')))
+        fixed.chop(1);
+    if (fixed.endsWith(QLatin1Char('.')))
+        fixed.chop(1);
+    return fixed;
+}
+
 QString f6(double value)
 {
     return QString::number(value, 'f', 6);
@@ -192,7 +209,7 @@ void writeResultRows(QTextStream& out, double station, const QVector<double>& de
     const int n = std::min(depth.size(), value.size());
     if (!paired) {
         for (int j = 0; j < n; ++j)
-            out << g6(station) << ',' << g6(depth[j]) << ',' << g6(value[j]) << '\n';
+            out << positionText(station) << ',' << positionText(depth[j]) << ',' << g6(value[j]) << '\n';
         return;
     }
     for (const GPSCoordinate& c : coordinates) {
@@ -201,7 +218,8 @@ void writeResultRows(QTextStream& out, double station, const QVector<double>& de
         const QString x = coordinateText(c.x);
         const QString y = coordinateText(c.y);
         for (int j = 0; j < n; ++j)
-            out << g6(station) << ',' << x << ',' << y << ',' << g6(depth[j]) << ',' << g6(value[j]) << '\n';
+            out << positionText(station) << ',' << x << ',' << y << ',' << positionText(depth[j]) << ','
+                << g6(value[j]) << '\n';
     }
 }
 
@@ -239,10 +257,10 @@ bool writeBlankingFile(const QString& path, QVector<TopoData>& topography, doubl
     return writeWholeFile(path, true, [&](QTextStream& out) {
         out << (points.size() + 3) << ",0\n";
         for (const TopoData& t : points)
-            out << g6(t.position) << ',' << g6(top ? t.elevation : t.elevation - depth) << '\n';
-        out << g6(largest) << ',' << g6(base) << '\n';
-        out << g6(smallest) << ',' << g6(base) << '\n';
-        out << g6(smallest) << ',' << g6(firstHeight);
+            out << positionText(t.position) << ',' << positionText(top ? t.elevation : t.elevation - depth) << '\n';
+        out << positionText(largest) << ',' << positionText(base) << '\n';
+        out << positionText(smallest) << ',' << positionText(base) << '\n';
+        out << positionText(smallest) << ',' << positionText(firstHeight);
     });
 }
 
@@ -269,7 +287,7 @@ void writeSectionRows(QTextStream& out, const QList<DataType_ResultData>& sectio
     for (const DataType_ResultData& r : section) {
         const int n = std::min(r.depth.size(), r.value.size());
         for (int j = 0; j < n; ++j)
-            out << g6(r.x) << ',' << g6(r.depth[j]) << ',' << g6(r.value[j]) << '\n';
+            out << positionText(r.x) << ',' << positionText(r.depth[j]) << ',' << g6(r.value[j]) << '\n';
     }
 }
 
@@ -372,7 +390,7 @@ void DataModel::exportSectionData(QString path)
     const bool written = writeWholeFile(path, true, [&](QTextStream& out) {
         QString header = QStringLiteral("时间(us)\\点号(m)");
         for (double station : reportDistances)
-            header += QLatin1Char(',') + g6(station);
+            header += QLatin1Char(',') + positionText(station);
         out << header << '\n';
         for (int i = 0; i < reportTimes.size(); ++i) {
             QString row = g6(reportTimes[i]);
@@ -490,8 +508,8 @@ bool DataModel::writeSurferGrid(QString folder, QString fileName)
     return writeWholeFile(folder + QLatin1Char('/') + fileName, true, [&](QTextStream& out) {
         out << "DSAA\n";
         out << columns << ' ' << rows << '\n';
-        out << g6(columnPositions.first()) << ' ' << g6(columnPositions.last()) << '\n';
-        out << g6(rowLevels[rows - 1]) << ' ' << g6(rowLevels[0]) << '\n';
+        out << positionText(columnPositions.first()) << ' ' << positionText(columnPositions.last()) << '\n';
+        out << positionText(rowLevels[rows - 1]) << ' ' << positionText(rowLevels[0]) << '\n';
         out << g6(zmin) << ' ' << g6(zmax) << '\n';
         for (int index = rows - 1; index >= 0; --index) {
             QString row;

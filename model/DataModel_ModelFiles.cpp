@@ -16,9 +16,10 @@
 
 namespace {
 
+// A plus splits too, except as the sign of an exponent (5.0e+01 is 50).
 QStringList tokensOf(const QString& line)
 {
-    static const QRegularExpression separators(QStringLiteral("[,*;\\t|\\s+]"));
+    static const QRegularExpression separators(QStringLiteral("[,*;\\t|\\s]|(?<![0-9.][eE])\\+"));
     return line.split(separators, Qt::SkipEmptyParts);
 }
 

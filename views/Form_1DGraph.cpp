@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 using namespace QtCharts;
@@ -52,6 +53,39 @@ QString labelFormatFor(double lo, double step, int intervals)
             ++decimals;
     }
     return QStringLiteral("%.%1f").arg(decimals);
+}
+
+// The resistivity range of the layers that reach into the depths between
+// `deepest` and `shallowest`, the ones the chart shows (a model runs far
+// below them, relaxing toward the reference resistivity); of all layers
+// when none does. A model uniform there would leave the axis no width, and
+// one within a hair of uniform would spread its rounding over the whole
+// width: it stands amid a range a tenth of its value wide.
+QPair<double, double> shownResistivityRange(const QVector<double> &resistivity, const QVector<double> &depth,
+                                            double deepest, double shallowest, QPair<double, double> all)
+{
+    double smallest = std::numeric_limits<double>::infinity();
+    double largest = -std::numeric_limits<double>::infinity();
+    const int layers = std::min(resistivity.size(), depth.size());
+    for (int j = 0; j < layers; ++j) {
+        const double top = j == 0 ? 0.0 : depth[j - 1];
+        if (std::isfinite(resistivity[j]) && std::max(top, depth[j]) > deepest
+            && std::min(top, depth[j]) < shallowest) {
+            smallest = std::min(smallest, resistivity[j]);
+            largest = std::max(largest, resistivity[j]);
+        }
+    }
+    if (!(smallest <= largest)) {
+        smallest = all.first;
+        largest = all.second;
+    }
+    const double scale = std::max(std::fabs(smallest), std::fabs(largest));
+    if (largest - smallest <= 0.01 * scale) {
+        const double centre = 0.5 * (smallest + largest);
+        const double half = centre != 0.0 ? 0.05 * std::fabs(centre) : 1.0;
+        return qMakePair(centre - half, centre + half);
+    }
+    return qMakePair(smallest, largest);
 }
 
 // Depth labels: whole metres where the ticks fall on them, otherwise one
@@ -319,8 +353,11 @@ void Form_1DGraph::on_signalStationChanged(QString title, QVector<double> values
     // A curve that cannot be inverted has no model: nothing is drawn.
     const QPair<double, double> range = rebuildModelSeries(resistivity, depth);
     if (m_useDefaults) {
-        if (!resistivity.isEmpty())
-            m_resistivityAxis->setRange(range.first, range.second);
+        if (!resistivity.isEmpty()) {
+            const QPair<double, double> shown =
+                shownResistivityRange(resistivity, depth, -m_params.inversionDepth, 0.0, range);
+            m_resistivityAxis->setRange(shown.first, shown.second);
+        }
         m_depthAxis->setRange(-m_params.inversionDepth, 0.0);
     } else {
         m_resistivityAxis->setRange(m_resistivityMin, m_resistivityMax);

@@ -6,6 +6,7 @@
 #include <QTextStream>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -182,6 +183,7 @@ private slots:
     void surferGridEvenlySpaced();
     void surferGridRefusesUnusableSection_data();
     void surferGridRefusesUnusableSection();
+    void largeChainagesKeepTheirDigits();
     void filesReplacedWholeOrNotAtAll();
     void failedWritesAreReported_data();
     void failedWritesAreReported();
@@ -501,7 +503,7 @@ void TestDataModelExports::coordinateMatching()
         m_model->export2DResults(file);
     else
         m_model->export1DResults(file);
-    const QString expected = matched ? QString::number(station, 'g', 6) + ",10.000000,20.000000,5,60\n" : QString();
+    const QString expected = matched ? QString::number(station, 'g', 9) + ",10.000000,20.000000,5,60\n" : QString();
     QCOMPARE(readText(file), QStringLiteral("里程,坐标X,坐标Y,深度,电阻率\n") + expected);
 }
 
@@ -815,6 +817,108 @@ void TestDataModelExports::surferGridRefusesUnusableSection()
     m_model->sectionResults = section;
     QVERIFY(!m_model->writeSurferGrid(m_dir->path()));
     QVERIFY(!QFile::exists(path("out.grd")));
+}
+
+// Stations of a line with large chainages and levels that six significant
+// digits would move (100012.5 to 100013, 1203.125 to 1203.12): every file
+// gives them back as they were, to the millimetre.
+void TestDataModelExports::largeChainagesKeepTheirDigits()
+{
+    openWithShownLine();
+    const QVector<double> stations{100000.5, 100012.5, 100024.5};
+    const QVector<double> levels{1203.125, 1191.125, 1179.125};
+    QList<DataType_ResultData> section;
+    QList<DataType_ThreeResultData> profile;
+    for (double x : stations) {
+        section.append(column(x, levels, {10, 20, 30}));
+        DataType_ThreeResultData p;
+        p.station = x;
+        p.z = levels;
+        p.value = {10, 20, 30};
+        profile.append(p);
+    }
+    m_model->stationResults = section;
+    m_model->sectionResults = section;
+    m_model->layerResults = section;
+    m_model->profileResults = profile;
+    m_model->reportDistances = stations;
+    m_model->reportTimes = {10};
+    m_model->reportCurves = {{1, 2, 3}};
+    m_model->resultTopography = {TopoData{100000.5, 1203.125}, TopoData{100024.5, 1190.25}};
+    m_model->invParam.inversionDepth = 100;
+
+    m_model->transRelaxMethod = 1;
+    m_model->export1DResults(path("a.1d.dat"));
+    m_model->export2DResults(path("a.2d.dat"));
+    m_model->exportLayerResults(path("a.layer.dat"));
+    m_model->exportSectionData(path("a.raw.dat"));
+    m_model->transRelaxMethod = 2;
+    m_model->export1DResults(path("b.1d.dat"));
+
+    auto rowsOf = [this](const QString& name, int skip) {
+        QList<QStringList> rows;
+        const QStringList lines = readText(path(name)).split('\n', Qt::SkipEmptyParts);
+        for (int i = skip; i < lines.size(); ++i)
+            rows.append(lines[i].split(','));
+        return rows;
+    };
+    auto numbersOf = [](const QStringList& texts) {
+        QVector<double> numbers;
+        for (const QString& t : texts) {
+            bool ok = false;
+            numbers.append(t.toDouble(&ok));
+            if (!ok)
+                qWarning() << "not a number:" << t;
+        }
+        std::sort(numbers.begin(), numbers.end());
+        numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+        return numbers;
+    };
+
+    QVector<double> ascendingLevels = levels;
+    std::reverse(ascendingLevels.begin(), ascendingLevels.end());
+    for (const auto& [name, skip] : {std::make_pair(QString("a.1d.dat"), 1), std::make_pair(QString("b.1d.dat"), 1),
+                                     std::make_pair(QString("a.2d.dat"), 1), std::make_pair(QString("a.layer.dat"), 0)}) {
+        QStringList positions;
+        QStringList depths;
+        for (const QStringList& row : rowsOf(name, skip)) {
+            positions.append(row.first());
+            depths.append(row[1]);
+        }
+        QVERIFY2(numbersOf(positions) == stations, qPrintable(name + ": " + positions.join(' ')));
+        QVERIFY2(numbersOf(depths) == ascendingLevels, qPrintable(name + ": " + depths.join(' ')));
+    }
+    const QStringList header = rowsOf("a.raw.dat", 0).first();
+    QCOMPARE(numbersOf(header.mid(1)), stations);
+
+    // The blanking polygons run through the ground points themselves.
+    for (const auto& [name, heights] :
+         {std::make_pair(QString("a_top.bln"), QVector<double>{1190.25, 1203.125, 1210}),
+          std::make_pair(QString("a_bottom.bln"), QVector<double>{1090, 1090.25, 1103.125})}) {
+        QStringList positions;
+        QStringList elevations;
+        for (const QStringList& row : rowsOf(name, 1)) {
+            positions.append(row.first());
+            elevations.append(row[1]);
+        }
+        QVERIFY2(numbersOf(positions) == (QVector<double>{100000.5, 100024.5}),
+                 qPrintable(name + ": " + positions.join(' ')));
+        QVERIFY2(numbersOf(elevations) == heights, qPrintable(name + ": " + elevations.join(' ')));
+    }
+
+    // The grid's nodes lie on the stations and the levels.
+    SurferGrid g;
+    QString why;
+    QVERIFY2(parseSurfer(readAll(path("out.grd")), g, &why), qPrintable(why));
+    QCOMPARE(g.nx, 3);
+    QCOMPARE(g.ny, 3);
+    for (int col = 0; col < g.nx; ++col)
+        QCOMPARE(g.x(col), stations[col]);
+    for (int row = 0; row < g.ny; ++row) {
+        QCOMPARE(g.y(row), ascendingLevels[row]);
+        for (int col = 0; col < g.nx; ++col)
+            QCOMPARE(g.at(col, row), 30.0 - 10.0 * row);
+    }
 }
 
 void TestDataModelExports::filesReplacedWholeOrNotAtAll()

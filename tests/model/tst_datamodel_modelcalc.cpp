@@ -296,6 +296,11 @@ void TestDataModelModelCalc::readModelFile_data()
     QTest::newRow("keywords and separators") << "modelcalc_keywords.txt"
         << QVector<double>{10, -5, 0.5} << QVector<double>{20, -6, 1.5} << QVector<int>{2, 1, 0}
         << QVector<QPointF>{{1, 2}, {3, 4}};
+    // An exponent's sign is part of its number; a plus elsewhere still
+    // splits (1e+1+2e+1 is 10 and 20).
+    QTest::newRow("numbers with exponents") << "modelcalc_exponents.txt"
+        << QVector<double>{0.5, 50} << QVector<double>{1.5, 250} << QVector<int>{1, 3}
+        << QVector<QPointF>{{10, 20}};
     QTest::newRow("block cut off by the end") << "modelcalc_short_end.txt"
         << QVector<double>{3} << QVector<double>{4} << QVector<int>{1} << QVector<QPointF>{{1, 2}};
     QTest::newRow("block cut off by the next") << "modelcalc_interrupted.txt"

@@ -36,6 +36,7 @@
 #include "common/TestHelpers.h"
 
 #include <cmath>
+#include <limits>
 
 using namespace QtCharts;
 
@@ -86,6 +87,21 @@ QVector<QPointF> staircase(const QVector<double> &rho, const QVector<double> &de
     return pts;
 }
 
+// Smallest and largest resistivity of the layers that reach into the
+// depths the chart shows, down to `deepest`.
+QPair<double, double> shownLayers(const QVector<double> &rho, const QVector<double> &depth, double deepest)
+{
+    QPair<double, double> range(std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity());
+    for (int j = 0; j < rho.size(); ++j) {
+        const double top = j == 0 ? 0.0 : depth[j - 1];
+        if (std::max(top, depth[j]) > deepest && std::min(top, depth[j]) < 0.0) {
+            range.first = std::min(range.first, rho[j]);
+            range.second = std::max(range.second, rho[j]);
+        }
+    }
+    return range;
+}
+
 struct Line {
     QVector<double> times = gateTimes();
     QVector<double> positions;
@@ -129,6 +145,8 @@ private slots:
     void stationIsDrawnAndInverted();
     void stationWithoutModel();
     void stationRangesFromTheInversionAxisDialog();
+    void staircaseFitsTheShownDepth_data();
+    void staircaseFitsTheShownDepth();
     void resistivityLabelsTellTicksApart_data();
     void resistivityLabelsTellTicksApart();
     void valueAxisTakesInEveryGate_data();
@@ -343,10 +361,9 @@ void TestForm1DGraph::stationIsDrawnAndInverted()
     QCOMPARE(form.modelSeries()->pen().widthF(), 3.0);
     QCOMPARE(form.modelSeries()->pen().color(), QColor(Qt::darkCyan));
 
-    const double lo = std::min(1e6, *std::min_element(rho.begin(), rho.end()));
-    const double hi = std::max(-10000.0, *std::max_element(rho.begin(), rho.end()));
-    QCOMPARE(form.resistivityAxis()->min(), lo);
-    QCOMPARE(form.resistivityAxis()->max(), hi);
+    const QPair<double, double> shown = shownLayers(rho, depth, -100.0);
+    QCOMPARE(form.resistivityAxis()->min(), shown.first);
+    QCOMPARE(form.resistivityAxis()->max(), shown.second);
     QCOMPARE(form.depthAxis()->min(), -100.0);   // the default inversion depth
     QCOMPARE(form.depthAxis()->max(), 0.0);
     QCOMPARE(form.resistivityAxis()->tickCount(), 5);
@@ -469,7 +486,7 @@ void TestForm1DGraph::stationRangesFromTheInversionAxisDialog()
     QVector<double> rho, depth;
     InversionMethod().pointCompute(layeredCurve(times, 10, 40), times, kCurrent, rho, depth,
                                    kReference, kConstraint);
-    QCOMPARE(form.resistivityAxis()->max(), *std::max_element(rho.begin(), rho.end()));
+    QCOMPARE(form.resistivityAxis()->max(), shownLayers(rho, depth, -100.0).second);
     QCOMPARE(form.depthAxis()->min(), -100.0);
 }
 
@@ -516,6 +533,58 @@ void TestForm1DGraph::valueAxisTakesInEveryGate()
     for (double v : values)
         placeable += v != 0.0 ? 1 : 0;
     QCOMPARE(shown, placeable);
+}
+
+void TestForm1DGraph::staircaseFitsTheShownDepth_data()
+{
+    QTest::addColumn<double>("rhoTop");
+    QTest::addColumn<double>("rhoBottom");
+    // The models relax toward the reference resistivity (100) far below
+    // the 100 m shown.
+    QTest::newRow("1 ohm-m half-space") << 1.0 << 1.0;
+    QTest::newRow("300 ohm-m half-space") << 300.0 << 300.0;
+    QTest::newRow("conductive cover") << 5.0 << 20.0;
+    QTest::newRow("resistive cover") << 30.0 << 10.0;
+}
+
+void TestForm1DGraph::staircaseFitsTheShownDepth()
+{
+    QFETCH(double, rhoTop);
+    QFETCH(double, rhoBottom);
+    Form_1DGraph form;
+    const QVector<double> times = gateTimes();
+    const QVector<double> values = layeredCurve(times, rhoTop, rhoBottom);
+    showStation(form, values, times);
+
+    QVector<double> rho, depth;
+    InversionMethod().pointCompute(values, times, kCurrent, rho, depth, kReference, kConstraint);
+    QVERIFY(!depth.isEmpty() && depth.last() < -100.0);
+    const QPair<double, double> shown = shownLayers(rho, depth, -100.0);
+    QVERIFY(shown.first <= shown.second);
+    // Every layer within the depth shown lies within the axis, and the axis
+    // reaches no further than those layers need; a uniform model stands in
+    // the middle of a range a tenth of its value wide.
+    const double lo = form.resistivityAxis()->min();
+    const double hi = form.resistivityAxis()->max();
+    QVERIFY2(lo <= shown.first && shown.second <= hi,
+             qPrintable(QString("axis %1..%2, layers %3..%4").arg(lo).arg(hi).arg(shown.first).arg(shown.second)));
+    if (shown.second - shown.first > 0.01 * shown.second) {
+        QCOMPARE(lo, shown.first);
+        QCOMPARE(hi, shown.second);
+    } else {
+        HW_COMPARE_NEAR(hi - lo, 0.1 * (shown.first + shown.second) / 2.0, 1e-9);
+        HW_COMPARE_NEAR((hi + lo) / 2.0, (shown.first + shown.second) / 2.0, 1e-9);
+    }
+
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        form.resize(1180, 640);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::qWait(50);
+        QVERIFY(form.grab().save(QDir(dir).filePath(
+            QStringLiteral("hw_form1d_staircase_%1.png").arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_')))));
+    }
 }
 
 void TestForm1DGraph::chartAxisLimits()
