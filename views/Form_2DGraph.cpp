@@ -320,6 +320,27 @@ void Form_2DGraph::addViewTab(KX_VolScheme2 *scheme)
     ui->tabWidget->setCurrentIndex(ui->tabWidget->count() - 1);
 }
 
+void Form_2DGraph::clearView()
+{
+    for (int i = ui->tabWidget->count() - 1; i >= 0; --i)
+        closeTab(i);
+    clearMesh();
+    for (Graph_IsoLine *plot : {m_channelPlot, m_sectionPlot}) {
+        plot->detachCurves();
+        plot->setTitle(QString());
+        plot->replot();
+    }
+    // A map keeps what it was given; an empty one takes its place.
+    auto *map = new KXSpectrogramMap(nullptr);
+    map->contourMethod = m_sectionMap->contourMethod;
+    m_mapLayout->replaceWidget(m_sectionMap, map);
+    delete m_sectionMap;
+    m_sectionMap = map;
+    delete m_colorMap;
+    m_colorMap = nullptr;
+    ui->tabWidget->setCurrentIndex(0);
+}
+
 void Form_2DGraph::savePicture(QString path)
 {
     ui->tabWidget->setCurrentIndex(0);
