@@ -535,11 +535,18 @@ void Form_1DGraph::clearView()
     m_stationPositions.clear();
     m_lineGateTimes.clear();
     m_stationColumn = -1;
-    for (Graph_IsoLine *plot : {m_channelPlot, m_sectionPlot}) {
-        plot->detachCurves();
-        plot->setTitle(QString());
-        plot->replot();
-    }
+    // New plots, as the form began with: no curves, section, marker or
+    // axes of the line shown before.
+    const int method = m_sectionPlot->contourMethod;
+    auto *channel = new Graph_IsoLine(m_plotMatrix);
+    auto *section = new Graph_IsoLine(m_plotMatrix);
+    m_plotMatrix->setPlotAt(channel, 0, 0);
+    m_plotMatrix->setPlotAt(section, 1, 0);
+    m_channelPlot = channel;
+    m_sectionPlot = section;
+    m_channelPlot->attachMarkers();
+    m_sectionPlot->attachMarkers();
+    m_sectionPlot->contourMethod = method;
 }
 
 QList<DataType_ResultData> Form_1DGraph::lineSection()

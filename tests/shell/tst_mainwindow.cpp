@@ -219,8 +219,11 @@ QByteArray TestMainWindow::storedResponse(const QString& file, double line, doub
 void TestMainWindow::screenshot(QWidget* widget, const QString& name)
 {
     const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
-        widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+    if (dir.isEmpty())
+        return;
+    // As the user would see it: laid out and painted.
+    QTest::qWait(50);
+    widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }
 
 QStringList TestMainWindow::texts(const QList<QAction*>& actions)
@@ -1157,8 +1160,12 @@ void TestMainWindow::windowFitsSmallDesktops()
     QFETCH(bool, twoD);
     MainWindow* w = m_window;
     const QSize size(available.width() * 2 / 3, available.height() * 2 / 3);
-    if (twoD)
-        emit w->m_dataModel->signal_CentralWidgetChanged(false);
+    m_nextFile = writeProject(QStringLiteral("fit.QELVA"));
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    const QModelIndex line = w->m_dataModel->index(0, 0);
+    w->m_projectIndex->on_treeView_doubleClicked(twoD ? line : w->m_dataModel->index(1, 0, line));
+    QVERIFY(w->centralWidget() == (twoD ? static_cast<QWidget*>(w->m_form2D) : w->m_form1D));
     w->resize(size);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
