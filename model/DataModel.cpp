@@ -500,12 +500,14 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
         response[target[j]] = newRecvDataList[j];
 
     // The scheme mark and the curve reach the file together or not at all.
-    storeTogether([&] {
+    const bool stored = storeTogether([&] {
         line->setSampleMode(shown.scheme);
         writeResponse(station, shown.scheme, response);
         store(line);
         store(station);
     }, QStringLiteral("曲线未能写入工程文件 %1！"));
+    if (stored)
+        emit signal_EditedCurveStored();
 }
 
 bool DataModel::storeTogether(const std::function<void()>& writes, const QString& failure,

@@ -207,6 +207,8 @@ signals:
     void signal_SendPdfData(double, LineInfo, QVector<EditInfo>, InvParam, GridPattern, double,
                             QVector<QVector<double> >, QVector<double>, QVector<double>);
     void signal_ContourMethod(int);
+    // An edited curve reached the file.
+    void signal_EditedCurveStored();
 
 public slots:
     void on_signal_curInvsionParamChanged(InvParam param);

@@ -5,6 +5,8 @@
 #include <QCursor>
 #include <QDir>
 
+#include <utility>
+
 #include "model/DataModel.h"
 #include "model/UserPrompt.h"
 
@@ -61,6 +63,11 @@ void Form_ProjectIndex::setModel(DataModel* model)
     ui->treeView->setModel(model);
 }
 
+void Form_ProjectIndex::setShowGuard(std::function<bool()> guard)
+{
+    m_showGuard = std::move(guard);
+}
+
 void Form_ProjectIndex::modelChanged()
 {
     ui->treeView->collapseAll();
@@ -92,6 +99,8 @@ void Form_ProjectIndex::on_treeView_clicked(const QModelIndex& index)
 
 void Form_ProjectIndex::on_treeView_doubleClicked(const QModelIndex& index)
 {
+    if (m_showGuard && !m_showGuard())
+        return;
     const bool isLine = !index.parent().isValid();
     const bool isStation = !isLine && !index.parent().parent().isValid();
     if (isLine) {

@@ -6,6 +6,8 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <functional>
+
 class DataModel;
 class QAction;
 
@@ -27,6 +29,8 @@ public:
 
     // The controller, also the tree view's model; not owned.
     void setModel(DataModel* model);
+    // Asked before a double-click replaces what is shown; false leaves it.
+    void setShowGuard(std::function<bool()> guard);
 
 signals:
     void signal_FittingMethodChanged(int);
@@ -62,6 +66,7 @@ private:
 
     Ui::Form_ProjectIndex* ui;
     DataModel* m_model = nullptr;
+    std::function<bool()> m_showGuard;
 
     int m_clickedLine = -1;
     int m_clickedStation = -1;

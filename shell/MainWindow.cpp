@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
 #include <QSettings>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "model/DataModel.h"
+#include "model/UserPrompt.h"
 #include "platform/ribbon/RibbonStyle.h"
 #include "shell/Dialog_Axis.h"
 #include "shell/Dialog_ColorMap.h"
@@ -107,6 +109,7 @@ void MainWindow::createDockWindows()
     layout->addWidget(m_projectIndex);
     m_projectIndex->setAutoFillBackground(true);
     m_projectIndex->setModel(m_dataModel);
+    m_projectIndex->setShowGuard([this] { return settleUnsavedEdit(); });
     connect(m_dataModel, SIGNAL(modelChange()), m_projectIndex, SLOT(modelChanged()));
 
     m_leftDock->setWidget(contents);
@@ -158,6 +161,7 @@ void MainWindow::connectSignals()
     connect(this, SIGNAL(signal_FileSaved()), m_form1D, SLOT(on_signalFileSaved()));
     connect(m_form1D, SIGNAL(signal_FileSavedtoDB(QVector<double>,QVector<double>)), m_dataModel,
             SLOT(on_signal_FileSavedToDB(QVector<double>,QVector<double>)));
+    connect(m_dataModel, SIGNAL(signal_EditedCurveStored()), m_form1D, SLOT(on_signalEditedCurveStored()));
     connect(this, SIGNAL(signal_FittingMethodChanged(int)), m_form1D, SLOT(on_signalFittingMethodChanged(int)));
     connect(m_dataModel, SIGNAL(signal_CentralWidgetChanged(bool)), this, SLOT(on_signal_CentralWidgetChanged(bool)));
     connect(m_dataModel,
@@ -197,6 +201,26 @@ void MainWindow::connectSignals()
                                              const QVector<TopoData>& topography, double depth, int method) {
         return form2D ? form2D->sectionPicture(grid, topography, depth, method) : QImage();
     });
+}
+
+bool MainWindow::settleUnsavedEdit()
+{
+    if (!m_form1D || !m_form1D->hasUnsavedEdit())
+        return true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("保存曲线"),
+                    QStringLiteral("当前测点的曲线已修改，尚未保存。是否保存？"),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (UserPrompt::exec(&box)) {
+    case QMessageBox::Save:
+        on_actionFileSave_triggerd();
+        return !m_form1D->hasUnsavedEdit();
+    case QMessageBox::Discard:
+        m_form1D->forgetUnsavedEdit();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void MainWindow::on_signal_CentralWidgetChanged(bool oneDimensional)

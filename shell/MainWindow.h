@@ -169,6 +169,12 @@ private:
     void createDockWindows();
     void connectSignals();
 
+    // Asks what becomes of an unsaved edit of the shown station before it
+    // is replaced or closed: save, discard or cancel. True when the way is
+    // clear (nothing unsaved, saved, or discarded); false on cancel or when
+    // the save did not reach the file, the station and its edit staying.
+    bool settleUnsavedEdit();
+
     // Reads a parameter edit into its double, marks the parameters changed
     // and sends the record.
     double readParameterEdit(QLineEdit* edit);

@@ -14,6 +14,8 @@
 #include "model/UserPrompt.h"
 #include "shell/Dialog_MergeData.h"
 #include "store/LibHORM.h"
+#include "views/Form_1DGraph.h"
+#include "views/Form_2DGraph.h"
 
 namespace {
 
@@ -69,16 +71,18 @@ void MainWindow::on_actionOpen_triggered()
                                                      QStringLiteral("QELVA28工程 (*.QELVA)"));
     if (name.isEmpty())
         return;
+    if (!settleUnsavedEdit())
+        return;
 
     const QFileInfo info(name);
     const QString suffix = info.suffix();
     ++m_openCount;
     // Only the first project of a run presets the time window by its kind.
-    if (m_openCount == 1) {
-        if (suffix == QLatin1String("MORSA"))
-            m_invParam.timeWindowStart = 80.0;
-        else if (suffix == QLatin1String("QELVA"))
-            m_invParam.timeWindowStart = 150.0;
+    // The controller gets it now: the project's first station must show
+    // the window the record holds, not the one of the next send.
+    if (m_openCount == 1 && (suffix == QLatin1String("MORSA") || suffix == QLatin1String("QELVA"))) {
+        m_invParam.timeWindowStart = suffix == QLatin1String("MORSA") ? 80.0 : 150.0;
+        emit signal_curInvsionParamChanged(m_invParam);
     }
 
     m_dataModel->setFileSuffix(suffix);
@@ -148,6 +152,8 @@ void MainWindow::on_actionOpen_triggered(bool)
 
 void MainWindow::on_actionFileClose_triggerd()
 {
+    if (!settleUnsavedEdit())
+        return;
     m_dataModel->closeProject();
     delete m_database;
     m_database = nullptr;
@@ -160,6 +166,24 @@ void MainWindow::on_actionFileClose_triggerd()
         m_qaClose->setEnabled(false);
     if (m_qaOpen)
         m_qaOpen->setEnabled(true);
+
+    // Nothing of the closed project stays on screen or within reach.
+    m_form1D->clearView();
+    m_form2D->clearView();
+    on_signal_CentralWidgetChanged(true);
+    on_signal_FiseSaveButtonEnalbe(false);
+    on_signal_FileExportButtonEnable(false);
+    m_actionImport->setEnabled(false);
+    m_actionImportGps->setEnabled(false);
+    for (QAction* a : m_fit) {
+        if (a)
+            a->setEnabled(false);
+    }
+    on_signal_FittingMethodActionReset();
+    if (m_method[3])
+        m_method[3]->setEnabled(false);
+    if (m_actionColorMap)
+        m_actionColorMap->setEnabled(false);
 }
 
 void MainWindow::on_actionFileClose_triggerd(bool)

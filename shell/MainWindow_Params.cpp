@@ -426,6 +426,10 @@ void MainWindow::on_actionShowLeftDock_triggerd(bool)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!settleUnsavedEdit()) {
+        event->ignore();
+        return;
+    }
     if (m_parametersChanged) {
         QMessageBox box(QMessageBox::Question, QStringLiteral("参数配置文件"), QStringLiteral("是否保存参数配置"),
                         QMessageBox::Yes | QMessageBox::No);

@@ -146,6 +146,12 @@ Form_1DGraph::Form_1DGraph(QWidget *parent)
     m_layout->setColumnStretch(0, 2);
     m_layout->setColumnStretch(1, 1);
     m_layout->setColumnStretch(2, 2);
+    // The line's two plots would hold the form some 470 px high, taller than
+    // the window that opens at two thirds of a small desktop can give: they
+    // take the height the window has.
+    QSizePolicy policy = m_plotMatrix->sizePolicy();
+    policy.setVerticalPolicy(QSizePolicy::Ignored);
+    m_plotMatrix->setSizePolicy(policy);
 }
 
 Form_1DGraph::~Form_1DGraph()
@@ -320,6 +326,7 @@ void Form_1DGraph::on_signalStationChanged(QString title, QVector<double> values
     // An edit belongs to the station it was made on; saving must not hand it
     // on as the curve of the next one.
     m_editedCurve.clear();
+    m_editUnsaved = false;
 
     m_stationSeries = new QScatterSeries;
     m_stationSeries->setColor(Qt::red);
@@ -431,6 +438,7 @@ void Form_1DGraph::reinvertEditedCurve()
     }
     m_channelPlot->drawChannelCurves(m_lineMatrix, m_stationPositions);
 
+    m_editUnsaved = true;
     emit signal_FiseSaveButtonEnalbe(true);
 }
 
@@ -545,6 +553,46 @@ void Form_1DGraph::on_signalFileSaved()
     QList<DataType_ResultData> section = lineSection();
     on_signalISOGraphChanged(m_params, section, m_params.topography, m_params.inversionDepth,
                              defaultColorRamp(), true);
+}
+
+void Form_1DGraph::on_signalEditedCurveStored()
+{
+    m_editUnsaved = false;
+}
+
+void Form_1DGraph::clearView()
+{
+    deleteStationSeries();
+    deleteModelSeries();
+    m_modelChart->removeAllSeries();
+    if (m_referenceSeries) {
+        m_decayChart->removeSeries(m_referenceSeries);
+        delete m_referenceSeries;
+        m_referenceSeries = nullptr;
+    }
+    m_decayChart->setTitle(QStringLiteral("衰减曲线图"));
+    m_stationTimes.clear();
+    m_stationValues.clear();
+    m_editedCurve.clear();
+    m_editUnsaved = false;
+    m_lineMatrix.clear();
+    m_lineCurrents.clear();
+    m_nextLineCurrents.clear();
+    m_stationPositions.clear();
+    m_lineGateTimes.clear();
+    m_stationColumn = -1;
+    // New plots, as the form began with: no curves, section, marker or
+    // axes of the line shown before.
+    const int method = m_sectionPlot->contourMethod;
+    auto *channel = new Graph_IsoLine(m_plotMatrix);
+    auto *section = new Graph_IsoLine(m_plotMatrix);
+    m_plotMatrix->setPlotAt(channel, 0, 0);
+    m_plotMatrix->setPlotAt(section, 1, 0);
+    m_channelPlot = channel;
+    m_sectionPlot = section;
+    m_channelPlot->attachMarkers();
+    m_sectionPlot->attachMarkers();
+    m_sectionPlot->contourMethod = method;
 }
 
 QList<DataType_ResultData> Form_1DGraph::lineSection()

@@ -62,6 +62,13 @@ public:
     PlotMatrix *plotMatrix() const { return m_plotMatrix; }
 
     QVector<double> editedCurve() const { return m_editedCurve; }
+    // The shown station was edited and the edit has not reached the file.
+    bool hasUnsavedEdit() const { return m_editUnsaved; }
+    // The user let the edit go; it stays on screen until replaced.
+    void forgetUnsavedEdit() { m_editUnsaved = false; }
+    // Back to the empty view of no project: no station, model, line
+    // curves or section, no edit.
+    void clearView();
     int currentStationColumn() const { return m_stationColumn; }
     QVector<QVector<double> > lineMatrix() const { return m_lineMatrix; }
     // The section of the line's stations around the shown one, as a save
@@ -94,6 +101,8 @@ public slots:
     void on_signalContourMethod1D(int method);
     void on_signalEditCheckBoxStateChanged(bool pointMove, bool lineMove);
     void on_signalFileSaved();
+    // The controller stored the edited curve.
+    void on_signalEditedCurveStored();
     void on_signalFittingMethodChanged(int method);
     void on_signalChartAxisScaleChanged(double xMax, double xMin, double yMax, double yMin);
     void onSignalMouseMoveComplete_RefreshUI();
@@ -139,6 +148,7 @@ private:
 
     InvParam m_params;
     QVector<double> m_editedCurve;
+    bool m_editUnsaved = false;
 
     QVector<QVector<double> > m_lineMatrix;
     // Each column's current when the section came with them, else empty.

@@ -383,6 +383,32 @@ void Form_2DGraph::addViewTab(KX_VolScheme2 *scheme)
     ui->tabWidget->setCurrentIndex(ui->tabWidget->count() - 1);
 }
 
+void Form_2DGraph::clearView()
+{
+    for (int i = ui->tabWidget->count() - 1; i >= 0; --i)
+        closeTab(i);
+    clearMesh();
+    // New plots and map, as the form began with: nothing of the line shown
+    // before, not its axes either.
+    const int method = m_sectionPlot->contourMethod;
+    auto *channel = new Graph_IsoLine(this);
+    auto *section = new Graph_IsoLine(nullptr);
+    m_plotMatrix->setPlotAt(channel, 0, 0);
+    m_plotMatrix->setPlotAt(section, 1, 0);
+    m_channelPlot = channel;
+    m_sectionPlot = section;
+    m_sectionPlot->contourMethod = method;
+    m_plotMatrix->setRowHeightRatio(0, 0.35f);
+    auto *map = new KXSpectrogramMap(nullptr);
+    map->contourMethod = m_sectionMap->contourMethod;
+    m_mapLayout->replaceWidget(m_sectionMap, map);
+    delete m_sectionMap;
+    m_sectionMap = map;
+    delete m_colorMap;
+    m_colorMap = nullptr;
+    ui->tabWidget->setCurrentIndex(0);
+}
+
 void Form_2DGraph::savePicture(QString path)
 {
     ui->tabWidget->setCurrentIndex(0);

@@ -39,6 +39,9 @@ public:
     void fitToWindow();
     void savePicture(QString path);
     void addViewTab(KX_VolScheme2 *scheme);
+    // Back to the empty view of no project: no curves, section or map, and
+    // only the two pages of its own.
+    void clearView();
 
     QTabWidget *tabWidget() const;
     PlotMatrix *plotMatrix() const { return m_plotMatrix; }

@@ -20,12 +20,15 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 #include <QValueAxis>
+#include <QtCharts/QScatterSeries>
 #include <QTimer>
 #include <QToolButton>
 
@@ -52,7 +55,10 @@
 #include "tools/projectgen/ProjectGenerator.h"
 #include "views/Dialog_3DataVisualization.h"
 #include "views/Form_1DGraph.h"
+#include "views/Chart.h"
 #include "views/Form_2DGraph.h"
+#include "views/Graph_IsoLine.h"
+#include "views/KXSpectrogramMap.h"
 
 Q_DECLARE_METATYPE(QLineEdit*)
 
@@ -75,6 +81,10 @@ private slots:
     void editModeBoxes();
     void openAndClose();
     void openKeepsExistingBackupAndPresetsOnce();
+    void firstOpenPresetReachesController();
+    void unsavedEditIsAskedFor_data();
+    void unsavedEditIsAskedFor();
+    void closeClearsViewsAndEnabling();
     void eachProjectHasItsOwnBackup();
     void cancelledAndFailedOpen();
     void refusedFileLeavesNothingBeside_data();
@@ -88,6 +98,8 @@ private slots:
     void enablingRequests();
     void centralWidgetSwitch();
     void viewSwitchKeepsTheWindowSize();
+    void windowFitsSmallDesktops_data();
+    void windowFitsSmallDesktops();
     void wiringHasNoBrokenConnection();
     void wiringTable_data();
     void wiringTable();
@@ -103,6 +115,10 @@ private slots:
 
 private:
     QString writeProject(const QString& name);
+    // The stored response blob of a station, read beside the program.
+    static QByteArray storedResponse(const QString& file, double line, double station);
+    // Saves a picture of widget into HW_SCREENSHOT_DIR when that is set.
+    static void screenshot(QWidget* widget, const QString& name);
     // Dialogs are recorded by class and answered with m_dialogAnswer.
     void answerDialogs();
     static QStringList texts(const QList<QAction*>& actions);
@@ -177,6 +193,37 @@ QString TestMainWindow::writeProject(const QString& name)
     if (!generator.write(path, &error))
         qWarning("%s", qPrintable(error));
     return path;
+}
+
+QByteArray TestMainWindow::storedResponse(const QString& file, double line, double station)
+{
+    QByteArray blob;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("window-reader"));
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("SELECT p.DATA_RECV_QV18 FROM Data_Point p JOIN Data_Line l "
+                                      "ON p.Data_LineID = l.ID WHERE l.NAME = %1 AND p.NAME = %2")
+                           .arg(line)
+                           .arg(station))
+                && q.next())
+                blob = q.value(0).toByteArray();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("window-reader"));
+    return blob;
+}
+
+void TestMainWindow::screenshot(QWidget* widget, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    // As the user would see it: laid out and painted.
+    QTest::qWait(50);
+    widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }
 
 QStringList TestMainWindow::texts(const QList<QAction*>& actions)
@@ -542,7 +589,8 @@ void TestMainWindow::openAndClose()
     QCOMPARE(w->windowTitle(), QStringLiteral("QELVA28数据处理系统(260331)"));
     QVERIFY(w->m_actionOpen->isEnabled() && w->m_qaOpen->isEnabled());
     QVERIFY(!w->m_actionClose->isEnabled() && !w->m_qaClose->isEnabled());
-    QVERIFY(w->m_actionImport->isEnabled() && w->m_actionImportGps->isEnabled());
+    // Without a project there is nothing to import into.
+    QVERIFY(!w->m_actionImport->isEnabled() && !w->m_actionImportGps->isEnabled());
     QVERIFY(m_messages.isEmpty());
 
     // Save: the form is asked to store, both save entries go off.
@@ -578,6 +626,185 @@ void TestMainWindow::openKeepsExistingBackupAndPresetsOnce()
 
 // Two versions of a survey whose names differ after the first dot get a
 // backup each, a copy of each one's own file.
+void TestMainWindow::firstOpenPresetReachesController()
+{
+    // The first project of a run is a MORSA one: its stations show the
+    // gates from 80 us at once, not once some field is next left.
+    MainWindow* w = m_window;
+    ProjectGenerator::Options options;
+    options.lines = 1;
+    options.stationsPerLine = 4;
+    options.samplesPerStation = 1;
+    options.family = QStringLiteral("MORSA");
+    m_nextFile = m_dir->filePath(QStringLiteral("first.MORSA"));
+    QString error;
+    QVERIFY2(ProjectGenerator(options).write(m_nextFile, &error), qPrintable(error));
+    QSignalSpy station(w->m_dataModel,
+                       SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)));
+
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    QCOMPARE(w->m_invParam.timeWindowStart, 80.0);
+    w->m_projectIndex->on_treeView_doubleClicked(w->m_dataModel->index(1, 0, w->m_dataModel->index(0, 0)));
+
+    QCOMPARE(station.count(), 1);
+    const QVector<double> times = station.at(0).at(2).value<QVector<double> >();
+    QVERIFY(!times.isEmpty());
+    QVERIFY2(times.first() >= 80.0 && times.first() < 150.0, qPrintable(QString::number(times.first())));
+    // Sent as the open's own doing: not a change the user is asked to keep.
+    QVERIFY(!w->m_parametersChanged);
+}
+
+void TestMainWindow::unsavedEditIsAskedFor_data()
+{
+    QTest::addColumn<QString>("step");   // what would replace or close the edited station
+    QTest::addColumn<int>("answer");     // the button chosen; 0: nothing was edited
+    for (const char* step : {"other station", "line", "close", "open", "exit"}) {
+        QTest::newRow(QByteArray(step) + ", save") << QString::fromLatin1(step) << int(QMessageBox::Save);
+        QTest::newRow(QByteArray(step) + ", discard") << QString::fromLatin1(step) << int(QMessageBox::Discard);
+        QTest::newRow(QByteArray(step) + ", cancel") << QString::fromLatin1(step) << int(QMessageBox::Cancel);
+    }
+    QTest::newRow("no edit, other station") << QStringLiteral("other station") << 0;
+    QTest::newRow("no edit, close") << QStringLiteral("close") << 0;
+}
+
+void TestMainWindow::unsavedEditIsAskedFor()
+{
+    QFETCH(QString, step);
+    QFETCH(int, answer);
+    MainWindow* w = m_window;
+    const QString project = writeProject(QStringLiteral("edit.QELVA"));
+    m_nextFile = project;
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    DataModel* model = w->m_dataModel;
+    Form_1DGraph* form = w->m_form1D;
+    const QModelIndex line100 = model->index(0, 0);
+    // Station 20 of line 100 is shown; one of its gates is dragged up.
+    w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0, line100));
+    QVERIFY(form->stationSeries());
+    const QString title = form->decayChart()->title();
+    const QByteArray before = storedResponse(project, 100, 20);
+    QVERIFY(!before.isEmpty());
+    double dragged = 0.0;
+    if (answer != 0) {
+        const QPointF p = form->stationSeries()->at(3);
+        dragged = p.y() * 2.0;
+        form->stationSeries()->replace(3, p.x(), dragged);
+        form->onSignalMouseMoveComplete_RefreshUI();
+        QVERIFY(w->m_actionSave->isEnabled());
+    }
+    screenshot(w, QStringLiteral("hw_edit_%1_before").arg(step));
+
+    QStringList questions;
+    UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        if (box && box->standardButtons() == (QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel)) {
+            questions << box->windowTitle() + QLatin1Char('|') + box->text();
+            box->show();
+            screenshot(box, QStringLiteral("hw_edit_%1_question").arg(step));
+            box->hide();
+            return answer;
+        }
+        return int(QDialog::Rejected);
+    });
+    const QString other = writeProject(QStringLiteral("other.QELVA"));
+    if (step == QLatin1String("other station")) {
+        w->m_projectIndex->on_treeView_doubleClicked(model->index(2, 0, line100));
+    } else if (step == QLatin1String("line")) {
+        w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0));
+    } else if (step == QLatin1String("close")) {
+        w->m_actionClose->trigger();
+    } else if (step == QLatin1String("open")) {
+        // The open entries are off while a project is open; the command
+        // itself must still not drop the edit.
+        m_nextFile = other;
+        w->on_actionOpen_triggered();
+    } else {
+        w->m_actionExit->trigger();
+    }
+    answerDialogs();
+    screenshot(w, QStringLiteral("hw_edit_%1_after_%2").arg(step).arg(answer));
+
+    QCOMPARE(questions, answer != 0 ? QStringList{QStringLiteral("保存曲线|当前测点的曲线已修改，尚未保存。是否保存？")}
+                                    : QStringList());
+    const QByteArray after = storedResponse(project, 100, 20);
+    QCOMPARE(after != before, answer == QMessageBox::Save);
+    QVERIFY(m_messages.isEmpty());
+    if (answer == QMessageBox::Cancel) {
+        // The station and its edit stay as they were, still to be saved.
+        QCOMPARE(form->decayChart()->title(), title);
+        QVERIFY(form->stationSeries());
+        QCOMPARE(form->stationSeries()->at(3).y(), dragged);
+        QVERIFY(w->m_actionSave->isEnabled());
+        QVERIFY(w->centralWidget() == form);
+        QVERIFY(w->m_database);
+        QCOMPARE(w->windowTitle(), QStringLiteral("QELVA28系统(260331) -- ") + project);
+        QVERIFY(w->isVisible());
+        return;
+    }
+    // Otherwise the step went ahead.
+    if (step == QLatin1String("other station"))
+        QCOMPARE(form->decayChart()->title(), QStringLiteral("100线 40点"));
+    else if (step == QLatin1String("line"))
+        QVERIFY(w->centralWidget() == w->m_form2D);
+    else if (step == QLatin1String("close"))
+        QVERIFY(!w->m_database);
+    else if (step == QLatin1String("open"))
+        QCOMPARE(w->windowTitle(), QStringLiteral("QELVA28系统(260331) -- ") + other);
+    else
+        QVERIFY(!w->isVisible());
+}
+
+void TestMainWindow::closeClearsViewsAndEnabling()
+{
+    MainWindow* w = m_window;
+    m_nextFile = writeProject(QStringLiteral("shown.QELVA"));
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    DataModel* model = w->m_dataModel;
+    // A station, then a line and a three-dimensional run are on screen.
+    w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0, model->index(0, 0)));
+    w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0));
+    QVERIFY(w->centralWidget() == w->m_form2D);
+    w->m_method[3]->trigger();
+    QCOMPARE(w->m_form2D->tabWidget()->count(), 3);
+    w->on_signal_FiseSaveButtonEnalbe(true);
+    QVERIFY(w->m_form1D->stationSeries());
+    QVERIFY(!w->m_form1D->channelPlot()->curves().isEmpty());
+    QVERIFY(!w->m_form2D->channelPlot()->curves().isEmpty());
+    QVERIFY(w->m_form2D->sectionMap()->isDataReady());
+    QVERIFY(w->m_actionExport->isEnabled() && w->m_method[3]->isEnabled() && w->m_actionColorMap->isEnabled());
+
+    w->m_actionClose->trigger();
+    screenshot(w, QStringLiteral("hw_closed"));
+
+    // The views are as at start: the empty station view, no line, no tab
+    // beyond the two pages.
+    QVERIFY(w->centralWidget() == w->m_form1D);
+    QVERIFY(!w->m_form1D->stationSeries());
+    QVERIFY(!w->m_form1D->modelSeries());
+    QVERIFY(w->m_form1D->channelPlot()->curves().isEmpty());
+    QVERIFY(!w->m_form1D->sectionPlot()->spectrogram());
+    QVERIFY(w->m_form2D->channelPlot()->curves().isEmpty());
+    QVERIFY(!w->m_form2D->sectionPlot()->spectrogram());
+    QVERIFY(!w->m_form2D->sectionMap()->isDataReady());
+    QCOMPARE(w->m_form2D->tabWidget()->count(), 2);
+    // Nothing that needs a project is within reach.
+    QVERIFY(!w->m_actionSave->isEnabled() && !w->m_qaSave->isEnabled());
+    QVERIFY(!w->m_actionExport->isEnabled());
+    QVERIFY(!w->m_actionImport->isEnabled() && !w->m_actionImportGps->isEnabled());
+    for (QAction* a : w->m_fit)
+        QVERIFY(!a->isEnabled() && !a->isChecked());
+    QVERIFY(!w->m_method[3]->isEnabled() && !w->m_actionColorMap->isEnabled());
+    QVERIFY(w->m_actionOpen->isEnabled() && w->m_qaOpen->isEnabled());
+    QVERIFY(m_messages.isEmpty());
+}
+
 void TestMainWindow::eachProjectHasItsOwnBackup()
 {
     MainWindow* w = m_window;
@@ -910,6 +1137,56 @@ void TestMainWindow::viewSwitchKeepsTheWindowSize()
         QTest::qWait(20);
         QCOMPARE(w->size(), first);
     }
+}
+
+void TestMainWindow::windowFitsSmallDesktops_data()
+{
+    QTest::addColumn<QSize>("available");
+    QTest::addColumn<bool>("twoD");
+    // The work area of a 1366 x 768 desktop with its task bar, and a whole
+    // 1066 x 666 screen.
+    QTest::newRow("1366x768 desktop, station view") << QSize(1366, 728) << false;
+    QTest::newRow("1366x768 desktop, line view") << QSize(1366, 728) << true;
+    QTest::newRow("1066x666 screen, station view") << QSize(1066, 666) << false;
+    QTest::newRow("1066x666 screen, line view") << QSize(1066, 666) << true;
+}
+
+void TestMainWindow::windowFitsSmallDesktops()
+{
+    // The window opens at two thirds of the work area each way: nothing in
+    // it may hold it larger, and the status bar and the whole central view
+    // must lie inside it.
+    QFETCH(QSize, available);
+    QFETCH(bool, twoD);
+    MainWindow* w = m_window;
+    const QSize size(available.width() * 2 / 3, available.height() * 2 / 3);
+    m_nextFile = writeProject(QStringLiteral("fit.QELVA"));
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    const QModelIndex line = w->m_dataModel->index(0, 0);
+    w->m_projectIndex->on_treeView_doubleClicked(twoD ? line : w->m_dataModel->index(1, 0, line));
+    QVERIFY(w->centralWidget() == (twoD ? static_cast<QWidget*>(w->m_form2D) : w->m_form1D));
+    w->resize(size);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QTest::qWait(20);
+    QCOMPARE(w->size(), size);
+    QVERIFY(w->minimumSizeHint().height() <= size.height());
+    QVERIFY(w->minimumSizeHint().width() <= size.width());
+    const QRect bar = w->statusBar()->geometry();
+    QVERIFY2(w->rect().contains(bar), qPrintable(QStringLiteral("status bar at y %1, window %2 high")
+                                                     .arg(bar.top()).arg(w->height())));
+    QCOMPARE(bar.height(), w->statusBar()->sizeHint().height());
+    QWidget* central = w->centralWidget();
+    QVERIFY(central->isVisible());
+    QVERIFY(w->rect().contains(QRect(central->mapTo(w, QPoint(0, 0)), central->size())));
+    QVERIFY(central->height() > 100);
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(w->grab().save(QDir(dir).filePath(QStringLiteral("hw_main_%1x%2_%3.png")
+                                                      .arg(available.width())
+                                                      .arg(available.height())
+                                                      .arg(twoD ? "line" : "station"))));
 }
 
 void TestMainWindow::centralWidgetSwitch()

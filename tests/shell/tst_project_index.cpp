@@ -56,6 +56,8 @@ private slots:
     void formLayout();
     void doubleClickShowsStation();
     void doubleClickCollapsesPreviousLine();
+    void doubleClickOnSelectedRowDoesNotRename_data();
+    void doubleClickOnSelectedRowDoesNotRename();
     void lineEntriesFollowDoubleClicks();
     void contextMenus();
     void noMenuOnSampleRowOrEmptySpace();
@@ -306,6 +308,64 @@ void TestProjectIndex::doubleClickCollapsesPreviousLine()
     doubleClick(stationIndex(1, 1));
     QVERIFY(!m_tree->isExpanded(lineIndex(0)));
     QVERIFY(m_tree->isExpanded(lineIndex(1)));
+}
+
+void TestProjectIndex::doubleClickOnSelectedRowDoesNotRename_data()
+{
+    QTest::addColumn<int>("stationRow");   // -1: the line row
+    QTest::newRow("line") << -1;
+    QTest::newRow("station") << 2;
+}
+
+void TestProjectIndex::doubleClickOnSelectedRowDoesNotRename()
+{
+    QFETCH(int, stationRow);
+    m_tree->expand(lineIndex(0));
+    const QModelIndex row = stationRow < 0 ? lineIndex(0) : stationIndex(0, stationRow);
+    const QString label = row.data().toString();
+    m_tree->setCurrentIndex(row);
+    QVERIFY(m_tree->selectionModel()->isSelected(row));
+    QSignalSpy shown(m_model, SIGNAL(signal_FittingMethodActionReset()));
+    auto editorOpen = [this] {
+        for (QLineEdit* editor : m_tree->viewport()->findChildren<QLineEdit*>()) {
+            if (editor->isVisible())
+                return true;
+        }
+        return false;
+    };
+
+    // The dialogs a line brings up run the event loop as they would for
+    // the user, long enough for a rename that a click put off.
+    UserPrompt::setDialogAnswerer([](QDialog*) {
+        QTest::qWait(QApplication::doubleClickInterval() * 2);
+        return int(QDialog::Rejected);
+    });
+
+    // The whole double-click, its first click landing on the selected row.
+    const QPoint at = m_tree->visualRect(row).center();
+    QTest::mousePress(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(shown.count(), 1);
+    // A click's rename starts once the double-click interval has passed.
+    QTest::qWait(QApplication::doubleClickInterval() * 2);
+    QVERIFY(!editorOpen());
+    // Typing then goes nowhere near the row's number.
+    QTest::keyClicks(m_tree, "7");
+    QTest::keyClick(m_tree, Qt::Key_Return);
+    QCOMPARE(row.data().toString(), label);
+    QCOMPARE(scalar("SELECT COUNT(*) FROM Data_Line WHERE NAME = 7").toInt(), 0);
+    QCOMPARE(scalar("SELECT COUNT(*) FROM Data_Point WHERE NAME = 7").toInt(), 0);
+
+    // The edit key still renames, and so does a click on the selected row.
+    m_tree->setCurrentIndex(row);
+    QTest::keyClick(m_tree, Qt::Key_F2);
+    QTRY_VERIFY(editorOpen());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!editorOpen());
+    QTest::mouseClick(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTRY_VERIFY(editorOpen());
 }
 
 void TestProjectIndex::lineEntriesFollowDoubleClicks()
