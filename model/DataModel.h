@@ -209,6 +209,9 @@ signals:
     void signal_ContourMethod(int);
     // An edited curve reached the file.
     void signal_EditedCurveStored();
+    // The line asked for has no section to show: the section views are to
+    // be emptied rather than keep another line's.
+    void signal_SectionCleared();
 
 public slots:
     void on_signal_curInvsionParamChanged(InvParam param);
@@ -313,6 +316,8 @@ private:
                                      QVector<GPSCoordinate>& coordinates);
     // A view that stops early: nothing shown may be saved into or edited.
     void stopView();
+    // Empties the section views and tells the user why there is no section.
+    void clearSection(const QString& reason);
     // Offers the smoothing dialog and smooths grid when the user changed the
     // ellipse; false when the grid stays as it was.
     bool ellipseSmooth(QList<DataType_ResultData>& grid, const QVector<double>& stations);

@@ -138,6 +138,12 @@ void DataModel::stopView()
     emit signal_EditStateChanged(false, false);
 }
 
+void DataModel::clearSection(const QString& reason)
+{
+    emit signal_SectionCleared();
+    UserPrompt::information(reason);
+}
+
 void DataModel::showTreeNode(int line, int station, int sample)
 {
     currentLineRow = line;
@@ -351,7 +357,11 @@ void DataModel::showLineView(Data_Line* line)
         resultTopography = invParam.topography;
 
         const QMap<float, QColor> ramp = defaultColourRamp();
-        if (numbers.size() > kSectionMinStations) {
+        if (numbers.size() <= kSectionMinStations) {
+            clearSection(QStringLiteral("该测线可用测点不足%1个，无法绘制断面图").arg(kSectionMinStations + 1));
+        } else if (!hasValues(grid)) {
+            clearSection(QStringLiteral("该测线反演未得到结果，无法绘制断面图"));
+        } else {
             emit signal_StaticResistivity(smallest, largest);
             emit signal_ContourMethod(method);
             if (method == 1)

@@ -119,17 +119,23 @@ void DataModel::computeLineSection(int lineRow)
     line->setDataCalc(calc);
     HORM_Collection<Data_Point>* points = line->REF_Data_Point();
     const int count = points ? points->size() : 0;
-    if (count < 2)
-        return;
 
     QVector<QVector<double> > curves;
     QVector<double> times;
     QVector<double> stations;
     QVector<GPSCoordinate> coordinates;
     QVector<double> currents;
-    // One usable station makes no section, as in the line view.
-    if (!readLineCurves(line, 0, count - 1, 2, curves, times, stations, coordinates, currents))
+    // One usable station makes no section, as in the line view. The
+    // previous line's results must not stand in for this line's: the model
+    // calculation that follows would re-scale and show them.
+    if (count < 2 || !readLineCurves(line, 0, count - 1, 2, curves, times, stations, coordinates, currents)) {
+        stationResults.clear();
+        profileResults.clear();
+        sectionResults.clear();
+        layerResults.clear();
+        resultTopography.clear();
         return;
+    }
     startReportLine(lineRow, invParam.topography);
     // The section replaces the station view: its curve is no longer the one
     // an edit would be saved into.
@@ -192,8 +198,11 @@ void DataModel::computeLineSection(int lineRow)
 
 void DataModel::computeModelSection(QString path)
 {
-    if (sectionResults.isEmpty())
+    if (!std::any_of(sectionResults.cbegin(), sectionResults.cend(),
+                     [](const DataType_ResultData& r) { return !r.value.isEmpty(); })) {
+        clearSection(QStringLiteral("该测线没有反演断面，无法进行模型计算"));
         return;
+    }
     const QList<DataType_ResultData> stored = sectionResults;
     QList<DataType_ResultData> section = stored;
     const QVector<ModelArea> areas = readModelFile(path);

@@ -172,12 +172,10 @@ QList<DataType_ResultData> stationColumns(const QList<DataType_ResultData> &resu
 
     double highestTop = -std::numeric_limits<double>::infinity();
     double lowestTop = std::numeric_limits<double>::infinity();
-    double vmaxAll = -100.0;
     for (const CleanRecord &c : records) {
         const double t = largest(c.levels);
         highestTop = std::max(highestTop, t);
         lowestTop = std::min(lowestTop, t);
-        vmaxAll = std::max(vmaxAll, largest(c.values));
     }
     const double top = std::ceil(highestTop);
     const double cut = std::trunc(std::floor(lowestTop - depth) - depth / 10.0);
@@ -189,15 +187,6 @@ QList<DataType_ResultData> stationColumns(const QList<DataType_ResultData> &resu
     out.reserve(records.size());
     for (const CleanRecord &c : records) {
         const int n = c.levels.size();
-        // The deepest values that still reach the cut set the value there.
-        double colMax = -std::numeric_limits<double>::infinity();
-        for (int j = 0; j < n; ++j) {
-            const bool atOrAbove = c.levels[j] >= cut;
-            const bool firstBelow = j > 0 && c.levels[j - 1] >= cut && c.levels[j] < cut;
-            if (atOrAbove || firstBelow)
-                colMax = std::max(colMax, c.values[j]);
-        }
-
         QVector<double> xs;
         QVector<double> ys;
         xs.reserve(n + 2);
@@ -210,8 +199,11 @@ QList<DataType_ResultData> stationColumns(const QList<DataType_ResultData> &resu
                 ys.append(c.values[j]);
             }
         }
+        // The column's own value at the cut: anything taken from other
+        // columns would show at the bottom of the section as if measured.
+        // A record that ends above the cut keeps its deepest value.
         xs.append(cut);
-        ys.append((vmaxAll + colMax) * 0.5);
+        ys.append(SafeInterpolator(c.levels, c.values, SafeInterpolator::Linear).value(cut));
         if (xs[0] == xs[1])
             xs[1] = xs[0] - 0.01;
 
@@ -247,6 +239,28 @@ QVector<double> positions(const QList<DataType_ResultData> &records)
     for (const DataType_ResultData &r : records)
         p.append(r.x);
     return p;
+}
+
+// Elevation of the ground along the line: linear between the topography
+// points, their mean outside them. Invalid without a usable point.
+SafeInterpolator groundLine(const QVector<TopoData> &topography)
+{
+    QVector<double> px;
+    QVector<double> py;
+    for (const TopoData &t : topography) {
+        if (std::isfinite(t.position) && std::isfinite(t.elevation)) {
+            px.append(t.position);
+            py.append(t.elevation);
+        }
+    }
+    SafeInterpolator line(px, py, SafeInterpolator::Linear);
+    if (!py.isEmpty()) {
+        double sum = 0.0;
+        for (double e : py)
+            sum += e;
+        line.setOutsideValue(sum / py.size());
+    }
+    return line;
 }
 
 } // namespace
@@ -475,10 +489,16 @@ QList<DataType_ResultData> ModelFiles::buildSectionGrid2(
 
     QVector<QVector<double>> grid = toGrid(out);
     smoothSectionRows(grid, smoothingFactor, out.first().depth, positions(out));
+    // The ladder starts at the highest ground of the line: above a lower
+    // station it is air, which has no resistivity.
+    const SafeInterpolator ground = groundLine(topography);
     for (int c = 0; c < out.size(); ++c) {
+        const double surface = ground.isValid() ? ground.value(out[c].x)
+                                                : std::numeric_limits<double>::infinity();
+        const QVector<double> &levels = out[c].depth;
         QVector<double> &v = out[c].value;
         for (int r = 0; r < grid.size() && r < v.size(); ++r)
-            v[r] = grid[r][c];
+            v[r] = levels[r] > surface ? kNoValue : grid[r][c];
     }
     return out;
 }
@@ -524,27 +544,12 @@ void ModelFiles::smoothSectionRows(QVector<QVector<double>> &grid, double smooth
 void ModelFiles::applyTopography(QList<DataType_ThreeResultData> &columns,
                                  const QVector<TopoData> &topography)
 {
-    QVector<double> px;
-    QVector<double> py;
-    for (const TopoData &t : topography) {
-        if (std::isfinite(t.position) && std::isfinite(t.elevation)) {
-            px.append(t.position);
-            py.append(t.elevation);
-        }
-    }
+    const SafeInterpolator ground = groundLine(topography);
     // Without ground every column stands at elevation 0.
-    if (px.isEmpty())
+    if (!ground.isValid())
         return;
-
-    double sum = 0.0;
-    for (double e : py)
-        sum += e;
-    const double mean = sum / py.size();
-
-    SafeInterpolator spline(px, py, SafeInterpolator::Linear);
-    spline.setOutsideValue(mean);
     for (DataType_ThreeResultData &column : columns) {
-        const double e = spline.value(column.station);
+        const double e = ground.value(column.station);
         for (double &z : column.z)
             z += e;
     }

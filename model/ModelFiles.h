@@ -60,7 +60,8 @@ public:
                                                        double gridValue);
 
     // Profile inversion columns resampled onto the common level ladder and
-    // smoothed row by row; nothing is blanked.
+    // smoothed row by row; the cells above each column's ground (the
+    // topography at its position) are blanked.
     static QList<DataType_ResultData> buildSectionGrid2(
         const QList<DataType_ThreeResultData> &columns, double smoothingFactor,
         const QVector<TopoData> &topography, double depth);

@@ -43,13 +43,15 @@ bool Dialog_ColorMap::readColorScale(const QString& path, QMap<float, QColor>& r
 QMap<float, QColor> Dialog_ColorMap::remapGradient(const QMap<float, QColor>& ramp, float minimum, float maximum,
                                                    float newMinimum, float newMaximum)
 {
+    // Positions stay fractions of the section's range [minimum, maximum],
+    // which the views colour by; a stop that falls outside 0..1 is kept (the
+    // views extend their scale to it), so every colour of the ramp shows.
     QMap<float, QColor> result;
     for (auto it = ramp.constBegin(); it != ramp.constEnd(); ++it) {
         const float k = it.key();
-        const float quotient = (newMinimum + k * (newMaximum - newMinimum)) / (minimum + k * (maximum - minimum));
-        float moved = k * quotient;
-        // A zero range at this stop (or a typed value that is no number)
-        // gives no position; the stop keeps its own.
+        float moved = (newMinimum - minimum + k * (newMaximum - newMinimum)) / (maximum - minimum);
+        // An empty range (or a typed value that is no number) gives no
+        // position; the stop keeps its own.
         if (!std::isfinite(moved))
             moved = k;
         result.insert(moved, it.value());

@@ -28,9 +28,12 @@ public:
     // Reads one preset file (see ColorScaleFile). False when the file cannot
     // be opened.
     static bool readColorScale(const QString& path, QMap<float, QColor>& ramp);
-    // The ramp stretched from the range [minimum, maximum] to [newMinimum,
-    // newMaximum]: each stop k moves to k * (newMin + k (newMax - newMin)) /
-    // (min + k (max - min)); a stop whose quotient is not finite stays put.
+    // The ramp laid over the typed range [newMinimum, newMaximum], with
+    // positions still fractions of the section's range [minimum, maximum]:
+    // stop k moves to (newMin - min + k (newMax - newMin)) / (max - min), so
+    // the first colour lands on the typed minimum and the last on the typed
+    // maximum. Positions may leave 0..1; a stop whose position is not finite
+    // stays put.
     static QMap<float, QColor> remapGradient(const QMap<float, QColor>& ramp, float minimum, float maximum,
                                              float newMinimum, float newMaximum);
 

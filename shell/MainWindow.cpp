@@ -177,6 +177,7 @@ void MainWindow::connectSignals()
             m_form2D, SLOT(setData(QList<DataType_ResultData>&,QVector<TopoData>,QMap<float,QColor>,double)));
     connect(m_dataModel, SIGNAL(signal_Mesh(QVector<double>,InvParam)), m_form2D,
             SLOT(on_signalMesh(QVector<double>,InvParam)));
+    connect(m_dataModel, SIGNAL(signal_SectionCleared()), m_form2D, SLOT(on_signalSectionCleared()));
     connect(m_dataModel, SIGNAL(signal_Modelerinput(LayerModeler,QList<DataType_ResultData>)), m_form2D,
             SLOT(on_signal2DModelerInput(LayerModeler,QList<DataType_ResultData>)));
     connect(this, SIGNAL(signal_GPSFileImported(QList<GPSCoordinate>)), m_dataModel,

@@ -161,6 +161,25 @@ void Form_2DGraph::on_signal2DLineSectionGraphChanged(QVector<QVector<double> > 
 {
     Q_UNUSED(gateTimes)
     lineCurvesValid = m_channelPlot->drawChannelCurves(channels, x);
+    // No section is drawn from abnormal curves (the user was told which
+    // station): another line's must not stay in its place.
+    if (!lineCurvesValid)
+        clearSectionViews();
+}
+
+void Form_2DGraph::clearSectionViews()
+{
+    clearMesh();
+    m_sectionPlot->detachCurves();
+    m_sectionPlot->replot();
+    m_sectionMap->clear();
+}
+
+void Form_2DGraph::on_signalSectionCleared()
+{
+    m_channelPlot->detachCurves();
+    m_channelPlot->replot();
+    clearSectionViews();
 }
 
 void Form_2DGraph::on_signal2DISOGraphChanged(QList<DataType_ResultData> &results,

@@ -72,6 +72,10 @@ public slots:
     void on_signal2DModelerInput(LayerModeler model, QList<DataType_ResultData> results);
     void on_signalContourMethod2D(int method);
     void on_signalColorMapChanged(QMap<float, QColor> ramp);
+    // Empties the section plot, its mesh and the section map.
+    void clearSectionViews();
+    // The line shown has no section: its channel curves go too.
+    void on_signalSectionCleared();
 
 private:
     // Ground at level 0 under every column, for results without topography.

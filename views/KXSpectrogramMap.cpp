@@ -87,6 +87,15 @@ void KXSpectrogramMap::setColorMap(QMap<float, QColor> ramp)
     }
 }
 
+void KXSpectrogramMap::clear()
+{
+    m_dataReady = false;
+    m_colours = nullptr;
+    prepareData({}, {});
+    m_image = QImage();
+    update();
+}
+
 void KXSpectrogramMap::prepareData(const QList<DataType_ResultData> &results,
                                    const QVector<TopoData> &topography)
 {
@@ -116,7 +125,8 @@ void KXSpectrogramMap::prepareData(const QList<DataType_ResultData> &results,
         if (contourMethod == 1)
             m_depthMin += static_cast<int>(m_value / 10.0);
     }
-    m_interp.setNoValueLevel(m_valueMin);
+    // The floor (no-value level + 1) is then the smallest value itself.
+    m_interp.setNoValueLevel(m_valueMin - 1.0);
     m_interp.setTopography(topography);
 }
 
@@ -236,12 +246,6 @@ void KXSpectrogramMap::renderStrip(double xMax, double xMin, double depthMax, do
     const double left0 = ir.left() + m_left + 50;
     const double rowSpan = bottom0 - top0;
 
-    // The colour for the no-value level: that of the second stop.
-    const QVector<double> stops = m_colours->colorStops();
-    const double stopPos = stops.size() > 1 ? stops[1] : (stops.isEmpty() ? 0.0 : stops[0]);
-    const QRgb noValueColour = m_colours->rgb(valueMax, valueMin,
-                                              valueMin + (valueMax - valueMin) * stopPos);
-
     const int bpl = image->bytesPerLine();
     uchar *bits = const_cast<uchar *>(image->constBits());
     const int rowFrom = std::max(strip.top(), ir.top());
@@ -260,17 +264,15 @@ void KXSpectrogramMap::renderStrip(double xMax, double xMin, double depthMax, do
                 line[c] = 0;
                 continue;
             }
-            if (raw < 1e-5) {   // above the ground: blank
+            // Above the ground, or where no column reaches: nothing known.
+            if (raw == SectionInterpolator::kAboveGround || !m_interp.hasValue(raw)) {
                 line[c] = qRgba(255, 255, 255, 255);
                 continue;
             }
             // The cubic columns overshoot a little past the data in flat
             // stretches; such values take the colour of the nearer end.
             const double v = std::min(std::max(raw, valueMin), valueMax);
-            if (std::fabs(v - valueMin) < 0.001)
-                line[c] = noValueColour;
-            else
-                line[c] = m_colours->rgb(valueMax, valueMin, v);
+            line[c] = m_colours->rgb(valueMax, valueMin, v);
         }
     }
 }
@@ -397,12 +399,20 @@ QVector<KXSpectrogramMap::LegendBand> KXSpectrogramMap::colorBarBands() const
         b.rect = QRect(left, base - (j + 1) * band, barWidth, band);
         b.colour = colours[i];
         const double value = m_valueMin + range * stops[i];
-        // Whole numbers over a wide range; small ranges need their decimals.
-        b.text = std::fabs(range) >= 10.0 ? QString::number(std::trunc(value), 'g', 6)
-                                          : QString::number(value, 'g', 3);
+        const bool last = j == shown.size() - 1;
+        // The ends name the values they stand for: a truncated smallest
+        // value would read 0 for a conductor of 0.8. Between them whole
+        // numbers over a wide range; small ranges need their decimals.
+        if (j == 0 || last) {
+            const double magnitude = value != 0.0 ? std::floor(std::log10(std::fabs(value))) + 1.0 : 1.0;
+            const int digits = std::max(3, std::min(15, static_cast<int>(magnitude)));
+            b.text = QString::number(value, 'g', digits);
+        } else {
+            b.text = std::fabs(range) >= 10.0 ? QString::number(std::trunc(value), 'g', 6)
+                                              : QString::number(value, 'g', 3);
+        }
         const QRect box(b.rect.right() + 10, b.rect.center().y() - fm.height() / 2,
                         fm.horizontalAdvance(b.text) + 2, fm.height());
-        const bool last = j == shown.size() - 1;
         if (previous.isNull() || !box.intersects(previous)) {
             b.labelled = true;
         } else if (last) {

@@ -32,6 +32,8 @@ public:
                  QLinearColorMap *colours, double value);
     // New stops for the colour map; re-renders once data are there.
     void setColorMap(QMap<float, QColor> ramp);
+    // Forgets the section: the map shows nothing until the next setData.
+    void clear();
 
     double valueAt(double x, double depth) const;
 

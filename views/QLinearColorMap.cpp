@@ -25,7 +25,11 @@ void QLinearColorMap::addColorStop(double pos, const QColor &colour)
 {
     if (!(pos >= 0.0 && pos <= 1.0))
         return;
+    insertStop(pos, colour);
+}
 
+void QLinearColorMap::insertStop(double pos, const QColor &colour)
+{
     int index = 0;
     if (m_stops.isEmpty()) {
         m_stops.append(ColorStop());
@@ -69,14 +73,27 @@ void QLinearColorMap::setColorStops(QMap<float, QColor> ramp)
 {
     m_stops.clear();
     m_stops.reserve(256);
+    QMap<double, QColor> stops;
     for (auto it = ramp.constBegin(); it != ramp.constEnd(); ++it) {
         const double pos = static_cast<double>(it.key());
-        if (pos < 0.0 || pos > 1.0)
-            continue;
-        addColorStop(pos, it.value());
+        if (std::isfinite(pos))
+            stops.insert(pos, it.value());
     }
+    constexpr double kBlankStopLimit = 1e-17;
+    if (stops.size() > 1 && stops.firstKey() > 0.0 && stops.firstKey() <= kBlankStopLimit) {
+        stops.remove(stops.firstKey());
+        const double from = stops.firstKey();
+        if (from < 1.0) {
+            QMap<double, QColor> stretched;
+            for (auto it = stops.constBegin(); it != stops.constEnd(); ++it)
+                stretched.insert((it.key() - from) / (1.0 - from), it.value());
+            stops = stretched;
+        }
+    }
+    for (auto it = stops.constBegin(); it != stops.constEnd(); ++it)
+        insertStop(it.key(), it.value());
     if (!m_stops.isEmpty() && m_stops.last().pos < 1.0)
-        addColorStop(1.0, QColor::fromRgba(m_stops.last().rgba));
+        insertStop(1.0, QColor::fromRgba(m_stops.last().rgba));
 }
 
 QRgb QLinearColorMap::rgb(double max, double min, double value) const
@@ -89,9 +106,9 @@ QRgb QLinearColorMap::rgb(double max, double min, double value) const
         return qRgb(255, 255, 255);
 
     const double ratio = (value - min) / width;
-    if (ratio <= 0.0)
+    if (!(ratio > m_stops.first().pos))
         return m_stops.first().rgba;
-    if (ratio >= 1.0)
+    if (ratio >= m_stops.last().pos)
         return m_stops.last().rgba;
 
     // Last stop whose position is not greater than ratio.

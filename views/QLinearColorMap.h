@@ -8,7 +8,8 @@
 #include <QtGui/qrgb.h>
 
 // Value-to-colour map by linear interpolation between colour stops at
-// positions 0..1 of an interval. rgb() and colorIndex() only read the stops,
+// positions of an interval (0 its minimum, 1 its maximum; a ramp may reach
+// beyond either end). Values past the end stops take their colours. rgb() and colorIndex() only read the stops,
 // so several render threads may use one map while nobody changes it.
 class QLinearColorMap : public QObject
 {
@@ -17,9 +18,15 @@ public:
     explicit QLinearColorMap(QObject *parent = nullptr);   // white at 0, black at 1
     ~QLinearColorMap() override;
 
+    // Stops outside 0..1 are ignored.
     void addColorStop(double pos, const QColor &colour);
-    // Replaces all stops; a ramp ending below 1.0 is extended to 1.0 with
-    // its last colour.
+    // Replaces all stops with a ramp whose positions are fractions of the
+    // interval. A first stop at the blank marker (above 0, at most 1e-17)
+    // only stands for cells without a value, which are drawn blank anyway:
+    // it is left out and the other stops are stretched from their first
+    // position to 0, so the interval's minimum takes the first real colour.
+    // Stops outside 0..1 (a range typed beyond the data's) are kept; a ramp
+    // ending below 1.0 is extended to 1.0 with its last colour.
     void setColorStops(QMap<float, QColor> ramp);
 
     QRgb rgb(double max, double min, double value) const;
@@ -39,6 +46,7 @@ private:
         double posStep = 0.0;
     };
     static void setStepsTowards(ColorStop &from, const ColorStop &to);
+    void insertStop(double pos, const QColor &colour);
 
     QVector<ColorStop> m_stops;
     bool m_hasAlpha = false;

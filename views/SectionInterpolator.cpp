@@ -41,7 +41,24 @@ QList<DataType_ResultData> SectionInterpolator::usableColumns(const QList<DataTy
 
 void SectionInterpolator::setColumns(const QList<DataType_ResultData> &columns)
 {
-    m_columns = usableColumns(columns);
+    // Blank cells (air) hold no resistivity: a spline through them would
+    // paint values between the marker and the ground. A column then starts
+    // at its first real cell; one without any is left out.
+    m_columns.clear();
+    for (DataType_ResultData c : usableColumns(columns)) {
+        QVector<double> depth, value;
+        for (int i = 0; i < c.value.size(); ++i) {
+            if (c.value[i] > kAboveGroundLimit) {
+                depth.append(c.depth[i]);
+                value.append(c.value[i]);
+            }
+        }
+        if (depth.isEmpty())
+            continue;
+        c.depth = depth;
+        c.value = value;
+        m_columns.append(c);
+    }
     // Bracketing walks the columns in ascending x.
     std::stable_sort(m_columns.begin(), m_columns.end(),
                      [](const DataType_ResultData &a, const DataType_ResultData &b) { return a.x < b.x; });

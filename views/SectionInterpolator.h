@@ -20,10 +20,11 @@ class SectionInterpolator
 public:
     SectionInterpolator();
 
-    // Columns in ascending x. Columns that cannot carry a spline (empty,
-    // lengths differing, non-finite entries, levels not strictly falling)
-    // should be filtered out with usableColumns() first; any that remain are
-    // still skipped here so that evaluation never meets them.
+    // Columns in ascending x; their blank cells are left out. Columns that
+    // cannot carry a spline (empty, lengths differing, non-finite entries,
+    // levels not strictly falling) should be filtered out with
+    // usableColumns() first; any that remain are still skipped here so that
+    // evaluation never meets them.
     void setColumns(const QList<DataType_ResultData> &columns);
     // Elevation over position. Empty: no topography clip at all.
     void setTopography(const QVector<TopoData> &topography);
@@ -47,7 +48,13 @@ public:
     // not strictly fall; and every column sharing its x with such a column.
     static QList<DataType_ResultData> usableColumns(const QList<DataType_ResultData> &columns);
 
+    // True when interpolate() found a value, false for the no-value level.
+    bool hasValue(double v) const { return v >= m_noValue + 1.0; }
+
     static constexpr double kAboveGround = 1e-18;
+    // Cells at or below this are blank (above the ground): left out of the
+    // columns.
+    static constexpr double kAboveGroundLimit = 1e-17;
 
 private:
     QList<DataType_ResultData> m_columns;

@@ -159,6 +159,7 @@ struct Recorder {
                              pointTopography = t;
                              pointDepth = d;
                          });
+        QObject::connect(m, &DataModel::signal_SectionCleared, [this] { order << "cleared"; });
         QObject::connect(m, &DataModel::signal_Modelerinput,
                          [this](LayerModeler model, QList<DataType_ResultData> s) {
                              order << "modeler";
@@ -512,7 +513,9 @@ void TestDataModelModelCalc::rescaleWithoutSection()
     rec.attach(m_model);
     m_model->layerResults = section({1}, {0}, [](int, int) { return 3.0; });
     m_model->computeModelSection(kDataDir + "/modelcalc_example.txt");
-    QVERIFY(rec.order.isEmpty());
+    // The views drop what they show, and the user learns why.
+    QCOMPARE(rec.order, QStringList{"cleared"});
+    QCOMPARE(m_messages, QStringList{"该测线没有反演断面，无法进行模型计算"});
     QVERIFY(m_model->sectionResults.isEmpty());
     QCOMPARE(m_model->layerResults.size(), 1);
 }
@@ -653,10 +656,21 @@ void TestDataModelModelCalc::lineSectionStops()
 
     QCOMPARE(m_model->currentLineRow, row);
     QCOMPARE(rec.order, reset ? QStringList{"reset"} : QStringList{});
-    QCOMPARE(m_model->sectionResults.size(), 1);
     QCOMPARE(m_model->reportDistances, QVector<double>{7});
     QCOMPARE(m_model->currentLineNumber, 9.0);
     QCOMPARE(m_dialogRuns, 0);
+    if (!reset) {
+        QCOMPARE(m_model->sectionResults.size(), 1);
+        return;
+    }
+    // A line that gives no section leaves no other line's section behind:
+    // the model calculation that follows clears the views and says why,
+    // instead of re-scaling and showing the earlier line.
+    QVERIFY(m_model->sectionResults.isEmpty());
+    rec.order.clear();
+    m_model->computeModelSection(kDataDir + "/modelcalc_example.txt");
+    QCOMPARE(rec.order, QStringList{"cleared"});
+    QCOMPARE(m_messages, QStringList{"该测线没有反演断面，无法进行模型计算"});
 }
 
 // A generated line shown by a double-click, then a model file laid over

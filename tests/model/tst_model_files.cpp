@@ -116,6 +116,8 @@ private slots:
     void stationColumnsProgressive_data();
     void stationColumnsProgressive();
     void stationColumnsTopAbscissaMoved();
+    void stationColumnsCutTakesColumnValue_data();
+    void stationColumnsCutTakesColumnValue();
     void stationColumnsRefused_data();
     void stationColumnsRefused();
     void stationColumnsDegenerateRecords();
@@ -129,6 +131,7 @@ private slots:
 
     // Sections
     void sectionGridMasksAboveSurface();
+    void sectionGridSurfaceOnALevel_data();
     void sectionGridSurfaceOnALevel();
     void sectionGridIsSmoothedStationColumns();
     void profileLadder_data();
@@ -138,6 +141,7 @@ private slots:
     void profileColumnUnusable_data();
     void profileColumnUnusable();
     void sectionGrid2();
+    void sectionGrid2BlanksAir();
 
     // Lifting profile columns onto the ground
     void applyTopography_data();
@@ -289,11 +293,11 @@ void TestModelFiles::stationColumnsFixedGrid()
     QCOMPARE(out[0].x, 5.0);
     QCOMPARE(out[1].x, 15.0);
 
-    // At the cut: (largest of all values 60 + the column's largest value
-    // down to the first point below the cut) / 2.
-    HW_COMPARE_VECTORS(out[0].value, QVector<double>({10, 10 + 10 * 4.5 / 9.5, 20, (60 + 30) / 2.0}),
+    // At the cut: the column's own value there, between its points above
+    // and below it.
+    HW_COMPARE_VECTORS(out[0].value, QVector<double>({10, 10 + 10 * 4.5 / 9.5, 20, 23}),
                        1e-12, 1e-12);
-    HW_COMPARE_VECTORS(out[1].value, QVector<double>({40, 43, 48, 60}), 1e-12, 1e-12);
+    HW_COMPARE_VECTORS(out[1].value, QVector<double>({40, 43, 48, 51}), 1e-12, 1e-12);
 }
 
 void TestModelFiles::stationColumnsStepOnCut()
@@ -357,8 +361,55 @@ void TestModelFiles::stationColumnsTopAbscissaMoved()
     QCOMPARE(out.size(), 2);
     QCOMPARE(out[0].depth, QVector<double>({100, 99, 98, 97, 96}));
     QCOMPARE(out[0].value[0], 7.0);
-    // Between (99.99, 1) and the cut (96, (7 + 2) / 2).
-    HW_COMPARE_NEAR(out[0].value[1], 1 + (4.5 - 1) * (0.99 / 3.99), 1e-9);
+    // Between (99.99, 1) and the cut (96, 1.8): the record's own value at
+    // 96, between (100, 1) and (95, 2).
+    HW_COMPARE_NEAR(out[0].value[1], 1 + (1.8 - 1) * (0.99 / 3.99), 1e-9);
+}
+
+void TestModelFiles::stationColumnsCutTakesColumnValue_data()
+{
+    QTest::addColumn<QList<DataType_ResultData>>("results");
+    QTest::addColumn<QVector<double>>("atCut");
+
+    // Depth 100, tops 0: the cut lies at -110. The models relax towards a
+    // large value far below the cut, which must not reach the section.
+    QTest::newRow("half-space relaxing at depth")
+        << QList<DataType_ResultData>{record(0, {0, -50, -100, -150, -300}, {1, 1, 1, 1, 100}),
+                                      record(10, {0, -60, -120, -400}, {1, 1, 1, 1000})}
+        << QVector<double>({1, 1});
+    QTest::newRow("gradient across the cut")
+        << QList<DataType_ResultData>{record(0, {0, -100, -120, -500}, {10, 20, 40, 900}),
+                                      record(10, {0, -110, -200}, {5, 7, 3000})}
+        << QVector<double>({30, 7});
+    QTest::newRow("record ending above the cut keeps its deepest value")
+        << QList<DataType_ResultData>{record(0, {0, -50, -80}, {3, 4, 6}),
+                                      record(10, {0, -200}, {2, 500})}
+        << QVector<double>({6, 2 + 498 * 0.55});
+}
+
+void TestModelFiles::stationColumnsCutTakesColumnValue()
+{
+    QFETCH(QList<DataType_ResultData>, results);
+    QFETCH(QVector<double>, atCut);
+
+    const QList<DataType_ResultData> columns =
+        ModelFiles::buildStationColumns(results, 100.0, 100.0, GRID_FIXED, 5.0);
+    QCOMPARE(columns.size(), atCut.size());
+    for (int c = 0; c < columns.size(); ++c) {
+        QCOMPARE(columns[c].depth.last(), -110.0);
+        HW_COMPARE_NEAR(columns[c].value.last(), atCut[c], 1e-9);
+    }
+
+    // Smoothing mixes neighbouring stations only: a section of a uniform
+    // earth stays uniform down to its bottom.
+    if (QByteArray(QTest::currentDataTag()) == "half-space relaxing at depth") {
+        const QList<DataType_ResultData> out =
+            ModelFiles::buildSectionGrid(results, 100.0, 100.0, 0.3, GRID_FIXED, 5.0);
+        for (const DataType_ResultData &r : out) {
+            for (double v : r.value)
+                HW_COMPARE_NEAR(v, 1.0, 1e-12);
+        }
+    }
 }
 
 void TestModelFiles::stationColumnsRefused_data()
@@ -508,23 +559,41 @@ void TestModelFiles::sectionGridMasksAboveSurface()
     QCOMPARE(out[1].value.mid(2), columns[1].value.mid(2));
 }
 
+void TestModelFiles::sectionGridSurfaceOnALevel_data()
+{
+    QTest::addColumn<double>("factor");
+
+    QTest::newRow("unsmoothed") << 0.0;
+    // Stations 20 apart, 5 below the top: a window of 40 weighs the
+    // neighbour by 0.5, so the smoothed cell on the surface differs from
+    // the station's own top value.
+    QTest::newRow("smoothed") << 4.0;
+}
+
 void TestModelFiles::sectionGridSurfaceOnALevel()
 {
+    QFETCH(double, factor);
     // Station 1's surface (95) lies exactly on a level: the level above it is
     // blanked rather than moved onto 95, which would repeat that level and
-    // make the column unusable for the section views.
+    // make the column unusable for the section views; the level on the
+    // surface keeps its smoothed cell.
     const QList<DataType_ResultData> in{record(10.0, {100, 90, 80, 60}, {10, 20, 30, 40}),
                                         record(30.0, {95, 85, 75}, {50, 60, 70})};
     const QList<DataType_ResultData> out =
-        ModelFiles::buildSectionGrid(in, 10.0, 100.0, 0.0, GRID_FIXED, 5.0);
+        ModelFiles::buildSectionGrid(in, 10.0, 100.0, factor, GRID_FIXED, 5.0);
     const QList<DataType_ResultData> columns =
         ModelFiles::buildStationColumns(in, 10.0, 100.0, GRID_FIXED, 5.0);
+    QVector<QVector<double>> grid = gridOf(columns);
+    ModelFiles::smoothSectionRows(grid, factor, columns[0].depth, positionsOf(columns));
     QCOMPARE(out.size(), 2);
     QCOMPARE(out[1].depth, columns[1].depth);
     QCOMPARE(out[1].value[0], ModelFiles::kNoValue);
-    QCOMPARE(out[1].value.mid(1), columns[1].value.mid(1));
-    for (int r = 1; r < out[1].depth.size(); ++r)
+    for (int r = 1; r < out[1].depth.size(); ++r) {
+        QCOMPARE(out[1].value[r], grid[r][1]);
         QVERIFY(out[1].depth[r] < out[1].depth[r - 1]);
+    }
+    if (factor > 0.0)
+        QVERIFY(std::fabs(out[1].value[1] - 50.0) > 1.0);
 }
 
 void TestModelFiles::sectionGridIsSmoothedStationColumns()
@@ -685,22 +754,65 @@ void TestModelFiles::sectionGrid2()
     const QList<DataType_ResultData> raw = ModelFiles::buildSectionGrid2(in, 0.0, ground, 100.0);
     QCOMPARE(raw.size(), 3);
     QCOMPARE(positionsOf(raw), QVector<double>({0, 100, 150}));
+    // Ground 12, 8 and (past the topography) its mean 10.
+    const double surface[] = {12, 8, 10};
+    QVector<QVector<double>> unsmoothed(raw[0].depth.size());
     for (int c = 0; c < raw.size(); ++c) {
         const DataType_ThreeResultData single =
             ModelFiles::resampleProfileColumn(in[c == 0 ? 0 : c + 1], ground, 100.0);
         QCOMPARE(raw[c].depth, single.z);
-        QCOMPARE(raw[c].value, single.value);
+        for (int r = 0; r < single.z.size(); ++r) {
+            unsmoothed[r].append(single.value[r]);
+            QCOMPARE(raw[c].value[r], single.z[r] > surface[c] ? ModelFiles::kNoValue : single.value[r]);
+        }
     }
     QCOMPARE(raw[0].depth.first(), 12.0);
 
-    QVector<QVector<double>> grid = gridOf(raw);
-    ModelFiles::smoothSectionRows(grid, 0.3, raw[0].depth, positionsOf(raw));
+    ModelFiles::smoothSectionRows(unsmoothed, 0.3, raw[0].depth, positionsOf(raw));
     const QList<DataType_ResultData> smooth = ModelFiles::buildSectionGrid2(in, 0.3, ground, 100.0);
     QCOMPARE(smooth.size(), 3);
-    QCOMPARE(gridOf(smooth), grid);
+    for (int c = 0; c < smooth.size(); ++c) {
+        for (int r = 0; r < smooth[c].depth.size(); ++r) {
+            const double air = smooth[c].depth[r] > surface[c];
+            QCOMPARE(smooth[c].value[r], air ? ModelFiles::kNoValue : unsmoothed[r][c]);
+        }
+    }
     QVERIFY(gridOf(smooth) != gridOf(raw));
 
     QVERIFY(ModelFiles::buildSectionGrid2({}, 0.3, ground, 100.0).isEmpty());
+}
+
+void TestModelFiles::sectionGrid2BlanksAir()
+{
+    // Grounds 10.5, 5.5 and 8 under a ladder from 10.5 down: every level
+    // above a station's ground is air (blank), every level at or below it
+    // holds a resistivity, smoothed or not.
+    const QVector<TopoData> ground = topo({{0, 10.5}, {10, 5.5}, {20, 8}});
+    const QVector<double> below{0, 5, 20, 60, 120};
+    QList<DataType_ThreeResultData> in;
+    for (const auto &g : ground) {
+        QVector<double> z;
+        for (double d : below)
+            z.append(g.elevation - d);
+        in.append(profileColumn(g.position, z, {1000, 1000, 1000, 1000, 1000}));
+    }
+    for (double factor : {0.0, 0.3}) {
+        const QList<DataType_ResultData> out = ModelFiles::buildSectionGrid2(in, factor, ground, 100.0);
+        QCOMPARE(out.size(), 3);
+        QCOMPARE(out[0].depth.first(), 10.0);
+        int blanks = 0;
+        for (int c = 0; c < out.size(); ++c) {
+            for (int r = 0; r < out[c].depth.size(); ++r) {
+                if (out[c].depth[r] > ground[c].elevation) {
+                    QCOMPARE(out[c].value[r], ModelFiles::kNoValue);
+                    ++blanks;
+                } else {
+                    HW_COMPARE_NEAR(out[c].value[r], 1000.0, 1e-9);
+                }
+            }
+        }
+        QCOMPARE(blanks, 5 + 2);   // 10..6 above 5.5; 10 and 9 above 8
+    }
 }
 
 // ---------------------------------------------------------------------------

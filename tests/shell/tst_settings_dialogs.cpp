@@ -497,10 +497,17 @@ void TestSettingsDialogs::colorMapOk_data()
     const Ramp three = ramp({{0.0f, a}, {0.5f, b}, {1.0f, c}});
     QTest::newRow("unchanged range") << 10.0f << 110.0f << "10" << "110" << three << three;
     QTest::newRow("change below 0.1") << 10.0f << 110.0f << "10.05" << "109.95" << three << three;
+    // The first colour on the typed minimum, the last on the typed maximum,
+    // every stop kept (positions are fractions of the section's range).
     QTest::newRow("stretched maximum") << 10.0f << 110.0f << "10" << "210" << three
-                                       << ramp({{0.0f, a}, {0.5f * (110.0f / 60.0f), b}, {210.0f / 110.0f, c}});
-    QTest::newRow("zero range at a stop keeps it") << 0.0f << 100.0f << "0" << "200" << three
-                                                   << ramp({{0.0f, a}, {1.0f, b}, {2.0f, c}});
+                                       << ramp({{0.0f, a}, {1.0f, b}, {2.0f, c}});
+    QTest::newRow("narrowed maximum") << 10.0f << 110.0f << "10" << "60" << three
+                                      << ramp({{0.0f, a}, {0.25f, b}, {0.5f, c}});
+    QTest::newRow("both ends moved") << 10.0f << 110.0f << "30" << "90" << three
+                                     << ramp({{0.2f, a}, {0.5f, b}, {0.8f, c}});
+    QTest::newRow("range widened on both sides") << 10.0f << 110.0f << "-40" << "160" << three
+                                                 << ramp({{-0.5f, a}, {0.5f, b}, {1.5f, c}});
+    QTest::newRow("empty range keeps stops") << 5.0f << 5.0f << "0" << "200" << three << three;
     QTest::newRow("not a number keeps stops") << 10.0f << 110.0f << "nan" << "110" << three << three;
 }
 

@@ -5,6 +5,10 @@
 
 #include <qwt_text.h>
 
+#include <cmath>
+
+using Ramp = QMap<float, QColor>;
+
 // Linear colour map and scientific scale labels.
 class TestColorMap : public QObject
 {
@@ -15,6 +19,8 @@ private slots:
     void rgb_data();
     void rgb();
     void setColorStopsExtendsToOne();
+    void setColorStopsKeepsEveryColour_data();
+    void setColorStopsKeepsEveryColour();
     void addColorStopInsertOrOverwrite();
     void positionsOutsideAreIgnored();
     void alphaIsInterpolated();
@@ -76,9 +82,63 @@ void TestColorMap::setColorStopsExtendsToOne()
     QCOMPARE(pos[2], 1.0);
     QCOMPARE(map.stopColors(), (QVector<QRgb>{qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 0, 255)}));
 
-    // A ramp that reaches 1.0 is not extended; keys outside [0, 1] are skipped.
-    map.setColorStops({{-0.5f, Qt::green}, {0.0f, Qt::red}, {1.0f, Qt::blue}, {1.5f, Qt::green}});
+    // A ramp that reaches 1.0 is not extended.
+    map.setColorStops({{0.0f, Qt::red}, {1.0f, Qt::blue}});
     QCOMPARE(map.colorStops(), (QVector<double>{0.0, 1.0}));
+}
+
+void TestColorMap::setColorStopsKeepsEveryColour_data()
+{
+    QTest::addColumn<Ramp>("ramp");
+    QTest::addColumn<QVector<double>>("positions");
+    QTest::addColumn<QVector<QRgb>>("colours");
+    QTest::addColumn<QVector<double>>("ratios");
+    QTest::addColumn<QVector<QRgb>>("expected");
+
+    const QRgb white = qRgb(255, 255, 255), red = qRgb(255, 0, 0), green = qRgb(0, 255, 0),
+               blue = qRgb(0, 0, 255);
+    // A range typed in the colour dialog beyond the data's: the stops lie
+    // past 0 and 1 and all of them stay; the data's ends take the colours
+    // in between, values past the end stops the end colours.
+    QTest::newRow("stops beyond both ends")
+        << Ramp{{-0.5f, green}, {0.0f, red}, {1.0f, blue}, {1.5f, green}}
+        << QVector<double>{-0.5, 0.0, 1.0, 1.5} << QVector<QRgb>{green, red, blue, green}
+        << QVector<double>{-1.0, 0.0, 1.0, 1.25, 2.0} << QVector<QRgb>{green, red, blue, qRgb(0, 128, 128), green};
+    QTest::newRow("ramp wholly above the data")
+        << Ramp{{7.0f, red}} << QVector<double>{7.0} << QVector<QRgb>{red}
+        << QVector<double>{0.0, 1.0} << QVector<QRgb>{red, red};
+    // The blank marker's stop only stands for cells without a value: the
+    // real colours are stretched over the whole range, so the smallest
+    // value takes the first real colour, not a tint towards white.
+    QTest::newRow("blank stop left out")
+        << Ramp{{1e-18f, white}, {0.2f, blue}, {0.6f, green}, {1.0f, red}}
+        << QVector<double>{0.0, 0.5, 1.0} << QVector<QRgb>{blue, green, red}
+        << QVector<double>{0.0, 0.3, 1.0} << QVector<QRgb>{blue, qRgb(0, 153, 102), red};
+    QTest::newRow("a stop at 0 is a colour")
+        << Ramp{{0.0f, white}, {1.0f, red}} << QVector<double>{0.0, 1.0} << QVector<QRgb>{white, red}
+        << QVector<double>{0.0} << QVector<QRgb>{white};
+    QTest::newRow("blank stop alone stays")
+        << Ramp{{1e-18f, white}} << QVector<double>{double(1e-18f), 1.0} << QVector<QRgb>{white, white}
+        << QVector<double>{0.5} << QVector<QRgb>{white};
+}
+
+void TestColorMap::setColorStopsKeepsEveryColour()
+{
+    QFETCH(Ramp, ramp);
+    QFETCH(QVector<double>, positions);
+    QFETCH(QVector<QRgb>, colours);
+    QFETCH(QVector<double>, ratios);
+    QFETCH(QVector<QRgb>, expected);
+
+    QLinearColorMap map;
+    map.setColorStops(ramp);
+    const QVector<double> pos = map.colorStops();
+    QCOMPARE(pos.size(), positions.size());
+    for (int i = 0; i < pos.size(); ++i)
+        QVERIFY2(std::fabs(pos[i] - positions[i]) < 1e-7, qPrintable(QString::number(pos[i])));
+    QCOMPARE(map.stopColors(), colours);
+    for (int i = 0; i < ratios.size(); ++i)
+        QCOMPARE(map.rgb(110.0, 10.0, 10.0 + 100.0 * ratios[i]), expected[i]);
 }
 
 void TestColorMap::addColorStopInsertOrOverwrite()
@@ -125,7 +185,7 @@ void TestColorMap::emptyRampPaintsBlank()
     map.setColorStops(QMap<float, QColor>());
     QVERIFY(map.colorStops().isEmpty());
     QCOMPARE(map.rgb(1, 0, 0.5), qRgb(255, 255, 255));
-    map.setColorStops({{7.0f, Qt::red}});
+    map.setColorStops({{std::nanf(""), Qt::red}});
     QVERIFY(map.colorStops().isEmpty());
 }
 

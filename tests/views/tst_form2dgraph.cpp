@@ -200,6 +200,7 @@ private slots:
     void sectionIsGriddedAndDrawn();
     void progressPanelStandsOverTheMapPage();
     void abnormalChannelsFreezeSections();
+    void sectionClearedEmptiesTheViews();
     void pointDataFillsMissingTopography();
     void meshLayerLines_data();
     void meshLayerLines();
@@ -330,9 +331,10 @@ void TestForm2DGraph::abnormalChannelsFreezeSections()
     ModalAnswerer answerer;
     QList<DataType_ResultData> grid = section();
     form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
-    QwtPlotSpectrogram* before = form.sectionPlot()->spectrogram();
+    form.setData(grid, topographyOf(grid), ramp(), 100.0);
+    QVERIFY(form.sectionPlot()->spectrogram());
+    QVERIFY(form.sectionMap()->isDataReady());
     Dialog_InvProgressBar* dialogBefore = form.progressDialog();
-    QVERIFY(before);
     const int startsBefore = answerer.starts;
 
     QVector<QVector<double> > bad = channels(21);
@@ -344,13 +346,16 @@ void TestForm2DGraph::abnormalChannelsFreezeSections()
     QVERIFY(!lineCurvesValid);
     // One box per abnormal station.
     QCOMPARE(answerer.texts.size(), 2);
+    // The previous line's section does not stay under these curves.
+    QVERIFY(!form.sectionPlot()->spectrogram());
+    QVERIFY(!form.sectionMap()->isDataReady());
 
     form.tabWidget()->setCurrentIndex(0);
     form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
     form.setData(grid, topographyOf(grid), ramp(), 100.0);
     QCOMPARE(answerer.starts, startsBefore);
     QCOMPARE(form.progressDialog(), dialogBefore);
-    QCOMPARE(form.sectionPlot()->spectrogram(), before);
+    QVERIFY(!form.sectionPlot()->spectrogram());
     QVERIFY(!form.sectionMap()->isDataReady());
     QCOMPARE(form.tabWidget()->currentIndex(), 0);
 
@@ -358,6 +363,42 @@ void TestForm2DGraph::abnormalChannelsFreezeSections()
     form.on_signal2DLineSectionGraphChanged(channels(21), {}, positions(21));
     QVERIFY(lineCurvesValid);
     form.setData(grid, topographyOf(grid), ramp(), 100.0);
+    QVERIFY(form.sectionMap()->isDataReady());
+}
+
+// The controller found no section for the line asked for: nothing of the
+// line shown before stays, neither its curves, its section, its mesh nor
+// its map.
+void TestForm2DGraph::sectionClearedEmptiesTheViews()
+{
+    Form_2DGraph form;
+    form.resize(872, 667);
+    ModalAnswerer answerer;
+    form.on_signal2DLineSectionGraphChanged(channels(21), {}, positions(21));
+    QList<DataType_ResultData> grid = section();
+    InvParam params;
+    params.topography = topographyOf(grid);
+    form.on_signalMesh(positions(21), params);
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 2, true);
+    form.setData(grid, topographyOf(grid), ramp(), 100.0);
+    QVERIFY(!form.channelPlot()->curves().isEmpty());
+    QVERIFY(!form.meshCurves().isEmpty());
+    QVERIFY(form.sectionPlot()->spectrogram());
+    QVERIFY(form.sectionMap()->isDataReady());
+
+    form.on_signalSectionCleared();
+    QVERIFY(form.channelPlot()->curves().isEmpty());
+    QVERIFY(form.meshCurves().isEmpty());
+    QVERIFY(!form.sectionPlot()->spectrogram());
+    QVERIFY(!form.sectionMap()->isDataReady());
+    QVERIFY(form.sectionMap()->image().isNull());
+    QVERIFY(!form.grab().isNull());
+
+    // The next line is drawn as usual.
+    form.on_signal2DLineSectionGraphChanged(channels(21), {}, positions(21));
+    form.on_signal2DISOGraphChanged(grid, topographyOf(grid), 100.0, ramp(), 1, true);
+    form.setData(grid, topographyOf(grid), ramp(), 100.0);
+    QVERIFY(form.sectionPlot()->spectrogram());
     QVERIFY(form.sectionMap()->isDataReady());
 }
 

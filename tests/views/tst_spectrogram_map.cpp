@@ -14,6 +14,8 @@
 
 namespace {
 
+using Ramp = QMap<float, QColor>;
+
 DataType_ResultData column(double x, QVector<double> depths, QVector<double> values)
 {
     DataType_ResultData c;
@@ -48,6 +50,10 @@ private slots:
     void colourBarDescribesTheDrawnColours();
     void colourBarOfFewStopsStaysReadable_data();
     void colourBarOfFewStopsStaysReadable();
+    void blankCellsTakeNoPartInColours();
+    void typedRangeKeepsEveryStop_data();
+    void typedRangeKeepsEveryStop();
+    void clearForgetsTheSection();
     void renderSyntheticSection();
 
 private:
@@ -179,9 +185,9 @@ void TestSpectrogramMap::pixelColours()
     };
     // Above the ground (about -4.2 at x = 5): white.
     QCOMPARE(pixelAt(5, -1), qRgb(255, 255, 255));
-    // Below the right column's end and below the edge: no-value, the colour
-    // of the second stop.
-    QCOMPARE(pixelAt(190, -95), colours.rgb(400, 100, 100 + 300 * 0.1));
+    // Below the right column's end and below the edge: nothing is known
+    // there, blank.
+    QCOMPARE(pixelAt(190, -95), qRgb(255, 255, 255));
     // Inside both columns: the map's colour of the interpolated value.
     const double v = map.valueAt(100, -20);
     QVERIFY(v > 100 && v < 400);
@@ -475,6 +481,137 @@ void TestSpectrogramMap::colourBarOfFewStopsStaysReadable()
     QVERIFY2(labels >= std::min(stops, 4), qPrintable(QString::number(labels)));
     // The bar stays clear of the position axis' labels below the map.
     QVERIFY(bands.first().rect.bottom() <= map.mapRect().bottom() + 1);
+}
+
+// Three stations on falling ground, blank (1e-18) above the lower ones as
+// the section grid marks the air. The smallest real value is 5.01.
+void TestSpectrogramMap::blankCellsTakeNoPartInColours()
+{
+    const double blank = ModelFiles::kNoValue;
+    const QVector<double> levels{20, 15, 10, 5, 0, -20, -40, -60};
+    const QList<DataType_ResultData> cols{
+        column(0, levels, {5.01, 5.01, 5.01, 12, 20, 40, 60, 80}),
+        column(100, {20, 12, 10, 5, 0, -20, -40, -60}, {blank, 30, 30, 33, 35, 45, 60, 75}),
+        column(200, levels, {blank, blank, blank, 50, 50, 55, 65, 70}),
+    };
+    auto ground = [](double x) { return x <= 100 ? 20 - 0.08 * x : 12 - 0.07 * (x - 100); };
+    QLinearColorMap colours;
+    colours.setColorStops(sectionfixture::ramp());
+    KXSpectrogramMap map;
+    map.resize(900, 500);
+    map.contourMethod = 2;
+    map.setData(cols, {{0, 20}, {100, 12}, {200, 5}}, &colours, 100.0);
+
+    // The range and the colour bar's ends are those of the real values.
+    QCOMPARE(map.valueMin(), 5.01);
+    QCOMPARE(map.valueMax(), 80.0);
+    QCOMPARE(map.depthMax(), 20.0);
+    const QVector<KXSpectrogramMap::LegendBand> bands = map.colorBarBands();
+    QVERIFY(bands.size() >= 2);
+    QCOMPARE(bands.first().text, QString("5.01"));
+    QCOMPARE(bands.last().text, QString("80"));
+    QVERIFY(bands.first().labelled && bands.last().labelled);
+
+    // The smallest cell (top of the first station) in the ramp's first real
+    // colour, as the bottom band shows it.
+    const QRect r = map.mapRect();
+    const QImage img = map.image();
+    QCOMPARE(img.pixel(r.left(), r.top()), qRgb(0, 0, 255));
+    QCOMPARE(bands.first().colour, qRgb(0, 0, 255));
+
+    // Nothing above the ground; just below it, between the stations, the
+    // values lie among the stations' own near-surface values (blending with
+    // the blank marker would pull them down).
+    int above = 0;
+    for (int row = r.top(); row <= r.bottom(); ++row) {
+        const double depth = map.depthMax() - (map.depthMax() - map.depthMin()) * (row - r.top()) / (r.height() - 1);
+        for (int c = r.left(); c <= r.right(); c += 3) {
+            const double x = map.xMin() + (map.xMax() - map.xMin()) * (c - r.left()) / r.width();
+            if (depth > ground(x) + 1.0) {
+                ++above;
+                QCOMPARE(img.pixel(c, row), qRgb(255, 255, 255));
+            }
+        }
+    }
+    QVERIFY(above > 100);
+    for (double x : {120.0, 150.0, 180.0}) {
+        const double v = map.valueAt(x, ground(x) - 1.0);
+        QVERIFY2(v >= 30.0 && v <= 50.0, qPrintable(QString("%1: %2").arg(x).arg(v)));
+    }
+}
+
+void TestSpectrogramMap::typedRangeKeepsEveryStop_data()
+{
+    QTest::addColumn<Ramp>("ramp");
+    QTest::addColumn<QString>("bottom");
+    QTest::addColumn<QString>("top");
+    QTest::addColumn<QRgb>("atLargest");
+
+    // The data run from 10 to 110. The colour dialog lays the ramp blue,
+    // green, red over a typed range; positions are fractions of the data's.
+    QTest::newRow("typed 10 to 210") << Ramp{{0.0f, Qt::blue}, {1.0f, Qt::green}, {2.0f, Qt::red}}
+                                     << "10" << "210" << qRgb(0, 255, 0);
+    QTest::newRow("typed 10 to 60") << Ramp{{0.0f, Qt::blue}, {0.25f, Qt::green}, {0.5f, Qt::red}}
+                                    << "10" << "110" << qRgb(255, 0, 0);
+    QTest::newRow("typed -40 to 160")
+        << Ramp{{-0.5f, Qt::blue}, {0.5f, Qt::green}, {1.5f, Qt::red}} << "-40" << "160"
+        << qRgb(128, 128, 0);
+}
+
+void TestSpectrogramMap::typedRangeKeepsEveryStop()
+{
+    QFETCH(Ramp, ramp);
+    QFETCH(QString, bottom);
+    QFETCH(QString, top);
+    QFETCH(QRgb, atLargest);
+
+    QLinearColorMap colours;
+    KXSpectrogramMap map;
+    map.resize(800, 400);
+    map.contourMethod = 2;
+    map.setData({column(0, {0, -50, -100}, {10, 60, 110}), column(200, {0, -50, -100}, {10, 60, 110})},
+                {}, &colours, 100.0);
+    map.setColorMap(ramp);
+    QCOMPARE(map.valueMin(), 10.0);
+    QCOMPARE(map.valueMax(), 110.0);
+
+    // Every colour of the ramp is on the bar, from the typed minimum up.
+    const QVector<KXSpectrogramMap::LegendBand> bands = map.colorBarBands();
+    QVERIFY(bands.size() >= ramp.size());
+    QCOMPARE(bands.first().text, bottom);
+    QCOMPARE(bands.last().text, top);
+    QVector<QRgb> shown;
+    for (const KXSpectrogramMap::LegendBand &b : bands)
+        shown.append(b.colour);
+    for (const QColor &c : ramp)
+        QVERIFY(shown.contains(c.rgb()));
+
+    // The largest value (bottom row on a station) in its colour of the
+    // typed range; the map is not drawn in the ramp's first colour only.
+    const QRect r = map.mapRect();
+    const QImage img = map.image();
+    QCOMPARE(img.pixel(r.left(), r.bottom()), atLargest);
+    QVERIFY(img.pixel(r.left(), r.bottom()) != img.pixel(r.left(), r.top()));
+}
+
+void TestSpectrogramMap::clearForgetsTheSection()
+{
+    QLinearColorMap colours;
+    colours.setColorStops(sectionfixture::ramp());
+    KXSpectrogramMap map;
+    map.resize(600, 400);
+    map.setData(sectionfixture::section(), sectionfixture::topography(), &colours, 150.0);
+    QVERIFY(map.isDataReady());
+    map.clear();
+    QVERIFY(!map.isDataReady());
+    QVERIFY(map.image().isNull());
+    QVERIFY(map.colorBarBands().isEmpty());
+    // A colour change or a resize draws nothing until new data come.
+    map.setColorMap(sectionfixture::ramp());
+    map.resize(700, 400);
+    QVERIFY(map.image().isNull());
+    map.setData(sectionfixture::section(), sectionfixture::topography(), &colours, 150.0);
+    QVERIFY(!map.image().isNull());
 }
 
 void TestSpectrogramMap::renderSyntheticSection()
