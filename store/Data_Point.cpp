@@ -361,6 +361,9 @@ QList<SampleCurve> Data_Point::collectSampleCurves(bool normalise, bool* whole)
 {
     QList<SampleCurve> curves;
     HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
+    // A list that an earlier read left short (a lock, say) is read again.
+    if (samples && !samples->isComplete())
+        samples->loadTable(samples->filter(), samples->orderBy());
     bool read = samples && samples->isComplete();
     for (int i = 0; samples && i < samples->size(); ++i) {
         Data_Sample* sample = samples->at(i).value();
