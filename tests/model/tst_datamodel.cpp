@@ -1796,10 +1796,10 @@ void TestDataModel::saveNeedsAShownStation()
 void TestDataModel::saveThatFailsSaysSo_data()
 {
     QTest::addColumn<QString>("obstacle");
-    QTest::newRow("trigger refuses") << "CREATE TRIGGER refuse BEFORE UPDATE ON Data_Point BEGIN "
+    QTest::newRow("trigger refuses") << "CREATE TRIGGER refuse BEFORE UPDATE ON Data_Point WHEN OLD.ID = 2 BEGIN "
                                         "SELECT RAISE(ABORT, 'refused'); END";
     // The UPDATE succeeds, but changes no row.
-    QTest::newRow("trigger skips the row") << "CREATE TRIGGER skip BEFORE UPDATE ON Data_Point BEGIN "
+    QTest::newRow("trigger skips the row") << "CREATE TRIGGER skip BEFORE UPDATE ON Data_Point WHEN OLD.ID = 2 BEGIN "
                                               "SELECT RAISE(IGNORE); END";
     QTest::newRow("row deleted") << "DELETE FROM Data_Point WHERE ID = 2";
 }
@@ -1815,12 +1815,25 @@ void TestDataModel::saveThatFailsSaysSo()
     QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_LOG10, 150, 4e6, {200, 300}));
     m_model->on_signal_FileSavedToDB({20, 30}, {200, 300});
     QCOMPARE(m_messages, QStringList{QString("曲线未能写入工程文件 %1！").arg(path())});
-    Reader r(path());
-    if (!obstacle.startsWith("DELETE"))
-        QCOMPARE(r.curve(2, "DATA_RECV_LOG10"), (QVector<double>{1, 2, 3, 4, 5}));
-    // The line's scheme mark went back with the curve.
-    QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 0);
+    {
+        Reader r(path());
+        if (!obstacle.startsWith("DELETE"))
+            QCOMPARE(r.curve(2, "DATA_RECV_LOG10"), (QVector<double>{1, 2, 3, 4, 5}));
+        // The line's scheme mark went back with the curve.
+        QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 0);
+    }
     QVERIFY(m_model->stationAt(m_model->lineAt(0), 1)->isDirty());
+
+    // The failed save left nothing open: the next station's save reaches
+    // the file and is still there after the project is closed.
+    m_messages.clear();
+    QVERIFY(m_model->rememberShownStation(0, 2, SAMPLE_LOG10, 150, 4e6, {200, 300}));
+    m_model->on_signal_FileSavedToDB({40, 50}, {200, 300});
+    QVERIFY(m_messages.isEmpty());
+    reopen();
+    Reader r(path());
+    QCOMPARE(r.curve(3, "DATA_RECV_LOG10"), (QVector<double>{1, 40, 50, 4, 5}));
+    QCOMPARE(r.scalar("SELECT SampleMode FROM Data_Line").toInt(), 1);
 }
 
 void TestDataModel::saveOnShortResponseWritesWholeColumn()
