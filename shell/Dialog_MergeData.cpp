@@ -4,9 +4,8 @@
 #include <QDir>
 #include <QSqlDatabase>
 
-#include <memory>
-
 #include <cmath>
+#include <memory>
 
 #include "model/UserPrompt.h"
 #include "store/CurveBlob.h"
@@ -27,11 +26,6 @@ bool registerEntities(LibHORM* lib)
     return lib->registerSchema({&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
                                 &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
                                 &Data_WorkSet::staticMetaObject});
-}
-
-QString damagedBText(const QString& path)
-{
-    return QStringLiteral("文件B %1 已损坏，未读取其中的数据，不能用于合并。").arg(QDir::toNativeSeparators(path));
 }
 
 } // namespace
@@ -99,7 +93,7 @@ bool Dialog_MergeData::readFileB(const QString& path)
     const int refusedBefore = lib->busyFailures();
     bool whole = !lib->isDamaged() && registerEntities(lib.get());
     if (lib->isDamaged()) {
-        UserPrompt::critical(title, damagedBText(path));
+        UserPrompt::critical(title, QStringLiteral("文件B %1 已损坏，未读取其中的数据，不能用于合并。").arg(file));
         return false;
     }
     QList<DataType_MergeLine> linesOfB;
@@ -192,9 +186,9 @@ bool Dialog_MergeData::readFileB(const QString& path)
         whole = whole && lib->busyFailures() == refusedBefore;
     }
     if (!whole) {
-        UserPrompt::critical(title, lib->busyFailures() != refusedBefore
-                                        ? inUse
-                                        : QStringLiteral("文件B %1 未能完整读取，不能用于合并，未合并任何数据。").arg(file));
+        const QString why = lib->busyFailures() != refusedBefore ? QStringLiteral("正被其他程序使用，") : QString();
+        UserPrompt::critical(title,
+                             QStringLiteral("文件B %1 %2未能完整读取，不能用于合并，未合并任何数据。").arg(file, why));
         return false;
     }
 
