@@ -53,7 +53,9 @@ public:
     // not yet processed. A project already open is closed first. False, with
     // nothing of the project kept and the user told, when another program's
     // lock refused a statement or loading failed; the gating of that load
-    // is then rolled back.
+    // is then rolled back. Curves the file refuses to store (a reader keeps
+    // the commit from finishing, the file is read-only) stay pending in
+    // memory; the project is shown and the user told why, once.
     bool loadProject(LibHORM* lib);
     // What the user is told of a project file that another program holds.
     static QString fileInUseText(const QString& path);
@@ -282,13 +284,15 @@ private:
     void buildTree();
     // Gates every station not yet processed, a batch of stations at a time:
     // the loading thread reads a batch's samples and writes its curves,
-    // while the batch before is gated on the global thread pool.
-    void gatePendingStations();
+    // while the batch before is gated on the global thread pool. Returns
+    // the number of stations whose curves the file refused.
+    int gatePendingStations();
     // Turn-off, stacking, shift, smoothing and gating of one station's
     // samples in use. Reads only settings and stateless calculators, so
     // stations may be gated on several threads at once.
     GatedCurves gateStation(const QList<SampleRecord>& samples, Drumvelt& instrument);
-    void storeGatedCurves(Data_Point* station, const GatedCurves& curves);
+    // False when the station's new curves were not written.
+    bool storeGatedCurves(Data_Point* station, const GatedCurves& curves);
     bool applyMorsaCorrection(const QVector<double>& times, QVector<double>& values);
 
     // Display.

@@ -627,7 +627,19 @@ void DataModel::exportSampledData(int lineRow, int stationRow)
     if (!station)
         return;
 
-    const QList<SampleCurve> curves = station->collectSampleCurves(normaliseByCurrent);
+    // A read that another program's lock refused reads as no sample: a
+    // table of only some samples, or none, is no export of the station.
+    const int refusedBefore = database->busyFailures();
+    bool whole = true;
+    const QList<SampleCurve> curves = station->collectSampleCurves(normaliseByCurrent, &whole);
+    if (!whole || database->busyFailures() != refusedBefore) {
+        const QString why = database->busyFailures() != refusedBefore ? QStringLiteral("该文件正被其他程序使用")
+                                                                       : QStringLiteral("读取失败");
+        UserPrompt::critical(QStringLiteral("采样数据"),
+                             QStringLiteral("未能读取工程文件 %1 中该测点的采样数据（%2），未导出采样数据。")
+                                 .arg(QDir::toNativeSeparators(database->path()), why));
+        return;
+    }
     double offTime = station->meanOffTime();
     if (offTime > 1.1 && offTime < 30.0)
         offTime = 64.5;

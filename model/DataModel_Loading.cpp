@@ -75,8 +75,10 @@ bool DataModel::loadProject(LibHORM* lib)
     // Another program's lock fails every read, each after the busy timeout,
     // and what was read then is only part of the project: the first refusal
     // ends the load.
-    const int refusedBefore = lib->busyFailures();
+    int refusedBefore = lib->busyFailures();
     const auto inUse = [&] { return lib->busyFailures() != refusedBefore; };
+    // Why the gated curves did not reach the file, when they did not.
+    QString notStored;
     bool inTransaction = false;
     bool failed = false;
     bool outOfMemory = false;
@@ -86,17 +88,17 @@ bool DataModel::loadProject(LibHORM* lib)
             QSqlQuery probe(*lib->database());
             lib->execute(probe, QStringLiteral("SELECT COUNT(*) FROM sqlite_master"));
         }
-        for (const QMetaObject* meta : {&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
-                                        &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
-                                        &Data_WorkSet::staticMetaObject}) {
-            if (!inUse())
-                lib->RegisterObject(*meta);
-        }
+        // A project file that lost a table or its keys is damaged: nothing
+        // is made in it, and it is read-only from here on.
+        if (!inUse())
+            lib->registerSchema({&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
+                                 &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
+                                 &Data_WorkSet::staticMetaObject});
 
         if (!inUse())
             projects = new HORM_Collection<Data_Project>(lib);
         // A count that could not be read is no missing project row.
-        if (!inUse() && projects->size() == 0) {
+        if (!inUse() && projects->isComplete() && projects->size() == 0 && !lib->isDamaged()) {
             qDebug() << "No Project is exist !!";
             projects->addNew();
         }
@@ -113,12 +115,27 @@ bool DataModel::loadProject(LibHORM* lib)
         }
         if (!inUse()) {
             inTransaction = lib->transaction();
-            gatePendingStations();
+            const int readOnlyBefore = lib->readOnlyFailures();
+            const int refused = gatePendingStations();
             // Curves of some stations only are no project to keep.
-            if (inUse())
+            if (inUse()) {
                 lib->rollback();
-            else
-                lib->commit();
+            } else {
+                // The project was read whole; a COMMIT that a reader keeps
+                // from finishing leaves the curves pending in memory.
+                const bool committed = lib->commit();
+                // A damaged file is not written to at all, and the user was
+                // told so.
+                if (lib->isDamaged())
+                    notStored.clear();
+                else if (!committed && inUse())
+                    notStored = QStringLiteral("该文件正被其他程序使用");
+                else if (lib->readOnlyFailures() != readOnlyBefore)
+                    notStored = QStringLiteral("该文件是只读的");
+                else if (!committed || refused > 0)
+                    notStored = QStringLiteral("该文件拒绝了写入");
+                refusedBefore = lib->busyFailures();
+            }
             inTransaction = false;
         }
     } catch (const std::bad_alloc&) {
@@ -130,6 +147,12 @@ bool DataModel::loadProject(LibHORM* lib)
 
     if (!failed && !inUse()) {
         emit modelChange();
+        if (!notStored.isEmpty()) {
+            UserPrompt::critical(QStringLiteral("打开工程"),
+                                 QStringLiteral("本次处理得到的测点曲线未能写入工程文件 %1（%2）。工程已打开，"
+                                                "曲线保留在程序中，没有丢失任何数据。")
+                                     .arg(QDir::toNativeSeparators(lib->path()), notStored));
+        }
         return true;
     }
     if (inTransaction)
@@ -187,8 +210,9 @@ void DataModel::buildTree()
     }
 }
 
-void DataModel::gatePendingStations()
+int DataModel::gatePendingStations()
 {
+    int refused = 0;
     QList<Data_Point*> pending;
     for (int l = 0; l < lines->size(); ++l) {
         Data_Line* line = lines->at(l).value();
@@ -271,7 +295,8 @@ void DataModel::gatePendingStations()
             for (const Job& job : done) {
                 if (gatingTestHook)
                     gatingTestHook(GatingStep::Store);
-                storeGatedCurves(job.station, job.curves);
+                if (!storeGatedCurves(job.station, job.curves))
+                    ++refused;
             }
         }
     } catch (...) {
@@ -281,11 +306,12 @@ void DataModel::gatePendingStations()
     }
 
     if (database->isDamaged())
-        return;
+        return refused;
     for (int l = 0; l < lines->size(); ++l) {
         if (Data_Line* line = lines->at(l).value())
             line->commit();
     }
+    return refused;
 }
 
 DataModel::GatedCurves DataModel::gateStation(const QList<SampleRecord>& samples, Drumvelt& instrument)
@@ -343,12 +369,12 @@ DataModel::GatedCurves DataModel::gateStation(const QList<SampleRecord>& samples
     return out;
 }
 
-void DataModel::storeGatedCurves(Data_Point* station, const GatedCurves& curves)
+bool DataModel::storeGatedCurves(Data_Point* station, const GatedCurves& curves)
 {
     // A damaged file is never written; the curves stay in memory only.
     const bool write = !database->isDamaged();
     if (curves.outcome == GatedCurves::NoSamples)
-        return;
+        return true;
     if (curves.outcome == GatedCurves::Gated) {
         station->setDATA_RECV_QV18(curves.response18);
         station->setDATA_RECV_QV18RAW(curves.response18);
@@ -361,8 +387,7 @@ void DataModel::storeGatedCurves(Data_Point* station, const GatedCurves& curves)
         station->setDATA_TIMERECV_LOG20(curves.times20);
         station->setIsSampled(1);
     }
-    if (write)
-        station->commit();
+    return !write || station->commit();
 }
 
 bool DataModel::applyMorsaCorrection(const QVector<double>& times, QVector<double>& values)

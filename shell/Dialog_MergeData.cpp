@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 
 #include <cmath>
+#include <memory>
 
 #include "model/UserPrompt.h"
 #include "store/CurveBlob.h"
@@ -20,13 +21,11 @@ namespace {
 const char* const kCaption = "打开QELVA文件";
 const char* const kFilter = "QELVA文件(*.QELVA)";
 
-void registerEntities(LibHORM* lib)
+bool registerEntities(LibHORM* lib)
 {
-    lib->RegisterObject(Data_Project::staticMetaObject);
-    lib->RegisterObject(Data_Line::staticMetaObject);
-    lib->RegisterObject(Data_Point::staticMetaObject);
-    lib->RegisterObject(Data_Sample::staticMetaObject);
-    lib->RegisterObject(Data_WorkSet::staticMetaObject);
+    return lib->registerSchema({&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
+                                &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
+                                &Data_WorkSet::staticMetaObject});
 }
 
 } // namespace
@@ -75,103 +74,139 @@ bool Dialog_MergeData::openFileA(const QString& path)
 
 bool Dialog_MergeData::readFileB(const QString& path)
 {
-    LibHORM* lib = new LibHORM(this);
-    if (!lib->open(path)) {
-        delete lib;
+    // Whatever happens to this choice, an earlier B is no longer the one
+    // chosen: only a B read whole may be merged.
+    forgetFileB();
+    const QString title = QStringLiteral("合并数据库");
+    const QString file = QDir::toNativeSeparators(path);
+    const QString inUse = QStringLiteral("文件B %1 正被其他程序使用，未读取其中的数据，不能用于合并。").arg(file);
+    // B is only read: its file stays as it was, byte for byte.
+    std::unique_ptr<LibHORM> lib(new LibHORM);
+    if (!lib->openReadOnly(path)) {
+        UserPrompt::critical(title, lib->busyFailures() > 0
+                                        ? inUse
+                                        : QStringLiteral("文件B %1 无法打开，未读取其中的数据，不能用于合并。").arg(file));
         return false;
     }
     // Only the rows that survived the damage could be read: merging them
     // would pass a part of B off as all of it.
+    const int refusedBefore = lib->busyFailures();
+    bool whole = !lib->isDamaged() && registerEntities(lib.get());
     if (lib->isDamaged()) {
-        delete lib;
-        UserPrompt::critical(QStringLiteral("合并数据库"),
-                             QStringLiteral("文件B %1 已损坏，未读取其中的数据，不能用于合并。")
-                                 .arg(QDir::toNativeSeparators(path)));
+        UserPrompt::critical(title, QStringLiteral("文件B %1 已损坏，未读取其中的数据，不能用于合并。").arg(file));
         return false;
     }
-    registerEntities(lib);
-    auto* lines = new HORM_Collection<Data_Line>(lib);
+    QList<DataType_MergeLine> linesOfB;
+    QList<QList<DataType_MergePoint> > pointsOfB;
+    QList<QList<QList<DataType_MergeSample> > > samplesOfB;
+    {
+        HORM_Collection<Data_Line> lines(lib.get());
+        whole = whole && lines.isComplete();
+        for (int l = 0; whole && l < lines.size(); ++l) {
+            Data_Line* line = lines.at(l).value();
+            if (!line) {
+                whole = false;
+                break;
+            }
+            DataType_MergeLine mergeLine;
+            mergeLine.NAME = line->NAME();
+            mergeLine.NOTE = line->NOTE();
+            mergeLine.USE = line->USE();
+            linesOfB.append(mergeLine);
+
+            QList<DataType_MergePoint> points;
+            QList<QList<DataType_MergeSample> > pointSamples;
+            line->loadReferences();
+            HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
+            whole = stations && stations->isComplete();
+            for (int s = 0; whole && s < stations->size(); ++s) {
+                if (readTestHook)
+                    readTestHook();
+                Data_Point* station = stations->at(s).value();
+                if (!station) {
+                    whole = false;
+                    break;
+                }
+                DataType_MergePoint point;
+                point.NAME = station->NAME();
+                point.USE = station->USE();
+                point.XCoord = station->XCoord();
+                point.YCoord = station->YCoord();
+                point.ZCoord = station->ZCoord();
+                point.HasZCoord = station->HasZCoord();
+                point.IsSampled = station->IsSampled();
+                point.TYPE = station->TYPE();
+                point.NOTE = station->NOTE();
+                if (point.IsSampled > 0) {
+                    station->unpackQV18(point.RECV_QV18, point.TIMERECV_QV18, point.RECV_QV18RAW, 0.0, 4e6);
+                    station->unpackLOG10(point.RECV_LOG10, point.TIMERECV_LOG10, point.RECV_LOG10RAW, 0.0, 4e6);
+                    station->unpackLOG20(point.RECV_LOG20, point.TIMERECV_LOG20, point.RECV_LOG20RAW, 0.0, 4e6);
+                }
+                points.append(point);
+
+                QList<DataType_MergeSample> samples;
+                station->loadReferences();
+                HORM_Collection<Data_Sample>* records = station->REF_Data_Sample();
+                whole = records && records->isComplete();
+                for (int k = 0; whole && k < records->size(); ++k) {
+                    Data_Sample* record = records->at(k).value();
+                    // A sample whose blobs did not load would arrive empty.
+                    if (!record || !record->update()) {
+                        whole = false;
+                        break;
+                    }
+                    SendRecord send;
+                    RecvRecord recv;
+                    record->splitSendRecv(send, recv);
+                    DataType_MergeSample sample;
+                    record->unpackRecv(sample.RecvValues, sample.RecvPositions, false);
+                    sample.USE = record->USE();
+                    sample.StartTime = record->StartTime();
+                    sample.TYPE = record->TYPE();
+                    sample.PERIOD = record->PERIOD();
+                    sample.SendFs = send.SendFs;
+                    sample.RecvFs = recv.RecvFs;
+                    sample.NOTE = record->NOTE();
+                    sample.SampleSendFs = send.SampleSendFs;
+                    sample.SampleOffFs = send.SampleOffFs;
+                    sample.DeviceType = record->DeviceType();
+                    sample.DATA_SEND = send.DATA_SEND;
+                    sample.DATA_SOFF = send.DATA_SOFF;
+                    samples.append(sample);
+                }
+                // The copies above are all the merge needs of the blobs.
+                station->releaseSampleBlobs();
+                pointSamples.append(samples);
+            }
+            pointsOfB.append(points);
+            samplesOfB.append(pointSamples);
+        }
+        // Another program's lock refuses a read without it being seen above
+        // (a count read as none).
+        whole = whole && lib->busyFailures() == refusedBefore;
+    }
+    if (!whole) {
+        const QString why = lib->busyFailures() != refusedBefore ? QStringLiteral("正被其他程序使用，") : QString();
+        UserPrompt::critical(title,
+                             QStringLiteral("文件B %1 %2未能完整读取，不能用于合并，未合并任何数据。").arg(file, why));
+        return false;
+    }
+
+    m_lines = linesOfB;
+    m_points = pointsOfB;
+    m_samples = samplesOfB;
+    m_haveB = true;
+    ui->lineEdit_2->setText(path);
+    return true;
+}
+
+void Dialog_MergeData::forgetFileB()
+{
     m_lines.clear();
     m_points.clear();
     m_samples.clear();
-
-    for (int l = 0; l < lines->size(); ++l) {
-        Data_Line* line = lines->at(l).value();
-        if (!line)
-            continue;
-        DataType_MergeLine mergeLine;
-        mergeLine.NAME = line->NAME();
-        mergeLine.NOTE = line->NOTE();
-        mergeLine.USE = line->USE();
-        m_lines.append(mergeLine);
-
-        QList<DataType_MergePoint> points;
-        QList<QList<DataType_MergeSample> > pointSamples;
-        line->loadReferences();
-        HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
-        for (int s = 0; stations && s < stations->size(); ++s) {
-            Data_Point* station = stations->at(s).value();
-            if (!station)
-                continue;
-            DataType_MergePoint point;
-            point.NAME = station->NAME();
-            point.USE = station->USE();
-            point.XCoord = station->XCoord();
-            point.YCoord = station->YCoord();
-            point.ZCoord = station->ZCoord();
-            point.HasZCoord = station->HasZCoord();
-            point.IsSampled = station->IsSampled();
-            point.TYPE = station->TYPE();
-            point.NOTE = station->NOTE();
-            if (point.IsSampled > 0) {
-                station->unpackQV18(point.RECV_QV18, point.TIMERECV_QV18, point.RECV_QV18RAW, 0.0, 4e6);
-                station->unpackLOG10(point.RECV_LOG10, point.TIMERECV_LOG10, point.RECV_LOG10RAW, 0.0, 4e6);
-                station->unpackLOG20(point.RECV_LOG20, point.TIMERECV_LOG20, point.RECV_LOG20RAW, 0.0, 4e6);
-            }
-            points.append(point);
-
-            QList<DataType_MergeSample> samples;
-            station->loadReferences();
-            HORM_Collection<Data_Sample>* records = station->REF_Data_Sample();
-            for (int k = 0; records && k < records->size(); ++k) {
-                Data_Sample* record = records->at(k).value();
-                if (!record)
-                    continue;
-                record->update();
-                SendRecord send;
-                RecvRecord recv;
-                record->splitSendRecv(send, recv);
-                DataType_MergeSample sample;
-                record->unpackRecv(sample.RecvValues, sample.RecvPositions, false);
-                sample.USE = record->USE();
-                sample.StartTime = record->StartTime();
-                sample.TYPE = record->TYPE();
-                sample.PERIOD = record->PERIOD();
-                sample.SendFs = send.SendFs;
-                sample.RecvFs = recv.RecvFs;
-                sample.NOTE = record->NOTE();
-                sample.SampleSendFs = send.SampleSendFs;
-                sample.SampleOffFs = send.SampleOffFs;
-                sample.DeviceType = record->DeviceType();
-                sample.DATA_SEND = send.DATA_SEND;
-                sample.DATA_SOFF = send.DATA_SOFF;
-                samples.append(sample);
-                record->commit();
-            }
-            // The copies above are all the merge needs of the blobs.
-            station->releaseSampleBlobs();
-            station->commit();
-            pointSamples.append(samples);
-        }
-        line->commit();
-        m_points.append(points);
-        m_samples.append(pointSamples);
-    }
-
-    delete lines;
-    delete lib;
-    ui->lineEdit_2->setText(path);
-    return true;
+    m_haveB = false;
+    ui->lineEdit_2->clear();
 }
 
 bool Dialog_MergeData::addStation(HORM_Collection<Data_Point>* stations, const DataType_MergePoint& point,
@@ -233,7 +268,7 @@ bool Dialog_MergeData::addStation(HORM_Collection<Data_Point>* stations, const D
 
 bool Dialog_MergeData::mergeIntoA()
 {
-    if (!isFileAOpen() || !m_a->database() || m_a->isDamaged())
+    if (!isFileAOpen() || !m_a->database() || m_a->isDamaged() || !m_haveB)
         return false;
     if (!m_a->transaction())
         return false;
@@ -309,6 +344,11 @@ void Dialog_MergeData::on_pushButton_clicked()
         UserPrompt::critical(QStringLiteral("合并数据库"),
                              QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。")
                                  .arg(fileA));
+        return;
+    }
+    if (!m_haveB) {
+        UserPrompt::informationOk(QStringLiteral("合并数据库"),
+                                  QStringLiteral("没有可合并的数据：未读取合并文件B，文件A保持原样。"));
         return;
     }
     if (!mergeIntoA()) {

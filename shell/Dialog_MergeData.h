@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 #include "store/HORM_Collection.h"
 
 class Data_Line;
@@ -77,16 +79,22 @@ public:
     explicit Dialog_MergeData(QWidget* parent = nullptr);
     ~Dialog_MergeData() override;
 
-    // Opens A (true when it is open) and reads B into memory (true when
-    // read; a damaged B is told and not read); the buttons' slots call
-    // these with the chosen path.
+    // Opens A (true when it is open) and reads B into memory, without
+    // writing to B (true when read whole; otherwise the user is told why,
+    // and no B is chosen any more); the buttons' slots call these with the
+    // chosen path.
     bool openFileA(const QString& path);
     bool readFileB(const QString& path);
     // Adds B's lines to A in one transaction; false, with nothing written,
-    // when A is not open, is damaged, or any write or the commit fails.
+    // when A is not open, is damaged, no B was read, or any write or the
+    // commit fails.
     bool mergeIntoA();
 
     bool isFileAOpen() const { return m_a != nullptr && m_aLines != nullptr; }
+    bool isFileBRead() const { return m_haveB; }
+
+    // Tests only: called before each station of B is read.
+    std::function<void()> readTestHook;
     const QList<DataType_MergeLine>& linesOfB() const { return m_lines; }
     const QList<QList<DataType_MergePoint> >& stationsOfB() const { return m_points; }
     const QList<QList<QList<DataType_MergeSample> > >& samplesOfB() const { return m_samples; }
@@ -100,6 +108,7 @@ private slots:
 
 private:
     void closeFileA();
+    void forgetFileB();
     // False when a row of the station could not be written.
     bool addStation(HORM_Collection<Data_Point>* stations, const DataType_MergePoint& point,
                     const QList<DataType_MergeSample>& samples);
@@ -111,6 +120,7 @@ private:
     QList<DataType_MergeLine> m_lines;
     QList<QList<DataType_MergePoint> > m_points;
     QList<QList<QList<DataType_MergeSample> > > m_samples;
+    bool m_haveB = false;
 };
 
 #endif

@@ -110,19 +110,19 @@ void MainWindow::on_actionOpen_triggered()
     // Each project has a backup of its own; a name with one dot keeps the
     // backup name it always had.
     const QString backup = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("_raw.") + suffix;
+    // The backup is one committed state of the file, even while another
+    // program commits to it.
     const bool hadBackup = QFile::exists(backup);
-    if (!hadBackup && !QFile::copy(name, backup)) {
+    const int refused = m_database->busyFailures();
+    if (!hadBackup && !m_database->backupTo(backup)) {
+        const bool inUse = m_database->busyFailures() != refused;
         delete m_database;
         m_database = nullptr;
-        UserPrompt::critical(title,
-                             QStringLiteral("无法创建备份文件 %1，工程未打开。").arg(QDir::toNativeSeparators(backup)));
+        UserPrompt::critical(title, inUse ? DataModel::fileInUseText(name)
+                                          : QStringLiteral("无法创建备份文件 %1，工程未打开。")
+                                                .arg(QDir::toNativeSeparators(backup)));
         return;
     }
-
-    // A damaged file is opened read-only: nothing of this session can write
-    // over pages that may still hold the survey's records.
-    if (m_database->isDamaged())
-        UserPrompt::critical(title, damagedText(*m_database, info, backup, hadBackup));
 
     // The controller has told the user why it could not load.
     if (!m_dataModel->loadProject(m_database)) {
@@ -130,6 +130,12 @@ void MainWindow::on_actionOpen_triggered()
         m_database = nullptr;
         return;
     }
+
+    // A damaged file (as SQLite or the project's tables show it) is
+    // read-only: nothing of this session can write over pages that may
+    // still hold the survey's records.
+    if (m_database->isDamaged())
+        UserPrompt::critical(title, damagedText(*m_database, info, backup, hadBackup));
 
     setWindowTitle(QStringLiteral("QELVA28系统(260331)") + QStringLiteral(" -- ") + name);
     m_settings->setValue(QLatin1String(kHistoryKey), info.filePath());

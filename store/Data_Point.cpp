@@ -357,19 +357,28 @@ void Data_Point::sampleMeans(double& offTime, double& sendCurrent)
         sendCurrent = currentSum / currentCount;
 }
 
-QList<SampleCurve> Data_Point::collectSampleCurves(bool normalise)
+QList<SampleCurve> Data_Point::collectSampleCurves(bool normalise, bool* whole)
 {
     QList<SampleCurve> curves;
     HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
-    if (!samples)
-        return curves;
-    for (int i = 0; i < samples->size(); ++i) {
+    // A list that an earlier read left short (a lock, say) is read again.
+    if (samples && !samples->isComplete())
+        samples->loadTable(samples->filter(), samples->orderBy());
+    bool read = samples && samples->isComplete();
+    for (int i = 0; samples && i < samples->size(); ++i) {
         Data_Sample* sample = samples->at(i).value();
-        if (!sample || sample->USE() == 0)
+        if (!sample) {
+            read = false;
             continue;
-        sample->update();
+        }
+        if (sample->USE() == 0)
+            continue;
+        if (!sample->update())
+            read = false;
         curves.append(sample->sampleCurve(normalise));
     }
+    if (whole)
+        *whole = read;
     return curves;
 }
 

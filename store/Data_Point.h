@@ -143,8 +143,9 @@ public:
     double meanSendCurrent();
     // Both means from one reading of each sample.
     void sampleMeans(double& offTime, double& sendCurrent);
-    // One curve per sample in use, in collection order.
-    QList<SampleCurve> collectSampleCurves(bool normalise);
+    // One curve per sample in use, in collection order. whole, when given,
+    // is set false when a sample or its blobs could not be read.
+    QList<SampleCurve> collectSampleCurves(bool normalise, bool* whole = nullptr);
 
     // The records of each station's samples in use, one list per station in
     // the order of the station's sample collection, with every sample's

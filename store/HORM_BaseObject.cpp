@@ -497,26 +497,30 @@ QVariant HORM_BaseObject::defaultValueOf(const QString& property) const
     return QVariant(metaObject()->property(p).userType(), nullptr);
 }
 
-void HORM_BaseObject::update()
+bool HORM_BaseObject::update()
 {
     if (!m_lib || !m_lib->database())
-        return;
+        return false;
     const QStringList onDemand = m_onDemandColumns ? *m_onDemandColumns : onDemandColumns(metaObject());
-    if (onDemand.isEmpty() || m_id < 0)
-        return;
+    if (onDemand.isEmpty())
+        return true;
+    if (m_id < 0)
+        return false;
     const QString sql = getSQL_GetOnUse();
     if (sql.isEmpty())
-        return;
+        return false;
 
     QSqlQuery query(*m_lib->database());
     query.setForwardOnly(true);
     if (!m_lib->execute(query, sql)) {
         qDebug() << "HORM_BaseObject::update" << sql << false << query.lastError().databaseText()
                  << query.lastError().driverText();
-        return;
+        return false;
     }
     m_loadingLazy = true;
+    bool found = false;
     while (query.next()) {
+        found = true;
         const QSqlRecord record = query.record();
         for (int i = 0; i < record.count(); ++i) {
             const QString name = record.fieldName(i);
@@ -530,6 +534,8 @@ void HORM_BaseObject::update()
     m_loadingLazy = false;
     for (const QString& name : onDemand)
         m_lazyLive.insert(name);
+    // A row that went away, or a step that failed midway, reads as nothing.
+    return found && query.lastError().type() == QSqlError::NoError;
 }
 
 void HORM_BaseObject::releaseLazyColumns()

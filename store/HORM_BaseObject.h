@@ -57,8 +57,9 @@ public:
     // transaction the write is final only once LibHORM::commit succeeds: a
     // rolled-back transaction makes the entity dirty again.
     bool commit();
-    // Loads the on-demand columns of this row (one SELECT).
-    void update();
+    // Loads the on-demand columns of this row (one SELECT); false when the
+    // SELECT failed or found no row.
+    bool update();
     // Builds the child collections, once.
     void loadReferences();
 

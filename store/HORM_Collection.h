@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
@@ -84,6 +85,10 @@ public:
     HORM_Collection& operator=(const HORM_Collection&) = delete;
 
     int size() const { return m_rowCount; }
+    // True when the last load read every row it counted: false after a
+    // count or SELECT that failed or stopped short (a lock, a damaged page,
+    // a column the table lacks).
+    bool isComplete() const { return m_complete; }
 
     iterator at(int i)
     {
@@ -120,6 +125,7 @@ public:
     void loadTable(const QString& filter, const QString& order)
     {
         clearItems();
+        m_complete = true;
         if (parentGone()) {
             m_rowCount = 0;
             return;
@@ -127,6 +133,7 @@ public:
         if (!m_lib || !m_lib->database()) {
             qDebug() << "HORM_Collection::loadTable" << "no database" << false;
             m_rowCount = 0;
+            m_complete = false;
             return;
         }
         const QString table = QString::fromLatin1(T::staticMetaObject.className());
@@ -137,6 +144,7 @@ public:
             QSqlQuery query(*m_lib->database());
             if (!m_lib->execute(query, count)) {
                 qDebug() << "loadTable" << count << false;
+                m_complete = false;
             } else {
                 while (query.next()) {
                     bool ok = false;
@@ -149,6 +157,8 @@ public:
         if (m_rowCount == 0)
             return;
         load(m_eagerColumns, filter, QString(), order);
+        if (m_items.size() != m_rowCount)
+            m_complete = false;
     }
 
     // Reloads in the given ORDER BY order; earlier entity pointers die.
@@ -215,6 +225,7 @@ private:
         query.setForwardOnly(true);
         if (!m_lib->execute(query, sql)) {
             qDebug() << "HORM_Collection " << "Query : " << sql << false;
+            m_complete = false;
             return;
         }
         while (query.next()) {
@@ -226,10 +237,13 @@ private:
             entity->setColumnLists(&m_allColumns, &m_eagerColumns, &m_onDemandColumns);
             m_items.append(entity);
         }
+        if (query.lastError().type() != QSqlError::NoError)
+            m_complete = false;
     }
 
     QPointer<LibHORM> m_lib;
     int m_rowCount = 0;
+    bool m_complete = true;
     QList<T*> m_items;
     QStringList m_allColumns;
     QStringList m_eagerColumns;

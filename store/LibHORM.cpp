@@ -8,7 +8,9 @@
 #include <QMetaObject>
 #include <QMetaProperty>
 #include <QMetaType>
+#include <QSaveFile>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -16,6 +18,8 @@
 #include <QVector>
 
 #include <algorithm>
+
+#include <sqlite3.h>
 
 #include "store/HORM_BaseObject.h"
 
@@ -52,6 +56,16 @@ LibHORM::~LibHORM()
 
 bool LibHORM::open(const QString& path)
 {
+    return openFile(path, false);
+}
+
+bool LibHORM::openReadOnly(const QString& path)
+{
+    return openFile(path, true);
+}
+
+bool LibHORM::openFile(const QString& path, bool readOnly)
+{
     if (m_database) {
         qDebug() << "LibHORM::open" << path << "already open on" << m_path << false;
         return false;
@@ -75,7 +89,8 @@ bool LibHORM::open(const QString& path)
     m_database->setDatabaseName(path);
     m_database->setHostName("");
     m_database->setPort(0);
-    m_database->setConnectOptions(busy);
+    m_database->setConnectOptions(readOnly ? busy + ";QSQLITE_OPEN_READONLY" : busy);
+    m_readOnly = readOnly;
 
     // SQLite opens any file lazily; reading the schema is what tells a
     // database from some other file.
@@ -114,6 +129,7 @@ bool LibHORM::open(const QString& path)
                 m_database->setConnectOptions(busy + ";QSQLITE_OPEN_READONLY");
                 ok = probe(error);
                 m_damaged = ok;
+                m_readOnly = ok;
             }
         }
     }
@@ -124,6 +140,7 @@ bool LibHORM::open(const QString& path)
         delete m_database;
         m_database = nullptr;
         m_damaged = false;
+        m_readOnly = false;
         QSqlDatabase::removeDatabase(name);
         return false;
     }
@@ -173,9 +190,12 @@ bool LibHORM::runIntegrityCheck(QString& report)
 
 bool LibHORM::noteFailure(const QSqlError& error)
 {
-    // SQLITE_BUSY and SQLITE_LOCKED, with or without their extended codes.
+    // SQLITE_BUSY and SQLITE_LOCKED, with or without their extended codes;
+    // SQLITE_READONLY is counted apart.
     bool isNumber = false;
     const int code = error.nativeErrorCode().toInt(&isNumber) & 0xff;
+    if (isNumber && code == 8)
+        ++m_readOnlyFailures;
     if (!isNumber || (code != 5 && code != 6))
         return false;
     ++m_busyFailures;
@@ -185,6 +205,16 @@ bool LibHORM::noteFailure(const QSqlError& error)
 bool LibHORM::isDamaged() const
 {
     return m_damaged;
+}
+
+bool LibHORM::isReadOnly() const
+{
+    return m_readOnly;
+}
+
+int LibHORM::readOnlyFailures() const
+{
+    return m_readOnlyFailures;
 }
 
 bool LibHORM::rolledBackAtOpen() const
@@ -243,7 +273,12 @@ bool LibHORM::commit()
         return false;
     }
     trace("COMMIT");
-    if (!m_database->commit()) {
+    // Run as a statement of its own: the driver's commit drops the error
+    // code that tells another program's lock from other failures.
+    QSqlQuery query(*m_database);
+    if (!query.exec("COMMIT")) {
+        noteFailure(query.lastError());
+        query.finish();
         rollback();
         qDebug() << "LibHORM::commit" << false;
         return false;
@@ -465,6 +500,164 @@ bool LibHORM::RegisterObject(const QMetaObject& meta)
     for (int i : missing)
         absent << names.at(i);
     m_absent.insert(cls, absent);
+    return false;
+}
+
+bool LibHORM::registerSchema(const QList<const QMetaObject*>& classes)
+{
+    if (!m_database) {
+        for (const QMetaObject* meta : classes)
+            registerClass(*meta);
+        return false;
+    }
+    QStringList tables;
+    {
+        QSqlQuery query(*m_database);
+        query.setForwardOnly(true);
+        if (!execute(query, "SELECT name FROM sqlite_master WHERE type IN ('table', 'view')")) {
+            // Nothing is known of the file: no table is made in it.
+            for (const QMetaObject* meta : classes)
+                registerClass(*meta);
+            return false;
+        }
+        while (query.next())
+            tables << query.value(0).toString();
+    }
+    bool existing = false;
+    for (const QMetaObject* meta : classes)
+        existing = existing || tables.contains(QString::fromLatin1(meta->className()), Qt::CaseInsensitive);
+    if (existing && !m_damaged) {
+        // A table made afresh would start its keys at 1 again, and the rows
+        // of the other tables would then belong to new rows.
+        const QString why = schemaDamage(classes, tables);
+        if (!why.isEmpty())
+            becomeDamaged(why);
+    }
+    bool read = m_database != nullptr;
+    for (const QMetaObject* meta : classes) {
+        const QString cls = QString::fromLatin1(meta->className());
+        if (m_damaged && !tables.contains(cls, Qt::CaseInsensitive)) {
+            registerClass(*meta);
+            m_absent.remove(cls);
+            continue;
+        }
+        const int refused = m_busyFailures;
+        RegisterObject(*meta);
+        read = read && refused == m_busyFailures;
+    }
+    return read && !m_damaged;
+}
+
+QString LibHORM::schemaDamage(const QList<const QMetaObject*>& classes, const QStringList& tables)
+{
+    for (const QMetaObject* meta : classes) {
+        const QString cls = QString::fromLatin1(meta->className());
+        if (!tables.contains(cls, Qt::CaseInsensitive))
+            return QString("table %1 is missing").arg(cls);
+        registerClass(*meta);
+        const QString key = m_keyName.value(cls);
+        if (key.isEmpty())
+            continue;
+        bool hasKey = false;
+        for (const QString& field : tableFields(cls))
+            hasKey = hasKey || field.compare(key, Qt::CaseInsensitive) == 0;
+        if (!hasKey)
+            return QString("table %1 has no column %2").arg(cls, key);
+        // Rows whose key no entity can hold (or name in a statement).
+        QSqlQuery query(*m_database);
+        if (execute(query, QString("SELECT COUNT(*) FROM %1 WHERE typeof(%2) <> 'integer' OR %2 < 0").arg(cls, key))
+            && query.next() && query.value(0).toLongLong() > 0)
+            return QString("table %1 holds %2 keys that are not whole numbers of at least 0")
+                .arg(cls)
+                .arg(query.value(0).toLongLong());
+    }
+    return QString();
+}
+
+void LibHORM::becomeDamaged(const QString& why)
+{
+    qDebug() << "LibHORM::registerSchema" << m_path << why << "the file is damaged";
+    dropPrepared();
+    m_damaged = true;
+    m_readOnly = true;
+    if (m_database->connectOptions().contains("QSQLITE_OPEN_READONLY"))
+        return;
+    m_database->close();
+    m_database->setConnectOptions(m_database->connectOptions() + ";QSQLITE_OPEN_READONLY");
+    if (!m_database->open("", ""))
+        qDebug() << "LibHORM::registerSchema" << m_path << "read-only reopen" << false << m_database->lastError().text();
+}
+
+bool LibHORM::backupTo(const QString& target)
+{
+    if (!m_database || target.isEmpty() || QFileInfo::exists(target))
+        return false;
+    // The read transaction keeps every other program from committing while
+    // the copy is made; its first read waits out their locks.
+    QSqlQuery read(*m_database);
+    const bool began = execute(read, "BEGIN");
+    if (!began || !execute(read, "SELECT COUNT(*) FROM sqlite_master")) {
+        qDebug() << "LibHORM::backupTo" << target << "could not read" << m_path << read.lastError().text();
+        if (began)
+            execute(read, "ROLLBACK");
+        return false;
+    }
+    read.finish();
+    // The damaged pages are kept as they are, for whoever repairs the file;
+    // SQLite's backup would copy only the pages its header counts.
+    const bool copied = m_damaged ? copyBytesTo(target) : onlineBackupTo(target);
+    execute(read, "ROLLBACK");
+    return copied;
+}
+
+bool LibHORM::copyBytesTo(const QString& target)
+{
+    QFile source(m_path);
+    QSaveFile copy(target);
+    if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly))
+        return false;
+    while (!source.atEnd()) {
+        const QByteArray chunk = source.read(1 << 20);
+        if (chunk.isEmpty() || copy.write(chunk) != chunk.size()) {
+            copy.cancelWriting();
+            return false;
+        }
+    }
+    return copy.commit();
+}
+
+bool LibHORM::onlineBackupTo(const QString& target)
+{
+    const QVariant handle = m_database->driver()->handle();
+    sqlite3* source = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+        ? *static_cast<sqlite3* const*>(handle.constData())
+        : nullptr;
+    if (!source)
+        return false;
+    // Made under another name and renamed once complete, so that no
+    // half-made backup ever carries the backup's name.
+    const QString partial = target + QStringLiteral(".partial");
+    QFile::remove(partial);
+    sqlite3* destination = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(partial).constData(), &destination,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_backup* backup = sqlite3_backup_init(destination, "main", source, "main");
+        if (backup) {
+            rc = sqlite3_backup_step(backup, -1);
+            const int finished = sqlite3_backup_finish(backup);
+            rc = rc == SQLITE_DONE ? finished : (rc == SQLITE_OK ? SQLITE_ERROR : rc);
+        } else {
+            rc = sqlite3_errcode(destination);
+        }
+    }
+    if (rc != SQLITE_OK)
+        qDebug() << "LibHORM::backupTo" << target << false << (destination ? sqlite3_errmsg(destination) : "");
+    const bool closed = sqlite3_close(destination) == SQLITE_OK;
+    if (rc == SQLITE_OK && closed && QFile::rename(partial, target))
+        return true;
+    QFile::remove(partial);
+    QFile::remove(partial + "-journal");
     return false;
 }
 

@@ -34,15 +34,22 @@ public:
     // empty or is not an SQLite database. Call once per object. A file that
     // fails SQLite's integrity check is opened read-only (see isDamaged).
     bool open(const QString& path);
-    // True when the open file failed the integrity check: the connection is
-    // then read-only, so that no statement can write over the damaged pages.
+    // Opens the file for reading only: no statement of this object can
+    // change it (a file that is only read, such as a merge source).
+    bool openReadOnly(const QString& path);
+    // True when the open file failed the integrity check, or its tables
+    // failed registerSchema's check: the connection is then read-only, so
+    // that no statement can write over the damaged pages.
     bool isDamaged() const;
+    bool isReadOnly() const;
     // True when opening rolled back a write that was cut off (SQLite's hot
     // journal beside the file): the open itself has written the file.
     bool rolledBackAtOpen() const;
     // Statements (the open's own included) refused so far because another
     // connection held a lock on the file.
     int busyFailures() const;
+    // Writes refused so far because the connection or the file is read-only.
+    int readOnlyFailures() const;
     // The open connection, or null.
     QSqlDatabase* database() const;
     // The file path once open() succeeded, else empty.
@@ -62,6 +69,19 @@ public:
     // Registers an entity class and creates or extends its table; true when
     // a statement changed the schema.
     bool RegisterObject(const QMetaObject& meta);
+    // Registers the classes of a whole schema, in order. A file that holds a
+    // table of any of them is an existing project: when a table of the
+    // schema is missing, a table lacks its key column, or a key is not a
+    // whole number of at least 0, the file is damaged (see isDamaged) and
+    // nothing is created in it. A file that holds none of them gets every
+    // table. False when the file is damaged or its tables could not be read.
+    bool registerSchema(const QList<const QMetaObject*>& classes);
+
+    // Copies the open file to target as one consistent state of it, taken
+    // while no other program can commit to it; target is made whole or not
+    // at all. A damaged file is copied byte for byte, as it is. False when
+    // the copy could not be made (see busyFailures for a file in use).
+    bool backupTo(const QString& target);
 
     // Registry queries; false when the class is not registered.
     bool columns(const QString& className, QStringList& names, QStringList& types) const;
@@ -98,6 +118,13 @@ public:
 
 private:
     friend class HORM_BaseObject;
+    bool openFile(const QString& path, bool readOnly);
+    // Reopens the connection read-only after damage was found.
+    void becomeDamaged(const QString& why);
+    // Why the tables of an existing project are damaged, or empty.
+    QString schemaDamage(const QList<const QMetaObject*>& classes, const QStringList& tables);
+    bool copyBytesTo(const QString& target);
+    bool onlineBackupTo(const QString& target);
     // An entity's INSERT or UPDATE ran inside the open transaction.
     void noteWritten(HORM_BaseObject* entity);
     void endTransaction(bool committed);
@@ -124,6 +151,8 @@ private:
     QHash<QString, QStringList> m_absent;
     QStringList* m_trace = nullptr;
     bool m_damaged = false;
+    bool m_readOnly = false;
+    int m_readOnlyFailures = 0;
     bool m_rolledBack = false;
     int m_busyFailures = 0;
     bool m_inTransaction = false;

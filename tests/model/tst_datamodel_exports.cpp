@@ -21,6 +21,7 @@
 #include "model/SharedTypes.h"
 #include "model/UserPrompt.h"
 #include "store/LibHORM.h"
+#include "store/StoreFixture.h"
 #include "tools/projectgen/ProjectGenerator.h"
 
 using namespace dmtest;
@@ -204,6 +205,8 @@ private slots:
     void sampledDataOfGeneratedStation();
     void sampledDataAlignsGateSets();
     void sampledDataEdgeCases();
+    void sampledDataOfFileInUse_data();
+    void sampledDataOfFileInUse();
 
     // GPS import.
     void gpsImportFromFile();
@@ -1385,6 +1388,51 @@ void TestDataModelExports::sampledDataEdgeCases()
     m_model->exportSampledData(0, 1);
     QCOMPARE(readText(path("5Line 4Station.txt")), QStringLiteral("时间（us）,感应电压（V）\n"));
     QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("采样数据"), QStringLiteral("导出采样数据成功")}}));
+}
+
+void TestDataModelExports::sampledDataOfFileInUse_data()
+{
+    QTest::addColumn<bool>("samplesListed");
+    QTest::newRow("the station's samples not listed yet") << false;
+    QTest::newRow("samples listed before, their blobs refused") << true;
+}
+
+// Another program holding the project refuses the reads of the samples: the
+// export writes nothing and says why, instead of a table with no sample.
+void TestDataModelExports::sampledDataOfFileInUse()
+{
+    QFETCH(bool, samplesListed);
+    openFixture({line(7, {rawStation(3, {sample(decay(2000), quietRecord()), sample(decay(300), quietRecord())})})});
+    QDir::setCurrent(m_dir->path());
+    Data_Point* station = m_model->stationAt(m_model->lineAt(0), 0);
+    QVERIFY(station);
+    if (samplesListed)
+        QCOMPARE(station->REF_Data_Sample()->size(), 2);
+    m_messages.clear();
+    {
+        storetest::RawDb other(m_file);
+        QVERIFY(other.holdWriteLock());
+        m_lib->setBusyTimeout(20);
+        m_model->exportSampledData(0, 0);
+        other.release();
+    }
+    QCOMPARE(writtenFiles(), QStringList());
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages.first().title, QStringLiteral("采样数据"));
+    QVERIFY2(m_messages.first().text.contains(QDir::toNativeSeparators(m_file))
+                 && m_messages.first().text.contains(QStringLiteral("正被其他程序使用"))
+                 && m_messages.first().text.contains(QStringLiteral("未导出")),
+             qPrintable(m_messages.first().text));
+
+    // The other program done, the same export writes both samples.
+    m_messages.clear();
+    m_lib->setBusyTimeout(LibHORM::kBusyTimeoutMs);
+    m_model->exportSampledData(0, 0);
+    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("采样数据"), QStringLiteral("导出采样数据成功")}}));
+    const QStringList rows = readText(path("7Line 3Station.txt")).split('\n');
+    QVERIFY(rows.size() > 3);
+    QCOMPARE(rows.at(1).split(',').size(), 4);
+    QVERIFY(!rows.at(1).split(',').at(2).isEmpty());
 }
 
 // --- GPS import ---

@@ -92,6 +92,8 @@ private slots:
     void projectInUseIsNotOpened();
     void damagedProjectOpensReadOnly_data();
     void damagedProjectOpensReadOnly();
+    void projectWithBrokenTablesOpensReadOnly_data();
+    void projectWithBrokenTablesOpensReadOnly();
     void exportCommand();
     void exportChoosesExporter_data();
     void exportChoosesExporter();
@@ -815,13 +817,13 @@ void TestMainWindow::eachProjectHasItsOwnBackup()
         QVERIFY(raw.exec("UPDATE Data_Line SET NOTE = 'second version'"));
     }
     for (const QString& project : {first, second}) {
-        const QByteArray bytes = storetest::fileBytes(project);
+        const QStringList held = storetest::RawDb(project).contents();
         m_nextFile = project;
         w->m_actionOpen->trigger();
         QVERIFY(w->m_database);
         w->m_actionClose->trigger();
         const QFileInfo info(project);
-        QCOMPARE(storetest::fileBytes(m_dir->filePath(info.completeBaseName() + "_raw.QELVA")), bytes);
+        QCOMPARE(storetest::RawDb(m_dir->filePath(info.completeBaseName() + "_raw.QELVA")).contents(), held);
     }
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("survey_raw.QELVA"))));
     QVERIFY(m_messages.isEmpty());
@@ -1017,6 +1019,49 @@ void TestMainWindow::damagedProjectOpensReadOnly()
     QCOMPARE(storetest::fileBytes(project), damaged);
     if (!hadBackup)
         QCOMPARE(storetest::fileBytes(backup), damaged);
+}
+
+void TestMainWindow::projectWithBrokenTablesOpensReadOnly_data()
+{
+    QTest::addColumn<QStringList>("damage");
+    QTest::newRow("line table missing") << QStringList{"DROP TABLE Data_Line"};
+    QTest::newRow("station table missing") << QStringList{"DROP TABLE Data_Point"};
+    QTest::newRow("negative line keys")
+        << QStringList{"UPDATE Data_Line SET ID = -ID", "UPDATE Data_Point SET Data_LineID = -Data_LineID"};
+    QTest::newRow("station key column renamed") << QStringList{"ALTER TABLE Data_Point RENAME COLUMN ID TO PointKey"};
+}
+
+// A project file that passes SQLite's check but lost a table or its keys is
+// damaged: it opens read-only with the damaged-file message, and nothing is
+// made in it (a table made afresh would give B's rows or new rows the keys
+// that the orphaned rows still point to).
+void TestMainWindow::projectWithBrokenTablesOpensReadOnly()
+{
+    QFETCH(QStringList, damage);
+    MainWindow* w = m_window;
+    const QString project = writeProject(QStringLiteral("survey.QELVA"));
+    {
+        storetest::RawDb raw(project);
+        for (const QString& sql : damage)
+            QVERIFY(raw.exec(sql));
+        QCOMPARE(raw.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+    }
+    const QByteArray before = storetest::fileBytes(project);
+
+    m_nextFile = project;
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    QVERIFY(w->m_database->isDamaged());
+    QCOMPARE(m_messages.size(), 1);
+    const QString text = m_messages.first();
+    QVERIFY2(text.contains(QStringLiteral("已损坏")) && text.contains(QStringLiteral("只读"))
+                 && text.contains(QDir::toNativeSeparators(project)),
+             qPrintable(text));
+    const QModelIndex firstLine = w->m_dataModel->index(0, 0);
+    if (firstLine.isValid())
+        w->m_dataModel->setData(firstLine, Qt::Unchecked, Qt::CheckStateRole);
+    w->m_qaClose->trigger();
+    QCOMPARE(storetest::fileBytes(project), before);
 }
 
 void TestMainWindow::exportCommand()

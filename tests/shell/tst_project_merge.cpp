@@ -120,6 +120,8 @@ QString refusal(const QString& event, const QString& table, const QString& when 
         .arg(event, table, when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when);
 }
 
+const QString kNothingToMerge = QStringLiteral("合并数据库|没有可合并的数据：未读取合并文件B，文件A保持原样。");
+
 const char* const kStationSql =
     "SELECT p.*, l.NAME AS LINE FROM Data_Point p JOIN Data_Line l ON p.Data_LineID = l.ID ORDER BY p.ID";
 const char* const kSampleSql =
@@ -149,8 +151,10 @@ private slots:
     void failedCommitWritesNothing();
     void unwritableTarget_data();
     void unwritableTarget();
-    void damagedSource_data();
-    void damagedSource();
+    void sourceIsOnlyRead_data();
+    void sourceIsOnlyRead();
+    void refusedSource_data();
+    void refusedSource();
     void renderDialog();
 
 private:
@@ -372,14 +376,14 @@ void TestProjectMerge::mergeWithoutFileB()
 {
     const QString fileA = m_dir->filePath("a.QELVA");
     QVERIFY(makeProject(fileA, LineSpec{{1, 2}}));
-    const Rows before = query(fileA, kStationSql);
+    const QByteArray before = storetest::fileBytes(fileA);
     Dialog_MergeData dialog;
-    // B's choice cancelled: nothing read.
-    QCOMPARE(runMerge(dialog, fileA, QString()), QStringLiteral("合并数据库|合并数据库成功"));
+    // B's choice cancelled: nothing read, nothing to merge.
+    QCOMPARE(runMerge(dialog, fileA, QString()), kNothingToMerge);
     QVERIFY(dialog.findChild<QLineEdit*>("lineEdit_2")->text().isEmpty());
-    QCOMPARE(query(fileA, kStationSql), before);
-    QVERIFY(!dialog.findChild<QPushButton*>("pushButton")->isEnabled());
-    QVERIFY(dialog.findChild<QPushButton*>("pushButton_OK")->isEnabled());
+    QCOMPARE(storetest::fileBytes(fileA), before);
+    QVERIFY(dialog.findChild<QPushButton*>("pushButton")->isEnabled());
+    QVERIFY(!dialog.findChild<QPushButton*>("pushButton_OK")->isEnabled());
 }
 
 void TestProjectMerge::mergeWithoutFileA()
@@ -514,6 +518,7 @@ void TestProjectMerge::unwritableTarget_data()
     QTest::addColumn<QString>("trigger");
 
     QTest::newRow("damaged target") << "damaged" << QString();
+    QTest::newRow("target without its line table") << "no line table" << QString();
     QTest::newRow("another program writes to the target") << "writer" << QString();
     QTest::newRow("a reader keeps the commit from finishing") << "reader" << QString();
     QTest::newRow("new line refused") << "trigger" << refusal("INSERT", "Data_Line");
@@ -530,7 +535,8 @@ void TestProjectMerge::unwritableTarget_data()
 }
 
 // Whatever keeps A from taking a row, the merge fails as a whole, says so
-// naming A, and A keeps every byte it had.
+// naming A, and A keeps every byte it had. Once the obstacle is gone, the
+// same dialog merges B whole, and only once.
 void TestProjectMerge::unwritableTarget()
 {
     QFETCH(QString, obstacle);
@@ -541,6 +547,10 @@ void TestProjectMerge::unwritableTarget()
     QVERIFY(makeProject(fileB, LineSpec{{1, 2}, {2, 1}}));
     if (obstacle == "damaged")
         QVERIFY(storetest::shortenPageCount(fileA, 2));
+    if (obstacle == "no line table") {
+        storetest::RawDb raw(fileA);
+        QVERIFY(raw.exec("DROP TABLE Data_Line"));
+    }
     if (obstacle == "trigger")
         QVERIFY(storetest::RawDb(fileA).exec(trigger));
     std::unique_ptr<storetest::RawDb> other;
@@ -551,70 +561,153 @@ void TestProjectMerge::unwritableTarget()
     const QByteArray before = storetest::fileBytes(fileA);
 
     const QString file = QDir::toNativeSeparators(fileA);
-    const QString expected = obstacle == "damaged"
+    const bool damaged = obstacle == "damaged" || obstacle == "no line table";
+    const QString expected = damaged
         ? QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。").arg(file)
         : QStringLiteral("合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。").arg(file);
-    {
-        Dialog_MergeData dialog;
-        const QString message = runMerge(dialog, fileA, fileB, [&dialog] {
-            // The lock is held for the whole test: no use waiting for it.
-            if (auto* lib = dialog.findChild<LibHORM*>())
-                lib->setBusyTimeout(0);
-        });
-        QCOMPARE(message, QStringLiteral("合并数据库|") + expected);
-        // Not merged: the merge may be tried again.
-        QVERIFY(dialog.findChild<QPushButton*>("pushButton")->isEnabled());
-        QVERIFY(!dialog.findChild<QPushButton*>("pushButton_OK")->isEnabled());
-    }
+    Dialog_MergeData dialog;
+    const QString message = runMerge(dialog, fileA, fileB, [&dialog] {
+        // The lock is held for the whole merge: no use waiting for it.
+        if (auto* lib = dialog.findChild<LibHORM*>())
+            lib->setBusyTimeout(0);
+    });
+    QCOMPARE(message, QStringLiteral("合并数据库|") + expected);
+    // Not merged: the merge may be tried again.
+    QVERIFY(dialog.findChild<QPushButton*>("pushButton")->isEnabled());
+    QVERIFY(!dialog.findChild<QPushButton*>("pushButton_OK")->isEnabled());
     if (other)
         other->release();
     other.reset();
     QCOMPARE(storetest::fileBytes(fileA), before);
+    if (damaged)
+        return;
+
+    if (obstacle == "trigger")
+        QVERIFY(storetest::RawDb(fileA).exec("DROP TRIGGER refuse"));
+    m_messages.clear();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton"), Qt::LeftButton);
+    QCOMPARE(m_messages, QStringList{"合并数据库|合并数据库成功"});
+    const Rows lines = query(fileA, "SELECT NAME FROM Data_Line ORDER BY ID");
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(1).value("NAME").toDouble(), 2.0);
+    QStringList stations;
+    for (const QVariantMap& row : query(fileA, kStationSql))
+        stations << stationKey(row);
+    QCOMPARE(stations, (QStringList{"1/11", "1/11", "1/21", "2/12"}));
+    QCOMPARE(query(fileA, "SELECT ID FROM Data_Sample").size(), 4);
 }
 
-void TestProjectMerge::damagedSource_data()
+void TestProjectMerge::sourceIsOnlyRead_data()
 {
-    QTest::addColumn<bool>("earlierB");
-    QTest::newRow("no file B before") << false;
-    QTest::newRow("a sound file B read before") << true;
+    QTest::addColumn<QString>("change");
+    QTest::newRow("sound file") << QString();
+    QTest::newRow("text in a REAL column, a NULL blob")
+        << "UPDATE Data_Sample SET SendFs = 'abc', DATA_SEND = NULL WHERE ID = 1";
+    QTest::newRow("older file without a station column") << "ALTER TABLE Data_Point DROP COLUMN HasZCoord";
 }
 
-// A damaged B is named as damaged and nothing of it is read, so that no part
-// of it can be merged as if it were all; a B read before stays chosen.
-void TestProjectMerge::damagedSource()
+// Reading B for a merge writes nothing to it, whatever its rows hold.
+void TestProjectMerge::sourceIsOnlyRead()
 {
-    QFETCH(bool, earlierB);
+    QFETCH(QString, change);
     const QString fileA = m_dir->filePath("a.QELVA");
-    const QString sound = m_dir->filePath("sound.QELVA");
-    const QString damaged = m_dir->filePath("damaged.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
     QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
-    QVERIFY(makeProject(sound, LineSpec{{7, 1}}));
-    QVERIFY(makeProject(damaged, LineSpec{{1, 3}, {2, 3}, {3, 3}}));
-    QVERIFY(storetest::shortenPageCount(damaged, 2));
-    const QByteArray damagedBytes = storetest::fileBytes(damaged);
-    const Rows linesBefore = query(fileA, "SELECT * FROM Data_Line ORDER BY ID");
-    const Rows stationsBefore = query(fileA, kStationSql);
+    QVERIFY(makeProject(fileB, LineSpec{{1, 2}, {2, 1}}, 1));
+    if (!change.isEmpty())
+        QVERIFY(storetest::RawDb(fileB).exec(change));
+    const QByteArray before = storetest::fileBytes(fileB);
 
     Dialog_MergeData dialog;
-    if (earlierB)
-        QVERIFY(dialog.readFileB(sound));
-    m_messages.clear();
-    const QString message = runMerge(dialog, fileA, damaged, [this, &damaged] {
-        QCOMPARE(m_messages, QStringList{QStringLiteral("合并数据库|文件B %1 已损坏，未读取其中的数据，不能用于合并。")
-                                             .arg(QDir::toNativeSeparators(damaged))});
-    });
-    QCOMPARE(storetest::fileBytes(damaged), damagedBytes);
-    QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit_2")->text(), earlierB ? sound : QString());
-    QCOMPARE(dialog.linesOfB().size(), earlierB ? 1 : 0);
+    QCOMPARE(runMerge(dialog, fileA, fileB), QStringLiteral("合并数据库|合并数据库成功"));
+    QCOMPARE(storetest::fileBytes(fileB), before);
+    QCOMPARE(query(fileA, "SELECT ID FROM Data_Point").size(), 4);
+    QCOMPARE(query(fileA, "SELECT ID FROM Data_Sample").size(), 4);
+}
 
-    // Only the earlier B, as its path field shows, reaches A.
-    QCOMPARE(message, QStringLiteral("合并数据库|合并数据库成功"));
-    const Rows lines = query(fileA, "SELECT * FROM Data_Line ORDER BY ID");
-    QCOMPARE(lines.mid(0, linesBefore.size()), linesBefore);
-    QCOMPARE(lines.size(), linesBefore.size() + (earlierB ? 1 : 0));
-    QCOMPARE(query(fileA, kStationSql).size(), stationsBefore.size() + (earlierB ? 1 : 0));
-    if (earlierB)
-        QCOMPARE(lines.last().value("NAME").toDouble(), 7.0);
+void TestProjectMerge::refusedSource_data()
+{
+    // How B is refused: "damaged" (the header's page count), "no line
+    // table", "renamed sample key", "not a database", "in use" (another
+    // program writes to B when it is chosen) or "taken while read" (from
+    // its second station on).
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("earlierB");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("damaged, no B before") << "damaged" << false << QStringLiteral("已损坏");
+    QTest::newRow("damaged, after a sound B") << "damaged" << true << QStringLiteral("已损坏");
+    QTest::newRow("line table missing") << "no line table" << false << QStringLiteral("已损坏");
+    QTest::newRow("sample key column renamed") << "renamed sample key" << true << QStringLiteral("已损坏");
+    QTest::newRow("no database, after a sound B") << "not a database" << true << QStringLiteral("无法打开");
+    QTest::newRow("in use when chosen, after a sound B") << "in use" << true << QStringLiteral("正被其他程序使用");
+    QTest::newRow("taken by another program while read") << "taken while read" << true
+                                                         << QStringLiteral("正被其他程序使用");
+}
+
+// A B that cannot be read whole is refused with the reason, forgets any B
+// chosen before, and leaves nothing to merge: A keeps every byte.
+void TestProjectMerge::refusedSource()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, earlierB);
+    QFETCH(QString, reason);
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString sound = m_dir->filePath("sound.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(sound, LineSpec{{7, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{1, 3}, {2, 3}, {3, 3}}));
+    if (kind == "damaged")
+        QVERIFY(storetest::shortenPageCount(fileB, 2));
+    if (kind == "no line table")
+        QVERIFY(storetest::RawDb(fileB).exec("DROP TABLE Data_Line"));
+    if (kind == "renamed sample key")
+        QVERIFY(storetest::RawDb(fileB).exec("ALTER TABLE Data_Sample RENAME COLUMN ID TO SampleKey"));
+    if (kind == "not a database")
+        QVERIFY(storetest::writeBytes(fileB, QByteArray("line,station\n1,11\n").repeated(40)));
+    const QByteArray bytesOfA = storetest::fileBytes(fileA);
+    const QByteArray bytesOfB = storetest::fileBytes(fileB);
+
+    Dialog_MergeData dialog;
+    if (earlierB) {
+        QVERIFY(dialog.readFileB(sound));
+        QCOMPARE(dialog.linesOfB().size(), 1);
+    }
+    storetest::RawDb other(fileB);
+    if (kind == "in use")
+        QVERIFY(other.holdWriteLock());
+    int stationsRead = 0;
+    if (kind == "taken while read") {
+        dialog.readTestHook = [&] {
+            if (++stationsRead == 2)
+                QVERIFY(other.holdWriteLock());
+        };
+    }
+    m_messages.clear();
+    const QString message = runMerge(dialog, fileA, fileB, [&] {
+        if (kind == "in use" || kind == "taken while read")
+            other.release();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages.first().startsWith(QStringLiteral("合并数据库|文件B ") + QDir::toNativeSeparators(fileB))
+                     && m_messages.first().contains(reason),
+                 qPrintable(m_messages.first()));
+        QVERIFY(!m_messages.first().contains(QStringLiteral("成功")));
+    });
+    QCOMPARE(message, kNothingToMerge);
+    QVERIFY(!dialog.isFileBRead());
+    QVERIFY(dialog.linesOfB().isEmpty());
+    QVERIFY(dialog.findChild<QLineEdit*>("lineEdit_2")->text().isEmpty());
+    QVERIFY(dialog.findChild<QPushButton*>("pushButton")->isEnabled());
+    QCOMPARE(storetest::fileBytes(fileA), bytesOfA);
+    QCOMPARE(storetest::fileBytes(fileB), bytesOfB);
+
+    // A B read whole afterwards is merged.
+    QVERIFY(dialog.readFileB(sound));
+    m_messages.clear();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton"), Qt::LeftButton);
+    QCOMPARE(m_messages, QStringList{"合并数据库|合并数据库成功"});
+    QCOMPARE(query(fileA, "SELECT NAME FROM Data_Line ORDER BY ID").size(), 2);
 }
 
 void TestProjectMerge::renderDialog()

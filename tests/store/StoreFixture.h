@@ -131,6 +131,27 @@ public:
             out << v.toString();
         return out;
     }
+    // The schema and every row of every table, one text per row, in name
+    // and row order: what a file holds, whatever its pages look like.
+    QStringList contents()
+    {
+        QStringList out = schema();
+        for (const QVariant& table : column("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
+            QSqlQuery q(QSqlDatabase::database(m_name));
+            q.exec(QString("SELECT * FROM \"%1\" ORDER BY rowid").arg(table.toString()));
+            while (q.next()) {
+                QStringList values{table.toString()};
+                for (int i = 0; i < q.record().count(); ++i) {
+                    const QVariant v = q.value(i);
+                    values << (v.isNull() ? QString("NULL") : v.type() == QVariant::ByteArray
+                                                               ? QString::fromLatin1(v.toByteArray().toHex())
+                                                               : v.toString());
+                }
+                out << values.join('|');
+            }
+        }
+        return out;
+    }
     // Schema objects, "type name sql" per line, in name order.
     QStringList schema()
     {

@@ -26,6 +26,8 @@ private slots:
     void open_rollsBackACutOffWrite_data();
     void open_rollsBackACutOffWrite();
     void destructor_logsOnlyWhenOpen();
+    void backup_isOneCommittedState();
+    void backup_ofDamagedFileKeepsItsBytes();
 
     void sqlTypeName_data();
     void sqlTypeName();
@@ -255,6 +257,80 @@ void tst_LibHORM::open_rollsBackACutOffWrite()
         QVERIFY(!QFile::exists(path + "-journal"));
     RawDb raw(path);
     QCOMPARE(raw.column("SELECT NAME FROM Data_Line"), QVariantList({3.0}));
+}
+
+// The backup is the file as its last commit left it: while another program
+// is in the middle of a write that already reached the file (a plain copy
+// would hold half of it), the backup is refused as in use; a write not yet
+// committed is not in it.
+void tst_LibHORM::backup_isOneCommittedState()
+{
+    TempProject dir;
+    const QString backup = dir.path("project_raw.QELVA");
+    {
+        LibHORM lib(nullptr);
+        QVERIFY(lib.open(dir.path()));
+        registerAll(lib);
+        HORM_Collection<Data_Line> lines(&lib);
+        for (int l = 1; l <= 3; ++l) {
+            Data_Line* line = lines.addNew().value();
+            line->setNAME(l);
+            QVERIFY(line->commit());
+        }
+    }
+    const QByteArray committedBytes = fileBytes(dir.path());
+    const QStringList committed = RawDb(dir.path()).contents();
+
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    lib.setBusyTimeout(20);
+    {
+        RawDb writer(dir.path());
+        // A cache smaller than the write makes the writer put pages into
+        // the file before its commit.
+        QVERIFY(writer.exec("PRAGMA cache_size = 10") && writer.exec("BEGIN")
+                && writer.exec("CREATE TABLE cut_off (a BLOB)")
+                && writer.exec("INSERT INTO cut_off VALUES (zeroblob(400000))"));
+        QVERIFY(fileBytes(dir.path()) != committedBytes);
+        const int refused = lib.busyFailures();
+        QVERIFY(!lib.backupTo(backup));
+        QVERIFY(lib.busyFailures() > refused);
+        QVERIFY(!QFile::exists(backup));
+        writer.release();
+    }
+    QCOMPARE(fileBytes(dir.path()), committedBytes);
+    QCOMPARE(QDir(dir.path("")).entryList(QDir::Files), QStringList{"project.QELVA"});
+
+    RawDb writer(dir.path());
+    QVERIFY(writer.exec("BEGIN IMMEDIATE") && writer.exec("INSERT INTO Data_Line (NAME) VALUES (9)"));
+    QVERIFY(lib.backupTo(backup));
+    QVERIFY(writer.exec("COMMIT"));
+    QCOMPARE(RawDb(backup).contents(), committed);
+    QCOMPARE(RawDb(backup).scalar("PRAGMA integrity_check").toString(), QString("ok"));
+    // An existing backup is never replaced.
+    QVERIFY(!lib.backupTo(backup));
+    QCOMPARE(RawDb(backup).contents(), committed);
+}
+
+void tst_LibHORM::backup_ofDamagedFileKeepsItsBytes()
+{
+    OpenProject p;
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    for (int l = 1; l <= 40; ++l) {
+        Data_Line* line = lines.addNew().value();
+        line->setNOTE(QString(200, QChar('a' + l % 26)));
+        QVERIFY(line->commit());
+    }
+    p.lib.reset();
+    QVERIFY(shortenPageCount(p.path(), 2));
+    const QByteArray damaged = fileBytes(p.path());
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(p.path()));
+    QVERIFY(lib.isDamaged());
+    const QString backup = p.dir.path("project_raw.QELVA");
+    QVERIFY(lib.backupTo(backup));
+    QCOMPARE(fileBytes(backup), damaged);
+    QCOMPARE(fileBytes(p.path()), damaged);
 }
 
 void tst_LibHORM::destructor_logsOnlyWhenOpen()

@@ -22,6 +22,8 @@ private slots:
     void stationsOfLine();
     void sampleBlobsEmptyUntilUpdate();
     void olderFileIsMigrated();
+    void schemaOfExistingProjectIsChecked_data();
+    void schemaOfExistingProjectIsChecked();
     void damagedOlderFileShowsEveryReadableRow_data();
     void damagedOlderFileShowsEveryReadableRow();
     void nullUseMeansInUse();
@@ -355,6 +357,73 @@ void tst_ProjectSchema::olderFileIsMigrated()
     sample->update();
     QCOMPARE(sample->DATA_RECV(), QByteArray("\x01\x02"));
     QVERIFY(sample->DATA_SEND().isEmpty());
+}
+
+void tst_ProjectSchema::schemaOfExistingProjectIsChecked_data()
+{
+    // Statements that make the file, on a file of the whole schema unless
+    // the first one is "new"; whether the file is then damaged.
+    QTest::addColumn<QStringList>("make");
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("new file gets every table") << QStringList{"new"} << false;
+    QTest::newRow("file of other tables gets every table") << QStringList{"new", "CREATE TABLE notes (a TEXT)"} << false;
+    QTest::newRow("whole project") << QStringList() << false;
+    QTest::newRow("work set table missing") << QStringList{"DROP TABLE Data_WorkSet"} << true;
+    QTest::newRow("only the project table") << QStringList{"new", "CREATE TABLE Data_Project (ID INTEGER PRIMARY KEY)"}
+                                            << true;
+    QTest::newRow("negative sample key") << QStringList{"INSERT INTO Data_Sample (ID, USE) VALUES (-4, 1)"} << true;
+    QTest::newRow("key held as text")
+        << QStringList{"ALTER TABLE Data_Line RENAME TO old", "CREATE TABLE Data_Line (ID, NAME REAL, TYPE INTEGER, "
+                       "USE INTEGER, NOTE TEXT, SampleMode INTEGER)", "INSERT INTO Data_Line (ID, NAME) VALUES ('x7', 3)",
+                       "DROP TABLE old"}
+        << true;
+    QTest::newRow("line key column renamed") << QStringList{"ALTER TABLE Data_Line RENAME COLUMN ID TO LineKey"} << true;
+    QTest::newRow("station table missing, other columns old")
+        << QStringList{"DROP TABLE Data_Point", "ALTER TABLE Data_Line DROP COLUMN SampleMode"} << true;
+}
+
+// Registering the schema on a file that holds any of its tables finds a
+// missing table or an unreadable key and then creates nothing: the file is
+// damaged and read-only. A file without them gets every table.
+void tst_ProjectSchema::schemaOfExistingProjectIsChecked()
+{
+    QFETCH(QStringList, make);
+    QFETCH(bool, damaged);
+    TempProject dir;
+    const bool fresh = !make.isEmpty() && make.first() == "new";
+    if (fresh)
+        make.removeFirst();
+    if (!fresh) {
+        LibHORM lib(nullptr);
+        QVERIFY(lib.open(dir.path()));
+        registerAll(lib);
+    }
+    if (!make.isEmpty()) {
+        RawDb raw(dir.path());
+        for (const QString& sql : make)
+            QVERIFY(raw.exec(sql));
+    }
+    const QByteArray before = fileBytes(dir.path());
+
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    const bool registered = lib.registerSchema({&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
+                                                &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
+                                                &Data_WorkSet::staticMetaObject});
+    QCOMPARE(registered, !damaged);
+    QCOMPARE(lib.isDamaged(), damaged);
+    QCOMPARE(lib.isReadOnly(), damaged);
+    if (damaged) {
+        QCOMPARE(fileBytes(dir.path()), before);
+        // Not even an entity's own row can be added.
+        HORM_Collection<Data_Project> projects(&lib);
+        projects.addNew();
+        QCOMPARE(fileBytes(dir.path()), before);
+        return;
+    }
+    RawDb raw(dir.path());
+    for (const char* table : {"Data_Project", "Data_Line", "Data_Point", "Data_Sample", "Data_WorkSet"})
+        QVERIFY2(raw.tableColumns(table).value(0) == "ID", table);
 }
 
 void tst_ProjectSchema::damagedOlderFileShowsEveryReadableRow_data()
