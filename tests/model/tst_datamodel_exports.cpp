@@ -912,7 +912,7 @@ void TestDataModelExports::largeChainagesKeepTheirDigits()
     // The grid's nodes lie on the stations and the levels.
     SurferGrid g;
     QString why;
-    QVERIFY2(parseSurfer(readAll(path("out.grd")), g, &why), qPrintable(why));
+    QVERIFY2(parseSurfer(readAll(path("a.grd")), g, &why), qPrintable(why));
     QCOMPARE(g.nx, 3);
     QCOMPARE(g.ny, 3);
     for (int col = 0; col < g.nx; ++col)
