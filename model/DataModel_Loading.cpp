@@ -93,7 +93,8 @@ bool DataModel::loadProject(LibHORM* lib)
         if (!inUse())
             lib->registerSchema({&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
                                  &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
-                                 &Data_WorkSet::staticMetaObject});
+                                 &Data_WorkSet::staticMetaObject},
+                                 {&Data_WorkSet::staticMetaObject});
 
         if (!inUse())
             projects = new HORM_Collection<Data_Project>(lib);

@@ -25,7 +25,8 @@ bool registerEntities(LibHORM* lib)
 {
     return lib->registerSchema({&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
                                 &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
-                                &Data_WorkSet::staticMetaObject});
+                                &Data_WorkSet::staticMetaObject},
+                                {&Data_WorkSet::staticMetaObject});
 }
 
 } // namespace

@@ -503,7 +503,7 @@ bool LibHORM::RegisterObject(const QMetaObject& meta)
     return false;
 }
 
-bool LibHORM::registerSchema(const QList<const QMetaObject*>& classes)
+bool LibHORM::registerSchema(const QList<const QMetaObject*>& classes, const QList<const QMetaObject*>& spare)
 {
     if (!m_database) {
         for (const QMetaObject* meta : classes)
@@ -529,7 +529,7 @@ bool LibHORM::registerSchema(const QList<const QMetaObject*>& classes)
     if (existing && !m_damaged) {
         // A table made afresh would start its keys at 1 again, and the rows
         // of the other tables would then belong to new rows.
-        const QString why = schemaDamage(classes, tables);
+        const QString why = schemaDamage(classes, spare, tables);
         if (!why.isEmpty())
             becomeDamaged(why);
     }
@@ -548,9 +548,12 @@ bool LibHORM::registerSchema(const QList<const QMetaObject*>& classes)
     return read && !m_damaged;
 }
 
-QString LibHORM::schemaDamage(const QList<const QMetaObject*>& classes, const QStringList& tables)
+QString LibHORM::schemaDamage(const QList<const QMetaObject*>& classes, const QList<const QMetaObject*>& spare,
+                              const QStringList& tables)
 {
     for (const QMetaObject* meta : classes) {
+        if (spare.contains(meta))
+            continue;
         const QString cls = QString::fromLatin1(meta->className());
         if (!tables.contains(cls, Qt::CaseInsensitive))
             return QString("table %1 is missing").arg(cls);

@@ -74,8 +74,12 @@ public:
     // schema is missing, a table lacks its key column, or a key is not a
     // whole number of at least 0, the file is damaged (see isDamaged) and
     // nothing is created in it. A file that holds none of them gets every
-    // table. False when the file is damaged or its tables could not be read.
-    bool registerSchema(const QList<const QMetaObject*>& classes);
+    // table. The tables of spare classes (kept for others, never read here)
+    // take no part in the check and are created where missing, as older
+    // files may lack them. False when the file is damaged or its tables
+    // could not be read.
+    bool registerSchema(const QList<const QMetaObject*>& classes,
+                        const QList<const QMetaObject*>& spare = QList<const QMetaObject*>());
 
     // Copies the open file to target as one consistent state of it, taken
     // while no other program can commit to it; target is made whole or not
@@ -122,7 +126,8 @@ private:
     // Reopens the connection read-only after damage was found.
     void becomeDamaged(const QString& why);
     // Why the tables of an existing project are damaged, or empty.
-    QString schemaDamage(const QList<const QMetaObject*>& classes, const QStringList& tables);
+    QString schemaDamage(const QList<const QMetaObject*>& classes, const QList<const QMetaObject*>& spare,
+                         const QStringList& tables);
     bool copyBytesTo(const QString& target);
     bool onlineBackupTo(const QString& target);
     // An entity's INSERT or UPDATE ran inside the open transaction.
