@@ -1,6 +1,7 @@
 #include "views/Dialog_3DataVisualization.h"
 #include "ui_Dialog_3DataVisualization.h"
 #include "model/ExportFiles.h"
+#include "views/CubeAxesActor.h"
 #include "views/VolumeValueFile.h"
 
 #include <QVTKOpenGLNativeWidget.h>
@@ -288,7 +289,7 @@ void Dialog_3DataVisualization::removeDataActors()
 
 void Dialog_3DataVisualization::addCubeAxes(const double bounds[6], const double ranges[6])
 {
-    m_cubeAxes = vtkSmartPointer<vtkCubeAxesActor>::New();
+    m_cubeAxes = vtkSmartPointer<CubeAxesActor>::New();
     m_cubeAxes->SetBounds(bounds[0], bounds[1], bounds[2], bounds[3], bounds[4], bounds[5]);
     m_cubeAxes->SetCamera(m_renderer->GetActiveCamera());
     m_cubeAxes->SetXTitle("X /m");
@@ -305,6 +306,8 @@ void Dialog_3DataVisualization::refreshView()
     m_renderer->ResetCamera();
     m_vtkWidget->update();
     // A no-op until the widget has a GL context of its own.
+    m_renderWindow->Render();
+    // Once more: the axes lay their labels out on the first picture.
     m_renderWindow->Render();
 }
 

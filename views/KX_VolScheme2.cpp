@@ -1,4 +1,5 @@
 #include "views/KX_VolScheme2.h"
+#include "views/CubeAxesActor.h"
 #include "views/KX_VolWidget.h"
 
 #include "model/UserPrompt.h"
@@ -205,7 +206,7 @@ void KX_VolScheme2::setVolumeData(QList<DataType_ThreeResultData> results, QList
         d->outline->SetUserTransform(d->transform);
         d->renderer->AddActor(d->outline);
 
-        d->cubeAxes = vtkSmartPointer<vtkCubeAxesActor>::New();
+        d->cubeAxes = vtkSmartPointer<CubeAxesActor>::New();
         d->cubeAxes->SetBounds(d->outline->GetBounds());
         d->cubeAxes->SetCamera(d->renderer->GetActiveCamera());
         d->cubeAxes->SetXAxisRange(m_extent[1], m_extent[0]);
@@ -250,6 +251,8 @@ void KX_VolScheme2::setVolumeData(QList<DataType_ThreeResultData> results, QList
     d->renderer->ResetCamera();
     m_vtkWidget->update();
     // A no-op until the widget has a GL context of its own.
+    d->renderWindow->Render();
+    // Once more: the axes lay their labels out on the first picture.
     d->renderWindow->Render();
 }
 

@@ -3,6 +3,7 @@
 #include "common/ImageHelpers.h"
 #include "common/TestHelpers.h"
 #include "model/UserPrompt.h"
+#include "views/CubeAxesActor.h"
 
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkActor.h>
@@ -25,9 +26,11 @@
 #include <vtkVolume.h>
 #include <vtkVolumeCollection.h>
 #include <vtkActorCollection.h>
+#include <vtkCamera.h>
 #include <vtkVolumeProperty.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -115,6 +118,8 @@ private slots:
     void widgetOwnership();
     void showsWithoutCrashing();
     void survivesBeingTakenOutAndPutBack();
+    void axisLabelsStayApart_data();
+    void axisLabelsStayApart();
 
 private:
     QStringList m_messages;
@@ -474,6 +479,75 @@ void TestVolScheme::survivesBeingTakenOutAndPutBack()
                  "the volume is missing after the view came back");
     }
     delete other;
+}
+
+void TestVolScheme::axisLabelsStayApart_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("stations");
+    QTest::addColumn<int>("crowded");       // the axis whose ticks are too close for a label each
+    QTest::addColumn<QStringList>("ends");  // what that axis shows instead
+    QTest::addColumn<int>("roomy");         // an axis with room for a label at every tick
+    // Three lines 100 m apart beside 1.2 km of stations: the toolkit wrote
+    // the northings on top of each other ("3.0000" over "3.0001").
+    QTest::newRow("close lines, long line") << 3 << 60 << 1 << QStringList{"3000000", "3000200"} << 0;
+    // Four stations of two lines: every easting read "500.".
+    QTest::newRow("short lines") << 2 << 4 << 0 << QStringList{"500000", "500060"} << 1;
+    QTest::newRow("a square") << 6 << 26 << -1 << QStringList() << 0;
+}
+
+void TestVolScheme::axisLabelsStayApart()
+{
+    QFETCH(int, lines);
+    QFETCH(int, stations);
+    QFETCH(int, crowded);
+    QFETCH(QStringList, ends);
+    QFETCH(int, roomy);
+    QList<DataType_ThreeResultData> results;
+    for (int j = 0; j < lines; ++j) {
+        for (int i = 0; i < stations; ++i)
+            results << column(500000.0 + 20.0 * i, 3000000.0 + 100.0 * j, {1200, 1150, 1100}, {10.0 + i, 20.0 + j, 30});
+    }
+    KX_VolScheme2 view;
+    view.widget()->resize(900, 500);
+    view.widget()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.widget()));
+    if (!view.m_vtkWidget->isValid()) {
+        if (qEnvironmentVariableIsSet("HW_REQUIRE_GL"))
+            QFAIL("no OpenGL context on this display");
+        QSKIP("needs an OpenGL context (run under xvfb)");
+    }
+    view.setVolumeData(results, {1.0});
+    auto *axes = CubeAxesActor::SafeDownCast(view.cubeAxes());
+    QVERIFY(axes);
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    // Seen from above, then turned as a user would.
+    for (int turn = 0; turn < 2; ++turn) {
+        if (turn == 1) {
+            view.renderer()->GetActiveCamera()->Elevation(-60.0);
+            view.renderer()->GetActiveCamera()->Azimuth(30.0);
+            view.renderer()->ResetCamera();
+            view.renderWindow()->Render();
+            view.renderWindow()->Render();
+        }
+        for (int axis = 0; axis < 3; ++axis) {
+            QStringList labels = axes->tickLabels(axis);
+            const QString what = QString("turn %1, axis %2: %3").arg(turn).arg(axis).arg(labels.join('|'));
+            // Each label tells its tick from the others, in order.
+            for (int k = 1; k < labels.size(); ++k)
+                QVERIFY2(labels[k].toDouble() > labels[k - 1].toDouble(), qPrintable(what));
+            if (turn == 0 && axis == crowded)
+                QCOMPARE(labels, ends);
+            if (turn == 0 && axis == roomy)
+                QVERIFY2(labels.size() >= 3, qPrintable(what));
+        }
+        if (!dir.isEmpty()) {
+            QVERIFY(view.m_vtkWidget->grabFramebuffer().save(QDir(dir).filePath(
+                QStringLiteral("hw_volume_labels_%1_%2.png")
+                    .arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_'))
+                    .arg(turn))));
+        }
+    }
 }
 
 QTEST_MAIN(TestVolScheme)
