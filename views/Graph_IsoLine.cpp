@@ -3,6 +3,7 @@
 #include "model/Data_Calc.h"
 #include "model/UserPrompt.h"
 #include "views/Graph_IsoLineData.h"
+#include "views/QLinearColorMap.h"
 #include "views/QScaleDraw.h"
 
 #include <QPen>
@@ -22,21 +23,33 @@
 
 namespace {
 
-// The section's colours. The no-value marker (1e-18: above the ground, below
-// the depth) stays blank even when the data reach below 1 and the marker
-// would otherwise fall inside the ramp; values past either end of the range
-// take the end colours (the base map saturates).
+// The section's colours, by the rule the section map colours by: the
+// ramp's blank stop left out and its real colours spread over the values'
+// range, stops beyond the range (a range typed in the colour dialog) kept,
+// values past the end stops in the end colours. The no-value marker (1e-18:
+// above the ground, below the depth) stays blank. The Qwt stops only
+// describe the ramp.
 class SectionColorMap : public QwtLinearColorMap
 {
 public:
-    using QwtLinearColorMap::QwtLinearColorMap;
+    SectionColorMap(const QColor &from, const QColor &to, const QMap<float, QColor> &ramp)
+        : QwtLinearColorMap(from, to, QwtColorMap::RGB)
+    {
+        m_colours.setColorStops(ramp);
+    }
 
     QRgb rgb(const QwtInterval &interval, double value) const override
     {
         if (value < 1e-5)
             return qRgb(255, 255, 255);
-        return QwtLinearColorMap::rgb(interval, value);
+        // A section of one value: the first colour.
+        if (!(interval.width() > 0.0))
+            return m_colours.rgb(1.0, 0.0, 0.0);
+        return m_colours.rgb(interval.maxValue(), interval.minValue(), value);
     }
+
+private:
+    QLinearColorMap m_colours;
 };
 
 } // namespace
@@ -296,27 +309,22 @@ void Graph_IsoLine::setColorMap(QMap<float, QColor> ramp)
     if (!m_spectrogram)
         return;
 
-    // Qwt keeps its own end stop at 1.0 beside a ramp stop at 1.0, and values
-    // just below the top would blend towards that end colour; so a ramp that
-    // reaches the top supplies the end colour itself.
+    // The Qwt map's own end stops (white, and magenta unless the ramp
+    // reaches the top) stay beside the ramp's.
     QColor top(Qt::magenta);
     if (ramp.isEmpty())
         top = QColor(255, 0, 0);
     else if (std::fabs(static_cast<double>(ramp.lastKey()) - 1.0) < 0.001)
         top = ramp.last();
-    QwtLinearColorMap *map = new SectionColorMap(Qt::white, top, QwtColorMap::RGB);
     if (ramp.isEmpty()) {
-        map->addColorStop(1e-18, Qt::white);
-        map->addColorStop(0.05, QColor(0, 0, 255));
-        map->addColorStop(0.1, QColor(0, 255, 255));
-        map->addColorStop(0.2, QColor(0, 255, 0));
-        map->addColorStop(0.4, QColor(255, 255, 0));
-        map->addColorStop(0.6, QColor(255, 160, 122));
-        map->addColorStop(1.0, QColor(255, 0, 0));
-    } else {
-        for (auto it = ramp.constBegin(); it != ramp.constEnd(); ++it)
-            map->addColorStop(static_cast<double>(it.key()), it.value());
+        ramp = {{1e-18f, Qt::white},           {0.05f, QColor(0, 0, 255)},
+                {0.1f, QColor(0, 255, 255)},   {0.2f, QColor(0, 255, 0)},
+                {0.4f, QColor(255, 255, 0)},   {0.6f, QColor(255, 160, 122)},
+                {1.0f, QColor(255, 0, 0)}};
     }
+    QwtLinearColorMap *map = new SectionColorMap(Qt::white, top, ramp);
+    for (auto it = ramp.constBegin(); it != ramp.constEnd(); ++it)
+        map->addColorStop(static_cast<double>(it.key()), it.value());
     m_colorMap = map;
     m_spectrogram->setColorMap(map);   // deletes the previous one
     replot();

@@ -48,7 +48,9 @@ void Graph_IsoLineData::prepareColumns(QList<DataType_ResultData> &columns,
     // Kept upside down (top first); Qwt then treats the vertical extent as
     // open, and value() blanks everything outside the ground.
     setInterval(Qt::YAxis, QwtInterval(yHi, yLo));
-    setInterval(Qt::ZAxis, QwtInterval(vLo - 1.0, vHi));
+    // The colours span the real values (blank cells are not in the
+    // columns); the floor (no-value level + 1) is the smallest of them.
+    setInterval(Qt::ZAxis, QwtInterval(vLo, vHi));
     m_interp.setNoValueLevel(vLo - 1.0);
 
     if (topography.isEmpty()) {
@@ -63,6 +65,9 @@ double Graph_IsoLineData::value(double x, double y) const
     if (!m_hasData)
         return SectionInterpolator::kAboveGround;
     const double v = m_interp.interpolate(x, y);
+    // Where no column reaches nothing is known: blank, as above the ground.
+    if (!m_interp.hasValue(v))
+        return SectionInterpolator::kAboveGround;
     if (m_interp.hasTopography()) {
         if (x > m_interp.topographyMaxX() || x < m_interp.topographyMinX())
             return SectionInterpolator::kAboveGround;

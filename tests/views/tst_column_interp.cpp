@@ -196,7 +196,7 @@ void TestColumnInterp::rasterValueClipsBelowDepth()
     QCOMPARE(data.interval(Qt::XAxis).maxValue(), 20.0);
     QCOMPARE(data.interval(Qt::YAxis).minValue(), 0.0);     // top first
     QCOMPARE(data.interval(Qt::YAxis).maxValue(), -30.0);
-    QCOMPARE(data.interval(Qt::ZAxis).minValue(), 99.0);
+    QCOMPARE(data.interval(Qt::ZAxis).minValue(), 100.0);
     QCOMPARE(data.interval(Qt::ZAxis).maxValue(), 230.0);
 
     HW_COMPARE_NEAR(data.value(10, -15), 165.0, 1e-9);      // between ground and ground - D
@@ -210,10 +210,10 @@ void TestColumnInterp::rasterValueClipsBelowDepth()
     flat.prepareColumns(cols, QVector<TopoData>(), 100.0);
     HW_COMPARE_NEAR(flat.value(10, -25), 175.0, 1e-9);
     QCOMPARE(flat.value(10, 1), SectionInterpolator::kAboveGround);
-    // Outside the columns but inside the ground: smallest value - 1.
+    // Outside the columns but inside the ground nothing is known: blank.
     Graph_IsoLineData wide;
     wide.prepareColumns(cols, flatGround(-10, 30, 0), 100.0);
-    QCOMPARE(wide.value(-5, -5), 99.0);
+    QCOMPARE(wide.value(-5, -5), SectionInterpolator::kAboveGround);
 }
 
 void TestColumnInterp::rasterWithoutColumns()

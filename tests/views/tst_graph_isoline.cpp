@@ -54,6 +54,8 @@ private slots:
     void badColumnsAndTwinsRemoved();
     void detachAndMarkers();
     void lowValuesKeepTheNoValueMarkerBlank();
+    void coloursSpanTheRealValues_data();
+    void coloursSpanTheRealValues();
     void renderSection();
 
 private:
@@ -186,10 +188,15 @@ void TestGraphIsoLine::defaultRampStops()
     const QVector<double> stops = plot.colorMap()->colorStops();
     // The seven default stops on top of the map's own ends (0 white, 1 magenta;
     // the red stop is added after the magenta one at 1.0 and wins there).
-    QCOMPARE(stops, (QVector<double>{0.0, 1e-18, 0.05, 0.1, 0.2, 0.4, 0.6, 1.0, 1.0}));
-    const QwtInterval unit(0.0, 1.0);
-    QCOMPARE(QColor(plot.colorMap()->rgb(unit, 0.2)), QColor(0, 255, 0));
-    QCOMPARE(QColor(plot.colorMap()->rgb(unit, 1.0)), QColor(255, 0, 0));
+    QCOMPARE(stops, (QVector<double>{0.0, double(1e-18f), double(0.05f), double(0.1f), double(0.2f),
+                                     double(0.4f), double(0.6f), 1.0, 1.0}));
+    // The real colours span the range: the blank stop is left out and
+    // blue (0.05) stands at its bottom.
+    const QwtInterval range(10.0, 20.0);
+    QCOMPARE(QColor(plot.colorMap()->rgb(range, 10.0)), QColor(0, 0, 255));
+    QCOMPARE(QColor(plot.colorMap()->rgb(range, 10.0 + 10.0 * (0.2f - 0.05f) / (1.0f - 0.05f))),
+             QColor(0, 255, 0));
+    QCOMPARE(QColor(plot.colorMap()->rgb(range, 20.0)), QColor(255, 0, 0));
     QCOMPARE(plot.title().text(), QString("电阻率反演剖面图"));
 }
 
@@ -204,7 +211,9 @@ void TestGraphIsoLine::rampStops()
     plot.setSectionData(cols, sectionfixture::topography(), 150.0, {{0.5f, Qt::green}}, 1);
     QCOMPARE(plot.colorMap()->colorStops(), (QVector<double>{0.0, 0.5, 1.0}));
     const QwtInterval unit(0.0, 1.0);
-    QCOMPARE(QColor(plot.colorMap()->rgb(unit, 1.0)), QColor(Qt::magenta));
+    // Past the ramp's last stop its own colour, as on the section map.
+    QCOMPARE(QColor(plot.colorMap()->rgb(unit, 1.0)), QColor(Qt::green));
+    QCOMPARE(QColor(plot.colorMap()->rgb(unit, 0.2)), QColor(Qt::green));
     plot.setColorMap({{0.3f, Qt::blue}, {0.7f, Qt::red}});
     QCOMPARE(plot.colorMap()->colorStops().size(), 4);
     // A ramp that ends at 1.0 blends into its own top colour, not magenta.
@@ -302,8 +311,10 @@ void TestGraphIsoLine::lowValuesKeepTheNoValueMarkerBlank()
     plot.replot();
 
     const QwtInterval z = plot.spectrogram()->data()->interval(Qt::ZAxis);
-    QVERIFY(z.minValue() < 0.0);
+    QCOMPARE(z.minValue(), 0.5);
     QCOMPARE(QColor(plot.colorMap()->rgb(z, 1e-18)), QColor(Qt::white));
+    // The smallest value in the ramp's first real colour.
+    QCOMPARE(QColor(plot.colorMap()->rgb(z, 0.5)), QColor(0, 0, 255));
     // Past either end of the data: the ramp's end colours.
     QCOMPARE(plot.colorMap()->rgb(z, z.maxValue() * 1.05), plot.colorMap()->rgb(z, z.maxValue()));
     QCOMPARE(QColor(plot.colorMap()->rgb(z, z.maxValue())), QColor(128, 0, 0));
@@ -314,6 +325,70 @@ void TestGraphIsoLine::lowValuesKeepTheNoValueMarkerBlank()
     const int cy = qRound(plot.transform(QwtPlot::yLeft, -5.0));
     QVERIFY(canvas.rect().contains(cx, cy));
     QCOMPARE(canvas.pixelColor(cx, cy), QColor(Qt::white));
+}
+
+using Ramp = QMap<float, QColor>;
+
+void TestGraphIsoLine::coloursSpanTheRealValues_data()
+{
+    QTest::addColumn<Ramp>("ramp");
+    QTest::addColumn<QColor>("smallest");
+    QTest::addColumn<QColor>("largest");
+    QTest::newRow("default ramp") << Form_1DGraph::defaultColorRamp() << QColor(0, 0, 255) << QColor(128, 0, 0);
+    // Laid by the colour dialog over a range typed twice as wide as the
+    // data's: the largest value takes the middle colour.
+    QTest::newRow("typed range beyond the data")
+        << Ramp{{0.0f, Qt::blue}, {1.0f, Qt::green}, {2.0f, Qt::red}} << QColor(Qt::blue)
+        << QColor(Qt::green);
+}
+
+// A conductive section (1.0 to 1.45 ohm-m) under falling ground, blank above
+// the lower stations: the colours run over the real values, the smallest
+// drawn in the ramp's first colour, nothing drawn above the ground.
+void TestGraphIsoLine::coloursSpanTheRealValues()
+{
+    QFETCH(Ramp, ramp);
+    QFETCH(QColor, smallest);
+    QFETCH(QColor, largest);
+    const double blank = 1e-18;
+    const QVector<double> levels{20, 10, 0, -20, -40, -60, -80, -100};
+    QList<DataType_ResultData> cols;
+    const QVector<QVector<double> > values{{1.0, 1.0, 1.0, 1.05, 1.1, 1.2, 1.3, 1.45},
+                                          {blank, 1.0, 1.0, 1.05, 1.1, 1.2, 1.3, 1.45},
+                                          {blank, blank, 1.0, 1.05, 1.1, 1.2, 1.3, 1.45}};
+    for (int i = 0; i < 3; ++i) {
+        DataType_ResultData c;
+        c.x = 100.0 * i;
+        c.depth = levels;
+        c.value = values[i];
+        cols << c;
+    }
+    Graph_IsoLine plot;
+    plot.resize(600, 400);
+    plot.setSectionData(cols, {{0, 20}, {100, 10}, {200, 0}}, 120.0, ramp, 1);
+    plot.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plot));
+    plot.replot();
+
+    const QwtInterval z = plot.spectrogram()->data()->interval(Qt::ZAxis);
+    QCOMPARE(z.minValue(), 1.0);
+    QCOMPARE(z.maxValue(), 1.45);
+    QCOMPARE(QColor(plot.colorMap()->rgb(z, 1.0)), smallest);
+    QCOMPARE(QColor(plot.colorMap()->rgb(z, 1.45)), largest);
+
+    // On screen: the smallest cells (top of the first station) in the first
+    // colour, white above the ground between the stations.
+    const QImage canvas = plot.canvas()->grab().toImage();
+    auto pixel = [&](double x, double y) {
+        return canvas.pixelColor(qRound(plot.transform(QwtPlot::xBottom, x)),
+                                 qRound(plot.transform(QwtPlot::yLeft, y)));
+    };
+    const QColor top = pixel(2, 15);
+    QVERIFY2(std::abs(top.red() - smallest.red()) <= 12 && std::abs(top.green() - smallest.green()) <= 12
+                 && std::abs(top.blue() - smallest.blue()) <= 12,
+             qPrintable(top.name()));
+    for (double x : {50.0, 120.0, 150.0, 190.0})
+        QCOMPARE(pixel(x, 20 - 0.1 * x + 2.0), QColor(Qt::white));
 }
 
 void TestGraphIsoLine::renderSection()
