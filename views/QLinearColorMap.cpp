@@ -81,7 +81,7 @@ void QLinearColorMap::setColorStops(QMap<float, QColor> ramp)
     }
     constexpr double kBlankStopLimit = 1e-17;
     if (stops.size() > 1 && stops.firstKey() > 0.0 && stops.firstKey() <= kBlankStopLimit) {
-        stops.remove(stops.firstKey());
+        stops.erase(stops.begin());
         const double from = stops.firstKey();
         if (from < 1.0) {
             QMap<double, QColor> stretched;
