@@ -420,7 +420,7 @@ void Form_2DGraph::clearView()
     m_plotMatrix->setRowHeightRatio(0, 0.35f);
     auto *map = new KXSpectrogramMap(nullptr);
     map->contourMethod = m_sectionMap->contourMethod;
-    m_mapLayout->replaceWidget(m_sectionMap, map);
+    delete m_mapLayout->replaceWidget(m_sectionMap, map);
     delete m_sectionMap;
     m_sectionMap = map;
     delete m_colorMap;
