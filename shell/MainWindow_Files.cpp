@@ -200,9 +200,11 @@ void MainWindow::on_actionFileClose_triggerd(bool)
 void MainWindow::on_actionFileSave_triggerd()
 {
     emit signal_FileSaved();
-    m_actionSave->setEnabled(false);
+    // A save that did not reach the file leaves the edit to be saved again.
+    const bool pending = m_form1D && m_form1D->hasUnsavedEdit();
+    m_actionSave->setEnabled(pending);
     if (m_qaSave)
-        m_qaSave->setEnabled(false);
+        m_qaSave->setEnabled(pending);
 }
 
 void MainWindow::on_actionFileSave_triggerd(bool)

@@ -85,6 +85,7 @@ private slots:
     void unsavedEditIsAskedFor_data();
     void unsavedEditIsAskedFor();
     void closeClearsViewsAndEnabling();
+    void refusedSaveCanBeRetried();
     void eachProjectHasItsOwnBackup();
     void cancelledAndFailedOpen();
     void refusedFileLeavesNothingBeside_data();
@@ -758,6 +759,51 @@ void TestMainWindow::unsavedEditIsAskedFor()
         QCOMPARE(w->windowTitle(), QStringLiteral("QELVA28系统(260331) -- ") + other);
     else
         QVERIFY(!w->isVisible());
+}
+
+// A save that another program's lock refused keeps 保存 on, so that the
+// edit can be saved once the lock is gone.
+void TestMainWindow::refusedSaveCanBeRetried()
+{
+    MainWindow* w = m_window;
+    const QString project = writeProject(QStringLiteral("refused.QELVA"));
+    m_nextFile = project;
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    DataModel* model = w->m_dataModel;
+    Form_1DGraph* form = w->m_form1D;
+    w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0, model->index(0, 0)));
+    QVERIFY(form->stationSeries());
+    const QPointF p = form->stationSeries()->at(3);
+    form->stationSeries()->replace(3, p.x(), p.y() * 2.0);
+    form->onSignalMouseMoveComplete_RefreshUI();
+    QVERIFY(w->m_actionSave->isEnabled());
+    const QByteArray before = storedResponse(project, 100, 20);
+    w->m_database->setBusyTimeout(50);
+
+    const QString reader = QStringLiteral("refused-save-reader");
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), reader);
+        other.setDatabaseName(project);
+        QVERIFY(other.open());
+        QSqlQuery hold(other);
+        QVERIFY(hold.exec(QStringLiteral("BEGIN")));
+        QVERIFY(hold.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) && hold.next());
+        w->m_actionSave->trigger();
+        hold.finish();
+        QVERIFY(hold.exec(QStringLiteral("ROLLBACK")));
+    }
+    QSqlDatabase::removeDatabase(reader);
+    QCOMPARE(storedResponse(project, 100, 20), before);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(form->hasUnsavedEdit());
+    QVERIFY(w->m_actionSave->isEnabled() && w->m_qaSave->isEnabled());
+
+    m_messages.clear();
+    w->m_actionSave->trigger();
+    QVERIFY(storedResponse(project, 100, 20) != before);
+    QVERIFY(!form->hasUnsavedEdit());
+    QVERIFY(!w->m_actionSave->isEnabled() && !w->m_qaSave->isEnabled());
 }
 
 void TestMainWindow::closeClearsViewsAndEnabling()
