@@ -436,9 +436,10 @@ private:
     QVector<double> reportDistances;
     QVector<double> reportTimes;
     QVector<QVector<double> > reportCurves;
-    // Row and ground of the line the report data above belong to.
+    // Row of the line the report data above belong to, and the parameters
+    // (with that line's ground) they were computed with.
     int reportLineRow = -1;
-    QVector<TopoData> reportTopography;
+    InvParam reportParam;
     // The section drawn for that line (empty when none could be drawn).
     QList<DataType_ResultData> reportSection;
     QVector<TopoData> reportSectionTopography;

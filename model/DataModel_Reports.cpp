@@ -74,7 +74,8 @@ Data_Line* DataModel::reportLine() const
 void DataModel::startReportLine(int row, const QVector<TopoData>& topography)
 {
     reportLineRow = row;
-    reportTopography = topography;
+    reportParam = invParam;
+    reportParam.topography = topography;
     reportSection.clear();
     reportSectionTopography.clear();
 }
@@ -123,8 +124,8 @@ QVector<QVector<double> > DataModel::reportRawCurves()
         Data_Point* station = stations->at(i).value();
         if (!station || station->USE() == 0)
             continue;
-        station->unpackWindow(scheme, stationResponse, stationTimes, stationRaw, invParam.timeWindowStart,
-                              invParam.timeWindowEnd);
+        station->unpackWindow(scheme, stationResponse, stationTimes, stationRaw, reportParam.timeWindowStart,
+                              reportParam.timeWindowEnd);
         for (int k = 0; k < reportDistances.size(); ++k) {
             if (!taken.at(k) && reportDistances.at(k) == station->NAME()) {
                 rawCurves[k] = stationRaw;
@@ -178,10 +179,9 @@ void DataModel::exportReport(QString path, int lineRow)
 
     // Copied now: the main window stays usable while the task runs.
     const double line = currentLineNumber;
-    InvParam param = invParam;
-    // The ground of the reported line, not that of a station view or of a
-    // parameter edit since.
-    param.topography = reportTopography;
+    // The parameters and ground the reported line was computed with, not
+    // those of a station view or of a parameter edit since.
+    const InvParam param = reportParam;
     const QImage section = sectionRenderer && !reportSection.isEmpty()
                                ? sectionRenderer(reportSection, reportSectionTopography, reportSectionDepth,
                                                  reportSectionMethod)
@@ -235,8 +235,6 @@ void DataModel::on_signalSendPdfData()
     QVector<EditInfo> editInfos;
     QVector<QVector<double> > stationCurves;
     gatherReportData(lineInfo, editInfos, stationCurves);
-    InvParam param = invParam;
-    param.topography = reportTopography;
-    emit signal_SendPdfData(currentLineNumber, lineInfo, editInfos, param, gridPattern, gridValue, stationCurves,
+    emit signal_SendPdfData(currentLineNumber, lineInfo, editInfos, reportParam, gridPattern, gridValue, stationCurves,
                             reportTimes, reportDistances);
 }
