@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/gradient/WidgetGradientEditor.h"
@@ -133,7 +134,13 @@ void Dialog_ColorMap::on_pushButton_ok_clicked()
     const float newMinimum = ui->lineEdit_Min->text().toFloat();
     const float newMaximum = ui->lineEdit_Max->text().toFloat();
     QMap<float, QColor> ramp = m_editor->getGradient();
-    if (!(std::fabs(newMinimum - m_minimum) < 0.1f && std::fabs(newMaximum - m_maximum) < 0.1f))
+    // A bound counts as typed when it moved by a thousandth of the range:
+    // a fixed step would ignore any range typed on a conductive section,
+    // whose values span less than one ohm-metre. The fields' six digits
+    // are no change either.
+    const float tolerance = std::max(1e-3f * std::fabs(m_maximum - m_minimum),
+                                     1e-5f * std::max(std::fabs(m_minimum), std::fabs(m_maximum)));
+    if (!(std::fabs(newMinimum - m_minimum) <= tolerance && std::fabs(newMaximum - m_maximum) <= tolerance))
         ramp = remapGradient(ramp, m_minimum, m_maximum, newMinimum, newMaximum);
     emit signal_ColorMapChanged(ramp);
     close();

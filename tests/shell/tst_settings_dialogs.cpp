@@ -496,7 +496,11 @@ void TestSettingsDialogs::colorMapOk_data()
     const QColor a(0, 0, 255), b(0, 255, 0), c(255, 0, 0);
     const Ramp three = ramp({{0.0f, a}, {0.5f, b}, {1.0f, c}});
     QTest::newRow("unchanged range") << 10.0f << 110.0f << "10" << "110" << three << three;
-    QTest::newRow("change below 0.1") << 10.0f << 110.0f << "10.05" << "109.95" << three << three;
+    QTest::newRow("change below a thousandth") << 10.0f << 110.0f << "10.05" << "109.95" << three << three;
+    QTest::newRow("fields' own digits") << 1.2345678f << 2.7182818f << "1.23457" << "2.71828" << three << three;
+    // A conductive section spans less than one ohm-metre.
+    QTest::newRow("conductive section") << 1.0f << 2.12f << "1.05" << "2.05" << three
+                                        << ramp({{0.05f / 1.12f, a}, {0.55f / 1.12f, b}, {1.05f / 1.12f, c}});
     // The first colour on the typed minimum, the last on the typed maximum,
     // every stop kept (positions are fractions of the section's range).
     QTest::newRow("stretched maximum") << 10.0f << 110.0f << "10" << "210" << three
