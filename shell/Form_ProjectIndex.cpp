@@ -99,8 +99,12 @@ void Form_ProjectIndex::on_treeView_clicked(const QModelIndex& index)
 
 void Form_ProjectIndex::on_treeView_doubleClicked(const QModelIndex& index)
 {
-    if (m_showGuard && !m_showGuard())
+    if (m_showGuard && !m_showGuard()) {
+        // What is shown stays shown, and the tree points at it again.
+        if (m_shownIndex.isValid())
+            ui->treeView->setCurrentIndex(m_shownIndex);
         return;
+    }
     const bool isLine = !index.parent().isValid();
     const bool isStation = !isLine && !index.parent().parent().isValid();
     if (isLine) {
@@ -124,6 +128,7 @@ void Form_ProjectIndex::on_treeView_doubleClicked(const QModelIndex& index)
 
     if (m_model)
         m_model->showTreeNode(line, station, sample);
+    m_shownIndex = index;
 }
 
 void Form_ProjectIndex::on_ShowContextMenu(const QPoint& pos)

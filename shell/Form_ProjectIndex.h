@@ -3,6 +3,7 @@
 
 #include <QMenu>
 #include <QModelIndex>
+#include <QPersistentModelIndex>
 #include <QPoint>
 #include <QWidget>
 
@@ -72,6 +73,8 @@ private:
     int m_clickedStation = -1;
     int m_clickedSample = -1;
     int m_lastDoubleClickedLine = -1;
+    // The node last shown from the tree.
+    QPersistentModelIndex m_shownIndex;
 
     QMenu m_stationMenu;
     QMenu m_lineMenu;

@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTreeView>
 #include <QValueAxis>
 #include <QtCharts/QScatterSeries>
 #include <QTimer>
@@ -714,9 +715,14 @@ void TestMainWindow::unsavedEditIsAskedFor()
         return int(QDialog::Rejected);
     });
     const QString other = writeProject(QStringLiteral("other.QELVA"));
+    // A double-click's first click has made its row current.
+    auto* tree = w->m_projectIndex->findChild<QTreeView*>(QStringLiteral("treeView"));
+    QVERIFY(tree);
     if (step == QLatin1String("other station")) {
+        tree->setCurrentIndex(model->index(2, 0, line100));
         w->m_projectIndex->on_treeView_doubleClicked(model->index(2, 0, line100));
     } else if (step == QLatin1String("line")) {
+        tree->setCurrentIndex(model->index(1, 0));
         w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0));
     } else if (step == QLatin1String("close")) {
         w->m_actionClose->trigger();
@@ -742,6 +748,8 @@ void TestMainWindow::unsavedEditIsAskedFor()
         QVERIFY(form->stationSeries());
         QCOMPARE(form->stationSeries()->at(3).y(), dragged);
         QVERIFY(w->m_actionSave->isEnabled());
+        if (step == QLatin1String("other station") || step == QLatin1String("line"))
+            QCOMPARE(tree->currentIndex(), model->index(1, 0, line100));
         QVERIFY(w->centralWidget() == form);
         QVERIFY(w->m_database);
         QCOMPARE(w->windowTitle(), QStringLiteral("QELVA28系统(260331) -- ") + project);
