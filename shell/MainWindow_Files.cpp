@@ -95,8 +95,9 @@ void MainWindow::on_actionOpen_triggered()
         delete m_database;
     }
     // Nothing is written beside a file that is refused, not even its backup:
-    // the file is opened before it is copied. A name that is not there
-    // would be created as a new database.
+    // the file is opened before it is copied, and a copy made for an open
+    // that is then refused goes again. A name that is not there would be
+    // created as a new database.
     m_database = new LibHORM(this);
     if (!info.isFile() || !m_database->open(name)) {
         const bool inUse = m_database->busyFailures() > 0;
@@ -124,10 +125,14 @@ void MainWindow::on_actionOpen_triggered()
         return;
     }
 
-    // The controller has told the user why it could not load.
+    // The controller has told the user why it could not load. The backup
+    // must be of the first open that goes ahead: one taken now would miss
+    // what the program holding the file commits before the next try.
     if (!m_dataModel->loadProject(m_database)) {
         delete m_database;
         m_database = nullptr;
+        if (!hadBackup)
+            QFile::remove(backup);
         return;
     }
 

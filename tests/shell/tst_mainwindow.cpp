@@ -91,6 +91,7 @@ private slots:
     void cancelledAndFailedOpen();
     void refusedFileLeavesNothingBeside_data();
     void refusedFileLeavesNothingBeside();
+    void projectInUseIsNotOpened_data();
     void projectInUseIsNotOpened();
     void damagedProjectOpensReadOnly_data();
     void damagedProjectOpensReadOnly();
@@ -976,27 +977,54 @@ void TestMainWindow::refusedFileLeavesNothingBeside()
 
 // A project that another program is writing is not opened, and the user is
 // told it is in use; no backup is taken of it.
+void TestMainWindow::projectInUseIsNotOpened_data()
+{
+    QTest::addColumn<bool>("readable");   // the other program lets others read meanwhile
+    QTest::addColumn<bool>("hadBackup");  // an earlier open took the backup
+    QTest::newRow("writer holding the file exclusively") << false << false;
+    QTest::newRow("writer with an uncommitted change, reads allowed") << true << false;
+    QTest::newRow("backup of an earlier open stays") << true << true;
+}
+
+// A refused open leaves no backup behind: the backup is taken at the first
+// open that goes ahead, with what the other program committed by then.
 void TestMainWindow::projectInUseIsNotOpened()
 {
+    QFETCH(bool, readable);
+    QFETCH(bool, hadBackup);
     MainWindow* w = m_window;
     const QString project = writeProject(QStringLiteral("survey.QELVA"));
     const QString backup = m_dir->filePath(QStringLiteral("survey_raw.QELVA"));
+    if (hadBackup)
+        QVERIFY(QFile::copy(project, backup));
+    const QString renamed = QStringLiteral("SELECT COUNT(*) FROM Data_Line WHERE NAME = 999");
     m_nextFile = project;
     {
         storetest::RawDb other(project);
-        QVERIFY(other.holdWriteLock());
+        if (readable) {
+            QVERIFY(other.exec(QStringLiteral("BEGIN IMMEDIATE")));
+            QVERIFY(other.exec(QStringLiteral("UPDATE Data_Line SET NAME = 999 "
+                                              "WHERE NAME = (SELECT MIN(NAME) FROM Data_Line)")));
+        } else {
+            QVERIFY(other.holdWriteLock());
+        }
         w->m_actionOpen->trigger();
-        other.release();
+        if (readable)
+            QVERIFY(other.exec(QStringLiteral("COMMIT")));
+        else
+            other.release();
     }
     QVERIFY(!w->m_database);
     QCOMPARE(m_messages, QStringList{DataModel::fileInUseText(project)});
-    QVERIFY(!QFile::exists(backup));
+    QCOMPARE(QFile::exists(backup), hadBackup);
     QVERIFY(w->m_actionOpen->isEnabled());
 
     w->m_actionOpen->trigger();
     QVERIFY(w->m_database);
     QCOMPARE(w->m_dataModel->rowCount(QModelIndex()), 2);
     QVERIFY(QFile::exists(backup));
+    storetest::RawDb copy(backup);
+    QCOMPARE(copy.scalar(renamed).toInt(), readable && !hadBackup ? 1 : 0);
 }
 
 void TestMainWindow::damagedProjectOpensReadOnly_data()
