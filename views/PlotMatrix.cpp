@@ -12,6 +12,11 @@
 
 #include <algorithm>
 
+namespace {
+// Height of plot a row with a fixed share keeps beyond its title and axes.
+constexpr int kMinimumCanvas = 60;
+} // namespace
+
 class PlotMatrix::PrivateData
 {
 public:
@@ -112,7 +117,13 @@ void PlotMatrix::setRowHeightRatio(int row, float ratio)
 {
     if (ratio > 0.0f && ratio < 1.0f && row >= 0 && row < numRows()) {
         d_data->rowRatios.insert(row, ratio);
-        const int h = static_cast<int>(static_cast<float>(height()) * ratio);
+        // In a low frame the share would leave only the title and axes: the
+        // row keeps room for some curves as long as that is at most half.
+        int h = static_cast<int>(static_cast<float>(height()) * ratio);
+        for (int col = 0; col < numColumns(); ++col) {
+            if (QwtPlot *p = plotAt(row, col))
+                h = std::max(h, std::min(height() / 2, p->minimumSizeHint().height() + kMinimumCanvas));
+        }
         for (int col = 0; col < numColumns(); ++col) {
             if (QwtPlot *p = plotAt(row, col))
                 p->setFixedHeight(h);

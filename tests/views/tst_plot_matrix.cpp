@@ -41,15 +41,19 @@ void TestPlotMatrix::rowRatioFollowsResize()
 {
     QWidget host;
     PlotMatrix m(2, 1, &host);
-    m.setGeometry(0, 0, 300, 400);
+    m.setGeometry(0, 0, 300, 600);
     host.show();
     m.setRowHeightRatio(0, 0.35f);
-    QCOMPARE(m.plotAt(0, 0)->minimumHeight(), 140);
-    QCOMPARE(m.plotAt(0, 0)->maximumHeight(), 140);
-    m.resize(300, 500);
-    QCOMPARE(m.plotAt(0, 0)->maximumHeight(), 175);
+    QCOMPARE(m.plotAt(0, 0)->minimumHeight(), 210);
+    QCOMPARE(m.plotAt(0, 0)->maximumHeight(), 210);
+    m.resize(300, 800);
+    QCOMPARE(m.plotAt(0, 0)->maximumHeight(), 280);
     QCoreApplication::processEvents();
-    QCOMPARE(m.plotAt(0, 0)->height(), 175);
+    QCOMPARE(m.plotAt(0, 0)->height(), 280);
+    // Too low for the share to leave room below the title and axes: the
+    // row takes up to half.
+    m.resize(300, 200);
+    QCOMPARE(m.plotAt(0, 0)->maximumHeight(), 100);
 }
 
 void TestPlotMatrix::invalidRatioIsForgotten_data()
@@ -68,14 +72,14 @@ void TestPlotMatrix::invalidRatioIsForgotten()
     QFETCH(float, ratio);
     QWidget host;
     PlotMatrix m(2, 1, &host);
-    m.setGeometry(0, 0, 300, 400);
+    m.setGeometry(0, 0, 300, 600);
     host.show();
     m.setRowHeightRatio(0, 0.35f);
     m.setRowHeightRatio(row, ratio);
-    m.resize(300, 600);
+    m.resize(300, 900);
     // "row outside" leaves row 0's ratio in force; the others remove it and
     // the plot keeps the height it was fixed at.
-    QCOMPARE(m.plotAt(0, 0)->maximumHeight(), row == 0 ? 140 : 210);
+    QCOMPARE(m.plotAt(0, 0)->maximumHeight(), row == 0 ? 210 : 315);
 }
 
 void TestPlotMatrix::columnRatio()
