@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QLocale>
+#include <QMetaClassInfo>
+#include <QPair>
 #include <QVariant>
 
 #include <algorithm>
@@ -246,8 +248,8 @@ bool DataModel::setData(const QModelIndex& index, const QVariant& value, int rol
         bool ok = false;
         const bool written = storeTogether([&] { ok = TreeModel::setData(index, stored, role); },
                                            QStringLiteral("修改未能写入工程文件 %1！"), takeBack);
-        // A rename that did not reach the file did not happen.
-        return ok && (written || role != Qt::EditRole);
+        // A rename or check that did not reach the file did not happen.
+        return ok && written;
     }
     return TreeModel::setData(index, value, role);
 }
@@ -301,14 +303,28 @@ void DataModel::itemCheckStateChanged(const QModelIndex& index)
     if (!line)
         return;
     const int checked = getItem(index)->isChecked() ? 1 : 0;
+    Data_Point* station = nullptr;
     if (stationRow >= 0) {
-        Data_Point* station = stationAt(line, stationRow);
+        station = stationAt(line, stationRow);
         if (!station)
             return;
+    }
+    // A refused check leaves the box as the file has it.
+    const QPersistentModelIndex row(index);
+    const int before = station ? station->USE() : line->USE();
+    holdForTakeBack([this, row, before] {
+        if (!row.isValid())
+            return;
+        getItem(row)->setChecked(before != 0);
+        emit dataChanged(row, row, {Qt::CheckStateRole});
+    });
+    if (station) {
+        holdForTakeBack(station);
         station->setUSE(checked);
         store(station);
         return;
     }
+    holdForTakeBack(line);
     line->setUSE(checked);
     store(line);
 }
@@ -422,14 +438,16 @@ void DataModel::on_signal_UseableCheckBoxStateChanged(bool isuse)
     Data_Point* station = stationAt(line, currentStationRow);
     if (station) {
         storeTogether([&] {
+            holdForTakeBack(station);
             station->setUSE(isuse ? 1 : 0);
             store(station);
         }, QStringLiteral("修改未能写入工程文件 %1！"));
-        // Keep the tree's check box in step with the stored flag.
+        // Keep the tree's check box in step with the stored flag (the one
+        // it had, when the file refused the new one).
         TreeItem* lineItem = rootItem->child(currentLineRow);
         TreeItem* stationItem = lineItem ? lineItem->child(currentStationRow) : nullptr;
         if (stationItem) {
-            stationItem->setChecked(isuse);
+            stationItem->setChecked(station->USE() != 0);
             const QModelIndex changed = index(currentStationRow, 0, index(currentLineRow, 0));
             emit dataChanged(changed, changed, {Qt::CheckStateRole});
         }
@@ -500,7 +518,12 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
         response[target[j]] = newRecvDataList[j];
 
     // The scheme mark and the curve reach the file together or not at all.
+    // A refused save leaves the stored curve in memory: the edit lives on
+    // in the view only, where it may be saved again or let go, and no
+    // later commit of the station can write it unasked.
     const bool stored = storeTogether([&] {
+        holdForTakeBack(line);
+        holdForTakeBack(station);
         line->setSampleMode(shown.scheme);
         writeResponse(station, shown.scheme, response);
         store(line);
@@ -520,6 +543,7 @@ bool DataModel::storeTogether(const std::function<void()>& writes, const QString
         return !writeFailed;
     }
     writeFailed = false;
+    takeBacks.clear();
     ++storeDepth;
     const bool began = database->transaction();
     writes();
@@ -532,8 +556,13 @@ bool DataModel::storeTogether(const std::function<void()>& writes, const QString
         else
             database->rollback();
     }
+    const QVector<std::function<void()> > held = takeBacks;
+    takeBacks.clear();
     if (!stored) {
-        // What is shown must be what the file holds before the user is told.
+        // What is shown and held must be what the file holds before the
+        // user is told; the earliest value held of a column wins.
+        for (int i = held.size() - 1; i >= 0; --i)
+            held.at(i)();
         if (takeBack)
             takeBack();
         UserPrompt::critical(QStringLiteral("保存警告"), failure.arg(QDir::toNativeSeparators(database->path())));
@@ -545,6 +574,40 @@ void DataModel::store(HORM_BaseObject* entity)
 {
     if (!entity->commit())
         writeFailed = true;
+}
+
+void DataModel::holdForTakeBack(HORM_BaseObject* entity)
+{
+    if (storeDepth <= 0 || !entity)
+        return;
+    QVector<QPair<QByteArray, QVariant> > columns;
+    const QMetaObject* meta = entity->metaObject();
+    for (int i = 0; i < meta->classInfoCount(); ++i) {
+        const QMetaClassInfo info = meta->classInfo(i);
+        // Columns loaded on demand are not held: putting back a value not
+        // yet loaded would mark it changed and write it over the row.
+        if (qstrcmp(info.value(), "DB") != 0)
+            continue;
+        const QByteArray name(info.name());
+        if (name == "ID")
+            continue;
+        columns.append({name, entity->property(name.constData())});
+    }
+    QPointer<HORM_BaseObject> held(entity);
+    takeBacks.append([held, columns] {
+        if (!held)
+            return;
+        for (const auto& column : columns) {
+            if (held->property(column.first.constData()) != column.second)
+                held->setProperty(column.first.constData(), column.second);
+        }
+    });
+}
+
+void DataModel::holdForTakeBack(const std::function<void()>& undo)
+{
+    if (storeDepth > 0 && undo)
+        takeBacks.append(undo);
 }
 
 void DataModel::on_signal_GPSFileImported(QList<GPSCoordinate> gpsCoordinateList)

@@ -367,6 +367,13 @@ private:
                        const std::function<void()>& takeBack = nullptr);
     // Commits entity; a failure is remembered for storeTogether.
     void store(HORM_BaseObject* entity);
+    // Inside storeTogether: keeps what entity holds in its columns now, to
+    // be put back should the writes not reach the file. A refused write
+    // must leave nothing in memory that a later commit of the same row
+    // (another edit, an export, a GPS import) would store unasked.
+    void holdForTakeBack(HORM_BaseObject* entity);
+    // Inside storeTogether: undo runs should the writes not reach the file.
+    void holdForTakeBack(const std::function<void()>& undo);
 
     // Stores response into the scheme's response column; false for an
     // unknown scheme.
@@ -379,6 +386,9 @@ private:
     // A commit through store failed since storeTogether began.
     bool writeFailed = false;
     int storeDepth = 0;
+    // What the outermost storeTogether puts back when its writes fail, in
+    // the order held.
+    QVector<std::function<void()> > takeBacks;
     HORM_Collection<Data_Line>* lines = nullptr;
     HORM_Collection<Data_Project>* projects = nullptr;
     QString fileSuffix;

@@ -81,6 +81,7 @@ void DataModel::on_signalChangeNameRuleChanged(bool isMultipy, double distance)
 void DataModel::markLineSampleMode(Data_Line* line)
 {
     line->loadReferences();
+    holdForTakeBack(line);
     line->setSampleMode(static_cast<int>(scheme));
     store(line);
 }
@@ -95,6 +96,7 @@ void DataModel::restoreStation(Data_Point* station)
         if (i < raw.size() && std::isfinite(raw[i]))
             response[i] = raw[i];
     }
+    holdForTakeBack(station);
     writeResponse(station, scheme, response);
     store(station);
 }
@@ -127,6 +129,7 @@ void DataModel::fitStation(Data_Point* station, int method)
         if (std::isfinite(windowValues[j]))
             response[window[j]] = windowValues[j];
     }
+    holdForTakeBack(station);
     writeResponse(station, scheme, response);
     store(station);
 }

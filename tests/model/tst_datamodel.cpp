@@ -1983,19 +1983,23 @@ void TestDataModel::saveTellsWhenTheFileIsLocked()
     QCOMPARE(r.curve(2, "DATA_RECV_QV18"), (QVector<double>{1, 7, 9, 4, 5}));
 }
 
-// Restore, fit, renaming and the use flags: a write the file refuses is
-// never reported as done, and the file keeps what it held.
+// Saving, restore, fit, renaming and the use flags: a write the file
+// refuses is never reported as done, the file keeps what it held, and
+// nothing of the refused change stays in memory for a later commit of the
+// same rows to write.
 void TestDataModel::editsTellWhenTheFileIsLocked_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("failure");
     const QString change = QStringLiteral("修改未能写入工程文件 %1！");
+    QTest::newRow("save an edited curve") << "save" << QStringLiteral("曲线未能写入工程文件 %1！");
     QTest::newRow("restore a station") << "restore" << QStringLiteral("重置的数据未能写入工程文件 %1！");
     QTest::newRow("restore a line") << "reset" << QStringLiteral("重置的数据未能写入工程文件 %1！");
     QTest::newRow("fit a line") << "fit" << QStringLiteral("预处理结果未能写入工程文件 %1！");
     QTest::newRow("rename a line") << "rename" << change;
     QTest::newRow("renumber stations") << "renumber" << change;
     QTest::newRow("uncheck a line") << "check" << change;
+    QTest::newRow("uncheck a station") << "check station" << change;
     QTest::newRow("station not in use") << "use" << change;
 }
 
@@ -2005,23 +2009,30 @@ void TestDataModel::editsTellWhenTheFileIsLocked()
     QFETCH(QString, failure);
     openGatedLine();
     const QByteArray before = fileBytes(path());
+    const QStringList stored = storetest::RawDb(path()).contents();
     m_lib->setBusyTimeout(20);
     {
         storetest::RawDb lock(path());
         QVERIFY(lock.holdReadLock());
-        if (operation == "restore") {
+        if (operation == "save") {
+            QVERIFY(m_model->rememberShownStation(0, 1, SAMPLE_QV18, 150, 4e6, {200, 300}));
+            m_model->on_signal_FileSavedToDB({7, 8}, {200, 300});
+        } else if (operation == "restore") {
             m_model->clearPointInfo(0, 1);
         } else if (operation == "reset") {
             m_model->resetPointData(0);
         } else if (operation == "fit") {
-            m_model->applyFittingMethod(0, 0);
+            m_model->applyFittingMethod(0, 2);
         } else if (operation == "rename") {
             m_model->setData(m_model->index(0, 0), QVariant("7"), Qt::EditRole);
         } else if (operation == "renumber") {
             m_model->renameLineRow = 0;
             m_model->on_signalChangeNameRuleChanged(false, 1000.0);
         } else if (operation == "check") {
-            m_model->setData(m_model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+            QVERIFY(!m_model->setData(m_model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+        } else if (operation == "check station") {
+            QVERIFY(!m_model->setData(m_model->index(1, 0, m_model->index(0, 0)), Qt::Unchecked,
+                                      Qt::CheckStateRole));
         } else if (operation == "use") {
             m_model->currentLineRow = 0;
             m_model->currentStationRow = 1;
@@ -2030,6 +2041,21 @@ void TestDataModel::editsTellWhenTheFileIsLocked()
     }
     QCOMPARE(m_messages, QStringList{failure.arg(QDir::toNativeSeparators(path()))});
     QCOMPARE(fileBytes(path()), before);
+
+    // The check boxes show the stored flags, and a later commit of every
+    // row (as an export or a GPS import makes) stores what the file held.
+    m_lib->setBusyTimeout(LibHORM::kBusyTimeoutMs);
+    Data_Line* line = m_model->lineAt(0);
+    const QModelIndex lineRow = m_model->index(0, 0);
+    QCOMPARE(lineRow.data(Qt::CheckStateRole).toInt(), line->USE() != 0 ? int(Qt::Checked) : int(Qt::Unchecked));
+    QVERIFY(line->commit());
+    for (int i = 0; i < 3; ++i) {
+        Data_Point* station = m_model->stationAt(line, i);
+        QCOMPARE(m_model->index(i, 0, lineRow).data(Qt::CheckStateRole).toInt(),
+                 station->USE() != 0 ? int(Qt::Checked) : int(Qt::Unchecked));
+        QVERIFY(station->commit());
+    }
+    QCOMPARE(storetest::RawDb(path()).contents(), stored);
 }
 
 // Keys beyond 32 bits (files merged many times over) name their own rows.

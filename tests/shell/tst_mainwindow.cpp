@@ -87,6 +87,8 @@ private slots:
     void unsavedEditIsAskedFor();
     void closeClearsViewsAndEnabling();
     void refusedSaveCanBeRetried();
+    void refusedSaveInsideTheQuestion_data();
+    void refusedSaveInsideTheQuestion();
     void eachProjectHasItsOwnBackup();
     void cancelledAndFailedOpen();
     void refusedFileLeavesNothingBeside_data();
@@ -821,6 +823,84 @@ void TestMainWindow::refusedSaveCanBeRetried()
     QVERIFY(storedResponse(project, 100, 20) != before);
     QVERIFY(!form->hasUnsavedEdit());
     QVERIFY(!w->m_actionSave->isEnabled() && !w->m_qaSave->isEnabled());
+}
+
+void TestMainWindow::refusedSaveInsideTheQuestion_data()
+{
+    QTest::addColumn<QString>("later");   // a later commit of the edited station
+    QTest::newRow("line unchecked and checked again") << "check";
+    QTest::newRow("sampled-data export") << "sampled";
+    QTest::newRow("GPS import") << "gps";
+}
+
+// 保存 answered while another program reads the file: the save is refused,
+// so the station stays shown with its edit. 丢弃 then lets the edit go for
+// good: no later commit of the station writes it.
+void TestMainWindow::refusedSaveInsideTheQuestion()
+{
+    QFETCH(QString, later);
+    MainWindow* w = m_window;
+    const QString project = writeProject(QStringLiteral("discard.QELVA"));
+    m_nextFile = project;
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    DataModel* model = w->m_dataModel;
+    Form_1DGraph* form = w->m_form1D;
+    const QModelIndex line100 = model->index(0, 0);
+    w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0, line100));
+    QVERIFY(form->stationSeries());
+    const QString title = form->decayChart()->title();
+    const QPointF p = form->stationSeries()->at(3);
+    form->stationSeries()->replace(3, p.x(), p.y() * 3.0);
+    form->onSignalMouseMoveComplete_RefreshUI();
+    const QByteArray before = storedResponse(project, 100, 20);
+    QVERIFY(!before.isEmpty());
+
+    int answer = QMessageBox::Save;
+    int questions = 0;
+    UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        if (box && box->standardButtons() == (QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel)) {
+            ++questions;
+            return answer;
+        }
+        return int(QDialog::Rejected);
+    });
+    auto* tree = w->m_projectIndex->findChild<QTreeView*>(QStringLiteral("treeView"));
+    QVERIFY(tree);
+    const QModelIndex next = model->index(2, 0, line100);
+    w->m_database->setBusyTimeout(50);
+    {
+        storetest::RawDb reader(project);
+        QVERIFY(reader.holdReadLock());
+        tree->setCurrentIndex(next);
+        w->m_projectIndex->on_treeView_doubleClicked(next);
+        reader.release();
+    }
+    QCOMPARE(questions, 1);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().contains(QStringLiteral("曲线未能写入工程文件")), qPrintable(m_messages.first()));
+    QCOMPARE(form->decayChart()->title(), title);
+    QVERIFY(form->hasUnsavedEdit());
+    QCOMPARE(storedResponse(project, 100, 20), before);
+
+    answer = QMessageBox::Discard;
+    w->m_database->setBusyTimeout(LibHORM::kBusyTimeoutMs);
+    m_messages.clear();
+    w->m_projectIndex->on_treeView_doubleClicked(next);
+    QCOMPARE(questions, 2);
+    QCOMPARE(form->decayChart()->title(), QStringLiteral("100线 40点"));
+
+    if (later == QLatin1String("check")) {
+        QVERIFY(model->setData(line100, Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(model->setData(line100, Qt::Checked, Qt::CheckStateRole));
+    } else if (later == QLatin1String("sampled")) {
+        model->exportSampledData(0, 1);
+    } else {
+        emit w->signal_GPSFileImported({GPSCoordinate{100, 0, 1, 2, 3}, GPSCoordinate{100, 1000, 4, 5, 6}});
+    }
+    answerDialogs();
+    QCOMPARE(storedResponse(project, 100, 20), before);
 }
 
 void TestMainWindow::closeClearsViewsAndEnabling()
