@@ -95,6 +95,8 @@ public:
     bool rememberShownStation(int lineRow, int stationRow, TEMSampleMODES shownScheme,
                               double tmin, double tmax, const QVector<double>& gateTimes);
     void forgetShownStation();
+    // A station view is shown whose edited curve may be saved.
+    bool showsEditableStation() const { return shown.valid; }
 
     // --- Display ---
     // The ground profile of a line: {station number, elevation} per

@@ -180,6 +180,10 @@ void Form_ProjectIndex::on_ActionModelCaltriggle(bool)
                                                      QStringLiteral("模型数据 (*.txt)"));
     if (path.isEmpty() || !m_model)
         return;
+    // The section replaces the station view, as a double-click on the line
+    // would: an unsaved edit of the station is settled first.
+    if (m_showGuard && !m_showGuard())
+        return;
     m_model->computeLineSection(m_menuLine);
     m_model->computeModelSection(path);
     ActionExportReport->setEnabled(true);

@@ -30,7 +30,8 @@ public:
 
     // The controller, also the tree view's model; not owned.
     void setModel(DataModel* model);
-    // Asked before a double-click replaces what is shown; false leaves it.
+    // Asked before a double-click or the model calculation replaces what
+    // is shown; false leaves it.
     void setShowGuard(std::function<bool()> guard);
 
 signals:

@@ -208,6 +208,12 @@ bool MainWindow::settleUnsavedEdit()
 {
     if (!m_form1D || !m_form1D->hasUnsavedEdit())
         return true;
+    // An edit of a station that is no longer shown cannot be saved: asking
+    // would only lead to a refusal that keeps the project from closing.
+    if (!m_dataModel->showsEditableStation()) {
+        m_form1D->forgetUnsavedEdit();
+        return true;
+    }
     QMessageBox box(QMessageBox::Question, QStringLiteral("保存曲线"),
                     QStringLiteral("当前测点的曲线已修改，尚未保存。是否保存？"),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);

@@ -89,6 +89,7 @@ private slots:
     void refusedSaveCanBeRetried();
     void refusedSaveInsideTheQuestion_data();
     void refusedSaveInsideTheQuestion();
+    void editOfAStationNoLongerShownIsNotAskedFor();
     void eachProjectHasItsOwnBackup();
     void cancelledAndFailedOpen();
     void refusedFileLeavesNothingBeside_data();
@@ -901,6 +902,38 @@ void TestMainWindow::refusedSaveInsideTheQuestion()
     }
     answerDialogs();
     QCOMPARE(storedResponse(project, 100, 20), before);
+}
+
+// A station view replaced without the question (as the model calculation
+// did) leaves no edit to ask for: closing asks nothing and closes.
+void TestMainWindow::editOfAStationNoLongerShownIsNotAskedFor()
+{
+    MainWindow* w = m_window;
+    m_nextFile = writeProject(QStringLiteral("replaced.QELVA"));
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    DataModel* model = w->m_dataModel;
+    Form_1DGraph* form = w->m_form1D;
+    w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0, model->index(0, 0)));
+    QVERIFY(form->stationSeries());
+    const QPointF p = form->stationSeries()->at(3);
+    form->stationSeries()->replace(3, p.x(), p.y() * 2.0);
+    form->onSignalMouseMoveComplete_RefreshUI();
+    QVERIFY(form->hasUnsavedEdit());
+    model->computeLineSection(0);
+    QVERIFY(w->centralWidget() == w->m_form2D);
+
+    int questions = 0;
+    UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
+        if (qobject_cast<QMessageBox*>(dialog))
+            ++questions;
+        return int(QMessageBox::Save);
+    });
+    w->m_actionClose->trigger();
+    answerDialogs();
+    QCOMPARE(questions, 0);
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(!w->m_database);
 }
 
 void TestMainWindow::closeClearsViewsAndEnabling()

@@ -65,6 +65,8 @@ private slots:
     void stationExports();
     void lineChartsIntoFolder();
     void modelEntries();
+    void modelCalculationSettlesTheShownEditFirst_data();
+    void modelCalculationSettlesTheShownEditFirst();
     void reportEntryAsksForDocument();
     void reportNameTyped_data();
     void reportNameTyped();
@@ -514,6 +516,39 @@ void TestProjectIndex::modelEntries()
     contextMenu(lineIndex(0), QStringLiteral("导入层状模型反演"));
     QVERIFY(resistivity.count() >= 1);
     QCOMPARE(contextMenu(lineIndex(0)).enabled.mid(4), (QList<bool>{false, true}));
+}
+
+void TestProjectIndex::modelCalculationSettlesTheShownEditFirst_data()
+{
+    QTest::addColumn<bool>("fileChosen");
+    QTest::addColumn<bool>("settled");   // what the guard answers
+    QTest::newRow("settled") << true << true;
+    QTest::newRow("kept, as the user cancelled") << true << false;
+    QTest::newRow("no file chosen") << false << true;
+}
+
+// "导入层状模型反演" replaces the station view with the line's section, as a
+// double-click on the line does: the same guard is asked first, and once a
+// model file was chosen; a guard that keeps the station stops it.
+void TestProjectIndex::modelCalculationSettlesTheShownEditFirst()
+{
+    QFETCH(bool, fileChosen);
+    QFETCH(bool, settled);
+    m_tree->expand(lineIndex(0));
+    doubleClick(stationIndex(0, 1));
+    int asked = 0;
+    m_form->setShowGuard([&] {
+        ++asked;
+        return settled;
+    });
+    QSignalSpy central(m_model, SIGNAL(signal_CentralWidgetChanged(bool)));
+    m_fileAnswer = [fileChosen] {
+        return fileChosen ? QStringLiteral(HW_MODEL_DATA_DIR "/modelcalc_example.txt") : QString();
+    };
+    contextMenu(lineIndex(0), QStringLiteral("导入层状模型反演"));
+    QCOMPARE(asked, fileChosen ? 1 : 0);
+    const bool calculated = fileChosen && settled;
+    QCOMPARE(central.count(), calculated ? 1 : 0);
 }
 
 void TestProjectIndex::reportEntryAsksForDocument()
