@@ -610,6 +610,17 @@ void DataModel::holdForTakeBack(const std::function<void()>& undo)
         takeBacks.append(undo);
 }
 
+void DataModel::tellSamplesUnread(int refusedBefore, const QString& what, const QString& notDone)
+{
+    const QString path = database ? database->path() : QString();
+    const bool inUse = database && database->busyFailures() != refusedBefore;
+    UserPrompt::critical(QStringLiteral("读取采样数据"),
+                         QStringLiteral("未能读取工程文件 %1 中%2的采样数据（%3），%4。")
+                             .arg(QDir::toNativeSeparators(path), what,
+                                  inUse ? QStringLiteral("该文件正被其他程序使用") : QStringLiteral("读取失败"),
+                                  notDone));
+}
+
 void DataModel::on_signal_GPSFileImported(QList<GPSCoordinate> gpsCoordinateList)
 {
     importGpsCoordinates(gpsCoordinateList);

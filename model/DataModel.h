@@ -303,7 +303,9 @@ private:
     // Reads the line's curves from station first to last in the current
     // scheme, with each column's mean send current (0 where unknown); false
     // when there are no curves or gate times or fewer than minStations
-    // usable stations, else also sets the inversion topography.
+    // usable stations, else also sets the inversion topography. Samples
+    // that could not be read whole make it false too, after the user was
+    // told: nothing may be shown or computed from part of a line.
     bool readLineCurves(Data_Line* line, int first, int last, int minStations,
                         QVector<QVector<double> >& curves, QVector<double>& times,
                         QVector<double>& numbers, QVector<GPSCoordinate>& coordinates,
@@ -376,6 +378,12 @@ private:
     void holdForTakeBack(HORM_BaseObject* entity);
     // Inside storeTogether: undo runs should the writes not reach the file.
     void holdForTakeBack(const std::function<void()>& undo);
+
+    // Tells the user that the samples of what (a line or a station, as the
+    // text names it) could not be read from the file, and why: another
+    // program's lock when the file's refusals grew from refusedBefore.
+    // notDone says what was left undone for it.
+    void tellSamplesUnread(int refusedBefore, const QString& what, const QString& notDone);
 
     // Stores response into the scheme's response column; false for an
     // unknown scheme.

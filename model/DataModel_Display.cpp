@@ -181,7 +181,16 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
     }
 
     const QString title = QStringLiteral("%1线 %2点").arg(line->NAME()).arg(station->NAME());
-    const double sendCurrent = station->meanSendCurrent();
+    // The station is inverted at its measured current: one read in part
+    // would give another model.
+    double offTime = 0.0;
+    double sendCurrent = 0.0;
+    const int refusedBefore = database ? database->busyFailures() : 0;
+    if (!station->sampleMeans(offTime, sendCurrent)) {
+        tellSamplesUnread(refusedBefore, title, QStringLiteral("未显示该测点"));
+        stopView();
+        return;
+    }
     const double tmin = invParam.timeWindowStart;
     const double tmax = invParam.timeWindowEnd;
 
@@ -286,8 +295,13 @@ bool DataModel::readLineCurves(Data_Line* line, int first, int last, int minStat
                                QVector<double>& currents)
 {
     QVector<double> offTimes;
-    line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true, scheme,
-                      first, last, &currents);
+    const int refusedBefore = database ? database->busyFailures() : 0;
+    if (!line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true, scheme,
+                           first, last, &currents)) {
+        tellSamplesUnread(refusedBefore, QStringLiteral("测线 %1").arg(line->NAME()),
+                          QStringLiteral("未显示或计算该测线的任何结果"));
+        return false;
+    }
     if (curves.isEmpty() || times.isEmpty() || numbers.size() < minStations)
         return false;
     invParam.topography = coordinates.isEmpty() ? QVector<TopoData>() : buildTopography(coordinates);

@@ -121,25 +121,25 @@ Data_Calc* Data_Line::dataCalc() const
     return m_calc.data();
 }
 
-void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QVector<double>* times,
+bool Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QVector<double>* times,
                             QVector<double>* stations, QVector<double>* offTimes,
                             QVector<GPSCoordinate>* coordinates, bool transpose, int scheme, int first, int last,
                             QVector<double>* currents)
 {
     if (!curves || !times || !stations)
-        return;
+        return true;
     if (scheme < 0 || scheme > 2)
-        return;
+        return true;
 
     HORM_Collection<Data_Point>* points = REF_Data_Point();
     if (!points)
-        return;
+        return true;
     const int n = points->size();
     if (n <= 0 || first >= n)
-        return;
+        return true;
     const int lo = std::max(first, 0);
     if (last < lo)
-        return;
+        return true;
     const int hi = std::min(last, n - 1);
 
     const double tmin = param.timeWindowStart;
@@ -156,6 +156,7 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
 
     LibHORM* db = lib();
     const bool began = db && db->transaction();
+    bool read = true;
     for (int i = lo; i <= hi; ++i) {
         Data_Point* point = points->at(i).value();
         if (!point || point->USE() == 0 || point->TYPE() == 1)
@@ -168,7 +169,13 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
 
         double off = 0.0;
         double current = 0.0;
-        point->sampleMeans(off, current);
+        // A station read in part would be taken at a current it was not
+        // measured at; under a lock the next would only wait as long.
+        read = point->sampleMeans(off, current);
+        if (!read) {
+            point->releaseSampleBlobs();
+            break;
+        }
         if (off > 1.1 && off < 30.0)
             off = 64.5;
         offs.append(off);
@@ -194,8 +201,10 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
     if (began)
         db->commit();
 
+    if (!read)
+        return false;
     if (collected.isEmpty())
-        return;
+        return true;
 
     // A station may lack a gate that others have (a gate without samples is
     // dropped when curves are gated); values are matched by time, so only
@@ -221,7 +230,7 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
         positions.append(at);
     }
     if (shared.isEmpty())
-        return;
+        return true;
 
     const int gates = shared.size();
     const int count = collected.size();
@@ -253,4 +262,5 @@ void Data_Line::getLineData(InvParam param, QVector<QVector<double>>* curves, QV
         *coordinates = coords;
     if (currents)
         *currents = sendCurrents;
+    return true;
 }

@@ -71,7 +71,9 @@ public:
     // one dropped afterwards for an empty curve. Nothing is written when no
     // station (or no shared gate) is left, or curves, times or stations is
     // null; a null offTimes, coordinates or currents is simply not filled.
-    void getLineData(InvParam param, QVector<QVector<double>>* curves, QVector<double>* times,
+    // False, with nothing written, when a station's samples could not be
+    // read whole (another program's lock, a row gone); reading stops there.
+    bool getLineData(InvParam param, QVector<QVector<double>>* curves, QVector<double>* times,
                      QVector<double>* stations, QVector<double>* offTimes,
                      QVector<GPSCoordinate>* coordinates, bool transpose, int scheme, int first, int last,
                      QVector<double>* currents = nullptr);

@@ -187,6 +187,8 @@ void Data_Point::resetREF_Data_Sample()
     delete m_samples;
     m_samples = new HORM_Collection<Data_Sample>(lib(), QString("%1ID").arg(metaObject()->className()),
                                                  hasStoredKey() ? QString::number(ID()) : QString(), this);
+    if (m_calcGiven)
+        handDataCalcToSamples();
 }
 
 void Data_Point::unpackScheme(const QByteArray& responseBlob, const QByteArray& timeBlob, const QByteArray& rawBlob,
@@ -325,22 +327,41 @@ double Data_Point::meanSendCurrent()
     return current;
 }
 
-void Data_Point::sampleMeans(double& offTime, double& sendCurrent)
+HORM_Collection<Data_Sample>* Data_Point::readSampleList()
+{
+    // A list that an earlier read left short (a lock, say) is read again;
+    // one read just now is not: under a lock that would wait twice.
+    const bool listedBefore = referencesLoaded() && m_samples;
+    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
+    if (listedBefore && samples && !samples->isComplete())
+        samples->loadTable(samples->filter(), samples->orderBy());
+    return samples;
+}
+
+bool Data_Point::sampleMeans(double& offTime, double& sendCurrent)
 {
     offTime = 0.0;
     sendCurrent = 0.0;
-    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
+    HORM_Collection<Data_Sample>* samples = readSampleList();
     if (!samples)
-        return;
+        return false;
+    bool read = samples->isComplete();
     double offSum = 0.0;
     int offCount = 0;
     double currentSum = 0.0;
     int currentCount = 0;
     for (int i = 0; i < samples->size(); ++i) {
         Data_Sample* sample = samples->at(i).value();
-        if (!sample || sample->USE() == 0)
+        if (!sample) {
+            read = false;
             continue;
-        sample->update();
+        }
+        if (sample->USE() == 0)
+            continue;
+        // A sample whose blobs were refused or are gone has no current:
+        // the station's would be taken from the others, or as none.
+        if (!sample->update())
+            read = false;
         offSum += sample->offTime();
         ++offCount;
         // A record too short to measure has no current; it must not turn
@@ -355,15 +376,13 @@ void Data_Point::sampleMeans(double& offTime, double& sendCurrent)
         offTime = offSum / offCount;
     if (currentCount > 0)
         sendCurrent = currentSum / currentCount;
+    return read;
 }
 
 QList<SampleCurve> Data_Point::collectSampleCurves(bool normalise, bool* whole)
 {
     QList<SampleCurve> curves;
-    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
-    // A list that an earlier read left short (a lock, say) is read again.
-    if (samples && !samples->isComplete())
-        samples->loadTable(samples->filter(), samples->orderBy());
+    HORM_Collection<Data_Sample>* samples = readSampleList();
     bool read = samples && samples->isComplete();
     for (int i = 0; samples && i < samples->size(); ++i) {
         Data_Sample* sample = samples->at(i).value();
@@ -484,12 +503,19 @@ bool Data_Point::readUnloadedSampleRecords(LibHORM* lib, const QHash<qint64, QVe
 void Data_Point::setDataCalc(Data_Calc* calc)
 {
     m_calc = calc;
-    HORM_Collection<Data_Sample>* samples = REF_Data_Sample();
-    if (!samples)
-        return;
-    for (int i = 0; i < samples->size(); ++i) {
-        if (Data_Sample* sample = samples->at(i).value())
-            sample->setDataCalc(calc);
+    m_calcGiven = true;
+    // Samples not listed yet get it once they are: listing them here would
+    // read the file for every station of a line that is shown, and under
+    // another program's lock wait for each.
+    if (referencesLoaded() && m_samples)
+        handDataCalcToSamples();
+}
+
+void Data_Point::handDataCalcToSamples()
+{
+    for (int i = 0; i < m_samples->size(); ++i) {
+        if (Data_Sample* sample = m_samples->at(i).value())
+            sample->setDataCalc(m_calc.data());
     }
 }
 

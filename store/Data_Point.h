@@ -141,8 +141,10 @@ public:
     // current mean counts only samples with a finite, non-zero current.
     double meanOffTime();
     double meanSendCurrent();
-    // Both means from one reading of each sample.
-    void sampleMeans(double& offTime, double& sendCurrent);
+    // Both means from one reading of each sample. False when the list of
+    // samples or a sample's blobs could not be read whole (another
+    // program's lock, a row gone): the means then miss what was not read.
+    bool sampleMeans(double& offTime, double& sendCurrent);
     // One curve per sample in use, in collection order. whole, when given,
     // is set false when a sample or its blobs could not be read.
     QList<SampleCurve> collectSampleCurves(bool normalise, bool* whole = nullptr);
@@ -155,7 +157,8 @@ public:
     // A station without a stored row, or a null one, has no samples.
     static QVector<QList<SampleRecord>> readSampleRecords(const QList<Data_Point*>& stations);
 
-    // Hands calc down to every sample of the station.
+    // Hands calc down to every sample of the station (to samples not
+    // listed yet once they are).
     void setDataCalc(Data_Calc* calc);
     Data_Calc* dataCalc() const;
 
@@ -164,6 +167,10 @@ public:
     void releaseSampleBlobs();
 
 private:
+    // The station's sample list, read again when an earlier read of it
+    // stopped short.
+    HORM_Collection<Data_Sample>* readSampleList();
+    void handDataCalcToSamples();
     // readSampleRecords of one station through its sample entities.
     QList<SampleRecord> readLoadedSampleRecords();
     // Reads the samples of the stations in unread (key -> positions in
@@ -204,6 +211,7 @@ private:
     int m_HasZCoord = -1;
     HORM_Collection<Data_Sample>* m_samples = nullptr;
     QPointer<Data_Calc> m_calc;
+    bool m_calcGiven = false;
 };
 
 #endif // HW_STORE_DATA_POINT_H

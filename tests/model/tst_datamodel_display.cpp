@@ -20,6 +20,7 @@
 #include "store/Data_Line.h"
 #include "store/Data_Point.h"
 #include "store/LibHORM.h"
+#include "store/StoreFixture.h"
 #include "common/TestHelpers.h"
 #include "tools/projectgen/ProjectGenerator.h"
 
@@ -206,6 +207,8 @@ private slots:
     void lineView();
     void lineWithoutUsableLine_data();
     void lineWithoutUsableLine();
+    void viewsOfUnreadSamples_data();
+    void viewsOfUnreadSamples();
     void ellipseSmoothing_data();
     void ellipseSmoothing();
     void smoothingDialogKeepsValues();
@@ -886,6 +889,80 @@ void TestDataModelDisplay::lineWithoutUsableLine()
         QCOMPARE(r.events.mid(0, 4), (QStringList{"Reset", "Central(1)", "ShowLine", "Station"}));
         QCOMPARE(r.events.last(), QString("Edit(0,0)"));
     }
+}
+
+void TestDataModelDisplay::viewsOfUnreadSamples_data()
+{
+    QTest::addColumn<int>("stationRow");        // -1: the line
+    QTest::addColumn<bool>("shownBefore");      // the line was shown, its samples listed, before
+    QTest::addColumn<QString>("obstacle");
+    for (const char* obstacle : {"locked", "deleted"}) {
+        const QByteArray o(obstacle);
+        QTest::newRow(o + ", line") << -1 << false << QString(obstacle);
+        QTest::newRow(o + ", line shown before") << -1 << true << QString(obstacle);
+        QTest::newRow(o + ", station shown before") << 5 << true << QString(obstacle);
+    }
+    QTest::newRow("locked, station") << 5 << false << "locked";
+}
+
+// Samples that cannot be read (another program holds the file, or deleted a
+// sample listed before) end the view with a message naming the file: no
+// curve, model or section is made from the samples that could be read,
+// which would take the stations at a current they were not measured at.
+void TestDataModelDisplay::viewsOfUnreadSamples()
+{
+    QFETCH(int, stationRow);
+    QFETCH(bool, shownBefore);
+    QFETCH(QString, obstacle);
+    openGenerated();
+    const QString file = m_lib->path();
+    m_model->on_signal_TransRelaxInversionMethodChanged(1);
+    if (shownBefore)
+        m_model->showTreeNode(0, -1, -1);
+    const QList<DataType_ResultData> before = m_model->sectionResults;
+    m_messages.clear();
+
+    Receiver r(m_model.get());
+    {
+        storetest::RawDb other(file);
+        if (obstacle == "locked") {
+            m_lib->setBusyTimeout(20);
+            QVERIFY(other.holdWriteLock());
+        } else {
+            // A sample of the shown station's line, deleted once listed.
+            QVERIFY(other.exec("DELETE FROM Data_Sample WHERE ID = (SELECT MIN(s.ID) FROM Data_Sample s "
+                               "JOIN Data_Point p ON s.Data_PointID = p.ID JOIN Data_Line l ON p.Data_LineID = l.ID "
+                               "WHERE l.NAME = 100 AND p.NAME = 100)"));
+        }
+        m_model->showTreeNode(0, stationRow, -1);
+        if (obstacle == "locked")
+            other.release();
+    }
+    const QString why = obstacle == "locked" ? QStringLiteral("该文件正被其他程序使用") : QStringLiteral("读取失败");
+    if (obstacle == "deleted" && !shownBefore) {
+        // Not listed yet, the sample is simply not there: a sound view.
+        QVERIFY(m_messages.isEmpty());
+        return;
+    }
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().startsWith(QStringLiteral("读取采样数据|"))
+                 && m_messages.first().contains(QDir::toNativeSeparators(file)) && m_messages.first().contains(why),
+             qPrintable(m_messages.first()));
+    for (const char* shown : {"Station", "ISO", "LineSection", "2DLineSection", "Static", "2DISO(1)", "2DPoint",
+                                 "Central(0)", "Central(1)"})
+        QVERIFY2(!r.events.contains(shown), qPrintable(r.events.join(' ')));
+    QVERIFY(!m_model->shown.valid);
+    QVERIFY(sameGrid(m_model->sectionResults, before));
+
+    // Once every sample can be read again, the same view is shown.
+    if (obstacle != "locked")
+        return;
+    m_lib->setBusyTimeout(LibHORM::kBusyTimeoutMs);
+    m_messages.clear();
+    r.events.clear();
+    m_model->showTreeNode(0, stationRow, -1);
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(r.events.contains(stationRow < 0 ? "2DISO(1)" : "Station"));
 }
 
 void TestDataModelDisplay::ellipseSmoothing_data()

@@ -143,6 +143,8 @@ private slots:
     void meanSendCurrent();
     void meanOffTime();
     void collectSampleCurves();
+    void sampleReadsTellWhatWasNotRead_data();
+    void sampleReadsTellWhatWasNotRead();
     void setDataCalcChain();
     void splitSendRecv();
     void releaseSampleBlobs();
@@ -437,6 +439,93 @@ void tst_StationCurves::collectSampleCurves()
 
     HORM_Collection<Data_Point> none(p.lib.get(), "Data_LineID", "5");
     QCOMPARE(none.size(), 0);
+}
+
+void tst_StationCurves::sampleReadsTellWhatWasNotRead_data()
+{
+    QTest::addColumn<QString>("read");       // curves, means or the line's data
+    QTest::addColumn<QString>("obstacle");   // what keeps a sample from being read
+    for (const char* read : {"curves", "means", "line"}) {
+        QTest::newRow(QByteArray(read) + ", a listed sample deleted by another program") << read << "deleted";
+        QTest::newRow(QByteArray(read) + ", the file locked by another program") << read << "locked";
+        QTest::newRow(QByteArray(read) + ", nothing in the way") << read << "none";
+    }
+}
+
+// A sample that was listed but whose blobs cannot be read (its row is gone,
+// another program holds the file) makes the read say so; a line's data are
+// then not made from the samples that could be read.
+void tst_StationCurves::sampleReadsTellWhatWasNotRead()
+{
+    QFETCH(QString, read);
+    QFETCH(QString, obstacle);
+    OpenProject p;
+    {
+        HORM_Collection<Data_Line> lines(p.lib.get());
+        Data_Line* line = lines.addNew().value();
+        line->setNAME(1);
+        line->commit();
+    }
+    const SampleSpec a = withRecv({10, 20, 30}, sendRecord(16, {2, 2}));
+    const SampleSpec b = withRecv({1, 2, 3}, sendRecord(16, {4, 4}));
+    const int first = addStation(p.lib.get(), 1, {a, b}, 100.0);
+    addStation(p.lib.get(), 1, {a, b}, 110.0);
+    for (const int id : {first, first + 1}) {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec(QString("UPDATE Data_Point SET DATA_RECV_QV18 = x'%1', DATA_TIMERECV_QV18 = x'%2' WHERE ID = %3")
+                             .arg(QString::fromLatin1(CurveBlob::toBlob({3, 2, 1}).toHex()),
+                                  QString::fromLatin1(CurveBlob::toBlob({100, 200, 300}).toHex()))
+                             .arg(id)));
+    }
+
+    HORM_Collection<Data_Line> lines(p.lib.get());
+    Data_Line* line = lines.at(0).value();
+    Data_Point* point = line->REF_Data_Point()->at(0).value();
+    QVERIFY(point);
+    QCOMPARE(point->REF_Data_Sample()->size(), 2);
+
+    RawDb other(p.path());
+    if (obstacle == "deleted") {
+        QVERIFY(other.exec(QString("DELETE FROM Data_Sample WHERE Data_PointID = %1 AND ID = (SELECT MAX(ID) FROM "
+                                   "Data_Sample WHERE Data_PointID = %1)").arg(first)));
+    } else if (obstacle == "locked") {
+        p.lib->setBusyTimeout(20);
+        QVERIFY(other.holdWriteLock());
+    }
+    const bool whole = obstacle == "none";
+    if (read == "curves") {
+        bool complete = !whole;
+        const QList<SampleCurve> curves = point->collectSampleCurves(false, &complete);
+        QCOMPARE(complete, whole);
+        if (whole)
+            QCOMPARE(curves.size(), 2);
+    } else if (read == "means") {
+        double off = 0.0;
+        double current = 0.0;
+        QCOMPARE(point->sampleMeans(off, current), whole);
+        if (whole)
+            QCOMPARE(current, 3.0);
+    } else {
+        InvParam param;
+        param.timeWindowStart = 0.0;
+        QVector<QVector<double>> curves{{-1}};
+        QVector<double> times{-1};
+        QVector<double> stations{-1};
+        QVector<double> currents{-1};
+        QCOMPARE(line->getLineData(param, &curves, &times, &stations, nullptr, nullptr, true, 0, 0, 1, &currents),
+                 whole);
+        if (whole) {
+            QCOMPARE(stations, (QVector<double>{100, 110}));
+            QCOMPARE(currents, (QVector<double>{3, 3}));
+        } else {
+            QCOMPARE(curves, QVector<QVector<double>>{{-1}});
+            QCOMPARE(times, QVector<double>{-1});
+            QCOMPARE(stations, QVector<double>{-1});
+            QCOMPARE(currents, QVector<double>{-1});
+        }
+    }
+    if (obstacle == "locked")
+        other.release();
 }
 
 void tst_StationCurves::setDataCalcChain()
