@@ -544,6 +544,9 @@ void DataModel::exportResultsByLine(QString folder)
     }
     QMap<QString, int> seen;
     QStringList renamed;
+    // Lines by number, as the tree shows them.
+    QStringList written;
+    QStringList skipped;
     for (int i = 0; i < lines->size(); ++i) {
         Data_Line* line = lineAt(i);
         if (!line || line->USE() == 0)
@@ -554,9 +557,12 @@ void DataModel::exportResultsByLine(QString folder)
             name += QStringLiteral("(%1)").arg(++seen[number]);
             renamed << name;
         }
+        const QString label = name.mid(QStringLiteral("Line_").size());
         HORM_Collection<Data_Point>* stations = line->REF_Data_Point();
-        if (!stations)
+        if (!stations) {
+            skipped << label;
             continue;
+        }
         const QString stem = folder + QLatin1Char('/') + name;
 
         QVector<QVector<double> > curves;
@@ -565,12 +571,25 @@ void DataModel::exportResultsByLine(QString folder)
         QVector<double> offTimes;
         QVector<GPSCoordinate> coordinates;
         QVector<double> currents;
-        line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true, scheme, 0,
-                          stations->size() - 1, &currents);
+        // A line read in part would be inverted at currents it was not
+        // measured at; the lines after it would only wait for the same lock.
+        const int refusedBefore = database->busyFailures();
+        if (!line->getLineData(invParam, &curves, &times, &numbers, &offTimes, &coordinates, true, scheme, 0,
+                               stations->size() - 1, &currents)) {
+            QString notDone = QStringLiteral("导出已停止");
+            if (!written.isEmpty())
+                notDone += QStringLiteral("，此前已导出测线 %1，其余测线未导出").arg(written.join(QStringLiteral("、")));
+            else
+                notDone += QStringLiteral("，未导出任何测线");
+            tellSamplesUnread(refusedBefore, QStringLiteral("测线 %1").arg(label), notDone);
+            return;
+        }
         // A line without usable stations has nothing to export; the lines
         // after it still do.
-        if (curves.isEmpty() || times.isEmpty() || numbers.isEmpty())
+        if (curves.isEmpty() || times.isEmpty() || numbers.isEmpty()) {
+            skipped << label;
             continue;
+        }
 
         // The line's own ground, kept apart from the shown line's results.
         QVector<TopoData> topography = coordinates.isEmpty() ? QVector<TopoData>() : buildTopography(coordinates);
@@ -591,14 +610,15 @@ void DataModel::exportResultsByLine(QString folder)
                                                     invParam.inversionDepth);
         }
 
-        const bool written = writeWholeFile(stem + tail, false, [&](QTextStream& out) {
+        const bool fileWritten = writeWholeFile(stem + tail, false, [&](QTextStream& out) {
             out << "station,depth,resistivity \n";
             writeSectionRows(out, section);
         });
-        if (!written) {
+        if (!fileWritten) {
             tellNotWritten(stem + tail);
             return;
         }
+        written << label;
 
         const bool blanking = writeBlankingFile(stem + QStringLiteral("_top.bln"), topography,
                                                 invParam.inversionDepth, true)
@@ -607,11 +627,24 @@ void DataModel::exportResultsByLine(QString folder)
         if (!blanking)
             UserPrompt::information(QStringLiteral("Bln文件保存结果"), QStringLiteral("未保存Bln文件"));
     }
-    QString done = QStringLiteral("导出整个工程反演数据成功");
+
+    const QString title = QStringLiteral("整个工程反演数据");
+    const QString why = QStringLiteral("没有可用的测点");
+    if (written.isEmpty()) {
+        UserPrompt::critical(title, skipped.isEmpty()
+                                        ? QStringLiteral("没有使用中的测线，未导出任何反演数据。")
+                                        : QStringLiteral("测线 %1 %2，未导出任何反演数据。")
+                                              .arg(skipped.join(QStringLiteral("、")), why));
+        return;
+    }
+    QString done = skipped.isEmpty()
+                       ? QStringLiteral("导出整个工程反演数据成功")
+                       : QStringLiteral("已导出测线 %1 的反演数据；测线 %2 %3，未导出")
+                             .arg(written.join(QStringLiteral("、")), skipped.join(QStringLiteral("、")), why);
     if (!renamed.isEmpty())
         done += QStringLiteral(",测线号相同的测线按工程索引中的顺序加序号区分: %1")
                     .arg(renamed.join(QStringLiteral("、")));
-    UserPrompt::information(QStringLiteral("整个工程反演数据"), done);
+    UserPrompt::information(title, done);
 }
 
 void DataModel::exportSampledData(int lineRow, int stationRow)

@@ -197,6 +197,10 @@ private slots:
     void resultsByLineNamesAndSkips();
     void resultsByLineOfGeneratedProject();
     void resultsByLineKeepsLinesSharingANumber();
+    void resultsByLineWithNothingToWrite_data();
+    void resultsByLineWithNothingToWrite();
+    void resultsByLineOfUnreadSamples_data();
+    void resultsByLineOfUnreadSamples();
     void numbersInNames_data();
     void numbersInNames();
     void distinctNumbersGiveDistinctFiles();
@@ -207,6 +211,7 @@ private slots:
     void sampledDataEdgeCases();
     void sampledDataOfFileInUse_data();
     void sampledDataOfFileInUse();
+    void sampledDataOfDeletedSample();
 
     // GPS import.
     void gpsImportFromFile();
@@ -1141,9 +1146,12 @@ void TestDataModelExports::resultsByLineNamesAndSkips()
         for (int i = 1; i < lines.size() - 1; ++i)
             QCOMPARE(lines[i].split(',').size(), 3);
     }
+    // Line 1 was in use and is not written: the box says so and claims no
+    // success for the whole project. Line 4 was left out by the user.
     const Message noBln{QStringLiteral("Bln文件保存结果"), QStringLiteral("未保存Bln文件")};
     QCOMPARE(m_messages, (QList<Message>{noBln, noBln,
-                                         {QStringLiteral("整个工程反演数据"), QStringLiteral("导出整个工程反演数据成功")}}));
+                                         {QStringLiteral("整个工程反演数据"),
+                                          QStringLiteral("已导出测线 2.5、3 的反演数据；测线 1 没有可用的测点，未导出")}}));
     // The shown line's ground stays with its results.
     QCOMPARE(m_model->resultTopography.size(), 1);
     QCOMPARE(m_model->invParam.topography.size(), 1);
@@ -1235,6 +1243,82 @@ void TestDataModelExports::resultsByLineOfGeneratedProject()
         const double z = stationValue(110, s * 20.0, "ZCoord").toDouble();
         QVERIFY2(std::fabs(v[1].toDouble() - z) < 0.01, qPrintable(top[1 + s]));
     }
+}
+
+void TestDataModelExports::resultsByLineWithNothingToWrite_data()
+{
+    QTest::addColumn<int>("lineUse");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("every sample out of use") << 1 << QStringLiteral("测线 1、2 没有可用的测点，未导出任何反演数据。");
+    QTest::newRow("no line in use") << 0 << QStringLiteral("没有使用中的测线，未导出任何反演数据。");
+}
+
+// A project of which no line can be exported says so, and no success.
+void TestDataModelExports::resultsByLineWithNothingToWrite()
+{
+    QFETCH(int, lineUse);
+    QFETCH(QString, message);
+    auto station = [](double name) {
+        return rawStation(name, {sample(decay(2000), quietRecord(), 1.0e6, 0),
+                                 sample(decay(2000), quietRecord(), 1.0e6, 0)});
+    };
+    openFixture({line(1, {station(0), station(10), station(20)}, 0, lineUse),
+                 line(2, {station(0), station(10)}, 0, lineUse)});
+    m_model->transRelaxMethod = 1;
+
+    m_model->exportResultsByLine(m_dir->path());
+
+    QCOMPARE(writtenFiles(), QStringList());
+    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("整个工程反演数据"), message}}));
+}
+
+void TestDataModelExports::resultsByLineOfUnreadSamples_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("another program holds the file")
+        << "locked" << QStringLiteral("（该文件正被其他程序使用），导出已停止，未导出任何测线。");
+    QTest::newRow("a listed sample of the second line deleted")
+        << "deleted" << QStringLiteral("（读取失败），导出已停止，此前已导出测线 100，其余测线未导出。");
+}
+
+// Samples that cannot be read end the export with a message naming the
+// file and the line: no line is inverted from part of its samples.
+void TestDataModelExports::resultsByLineOfUnreadSamples()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(QString, message);
+    ProjectGenerator::Options o;
+    o.lines = 2;
+    o.stationsPerLine = 4;
+    o.samplesPerStation = 1;
+    o.sampleLength = 2000;
+    openGenerated(o);
+    m_model->transRelaxMethod = 1;
+    QString line = QStringLiteral("100");
+    {
+        storetest::RawDb other(m_file);
+        if (obstacle == "locked") {
+            m_lib->setBusyTimeout(20);
+            QVERIFY(other.holdWriteLock());
+        } else {
+            line = QStringLiteral("110");
+            Data_Point* station = m_model->stationAt(m_model->lineAt(1), 2);
+            QVERIFY(station && station->REF_Data_Sample()->size() == 1);
+            QVERIFY(other.exec(QString("DELETE FROM Data_Sample WHERE Data_PointID = %1").arg(station->ID())));
+        }
+        m_model->exportResultsByLine(m_dir->path());
+        if (obstacle == "locked")
+            other.release();
+    }
+    QCOMPARE(m_messages,
+             (QList<Message>{{QStringLiteral("读取采样数据"),
+                              QStringLiteral("未能读取工程文件 %1 中测线 %2的采样数据")
+                                      .arg(QDir::toNativeSeparators(m_file), line)
+                                  + message}}));
+    QCOMPARE(writtenFiles(), obstacle == "locked" ? QStringList()
+                                                  : (QStringList{"Line_100_bottom.bln", "Line_100_r100_c1_s0.3.dat",
+                                                                 "Line_100_top.bln"}));
 }
 
 void TestDataModelExports::numbersInNames_data()
@@ -1433,6 +1517,31 @@ void TestDataModelExports::sampledDataOfFileInUse()
     QVERIFY(rows.size() > 3);
     QCOMPARE(rows.at(1).split(',').size(), 4);
     QVERIFY(!rows.at(1).split(',').at(2).isEmpty());
+}
+
+// A sample listed and then deleted by another program: the station's table
+// would lack it, so nothing is written and the user told which file.
+void TestDataModelExports::sampledDataOfDeletedSample()
+{
+    openFixture({line(7, {rawStation(3, {sample(decay(2000), quietRecord()), sample(decay(300), quietRecord())})})});
+    QDir::setCurrent(m_dir->path());
+    Data_Point* station = m_model->stationAt(m_model->lineAt(0), 0);
+    QVERIFY(station);
+    QCOMPARE(station->REF_Data_Sample()->size(), 2);
+    QSqlQuery remove(QSqlDatabase::database(m_reader));
+    QVERIFY(remove.exec(QString("DELETE FROM Data_Sample WHERE ID = %1")
+                            .arg(station->REF_Data_Sample()->at(1).value()->ID())));
+    m_messages.clear();
+
+    m_model->exportSampledData(0, 0);
+
+    QCOMPARE(writtenFiles(), QStringList());
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages.first().title, QStringLiteral("采样数据"));
+    QVERIFY2(m_messages.first().text.contains(QDir::toNativeSeparators(m_file))
+                 && m_messages.first().text.contains(QStringLiteral("读取失败"))
+                 && m_messages.first().text.contains(QStringLiteral("未导出")),
+             qPrintable(m_messages.first().text));
 }
 
 // --- GPS import ---
