@@ -271,7 +271,9 @@ bool Dialog_MergeData::mergeIntoA()
 {
     if (!isFileAOpen() || !m_a->database() || m_a->isDamaged() || !m_haveB)
         return false;
-    if (!m_a->transaction())
+    // A whole at once, so that a program reading A is waited for once
+    // rather than at every page the merge writes out.
+    if (!m_a->exclusiveTransaction())
         return false;
 
     // One write that fails makes the merge fail as a whole: a part of B in A

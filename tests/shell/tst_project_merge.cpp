@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -10,6 +11,8 @@
 
 #include <functional>
 #include <memory>
+
+#include <sqlite3.h>
 
 #include "model/DataModel.h"
 #include "model/UserPrompt.h"
@@ -120,6 +123,23 @@ QString refusal(const QString& event, const QString& table, const QString& when 
         .arg(event, table, when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when);
 }
 
+// Counts the times the connection would wait for another program's lock,
+// and lets it wait not at all.
+int countWait(void* waits, int)
+{
+    ++*static_cast<int*>(waits);
+    return 0;
+}
+
+bool countWaits(LibHORM* lib, int* waits)
+{
+    const QVariant handle = lib && lib->database() ? lib->database()->driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* db = *static_cast<sqlite3* const*>(handle.constData());
+    return db && sqlite3_busy_handler(db, &countWait, waits) == SQLITE_OK;
+}
+
 const QString kNothingToMerge = QStringLiteral("合并数据库|没有可合并的数据：未读取合并文件B，文件A保持原样。");
 
 const char* const kStationSql =
@@ -149,6 +169,7 @@ private slots:
     void fileThatIsNoDatabase();
     void targetOpenElsewhere();
     void failedCommitWritesNothing();
+    void targetReadThroughoutIsWaitedForOnce();
     void unwritableTarget_data();
     void unwritableTarget();
     void sourceIsOnlyRead_data();
@@ -507,6 +528,48 @@ void TestProjectMerge::failedCommitWritesNothing()
     QCOMPARE(m_messages, QStringList{"合并数据库|合并数据库成功"});
     QCOMPARE(query(fileA, kStationSql).size(), stationsBefore.size() + 3);
     QCOMPARE(query(fileA, "SELECT ID FROM Data_Line").size(), 2);
+}
+
+// Another program reads A for the whole of a merge too large to be held in
+// the connection's page cache: the merge asks for A once, at its start, and
+// is refused then, instead of waiting at every page it has to write out.
+void TestProjectMerge::targetReadThroughoutIsWaitedForOnce()
+{
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    ProjectGenerator::Options o;
+    o.lines = 2;
+    o.stationsPerLine = 4;
+    o.samplesPerStation = 2;
+    o.sampleLength = 2000;
+    QString error;
+    QVERIFY2(ProjectGenerator(o).write(fileB, &error), qPrintable(error));
+    storetest::RawDb reader(fileA);
+    QVERIFY(reader.holdReadLock());
+    const QByteArray before = storetest::fileBytes(fileA);
+
+    Dialog_MergeData dialog;
+    int waits = 0;
+    const QString message = runMerge(dialog, fileA, fileB, [&] {
+        LibHORM* lib = dialog.findChild<LibHORM*>();
+        QVERIFY(lib);
+        // A few pages of B fill the cache.
+        QSqlQuery small(*lib->database());
+        QVERIFY(small.exec("PRAGMA cache_size = 10"));
+        QVERIFY(countWaits(lib, &waits));
+    });
+    QCOMPARE(message, QStringLiteral("合并数据库|合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。")
+                          .arg(QDir::toNativeSeparators(fileA)));
+    QCOMPARE(waits, 1);
+    reader.release();
+    QCOMPARE(storetest::fileBytes(fileA), before);
+
+    // Once the reader is gone the same merge goes through whole.
+    m_messages.clear();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton"), Qt::LeftButton);
+    QCOMPARE(m_messages, QStringList{"合并数据库|合并数据库成功"});
+    QCOMPARE(query(fileA, "SELECT ID FROM Data_Sample").size(), 1 + 2 * 4 * 2);
 }
 
 void TestProjectMerge::unwritableTarget_data()
