@@ -59,14 +59,27 @@ void Dialog_MergeData::closeFileA()
 bool Dialog_MergeData::openFileA(const QString& path)
 {
     // A file that cannot be opened leaves the A shown in the path field open.
+    const QString inUse = QStringLiteral("文件A %1 正被其他程序使用，未能打开，不能用于合并。")
+                              .arg(QDir::toNativeSeparators(path));
     LibHORM* lib = new LibHORM(this);
     if (!lib->open(path)) {
+        const bool busy = lib->busyFailures() > 0;
         delete lib;
+        if (busy)
+            UserPrompt::critical(QStringLiteral("合并数据库"), inUse);
+        return false;
+    }
+    // A table that could not be brought up to date would lack columns the
+    // merge writes.
+    const int refusedBefore = lib->busyFailures();
+    registerEntities(lib);
+    if (lib->busyFailures() != refusedBefore) {
+        delete lib;
+        UserPrompt::critical(QStringLiteral("合并数据库"), inUse);
         return false;
     }
     closeFileA();
     m_a = lib;
-    registerEntities(m_a);
     m_aProjects = new HORM_Collection<Data_Project>(m_a);
     m_aLines = new HORM_Collection<Data_Line>(m_a);
     ui->lineEdit->setText(path);
@@ -344,9 +357,14 @@ void Dialog_MergeData::on_pushButton_clicked()
     }
     const QString fileA = QDir::toNativeSeparators(m_a->path());
     if (m_a->isDamaged()) {
+        // Rolling back the cut-off write is a write of the open itself.
         UserPrompt::critical(QStringLiteral("合并数据库"),
-                             QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。")
-                                 .arg(fileA));
+                             m_a->rolledBackAtOpen()
+                                 ? QStringLiteral("合并数据库失败：文件A %1 已损坏。打开时已按其日志文件撤销了上次中断的"
+                                                  "写入，该文件因此已被改写；此后以只读方式打开，未合并任何数据。")
+                                       .arg(fileA)
+                                 : QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。")
+                                       .arg(fileA));
         return;
     }
     if (!m_haveB) {

@@ -168,6 +168,9 @@ private slots:
     void mergeWithoutFileA();
     void fileThatIsNoDatabase();
     void targetOpenElsewhere();
+    void targetInUseWhenChosen_data();
+    void targetInUseWhenChosen();
+    void damagedTargetRestoredFromJournal();
     void failedCommitWritesNothing();
     void targetReadThroughoutIsWaitedForOnce();
     void unwritableTarget_data();
@@ -479,6 +482,81 @@ void TestProjectMerge::targetOpenElsewhere()
     Data_Line* first = lines.at(0).value();
     QVERIFY(first);
     QCOMPARE(first->REF_Data_Point()->size(), 2);
+}
+
+void TestProjectMerge::targetInUseWhenChosen_data()
+{
+    // obstacle: "writer" (another program writes to A when it is chosen) or
+    // "reader of an older file" (A lacks a column the dialog would add,
+    // and another program reads A).
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<bool>("earlierA");
+    QTest::newRow("written by another program") << "writer" << false;
+    QTest::newRow("written by another program, after a sound A") << "writer" << true;
+    QTest::newRow("older file read by another program") << "reader of an older file" << false;
+}
+
+// An A that another program keeps from being opened is refused with the
+// reason, naming it; an A chosen before stays the one merged into. Once
+// the program lets go, the same file is chosen and merged into.
+void TestProjectMerge::targetInUseWhenChosen()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(bool, earlierA);
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString sound = m_dir->filePath("sound.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(sound, LineSpec{{7, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{2, 1}}));
+    if (obstacle == "reader of an older file")
+        QVERIFY(storetest::RawDb(fileA).exec("ALTER TABLE Data_Point DROP COLUMN HasZCoord"));
+    storetest::RawDb other(fileA);
+    QVERIFY(obstacle == "writer" ? other.holdWriteLock() : other.holdReadLock());
+    const QByteArray before = storetest::fileBytes(fileA);
+
+    Dialog_MergeData dialog;
+    if (earlierA)
+        QVERIFY(dialog.openFileA(sound));
+    m_files = QStringList{fileA};
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenA"), Qt::LeftButton);
+    QCOMPARE(m_messages, QStringList{QStringLiteral("合并数据库|文件A %1 正被其他程序使用，未能打开，不能用于合并。")
+                                         .arg(QDir::toNativeSeparators(fileA))});
+    QCOMPARE(dialog.isFileAOpen(), earlierA);
+    QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit")->text(), earlierA ? sound : QString());
+    other.release();
+    QCOMPARE(storetest::fileBytes(fileA), before);
+
+    m_messages.clear();
+    QCOMPARE(runMerge(dialog, fileA, fileB), QStringLiteral("合并数据库|合并数据库成功"));
+    QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit")->text(), fileA);
+    QCOMPARE(query(fileA, "SELECT ID FROM Data_Line").size(), 2);
+    if (earlierA)
+        QCOMPARE(query(sound, "SELECT ID FROM Data_Line").size(), 1);
+}
+
+// A damaged A whose open rolled back a write that was cut off: the open
+// has rewritten A, and the refusal says so, as opening it as the project
+// does.
+void TestProjectMerge::damagedTargetRestoredFromJournal()
+{
+    const QString original = m_dir->filePath("original.QELVA");
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(original, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{2, 1}}));
+    // Damaged as the project's tables show it: no line table.
+    QVERIFY(storetest::RawDb(original).exec("DROP TABLE Data_Line"));
+    QVERIFY(storetest::cutOffWrite(original, fileA));
+    const QStringList contents = storetest::RawDb(original).contents();
+
+    Dialog_MergeData dialog;
+    QCOMPARE(runMerge(dialog, fileA, fileB),
+             QStringLiteral("合并数据库|合并数据库失败：文件A %1 已损坏。打开时已按其日志文件撤销了上次中断的写入，"
+                            "该文件因此已被改写；此后以只读方式打开，未合并任何数据。")
+                 .arg(QDir::toNativeSeparators(fileA)));
+    // Restored to what it held before the write.
+    QCOMPARE(storetest::RawDb(fileA).contents(), contents);
 }
 
 void TestProjectMerge::failedCommitWritesNothing()
