@@ -742,12 +742,20 @@ void TestProjectMerge::sourceIsOnlyRead_data()
 {
     QTest::addColumn<QString>("change");
     QTest::newRow("sound file") << QString();
-    QTest::newRow("text in a REAL column, a NULL blob")
-        << "UPDATE Data_Sample SET SendFs = 'abc', DATA_SEND = NULL WHERE ID = 1";
+    // NULL is what the old rows of an added column hold: it reads as the
+    // column's default.
+    QTest::newRow("NULLs in a sample's fields and blob")
+        << "UPDATE Data_Sample SET SendFs = NULL, NOTE = NULL, DATA_SEND = NULL WHERE ID = 1";
+    QTest::newRow("text in a line column the merge does not copy") << "UPDATE Data_Line SET TYPE = 'abc'";
+    QTest::newRow("text for the positions of samples that have none")
+        << "UPDATE Data_Sample SET DATA_RECV_POS = 'abc'";
     QTest::newRow("older file without a station column") << "ALTER TABLE Data_Point DROP COLUMN HasZCoord";
+    QTest::newRow("older file without the samples' device type")
+        << "ALTER TABLE Data_Sample DROP COLUMN DeviceType";
 }
 
-// Reading B for a merge writes nothing to it, whatever its rows hold.
+// Reading B for a merge writes nothing to it, whatever its rows hold; what
+// the merge reads of them it can read as it stands.
 void TestProjectMerge::sourceIsOnlyRead()
 {
     QFETCH(QString, change);
@@ -772,18 +780,45 @@ void TestProjectMerge::refusedSource_data()
     // table", "renamed sample key", "not a database", "in use" (another
     // program writes to B when it is chosen) or "taken while read" (from
     // its second station on).
+    // "wrong type": change gives a value the merge cannot read as its
+    // column's type, and the reason names it.
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("earlierB");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("change");
 
-    QTest::newRow("damaged, no B before") << "damaged" << false << QStringLiteral("已损坏");
-    QTest::newRow("damaged, after a sound B") << "damaged" << true << QStringLiteral("已损坏");
-    QTest::newRow("line table missing") << "no line table" << false << QStringLiteral("已损坏");
-    QTest::newRow("sample key column renamed") << "renamed sample key" << true << QStringLiteral("已损坏");
-    QTest::newRow("no database, after a sound B") << "not a database" << true << QStringLiteral("无法打开");
-    QTest::newRow("in use when chosen, after a sound B") << "in use" << true << QStringLiteral("正被其他程序使用");
+    QTest::newRow("damaged, no B before") << "damaged" << false << QStringLiteral("已损坏") << QString();
+    QTest::newRow("damaged, after a sound B") << "damaged" << true << QStringLiteral("已损坏") << QString();
+    QTest::newRow("line table missing") << "no line table" << false << QStringLiteral("已损坏") << QString();
+    QTest::newRow("sample key column renamed")
+        << "renamed sample key" << true << QStringLiteral("已损坏") << QString();
+    QTest::newRow("no database, after a sound B")
+        << "not a database" << true << QStringLiteral("无法打开") << QString();
+    QTest::newRow("in use when chosen, after a sound B")
+        << "in use" << true << QStringLiteral("正被其他程序使用") << QString();
     QTest::newRow("taken by another program while read") << "taken while read" << true
-                                                         << QStringLiteral("正被其他程序使用");
+                                                         << QStringLiteral("正被其他程序使用") << QString();
+    // B: lines 1, 2 and 3, their stations 11, 21, 31, 12, ..., 33 with one
+    // sample each, in that order.
+    QTest::newRow("station coordinate is text")
+        << "wrong type" << true << QStringLiteral("测线 1 测点 21 的 XCoord 值 'abc' 不是该列应有的类型")
+        << "UPDATE Data_Point SET XCoord = 'abc' WHERE NAME = 21";
+    QTest::newRow("line's use is text") << "wrong type" << false << QStringLiteral("测线 2 的 USE 值 'yes'")
+                                        << "UPDATE Data_Line SET USE = 'yes' WHERE NAME = 2";
+    QTest::newRow("station's use beyond a whole number of its type")
+        << "wrong type" << false << QStringLiteral("测线 2 测点 32 的 USE 值 4294967296")
+        << "UPDATE Data_Point SET USE = 4294967296 WHERE NAME = 32";
+    QTest::newRow("note is a blob") << "wrong type" << false << QStringLiteral("测线 3 测点 23 的 NOTE 值 X'00FF'")
+                                    << "UPDATE Data_Point SET NOTE = x'00ff' WHERE NAME = 23";
+    QTest::newRow("curve of a sampled station cut short")
+        << "wrong type" << false << QStringLiteral("测线 3 测点 13 的 DATA_RECV_LOG10 值 X'0102030405'")
+        << "UPDATE Data_Point SET IsSampled = 1, DATA_RECV_LOG10 = x'0102030405' WHERE NAME = 13";
+    QTest::newRow("sample start time with a fraction")
+        << "wrong type" << true << QStringLiteral("测线 1 测点 31 的第 1 个采样的 StartTime 值 1000.5")
+        << "UPDATE Data_Sample SET StartTime = 1000.5 WHERE ID = 3";
+    QTest::newRow("send record is text")
+        << "wrong type" << false << QStringLiteral("测线 2 测点 22 的第 1 个采样的 DATA_SEND 值 'send'")
+        << "UPDATE Data_Sample SET DATA_SEND = 'send' WHERE ID = 5";
 }
 
 // A B that cannot be read whole is refused with the reason, forgets any B
@@ -793,6 +828,7 @@ void TestProjectMerge::refusedSource()
     QFETCH(QString, kind);
     QFETCH(bool, earlierB);
     QFETCH(QString, reason);
+    QFETCH(QString, change);
     const QString fileA = m_dir->filePath("a.QELVA");
     const QString sound = m_dir->filePath("sound.QELVA");
     const QString fileB = m_dir->filePath("b.QELVA");
@@ -805,6 +841,8 @@ void TestProjectMerge::refusedSource()
         QVERIFY(storetest::RawDb(fileB).exec("DROP TABLE Data_Line"));
     if (kind == "renamed sample key")
         QVERIFY(storetest::RawDb(fileB).exec("ALTER TABLE Data_Sample RENAME COLUMN ID TO SampleKey"));
+    if (kind == "wrong type")
+        QVERIFY(storetest::RawDb(fileB).exec(change));
     if (kind == "not a database")
         QVERIFY(storetest::writeBytes(fileB, QByteArray("line,station\n1,11\n").repeated(40)));
     const QByteArray bytesOfA = storetest::fileBytes(fileA);
