@@ -2,7 +2,11 @@
 #include "ui_Dialog_MergeData.h"
 
 #include <QDir>
+#include <QMetaProperty>
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <cmath>
 #include <memory>
@@ -27,6 +31,143 @@ bool registerEntities(LibHORM* lib)
                                 &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
                                 &Data_WorkSet::staticMetaObject},
                                 {&Data_WorkSet::staticMetaObject});
+}
+
+// A column of B that the merge reads: whether it is unpacked as doubles,
+// and the column and test of its row under which it is read (none: always).
+struct ReadColumn {
+    const char* name;
+    bool curve;
+    const char* whenColumn;
+    const char* whenTest;
+};
+
+// Rows of one table that the merge reads, the columns it reads of them,
+// and what names a row to the user.
+struct ReadTable {
+    const QMetaObject* meta;
+    const char* alias;
+    const char* rows;
+    const char* place;
+    QList<ReadColumn> columns;
+};
+
+QList<ReadTable> readTables()
+{
+    auto plain = [](const char* name) { return ReadColumn{name, false, nullptr, nullptr}; };
+    auto sampledCurve = [](const char* name) { return ReadColumn{name, true, "IsSampled", "> 0"}; };
+    return {
+        {&Data_Line::staticMetaObject, "l", "Data_Line l", "l.NAME", {plain("NAME"), plain("USE"), plain("NOTE")}},
+        {&Data_Point::staticMetaObject, "p", "Data_Point p JOIN Data_Line l ON p.Data_LineID = l.ID", "l.NAME, p.NAME",
+         {plain("NAME"), plain("USE"), plain("XCoord"), plain("YCoord"), plain("ZCoord"), plain("HasZCoord"),
+          plain("IsSampled"), plain("TYPE"), plain("NOTE"), sampledCurve("DATA_RECV_QV18"),
+          sampledCurve("DATA_TIMERECV_QV18"), sampledCurve("DATA_RECV_QV18RAW"), sampledCurve("DATA_RECV_LOG10"),
+          sampledCurve("DATA_TIMERECV_LOG10"), sampledCurve("DATA_RECV_LOG10RAW"), sampledCurve("DATA_RECV_LOG20"),
+          sampledCurve("DATA_TIMERECV_LOG20"), sampledCurve("DATA_RECV_LOG20RAW")}},
+        {&Data_Sample::staticMetaObject, "s",
+         "Data_Sample s JOIN Data_Point p ON s.Data_PointID = p.ID JOIN Data_Line l ON p.Data_LineID = l.ID",
+         "l.NAME, p.NAME, (SELECT COUNT(*) FROM Data_Sample t WHERE t.Data_PointID = s.Data_PointID"
+         " AND t.rowid <= s.rowid)",
+         {ReadColumn{"DATA_RECV", true, nullptr, nullptr}, ReadColumn{"DATA_RECV_POS", true, "DeviceType", "= 1"},
+          plain("USE"), plain("StartTime"), plain("TYPE"), plain("PERIOD"), plain("SendFs"), plain("RecvFs"),
+          plain("NOTE"), plain("SampleSendFs"), plain("SampleOffFs"), plain("DeviceType"), plain("DATA_SEND"),
+          plain("DATA_SOFF")}},
+    };
+}
+
+// SQL that holds when the column's value reads as its field's type as it
+// stands. NULL reads as the field's default, as everywhere (old rows of an
+// added column hold it); any other value of another kind would read as 0,
+// be cut, or come out as other bytes.
+QString readableSql(const ReadTable& table, const ReadColumn& column)
+{
+    const QString value = QStringLiteral("%1.%2").arg(QLatin1String(table.alias), QLatin1String(column.name));
+    const int p = table.meta->indexOfProperty(column.name);
+    QString test;
+    switch (p >= 0 ? table.meta->property(p).userType() : int(QMetaType::UnknownType)) {
+    case QMetaType::Int:
+        test = QStringLiteral("typeof(%1) IN ('integer', 'real') AND %1 = CAST(%1 AS INTEGER)"
+                              " AND %1 BETWEEN -2147483648 AND 2147483647");
+        break;
+    case QMetaType::LongLong:
+        test = QStringLiteral("typeof(%1) = 'integer' OR (typeof(%1) = 'real' AND %1 = CAST(%1 AS INTEGER)"
+                              " AND abs(%1) < 9.2e18)");
+        break;
+    case QMetaType::Double:
+        test = QStringLiteral("typeof(%1) IN ('integer', 'real')");
+        break;
+    case QMetaType::QString:
+        test = QStringLiteral("typeof(%1) IN ('text', 'integer', 'real')");
+        break;
+    case QMetaType::QByteArray:
+        // Curves are read as whole 8-byte values: a cut-off one would be dropped.
+        test = column.curve ? QStringLiteral("typeof(%1) = 'blob' AND length(%1) % 8 = 0")
+                            : QStringLiteral("typeof(%1) = 'blob'");
+        break;
+    default:
+        test = QStringLiteral("1");
+        break;
+    }
+    const QString readable = QStringLiteral("(typeof(%1) = 'null' OR (%2))").arg(value, test.arg(value));
+    if (!column.whenColumn)
+        return readable;
+    return QStringLiteral("(CASE WHEN %1.%2 %3 THEN %4 ELSE 1 END)")
+        .arg(QLatin1String(table.alias), QLatin1String(column.whenColumn), QLatin1String(column.whenTest), readable);
+}
+
+QString placeText(const QVariant& v)
+{
+    if (v.type() == QVariant::ByteArray)
+        return QStringLiteral("X'%1'").arg(QString::fromLatin1(v.toByteArray().left(8).toHex().toUpper()));
+    return v.toString();
+}
+
+// The first value of B that the merge reads and could not read as it
+// stands, named for the user ("测线 1 测点 11 的 XCoord 值 'abc'"); empty
+// when there is none. complete is false when B could not be searched whole.
+QString unreadableValue(LibHORM& lib, bool& complete)
+{
+    complete = true;
+    for (const ReadTable& table : readTables()) {
+        const QString cls = QString::fromLatin1(table.meta->className());
+        for (const ReadColumn& column : table.columns) {
+            // A column the file lacks reads as its default, and so does the
+            // one that decides whether this one is read.
+            if (lib.isAbsent(cls, QLatin1String(column.name))
+                || (column.whenColumn && lib.isAbsent(cls, QLatin1String(column.whenColumn))))
+                continue;
+            QSqlQuery query(*lib.database());
+            query.setForwardOnly(true);
+            const QString sql = QStringLiteral("SELECT %1, substr(quote(%2.%3), 1, 41) FROM %4 WHERE NOT %5 LIMIT 1")
+                                    .arg(QLatin1String(table.place), QLatin1String(table.alias),
+                                         QLatin1String(column.name), QLatin1String(table.rows),
+                                         readableSql(table, column));
+            if (!lib.execute(query, sql)) {
+                complete = false;
+                return QString();
+            }
+            if (!query.next()) {
+                complete = query.lastError().type() == QSqlError::NoError;
+                if (!complete)
+                    return QString();
+                continue;
+            }
+            const int places = query.record().count() - 1;
+            const QString line = placeText(query.value(0));
+            QString place = QStringLiteral("测线 %1 的 ").arg(line);
+            if (places == 2)
+                place = QStringLiteral("测线 %1 测点 %2 的 ").arg(line, placeText(query.value(1)));
+            if (places > 2)
+                place = QStringLiteral("测线 %1 测点 %2 的第 %3 个采样的 ")
+                            .arg(line, placeText(query.value(1)))
+                            .arg(query.value(2).toLongLong());
+            QString shown = query.value(places).toString();
+            if (shown.size() > 40)
+                shown = shown.left(36) + QStringLiteral("…");
+            return QStringLiteral("%1%2 值 %3").arg(place, QLatin1String(column.name), shown);
+        }
+    }
+    return QString();
 }
 
 } // namespace
@@ -59,14 +200,27 @@ void Dialog_MergeData::closeFileA()
 bool Dialog_MergeData::openFileA(const QString& path)
 {
     // A file that cannot be opened leaves the A shown in the path field open.
+    const QString inUse = QStringLiteral("文件A %1 正被其他程序使用，未能打开，不能用于合并。")
+                              .arg(QDir::toNativeSeparators(path));
     LibHORM* lib = new LibHORM(this);
     if (!lib->open(path)) {
+        const bool busy = lib->busyFailures() > 0;
         delete lib;
+        if (busy)
+            UserPrompt::critical(QStringLiteral("合并数据库"), inUse);
+        return false;
+    }
+    // A table that could not be brought up to date would lack columns the
+    // merge writes.
+    const int refusedBefore = lib->busyFailures();
+    registerEntities(lib);
+    if (lib->busyFailures() != refusedBefore) {
+        delete lib;
+        UserPrompt::critical(QStringLiteral("合并数据库"), inUse);
         return false;
     }
     closeFileA();
     m_a = lib;
-    registerEntities(m_a);
     m_aProjects = new HORM_Collection<Data_Project>(m_a);
     m_aLines = new HORM_Collection<Data_Line>(m_a);
     ui->lineEdit->setText(path);
@@ -95,6 +249,16 @@ bool Dialog_MergeData::readFileB(const QString& path)
     bool whole = !lib->isDamaged() && registerEntities(lib.get());
     if (lib->isDamaged()) {
         UserPrompt::critical(title, QStringLiteral("文件B %1 已损坏，未读取其中的数据，不能用于合并。").arg(file));
+        return false;
+    }
+    // A value read as 0 (or as other bytes) would reach A as if B held it.
+    bool searched = false;
+    const QString unreadable = whole ? unreadableValue(*lib, searched) : QString();
+    whole = whole && searched;
+    if (!unreadable.isEmpty()) {
+        UserPrompt::critical(title, QStringLiteral("文件B %1 中%2 不是该列应有的类型，无法读取，不能用于合并，"
+                                                   "未合并任何数据。")
+                                        .arg(file, unreadable));
         return false;
     }
     QList<DataType_MergeLine> linesOfB;
@@ -271,7 +435,9 @@ bool Dialog_MergeData::mergeIntoA()
 {
     if (!isFileAOpen() || !m_a->database() || m_a->isDamaged() || !m_haveB)
         return false;
-    if (!m_a->transaction())
+    // A whole at once, so that a program reading A is waited for once
+    // rather than at every page the merge writes out.
+    if (!m_a->exclusiveTransaction())
         return false;
 
     // One write that fails makes the merge fail as a whole: a part of B in A
@@ -342,9 +508,14 @@ void Dialog_MergeData::on_pushButton_clicked()
     }
     const QString fileA = QDir::toNativeSeparators(m_a->path());
     if (m_a->isDamaged()) {
+        // Rolling back the cut-off write is a write of the open itself.
         UserPrompt::critical(QStringLiteral("合并数据库"),
-                             QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。")
-                                 .arg(fileA));
+                             m_a->rolledBackAtOpen()
+                                 ? QStringLiteral("合并数据库失败：文件A %1 已损坏。打开时已按其日志文件撤销了上次中断的"
+                                                  "写入，该文件因此已被改写；此后以只读方式打开，未合并任何数据。")
+                                       .arg(fileA)
+                                 : QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。")
+                                       .arg(fileA));
         return;
     }
     if (!m_haveB) {

@@ -266,6 +266,20 @@ bool LibHORM::transaction()
     return true;
 }
 
+bool LibHORM::exclusiveTransaction()
+{
+    if (!m_database) {
+        qDebug() << "LibHORM::exclusiveTransaction" << "no connection" << false;
+        return false;
+    }
+    QSqlQuery query(*m_database);
+    if (!execute(query, "BEGIN EXCLUSIVE"))
+        return false;
+    m_written.clear();
+    m_inTransaction = true;
+    return true;
+}
+
 bool LibHORM::commit()
 {
     if (!m_database) {

@@ -58,6 +58,11 @@ public:
     QString connectionName() const;
 
     bool transaction();
+    // As transaction(), but takes the file for this connection alone at once,
+    // waiting for other programs at most one busy timeout: a write too large
+    // for the page cache would otherwise wait for them again at every page
+    // it writes out before the commit.
+    bool exclusiveTransaction();
     // Commits; on failure rolls back, logs and returns false. Every entity
     // written in a transaction that is rolled back is dirty again, so that
     // the next commit writes it (see HORM_BaseObject::commit).

@@ -88,6 +88,9 @@ private slots:
     void reportBySuffix();
     void sectionPictureOfTheReportedLine();
     void sectionPictureOfAnotherProject();
+    void noSectionPictureForAbnormalChannels_data();
+    void noSectionPictureForAbnormalChannels();
+    void editsInTheLinesTimeWindow();
     void elevationsOfTheReportedLine();
     void reportOfTheLineChosen();
     void editsOfTheLineAtItsRow();
@@ -104,6 +107,8 @@ private:
     // Shows station row of line row and stores its response with the
     // first two gates doubled.
     void editStation(int lineRow, int stationRow);
+    // The same with its third gate stored as value, instead.
+    void editStation(int lineRow, int stationRow, double value);
     void setStationUse(int lineRow, int stationRow, bool use);
     Payload sentPayload();
     // Draws the sections the reports ask for as plain pictures, one colour
@@ -223,6 +228,21 @@ void TestDataModelReports::editStation(int lineRow, int stationRow)
     QVERIFY(response.size() > 2);
     response[0] *= 2.0;
     response[1] *= 2.0;
+    m_model->on_signal_FileSavedToDB(response, times);
+}
+
+void TestDataModelReports::editStation(int lineRow, int stationRow, double value)
+{
+    QVector<double> response, times;
+    auto c = connect(m_model.get(), &DataModel::signal_StationChanged, this,
+                     [&](QString, QVector<double> r, QVector<double> g, double, double, double) {
+                         response = r;
+                         times = g;
+                     });
+    m_model->showTreeNode(lineRow, stationRow, -1);
+    disconnect(c);
+    QVERIFY(response.size() > 2);
+    response[2] = value;
     m_model->on_signal_FileSavedToDB(response, times);
 }
 
@@ -656,6 +676,65 @@ void TestDataModelReports::sectionPictureOfAnotherProject()
     QCOMPARE(pictures.last().convertToFormat(QImage::Format_RGB32),
              m_rendered.last().picture.convertToFormat(QImage::Format_RGB32));
     QVERIFY(reporttest::docxText(file).contains(QString("测线 %1 数据处理报告").arg(m_model->currentLineNumber)));
+}
+
+void TestDataModelReports::noSectionPictureForAbnormalChannels_data()
+{
+    QTest::addColumn<bool>("modelCalculation");
+    QTest::newRow("line view") << false;
+    QTest::newRow("model calculation over the line") << true;
+}
+
+// A line whose channel curves hold a value the views do not draw (here a
+// subnormal gate) leaves its section views as they were: its report holds
+// the charts and no section picture, neither one drawn for it, nor the
+// section of the line shown before, nor the one the map left in the folder.
+void TestDataModelReports::noSectionPictureForAbnormalChannels()
+{
+    QFETCH(bool, modelCalculation);
+    editStation(0, 5, 1e-310);
+    m_model->showTreeNode(1, -1, -1);
+    QVERIFY(!m_model->sectionResults.isEmpty());
+    QVERIFY(reporttest::writeStaleContourImage());
+    if (modelCalculation) {
+        m_model->computeLineSection(0);
+        m_model->computeModelSection(QStringLiteral(HW_TEST_DATA_DIR "/modelcalc_example.txt"));
+    } else {
+        m_model->showTreeNode(0, -1, -1);
+    }
+    QCOMPARE(m_model->currentLineNumber, 100.0);
+    QVERIFY(!DataModel::channelsDrawable(m_model->reportCurves));
+    QVERIFY(!m_model->sectionResults.isEmpty());
+
+    m_pdfAnswer = m_dir.filePath("abnormal.pdf");
+    const QString document = m_dir.filePath("abnormal.pdf.docx");
+    m_model->exportReport(document);
+    QCOMPARE(m_rendered.size(), 0);
+    QCOMPARE(reporttest::docxPictureCount(document), 16);
+    QCOMPARE(reporttest::pdfImageCount(m_pdfAnswer), 16);
+    QVERIFY(reporttest::docxText(document).contains("测线 100 数据处理报告"));
+}
+
+void TestDataModelReports::editsInTheLinesTimeWindow()
+{
+    // The time window changed on the ribbon after the line was shown: the
+    // report still compares the line's curves with the stored ones in the
+    // window the line was shown in, so only the edited station shows edits.
+    editStation(0, 5);
+    m_model->showTreeNode(0, -1, -1);
+    const Payload shown = sentPayload();
+    InvParam later = m_model->invParam;
+    QVERIFY(later.timeWindowStart < 400.0);
+    later.timeWindowStart = 400.0;
+    m_model->on_signal_curInvsionParamChanged(later);
+    const Payload p = sentPayload();
+    QCOMPARE(p.times, shown.times);
+    QCOMPARE(p.edits.size(), 16);
+    for (const EditInfo& e : p.edits) {
+        QCOMPARE(e.editedPercent, e.pointNumber == 100.0 ? 200.0 / p.times.size() : 0.0);
+        if (e.pointNumber != 100.0)
+            QCOMPARE(e.meanChangePercent, 0.0);
+    }
 }
 
 void TestDataModelReports::elevationsOfTheReportedLine()

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -10,6 +11,8 @@
 
 #include <functional>
 #include <memory>
+
+#include <sqlite3.h>
 
 #include "model/DataModel.h"
 #include "model/UserPrompt.h"
@@ -120,6 +123,23 @@ QString refusal(const QString& event, const QString& table, const QString& when 
         .arg(event, table, when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when);
 }
 
+// Counts the times the connection would wait for another program's lock,
+// and lets it wait not at all.
+int countWait(void* waits, int)
+{
+    ++*static_cast<int*>(waits);
+    return 0;
+}
+
+bool countWaits(LibHORM* lib, int* waits)
+{
+    const QVariant handle = lib && lib->database() ? lib->database()->driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* db = *static_cast<sqlite3* const*>(handle.constData());
+    return db && sqlite3_busy_handler(db, &countWait, waits) == SQLITE_OK;
+}
+
 const QString kNothingToMerge = QStringLiteral("合并数据库|没有可合并的数据：未读取合并文件B，文件A保持原样。");
 
 const char* const kStationSql =
@@ -148,7 +168,11 @@ private slots:
     void mergeWithoutFileA();
     void fileThatIsNoDatabase();
     void targetOpenElsewhere();
+    void targetInUseWhenChosen_data();
+    void targetInUseWhenChosen();
+    void damagedTargetRestoredFromJournal();
     void failedCommitWritesNothing();
+    void targetReadThroughoutIsWaitedForOnce();
     void unwritableTarget_data();
     void unwritableTarget();
     void sourceIsOnlyRead_data();
@@ -460,6 +484,81 @@ void TestProjectMerge::targetOpenElsewhere()
     QCOMPARE(first->REF_Data_Point()->size(), 2);
 }
 
+void TestProjectMerge::targetInUseWhenChosen_data()
+{
+    // obstacle: "writer" (another program writes to A when it is chosen) or
+    // "reader of an older file" (A lacks a column the dialog would add,
+    // and another program reads A).
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<bool>("earlierA");
+    QTest::newRow("written by another program") << "writer" << false;
+    QTest::newRow("written by another program, after a sound A") << "writer" << true;
+    QTest::newRow("older file read by another program") << "reader of an older file" << false;
+}
+
+// An A that another program keeps from being opened is refused with the
+// reason, naming it; an A chosen before stays the one merged into. Once
+// the program lets go, the same file is chosen and merged into.
+void TestProjectMerge::targetInUseWhenChosen()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(bool, earlierA);
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString sound = m_dir->filePath("sound.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(sound, LineSpec{{7, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{2, 1}}));
+    if (obstacle == "reader of an older file")
+        QVERIFY(storetest::RawDb(fileA).exec("ALTER TABLE Data_Point DROP COLUMN HasZCoord"));
+    storetest::RawDb other(fileA);
+    QVERIFY(obstacle == "writer" ? other.holdWriteLock() : other.holdReadLock());
+    const QByteArray before = storetest::fileBytes(fileA);
+
+    Dialog_MergeData dialog;
+    if (earlierA)
+        QVERIFY(dialog.openFileA(sound));
+    m_files = QStringList{fileA};
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton_OpenA"), Qt::LeftButton);
+    QCOMPARE(m_messages, QStringList{QStringLiteral("合并数据库|文件A %1 正被其他程序使用，未能打开，不能用于合并。")
+                                         .arg(QDir::toNativeSeparators(fileA))});
+    QCOMPARE(dialog.isFileAOpen(), earlierA);
+    QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit")->text(), earlierA ? sound : QString());
+    other.release();
+    QCOMPARE(storetest::fileBytes(fileA), before);
+
+    m_messages.clear();
+    QCOMPARE(runMerge(dialog, fileA, fileB), QStringLiteral("合并数据库|合并数据库成功"));
+    QCOMPARE(dialog.findChild<QLineEdit*>("lineEdit")->text(), fileA);
+    QCOMPARE(query(fileA, "SELECT ID FROM Data_Line").size(), 2);
+    if (earlierA)
+        QCOMPARE(query(sound, "SELECT ID FROM Data_Line").size(), 1);
+}
+
+// A damaged A whose open rolled back a write that was cut off: the open
+// has rewritten A, and the refusal says so, as opening it as the project
+// does.
+void TestProjectMerge::damagedTargetRestoredFromJournal()
+{
+    const QString original = m_dir->filePath("original.QELVA");
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(original, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{2, 1}}));
+    // Damaged as the project's tables show it: no line table.
+    QVERIFY(storetest::RawDb(original).exec("DROP TABLE Data_Line"));
+    QVERIFY(storetest::cutOffWrite(original, fileA));
+    const QStringList contents = storetest::RawDb(original).contents();
+
+    Dialog_MergeData dialog;
+    QCOMPARE(runMerge(dialog, fileA, fileB),
+             QStringLiteral("合并数据库|合并数据库失败：文件A %1 已损坏。打开时已按其日志文件撤销了上次中断的写入，"
+                            "该文件因此已被改写；此后以只读方式打开，未合并任何数据。")
+                 .arg(QDir::toNativeSeparators(fileA)));
+    // Restored to what it held before the write.
+    QCOMPARE(storetest::RawDb(fileA).contents(), contents);
+}
+
 void TestProjectMerge::failedCommitWritesNothing()
 {
     const QString fileA = m_dir->filePath("a.QELVA");
@@ -507,6 +606,48 @@ void TestProjectMerge::failedCommitWritesNothing()
     QCOMPARE(m_messages, QStringList{"合并数据库|合并数据库成功"});
     QCOMPARE(query(fileA, kStationSql).size(), stationsBefore.size() + 3);
     QCOMPARE(query(fileA, "SELECT ID FROM Data_Line").size(), 2);
+}
+
+// Another program reads A for the whole of a merge too large to be held in
+// the connection's page cache: the merge asks for A once, at its start, and
+// is refused then, instead of waiting at every page it has to write out.
+void TestProjectMerge::targetReadThroughoutIsWaitedForOnce()
+{
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    ProjectGenerator::Options o;
+    o.lines = 2;
+    o.stationsPerLine = 4;
+    o.samplesPerStation = 2;
+    o.sampleLength = 2000;
+    QString error;
+    QVERIFY2(ProjectGenerator(o).write(fileB, &error), qPrintable(error));
+    storetest::RawDb reader(fileA);
+    QVERIFY(reader.holdReadLock());
+    const QByteArray before = storetest::fileBytes(fileA);
+
+    Dialog_MergeData dialog;
+    int waits = 0;
+    const QString message = runMerge(dialog, fileA, fileB, [&] {
+        LibHORM* lib = dialog.findChild<LibHORM*>();
+        QVERIFY(lib);
+        // A few pages of B fill the cache.
+        QSqlQuery small(*lib->database());
+        QVERIFY(small.exec("PRAGMA cache_size = 10"));
+        QVERIFY(countWaits(lib, &waits));
+    });
+    QCOMPARE(message, QStringLiteral("合并数据库|合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。")
+                          .arg(QDir::toNativeSeparators(fileA)));
+    QCOMPARE(waits, 1);
+    reader.release();
+    QCOMPARE(storetest::fileBytes(fileA), before);
+
+    // Once the reader is gone the same merge goes through whole.
+    m_messages.clear();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("pushButton"), Qt::LeftButton);
+    QCOMPARE(m_messages, QStringList{"合并数据库|合并数据库成功"});
+    QCOMPARE(query(fileA, "SELECT ID FROM Data_Sample").size(), 1 + 2 * 4 * 2);
 }
 
 void TestProjectMerge::unwritableTarget_data()
@@ -601,12 +742,20 @@ void TestProjectMerge::sourceIsOnlyRead_data()
 {
     QTest::addColumn<QString>("change");
     QTest::newRow("sound file") << QString();
-    QTest::newRow("text in a REAL column, a NULL blob")
-        << "UPDATE Data_Sample SET SendFs = 'abc', DATA_SEND = NULL WHERE ID = 1";
+    // NULL is what the old rows of an added column hold: it reads as the
+    // column's default.
+    QTest::newRow("NULLs in a sample's fields and blob")
+        << "UPDATE Data_Sample SET SendFs = NULL, NOTE = NULL, DATA_SEND = NULL WHERE ID = 1";
+    QTest::newRow("text in a line column the merge does not copy") << "UPDATE Data_Line SET TYPE = 'abc'";
+    QTest::newRow("text for the positions of samples that have none")
+        << "UPDATE Data_Sample SET DATA_RECV_POS = 'abc'";
     QTest::newRow("older file without a station column") << "ALTER TABLE Data_Point DROP COLUMN HasZCoord";
+    QTest::newRow("older file without the samples' device type")
+        << "ALTER TABLE Data_Sample DROP COLUMN DeviceType";
 }
 
-// Reading B for a merge writes nothing to it, whatever its rows hold.
+// Reading B for a merge writes nothing to it, whatever its rows hold; what
+// the merge reads of them it can read as it stands.
 void TestProjectMerge::sourceIsOnlyRead()
 {
     QFETCH(QString, change);
@@ -631,18 +780,45 @@ void TestProjectMerge::refusedSource_data()
     // table", "renamed sample key", "not a database", "in use" (another
     // program writes to B when it is chosen) or "taken while read" (from
     // its second station on).
+    // "wrong type": change gives a value the merge cannot read as its
+    // column's type, and the reason names it.
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("earlierB");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("change");
 
-    QTest::newRow("damaged, no B before") << "damaged" << false << QStringLiteral("已损坏");
-    QTest::newRow("damaged, after a sound B") << "damaged" << true << QStringLiteral("已损坏");
-    QTest::newRow("line table missing") << "no line table" << false << QStringLiteral("已损坏");
-    QTest::newRow("sample key column renamed") << "renamed sample key" << true << QStringLiteral("已损坏");
-    QTest::newRow("no database, after a sound B") << "not a database" << true << QStringLiteral("无法打开");
-    QTest::newRow("in use when chosen, after a sound B") << "in use" << true << QStringLiteral("正被其他程序使用");
+    QTest::newRow("damaged, no B before") << "damaged" << false << QStringLiteral("已损坏") << QString();
+    QTest::newRow("damaged, after a sound B") << "damaged" << true << QStringLiteral("已损坏") << QString();
+    QTest::newRow("line table missing") << "no line table" << false << QStringLiteral("已损坏") << QString();
+    QTest::newRow("sample key column renamed")
+        << "renamed sample key" << true << QStringLiteral("已损坏") << QString();
+    QTest::newRow("no database, after a sound B")
+        << "not a database" << true << QStringLiteral("无法打开") << QString();
+    QTest::newRow("in use when chosen, after a sound B")
+        << "in use" << true << QStringLiteral("正被其他程序使用") << QString();
     QTest::newRow("taken by another program while read") << "taken while read" << true
-                                                         << QStringLiteral("正被其他程序使用");
+                                                         << QStringLiteral("正被其他程序使用") << QString();
+    // B: lines 1, 2 and 3, their stations 11, 21, 31, 12, ..., 33 with one
+    // sample each, in that order.
+    QTest::newRow("station coordinate is text")
+        << "wrong type" << true << QStringLiteral("测线 1 测点 21 的 XCoord 值 'abc' 不是该列应有的类型")
+        << "UPDATE Data_Point SET XCoord = 'abc' WHERE NAME = 21";
+    QTest::newRow("line's use is text") << "wrong type" << false << QStringLiteral("测线 2 的 USE 值 'yes'")
+                                        << "UPDATE Data_Line SET USE = 'yes' WHERE NAME = 2";
+    QTest::newRow("station's use beyond a whole number of its type")
+        << "wrong type" << false << QStringLiteral("测线 2 测点 32 的 USE 值 4294967296")
+        << "UPDATE Data_Point SET USE = 4294967296 WHERE NAME = 32";
+    QTest::newRow("note is a blob") << "wrong type" << false << QStringLiteral("测线 3 测点 23 的 NOTE 值 X'00FF'")
+                                    << "UPDATE Data_Point SET NOTE = x'00ff' WHERE NAME = 23";
+    QTest::newRow("curve of a sampled station cut short")
+        << "wrong type" << false << QStringLiteral("测线 3 测点 13 的 DATA_RECV_LOG10 值 X'0102030405'")
+        << "UPDATE Data_Point SET IsSampled = 1, DATA_RECV_LOG10 = x'0102030405' WHERE NAME = 13";
+    QTest::newRow("sample start time with a fraction")
+        << "wrong type" << true << QStringLiteral("测线 1 测点 31 的第 1 个采样的 StartTime 值 1000.5")
+        << "UPDATE Data_Sample SET StartTime = 1000.5 WHERE ID = 3";
+    QTest::newRow("send record is text")
+        << "wrong type" << false << QStringLiteral("测线 2 测点 22 的第 1 个采样的 DATA_SEND 值 'send'")
+        << "UPDATE Data_Sample SET DATA_SEND = 'send' WHERE ID = 5";
 }
 
 // A B that cannot be read whole is refused with the reason, forgets any B
@@ -652,6 +828,7 @@ void TestProjectMerge::refusedSource()
     QFETCH(QString, kind);
     QFETCH(bool, earlierB);
     QFETCH(QString, reason);
+    QFETCH(QString, change);
     const QString fileA = m_dir->filePath("a.QELVA");
     const QString sound = m_dir->filePath("sound.QELVA");
     const QString fileB = m_dir->filePath("b.QELVA");
@@ -664,6 +841,8 @@ void TestProjectMerge::refusedSource()
         QVERIFY(storetest::RawDb(fileB).exec("DROP TABLE Data_Line"));
     if (kind == "renamed sample key")
         QVERIFY(storetest::RawDb(fileB).exec("ALTER TABLE Data_Sample RENAME COLUMN ID TO SampleKey"));
+    if (kind == "wrong type")
+        QVERIFY(storetest::RawDb(fileB).exec(change));
     if (kind == "not a database")
         QVERIFY(storetest::writeBytes(fileB, QByteArray("line,station\n1,11\n").repeated(40)));
     const QByteArray bytesOfA = storetest::fileBytes(fileA);

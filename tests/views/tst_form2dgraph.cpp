@@ -152,6 +152,28 @@ QMap<float, QColor> ramp()
             {0.75f, QColor(255, 255, 0)}, {1.0f, QColor(255, 0, 0)}};
 }
 
+// Pixels of exactly this colour.
+int colourCount(const QImage& image, const QColor& colour)
+{
+    const QRgb rgb = colour.rgb();
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixel(x, y) == rgb ? 1 : 0;
+    return n;
+}
+
+// The smallest rectangle that holds every pixel that is not white.
+QRect drawnArea(const QImage& image)
+{
+    QRect area;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255))
+                area |= QRect(x, y, 1, 1);
+    return area;
+}
+
 // Mesh curves sorted by kind.
 struct MeshParts {
     QList<QwtPlotCurve*> vertical;
@@ -211,6 +233,7 @@ private slots:
     void modelImportsAddTabs();
     void savePictureWritesImage();
     void sectionPictureForPrint();
+    void sectionPictureInCurrentColours();
     void controllerDrivesForm();
     void renderScreenshot();
 
@@ -696,12 +719,39 @@ void TestForm2DGraph::sectionPictureForPrint()
         QCOMPARE(picture.pixel(0, y), qRgb(255, 255, 255));
         QCOMPARE(picture.pixel(picture.width() - 1, y), qRgb(255, 255, 255));
     }
-    const QRgb top = ramp().last().rgb();
-    int topColoured = 0;
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x)
-            topColoured += picture.pixel(x, y) == top ? 1 : 0;
-    QVERIFY(topColoured > 100);
+    // ... and a narrow one: what is drawn comes close to every edge.
+    const QRect drawn = drawnArea(picture);
+    QVERIFY2(drawn.left() <= 20 && drawn.top() <= 20 && picture.width() - 1 - drawn.right() <= 20
+                 && picture.height() - 1 - drawn.bottom() <= 20,
+             qPrintable(QString("%1 x %2, drawn %3,%4 %5 x %6")
+                            .arg(picture.width())
+                            .arg(picture.height())
+                            .arg(drawn.left())
+                            .arg(drawn.top())
+                            .arg(drawn.width())
+                            .arg(drawn.height())));
+    QVERIFY(colourCount(picture, ramp().last()) > 100);
+}
+
+void TestForm2DGraph::sectionPictureInCurrentColours()
+{
+    // A colour scale chosen after the section was drawn: the picture for
+    // print is in its colours, and none of the ramp the section came with.
+    QList<DataType_ResultData> grid = section();
+    const QVector<TopoData> topo = topographyOf(grid);
+    Form_2DGraph form;
+    form.resize(872, 667);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.setData(grid, topo, ramp(), 100.0);
+    const QMap<float, QColor> chosen{{0.0f, QColor(20, 40, 60)}, {1.0f, QColor(200, 100, 50)}};
+    form.on_signalColorMapChanged(chosen);
+    QCoreApplication::processEvents();
+    const QImage picture = form.sectionPicture(grid, topo, 100.0, 1);
+    QVERIFY(!picture.isNull());
+    QVERIFY(colourCount(picture, chosen.last()) > 100);
+    QCOMPARE(colourCount(picture, ramp().last()), 0);
+    QCOMPARE(colourCount(picture, ramp().first()), 0);
 }
 
 void TestForm2DGraph::controllerDrivesForm()
