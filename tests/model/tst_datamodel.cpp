@@ -371,6 +371,7 @@ private slots:
     void morsaBlendsEveryCurve_data();
     void morsaBlendsEveryCurve();
     void projectWithoutProjectRowLoads();
+    void projectWithoutWorkSetTableLoads();
     void nullDatabaseChangesNothing();
     void loadReleasesSampleBlobs();
     void loadOverOpenProjectReplacesIt();
@@ -940,6 +941,25 @@ void TestDataModel::projectWithoutProjectRowLoads()
     Reader r(path());
     QCOMPARE(r.scalar("SELECT COUNT(*) FROM Data_Project").toInt(), 1);
     QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), 1);
+}
+
+// Older projects lack the work set table, which nothing here reads: such a
+// project is no damaged one, and is written as any other.
+void TestDataModel::projectWithoutWorkSetTableLoads()
+{
+    QVERIFY(writeProject(path(), {line(1, {rawStation(1, {sample(decay(500), quietRecord())})})}));
+    {
+        Reader w(path());
+        QVERIFY(w.exec("DROP TABLE Data_WorkSet"));
+    }
+    open(path());
+    QVERIFY(!m_lib->isDamaged());
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_model->rowCount(m_model->index(0, 0)), 1);
+    Reader r(path());
+    QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), 1);
+    QCOMPARE(r.scalar("SELECT COUNT(*) FROM Data_WorkSet").toInt(), 0);
+    QCOMPARE(r.column("SELECT name FROM pragma_table_info('Data_WorkSet')").value(0).toString(), QString("ID"));
 }
 
 void TestDataModel::nullDatabaseChangesNothing()

@@ -151,6 +151,7 @@ private slots:
     void failedCommitWritesNothing();
     void unwritableTarget_data();
     void unwritableTarget();
+    void olderFilesWithoutWorkSetTableMerge();
     void sourceIsOnlyRead_data();
     void sourceIsOnlyRead();
     void refusedSource_data();
@@ -595,6 +596,26 @@ void TestProjectMerge::unwritableTarget()
         stations << stationKey(row);
     QCOMPARE(stations, (QStringList{"1/11", "1/11", "1/21", "2/12"}));
     QCOMPARE(query(fileA, "SELECT ID FROM Data_Sample").size(), 4);
+}
+
+// Older projects lack the work set table, which the merge neither reads nor
+// writes: neither A nor B is damaged for it.
+void TestProjectMerge::olderFilesWithoutWorkSetTableMerge()
+{
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{1, 2}, {2, 1}}));
+    QVERIFY(storetest::RawDb(fileA).exec("DROP TABLE Data_WorkSet"));
+    QVERIFY(storetest::RawDb(fileB).exec("DROP TABLE Data_WorkSet"));
+    const QByteArray bytesOfB = storetest::fileBytes(fileB);
+
+    Dialog_MergeData dialog;
+    QCOMPARE(runMerge(dialog, fileA, fileB), QStringLiteral("合并数据库|合并数据库成功"));
+    QCOMPARE(query(fileA, kStationSql).size(), 4);
+    QCOMPARE(query(fileA, "SELECT name FROM pragma_table_info('Data_WorkSet')").value(0).value("name").toString(),
+             QStringLiteral("ID"));
+    QCOMPARE(storetest::fileBytes(fileB), bytesOfB);
 }
 
 void TestProjectMerge::sourceIsOnlyRead_data()

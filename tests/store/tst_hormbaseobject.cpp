@@ -38,6 +38,7 @@ private slots:
     void lazyColumns_updateLoadsAndKeepsUnsavedValue();
     void lazyColumns_release();
     void update_withoutLazyColumnsRunsNothing();
+    void update_ofVanishedRowFails();
     void loadReferences_once();
     void entitiesOutliveTheirLibrary();
 };
@@ -656,6 +657,27 @@ void tst_HORM_BaseObject::update_withoutLazyColumnsRunsNothing()
     line->update();
     QVERIFY(trace.isEmpty());
     QVERIFY(!line->isDirty());
+}
+
+// A row deleted behind the entity has no blobs to load: update() says so
+// rather than leave them empty as if they were.
+void tst_HORM_BaseObject::update_ofVanishedRowFails()
+{
+    OpenProject p;
+    makeSample(p.lib.get(), 4);
+    makeSample(p.lib.get(), 4);
+    HORM_Collection<Data_Sample> samples(p.lib.get(), "Data_PointID", "4");
+    Data_Sample* kept = samples.at(0).value();
+    Data_Sample* gone = samples.at(1).value();
+    QVERIFY(kept && gone);
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec(QString("DELETE FROM Data_Sample WHERE ID = %1").arg(gone->ID())));
+    }
+    QVERIFY(kept->update());
+    QCOMPARE(kept->DATA_RECV(), QByteArray("recv"));
+    QVERIFY(!gone->update());
+    QVERIFY(gone->DATA_RECV().isEmpty());
 }
 
 void tst_HORM_BaseObject::loadReferences_once()
