@@ -71,13 +71,14 @@ public:
     bool RegisterObject(const QMetaObject& meta);
     // Registers the classes of a whole schema, in order. A file that holds a
     // table of any of them is an existing project: when a table of the
-    // schema is missing, a table lacks its key column, or a key is not a
-    // whole number of at least 0, the file is damaged (see isDamaged) and
-    // nothing is created in it. A file that holds none of them gets every
-    // table. The tables of spare classes (kept for others, never read here)
-    // take no part in the check and are created where missing, as older
-    // files may lack them. False when the file is damaged or its tables
-    // could not be read.
+    // schema is missing, a table lacks its key column, the key column is not
+    // the table's integer primary key (so keys could repeat, and one UPDATE
+    // reach several rows), or a key is not a whole number of at least 0, the
+    // file is damaged (see isDamaged) and nothing is created in it. A file
+    // that holds none of them gets every table. The tables of spare classes (kept for
+    // others, never read or written here) take no part in the checks and
+    // are created where missing, as older files may lack them. False when
+    // the file is damaged or its tables could not be read.
     bool registerSchema(const QList<const QMetaObject*>& classes,
                         const QList<const QMetaObject*>& spare = QList<const QMetaObject*>());
 
@@ -125,9 +126,14 @@ private:
     bool openFile(const QString& path, bool readOnly);
     // Reopens the connection read-only after damage was found.
     void becomeDamaged(const QString& why);
-    // Why the tables of an existing project are damaged, or empty.
+    void reopenReadOnly();
+    // Why the tables of an existing project are damaged, or empty; unread
+    // is set when a check could not run because of another program's lock.
     QString schemaDamage(const QList<const QMetaObject*>& classes, const QList<const QMetaObject*>& spare,
-                         const QStringList& tables);
+                         const QStringList& tables, bool& unread);
+    // An UPDATE of the open transaction changed rows besides its own: the
+    // transaction must not be committed.
+    void noteOverreach();
     bool copyBytesTo(const QString& target);
     bool onlineBackupTo(const QString& target);
     // An entity's INSERT or UPDATE ran inside the open transaction.
@@ -156,6 +162,7 @@ private:
     QHash<QString, QStringList> m_absent;
     QStringList* m_trace = nullptr;
     bool m_damaged = false;
+    bool m_overreach = false;
     bool m_readOnly = false;
     int m_readOnlyFailures = 0;
     bool m_rolledBack = false;

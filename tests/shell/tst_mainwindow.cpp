@@ -1119,6 +1119,13 @@ void TestMainWindow::projectWithBrokenTablesOpensReadOnly_data()
     QTest::newRow("negative line keys")
         << QStringList{"UPDATE Data_Line SET ID = -ID", "UPDATE Data_Point SET Data_LineID = -Data_LineID"};
     QTest::newRow("station key column renamed") << QStringList{"ALTER TABLE Data_Point RENAME COLUMN ID TO PointKey"};
+    // Copied without the primary key: one UPDATE would write both rows.
+    const auto copied = [](const QString& table) {
+        return QStringList{QStringLiteral("ALTER TABLE %1 RENAME TO old").arg(table),
+                           QStringLiteral("CREATE TABLE %1 AS SELECT * FROM old").arg(table), QStringLiteral("DROP TABLE old")};
+    };
+    QTest::newRow("station keys repeat") << copied("Data_Point") + QStringList{"UPDATE Data_Point SET ID = 1 WHERE ID = 2"};
+    QTest::newRow("line keys unique, no primary key") << copied("Data_Line");
 }
 
 // A project file that passes SQLite's check but lost a table or its keys is

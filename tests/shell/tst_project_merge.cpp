@@ -120,6 +120,15 @@ QString refusal(const QString& event, const QString& table, const QString& when 
         .arg(event, table, when.isEmpty() ? QString() : QStringLiteral("WHEN ") + when);
 }
 
+// Statements that copy a table without its primary key and give its first
+// two rows one key.
+QStringList sharedKeys(const QString& table)
+{
+    return {QStringLiteral("ALTER TABLE %1 RENAME TO old").arg(table),
+            QStringLiteral("CREATE TABLE %1 AS SELECT * FROM old").arg(table), QStringLiteral("DROP TABLE old"),
+            QStringLiteral("UPDATE %1 SET ID = 1 WHERE ID = 2").arg(table)};
+}
+
 const QString kNothingToMerge = QStringLiteral("合并数据库|没有可合并的数据：未读取合并文件B，文件A保持原样。");
 
 const char* const kStationSql =
@@ -520,6 +529,7 @@ void TestProjectMerge::unwritableTarget_data()
 
     QTest::newRow("damaged target") << "damaged" << QString();
     QTest::newRow("target without its line table") << "no line table" << QString();
+    QTest::newRow("target's station keys repeat") << "keys repeat" << QString();
     QTest::newRow("another program writes to the target") << "writer" << QString();
     QTest::newRow("a reader keeps the commit from finishing") << "reader" << QString();
     QTest::newRow("new line refused") << "trigger" << refusal("INSERT", "Data_Line");
@@ -552,6 +562,12 @@ void TestProjectMerge::unwritableTarget()
         storetest::RawDb raw(fileA);
         QVERIFY(raw.exec("DROP TABLE Data_Line"));
     }
+    if (obstacle == "keys repeat") {
+        storetest::RawDb raw(fileA);
+        QVERIFY(raw.exec("INSERT INTO Data_Point (ID, NAME, USE, Data_LineID) VALUES (2, 21, 1, 1)"));
+        for (const QString& sql : sharedKeys("Data_Point"))
+            QVERIFY(raw.exec(sql));
+    }
     if (obstacle == "trigger")
         QVERIFY(storetest::RawDb(fileA).exec(trigger));
     std::unique_ptr<storetest::RawDb> other;
@@ -562,7 +578,7 @@ void TestProjectMerge::unwritableTarget()
     const QByteArray before = storetest::fileBytes(fileA);
 
     const QString file = QDir::toNativeSeparators(fileA);
-    const bool damaged = obstacle == "damaged" || obstacle == "no line table";
+    const bool damaged = obstacle == "damaged" || obstacle == "no line table" || obstacle == "keys repeat";
     const QString expected = damaged
         ? QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。").arg(file)
         : QStringLiteral("合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。").arg(file);
@@ -660,6 +676,7 @@ void TestProjectMerge::refusedSource_data()
     QTest::newRow("damaged, after a sound B") << "damaged" << true << QStringLiteral("已损坏");
     QTest::newRow("line table missing") << "no line table" << false << QStringLiteral("已损坏");
     QTest::newRow("sample key column renamed") << "renamed sample key" << true << QStringLiteral("已损坏");
+    QTest::newRow("station keys repeat") << "keys repeat" << false << QStringLiteral("已损坏");
     QTest::newRow("no database, after a sound B") << "not a database" << true << QStringLiteral("无法打开");
     QTest::newRow("in use when chosen, after a sound B") << "in use" << true << QStringLiteral("正被其他程序使用");
     QTest::newRow("taken by another program while read") << "taken while read" << true
@@ -685,6 +702,11 @@ void TestProjectMerge::refusedSource()
         QVERIFY(storetest::RawDb(fileB).exec("DROP TABLE Data_Line"));
     if (kind == "renamed sample key")
         QVERIFY(storetest::RawDb(fileB).exec("ALTER TABLE Data_Sample RENAME COLUMN ID TO SampleKey"));
+    if (kind == "keys repeat") {
+        storetest::RawDb raw(fileB);
+        for (const QString& sql : sharedKeys("Data_Point"))
+            QVERIFY(raw.exec(sql));
+    }
     if (kind == "not a database")
         QVERIFY(storetest::writeBytes(fileB, QByteArray("line,station\n1,11\n").repeated(40)));
     const QByteArray bytesOfA = storetest::fileBytes(fileA);

@@ -359,6 +359,34 @@ void tst_ProjectSchema::olderFileIsMigrated()
     QVERIFY(sample->DATA_SEND().isEmpty());
 }
 
+namespace {
+
+// Statements that rebuild a table of the whole schema, with its rows, as
+// `declaration` declares it (the indexes go with the old table).
+QStringList rebuilt(const QString& table, const QString& declaration)
+{
+    return {QString("ALTER TABLE %1 RENAME TO old").arg(table), declaration,
+            QString("INSERT INTO %1 SELECT * FROM old").arg(table), "DROP TABLE old"};
+}
+
+// The table's declaration as the store makes it.
+QString declared(const QMetaObject& meta)
+{
+    return LibHORM::createTableStatements(meta).first();
+}
+
+// The same, as a program that copies a table with CREATE TABLE ... AS
+// SELECT makes it: no primary key at all.
+QStringList copied(const QString& table)
+{
+    return {QString("ALTER TABLE %1 RENAME TO old").arg(table), QString("CREATE TABLE %1 AS SELECT * FROM old").arg(table),
+            "DROP TABLE old"};
+}
+
+const char* const kKey = "INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT";
+
+} // namespace
+
 void tst_ProjectSchema::schemaOfExistingProjectIsChecked_data()
 {
     // Statements that make the file, on a file of the whole schema unless
@@ -381,6 +409,38 @@ void tst_ProjectSchema::schemaOfExistingProjectIsChecked_data()
                        "DROP TABLE old"}
         << true;
     QTest::newRow("line key column renamed") << QStringList{"ALTER TABLE Data_Line RENAME COLUMN ID TO LineKey"} << true;
+    QTest::newRow("key 0") << QStringList{"INSERT INTO Data_Line (ID, NAME) VALUES (0, 5)",
+                                          "INSERT INTO Data_Sample (ID, USE) VALUES (0, 1)"}
+                           << false;
+    // A key that is not the row id may repeat: one UPDATE then writes
+    // several rows.
+    for (const char* table : {"Data_Project", "Data_Line", "Data_Point", "Data_Sample"}) {
+        QTest::newRow(qPrintable(QString("%1 keys repeat").arg(table)))
+            << copied(table) + QStringList{QString("INSERT INTO %1 (ID) VALUES (1), (1)").arg(table)} << true;
+    }
+    QTest::newRow("station keys unique, not the primary key")
+        << copied("Data_Point") + QStringList{"INSERT INTO Data_Point (ID, NAME) VALUES (1, 100), (2, 110)"} << true;
+    QTest::newRow("station key INT PRIMARY KEY")
+        << rebuilt("Data_Point", declared(Data_Point::staticMetaObject).replace(kKey, "INT PRIMARY KEY")) << true;
+    QTest::newRow("station key part of the primary key")
+        << rebuilt("Data_Point", declared(Data_Point::staticMetaObject)
+                                     .replace(kKey, "INTEGER NOT NULL")
+                                     .replace(");", ", PRIMARY KEY (ID, NAME));"))
+        << true;
+    QTest::newRow("station table without row ids")
+        << rebuilt("Data_Point", declared(Data_Point::staticMetaObject)
+                                     .replace(kKey, "INTEGER PRIMARY KEY")
+                                     .replace(");", ") WITHOUT ROWID;"))
+        << true;
+    QTest::newRow("sample key a unique column")
+        << rebuilt("Data_Sample", declared(Data_Sample::staticMetaObject).replace(kKey, "INTEGER UNIQUE")) << true;
+    QTest::newRow("line key declared primary apart")
+        << rebuilt("Data_Line", declared(Data_Line::staticMetaObject)
+                                    .replace(kKey, "INTEGER")
+                                    .replace(");", ", PRIMARY KEY (ID));"))
+        << false;
+    QTest::newRow("work set keys repeat")
+        << copied("Data_WorkSet") + QStringList{"INSERT INTO Data_WorkSet (ID) VALUES (1), (1)"} << false;
     QTest::newRow("station table missing, other columns old")
         << QStringList{"DROP TABLE Data_Point", "ALTER TABLE Data_Line DROP COLUMN SampleMode"} << true;
 }
