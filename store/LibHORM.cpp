@@ -207,6 +207,21 @@ bool LibHORM::isDamaged() const
     return m_damaged;
 }
 
+bool LibHORM::hasTriggers() const
+{
+    return !m_triggers.isEmpty();
+}
+
+QStringList LibHORM::triggers() const
+{
+    return m_triggers;
+}
+
+bool LibHORM::refusesWrites() const
+{
+    return m_damaged || hasTriggers();
+}
+
 bool LibHORM::isReadOnly() const
 {
     return m_readOnly;
@@ -525,17 +540,23 @@ bool LibHORM::registerSchema(const QList<const QMetaObject*>& classes, const QLi
         return false;
     }
     QStringList tables;
+    // Trigger names by the table they are on.
+    QList<QPair<QString, QString>> triggers;
     {
         QSqlQuery query(*m_database);
         query.setForwardOnly(true);
-        if (!execute(query, "SELECT name FROM sqlite_master WHERE type IN ('table', 'view')")) {
+        if (!execute(query, "SELECT type, name, tbl_name FROM sqlite_master WHERE type IN ('table', 'view', 'trigger')")) {
             // Nothing is known of the file: no table is made in it.
             for (const QMetaObject* meta : classes)
                 registerClass(*meta);
             return false;
         }
-        while (query.next())
-            tables << query.value(0).toString();
+        while (query.next()) {
+            if (query.value(0).toString() == QLatin1String("trigger"))
+                triggers.append({query.value(1).toString(), query.value(2).toString()});
+            else
+                tables << query.value(1).toString();
+        }
     }
     bool existing = false;
     for (const QMetaObject* meta : classes)
@@ -549,6 +570,26 @@ bool LibHORM::registerSchema(const QList<const QMetaObject*>& classes, const QLi
         read = !unread;
         if (!why.isEmpty())
             becomeDamaged(why);
+    }
+    if (existing && !m_damaged) {
+        // The program makes no trigger. One that another program added runs
+        // inside the program's own writes: it may delete or rewrite rows
+        // that the write never named, and the write still looks whole. The
+        // spare tables are never written, so theirs never run.
+        QStringList written;
+        for (const QMetaObject* meta : classes) {
+            if (!spare.contains(meta))
+                written << QString::fromLatin1(meta->className());
+        }
+        for (const auto& trigger : qAsConst(triggers)) {
+            if (written.contains(trigger.second, Qt::CaseInsensitive))
+                m_triggers << trigger.first;
+        }
+        if (!m_triggers.isEmpty()) {
+            qDebug() << "LibHORM::registerSchema" << m_path << "triggers" << m_triggers << "on the project's tables;"
+                     << "the file is read-only";
+            reopenReadOnly();
+        }
     }
     read = read && m_database != nullptr;
     for (const QMetaObject* meta : classes) {

@@ -1053,6 +1053,13 @@ void TestDataModel::damagedProjectIsNeverWritten_data()
     QTest::newRow("sample keys repeat")
         << -1 << copied("Data_Sample") + QStringList{"UPDATE Data_Sample SET ID = 1 WHERE ID = 2"} << damaged;
     QTest::newRow("station keys unique, no primary key") << -1 << copied("Data_Point") << damaged;
+    // Triggers of another program's: the program's own writes would run them.
+    QTest::newRow("trigger deletes an updated station")
+        << -1 << QStringList{"CREATE TRIGGER gone AFTER UPDATE ON Data_Point BEGIN DELETE FROM Data_Point WHERE ID = NEW.ID; END"}
+        << QStringLiteral("触发器");
+    QTest::newRow("trigger rewrites the lines")
+        << -1 << QStringList{"CREATE TRIGGER renumber AFTER UPDATE ON Data_Line BEGIN UPDATE Data_Line SET NAME = 0; END"}
+        << QStringLiteral("触发器");
 }
 
 // A file that SQLite reports as damaged, or whose tables the program cannot
@@ -1140,12 +1147,13 @@ void TestDataModel::loadWithLockedFileKeepsCurvesPending_data()
 {
     // What keeps the gated curves from the file: "reader" (another program
     // reads, so the commit cannot finish), "read-only" (the file opened for
-    // reading only) or "trigger" (the file refuses the station's update).
+    // reading only) or "constraint" (the file refuses the station's update;
+    // a trigger would make it read-only).
     QTest::addColumn<QString>("obstacle");
     QTest::addColumn<QString>("reason");
     QTest::newRow("another program reads the file") << "reader" << QStringLiteral("该文件正被其他程序使用");
     QTest::newRow("read-only file") << "read-only" << QStringLiteral("该文件是只读的");
-    QTest::newRow("a trigger refuses the update") << "trigger" << QStringLiteral("该文件拒绝了写入");
+    QTest::newRow("a constraint refuses the update") << "constraint" << QStringLiteral("该文件拒绝了写入");
 }
 
 // The project is shown, its curves stay pending in memory, and the user is
@@ -1155,9 +1163,9 @@ void TestDataModel::loadWithLockedFileKeepsCurvesPending()
     QFETCH(QString, obstacle);
     QFETCH(QString, reason);
     QVERIFY(writeProject(path(), {line(1, {rawStation(100, {sample(decay(400), quietRecord())})})}));
-    if (obstacle == "trigger") {
+    if (obstacle == "constraint") {
         storetest::RawDb raw(path());
-        QVERIFY(raw.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Data_Point BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        QVERIFY(raw.exec("ALTER TABLE Data_Point ADD COLUMN guard INTEGER CHECK (IsSampled <> 1)"));
     }
     const QByteArray before = fileBytes(path());
     {

@@ -523,13 +523,19 @@ void TestProjectMerge::unwritableTarget_data()
 {
     // How A refuses the merge: "damaged", "writer" (another connection is
     // writing to A), "reader" (another connection keeps the commit from
-    // finishing) or "trigger" (A refuses the rows the given trigger names).
+    // finishing), "trigger" (A refuses the rows the given trigger names; it
+    // is made once A is open, as a file with triggers opens read-only) or
+    // "trigger at open".
     QTest::addColumn<QString>("obstacle");
     QTest::addColumn<QString>("trigger");
 
     QTest::newRow("damaged target") << "damaged" << QString();
     QTest::newRow("target without its line table") << "no line table" << QString();
     QTest::newRow("target's station keys repeat") << "keys repeat" << QString();
+    // It would delete every sample the merge adds.
+    QTest::newRow("target with a trigger")
+        << "trigger at open"
+        << "CREATE TRIGGER gone AFTER INSERT ON Data_Sample BEGIN DELETE FROM Data_Sample WHERE ID = NEW.ID; END";
     QTest::newRow("another program writes to the target") << "writer" << QString();
     QTest::newRow("a reader keeps the commit from finishing") << "reader" << QString();
     QTest::newRow("new line refused") << "trigger" << refusal("INSERT", "Data_Line");
@@ -568,26 +574,36 @@ void TestProjectMerge::unwritableTarget()
         for (const QString& sql : sharedKeys("Data_Point"))
             QVERIFY(raw.exec(sql));
     }
-    if (obstacle == "trigger")
+    if (obstacle == "trigger at open")
         QVERIFY(storetest::RawDb(fileA).exec(trigger));
     std::unique_ptr<storetest::RawDb> other;
     if (obstacle == "writer" || obstacle == "reader") {
         other.reset(new storetest::RawDb(fileA));
         QVERIFY(obstacle == "writer" ? other->exec("BEGIN IMMEDIATE") : other->holdReadLock());
     }
-    const QByteArray before = storetest::fileBytes(fileA);
+    QByteArray before = storetest::fileBytes(fileA);
 
     const QString file = QDir::toNativeSeparators(fileA);
     const bool damaged = obstacle == "damaged" || obstacle == "no line table" || obstacle == "keys repeat";
+    const bool readOnly = damaged || obstacle == "trigger at open";
     const QString expected = damaged
         ? QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。").arg(file)
+        : obstacle == "trigger at open"
+        ? QStringLiteral("合并数据库失败：文件A %1 的数据表带有触发器 gone（不是本程序创建的），写入时触发器可能改动或删除"
+                         "其中的数据，已以只读方式打开，未合并任何数据。").arg(file)
         : QStringLiteral("合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。").arg(file);
     Dialog_MergeData dialog;
-    const QString message = runMerge(dialog, fileA, fileB, [&dialog] {
+    bool triggerMade = obstacle != "trigger";
+    const QString message = runMerge(dialog, fileA, fileB, [&] {
         // The lock is held for the whole merge: no use waiting for it.
         if (auto* lib = dialog.findChild<LibHORM*>())
             lib->setBusyTimeout(0);
+        if (obstacle == "trigger") {
+            triggerMade = storetest::RawDb(fileA).exec(trigger);
+            before = storetest::fileBytes(fileA);
+        }
     });
+    QVERIFY(triggerMade);
     QCOMPARE(message, QStringLiteral("合并数据库|") + expected);
     // Not merged: the merge may be tried again.
     QVERIFY(dialog.findChild<QPushButton*>("pushButton")->isEnabled());
@@ -596,7 +612,7 @@ void TestProjectMerge::unwritableTarget()
         other->release();
     other.reset();
     QCOMPARE(storetest::fileBytes(fileA), before);
-    if (damaged)
+    if (readOnly)
         return;
 
     if (obstacle == "trigger")
@@ -641,6 +657,9 @@ void TestProjectMerge::sourceIsOnlyRead_data()
     QTest::newRow("text in a REAL column, a NULL blob")
         << "UPDATE Data_Sample SET SendFs = 'abc', DATA_SEND = NULL WHERE ID = 1";
     QTest::newRow("older file without a station column") << "ALTER TABLE Data_Point DROP COLUMN HasZCoord";
+    // B's triggers never run: nothing is written to B.
+    QTest::newRow("trigger on the samples")
+        << "CREATE TRIGGER gone AFTER INSERT ON Data_Sample BEGIN DELETE FROM Data_Sample WHERE ID = NEW.ID; END";
 }
 
 // Reading B for a merge writes nothing to it, whatever its rows hold.
