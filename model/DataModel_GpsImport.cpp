@@ -57,6 +57,10 @@ void DataModel::importGpsCoordinates(const QList<GPSCoordinate>& records)
         UserPrompt::information(QStringLiteral("工程文件%1已损坏，以只读方式打开，未导入GPS坐标！").arg(file));
         return;
     }
+    if (database->hasTriggers()) {
+        UserPrompt::information(QStringLiteral("工程文件%1的数据表带有触发器，以只读方式打开，未导入GPS坐标！").arg(file));
+        return;
+    }
 
     // The checks are told after the transaction, not while it holds the file.
     QStringList notices;

@@ -89,7 +89,8 @@ bool DataModel::loadProject(LibHORM* lib)
             lib->execute(probe, QStringLiteral("SELECT COUNT(*) FROM sqlite_master"));
         }
         // A project file that lost a table or its keys is damaged: nothing
-        // is made in it, and it is read-only from here on.
+        // is made in it, and it is read-only from here on; so is one with
+        // triggers on its tables.
         if (!inUse())
             lib->registerSchema({&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
                                  &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
@@ -99,7 +100,7 @@ bool DataModel::loadProject(LibHORM* lib)
         if (!inUse())
             projects = new HORM_Collection<Data_Project>(lib);
         // A count that could not be read is no missing project row.
-        if (!inUse() && projects->isComplete() && projects->size() == 0 && !lib->isDamaged()) {
+        if (!inUse() && projects->isComplete() && projects->size() == 0 && !lib->refusesWrites()) {
             qDebug() << "No Project is exist !!";
             projects->addNew();
         }
@@ -125,9 +126,9 @@ bool DataModel::loadProject(LibHORM* lib)
                 // The project was read whole; a COMMIT that a reader keeps
                 // from finishing leaves the curves pending in memory.
                 const bool committed = lib->commit();
-                // A damaged file is not written to at all, and the user was
-                // told so.
-                if (lib->isDamaged())
+                // A file that may not be written is not written to at all,
+                // and the user is told why.
+                if (lib->refusesWrites())
                     notStored.clear();
                 else if (!committed && inUse())
                     notStored = QStringLiteral("该文件正被其他程序使用");
@@ -306,7 +307,7 @@ int DataModel::gatePendingStations()
         throw;
     }
 
-    if (database->isDamaged())
+    if (database->refusesWrites())
         return refused;
     for (int l = 0; l < lines->size(); ++l) {
         if (Data_Line* line = lines->at(l).value())
@@ -372,8 +373,9 @@ DataModel::GatedCurves DataModel::gateStation(const QList<SampleRecord>& samples
 
 bool DataModel::storeGatedCurves(Data_Point* station, const GatedCurves& curves)
 {
-    // A damaged file is never written; the curves stay in memory only.
-    const bool write = !database->isDamaged();
+    // A file that may not be written never is; the curves stay in memory
+    // only.
+    const bool write = !database->refusesWrites();
     if (curves.outcome == GatedCurves::NoSamples)
         return true;
     if (curves.outcome == GatedCurves::Gated) {

@@ -433,7 +433,7 @@ bool Dialog_MergeData::addStation(HORM_Collection<Data_Point>* stations, const D
 
 bool Dialog_MergeData::mergeIntoA()
 {
-    if (!isFileAOpen() || !m_a->database() || m_a->isDamaged() || !m_haveB)
+    if (!isFileAOpen() || !m_a->database() || m_a->refusesWrites() || !m_haveB)
         return false;
     // A whole at once, so that a program reading A is waited for once
     // rather than at every page the merge writes out.
@@ -516,6 +516,16 @@ void Dialog_MergeData::on_pushButton_clicked()
                                        .arg(fileA)
                                  : QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。")
                                        .arg(fileA));
+        return;
+    }
+    // B's triggers never run: B is only read.
+    if (m_a->hasTriggers()) {
+        const QStringList names = m_a->triggers();
+        UserPrompt::critical(QStringLiteral("合并数据库"),
+                             QStringLiteral("合并数据库失败：文件A %1 的数据表带有触发器 %2（不是本程序创建的），"
+                                            "写入时触发器可能改动或删除其中的数据，已以只读方式打开，未合并任何数据。")
+                                 .arg(fileA, names.mid(0, 3).join(QStringLiteral("、"))
+                                                 + (names.size() > 3 ? QStringLiteral("等") : QString())));
         return;
     }
     if (!m_haveB) {

@@ -54,6 +54,16 @@ QString damagedText(const LibHORM& database, const QFileInfo& project, const QSt
                       .arg(copy, others.mid(0, 3).join(QStringLiteral("、")));
 }
 
+// The program makes no trigger; one in the file runs inside every write.
+QString triggersText(const LibHORM& database, const QFileInfo& project)
+{
+    const QStringList names = database.triggers();
+    const QString shown = names.mid(0, 3).join(QStringLiteral("、")) + (names.size() > 3 ? QStringLiteral("等") : QString());
+    return QStringLiteral("工程文件 %1 的数据表带有触发器 %2（不是本程序创建的），写入时触发器可能改动或删除其中的数据，"
+                          "已以只读方式打开，任何修改都不会写入该文件。")
+        .arg(QDir::toNativeSeparators(project.filePath()), shown);
+}
+
 } // namespace
 
 QString MainWindow::historyFolder(const QString& fallback) const
@@ -141,6 +151,8 @@ void MainWindow::on_actionOpen_triggered()
     // still hold the survey's records.
     if (m_database->isDamaged())
         UserPrompt::critical(title, damagedText(*m_database, info, backup, hadBackup));
+    else if (m_database->hasTriggers())
+        UserPrompt::critical(title, triggersText(*m_database, info));
 
     setWindowTitle(QStringLiteral("QELVA28系统(260331)") + QStringLiteral(" -- ") + name);
     m_settings->setValue(QLatin1String(kHistoryKey), info.filePath());

@@ -445,9 +445,13 @@ bool HORM_BaseObject::commit()
     int changed = -1;
     if (!sql.isEmpty() && m_lib->execute(sql, values, &error, [this] { return getSQL_Commit(); }, &changed)) {
         // The row is gone, or a trigger let the UPDATE pass without it:
-        // nothing was stored.
-        if (changed == 0) {
-            qDebug() << "HORM_BaseObject::commit" << className() << m_id << "changed no row" << false;
+        // nothing was stored. Rows that share the key took this row's values
+        // over their own: the transaction must not keep them.
+        if (changed != 1) {
+            if (changed > 1)
+                m_lib->noteOverreach();
+            qDebug() << "HORM_BaseObject::commit" << className() << m_id << "changed" << changed << "rows, not one"
+                     << false;
             return false;
         }
         noteWritten(false);

@@ -52,10 +52,12 @@ public:
     void db_new();
     // One UPDATE when something changed; nothing for a clean entity. False
     // when the UPDATE failed, changed no row (the row is gone, a trigger
-    // skipped it) or cannot be made (no stored row, read-only row, a changed
-    // column the table lacks); the entity then stays dirty. Inside a
-    // transaction the write is final only once LibHORM::commit succeeds: a
-    // rolled-back transaction makes the entity dirty again.
+    // skipped it), changed several (rows sharing the key: the open
+    // transaction then cannot commit) or cannot be made (no stored row,
+    // read-only row, a changed column the table lacks); the entity then
+    // stays dirty. Inside a transaction the write is final only once
+    // LibHORM::commit succeeds: a rolled-back transaction makes the entity
+    // dirty again.
     bool commit();
     // Loads the on-demand columns of this row (one SELECT); false when the
     // SELECT failed or found no row.

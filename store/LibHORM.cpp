@@ -207,6 +207,21 @@ bool LibHORM::isDamaged() const
     return m_damaged;
 }
 
+bool LibHORM::hasTriggers() const
+{
+    return !m_triggers.isEmpty();
+}
+
+QStringList LibHORM::triggers() const
+{
+    return m_triggers;
+}
+
+bool LibHORM::refusesWrites() const
+{
+    return m_damaged || hasTriggers();
+}
+
 bool LibHORM::isReadOnly() const
 {
     return m_readOnly;
@@ -263,6 +278,7 @@ bool LibHORM::transaction()
     // before belongs to one that has ended.
     m_written.clear();
     m_inTransaction = true;
+    m_overreach = false;
     return true;
 }
 
@@ -284,6 +300,12 @@ bool LibHORM::commit()
 {
     if (!m_database) {
         qDebug() << "LibHORM::commit" << "no connection" << false;
+        return false;
+    }
+    if (m_overreach) {
+        // What the other rows held is lost once this commits.
+        qDebug() << "LibHORM::commit" << m_path << "an UPDATE changed rows it did not name" << false;
+        rollback();
         return false;
     }
     trace("COMMIT");
@@ -316,11 +338,18 @@ void LibHORM::noteWritten(HORM_BaseObject* entity)
         m_written.append(entity);
 }
 
+void LibHORM::noteOverreach()
+{
+    if (m_inTransaction)
+        m_overreach = true;
+}
+
 void LibHORM::endTransaction(bool committed)
 {
     const QVector<QPointer<HORM_BaseObject>> written = m_written;
     m_written.clear();
     m_inTransaction = false;
+    m_overreach = false;
     for (const QPointer<HORM_BaseObject>& entity : written) {
         if (entity)
             entity->transactionEnded(committed);
@@ -525,29 +554,58 @@ bool LibHORM::registerSchema(const QList<const QMetaObject*>& classes, const QLi
         return false;
     }
     QStringList tables;
+    // Trigger names by the table they are on.
+    QList<QPair<QString, QString>> triggers;
     {
         QSqlQuery query(*m_database);
         query.setForwardOnly(true);
-        if (!execute(query, "SELECT name FROM sqlite_master WHERE type IN ('table', 'view')")) {
+        if (!execute(query, "SELECT type, name, tbl_name FROM sqlite_master WHERE type IN ('table', 'view', 'trigger')")) {
             // Nothing is known of the file: no table is made in it.
             for (const QMetaObject* meta : classes)
                 registerClass(*meta);
             return false;
         }
-        while (query.next())
-            tables << query.value(0).toString();
+        while (query.next()) {
+            if (query.value(0).toString() == QLatin1String("trigger"))
+                triggers.append({query.value(1).toString(), query.value(2).toString()});
+            else
+                tables << query.value(1).toString();
+        }
     }
     bool existing = false;
     for (const QMetaObject* meta : classes)
         existing = existing || tables.contains(QString::fromLatin1(meta->className()), Qt::CaseInsensitive);
+    bool read = true;
     if (existing && !m_damaged) {
         // A table made afresh would start its keys at 1 again, and the rows
         // of the other tables would then belong to new rows.
-        const QString why = schemaDamage(classes, spare, tables);
+        bool unread = false;
+        const QString why = schemaDamage(classes, spare, tables, unread);
+        read = !unread;
         if (!why.isEmpty())
             becomeDamaged(why);
     }
-    bool read = m_database != nullptr;
+    if (existing && !m_damaged) {
+        // The program makes no trigger. One that another program added runs
+        // inside the program's own writes: it may delete or rewrite rows
+        // that the write never named, and the write still looks whole. The
+        // spare tables are never written, so theirs never run.
+        QStringList written;
+        for (const QMetaObject* meta : classes) {
+            if (!spare.contains(meta))
+                written << QString::fromLatin1(meta->className());
+        }
+        for (const auto& trigger : qAsConst(triggers)) {
+            if (written.contains(trigger.second, Qt::CaseInsensitive))
+                m_triggers << trigger.first;
+        }
+        if (!m_triggers.isEmpty()) {
+            qDebug() << "LibHORM::registerSchema" << m_path << "triggers" << m_triggers << "on the project's tables;"
+                     << "the file is read-only";
+            reopenReadOnly();
+        }
+    }
+    read = read && m_database != nullptr;
     for (const QMetaObject* meta : classes) {
         const QString cls = QString::fromLatin1(meta->className());
         if (m_damaged && !tables.contains(cls, Qt::CaseInsensitive)) {
@@ -563,8 +621,9 @@ bool LibHORM::registerSchema(const QList<const QMetaObject*>& classes, const QLi
 }
 
 QString LibHORM::schemaDamage(const QList<const QMetaObject*>& classes, const QList<const QMetaObject*>& spare,
-                              const QStringList& tables)
+                              const QStringList& tables, bool& unread)
 {
+    unread = false;
     for (const QMetaObject* meta : classes) {
         if (spare.contains(meta))
             continue;
@@ -580,6 +639,29 @@ QString LibHORM::schemaDamage(const QList<const QMetaObject*>& classes, const QL
             hasKey = hasKey || field.compare(key, Qt::CaseInsensitive) == 0;
         if (!hasKey)
             return QString("table %1 has no column %2").arg(cls, key);
+        // Only the row id is unique whatever the table holds: any other key
+        // column (no primary key, a primary key of other columns, a key
+        // kept in an index of its own, as INT PRIMARY KEY and WITHOUT ROWID
+        // keys are) may repeat or be NULL, and a new row would not get the
+        // key it is told it has.
+        {
+            QSqlQuery primary(*m_database);
+            const int refused = m_busyFailures;
+            const QString sql = QString("SELECT (SELECT COUNT(*) FROM pragma_table_info('%1') WHERE pk > 0), "
+                                        "(SELECT COUNT(*) FROM pragma_table_info('%1') WHERE pk = 1 AND name = '%2' "
+                                        "COLLATE NOCASE), (SELECT COUNT(*) FROM pragma_index_list('%1') "
+                                        "WHERE origin = 'pk')")
+                                    .arg(cls, key);
+            if (!execute(primary, sql) || !primary.next()) {
+                if (m_busyFailures != refused) {
+                    unread = true;
+                    return QString();
+                }
+                return QString("the key of table %1 could not be checked").arg(cls);
+            }
+            if (primary.value(0).toInt() != 1 || primary.value(1).toInt() != 1 || primary.value(2).toInt() != 0)
+                return QString("column %2 of table %1 is not its integer primary key").arg(cls, key);
+        }
         // Rows whose key no entity can hold (or name in a statement).
         QSqlQuery query(*m_database);
         if (execute(query, QString("SELECT COUNT(*) FROM %1 WHERE typeof(%2) <> 'integer' OR %2 < 0").arg(cls, key))
@@ -594,8 +676,13 @@ QString LibHORM::schemaDamage(const QList<const QMetaObject*>& classes, const QL
 void LibHORM::becomeDamaged(const QString& why)
 {
     qDebug() << "LibHORM::registerSchema" << m_path << why << "the file is damaged";
-    dropPrepared();
     m_damaged = true;
+    reopenReadOnly();
+}
+
+void LibHORM::reopenReadOnly()
+{
+    dropPrepared();
     m_readOnly = true;
     if (m_database->connectOptions().contains("QSQLITE_OPEN_READONLY"))
         return;

@@ -41,6 +41,15 @@ public:
     // failed registerSchema's check: the connection is then read-only, so
     // that no statement can write over the damaged pages.
     bool isDamaged() const;
+    // True when registerSchema found triggers on the tables the program
+    // writes (a project file has none of its own): a write could then change
+    // or delete rows it does not name, so the connection is read-only.
+    bool hasTriggers() const;
+    // The names of those triggers, in the file's order.
+    QStringList triggers() const;
+    // True when the file must not be written (damaged, or with triggers);
+    // the user is told why when the file is opened.
+    bool refusesWrites() const;
     bool isReadOnly() const;
     // True when opening rolled back a write that was cut off (SQLite's hot
     // journal beside the file): the open itself has written the file.
@@ -76,13 +85,15 @@ public:
     bool RegisterObject(const QMetaObject& meta);
     // Registers the classes of a whole schema, in order. A file that holds a
     // table of any of them is an existing project: when a table of the
-    // schema is missing, a table lacks its key column, or a key is not a
-    // whole number of at least 0, the file is damaged (see isDamaged) and
-    // nothing is created in it. A file that holds none of them gets every
-    // table. The tables of spare classes (kept for others, never read here)
-    // take no part in the check and are created where missing, as older
-    // files may lack them. False when the file is damaged or its tables
-    // could not be read.
+    // schema is missing, a table lacks its key column, the key column is not
+    // the table's integer primary key (so keys could repeat, and one UPDATE
+    // reach several rows), or a key is not a whole number of at least 0, the
+    // file is damaged (see isDamaged) and nothing is created in it. Triggers
+    // on these tables make it read-only (see hasTriggers). A file that holds
+    // none of them gets every table. The tables of spare classes (kept for
+    // others, never read or written here) take no part in the checks and
+    // are created where missing, as older files may lack them. False when
+    // the file is damaged or its tables could not be read.
     bool registerSchema(const QList<const QMetaObject*>& classes,
                         const QList<const QMetaObject*>& spare = QList<const QMetaObject*>());
 
@@ -130,9 +141,14 @@ private:
     bool openFile(const QString& path, bool readOnly);
     // Reopens the connection read-only after damage was found.
     void becomeDamaged(const QString& why);
-    // Why the tables of an existing project are damaged, or empty.
+    void reopenReadOnly();
+    // Why the tables of an existing project are damaged, or empty; unread
+    // is set when a check could not run because of another program's lock.
     QString schemaDamage(const QList<const QMetaObject*>& classes, const QList<const QMetaObject*>& spare,
-                         const QStringList& tables);
+                         const QStringList& tables, bool& unread);
+    // An UPDATE of the open transaction changed rows besides its own: the
+    // transaction must not be committed.
+    void noteOverreach();
     bool copyBytesTo(const QString& target);
     bool onlineBackupTo(const QString& target);
     // An entity's INSERT or UPDATE ran inside the open transaction.
@@ -161,6 +177,8 @@ private:
     QHash<QString, QStringList> m_absent;
     QStringList* m_trace = nullptr;
     bool m_damaged = false;
+    QStringList m_triggers;
+    bool m_overreach = false;
     bool m_readOnly = false;
     int m_readOnlyFailures = 0;
     bool m_rolledBack = false;

@@ -156,8 +156,9 @@ bool allFinite(const QVector<double>& v)
 }
 
 // A sound project of raw samples (blobs over several pages each) that the
-// first load would gate and write, then damaged as field files were.
-bool writeDamagedProject(const QString& path, int damage)
+// first load would gate and write, then damaged as field files were (page
+// damage 0 or 1, none for -1), after the statements were run on it.
+bool writeDamagedProject(const QString& path, int damage, const QStringList& statements = {})
 {
     QList<StationDef> stations;
     for (int s = 0; s < 4; ++s) {
@@ -169,8 +170,17 @@ bool writeDamagedProject(const QString& path, int damage)
     const QVector<double> times{100, 200};
     if (!writeProject(path, {line(1, stations), line(2, {gatedStation(5, times, {2, 1}, {2, 1})})}))
         return false;
+    {
+        Reader w(path);
+        for (const QString& sql : statements) {
+            if (!w.exec(sql))
+                return false;
+        }
+    }
     // The header's page count two pages short, or a page in the middle
     // scribbled over.
+    if (damage < 0)
+        return true;
     if (damage == 0)
         return shortenPageCount(path, 2);
     const int pages = Reader(path).scalar("PRAGMA page_count").toInt();
@@ -371,6 +381,7 @@ private slots:
     void morsaBlendsEveryCurve_data();
     void morsaBlendsEveryCurve();
     void projectWithoutProjectRowLoads();
+    void projectWithoutWorkSetTableLoads();
     void nullDatabaseChangesNothing();
     void loadReleasesSampleBlobs();
     void loadOverOpenProjectReplacesIt();
@@ -942,6 +953,25 @@ void TestDataModel::projectWithoutProjectRowLoads()
     QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), 1);
 }
 
+// Older projects lack the work set table, which nothing here reads: such a
+// project is no damaged one, and is written as any other.
+void TestDataModel::projectWithoutWorkSetTableLoads()
+{
+    QVERIFY(writeProject(path(), {line(1, {rawStation(1, {sample(decay(500), quietRecord())})})}));
+    {
+        Reader w(path());
+        QVERIFY(w.exec("DROP TABLE Data_WorkSet"));
+    }
+    open(path());
+    QVERIFY(!m_lib->isDamaged());
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_model->rowCount(m_model->index(0, 0)), 1);
+    Reader r(path());
+    QCOMPARE(r.scalar("SELECT IsSampled FROM Data_Point").toInt(), 1);
+    QCOMPARE(r.scalar("SELECT COUNT(*) FROM Data_WorkSet").toInt(), 0);
+    QCOMPARE(r.column("SELECT name FROM pragma_table_info('Data_WorkSet')").value(0).toString(), QString("ID"));
+}
+
 void TestDataModel::nullDatabaseChangesNothing()
 {
     QSignalSpy changed(m_model, SIGNAL(modelChange()));
@@ -1004,27 +1034,55 @@ void TestDataModel::loadOverOpenProjectReplacesIt()
 void TestDataModel::damagedProjectIsNeverWritten_data()
 {
     QTest::addColumn<int>("damage");
-    QTest::newRow("header page count too small") << 0;
-    QTest::newRow("scribbled page") << 1;
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<QString>("told");
+    const QString damaged = QStringLiteral("已损坏");
+    QTest::newRow("header page count too small") << 0 << QStringList() << damaged;
+    QTest::newRow("scribbled page") << 1 << QStringList() << damaged;
+    // Files that SQLite finds sound. A table copied without its primary
+    // key, two of its rows sharing a key: the first load would write one
+    // station's curves, a rename one line's number, over both rows.
+    const auto copied = [](const QString& table) {
+        return QStringList{QString("ALTER TABLE %1 RENAME TO old").arg(table),
+                           QString("CREATE TABLE %1 AS SELECT * FROM old").arg(table), "DROP TABLE old"};
+    };
+    QTest::newRow("station keys repeat") << -1 << copied("Data_Point") + QStringList{"UPDATE Data_Point SET ID = 1 WHERE ID = 2"}
+                                         << damaged;
+    QTest::newRow("line keys repeat") << -1 << copied("Data_Line") + QStringList{"UPDATE Data_Line SET ID = 2 WHERE ID = 1"}
+                                      << damaged;
+    QTest::newRow("sample keys repeat")
+        << -1 << copied("Data_Sample") + QStringList{"UPDATE Data_Sample SET ID = 1 WHERE ID = 2"} << damaged;
+    QTest::newRow("station keys unique, no primary key") << -1 << copied("Data_Point") << damaged;
+    // Triggers of another program's: the program's own writes would run them.
+    QTest::newRow("trigger deletes an updated station")
+        << -1 << QStringList{"CREATE TRIGGER gone AFTER UPDATE ON Data_Point BEGIN DELETE FROM Data_Point WHERE ID = NEW.ID; END"}
+        << QStringLiteral("触发器");
+    QTest::newRow("trigger rewrites the lines")
+        << -1 << QStringList{"CREATE TRIGGER renumber AFTER UPDATE ON Data_Line BEGIN UPDATE Data_Line SET NAME = 0; END"}
+        << QStringLiteral("触发器");
 }
 
-// A file that SQLite reports as damaged is read, never written: not by
-// loading, the GPS import, a saved curve, a rename or a check box.
+// A file that SQLite reports as damaged, or whose tables the program cannot
+// write safely, is read, never written: not by loading, the GPS import, a
+// saved curve, a rename or a check box.
 void TestDataModel::damagedProjectIsNeverWritten()
 {
     QFETCH(int, damage);
-    QVERIFY(writeDamagedProject(path(), damage));
+    QFETCH(QStringList, statements);
+    QFETCH(QString, told);
+    QVERIFY(writeDamagedProject(path(), damage, statements));
     const QByteArray before = fileBytes(path());
 
     m_file = path();
     m_lib = new LibHORM;
     QVERIFY(m_lib->open(path()));
-    QVERIFY(m_lib->isDamaged());
+    QCOMPARE(m_lib->isDamaged(), damage >= 0);
     QStringList trace;
     m_lib->setStatementTrace(&trace);
     m_model->loadProject(m_lib);
     m_lib->setStatementTrace(nullptr);
     QVERIFY(m_model->isProjectOpen());
+    QCOMPARE(m_model->rowCount(), 2);
     // Loading does not even try to write.
     for (const QString& s : trace)
         QVERIFY2(!s.startsWith("UPDATE") && !s.startsWith("INSERT"), qPrintable(s.left(80)));
@@ -1033,7 +1091,8 @@ void TestDataModel::damagedProjectIsNeverWritten()
     GPSCoordinate b{1.0f, 1000.0f, 4.0f, 5.0f, 6.0f};
     m_model->on_signal_GPSFileImported({a, b});
     QCOMPARE(m_messages.size(), 1);
-    QVERIFY2(m_messages.last().contains(QStringLiteral("已损坏")), qPrintable(m_messages.last()));
+    QVERIFY2(m_messages.last().contains(told) && m_messages.last().contains(QDir::toNativeSeparators(path())),
+             qPrintable(m_messages.last()));
 
     QVERIFY(m_model->rememberShownStation(1, 0, SAMPLE_QV18, 0, 1e7, {100, 200}));
     m_model->on_signal_FileSavedToDB({3, 4}, {100, 200});
@@ -1088,12 +1147,13 @@ void TestDataModel::loadWithLockedFileKeepsCurvesPending_data()
 {
     // What keeps the gated curves from the file: "reader" (another program
     // reads, so the commit cannot finish), "read-only" (the file opened for
-    // reading only) or "trigger" (the file refuses the station's update).
+    // reading only) or "constraint" (the file refuses the station's update;
+    // a trigger would make it read-only).
     QTest::addColumn<QString>("obstacle");
     QTest::addColumn<QString>("reason");
     QTest::newRow("another program reads the file") << "reader" << QStringLiteral("该文件正被其他程序使用");
     QTest::newRow("read-only file") << "read-only" << QStringLiteral("该文件是只读的");
-    QTest::newRow("a trigger refuses the update") << "trigger" << QStringLiteral("该文件拒绝了写入");
+    QTest::newRow("a constraint refuses the update") << "constraint" << QStringLiteral("该文件拒绝了写入");
 }
 
 // The project is shown, its curves stay pending in memory, and the user is
@@ -1103,9 +1163,9 @@ void TestDataModel::loadWithLockedFileKeepsCurvesPending()
     QFETCH(QString, obstacle);
     QFETCH(QString, reason);
     QVERIFY(writeProject(path(), {line(1, {rawStation(100, {sample(decay(400), quietRecord())})})}));
-    if (obstacle == "trigger") {
+    if (obstacle == "constraint") {
         storetest::RawDb raw(path());
-        QVERIFY(raw.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Data_Point BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        QVERIFY(raw.exec("ALTER TABLE Data_Point ADD COLUMN guard INTEGER CHECK (IsSampled <> 1)"));
     }
     const QByteArray before = fileBytes(path());
     {

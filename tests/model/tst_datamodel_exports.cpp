@@ -1714,6 +1714,8 @@ void TestDataModelExports::gpsImportPassesOverUnreadableStations()
     auto st = [&](double name) { return gatedStation(name, times, {2, 1}, {2, 1}); };
     const QString file = path("unreadable.QELVA");
     QVERIFY(writeProject(file, {line(10, {st(0), st(50)}), line(20, {st(0), st(50)})}));
+    // Opened sound: a view in place of a table is no project.
+    open(file);
     {
         // The stations of line 20 cannot be selected: a column of theirs
         // fails to evaluate, as a damaged record would.
@@ -1732,9 +1734,10 @@ void TestDataModelExports::gpsImportPassesOverUnreadableStations()
         db.close();
     }
     QSqlDatabase::removeDatabase("unreadable-setup");
-    open(file);
     Data_Line* unreadable = m_model->lineAt(1);
     QCOMPARE(unreadable->NAME(), 20.0);
+    // Read again, as a line is when its stations are reordered.
+    unreadable->REF_Data_Point()->setOrderBy(QStringLiteral("NAME"));
     QCOMPARE(unreadable->REF_Data_Point()->size(), 2);
     QVERIFY(unreadable->REF_Data_Point()->at(0).value() == nullptr);
     {

@@ -100,6 +100,7 @@ private slots:
     void damagedProjectOpensReadOnly();
     void projectWithBrokenTablesOpensReadOnly_data();
     void projectWithBrokenTablesOpensReadOnly();
+    void projectWithTriggersOpensReadOnly();
     void exportCommand();
     void exportChoosesExporter_data();
     void exportChoosesExporter();
@@ -1232,6 +1233,13 @@ void TestMainWindow::projectWithBrokenTablesOpensReadOnly_data()
     QTest::newRow("negative line keys")
         << QStringList{"UPDATE Data_Line SET ID = -ID", "UPDATE Data_Point SET Data_LineID = -Data_LineID"};
     QTest::newRow("station key column renamed") << QStringList{"ALTER TABLE Data_Point RENAME COLUMN ID TO PointKey"};
+    // Copied without the primary key: one UPDATE would write both rows.
+    const auto copied = [](const QString& table) {
+        return QStringList{QStringLiteral("ALTER TABLE %1 RENAME TO old").arg(table),
+                           QStringLiteral("CREATE TABLE %1 AS SELECT * FROM old").arg(table), QStringLiteral("DROP TABLE old")};
+    };
+    QTest::newRow("station keys repeat") << copied("Data_Point") + QStringList{"UPDATE Data_Point SET ID = 1 WHERE ID = 2"};
+    QTest::newRow("line keys unique, no primary key") << copied("Data_Line");
 }
 
 // A project file that passes SQLite's check but lost a table or its keys is
@@ -1265,6 +1273,37 @@ void TestMainWindow::projectWithBrokenTablesOpensReadOnly()
         w->m_dataModel->setData(firstLine, Qt::Unchecked, Qt::CheckStateRole);
     w->m_qaClose->trigger();
     QCOMPARE(storetest::fileBytes(project), before);
+}
+
+// The program makes no trigger. Its writes would run one that another
+// program added, and it may delete or rewrite rows that they never named:
+// the project opens read-only, the user is told why, and no command writes.
+void TestMainWindow::projectWithTriggersOpensReadOnly()
+{
+    MainWindow* w = m_window;
+    const QString project = writeProject(QStringLiteral("survey.QELVA"));
+    QVERIFY(storetest::RawDb(project).exec(
+        "CREATE TRIGGER gone AFTER UPDATE ON Data_Point BEGIN DELETE FROM Data_Point WHERE ID = NEW.ID; END"));
+    const QByteArray before = storetest::fileBytes(project);
+
+    m_nextFile = project;
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    QVERIFY(!w->m_database->isDamaged());
+    QCOMPARE(m_messages,
+             QStringList{QStringLiteral("工程文件 %1 的数据表带有触发器 gone（不是本程序创建的），写入时触发器可能改动或删除"
+                                        "其中的数据，已以只读方式打开，任何修改都不会写入该文件。")
+                             .arg(QDir::toNativeSeparators(project))});
+    DataModel* model = w->m_dataModel;
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->rowCount(model->index(0, 0)), 4);
+    const QModelIndex firstLine = model->index(0, 0);
+    model->setData(firstLine, QVariant("7"), Qt::EditRole);
+    model->setData(firstLine, Qt::Unchecked, Qt::CheckStateRole);
+    w->m_qaClose->trigger();
+    QCOMPARE(storetest::fileBytes(project), before);
+    storetest::RawDb raw(project);
+    QCOMPARE(raw.scalar("SELECT COUNT(*) FROM Data_Point").toInt(), 8);
 }
 
 void TestMainWindow::exportCommand()

@@ -140,6 +140,15 @@ bool countWaits(LibHORM* lib, int* waits)
     return db && sqlite3_busy_handler(db, &countWait, waits) == SQLITE_OK;
 }
 
+// Statements that copy a table without its primary key and give its first
+// two rows one key.
+QStringList sharedKeys(const QString& table)
+{
+    return {QStringLiteral("ALTER TABLE %1 RENAME TO old").arg(table),
+            QStringLiteral("CREATE TABLE %1 AS SELECT * FROM old").arg(table), QStringLiteral("DROP TABLE old"),
+            QStringLiteral("UPDATE %1 SET ID = 1 WHERE ID = 2").arg(table)};
+}
+
 const QString kNothingToMerge = QStringLiteral("合并数据库|没有可合并的数据：未读取合并文件B，文件A保持原样。");
 
 const char* const kStationSql =
@@ -175,6 +184,7 @@ private slots:
     void targetReadThroughoutIsWaitedForOnce();
     void unwritableTarget_data();
     void unwritableTarget();
+    void olderFilesWithoutWorkSetTableMerge();
     void sourceIsOnlyRead_data();
     void sourceIsOnlyRead();
     void refusedSource_data();
@@ -654,12 +664,19 @@ void TestProjectMerge::unwritableTarget_data()
 {
     // How A refuses the merge: "damaged", "writer" (another connection is
     // writing to A), "reader" (another connection keeps the commit from
-    // finishing) or "trigger" (A refuses the rows the given trigger names).
+    // finishing), "trigger" (A refuses the rows the given trigger names; it
+    // is made once A is open, as a file with triggers opens read-only) or
+    // "trigger at open".
     QTest::addColumn<QString>("obstacle");
     QTest::addColumn<QString>("trigger");
 
     QTest::newRow("damaged target") << "damaged" << QString();
     QTest::newRow("target without its line table") << "no line table" << QString();
+    QTest::newRow("target's station keys repeat") << "keys repeat" << QString();
+    // It would delete every sample the merge adds.
+    QTest::newRow("target with a trigger")
+        << "trigger at open"
+        << "CREATE TRIGGER gone AFTER INSERT ON Data_Sample BEGIN DELETE FROM Data_Sample WHERE ID = NEW.ID; END";
     QTest::newRow("another program writes to the target") << "writer" << QString();
     QTest::newRow("a reader keeps the commit from finishing") << "reader" << QString();
     QTest::newRow("new line refused") << "trigger" << refusal("INSERT", "Data_Line");
@@ -692,26 +709,42 @@ void TestProjectMerge::unwritableTarget()
         storetest::RawDb raw(fileA);
         QVERIFY(raw.exec("DROP TABLE Data_Line"));
     }
-    if (obstacle == "trigger")
+    if (obstacle == "keys repeat") {
+        storetest::RawDb raw(fileA);
+        QVERIFY(raw.exec("INSERT INTO Data_Point (ID, NAME, USE, Data_LineID) VALUES (2, 21, 1, 1)"));
+        for (const QString& sql : sharedKeys("Data_Point"))
+            QVERIFY(raw.exec(sql));
+    }
+    if (obstacle == "trigger at open")
         QVERIFY(storetest::RawDb(fileA).exec(trigger));
     std::unique_ptr<storetest::RawDb> other;
     if (obstacle == "writer" || obstacle == "reader") {
         other.reset(new storetest::RawDb(fileA));
         QVERIFY(obstacle == "writer" ? other->exec("BEGIN IMMEDIATE") : other->holdReadLock());
     }
-    const QByteArray before = storetest::fileBytes(fileA);
+    QByteArray before = storetest::fileBytes(fileA);
 
     const QString file = QDir::toNativeSeparators(fileA);
-    const bool damaged = obstacle == "damaged" || obstacle == "no line table";
+    const bool damaged = obstacle == "damaged" || obstacle == "no line table" || obstacle == "keys repeat";
+    const bool readOnly = damaged || obstacle == "trigger at open";
     const QString expected = damaged
         ? QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。").arg(file)
+        : obstacle == "trigger at open"
+        ? QStringLiteral("合并数据库失败：文件A %1 的数据表带有触发器 gone（不是本程序创建的），写入时触发器可能改动或删除"
+                         "其中的数据，已以只读方式打开，未合并任何数据。").arg(file)
         : QStringLiteral("合并数据库失败：无法写入文件A %1，本次合并已撤销，文件A保持原样。").arg(file);
     Dialog_MergeData dialog;
-    const QString message = runMerge(dialog, fileA, fileB, [&dialog] {
+    bool triggerMade = obstacle != "trigger";
+    const QString message = runMerge(dialog, fileA, fileB, [&] {
         // The lock is held for the whole merge: no use waiting for it.
         if (auto* lib = dialog.findChild<LibHORM*>())
             lib->setBusyTimeout(0);
+        if (obstacle == "trigger") {
+            triggerMade = storetest::RawDb(fileA).exec(trigger);
+            before = storetest::fileBytes(fileA);
+        }
     });
+    QVERIFY(triggerMade);
     QCOMPARE(message, QStringLiteral("合并数据库|") + expected);
     // Not merged: the merge may be tried again.
     QVERIFY(dialog.findChild<QPushButton*>("pushButton")->isEnabled());
@@ -720,7 +753,7 @@ void TestProjectMerge::unwritableTarget()
         other->release();
     other.reset();
     QCOMPARE(storetest::fileBytes(fileA), before);
-    if (damaged)
+    if (readOnly)
         return;
 
     if (obstacle == "trigger")
@@ -738,6 +771,26 @@ void TestProjectMerge::unwritableTarget()
     QCOMPARE(query(fileA, "SELECT ID FROM Data_Sample").size(), 4);
 }
 
+// Older projects lack the work set table, which the merge neither reads nor
+// writes: neither A nor B is damaged for it.
+void TestProjectMerge::olderFilesWithoutWorkSetTableMerge()
+{
+    const QString fileA = m_dir->filePath("a.QELVA");
+    const QString fileB = m_dir->filePath("b.QELVA");
+    QVERIFY(makeProject(fileA, LineSpec{{1, 1}}));
+    QVERIFY(makeProject(fileB, LineSpec{{1, 2}, {2, 1}}));
+    QVERIFY(storetest::RawDb(fileA).exec("DROP TABLE Data_WorkSet"));
+    QVERIFY(storetest::RawDb(fileB).exec("DROP TABLE Data_WorkSet"));
+    const QByteArray bytesOfB = storetest::fileBytes(fileB);
+
+    Dialog_MergeData dialog;
+    QCOMPARE(runMerge(dialog, fileA, fileB), QStringLiteral("合并数据库|合并数据库成功"));
+    QCOMPARE(query(fileA, kStationSql).size(), 4);
+    QCOMPARE(query(fileA, "SELECT name FROM pragma_table_info('Data_WorkSet')").value(0).value("name").toString(),
+             QStringLiteral("ID"));
+    QCOMPARE(storetest::fileBytes(fileB), bytesOfB);
+}
+
 void TestProjectMerge::sourceIsOnlyRead_data()
 {
     QTest::addColumn<QString>("change");
@@ -752,6 +805,9 @@ void TestProjectMerge::sourceIsOnlyRead_data()
     QTest::newRow("older file without a station column") << "ALTER TABLE Data_Point DROP COLUMN HasZCoord";
     QTest::newRow("older file without the samples' device type")
         << "ALTER TABLE Data_Sample DROP COLUMN DeviceType";
+    // B's triggers never run: nothing is written to B.
+    QTest::newRow("trigger on the samples")
+        << "CREATE TRIGGER gone AFTER INSERT ON Data_Sample BEGIN DELETE FROM Data_Sample WHERE ID = NEW.ID; END";
 }
 
 // Reading B for a merge writes nothing to it, whatever its rows hold; what
@@ -792,6 +848,7 @@ void TestProjectMerge::refusedSource_data()
     QTest::newRow("line table missing") << "no line table" << false << QStringLiteral("已损坏") << QString();
     QTest::newRow("sample key column renamed")
         << "renamed sample key" << true << QStringLiteral("已损坏") << QString();
+    QTest::newRow("station keys repeat") << "keys repeat" << false << QStringLiteral("已损坏") << QString();
     QTest::newRow("no database, after a sound B")
         << "not a database" << true << QStringLiteral("无法打开") << QString();
     QTest::newRow("in use when chosen, after a sound B")
@@ -843,6 +900,11 @@ void TestProjectMerge::refusedSource()
         QVERIFY(storetest::RawDb(fileB).exec("ALTER TABLE Data_Sample RENAME COLUMN ID TO SampleKey"));
     if (kind == "wrong type")
         QVERIFY(storetest::RawDb(fileB).exec(change));
+    if (kind == "keys repeat") {
+        storetest::RawDb raw(fileB);
+        for (const QString& sql : sharedKeys("Data_Point"))
+            QVERIFY(raw.exec(sql));
+    }
     if (kind == "not a database")
         QVERIFY(storetest::writeBytes(fileB, QByteArray("line,station\n1,11\n").repeated(40)));
     const QByteArray bytesOfA = storetest::fileBytes(fileA);

@@ -226,6 +226,50 @@ inline bool indexOtherColumn(const QString& path, const QString& index, const QS
            && raw.exec("PRAGMA writable_schema = OFF");
 }
 
+// Damage that no read reports: while `statements` run, the index `index`
+// on ID neither gains nor loses the entry of a row whose key is `key` or
+// more (it is a partial index meanwhile). A count that SQLite takes from the
+// index then disagrees with the rows of its table.
+inline bool outsideIndex(const QString& path, const QString& index, qint64 key, const QStringList& statements)
+{
+    const QString partial = QString(" WHERE ID < %1").arg(key);
+    const auto rewrite = [&](const QString& sql) {
+        RawDb raw(path);
+        return raw.exec("PRAGMA writable_schema = ON")
+               && raw.exec(QString("UPDATE sqlite_master SET sql = %1 WHERE name = '%2'").arg(sql, index))
+               && raw.exec("PRAGMA writable_schema = OFF");
+    };
+    if (!rewrite(QString("sql || '%1'").arg(partial)))
+        return false;
+    {
+        RawDb raw(path);
+        for (const QString& sql : statements) {
+            if (!raw.exec(sql))
+                return false;
+        }
+    }
+    return rewrite(QString("replace(sql, '%1', '')").arg(partial));
+}
+
+// Declares in `table`, in front of the column declared as `before`, the
+// column `column` computed on every read, whose value cannot be computed
+// (an integer overflow) for the row whose key is `key`: a SELECT naming it
+// fails at that row, while a count never computes it. No row changes.
+inline bool unreadableAt(const QString& path, const QString& table, const QString& column, const QString& before,
+                         qint64 key)
+{
+    RawDb raw(path);
+    const QString declaration = QString("%1 TEXT GENERATED ALWAYS AS (CASE WHEN abs(ID - 9223372036854775807 - %2) > 0 "
+                                        "THEN ''n'' END) VIRTUAL, %3")
+                                    .arg(column)
+                                    .arg(key + 1)
+                                    .arg(before);
+    return raw.exec("PRAGMA writable_schema = ON")
+           && raw.exec(QString("UPDATE sqlite_master SET sql = replace(sql, '%1', '%2') WHERE name = '%3'")
+                           .arg(before, declaration, table))
+           && raw.exec("PRAGMA writable_schema = OFF");
+}
+
 // Leaves at `copy` what a program that stopped in the middle of a write
 // leaves: the file with some pages of an unfinished transaction written and
 // the journal (`copy` + "-journal") that holds their old contents. The

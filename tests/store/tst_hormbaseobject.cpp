@@ -28,6 +28,7 @@ private slots:
     void updateThatChangesNoRowFails_data();
     void updateThatChangesNoRowFails();
     void insertThatAddsNoRowHasNoKey();
+    void updateThatReachesSeveralRowsIsUndone();
     void unsetTextIsStoredAsEmptyText_data();
     void unsetTextIsStoredAsEmptyText();
     void columnsTheTableLacksAreNeverWritten();
@@ -38,6 +39,7 @@ private slots:
     void lazyColumns_updateLoadsAndKeepsUnsavedValue();
     void lazyColumns_release();
     void update_withoutLazyColumnsRunsNothing();
+    void update_ofVanishedRowFails();
     void loadReferences_once();
     void entitiesOutliveTheirLibrary();
 };
@@ -397,6 +399,48 @@ void tst_HORM_BaseObject::insertThatAddsNoRowHasNoKey()
     QCOMPARE(raw.scalar("SELECT NAME FROM Data_Line").toDouble(), 3.0);
 }
 
+// Rows that share a key (a table rebuilt without its primary key): the
+// UPDATE of one of them fails, and the transaction that holds it cannot
+// commit, so neither the other row nor any write beside it is changed.
+void tst_HORM_BaseObject::updateThatReachesSeveralRowsIsUndone()
+{
+    TempProject dir;
+    {
+        RawDb raw(dir.path());
+        QVERIFY(raw.exec("CREATE TABLE Data_Line (ID INTEGER, NAME REAL, TYPE INTEGER, USE INTEGER, NOTE TEXT, "
+                         "SampleMode INTEGER)"));
+        QVERIFY(raw.exec("INSERT INTO Data_Line (ID, NAME) VALUES (1, 100), (1, 110), (2, 120)"));
+    }
+    const QByteArray before = fileBytes(dir.path());
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    lib.RegisterObject(Data_Line::staticMetaObject);
+    HORM_Collection<Data_Line> lines(&lib);
+    lines.setOrderBy("NAME");
+    Data_Line* first = lines.at(0).value();
+    Data_Line* other = lines.at(2).value();
+    QVERIFY(first && other);
+
+    QVERIFY(lib.transaction());
+    other->setNAME(130);
+    QVERIFY(other->commit());
+    first->setNAME(777);
+    MessageCapture capture;
+    QVERIFY(!first->commit());
+    QVERIFY(first->isDirty());
+    QVERIFY(!lib.commit());
+    QCOMPARE(capture.count("LibHORM::commit"), 1);
+    QVERIFY(other->isDirty());
+    QCOMPARE(fileBytes(dir.path()), before);
+
+    // The next transaction is not held to the failed one.
+    QVERIFY(lib.transaction());
+    QVERIFY(other->commit());
+    QVERIFY(lib.commit());
+    RawDb raw(dir.path());
+    QCOMPARE(raw.column("SELECT NAME FROM Data_Line ORDER BY rowid"), (QVariantList{100.0, 110.0, 130.0}));
+}
+
 void tst_HORM_BaseObject::unsetTextIsStoredAsEmptyText_data()
 {
     QTest::addColumn<QString>("table");
@@ -656,6 +700,27 @@ void tst_HORM_BaseObject::update_withoutLazyColumnsRunsNothing()
     line->update();
     QVERIFY(trace.isEmpty());
     QVERIFY(!line->isDirty());
+}
+
+// A row deleted behind the entity has no blobs to load: update() says so
+// rather than leave them empty as if they were.
+void tst_HORM_BaseObject::update_ofVanishedRowFails()
+{
+    OpenProject p;
+    makeSample(p.lib.get(), 4);
+    makeSample(p.lib.get(), 4);
+    HORM_Collection<Data_Sample> samples(p.lib.get(), "Data_PointID", "4");
+    Data_Sample* kept = samples.at(0).value();
+    Data_Sample* gone = samples.at(1).value();
+    QVERIFY(kept && gone);
+    {
+        RawDb raw(p.path());
+        QVERIFY(raw.exec(QString("DELETE FROM Data_Sample WHERE ID = %1").arg(gone->ID())));
+    }
+    QVERIFY(kept->update());
+    QCOMPARE(kept->DATA_RECV(), QByteArray("recv"));
+    QVERIFY(!gone->update());
+    QVERIFY(gone->DATA_RECV().isEmpty());
 }
 
 void tst_HORM_BaseObject::loadReferences_once()

@@ -31,6 +31,8 @@ private slots:
     void inexactValuesMakeTheRowReadOnly();
     void parentWithoutRowHasNoChildren();
     void addNew_afterShortSelectIsFoundAtItsPosition();
+    void shortLoadIsIncomplete_data();
+    void shortLoadIsIncomplete();
 };
 
 void tst_HORM_Collection::columnScan()
@@ -469,6 +471,69 @@ void tst_HORM_Collection::addNew_afterShortSelectIsFoundAtItsPosition()
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(1).value(), added);
     QVERIFY(lines.at(0).value() == nullptr);
+}
+
+void tst_HORM_Collection::shortLoadIsIncomplete_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("counted");
+    QTest::addColumn<int>("read");
+    QTest::addColumn<bool>("complete");
+    QTest::newRow("sound table") << "" << 3 << 3 << true;
+    QTest::newRow("SELECT refused") << "missing column" << 3 << 0 << false;
+    // The count comes from the key's index, the rows from the table.
+    QTest::newRow("row gone, its index entry kept") << "stale entry" << 3 << 2 << false;
+    QTest::newRow("middle row unreadable") << "unreadable 2" << 3 << 1 << false;
+    // The SELECT fails only after as many rows as were counted.
+    QTest::newRow("uncounted row unreadable") << "unindexed unreadable 3" << 2 << 2 << false;
+}
+
+// A load that read fewer rows than it counted, or whose SELECT failed at
+// any row, says so: what it holds is not the table.
+void tst_HORM_Collection::shortLoadIsIncomplete()
+{
+    QFETCH(QString, damage);
+    QFETCH(int, counted);
+    QFETCH(int, read);
+    QFETCH(bool, complete);
+    TempProject dir;
+    {
+        RawDb raw(dir.path());
+        QVERIFY(raw.exec(QString("CREATE TABLE Data_Line (ID INTEGER PRIMARY KEY AUTOINCREMENT, NAME REAL, "
+                                 "TYPE INTEGER, USE INTEGER, %1SampleMode INTEGER)")
+                             .arg(damage == "missing column" || damage.contains("unreadable") ? "" : "NOTE TEXT, ")));
+        QVERIFY(raw.exec("CREATE INDEX IDX_Data_Line_ID_ ON Data_Line ( ID )"));
+    }
+    const QStringList rows{"INSERT INTO Data_Line (ID, NAME) VALUES (1, 10)",
+                           "INSERT INTO Data_Line (ID, NAME) VALUES (2, 20)"};
+    const QString last = "INSERT INTO Data_Line (ID, NAME) VALUES (3, 30)";
+    {
+        RawDb raw(dir.path());
+        for (const QString& sql : rows)
+            QVERIFY(raw.exec(sql));
+        if (!damage.startsWith("unindexed"))
+            QVERIFY(raw.exec(last));
+    }
+    if (damage.startsWith("unindexed"))
+        QVERIFY(outsideIndex(dir.path(), "IDX_Data_Line_ID_", 3, {last}));
+    if (damage == "stale entry")
+        QVERIFY(outsideIndex(dir.path(), "IDX_Data_Line_ID_", 3, {"DELETE FROM Data_Line WHERE ID = 3"}));
+    if (damage.contains("unreadable"))
+        QVERIFY(unreadableAt(dir.path(), "Data_Line", "NOTE", "SampleMode INTEGER", damage.right(1).toInt()));
+
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    HORM_Collection<Data_Line> lines(&lib);
+    QCOMPARE(lines.size(), counted);
+    int loaded = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (Data_Line* line = lines.at(i).value()) {
+            QCOMPARE(line->NAME(), 10.0 * (i + 1));
+            ++loaded;
+        }
+    }
+    QCOMPARE(loaded, read);
+    QCOMPARE(lines.isComplete(), complete);
 }
 
 QTEST_GUILESS_MAIN(tst_HORM_Collection)

@@ -24,6 +24,8 @@ private slots:
     void olderFileIsMigrated();
     void schemaOfExistingProjectIsChecked_data();
     void schemaOfExistingProjectIsChecked();
+    void triggersMakeTheFileReadOnly_data();
+    void triggersMakeTheFileReadOnly();
     void damagedOlderFileShowsEveryReadableRow_data();
     void damagedOlderFileShowsEveryReadableRow();
     void nullUseMeansInUse();
@@ -359,6 +361,34 @@ void tst_ProjectSchema::olderFileIsMigrated()
     QVERIFY(sample->DATA_SEND().isEmpty());
 }
 
+namespace {
+
+// Statements that rebuild a table of the whole schema, with its rows, as
+// `declaration` declares it (the indexes go with the old table).
+QStringList rebuilt(const QString& table, const QString& declaration)
+{
+    return {QString("ALTER TABLE %1 RENAME TO old").arg(table), declaration,
+            QString("INSERT INTO %1 SELECT * FROM old").arg(table), "DROP TABLE old"};
+}
+
+// The table's declaration as the store makes it.
+QString declared(const QMetaObject& meta)
+{
+    return LibHORM::createTableStatements(meta).first();
+}
+
+// The same, as a program that copies a table with CREATE TABLE ... AS
+// SELECT makes it: no primary key at all.
+QStringList copied(const QString& table)
+{
+    return {QString("ALTER TABLE %1 RENAME TO old").arg(table), QString("CREATE TABLE %1 AS SELECT * FROM old").arg(table),
+            "DROP TABLE old"};
+}
+
+const char* const kKey = "INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT";
+
+} // namespace
+
 void tst_ProjectSchema::schemaOfExistingProjectIsChecked_data()
 {
     // Statements that make the file, on a file of the whole schema unless
@@ -381,6 +411,38 @@ void tst_ProjectSchema::schemaOfExistingProjectIsChecked_data()
                        "DROP TABLE old"}
         << true;
     QTest::newRow("line key column renamed") << QStringList{"ALTER TABLE Data_Line RENAME COLUMN ID TO LineKey"} << true;
+    QTest::newRow("key 0") << QStringList{"INSERT INTO Data_Line (ID, NAME) VALUES (0, 5)",
+                                          "INSERT INTO Data_Sample (ID, USE) VALUES (0, 1)"}
+                           << false;
+    // A key that is not the row id may repeat: one UPDATE then writes
+    // several rows.
+    for (const char* table : {"Data_Project", "Data_Line", "Data_Point", "Data_Sample"}) {
+        QTest::newRow(qPrintable(QString("%1 keys repeat").arg(table)))
+            << copied(table) + QStringList{QString("INSERT INTO %1 (ID) VALUES (1), (1)").arg(table)} << true;
+    }
+    QTest::newRow("station keys unique, not the primary key")
+        << copied("Data_Point") + QStringList{"INSERT INTO Data_Point (ID, NAME) VALUES (1, 100), (2, 110)"} << true;
+    QTest::newRow("station key INT PRIMARY KEY")
+        << rebuilt("Data_Point", declared(Data_Point::staticMetaObject).replace(kKey, "INT PRIMARY KEY")) << true;
+    QTest::newRow("station key part of the primary key")
+        << rebuilt("Data_Point", declared(Data_Point::staticMetaObject)
+                                     .replace(kKey, "INTEGER NOT NULL")
+                                     .replace(");", ", PRIMARY KEY (ID, NAME));"))
+        << true;
+    QTest::newRow("station table without row ids")
+        << rebuilt("Data_Point", declared(Data_Point::staticMetaObject)
+                                     .replace(kKey, "INTEGER PRIMARY KEY")
+                                     .replace(");", ") WITHOUT ROWID;"))
+        << true;
+    QTest::newRow("sample key a unique column")
+        << rebuilt("Data_Sample", declared(Data_Sample::staticMetaObject).replace(kKey, "INTEGER UNIQUE")) << true;
+    QTest::newRow("line key declared primary apart")
+        << rebuilt("Data_Line", declared(Data_Line::staticMetaObject)
+                                    .replace(kKey, "INTEGER")
+                                    .replace(");", ", PRIMARY KEY (ID));"))
+        << false;
+    QTest::newRow("work set keys repeat")
+        << copied("Data_WorkSet") + QStringList{"INSERT INTO Data_WorkSet (ID) VALUES (1), (1)"} << false;
     QTest::newRow("station table missing, other columns old")
         << QStringList{"DROP TABLE Data_Point", "ALTER TABLE Data_Line DROP COLUMN SampleMode"} << true;
 }
@@ -428,6 +490,89 @@ void tst_ProjectSchema::schemaOfExistingProjectIsChecked()
     RawDb raw(dir.path());
     for (const char* table : {"Data_Project", "Data_Line", "Data_Point", "Data_Sample", "Data_WorkSet"})
         QVERIFY2(raw.tableColumns(table).value(0) == "ID", table);
+}
+
+void tst_ProjectSchema::triggersMakeTheFileReadOnly_data()
+{
+    QTest::addColumn<QStringList>("make");
+    // The triggers that make the file read-only, in the file's order.
+    QTest::addColumn<QStringList>("triggers");
+    QTest::newRow("update of a station deletes it")
+        << QStringList{"CREATE TRIGGER gone AFTER UPDATE ON Data_Point BEGIN DELETE FROM Data_Point WHERE ID = NEW.ID; END"}
+        << QStringList{"gone"};
+    QTest::newRow("new samples skipped")
+        << QStringList{"CREATE TRIGGER skip BEFORE INSERT ON Data_Sample BEGIN SELECT RAISE(IGNORE); END"}
+        << QStringList{"skip"};
+    QTest::newRow("table named in other case, project and lines")
+        << QStringList{"CREATE TRIGGER a AFTER UPDATE ON data_project BEGIN DELETE FROM Data_Line; END",
+                       "CREATE TRIGGER b AFTER INSERT ON DATA_LINE BEGIN UPDATE Data_Line SET NAME = 0; END"}
+        << QStringList{"a", "b"};
+    // Never written here, so never run.
+    QTest::newRow("on the work set table")
+        << QStringList{"CREATE TRIGGER w AFTER INSERT ON Data_WorkSet BEGIN DELETE FROM Data_Point; END"} << QStringList();
+    QTest::newRow("on a table of another program")
+        << QStringList{"CREATE TABLE notes (a TEXT)",
+                       "CREATE TRIGGER n AFTER INSERT ON notes BEGIN DELETE FROM Data_Point; END"}
+        << QStringList();
+}
+
+// A trigger on a table that the program writes runs inside the program's
+// own writes and can change rows they never named: the file is read
+// (every row, every column), but not written. It is not damaged.
+void tst_ProjectSchema::triggersMakeTheFileReadOnly()
+{
+    QFETCH(QStringList, make);
+    QFETCH(QStringList, triggers);
+    TempProject dir;
+    {
+        LibHORM lib(nullptr);
+        QVERIFY(lib.open(dir.path()));
+        registerAll(lib);
+        HORM_Collection<Data_Line> lines(&lib);
+        Data_Line* line = lines.addNew().value();
+        line->setNAME(100);
+        QVERIFY(line->commit());
+        line->REF_Data_Point()->addNew();
+        RawDb raw(dir.path());
+        for (const QString& sql : make)
+            QVERIFY(raw.exec(sql));
+        // A column that the file lacks would be added by a writable open.
+        QVERIFY(raw.exec("ALTER TABLE Data_Point DROP COLUMN HasZCoord"));
+    }
+    const QByteArray before = fileBytes(dir.path());
+
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    const bool registered = lib.registerSchema({&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
+                                                &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
+                                                &Data_WorkSet::staticMetaObject},
+                                               {&Data_WorkSet::staticMetaObject});
+    const bool readOnly = !triggers.isEmpty();
+    QVERIFY(registered);
+    QVERIFY(!lib.isDamaged());
+    QCOMPARE(lib.triggers(), triggers);
+    QCOMPARE(lib.hasTriggers(), readOnly);
+    QCOMPARE(lib.isReadOnly(), readOnly);
+    QCOMPARE(lib.refusesWrites(), readOnly);
+    QCOMPARE(lib.absentColumns("Data_Point"), readOnly ? QStringList("HasZCoord") : QStringList());
+
+    HORM_Collection<Data_Line> lines(&lib);
+    QVERIFY(lines.isComplete());
+    Data_Line* line = lines.at(0).value();
+    QVERIFY(line);
+    QCOMPARE(line->NAME(), 100.0);
+    Data_Point* station = line->REF_Data_Point()->at(0).value();
+    QVERIFY(station);
+    station->setNAME(10);
+    line->setNAME(777);
+    QCOMPARE(station->commit(), !readOnly);
+    QCOMPARE(line->commit(), !readOnly);
+    HORM_Collection<Data_Project> projects(&lib);
+    projects.addNew();
+    if (readOnly)
+        QCOMPARE(fileBytes(dir.path()), before);
+    else
+        QCOMPARE(RawDb(dir.path()).scalar("SELECT NAME FROM Data_Line").toDouble(), 777.0);
 }
 
 void tst_ProjectSchema::damagedOlderFileShowsEveryReadableRow_data()
