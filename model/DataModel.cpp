@@ -106,6 +106,7 @@ void DataModel::closeProject()
     layerResults.clear();
     resultTopography.clear();
     forgetReportLine();
+    applySurvey();
 }
 
 Data_Line* DataModel::lineAt(int lineRow) const

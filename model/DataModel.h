@@ -188,6 +188,9 @@ signals:
     void modelChange();
     void signal_FittingMethodActionReset();
     void signal_StationChanged(QString, QVector<double>, QVector<double>, double, double, double);
+    // The open project's loop radius (m), transmitter turns and receiver
+    // area (m^2) as the inversion takes them; the defaults when none is open.
+    void signal_SurveyChanged(double, double, double);
     void signal_DataModelShowLineChanged(QVector<double>, QVector<double>);
     void signal_LineSectionGraphChanged(QVector<QVector<double> >, QVector<double>, QVector<double>, double);
     // Each column's measured send current (0 where unknown), sent before
@@ -284,6 +287,9 @@ private:
         QByteArray response18, times18, response10, times10, response20, times20;
     };
     void buildTree();
+    // Hands the project's coil set-up (its first project row; the library's
+    // defaults without one) to the inversions and tells the views.
+    void applySurvey();
     // Gates every station not yet processed, a batch of stations at a time:
     // the loading thread reads a batch's samples and writes its curves,
     // while the batch before is gated on the global thread pool. Returns

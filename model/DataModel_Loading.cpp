@@ -148,6 +148,7 @@ bool DataModel::loadProject(LibHORM* lib)
     }
 
     if (!failed && !inUse()) {
+        applySurvey();
         emit modelChange();
         if (!notStored.isEmpty()) {
             UserPrompt::critical(QStringLiteral("打开工程"),
@@ -170,6 +171,18 @@ bool DataModel::loadProject(LibHORM* lib)
         UserPrompt::critical(title, text.arg(QDir::toNativeSeparators(lib->path())));
     }
     return false;
+}
+
+void DataModel::applySurvey()
+{
+    InversionMethod::Survey survey;
+    const Data_Project* project = projects && projects->size() > 0 ? projects->at(0).value() : nullptr;
+    if (project) {
+        survey = InversionMethod::Survey::fromCoils(project->SendCoil_Len(), project->SendCoil_Width(),
+                                                    project->SendCoil_Turns(), project->RecvCoil_Size());
+    }
+    mathCalc->setSurvey(survey);
+    emit signal_SurveyChanged(survey.loopRadius, survey.transmitterTurns, survey.receiverArea);
 }
 
 void DataModel::buildTree()

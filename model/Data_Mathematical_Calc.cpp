@@ -2,11 +2,15 @@
 
 #include "model/ModelFiles.h"
 #include "model/SafeInterpolator.h"
+#include "model/WaitCursor.h"
 #include "platform/inversion/InversionMethod.h"
+
+#include <QtConcurrent>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <utility>
 
 Data_Mathematical_Calc::Data_Mathematical_Calc(QObject *parent)
@@ -135,11 +139,27 @@ void Data_Mathematical_Calc::pointInversion(QVector<QVector<double> > curves,
     const QVector<double> elevations = resampleLinear(param.topography, stations);
     const double constraint = scaledConstraint(param);
 
+    // A long line takes seconds.
+    const WaitCursor busy;
     InversionMethod method;
+    method.setSurvey(m_survey);
+    // The stations are independent: they are inverted in parallel, each on
+    // its own copy of the configured library object.
+    struct Model {
+        QVector<double> values;
+        QVector<double> depths;
+    };
+    QVector<int> order(stations.size());
+    std::iota(order.begin(), order.end(), 0);
+    QVector<Model> models(stations.size());
+    QtConcurrent::blockingMap(order, [&](int i) {
+        InversionMethod station = method;
+        station.pointCompute(i < perStation.size() ? perStation[i] : QVector<double>(), times, current,
+                             models[i].values, models[i].depths, param.referenceResistivity, constraint);
+    });
     for (int i = 0; i < stations.size(); ++i) {
-        QVector<double> values, depths;
-        method.pointCompute(i < perStation.size() ? perStation[i] : QVector<double>(), times,
-                            current, values, depths, param.referenceResistivity, constraint);
+        QVector<double> values = models[i].values;
+        QVector<double> depths = models[i].depths;
         if (depths.isEmpty() || values.isEmpty())
             continue;
         const double elevation = elevations[i];
@@ -193,7 +213,9 @@ QList<DataType_ThreeResultData> Data_Mathematical_Calc::profileInversion(
 {
     initNumerics();
     const QVector<QVector<double> > perStation = transpose(curves);
+    const WaitCursor busy;
     InversionMethod method;
+    method.setSurvey(m_survey);
     QList<DataType_ThreeResultData> result = method.shapedProfile_LineCalc(
         perStation, times, coordinates, param.referenceResistivity, scaledConstraint(param), 100.0);
     ModelFiles files(nullptr);
@@ -213,7 +235,9 @@ QList<DataType_ThreeResultData> Data_Mathematical_Calc::threeDimensionalInversio
         perStation.append(transpose(curves[l]));
     times.resize(lines);
     coordinates.resize(lines);
+    const WaitCursor busy;
     InversionMethod method;
+    method.setSurvey(m_survey);
     return method.Three_Dimensional_Calc(perStation, times, coordinates,
                                          param.referenceResistivity, scaledConstraint(param), last);
 }

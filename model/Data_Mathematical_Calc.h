@@ -67,6 +67,11 @@ public:
     // One value per station of the last point inversion.
     QList<double> getResults() const;
 
+    // The survey's loop and receiver, handed to every inversion of the
+    // three calls above (the library's defaults until one is set).
+    void setSurvey(const InversionMethod::Survey &survey) { m_survey = survey; }
+    InversionMethod::Survey survey() const { return m_survey; }
+
     // The current the line-level calls hand to the library (A): the one its
     // line methods take their curves as measured with.
     static constexpr double kLineCurrent = InversionMethod::kNominalLineCurrent;
@@ -107,6 +112,7 @@ public:
 
 private:
     QList<double> m_results;
+    InversionMethod::Survey m_survey;
 };
 
 #endif

@@ -138,6 +138,8 @@ void MainWindow::connectSignals()
             SLOT(on_signal_TransRelaxInversionMethodChanged(int)));
     connect(this, SIGNAL(signal_UseableCheckBoxStateChanged(bool)), m_dataModel,
             SLOT(on_signal_UseableCheckBoxStateChanged(bool)));
+    connect(m_dataModel, SIGNAL(signal_SurveyChanged(double,double,double)), m_form1D,
+            SLOT(on_signalSurveyChanged(double,double,double)));
     connect(m_dataModel, SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)),
             m_form1D, SLOT(on_signalStationChanged(QString,QVector<double>,QVector<double>,double,double,double)));
     connect(this, SIGNAL(signal_EditCheckBoxStateChanged(bool,bool)), m_dataModel,

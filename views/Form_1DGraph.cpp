@@ -312,6 +312,15 @@ QPair<double, double> Form_1DGraph::rebuildModelSeries(const QVector<double> &re
     return qMakePair(smallest, largest);
 }
 
+void Form_1DGraph::on_signalSurveyChanged(double loopRadius, double transmitterTurns, double receiverArea)
+{
+    InversionMethod::Survey survey;
+    survey.loopRadius = loopRadius;
+    survey.transmitterTurns = transmitterTurns;
+    survey.receiverArea = receiverArea;
+    m_inversion.setSurvey(survey);
+}
+
 void Form_1DGraph::on_signalStationChanged(QString title, QVector<double> values,
                                            QVector<double> times, double current,
                                            double referenceResistivity, double constraint)

@@ -85,6 +85,9 @@ signals:
     void signal_FiseSaveButtonEnalbe(bool);
 
 public slots:
+    // The survey's loop radius (m), transmitter turns and receiver area
+    // (m^2), with which the shown station is inverted from then on.
+    void on_signalSurveyChanged(double loopRadius, double transmitterTurns, double receiverArea);
     void on_signalStationChanged(QString title, QVector<double> values, QVector<double> times,
                                  double current, double referenceResistivity, double constraint);
     void on_signalShowLineChanged(QVector<double> values, QVector<double> times);

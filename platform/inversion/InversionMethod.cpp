@@ -1,15 +1,23 @@
 #include "platform/inversion/InversionMethod.h"
 
+#include <QtConcurrent>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
+
+#include "platform/inversion/LayeredEarthResponse.h"
+#include "platform/inversion/LayeredInversion.h"
 
 namespace {
 
 constexpr double kSqrtPi = 1.77245385090551602730;
 constexpr double kGamma52 = 1.32934038817913702047;  // Gamma(5/2) = 3 sqrt(pi) / 4
 constexpr double kGamma72 = 3.32335097044784255118;  // Gamma(7/2) = 15 sqrt(pi) / 8
+constexpr double kPi = 3.14159265358979323846;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 bool positiveFinite(double v)
 {
@@ -43,8 +51,9 @@ double gammaP52Derivative(double x)
     return x > 0.0 ? x * std::sqrt(x) * std::exp(-x) / kGamma52 : 0.0;
 }
 
-// Normalised response in terms of x = mu0 a^2 / (4 rho t): the voltage per
-// ampere is (3 A_r mu0 / (4 a t)) * g(x), g(x) = P(5/2, x) / x.
+// Normalised half-space response in terms of x = mu0 a^2 / (4 rho t): the
+// voltage per ampere-turn and unit receiver area is (3 mu0 / (4 a t)) g(x),
+// g(x) = P(5/2, x) / x.
 double lnG(double x)
 {
     return std::log(gammaP52(x) / x);
@@ -140,138 +149,159 @@ double saneReference(double rho)
     return positiveFinite(rho) ? rho : InversionMethod::kDefaultReferenceResistivity;
 }
 
-// Ladder boundaries (m, positive) reaching below the deepest gate.
-std::vector<double> ladderFor(double deepest)
+// One station's usable gates, made ready for the inversion.
+struct Prepared {
+    bool usable = false;
+    QVector<double> timesS;         // ascending
+    LayeredInversion::Sounding sounding;
+    QVector<double> apparentLnRho;  // per gate
+    QVector<double> gateDepth;      // per gate, m
+    double shallowest = 0.0;
+    double deepest = 0.0;
+};
+
+// Usable gates in order of time, their log data per ampere (the survey's
+// turns and receiver area divided out), their apparent resistivities and
+// depths. Not usable without two usable gates or a usable current.
+Prepared prepare(const QVector<double>& curve, const QVector<double>& timesUs, double current,
+                 const InversionMethod::Survey& survey)
 {
-    double bottom = InversionMethod::kLadderDefaultBottom;
-    if (positiveFinite(deepest))
-        bottom = std::max(bottom, InversionMethod::kLadderBelowData * deepest);
-    bottom = std::min(bottom, InversionMethod::kLadderMaxBottom);
-    std::vector<double> ladder;
-    double d = InversionMethod::kLadderTop;
-    ladder.push_back(d);
-    while (d < bottom) {
-        d *= InversionMethod::kLadderGrowth;
-        ladder.push_back(d);
+    Prepared p;
+    if (!positiveFinite(current) || !positiveFinite(survey.loopRadius) || !positiveFinite(survey.transmitterTurns)
+        || !positiveFinite(survey.receiverArea)) {
+        return p;
     }
+    struct Gate {
+        double t;
+        double perAmpere;
+    };
+    std::vector<Gate> gates;
+    const int n = std::min(curve.size(), timesUs.size());
+    const double scale = current * survey.transmitterTurns * survey.receiverArea;
+    for (int i = 0; i < n; ++i) {
+        const double t = timesUs[i] * 1e-6;
+        const double v = curve[i] / scale;
+        if (positiveFinite(t) && positiveFinite(v))
+            gates.push_back({t, v});
+    }
+    std::stable_sort(gates.begin(), gates.end(), [](const Gate& l, const Gate& r) { return l.t < r.t; });
+    const int m = static_cast<int>(gates.size());
+    if (m < 2)
+        return p;
+
+    const double a = survey.loopRadius;
+    p.timesS.resize(m);
+    p.sounding.logData.resize(m);
+    p.apparentLnRho.resize(m);
+    p.gateDepth.resize(m);
+    QVector<double> logTimes(m);
+    double previousLnRho = 0.0;
+    for (int i = m - 1; i >= 0; --i) {
+        const double t = gates[i].t;
+        p.timesS[i] = t;
+        logTimes[i] = std::log(t);
+        p.sounding.logData[i] = std::log(gates[i].perAmpere);
+        const double target = gates[i].perAmpere / (3.0 * InversionMethod::kMu0 / (4.0 * a * t));
+        const double lnScale = std::log(InversionMethod::kMu0 * a * a / (4.0 * t));  // ln rho = lnScale - ln x
+        double lateLnX = 0.0;
+        double earlyLnX = 0.0;
+        responseRoots(target, lateLnX, earlyLnX);
+        double lnX = lateLnX;
+        if (i < m - 1) {
+            const double previousLnX = lnScale - previousLnRho;
+            if (std::fabs(earlyLnX - previousLnX) < std::fabs(lateLnX - previousLnX))
+                lnX = earlyLnX;
+        }
+        previousLnRho = lnScale - lnX;
+        p.apparentLnRho[i] = previousLnRho;
+        p.gateDepth[i] = 0.5 * std::sqrt(2.0 * t * std::exp(previousLnRho) / InversionMethod::kMu0);
+    }
+    p.shallowest = *std::min_element(p.gateDepth.cbegin(), p.gateDepth.cend());
+    p.deepest = *std::max_element(p.gateDepth.cbegin(), p.gateDepth.cend());
+    // The latest gates see down to about their diffusion depth.
+    p.sounding.reach = InversionMethod::kReachBelowData * p.deepest;
+    p.sounding.error = LayeredInversion::gateErrors(logTimes, p.sounding.logData, LayeredInversion::kErrorFloor);
+    p.usable = positiveFinite(p.shallowest) && positiveFinite(p.deepest);
+    return p;
+}
+
+// Lower boundaries (m, positive) from half the shallowest gate depth to the
+// reach of the latest gates, growing evenly in log depth, then more widely
+// spaced layers below it down to kLadderBelowData times the deepest gate
+// depth, where the model tends to the reference.
+QVector<double> ladderFor(double shallowest, double deepest)
+{
+    const double top = std::max(1.0, 0.5 * shallowest);
+    const double reach = std::max(8.0 * top, InversionMethod::kReachBelowData * deepest);
+    const double span = std::log(reach / top);
+    const int count = std::min(InversionMethod::kLadderMaxLayers - 4,
+                               std::max(InversionMethod::kLadderMinLayers,
+                                        static_cast<int>(std::lround(span / std::log(InversionMethod::kLadderGrowth))) + 1));
+    QVector<double> ladder(count);
+    for (int i = 0; i < count; ++i)
+        ladder[i] = top * std::exp(span * i / (count - 1));
+    const double bottom = InversionMethod::kLadderBelowData / InversionMethod::kReachBelowData * reach;
+    while (ladder.last() < bottom && ladder.size() < InversionMethod::kLadderMaxLayers)
+        ladder.append(ladder.last() * InversionMethod::kLadderGrowthBelowReach);
     return ladder;
 }
 
-// One station's usable soundings.
-struct Sounding {
-    QVector<double> rho;
-    QVector<double> depth;
-    bool usable() const { return rho.size() >= 2; }
-    double deepest() const
-    {
-        double d = 0.0;
-        for (double v : depth)
-            d = std::max(d, v);
-        return d;
-    }
-};
-
-// Steps 3 to 5 of the method: a log-resistivity model on the ladder.
-std::vector<double> buildModel(const Sounding& s, const std::vector<double>& ladder,
-                               double reference, double constraint)
+// The apparent resistivities interpolated onto the ladder's layers in log
+// depth, constant beyond the gates.
+QVector<double> startModel(const Prepared& p, const QVector<double>& ladder)
 {
-    const double lnRef = std::log(reference);
-    const int nl = static_cast<int>(ladder.size());
-    std::vector<double> model(nl, lnRef);
-    if (!s.usable())
-        return model;
-
-    // Depths increasing with time; a gate no deeper than the one kept before
-    // is averaged into it.
-    std::vector<double> lz;
-    std::vector<double> lr;
-    std::vector<int> count;
-    for (int i = 0; i < s.rho.size(); ++i) {
-        const double z = std::log(s.depth[i]);
-        const double r = std::log(s.rho[i]);
-        if (!lz.empty() && z <= lz.back() + 1e-9) {
-            lr.back() = (lr.back() * count.back() + r) / (count.back() + 1);
-            ++count.back();
+    std::vector<std::pair<double, double> > points;
+    for (int i = 0; i < p.gateDepth.size(); ++i)
+        points.emplace_back(std::log(p.gateDepth[i]), p.apparentLnRho[i]);
+    std::sort(points.begin(), points.end());
+    QVector<double> model(ladder.size());
+    for (int j = 0; j < ladder.size(); ++j) {
+        const double top = j > 0 ? ladder[j - 1] : 0.5 * ladder[0];
+        const double z = std::log(j + 1 < ladder.size() ? std::sqrt(top * ladder[j]) : ladder[j]);
+        if (z <= points.front().first) {
+            model[j] = points.front().second;
+        } else if (z >= points.back().first) {
+            model[j] = points.back().second;
         } else {
-            lz.push_back(z);
-            lr.push_back(r);
-            count.push_back(1);
-        }
-    }
-    const int np = static_cast<int>(lz.size());
-
-    std::vector<double> lnLadder(nl);
-    for (int j = 0; j < nl; ++j)
-        lnLadder[j] = std::log(ladder[j]);
-
-    // Interpolate within the reach of the data.
-    int first = -1;
-    int last = -1;
-    int k = 0;
-    for (int j = 0; j < nl; ++j) {
-        const double z = lnLadder[j];
-        if (z < lz.front() || z > lz.back())
-            continue;
-        while (k + 1 < np && lz[k + 1] < z)
-            ++k;
-        double v = lr[k];
-        if (k + 1 < np) {
-            const double f = (z - lz[k]) / (lz[k + 1] - lz[k]);
-            v = lr[k] + std::min(1.0, std::max(0.0, f)) * (lr[k + 1] - lr[k]);
-        }
-        model[j] = v;
-        if (first < 0)
-            first = j;
-        last = j;
-    }
-
-    // Vertical smoothing inside the reach of the data.
-    const double width = std::isfinite(constraint) && constraint > 0.0
-                             ? InversionMethod::kVerticalSmoothing * constraint
-                             : 0.0;
-    if (first >= 0 && width > 1e-9 && last > first) {
-        std::vector<double> smoothed(model.begin() + first, model.begin() + last + 1);
-        const double reach = 3.0 * width;
-        for (int j = first; j <= last; ++j) {
-            double sw = 0.0;
-            double sv = 0.0;
-            for (int i = first; i <= last; ++i) {
-                const double d = lnLadder[i] - lnLadder[j];
-                if (std::fabs(d) > reach)
-                    continue;
-                const double w = std::exp(-0.5 * (d / width) * (d / width));
-                sw += w;
-                sv += w * model[i];
-            }
-            smoothed[j - first] = sv / sw;
-        }
-        std::copy(smoothed.begin(), smoothed.end(), model.begin() + first);
-    }
-
-    const double top = first >= 0 ? model[first] : lr.front();
-    const double base = last >= 0 ? model[last] : lr.back();
-    for (int j = 0; j < nl; ++j) {
-        const double z = lnLadder[j];
-        if (z < lz.front()) {
-            model[j] = top;
-        } else if (z > lz.back()) {
-            const double q = (z - lz.back()) / InversionMethod::kRelaxLength;
-            model[j] = base + (lnRef - base) * (1.0 - std::exp(-q * q));
+            size_t k = 0;
+            while (k + 1 < points.size() && points[k + 1].first < z)
+                ++k;
+            const double span = points[k + 1].first - points[k].first;
+            const double f = span > 0.0 ? (z - points[k].first) / span : 0.0;
+            model[j] = points[k].second + f * (points[k + 1].second - points[k].second);
         }
     }
     return model;
 }
 
-Sounding sound(const QVector<double>& curve, const QVector<double>& times, double current)
+// The records begin with a boundary at kOutputTop when the ladder's first
+// lies deeper: the top layer split in two, so that a column's first level
+// marks the ground, as the sections read it.
+constexpr double kOutputTop = 1.0;
+
+QVector<double> toValues(const QVector<double>& lnModel, const QVector<double>& ladder)
 {
-    Sounding s;
-    InversionMethod::apparentResistivity(curve, times, current, s.rho, s.depth);
-    return s;
+    QVector<double> v;
+    if (!ladder.isEmpty() && ladder.first() > kOutputTop && !lnModel.isEmpty())
+        v.append(std::exp(lnModel.first()));
+    for (double m : lnModel)
+        v.append(std::exp(m));
+    return v;
 }
 
-// A neighbour in the lateral smoothing and its closeness: the reference
-// spacing over its distance (1 on an even spacing).
-struct Neighbour {
+QVector<double> toDepths(const QVector<double>& ladder, double shift)
+{
+    QVector<double> d;
+    if (!ladder.isEmpty() && ladder.first() > kOutputTop)
+        d.append(shift - kOutputTop);
+    for (double z : ladder)
+        d.append(shift - z);
+    return d;
+}
+
+// A neighbour in the lateral term and its closeness: the typical spacing
+// over its distance, at most 1.
+struct Link {
     int index;
     double closeness;
 };
@@ -290,69 +320,105 @@ double medianSpacing(std::vector<double> d)
     return m;
 }
 
-double closeness(double distance, double reference)
+double closeness(double distance, double typical)
 {
-    if (!positiveFinite(reference) || !std::isfinite(distance))
+    if (!positiveFinite(typical) || !std::isfinite(distance) || !(distance > typical))
         return 1.0;
-    return distance > 0.0 ? reference / distance : std::numeric_limits<double>::infinity();
+    return typical / distance;
 }
 
-// Lateral smoothing of log-resistivity models: each model of a usable station
-// is averaged with its usable neighbours, each weighted alpha x its
-// closeness (at most 1), so a station twice as far counts half.
-void smoothLaterally(std::vector<std::vector<double> >& models,
-                     const std::vector<bool>& usable,
-                     const std::vector<std::vector<Neighbour> >& neighbours, double constraint)
+struct Together {
+    std::vector<LayeredInversion::Result> results;
+    int forwards = 0;
+};
+
+// Inverts the usable stations one by one, then in sweeps tied to their
+// usable neighbours (each sweep from the models of the sweep before, so
+// the order and number of threads do not matter).
+Together invertTogether(const std::vector<Prepared>& stations, const std::vector<std::vector<Link> >& links,
+                        const QVector<double>& ladder, double reference, double constraint, double radius)
 {
-    if (!(std::isfinite(constraint) && constraint > 0.0))
-        return;
-    const double alpha = std::min(1.0, InversionMethod::kLateralWeight * constraint);
-    const std::vector<std::vector<double> > source = models;
-    for (size_t i = 0; i < models.size(); ++i) {
-        if (!usable[i])
+    const int n = static_cast<int>(stations.size());
+    Together out;
+    out.results.resize(n);
+    const LayeredInversion inversion(ladder, reference, constraint);
+    std::vector<std::unique_ptr<LayeredEarthResponse> > forward(n);
+    QVector<int> usable;
+    for (int i = 0; i < n; ++i) {
+        if (!stations[i].usable)
             continue;
-        for (size_t j = 0; j < models[i].size(); ++j) {
-            double sum = source[i][j];
-            double weight = 1.0;
-            for (const Neighbour& n : neighbours[i]) {
-                if (!usable[n.index])
-                    continue;
-                const double w = std::min(1.0, alpha * n.closeness);
-                sum += w * source[n.index][j];
-                weight += w;
-            }
-            models[i][j] = sum / weight;
-        }
+        forward[i] = std::make_unique<LayeredEarthResponse>(stations[i].timesS, radius);
+        usable.append(i);
     }
+    QtConcurrent::blockingMap(usable, [&](int i) {
+        out.results[i] = inversion.invert(*forward[i], stations[i].sounding, startModel(stations[i], ladder), {},
+                                          InversionMethod::kIterations);
+    });
+    for (int i : usable)
+        out.forwards += out.results[i].forwards;
+
+    const double lateral = InversionMethod::kLateralWeight * (std::isfinite(constraint) ? constraint : 0.0);
+    if (!(lateral > 0.0) || usable.size() < 2)
+        return out;
+    for (int sweep = 0; sweep < InversionMethod::kLateralSweeps; ++sweep) {
+        std::vector<LayeredInversion::Result> next = out.results;
+        std::vector<int> spent(n, 0);
+        QtConcurrent::blockingMap(usable, [&](int i) {
+            std::vector<LayeredInversion::Neighbour> neighbours;
+            for (const Link& link : links[i]) {
+                if (!stations[link.index].usable)
+                    continue;
+                neighbours.push_back({out.results[link.index].model, lateral * link.closeness});
+            }
+            if (neighbours.empty())
+                return;
+            next[i] = inversion.invert(*forward[i], stations[i].sounding, out.results[i].model, neighbours,
+                                       InversionMethod::kSweepIterations);
+            spent[i] = next[i].forwards;
+        });
+        for (int i : usable)
+            out.forwards += spent[i];
+        out.results = std::move(next);
+    }
+    return out;
 }
 
-QVector<double> toValues(const std::vector<double>& lnModel)
+QVector<double> flatModel(int layers, double reference)
 {
-    QVector<double> v(static_cast<int>(lnModel.size()));
-    for (int j = 0; j < v.size(); ++j)
-        v[j] = std::exp(lnModel[j]);
-    return v;
-}
-
-QVector<double> toDepths(const std::vector<double>& ladder, double shift)
-{
-    QVector<double> d(static_cast<int>(ladder.size()));
-    for (int j = 0; j < d.size(); ++j)
-        d[j] = shift - ladder[j];
-    return d;
+    return QVector<double>(layers, std::log(reference));
 }
 
 } // namespace
 
-InversionMethod::InversionMethod() = default;
+InversionMethod::Survey InversionMethod::Survey::fromCoils(double loopLength, double loopWidth, double turns,
+                                                         double receiverArea)
+{
+    Survey s;
+    if (positiveFinite(loopLength) && positiveFinite(loopWidth))
+        s.loopRadius = std::sqrt(loopLength * loopWidth / kPi);
+    if (positiveFinite(turns))
+        s.transmitterTurns = turns;
+    if (positiveFinite(receiverArea))
+        s.receiverArea = receiverArea;
+    return s;
+}
+
+InversionMethod::InversionMethod()
+    : m_lastMisfit(kNaN)
+{
+}
+
+void InversionMethod::setSurvey(const Survey& survey)
+{
+    const Survey defaults;
+    m_survey.loopRadius = positiveFinite(survey.loopRadius) ? survey.loopRadius : defaults.loopRadius;
+    m_survey.transmitterTurns = positiveFinite(survey.transmitterTurns) ? survey.transmitterTurns : 1.0;
+    m_survey.receiverArea = positiveFinite(survey.receiverArea) ? survey.receiverArea : defaults.receiverArea;
+}
 
 double InversionMethod::halfSpaceDBzDt(double t, double rho, double current, double loopRadius)
 {
-    if (!positiveFinite(t) || !positiveFinite(rho) || !positiveFinite(loopRadius))
-        return std::numeric_limits<double>::quiet_NaN();
-    const double a = loopRadius;
-    const double x = kMu0 * a * a / (4.0 * rho * t);
-    return -3.0 * current * rho / (a * a * a) * gammaP52(x);
+    return current * LayeredEarthResponse::halfSpace(t, rho, loopRadius);
 }
 
 double InversionMethod::receivedVoltage(double t, double rho, double current, double loopRadius)
@@ -360,8 +426,7 @@ double InversionMethod::receivedVoltage(double t, double rho, double current, do
     return -kReceiverArea * halfSpaceDBzDt(t, rho, current, loopRadius);
 }
 
-QVector<double> InversionMethod::syntheticCurve(const QVector<double>& timesUs, double rho,
-                                                double current)
+QVector<double> InversionMethod::syntheticCurve(const QVector<double>& timesUs, double rho, double current)
 {
     QVector<double> v(timesUs.size());
     for (int i = 0; i < timesUs.size(); ++i)
@@ -369,100 +434,65 @@ QVector<double> InversionMethod::syntheticCurve(const QVector<double>& timesUs, 
     return v;
 }
 
-void InversionMethod::apparentResistivity(const QVector<double>& curve,
-                                          const QVector<double>& timesUs, double current,
-                                          QVector<double>& rho, QVector<double>& depthsM)
+void InversionMethod::apparentResistivity(const QVector<double>& curve, const QVector<double>& timesUs,
+                                          double current, QVector<double>& rho, QVector<double>& depthsM)
 {
     rho.clear();
     depthsM.clear();
-    if (!positiveFinite(current))
-        return;
-    const double a = kLoopRadius;
-    struct Gate {
-        double t;
-        double target;
-    };
-    std::vector<Gate> gates;
-    const int n = std::min(curve.size(), timesUs.size());
-    gates.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        const double t = timesUs[i] * 1e-6;
-        const double v = curve[i] / current;
-        if (!positiveFinite(t) || !positiveFinite(v))
-            continue;
-        // v = (3 A_r mu0 / (4 a t)) g(x)
-        const double target = v / (3.0 * kReceiverArea * kMu0 / (4.0 * a * t));
-        if (positiveFinite(target))
-            gates.push_back({t, target});
+    const Prepared p = prepare(curve, timesUs, current, Survey());
+    for (int i = 0; i < p.apparentLnRho.size(); ++i) {
+        rho.append(std::exp(p.apparentLnRho[i]));
+        depthsM.append(p.gateDepth[i]);
     }
-    std::stable_sort(gates.begin(), gates.end(),
-                     [](const Gate& l, const Gate& r) { return l.t < r.t; });
-    const int m = static_cast<int>(gates.size());
-    rho.resize(m);
-    depthsM.resize(m);
-    double previousLnRho = 0.0;
-    for (int i = m - 1; i >= 0; --i) {
-        const double t = gates[i].t;
-        const double lnScale = std::log(kMu0 * a * a / (4.0 * t));  // ln rho = lnScale - ln x
-        double lateLnX = 0.0;
-        double earlyLnX = 0.0;
-        responseRoots(gates[i].target, lateLnX, earlyLnX);
-        double lnX = lateLnX;
-        if (i < m - 1) {
-            const double previousLnX = lnScale - previousLnRho;
-            if (std::fabs(earlyLnX - previousLnX) < std::fabs(lateLnX - previousLnX))
-                lnX = earlyLnX;
-        }
-        const double r = std::exp(lnScale - lnX);
-        previousLnRho = lnScale - lnX;
-        rho[i] = r;
-        depthsM[i] = kDepthFraction * std::sqrt(2.0 * t * r / kMu0);
-    }
-}
-
-QVector<double> InversionMethod::defaultLadder()
-{
-    return toDepths(ladderFor(0.0), 0.0);
 }
 
 void InversionMethod::pointCompute(QVector<double> curve, QVector<double> times, double current,
-                                   QVector<double>& values, QVector<double>& depths,
-                                   double referenceResistivity, double constraint)
+                                   QVector<double>& values, QVector<double>& depths, double referenceResistivity,
+                                   double constraint)
 {
-    const double reference = saneReference(referenceResistivity);
-    const Sounding s = sound(curve, times, current);
-    if (!s.usable()) {
-        values.clear();
-        depths.clear();
+    m_lastMisfit = kNaN;
+    m_lastForwards = 0;
+    values.clear();
+    depths.clear();
+    const Prepared p = prepare(curve, times, current, m_survey);
+    if (!p.usable)
         return;
-    }
-    const std::vector<double> ladder = ladderFor(s.deepest());
-    values = toValues(buildModel(s, ladder, reference, constraint));
+    const QVector<double> ladder = ladderFor(p.shallowest, p.deepest);
+    const LayeredInversion inversion(ladder, saneReference(referenceResistivity), constraint);
+    const LayeredEarthResponse forward(p.timesS, m_survey.loopRadius);
+    const LayeredInversion::Result r = inversion.invert(forward, p.sounding, startModel(p, ladder), {}, kIterations);
+    values = toValues(r.model, ladder);
     depths = toDepths(ladder, 0.0);
+    m_lastMisfit = r.finite ? r.rmsRelative : kNaN;
+    m_lastForwards = r.forwards;
 }
 
-QList<DataType_ThreeResultData> InversionMethod::shapedProfile_LineCalc(
-    QVector<QVector<double> > curves, QVector<double> times,
-    QVector<GPSCoordinate> coordinates, double referenceResistivity, double constraint,
-    double third)
+QList<DataType_ThreeResultData> InversionMethod::shapedProfile_LineCalc(QVector<QVector<double> > curves,
+                                                                        QVector<double> times,
+                                                                        QVector<GPSCoordinate> coordinates,
+                                                                        double referenceResistivity,
+                                                                        double constraint, double third)
 {
     Q_UNUSED(third);
     QList<DataType_ThreeResultData> result;
+    m_lastForwards = 0;
     const int n = curves.size();
     if (n == 0)
         return result;
     const double reference = saneReference(referenceResistivity);
 
-    std::vector<Sounding> soundings(n);
-    std::vector<bool> usable(n);
+    std::vector<Prepared> stations(n);
+    double shallowest = std::numeric_limits<double>::infinity();
     double deepest = 0.0;
     for (int i = 0; i < n; ++i) {
-        soundings[i] = sound(curves[i], times, kNominalLineCurrent);
-        usable[i] = soundings[i].usable();
-        if (usable[i])
-            deepest = std::max(deepest, soundings[i].deepest());
+        stations[i] = prepare(curves[i], times, kNominalLineCurrent, m_survey);
+        if (stations[i].usable) {
+            shallowest = std::min(shallowest, stations[i].shallowest);
+            deepest = std::max(deepest, stations[i].deepest);
+        }
     }
-    const std::vector<double> ladder = ladderFor(deepest);
+    const QVector<double> ladder = std::isfinite(shallowest) ? ladderFor(shallowest, deepest)
+                                                             : ladderFor(0.0, 0.0);
     // Distance along the line: the station numbers (metres along it).
     std::vector<double> position(n);
     for (int i = 0; i < n; ++i)
@@ -471,16 +501,15 @@ QList<DataType_ThreeResultData> InversionMethod::shapedProfile_LineCalc(
     for (int i = 1; i < n; ++i)
         steps.push_back(std::fabs(position[i] - position[i - 1]));
     const double spacing = medianSpacing(steps);
-    std::vector<std::vector<double> > models(n);
-    std::vector<std::vector<Neighbour> > neighbours(n);
+    std::vector<std::vector<Link> > links(n);
     for (int i = 0; i < n; ++i) {
-        models[i] = buildModel(soundings[i], ladder, reference, constraint);
         for (int j : {i - 1, i + 1}) {
             if (j >= 0 && j < n)
-                neighbours[i].push_back({j, closeness(std::fabs(position[j] - position[i]), spacing)});
+                links[i].push_back({j, closeness(std::fabs(position[j] - position[i]), spacing)});
         }
     }
-    smoothLaterally(models, usable, neighbours, constraint);
+    const Together together = invertTogether(stations, links, ladder, reference, constraint, m_survey.loopRadius);
+    m_lastForwards = together.forwards;
 
     const QVector<double> depths = toDepths(ladder, 0.0);
     for (int i = 0; i < n; ++i) {
@@ -495,7 +524,9 @@ QList<DataType_ThreeResultData> InversionMethod::shapedProfile_LineCalc(
             r.station = i;
         }
         r.z = depths;
-        r.value = toValues(models[i]);
+        const bool modelled = stations[i].usable && together.results[i].finite;
+        r.value = toValues(stations[i].usable ? together.results[i].model : flatModel(ladder.size(), reference), ladder);
+        r.reserved = modelled ? together.results[i].rmsRelative : kNaN;
         result.append(r);
     }
     return result;
@@ -503,11 +534,11 @@ QList<DataType_ThreeResultData> InversionMethod::shapedProfile_LineCalc(
 
 QList<DataType_ThreeResultData> InversionMethod::Three_Dimensional_Calc(
     QVector<QVector<QVector<double> > > curves, QVector<QVector<double> > times,
-    QVector<QVector<GPSCoordinate> > coordinates, double referenceResistivity,
-    double constraint, double third)
+    QVector<QVector<GPSCoordinate> > coordinates, double referenceResistivity, double constraint, double third)
 {
     Q_UNUSED(third);
     QList<DataType_ThreeResultData> result;
+    m_lastForwards = 0;
     const double reference = saneReference(referenceResistivity);
     const int lines = curves.size();
 
@@ -521,16 +552,16 @@ QList<DataType_ThreeResultData> InversionMethod::Three_Dimensional_Calc(
         double number;
     };
     std::vector<Station> stations;
-    std::vector<Sounding> soundings;
+    std::vector<Prepared> prepared;
     std::vector<int> lineStart(lines + 1, 0);
+    double shallowest = std::numeric_limits<double>::infinity();
     double deepest = 0.0;
     double allZ = 0.0;
     int allZCount = 0;
     for (int l = 0; l < lines; ++l) {
         lineStart[l] = static_cast<int>(stations.size());
         const QVector<double> lineTimes = l < times.size() ? times[l] : QVector<double>();
-        const QVector<GPSCoordinate> lineCoords =
-            l < coordinates.size() ? coordinates[l] : QVector<GPSCoordinate>();
+        const QVector<GPSCoordinate> lineCoords = l < coordinates.size() ? coordinates[l] : QVector<GPSCoordinate>();
         for (int i = 0; i < curves[l].size(); ++i) {
             Station st{l, double(i), double(l), 0.0, false, double(i)};
             if (i < lineCoords.size()) {
@@ -546,9 +577,11 @@ QList<DataType_ThreeResultData> InversionMethod::Three_Dimensional_Calc(
                 }
             }
             stations.push_back(st);
-            soundings.push_back(sound(curves[l][i], lineTimes, kNominalLineCurrent));
-            if (soundings.back().usable())
-                deepest = std::max(deepest, soundings.back().deepest());
+            prepared.push_back(prepare(curves[l][i], lineTimes, kNominalLineCurrent, m_survey));
+            if (prepared.back().usable) {
+                shallowest = std::min(shallowest, prepared.back().shallowest);
+                deepest = std::max(deepest, prepared.back().deepest);
+            }
         }
     }
     lineStart[lines] = static_cast<int>(stations.size());
@@ -574,16 +607,11 @@ QList<DataType_ThreeResultData> InversionMethod::Three_Dimensional_Calc(
         }
     }
 
-    const std::vector<double> ladder = ladderFor(deepest);
-    std::vector<std::vector<double> > models(n);
-    std::vector<bool> usable(n);
-    for (int i = 0; i < n; ++i) {
-        models[i] = buildModel(soundings[i], ladder, reference, constraint);
-        usable[i] = soundings[i].usable();
-    }
+    const QVector<double> ladder = std::isfinite(shallowest) ? ladderFor(shallowest, deepest)
+                                                             : ladderFor(0.0, 0.0);
 
-    // Neighbours: next along the line, and the nearest usable station of each
-    // adjacent line; each weighted by its distance in plan against the
+    // Neighbours: next along the line, and the nearest usable station of
+    // each adjacent line; each weighted by its distance in plan against the
     // typical spacing of its kind.
     auto planDistance = [&stations](int a, int b) {
         return std::hypot(stations[a].x - stations[b].x, stations[a].y - stations[b].y);
@@ -606,7 +634,7 @@ QList<DataType_ThreeResultData> InversionMethod::Three_Dimensional_Calc(
                 int best = -1;
                 double bestD = std::numeric_limits<double>::infinity();
                 for (int j = lineStart[other]; j < lineStart[other + 1]; ++j) {
-                    if (!usable[j])
+                    if (!prepared[j].usable)
                         continue;
                     const double dx = stations[j].x - stations[i].x;
                     const double dy = stations[j].y - stations[i].y;
@@ -625,14 +653,15 @@ QList<DataType_ThreeResultData> InversionMethod::Three_Dimensional_Calc(
     }
     const double alongSpacing = medianSpacing(alongSteps);
     const double acrossSpacing = medianSpacing(acrossSteps);
-    std::vector<std::vector<Neighbour> > neighbours(n);
+    std::vector<std::vector<Link> > links(n);
     for (int i = 0; i < n; ++i) {
         for (int j : alongLine[i])
-            neighbours[i].push_back({j, closeness(planDistance(i, j), alongSpacing)});
+            links[i].push_back({j, closeness(planDistance(i, j), alongSpacing)});
         for (int j : acrossLines[i])
-            neighbours[i].push_back({j, closeness(planDistance(i, j), acrossSpacing)});
+            links[i].push_back({j, closeness(planDistance(i, j), acrossSpacing)});
     }
-    smoothLaterally(models, usable, neighbours, constraint);
+    const Together together = invertTogether(prepared, links, ladder, reference, constraint, m_survey.loopRadius);
+    m_lastForwards = together.forwards;
 
     for (int i = 0; i < n; ++i) {
         DataType_ThreeResultData r;
@@ -640,7 +669,9 @@ QList<DataType_ThreeResultData> InversionMethod::Three_Dimensional_Calc(
         r.y = stations[i].y;
         r.station = stations[i].number;
         r.z = toDepths(ladder, stations[i].z);
-        r.value = toValues(models[i]);
+        const bool modelled = prepared[i].usable && together.results[i].finite;
+        r.value = toValues(prepared[i].usable ? together.results[i].model : flatModel(ladder.size(), reference), ladder);
+        r.reserved = modelled ? together.results[i].rmsRelative : kNaN;
         result.append(r);
     }
     return result;
