@@ -2,9 +2,11 @@
 // line view's station-by-station inversion (as the 1D export writes it) and
 // the station view's inversion (the station's curve with its own measured
 // current, as the 1D view inverts it) give the same model at every station,
-// whatever current the survey ran at.
+// whatever current the survey ran at; the section shows the conductor from
+// its depth; the project's own loop reaches both views' inversions.
 
 #include <QDialog>
+#include <QSqlQuery>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -33,6 +35,8 @@ private slots:
     void sameModelInBothViews_data();
     void sameModelInBothViews();
     void surferGridOfTheSection();
+    void sectionShowsTheConductorAtItsDepth();
+    void projectLoopReachesTheInversions();
 
 private:
     QTemporaryDir m_dir;
@@ -186,6 +190,133 @@ void TestLineStationAgreement::surferGridOfTheSection()
     }
     QVERIFY(blanks > 0);
     model.closeProject();
+}
+
+// The line's section over 100 ohm-m on 10 ohm-m from 50 m: resistive
+// above, the conductor from about 50 m down at every station.
+void TestLineStationAgreement::sectionShowsTheConductorAtItsDepth()
+{
+    ProjectGenerator::Options o;
+    o.lines = 1;
+    o.stationsPerLine = 6;
+    o.samplesPerStation = 1;
+    o.sampleLength = 2000;
+    o.backgroundLayers = {100.0, 10.0};
+    o.backgroundThicknesses = {50.0};
+    o.zoneFrom = o.zoneTo = 1e6;   // no zone under the line
+    o.coordinates = false;
+    const QString file = m_dir.filePath("section.QELVA");
+    QString error;
+    QVERIFY2(ProjectGenerator(o).write(file, &error), qPrintable(error));
+    QVERIFY(dmtest::loadOnce(file));
+    LibHORM lib;
+    QVERIFY(lib.open(file));
+    DataModel model;
+    model.setFileSuffix("QELVA");
+    model.loadProject(&lib);
+
+    QList<DataType_ResultData> section;
+    connect(&model, &DataModel::signal_2DISOGraphChanged, this,
+            [&section](QList<DataType_ResultData>& grid, QVector<TopoData>, double, QMap<float, QColor>, int, bool) {
+                section = grid;
+            });
+    model.showTreeNode(0, -1, -1);
+    QCOMPARE(section.size(), o.stationsPerLine);
+    for (const DataType_ResultData& column : section) {
+        // Levels are elevations from the ground (the first level) down.
+        const double ground = column.depth.first();
+        double top = -1.0;
+        for (int k = 0; k < column.depth.size(); ++k) {
+            if (column.value[k] > 1e-10 && column.value[k] < std::sqrt(100.0 * 10.0)) {
+                top = ground - column.depth[k];
+                break;
+            }
+        }
+        QVERIFY2(top > 40.0 && top < 60.0, qPrintable(QString("station %1: conductor from %2 m").arg(column.x).arg(top)));
+        for (int k = 0; k < column.depth.size(); ++k) {
+            const double depth = ground - column.depth[k];
+            if (depth > 10.0 && depth < 30.0)
+                QVERIFY2(column.value[k] > 50.0, qPrintable(QString("%1 ohm-m at %2 m").arg(column.value[k]).arg(depth)));
+            if (depth > 70.0 && depth < 100.0)
+                QVERIFY2(column.value[k] < 20.0, qPrintable(QString("%1 ohm-m at %2 m").arg(column.value[k]).arg(depth)));
+        }
+    }
+    model.closeProject();
+}
+
+// The project's coil set-up goes to the line's inversions and to the
+// station view; a closed project leaves the library's defaults.
+void TestLineStationAgreement::projectLoopReachesTheInversions()
+{
+    ProjectGenerator::Options o;
+    o.lines = 1;
+    o.stationsPerLine = 3;
+    o.samplesPerStation = 1;
+    o.sampleLength = 2000;
+    o.zoneResistivity = 100.0;
+    const QString file = m_dir.filePath("loop.QELVA");
+    QString error;
+    QVERIFY2(ProjectGenerator(o).write(file, &error), qPrintable(error));
+    // A 20 m x 15.7 m loop of 2 turns (the circle of 10 m radius), a 50 m^2
+    // receiver.
+    {
+        LibHORM raw;
+        QVERIFY(raw.open(file));
+        QSqlQuery q(*raw.database());
+        QVERIFY(q.exec(QStringLiteral("UPDATE Data_Project SET SendCoil_Len = 20, SendCoil_Width = %1, "
+                                      "SendCoil_Turns = 2, RecvCoil_Size = 50")
+                           .arg(M_PI * 100.0 / 20.0, 0, 'g', 17)));
+    }
+    QVERIFY(dmtest::loadOnce(file));
+    LibHORM lib;
+    QVERIFY(lib.open(file));
+    DataModel model;
+    model.setFileSuffix("QELVA");
+    QSignalSpy survey(&model, SIGNAL(signal_SurveyChanged(double, double, double)));
+    model.loadProject(&lib);
+    QCOMPARE(survey.size(), 1);
+    HW_COMPARE_NEAR(survey.first().at(0).toDouble(), 10.0, 1e-12);
+    QCOMPARE(survey.first().at(1).toDouble(), 2.0);
+    QCOMPARE(survey.first().at(2).toDouble(), 50.0);
+
+    // The line view inverts with that loop: as the library given it does.
+    model.showTreeNode(0, -1, -1);
+    const QString exported = m_dir.filePath("loop.1d.dat");
+    model.export1DResults(exported);
+    QFile f(exported);
+    QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text));
+    QTextStream in(&f);
+    in.readLine();
+    QVector<double> lineModel;
+    while (!in.atEnd()) {
+        const QStringList parts = in.readLine().split(',');
+        if (parts.size() >= 3 && parts.first().toDouble() == 0.0)
+            lineModel.append(parts.last().toDouble());
+    }
+    QSignalSpy station(&model, SIGNAL(signal_StationChanged(QString, QVector<double>, QVector<double>, double, double, double)));
+    model.showTreeNode(0, 0, -1);
+    QCOMPARE(station.size(), 1);
+    const QList<QVariant> args = station.first();
+    InversionMethod::Survey s;
+    s.loopRadius = survey.first().at(0).toDouble();
+    s.transmitterTurns = 2.0;
+    s.receiverArea = 50.0;
+    InversionMethod library;
+    library.setSurvey(s);
+    QVector<double> values, depths;
+    library.pointCompute(args.at(1).value<QVector<double> >(), args.at(2).value<QVector<double> >(),
+                         args.at(3).toDouble(), values, depths, args.at(4).toDouble(), args.at(5).toDouble());
+    HW_COMPARE_VECTORS(lineModel, values, 1e-5, 0.0);
+    QVector<double> plain;
+    InversionMethod().pointCompute(args.at(1).value<QVector<double> >(), args.at(2).value<QVector<double> >(),
+                                   args.at(3).toDouble(), plain, depths, args.at(4).toDouble(), args.at(5).toDouble());
+    QVERIFY(plain != values);
+
+    model.closeProject();
+    QCOMPARE(survey.size(), 2);
+    QCOMPARE(survey.last().at(0).toDouble(), InversionMethod::kLoopRadius);
+    QCOMPARE(survey.last().at(1).toDouble(), 1.0);
+    QCOMPARE(survey.last().at(2).toDouble(), InversionMethod::kReceiverArea);
 }
 
 QTEST_MAIN(TestLineStationAgreement)

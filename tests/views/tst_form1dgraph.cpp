@@ -147,6 +147,7 @@ private slots:
     void stationRangesFromTheInversionAxisDialog();
     void staircaseFitsTheShownDepth_data();
     void staircaseFitsTheShownDepth();
+    void stationIsInvertedWithTheSurvey();
     void resistivityLabelsTellTicksApart_data();
     void resistivityLabelsTellTicksApart();
     void valueAxisTakesInEveryGate_data();
@@ -284,6 +285,8 @@ void TestForm1DGraph::slotsMatchTheControllerSignals_data()
         << QByteArray("signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)")
         << QByteArray("on_signalStationChanged(QString,QVector<double>,QVector<double>,double,double,double)")
         << false;
+    QTest::newRow("survey") << QByteArray("signal_SurveyChanged(double,double,double)")
+                            << QByteArray("on_signalSurveyChanged(double,double,double)") << false;
     QTest::newRow("reference curve")
         << QByteArray("signal_DataModelShowLineChanged(QVector<double>,QVector<double>)")
         << QByteArray("on_signalShowLineChanged(QVector<double>,QVector<double>)") << false;
@@ -369,6 +372,29 @@ void TestForm1DGraph::stationIsDrawnAndInverted()
     QCOMPARE(form.resistivityAxis()->tickCount(), 5);
     QCOMPARE(form.resistivityAxis()->minorTickCount(), 1);
     QCOMPARE(form.depthAxis()->tickCount(), 5);
+}
+
+// The station is inverted with the survey's loop and receiver once the
+// controller has told them.
+void TestForm1DGraph::stationIsInvertedWithTheSurvey()
+{
+    Form_1DGraph form;
+    const QVector<double> times = gateTimes();
+    const QVector<double> values = layeredCurve(times, 30.0, 300.0);
+    form.on_signalSurveyChanged(10.0, 2.0, 50.0);
+    showStation(form, values, times);
+    InversionMethod::Survey survey;
+    survey.loopRadius = 10.0;
+    survey.transmitterTurns = 2.0;
+    survey.receiverArea = 50.0;
+    InversionMethod library;
+    library.setSurvey(survey);
+    QVector<double> rho, depth;
+    library.pointCompute(values, times, kCurrent, rho, depth, kReference, kConstraint);
+    QCOMPARE(form.modelSeries()->pointsVector(), staircase(rho, depth));
+    QVector<double> plainRho, plainDepth;
+    InversionMethod().pointCompute(values, times, kCurrent, plainRho, plainDepth, kReference, kConstraint);
+    QVERIFY(plainRho != rho);
 }
 
 void TestForm1DGraph::resistivityLabelsTellTicksApart_data()
