@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr double kSqrtPi = 1.77245385090551602730;
-constexpr double kGamma52 = 1.32934038817913702047;  // Gamma(5/2) = 3 sqrt(pi) / 4
 constexpr double kGamma72 = 3.32335097044784255118;  // Gamma(7/2) = 15 sqrt(pi) / 8
 constexpr double kPi = 3.14159265358979323846;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -24,46 +22,19 @@ bool positiveFinite(double v)
     return std::isfinite(v) && v > 0.0;
 }
 
-// Regularised lower incomplete gamma function P(5/2, x). The half-space
-// bracket 3 erf(u) - (2/sqrt(pi)) u (3 + 2u^2) e^(-u^2) is 3 P(5/2, u^2);
-// below x = 1 its terms cancel, so the series is used there.
-double gammaP52(double x)
-{
-    if (!(x > 0.0))
-        return 0.0;
-    if (x < 1.0) {
-        double term = 1.0;
-        double sum = 1.0;
-        for (int n = 1; n < 60; ++n) {
-            term *= x / (2.5 + n);
-            sum += term;
-            if (term < 1e-17 * sum)
-                break;
-        }
-        return x * x * std::sqrt(x) * std::exp(-x) / kGamma72 * sum;
-    }
-    const double u = std::sqrt(x);
-    return std::erf(u) - (2.0 / (3.0 * kSqrtPi)) * u * (3.0 + 2.0 * x) * std::exp(-x);
-}
-
-double gammaP52Derivative(double x)
-{
-    return x > 0.0 ? x * std::sqrt(x) * std::exp(-x) / kGamma52 : 0.0;
-}
-
 // Normalised half-space response in terms of x = mu0 a^2 / (4 rho t): the
 // voltage per ampere-turn and unit receiver area is (3 mu0 / (4 a t)) g(x),
 // g(x) = P(5/2, x) / x.
 double lnG(double x)
 {
-    return std::log(gammaP52(x) / x);
+    return std::log(LayeredEarthResponse::gammaP52(x) / x);
 }
 
 // d ln g / d ln x
 double dLnG(double x)
 {
-    const double p = gammaP52(x);
-    return p > 0.0 ? x * gammaP52Derivative(x) / p - 1.0 : 1.5;
+    const double p = LayeredEarthResponse::gammaP52(x);
+    return p > 0.0 ? x * LayeredEarthResponse::gammaP52Derivative(x) / p - 1.0 : 1.5;
 }
 
 struct Peak {

@@ -26,27 +26,6 @@ bool positiveFinite(double v)
     return std::isfinite(v) && v > 0.0;
 }
 
-// Regularised lower incomplete gamma function P(5/2, x); below x = 1 the
-// closed form cancels, so the series is used there.
-double gammaP52(double x)
-{
-    if (!(x > 0.0))
-        return 0.0;
-    if (x < 1.0) {
-        double term = 1.0;
-        double sum = 1.0;
-        for (int n = 1; n < 60; ++n) {
-            term *= x / (2.5 + n);
-            sum += term;
-            if (term < 1e-17 * sum)
-                break;
-        }
-        return x * x * std::sqrt(x) * std::exp(-x) / kGamma72 * sum;
-    }
-    const double u = std::sqrt(x);
-    return std::erf(u) - (2.0 / (3.0 * kSqrtPi)) * u * (3.0 + 2.0 * x) * std::exp(-x);
-}
-
 // sqrt(x + iy) for x > 0, y >= 0, without the library's general case.
 inline Complex rootOf(double x, double y)
 {
@@ -620,6 +599,31 @@ double LayeredEarthResponse::halfSpace(double t, double rho, double loopRadius)
     return -3.0 * rho / (a * a * a) * gammaP52(x);
 }
 
+// Below x = 1 the closed form cancels, so the series is used there.
+double LayeredEarthResponse::gammaP52(double x)
+{
+    if (!(x > 0.0))
+        return 0.0;
+    if (x < 1.0) {
+        double term = 1.0;
+        double sum = 1.0;
+        for (int n = 1; n < 60; ++n) {
+            term *= x / (2.5 + n);
+            sum += term;
+            if (term < 1e-17 * sum)
+                break;
+        }
+        return x * x * std::sqrt(x) * std::exp(-x) / kGamma72 * sum;
+    }
+    const double u = std::sqrt(x);
+    return std::erf(u) - (2.0 / (3.0 * kSqrtPi)) * u * (3.0 + 2.0 * x) * std::exp(-x);
+}
+
+double LayeredEarthResponse::gammaP52Derivative(double x)
+{
+    return x > 0.0 ? x * std::sqrt(x) * std::exp(-x) / kGamma52 : 0.0;
+}
+
 double LayeredEarthResponse::halfSpaceLogDerivative(double t, double rho, double loopRadius)
 {
     if (!positiveFinite(t) || !positiveFinite(rho) || !positiveFinite(loopRadius))
@@ -627,6 +631,6 @@ double LayeredEarthResponse::halfSpaceLogDerivative(double t, double rho, double
     const double x = kMu0 * loopRadius * loopRadius / (4.0 * rho * t);
     const double p = gammaP52(x);
     // d ln(rho P(x)) / d ln rho with dx / d ln rho = -x
-    const double dp = x > 0.0 ? x * std::sqrt(x) * std::exp(-x) / kGamma52 : 0.0;
+    const double dp = gammaP52Derivative(x);
     return p > 0.0 ? 1.0 - x * dp / p : 1.0;
 }

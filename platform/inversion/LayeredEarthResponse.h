@@ -60,6 +60,11 @@ public:
     // derivative d ln|dBz/dt| / d ln rho. NaN for unusable arguments.
     static double halfSpace(double t, double rho, double loopRadius);
     static double halfSpaceLogDerivative(double t, double rho, double loopRadius);
+    // The regularised lower incomplete gamma function P(5/2, x) in which
+    // that response is written (-3 rho / a^3 P(5/2, mu0 a^2 / (4 rho t))),
+    // and its derivative; 0 for x <= 0.
+    static double gammaP52(double x);
+    static double gammaP52Derivative(double x);
 
 private:
     struct Kernel;
