@@ -285,11 +285,7 @@ bool LibHORM::transaction()
     trace("BEGIN");
     if (!m_database->transaction())
         return false;
-    // A BEGIN succeeds only outside a transaction: whatever was noted
-    // before belongs to one that has ended.
-    m_written.clear();
-    m_inTransaction = true;
-    m_overreach = false;
+    transactionBegun();
     return true;
 }
 
@@ -302,9 +298,17 @@ bool LibHORM::exclusiveTransaction()
     QSqlQuery query(*m_database);
     if (!execute(query, "BEGIN EXCLUSIVE"))
         return false;
+    transactionBegun();
+    return true;
+}
+
+void LibHORM::transactionBegun()
+{
+    // A BEGIN succeeds only outside a transaction: whatever was noted
+    // before belongs to one that has ended.
     m_written.clear();
     m_inTransaction = true;
-    return true;
+    m_overreach = false;
 }
 
 bool LibHORM::commit()

@@ -152,6 +152,8 @@ private:
     void noteOverreach();
     bool copyBytesTo(const QString& target);
     bool onlineBackupTo(const QString& target);
+    // A BEGIN of either kind succeeded.
+    void transactionBegun();
     // An entity's INSERT or UPDATE ran inside the open transaction.
     void noteWritten(HORM_BaseObject* entity);
     void endTransaction(bool committed);
