@@ -580,21 +580,20 @@ void DataModel::holdForTakeBack(HORM_BaseObject* entity)
 {
     if (storeDepth <= 0 || !entity)
         return;
-    QVector<QPair<QByteArray, QVariant> > columns;
+    // Columns loaded on demand are not held: putting back a value not yet
+    // loaded would mark it changed and write it over the row.
     const QMetaObject* meta = entity->metaObject();
+    const QStringList onDemand = HORM_BaseObject::onDemandColumns(meta);
+    QVector<QPair<QByteArray, QVariant> > columns;
     for (int i = 0; i < meta->classInfoCount(); ++i) {
         const QMetaClassInfo info = meta->classInfo(i);
-        // Columns loaded on demand are not held: putting back a value not
-        // yet loaded would mark it changed and write it over the row.
-        if (qstrcmp(info.value(), "DB") != 0)
-            continue;
         const QByteArray name(info.name());
-        if (name == "ID")
+        if (qstrcmp(info.value(), "DB") != 0 || name == "ID" || onDemand.contains(QString::fromLatin1(name)))
             continue;
         columns.append({name, entity->property(name.constData())});
     }
     QPointer<HORM_BaseObject> held(entity);
-    takeBacks.append([held, columns] {
+    holdForTakeBack([held, columns] {
         if (!held)
             return;
         for (const auto& column : columns) {
