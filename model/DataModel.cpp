@@ -242,12 +242,13 @@ bool DataModel::setData(const QModelIndex& index, const QVariant& value, int rol
         // Line rows hold their number as a double, whatever the editor gave.
         const QVariant stored = role == Qt::EditRole && !index.parent().isValid() ? QVariant(value.toDouble()) : value;
         NamedRow before;
-        std::function<void()> takeBack;
-        if (role == Qt::EditRole && namedRow(index, before))
-            takeBack = [&] { takeBackNames({before}); };
+        const bool named = role == Qt::EditRole && namedRow(index, before);
         bool ok = false;
-        const bool written = storeTogether([&] { ok = TreeModel::setData(index, stored, role); },
-                                           QStringLiteral("修改未能写入工程文件 %1！"), takeBack);
+        const bool written = storeTogether([&] {
+            if (named)
+                holdForTakeBack([&] { takeBackNames({before}); });
+            ok = TreeModel::setData(index, stored, role);
+        }, QStringLiteral("修改未能写入工程文件 %1！"));
         // A rename or check that did not reach the file did not happen.
         return ok && written;
     }
@@ -533,8 +534,7 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
         emit signal_EditedCurveStored();
 }
 
-bool DataModel::storeTogether(const std::function<void()>& writes, const QString& failure,
-                              const std::function<void()>& takeBack)
+bool DataModel::storeTogether(const std::function<void()>& writes, const QString& failure)
 {
     // Nested (a line's check passing on to its stations): the outermost
     // call commits and tells.
@@ -563,8 +563,6 @@ bool DataModel::storeTogether(const std::function<void()>& writes, const QString
         // user is told; the earliest value held of a column wins.
         for (int i = held.size() - 1; i >= 0; --i)
             held.at(i)();
-        if (takeBack)
-            takeBack();
         UserPrompt::critical(QStringLiteral("保存警告"), failure.arg(QDir::toNativeSeparators(database->path())));
     }
     return stored;

@@ -365,10 +365,9 @@ private:
     void fitStation(Data_Point* station, int method);
     // Runs writes in one transaction. True when everything they committed
     // (through store) reached the file; otherwise all of it is rolled back,
-    // stays pending, takeBack runs (when given) and then the user is told
-    // failure with the file's path.
-    bool storeTogether(const std::function<void()>& writes, const QString& failure,
-                       const std::function<void()>& takeBack = nullptr);
+    // what the writes held for take-back is put back, latest first, and
+    // then the user is told failure with the file's path.
+    bool storeTogether(const std::function<void()>& writes, const QString& failure);
     // Commits entity; a failure is remembered for storeTogether.
     void store(HORM_BaseObject* entity);
     // Inside storeTogether: keeps what entity holds in its columns now, to
