@@ -607,11 +607,12 @@ void DataModel::holdForTakeBack(const std::function<void()>& undo)
         takeBacks.append(undo);
 }
 
-void DataModel::tellSamplesUnread(int refusedBefore, const QString& what, const QString& notDone)
+void DataModel::tellSamplesUnread(int refusedBefore, const QString& what, const QString& notDone,
+                                  const QString& title)
 {
     const QString path = database ? database->path() : QString();
     const bool inUse = database && database->busyFailures() != refusedBefore;
-    UserPrompt::critical(QStringLiteral("读取采样数据"),
+    UserPrompt::critical(title,
                          QStringLiteral("未能读取工程文件 %1 中%2的采样数据（%3），%4。")
                              .arg(QDir::toNativeSeparators(path), what,
                                   inUse ? QStringLiteral("该文件正被其他程序使用") : QStringLiteral("读取失败"),

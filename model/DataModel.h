@@ -381,8 +381,9 @@ private:
     // Tells the user that the samples of what (a line or a station, as the
     // text names it) could not be read from the file, and why: another
     // program's lock when the file's refusals grew from refusedBefore.
-    // notDone says what was left undone for it.
-    void tellSamplesUnread(int refusedBefore, const QString& what, const QString& notDone);
+    // notDone says what was left undone for it; title heads the box.
+    void tellSamplesUnread(int refusedBefore, const QString& what, const QString& notDone,
+                           const QString& title = QStringLiteral("读取采样数据"));
 
     // Stores response into the scheme's response column; false for an
     // unknown scheme.
