@@ -243,12 +243,13 @@ bool DataModel::setData(const QModelIndex& index, const QVariant& value, int rol
         // Line rows hold their number as a double, whatever the editor gave.
         const QVariant stored = role == Qt::EditRole && !index.parent().isValid() ? QVariant(value.toDouble()) : value;
         NamedRow before;
-        std::function<void()> takeBack;
-        if (role == Qt::EditRole && namedRow(index, before))
-            takeBack = [&] { takeBackNames({before}); };
+        const bool named = role == Qt::EditRole && namedRow(index, before);
         bool ok = false;
-        const bool written = storeTogether([&] { ok = TreeModel::setData(index, stored, role); },
-                                           QStringLiteral("修改未能写入工程文件 %1！"), takeBack);
+        const bool written = storeTogether([&] {
+            if (named)
+                holdForTakeBack([&] { takeBackNames({before}); });
+            ok = TreeModel::setData(index, stored, role);
+        }, QStringLiteral("修改未能写入工程文件 %1！"));
         // A rename or check that did not reach the file did not happen.
         return ok && written;
     }
@@ -534,8 +535,7 @@ void DataModel::on_signal_FileSavedToDB(QVector<double> newRecvDataList, QVector
         emit signal_EditedCurveStored();
 }
 
-bool DataModel::storeTogether(const std::function<void()>& writes, const QString& failure,
-                              const std::function<void()>& takeBack)
+bool DataModel::storeTogether(const std::function<void()>& writes, const QString& failure)
 {
     // Nested (a line's check passing on to its stations): the outermost
     // call commits and tells.
@@ -564,8 +564,6 @@ bool DataModel::storeTogether(const std::function<void()>& writes, const QString
         // user is told; the earliest value held of a column wins.
         for (int i = held.size() - 1; i >= 0; --i)
             held.at(i)();
-        if (takeBack)
-            takeBack();
         UserPrompt::critical(QStringLiteral("保存警告"), failure.arg(QDir::toNativeSeparators(database->path())));
     }
     return stored;
@@ -581,21 +579,20 @@ void DataModel::holdForTakeBack(HORM_BaseObject* entity)
 {
     if (storeDepth <= 0 || !entity)
         return;
-    QVector<QPair<QByteArray, QVariant> > columns;
+    // Columns loaded on demand are not held: putting back a value not yet
+    // loaded would mark it changed and write it over the row.
     const QMetaObject* meta = entity->metaObject();
+    const QStringList onDemand = HORM_BaseObject::onDemandColumns(meta);
+    QVector<QPair<QByteArray, QVariant> > columns;
     for (int i = 0; i < meta->classInfoCount(); ++i) {
         const QMetaClassInfo info = meta->classInfo(i);
-        // Columns loaded on demand are not held: putting back a value not
-        // yet loaded would mark it changed and write it over the row.
-        if (qstrcmp(info.value(), "DB") != 0)
-            continue;
         const QByteArray name(info.name());
-        if (name == "ID")
+        if (qstrcmp(info.value(), "DB") != 0 || name == "ID" || onDemand.contains(QString::fromLatin1(name)))
             continue;
         columns.append({name, entity->property(name.constData())});
     }
     QPointer<HORM_BaseObject> held(entity);
-    takeBacks.append([held, columns] {
+    holdForTakeBack([held, columns] {
         if (!held)
             return;
         for (const auto& column : columns) {
@@ -611,11 +608,12 @@ void DataModel::holdForTakeBack(const std::function<void()>& undo)
         takeBacks.append(undo);
 }
 
-void DataModel::tellSamplesUnread(int refusedBefore, const QString& what, const QString& notDone)
+void DataModel::tellSamplesUnread(int refusedBefore, const QString& what, const QString& notDone,
+                                  const QString& title)
 {
     const QString path = database ? database->path() : QString();
     const bool inUse = database && database->busyFailures() != refusedBefore;
-    UserPrompt::critical(QStringLiteral("读取采样数据"),
+    UserPrompt::critical(title,
                          QStringLiteral("未能读取工程文件 %1 中%2的采样数据（%3），%4。")
                              .arg(QDir::toNativeSeparators(path), what,
                                   inUse ? QStringLiteral("该文件正被其他程序使用") : QStringLiteral("读取失败"),

@@ -371,10 +371,9 @@ private:
     void fitStation(Data_Point* station, int method);
     // Runs writes in one transaction. True when everything they committed
     // (through store) reached the file; otherwise all of it is rolled back,
-    // stays pending, takeBack runs (when given) and then the user is told
-    // failure with the file's path.
-    bool storeTogether(const std::function<void()>& writes, const QString& failure,
-                       const std::function<void()>& takeBack = nullptr);
+    // what the writes held for take-back is put back, latest first, and
+    // then the user is told failure with the file's path.
+    bool storeTogether(const std::function<void()>& writes, const QString& failure);
     // Commits entity; a failure is remembered for storeTogether.
     void store(HORM_BaseObject* entity);
     // Inside storeTogether: keeps what entity holds in its columns now, to
@@ -388,8 +387,9 @@ private:
     // Tells the user that the samples of what (a line or a station, as the
     // text names it) could not be read from the file, and why: another
     // program's lock when the file's refusals grew from refusedBefore.
-    // notDone says what was left undone for it.
-    void tellSamplesUnread(int refusedBefore, const QString& what, const QString& notDone);
+    // notDone says what was left undone for it; title heads the box.
+    void tellSamplesUnread(int refusedBefore, const QString& what, const QString& notDone,
+                           const QString& title = QStringLiteral("读取采样数据"));
 
     // Stores response into the scheme's response column; false for an
     // unknown scheme.

@@ -58,6 +58,7 @@ void DataModel::on_signalChangeNameRuleChanged(bool isMultipy, double distance)
     const QModelIndex lineIndex = index(renameLineRow, 0);
     QVector<NamedRow> before;
     storeTogether([&] {
+        holdForTakeBack([&] { takeBackNames(before); });
         for (int i = 0; i < stations->size(); ++i) {
             Data_Point* station = stations->at(i).value();
             if (!station)
@@ -75,7 +76,7 @@ void DataModel::on_signalChangeNameRuleChanged(bool isMultipy, double distance)
             if (i < rowCount(lineIndex))
                 TreeModel::setData(index(i, 0, lineIndex), QVariant(renamed), Qt::EditRole);
         }
-    }, QStringLiteral("修改未能写入工程文件 %1！"), [&] { takeBackNames(before); });
+    }, QStringLiteral("修改未能写入工程文件 %1！"));
 }
 
 void DataModel::markLineSampleMode(Data_Line* line)

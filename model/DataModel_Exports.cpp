@@ -666,11 +666,8 @@ void DataModel::exportSampledData(int lineRow, int stationRow)
     bool whole = true;
     const QList<SampleCurve> curves = station->collectSampleCurves(normaliseByCurrent, &whole);
     if (!whole || database->busyFailures() != refusedBefore) {
-        const QString why = database->busyFailures() != refusedBefore ? QStringLiteral("该文件正被其他程序使用")
-                                                                       : QStringLiteral("读取失败");
-        UserPrompt::critical(QStringLiteral("采样数据"),
-                             QStringLiteral("未能读取工程文件 %1 中该测点的采样数据（%2），未导出采样数据。")
-                                 .arg(QDir::toNativeSeparators(database->path()), why));
+        tellSamplesUnread(refusedBefore, QStringLiteral("该测点"), QStringLiteral("未导出采样数据"),
+                          QStringLiteral("采样数据"));
         return;
     }
     double offTime = station->meanOffTime();

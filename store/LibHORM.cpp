@@ -8,6 +8,7 @@
 #include <QMetaObject>
 #include <QMetaProperty>
 #include <QMetaType>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -34,6 +35,16 @@ const char* const ROLE_DB = "DB";
 const char* const ROLE_KEY = "DB_KEY";
 const char* const ROLE_INDEX = "DB_INDEX";
 const char* const ROLE_REFERENCE = "DB_REFFENCE";
+
+// True when a table's declaration holds a REPLACE conflict rule outside its
+// string literals. The program declares none.
+bool replacesOnConflict(QString declaration)
+{
+    declaration.remove(QRegularExpression(QStringLiteral("'[^']*'")));
+    static const QRegularExpression rule(QStringLiteral("\\bON\\s+CONFLICT\\s+REPLACE\\b"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return declaration.contains(rule);
+}
 
 } // namespace
 
@@ -274,11 +285,7 @@ bool LibHORM::transaction()
     trace("BEGIN");
     if (!m_database->transaction())
         return false;
-    // A BEGIN succeeds only outside a transaction: whatever was noted
-    // before belongs to one that has ended.
-    m_written.clear();
-    m_inTransaction = true;
-    m_overreach = false;
+    transactionBegun();
     return true;
 }
 
@@ -291,9 +298,17 @@ bool LibHORM::exclusiveTransaction()
     QSqlQuery query(*m_database);
     if (!execute(query, "BEGIN EXCLUSIVE"))
         return false;
+    transactionBegun();
+    return true;
+}
+
+void LibHORM::transactionBegun()
+{
+    // A BEGIN succeeds only outside a transaction: whatever was noted
+    // before belongs to one that has ended.
     m_written.clear();
     m_inTransaction = true;
-    return true;
+    m_overreach = false;
 }
 
 bool LibHORM::commit()
@@ -650,7 +665,8 @@ QString LibHORM::schemaDamage(const QList<const QMetaObject*>& classes, const QL
             const QString sql = QString("SELECT (SELECT COUNT(*) FROM pragma_table_info('%1') WHERE pk > 0), "
                                         "(SELECT COUNT(*) FROM pragma_table_info('%1') WHERE pk = 1 AND name = '%2' "
                                         "COLLATE NOCASE), (SELECT COUNT(*) FROM pragma_index_list('%1') "
-                                        "WHERE origin = 'pk')")
+                                        "WHERE origin = 'pk'), (SELECT sql FROM sqlite_master WHERE type = 'table' "
+                                        "AND name = '%1' COLLATE NOCASE)")
                                     .arg(cls, key);
             if (!execute(primary, sql) || !primary.next()) {
                 if (m_busyFailures != refused) {
@@ -661,6 +677,11 @@ QString LibHORM::schemaDamage(const QList<const QMetaObject*>& classes, const QL
             }
             if (primary.value(0).toInt() != 1 || primary.value(1).toInt() != 1 || primary.value(2).toInt() != 0)
                 return QString("column %2 of table %1 is not its integer primary key").arg(cls, key);
+            // A write that collides with another row under such a rule
+            // deletes that row: a renamed or merged station would take
+            // another station's row away, and the write still changed one.
+            if (replacesOnConflict(primary.value(3).toString()))
+                return QString("table %1 replaces rows on conflict").arg(cls);
         }
         // Rows whose key no entity can hold (or name in a statement).
         QSqlQuery query(*m_database);

@@ -87,10 +87,11 @@ public:
     // table of any of them is an existing project: when a table of the
     // schema is missing, a table lacks its key column, the key column is not
     // the table's integer primary key (so keys could repeat, and one UPDATE
-    // reach several rows), or a key is not a whole number of at least 0, the
-    // file is damaged (see isDamaged) and nothing is created in it. Triggers
-    // on these tables make it read-only (see hasTriggers). A file that holds
-    // none of them gets every table. The tables of spare classes (kept for
+    // reach several rows), a table replaces rows on conflict (a write would
+    // delete the row it collides with), or a key is not a whole number of at
+    // least 0, the file is damaged (see isDamaged) and nothing is created in
+    // it. Triggers on these tables make it read-only (see hasTriggers). A
+    // file that holds none of them gets every table. The tables of spare classes (kept for
     // others, never read or written here) take no part in the checks and
     // are created where missing, as older files may lack them. False when
     // the file is damaged or its tables could not be read.
@@ -151,6 +152,8 @@ private:
     void noteOverreach();
     bool copyBytesTo(const QString& target);
     bool onlineBackupTo(const QString& target);
+    // A BEGIN of either kind succeeded.
+    void transactionBegun();
     // An entity's INSERT or UPDATE ran inside the open transaction.
     void noteWritten(HORM_BaseObject* entity);
     void endTransaction(bool committed);

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 
 #include "model/DataModel.h"
@@ -109,6 +110,8 @@ private:
     void editStation(int lineRow, int stationRow);
     // The same with its third gate stored as value, instead.
     void editStation(int lineRow, int stationRow, double value);
+    // The same with the response edited by edit.
+    void editStation(int lineRow, int stationRow, const std::function<void(QVector<double>&)>& edit);
     void setStationUse(int lineRow, int stationRow, bool use);
     Payload sentPayload();
     // Draws the sections the reports ask for as plain pictures, one colour
@@ -215,7 +218,7 @@ void TestDataModelReports::openNewProject(const QString& name, const ProjectGene
     QVERIFY(m_model->isProjectOpen());
 }
 
-void TestDataModelReports::editStation(int lineRow, int stationRow)
+void TestDataModelReports::editStation(int lineRow, int stationRow, const std::function<void(QVector<double>&)>& edit)
 {
     QVector<double> response, times;
     auto c = connect(m_model.get(), &DataModel::signal_StationChanged, this,
@@ -226,24 +229,21 @@ void TestDataModelReports::editStation(int lineRow, int stationRow)
     m_model->showTreeNode(lineRow, stationRow, -1);
     disconnect(c);
     QVERIFY(response.size() > 2);
-    response[0] *= 2.0;
-    response[1] *= 2.0;
+    edit(response);
     m_model->on_signal_FileSavedToDB(response, times);
+}
+
+void TestDataModelReports::editStation(int lineRow, int stationRow)
+{
+    editStation(lineRow, stationRow, [](QVector<double>& response) {
+        response[0] *= 2.0;
+        response[1] *= 2.0;
+    });
 }
 
 void TestDataModelReports::editStation(int lineRow, int stationRow, double value)
 {
-    QVector<double> response, times;
-    auto c = connect(m_model.get(), &DataModel::signal_StationChanged, this,
-                     [&](QString, QVector<double> r, QVector<double> g, double, double, double) {
-                         response = r;
-                         times = g;
-                     });
-    m_model->showTreeNode(lineRow, stationRow, -1);
-    disconnect(c);
-    QVERIFY(response.size() > 2);
-    response[2] = value;
-    m_model->on_signal_FileSavedToDB(response, times);
+    editStation(lineRow, stationRow, [value](QVector<double>& response) { response[2] = value; });
 }
 
 void TestDataModelReports::setStationUse(int lineRow, int stationRow, bool use)

@@ -1240,6 +1240,13 @@ void TestMainWindow::projectWithBrokenTablesOpensReadOnly_data()
     };
     QTest::newRow("station keys repeat") << copied("Data_Point") + QStringList{"UPDATE Data_Point SET ID = 1 WHERE ID = 2"};
     QTest::newRow("line keys unique, no primary key") << copied("Data_Line");
+    // A station renamed to the number of another would delete that one.
+    QTest::newRow("stations replaced on conflict")
+        << QStringList{QStringLiteral("ALTER TABLE Data_Point RENAME TO old"),
+                       LibHORM::createTableStatements(Data_Point::staticMetaObject)
+                           .first()
+                           .replace(");", ", UNIQUE (Data_LineID, NAME) ON CONFLICT REPLACE);"),
+                       QStringLiteral("INSERT INTO Data_Point SELECT * FROM old"), QStringLiteral("DROP TABLE old")};
 }
 
 // A project file that passes SQLite's check but lost a table or its keys is

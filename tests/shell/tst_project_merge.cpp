@@ -662,9 +662,10 @@ void TestProjectMerge::targetReadThroughoutIsWaitedForOnce()
 
 void TestProjectMerge::unwritableTarget_data()
 {
-    // How A refuses the merge: "damaged", "writer" (another connection is
-    // writing to A), "reader" (another connection keeps the commit from
-    // finishing), "trigger" (A refuses the rows the given trigger names; it
+    // How A refuses the merge: "damaged" (also "no line table", "keys
+    // repeat" and "replaces": a station table that replaces rows on
+    // conflict), "writer" (another connection is writing to A), "reader"
+    // (another connection keeps the commit from finishing), "trigger" (A refuses the rows the given trigger names; it
     // is made once A is open, as a file with triggers opens read-only) or
     // "trigger at open".
     QTest::addColumn<QString>("obstacle");
@@ -673,6 +674,8 @@ void TestProjectMerge::unwritableTarget_data()
     QTest::newRow("damaged target") << "damaged" << QString();
     QTest::newRow("target without its line table") << "no line table" << QString();
     QTest::newRow("target's station keys repeat") << "keys repeat" << QString();
+    // B's station 11 of line 1 would replace A's, samples and all.
+    QTest::newRow("target's stations replaced on conflict") << "replaces" << QString();
     // It would delete every sample the merge adds.
     QTest::newRow("target with a trigger")
         << "trigger at open"
@@ -715,6 +718,16 @@ void TestProjectMerge::unwritableTarget()
         for (const QString& sql : sharedKeys("Data_Point"))
             QVERIFY(raw.exec(sql));
     }
+    if (obstacle == "replaces") {
+        storetest::RawDb raw(fileA);
+        const QString declared = LibHORM::createTableStatements(Data_Point::staticMetaObject)
+                                     .first()
+                                     .replace(");", ", UNIQUE (Data_LineID, NAME) ON CONFLICT REPLACE);");
+        for (const QString& sql : {QStringLiteral("ALTER TABLE Data_Point RENAME TO old"), declared,
+                                   QStringLiteral("INSERT INTO Data_Point SELECT * FROM old"),
+                                   QStringLiteral("DROP TABLE old")})
+            QVERIFY(raw.exec(sql));
+    }
     if (obstacle == "trigger at open")
         QVERIFY(storetest::RawDb(fileA).exec(trigger));
     std::unique_ptr<storetest::RawDb> other;
@@ -725,7 +738,8 @@ void TestProjectMerge::unwritableTarget()
     QByteArray before = storetest::fileBytes(fileA);
 
     const QString file = QDir::toNativeSeparators(fileA);
-    const bool damaged = obstacle == "damaged" || obstacle == "no line table" || obstacle == "keys repeat";
+    const bool damaged = obstacle == "damaged" || obstacle == "no line table" || obstacle == "keys repeat"
+                         || obstacle == "replaces";
     const bool readOnly = damaged || obstacle == "trigger at open";
     const QString expected = damaged
         ? QStringLiteral("合并数据库失败：文件A %1 已损坏，已以只读方式打开，未合并任何数据。").arg(file)

@@ -443,6 +443,27 @@ void tst_ProjectSchema::schemaOfExistingProjectIsChecked_data()
         << false;
     QTest::newRow("work set keys repeat")
         << copied("Data_WorkSet") + QStringList{"INSERT INTO Data_WorkSet (ID) VALUES (1), (1)"} << false;
+    // A REPLACE conflict rule deletes the row a write collides with: a
+    // renamed or merged station would take another station's row away.
+    QTest::newRow("station numbers unique, replaced on conflict")
+        << rebuilt("Data_Point", declared(Data_Point::staticMetaObject)
+                                     .replace(");", ", UNIQUE (Data_LineID, NAME) ON CONFLICT REPLACE);"))
+        << true;
+    QTest::newRow("sample note replaced when NULL")
+        << rebuilt("Data_Sample", declared(Data_Sample::staticMetaObject)
+                                      .replace("NOTE TEXT", "NOTE TEXT NOT NULL on conflict\nreplace DEFAULT ''"))
+        << true;
+    QTest::newRow("station numbers unique, refused on conflict")
+        << rebuilt("Data_Point", declared(Data_Point::staticMetaObject).replace(");", ", UNIQUE (Data_LineID, NAME));"))
+        << false;
+    QTest::newRow("rule only named in a default text")
+        << rebuilt("Data_Line", declared(Data_Line::staticMetaObject)
+                                    .replace("NOTE TEXT", "NOTE TEXT DEFAULT 'ON CONFLICT REPLACE'"))
+        << false;
+    QTest::newRow("work set replaced on conflict")
+        << rebuilt("Data_WorkSet", declared(Data_WorkSet::staticMetaObject)
+                                       .replace("NOTE TEXT", "NOTE TEXT UNIQUE ON CONFLICT REPLACE"))
+        << false;
     QTest::newRow("station table missing, other columns old")
         << QStringList{"DROP TABLE Data_Point", "ALTER TABLE Data_Line DROP COLUMN SampleMode"} << true;
 }
