@@ -39,8 +39,42 @@ private slots:
     void projectLoopReachesTheInversions();
 
 private:
+    // Writes the generated project under name, runs sql on it (when given)
+    // and gates it once; empty on failure.
+    QString generate(const ProjectGenerator::Options& o, const QString& name, const QString& sql = QString());
+    // Opens the project in lib and loads it into model.
+    static bool open(const QString& file, LibHORM& lib, DataModel& model);
+
     QTemporaryDir m_dir;
 };
+
+QString TestLineStationAgreement::generate(const ProjectGenerator::Options& o, const QString& name, const QString& sql)
+{
+    const QString file = m_dir.filePath(name);
+    QString error;
+    if (!ProjectGenerator(o).write(file, &error)) {
+        qWarning("%s", qPrintable(error));
+        return QString();
+    }
+    if (!sql.isEmpty()) {
+        LibHORM raw;
+        if (!raw.open(file))
+            return QString();
+        QSqlQuery q(*raw.database());
+        if (!q.exec(sql))
+            return QString();
+    }
+    return dmtest::loadOnce(file) ? file : QString();
+}
+
+bool TestLineStationAgreement::open(const QString& file, LibHORM& lib, DataModel& model)
+{
+    if (!lib.open(file))
+        return false;
+    model.setFileSuffix("QELVA");
+    model.loadProject(&lib);
+    return model.isProjectOpen();
+}
 
 void TestLineStationAgreement::initTestCase()
 {
@@ -74,17 +108,11 @@ void TestLineStationAgreement::sameModelInBothViews()
     o.backgroundThicknesses = {50.0};
     o.zoneResistivity = 100.0;   // no zone: the two layers everywhere
     o.current = current;
-    const QString file = m_dir.filePath(QString("two_layer_%1.QELVA").arg(current));
-    QString error;
-    QVERIFY2(ProjectGenerator(o).write(file, &error), qPrintable(error));
-    QVERIFY(dmtest::loadOnce(file));
-
+    const QString file = generate(o, QString("two_layer_%1.QELVA").arg(current));
+    QVERIFY(!file.isEmpty());
     LibHORM lib;
-    QVERIFY(lib.open(file));
     DataModel model;
-    model.setFileSuffix("QELVA");
-    model.loadProject(&lib);
-    QVERIFY(model.isProjectOpen());
+    QVERIFY(open(file, lib, model));
 
     // The line view, exported.
     model.showTreeNode(0, -1, -1);
@@ -144,15 +172,11 @@ void TestLineStationAgreement::surferGridOfTheSection()
     o.stationsPerLine = 8;
     o.samplesPerStation = 1;
     o.sampleLength = 2000;
-    const QString file = m_dir.filePath("grid.QELVA");
-    QString error;
-    QVERIFY2(ProjectGenerator(o).write(file, &error), qPrintable(error));
-    QVERIFY(dmtest::loadOnce(file));
+    const QString file = generate(o, "grid.QELVA");
+    QVERIFY(!file.isEmpty());
     LibHORM lib;
-    QVERIFY(lib.open(file));
     DataModel model;
-    model.setFileSuffix("QELVA");
-    model.loadProject(&lib);
+    QVERIFY(open(file, lib, model));
 
     QSignalSpy range(&model, SIGNAL(signal_StaticResistivity(float, float)));
     model.showTreeNode(0, -1, -1);
@@ -205,15 +229,11 @@ void TestLineStationAgreement::sectionShowsTheConductorAtItsDepth()
     o.backgroundThicknesses = {50.0};
     o.zoneFrom = o.zoneTo = 1e6;   // no zone under the line
     o.coordinates = false;
-    const QString file = m_dir.filePath("section.QELVA");
-    QString error;
-    QVERIFY2(ProjectGenerator(o).write(file, &error), qPrintable(error));
-    QVERIFY(dmtest::loadOnce(file));
+    const QString file = generate(o, "section.QELVA");
+    QVERIFY(!file.isEmpty());
     LibHORM lib;
-    QVERIFY(lib.open(file));
     DataModel model;
-    model.setFileSuffix("QELVA");
-    model.loadProject(&lib);
+    QVERIFY(open(file, lib, model));
 
     QList<DataType_ResultData> section;
     connect(&model, &DataModel::signal_2DISOGraphChanged, this,
@@ -254,26 +274,17 @@ void TestLineStationAgreement::projectLoopReachesTheInversions()
     o.samplesPerStation = 1;
     o.sampleLength = 2000;
     o.zoneResistivity = 100.0;
-    const QString file = m_dir.filePath("loop.QELVA");
-    QString error;
-    QVERIFY2(ProjectGenerator(o).write(file, &error), qPrintable(error));
     // A 20 m x 15.7 m loop of 2 turns (the circle of 10 m radius), a 50 m^2
     // receiver.
-    {
-        LibHORM raw;
-        QVERIFY(raw.open(file));
-        QSqlQuery q(*raw.database());
-        QVERIFY(q.exec(QStringLiteral("UPDATE Data_Project SET SendCoil_Len = 20, SendCoil_Width = %1, "
-                                      "SendCoil_Turns = 2, RecvCoil_Size = 50")
-                           .arg(M_PI * 100.0 / 20.0, 0, 'g', 17)));
-    }
-    QVERIFY(dmtest::loadOnce(file));
+    const QString file = generate(o, "loop.QELVA",
+                                  QStringLiteral("UPDATE Data_Project SET SendCoil_Len = 20, SendCoil_Width = %1, "
+                                                 "SendCoil_Turns = 2, RecvCoil_Size = 50")
+                                      .arg(M_PI * 100.0 / 20.0, 0, 'g', 17));
+    QVERIFY(!file.isEmpty());
     LibHORM lib;
-    QVERIFY(lib.open(file));
     DataModel model;
-    model.setFileSuffix("QELVA");
     QSignalSpy survey(&model, SIGNAL(signal_SurveyChanged(double, double, double)));
-    model.loadProject(&lib);
+    QVERIFY(open(file, lib, model));
     QCOMPARE(survey.size(), 1);
     HW_COMPARE_NEAR(survey.first().at(0).toDouble(), 10.0, 1e-12);
     QCOMPARE(survey.first().at(1).toDouble(), 2.0);
