@@ -44,6 +44,8 @@ private:
     QString generate(const ProjectGenerator::Options& o, const QString& name, const QString& sql = QString());
     // Opens the project in lib and loads it into model.
     static bool open(const QString& file, LibHORM& lib, DataModel& model);
+    // The shown line's 1D export: station number to its resistivities.
+    QMap<double, QVector<double> > exportedLineModel(DataModel& model, const QString& name);
 
     QTemporaryDir m_dir;
 };
@@ -65,6 +67,24 @@ QString TestLineStationAgreement::generate(const ProjectGenerator::Options& o, c
             return QString();
     }
     return dmtest::loadOnce(file) ? file : QString();
+}
+
+QMap<double, QVector<double> > TestLineStationAgreement::exportedLineModel(DataModel& model, const QString& name)
+{
+    const QString exported = m_dir.filePath(name);
+    model.export1DResults(exported);
+    QMap<double, QVector<double> > lineModel;
+    QFile f(exported);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return lineModel;
+    QTextStream in(&f);
+    in.readLine();   // header
+    while (!in.atEnd()) {
+        const QStringList parts = in.readLine().split(',');
+        if (parts.size() >= 3)
+            lineModel[parts.first().toDouble()].append(parts.last().toDouble());
+    }
+    return lineModel;
 }
 
 bool TestLineStationAgreement::open(const QString& file, LibHORM& lib, DataModel& model)
@@ -116,19 +136,8 @@ void TestLineStationAgreement::sameModelInBothViews()
 
     // The line view, exported.
     model.showTreeNode(0, -1, -1);
-    const QString exported = m_dir.filePath(QString("two_layer_%1.1d.dat").arg(current));
-    model.export1DResults(exported);
-    QFile f(exported);
-    QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text));
-    QTextStream in(&f);
-    in.readLine();   // header
-    QMap<double, QVector<double> > lineModel;
-    while (!in.atEnd()) {
-        const QStringList parts = in.readLine().split(',');
-        if (parts.size() < 3)
-            continue;
-        lineModel[parts.first().toDouble()].append(parts.last().toDouble());
-    }
+    const QMap<double, QVector<double> > lineModel =
+        exportedLineModel(model, QString("two_layer_%1.1d.dat").arg(current));
     QCOMPARE(lineModel.size(), o.stationsPerLine);
 
     // Every station view, inverted as the 1D view does.
@@ -292,18 +301,7 @@ void TestLineStationAgreement::projectLoopReachesTheInversions()
 
     // The line view inverts with that loop: as the library given it does.
     model.showTreeNode(0, -1, -1);
-    const QString exported = m_dir.filePath("loop.1d.dat");
-    model.export1DResults(exported);
-    QFile f(exported);
-    QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text));
-    QTextStream in(&f);
-    in.readLine();
-    QVector<double> lineModel;
-    while (!in.atEnd()) {
-        const QStringList parts = in.readLine().split(',');
-        if (parts.size() >= 3 && parts.first().toDouble() == 0.0)
-            lineModel.append(parts.last().toDouble());
-    }
+    const QVector<double> lineModel = exportedLineModel(model, "loop.1d.dat").value(0.0);
     QSignalSpy station(&model, SIGNAL(signal_StationChanged(QString, QVector<double>, QVector<double>, double, double, double)));
     model.showTreeNode(0, 0, -1);
     QCOMPARE(station.size(), 1);
