@@ -2,15 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <limits>
 
 #include "platform/inversion/DigitalFilter.h"
 #include "platform/inversion/KernelLanes.h"
 
 namespace {
-
-using Complex = std::complex<double>;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kSqrtPi = 1.77245385090551602730;
@@ -25,14 +22,6 @@ constexpr int kGridMargin = 2;
 bool positiveFinite(double v)
 {
     return std::isfinite(v) && v > 0.0;
-}
-
-// sqrt(x + iy) for x > 0, y >= 0, without the library's general case.
-inline Complex rootOf(double x, double y)
-{
-    const double r = std::sqrt(x * x + y * y);
-    const double re = std::sqrt(0.5 * (r + x));
-    return Complex(re, 0.5 * y / re);
 }
 
 // Natural cubic spline on a uniform grid of n points: the matrix that takes
@@ -116,7 +105,10 @@ struct LayeredEarthResponse::Kernel {
         int reach = n - 1;
         double attenuation = 0.0;
         for (int i = 0; i < n - 1; ++i) {
-            attenuation += 2.0 * rootOf(lambda2[0], omega * sigmaMu[i]).real() * thickness[i];
+            double re;
+            double im;
+            kernellanes::rootLanes(lambda2[0], omega * sigmaMu[i], re, im);
+            attenuation += 2.0 * re * thickness[i];
             if (attenuation > kAttenuation) {
                 reach = i + 1;
                 break;
@@ -167,9 +159,9 @@ double LayeredEarthResponse::Kernel::evaluate(double omega, double* grad)
         if (i == 0)
             break;
         const size_t up = static_cast<size_t>(i - 1) * L;
-        (grad ? kernellanes::layerStepKeeping : kernellanes::layerStep)(active, lambda2, omega * sigmaMu[i - 1], 2.0 * thickness[i - 1], admRe,
-                                              admIm, &uRe[up], &uIm[up], &bRe[up], &bIm[up], &eRe[up], &eIm[up],
-                                              &gRe[up], &gIm[up], &rRe[up], &rIm[up]);
+        const auto step = grad ? kernellanes::layerStepKeeping : kernellanes::layerStep;
+        step(active, lambda2, omega * sigmaMu[i - 1], 2.0 * thickness[i - 1], admRe, admIm, &uRe[up], &uIm[up],
+             &bRe[up], &bIm[up], &eRe[up], &eIm[up], &gRe[up], &gIm[up], &rRe[up], &rIm[up]);
     }
     // Re[lambda^2 (uBase - U1) / ((lambda + U1)(lambda + uBase))]
     double adjRe[kLanes];
