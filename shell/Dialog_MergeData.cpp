@@ -23,7 +23,7 @@
 namespace {
 
 const char* const kCaption = "打开QELVA文件";
-const char* const kFilter = "QELVA文件(*.QELVA)";
+const char* const kFilter = "QELVA文件(*.QELVA *.MORSA)";
 
 bool registerEntities(LibHORM* lib)
 {

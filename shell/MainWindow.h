@@ -178,6 +178,11 @@ private:
     // Reads a parameter edit into its double, marks the parameters changed
     // and sends the record.
     double readParameterEdit(QLineEdit* edit);
+    // Runs the time dialog on the window in force.
+    int runTimeDialog();
+    // The instrument and window start of an opened project's kind (by its
+    // suffix), sent to the controller and shown on the ribbon.
+    void presetForProjectKind(const QString& suffix);
     void sendParameters();
     // Checks exactly the entries of group whose flag is set.
     static void checkGroup(QAction* const group[4], bool a, bool b, bool c, bool d);
@@ -208,6 +213,8 @@ private:
     char m_pointUsed = 0;
 
     bool m_parametersChanged = false;
+    // The user set the time window in this session: no open presets it.
+    bool m_timeWindowSetByUser = false;
     bool m_centralIs1D = true;
     int m_openCount = 0;
 

@@ -78,7 +78,7 @@ void MainWindow::on_actionOpen_triggered()
 {
     const QString name = UserPrompt::getOpenFileName(this, QStringLiteral("打开工程"),
                                                      historyFolder(QDir::currentPath()),
-                                                     QStringLiteral("QELVA28工程 (*.QELVA)"));
+                                                     QStringLiteral("QELVA28工程 (*.QELVA *.MORSA)"));
     if (name.isEmpty())
         return;
     if (!settleUnsavedEdit())
@@ -87,13 +87,6 @@ void MainWindow::on_actionOpen_triggered()
     const QFileInfo info(name);
     const QString suffix = info.suffix();
     ++m_openCount;
-    // Only the first project of a run presets the time window by its kind.
-    // The controller gets it now: the project's first station must show
-    // the window the record holds, not the one of the next send.
-    if (m_openCount == 1 && (suffix == QLatin1String("MORSA") || suffix == QLatin1String("QELVA"))) {
-        m_invParam.timeWindowStart = suffix == QLatin1String("MORSA") ? 80.0 : 150.0;
-        emit signal_curInvsionParamChanged(m_invParam);
-    }
 
     m_dataModel->setFileSuffix(suffix);
     const QString title = QStringLiteral("打开工程");
@@ -134,6 +127,10 @@ void MainWindow::on_actionOpen_triggered()
                                                 .arg(QDir::toNativeSeparators(backup)));
         return;
     }
+
+    // Each project is processed as its own kind; a file that cannot be
+    // opened or backed up changes nothing in force.
+    presetForProjectKind(suffix);
 
     // The controller has told the user why it could not load. The backup
     // must be of the first open that goes ahead: one taken now would miss

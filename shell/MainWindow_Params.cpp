@@ -87,6 +87,34 @@ void MainWindow::onSignalTimeSettingChanged(double start, double end)
 {
     m_invParam.timeWindowStart = start;
     m_invParam.timeWindowEnd = end;
+    m_timeWindowSetByUser = true;
+}
+
+int MainWindow::runTimeDialog()
+{
+    // The fields keep what was last typed, which need not be in force.
+    m_timeDialog->onTimeSettingChanged(m_invParam.timeWindowStart, m_invParam.timeWindowEnd, 0);
+    return UserPrompt::exec(m_timeDialog);
+}
+
+void MainWindow::presetForProjectKind(const QString& suffix)
+{
+    if (suffix == QLatin1String("MORSA")) {
+        m_invParam.instrumentKind = 1;
+        checkGroup(m_machine, false, false, true, false);
+        if (!m_timeWindowSetByUser)
+            m_invParam.timeWindowStart = 80.0;
+    } else if (suffix == QLatin1String("QELVA")) {
+        m_invParam.instrumentKind = 3;
+        checkGroup(m_machine, true, true, false, false);
+        if (!m_timeWindowSetByUser)
+            m_invParam.timeWindowStart = 150.0;
+    } else {
+        return;
+    }
+    // The open's own doing, not a change the user is asked to keep; the
+    // controller needs it before the project's first station is shown.
+    sendParameters();
 }
 
 // --- Instrument ---
@@ -95,7 +123,7 @@ void MainWindow::on_actionMachineSeting_triggerd()
 {
     checkGroup(m_machine, true, true, false, false);
     m_invParam.instrumentKind = 3;
-    if (UserPrompt::exec(m_timeDialog) == QDialog::Accepted) {
+    if (runTimeDialog() == QDialog::Accepted) {
         m_parametersChanged = true;
         sendParameters();
     }
@@ -113,7 +141,7 @@ void MainWindow::on_actionMORSA18_triggerd()
     m_invParam.timeWindowStart = 299.0;
     m_invParam.timeWindowEnd = 4e6;
     // An accepted dialog has replaced the preset through its signal already.
-    UserPrompt::exec(m_timeDialog);
+    runTimeDialog();
     m_parametersChanged = true;
     sendParameters();
 }
@@ -129,7 +157,7 @@ void MainWindow::on_actionPLIX18_triggerd()
     m_invParam.timeWindowStart = 149.0;
     m_invParam.timeWindowEnd = 4e6;
     m_invParam.instrumentKind = 2;
-    UserPrompt::exec(m_timeDialog);
+    runTimeDialog();
     m_parametersChanged = true;
     sendParameters();
 }

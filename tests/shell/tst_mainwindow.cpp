@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegExp>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -81,8 +82,11 @@ private slots:
     void exclusiveGroups();
     void editModeBoxes();
     void openAndClose();
-    void openKeepsExistingBackupAndPresetsOnce();
+    void openKeepsExistingBackupAndPresets();
     void firstOpenPresetReachesController();
+    void eachOpenTakesTheProjectsKind();
+    void startSetByTheUserOutlivesOpens();
+    void openDialogListsBothKinds();
     void unsavedEditIsAskedFor_data();
     void unsavedEditIsAskedFor();
     void closeClearsViewsAndEnabling();
@@ -124,6 +128,11 @@ private slots:
 
 private:
     QString writeProject(const QString& name);
+    // A one-line MORSA project of four stations, written under name.
+    QString writeMorsaProject(const QString& name);
+    // Opens project and shows the second station of its first line; the
+    // station signal's arguments.
+    QList<QVariant> openAndShowStation(const QString& project);
     // The stored response blob of a station, read beside the program.
     static QByteArray storedResponse(const QString& file, double line, double station);
     // Saves a picture of widget into HW_SCREENSHOT_DIR when that is set.
@@ -138,6 +147,7 @@ private:
     MainWindow* m_window = nullptr;
     QString m_nextFile;
     QStringList m_fileCaptions;
+    QStringList m_fileFilters;
     QStringList m_messages;
     int m_dialogAnswer = QDialog::Rejected;
     QStringList m_dialogsRun;
@@ -148,8 +158,9 @@ void TestMainWindow::initTestCase()
     registerSharedTypes();
     QApplication::setStyle(new Qtitan::RibbonStyle);
     UserPrompt::setFileAnswerer([this](UserPrompt::FileDialogKind, const QString& caption, const QString&,
-                                       const QString&) {
+                                       const QString& filter) {
         m_fileCaptions << caption;
+        m_fileFilters << filter;
         return m_nextFile;
     });
     answerDialogs();
@@ -174,6 +185,7 @@ void TestMainWindow::init()
     QDir::setCurrent(m_dir->path());
     m_nextFile.clear();
     m_fileCaptions.clear();
+    m_fileFilters.clear();
     m_messages.clear();
     m_dialogsRun.clear();
     m_dialogAnswer = QDialog::Rejected;
@@ -210,6 +222,39 @@ QString TestMainWindow::writeProject(const QString& name)
     if (!QFile::copy(made, path))
         qWarning("could not copy the project to %s", qPrintable(path));
     return path;
+}
+
+QString TestMainWindow::writeMorsaProject(const QString& name)
+{
+    const QString made = m_madeDir.filePath(QStringLiteral("made.MORSA"));
+    if (!QFile::exists(made)) {
+        ProjectGenerator::Options options;
+        options.lines = 1;
+        options.stationsPerLine = 4;
+        options.samplesPerStation = 1;
+        options.family = QStringLiteral("MORSA");
+        QString error;
+        if (!ProjectGenerator(options).write(made, &error))
+            qWarning("%s", qPrintable(error));
+    }
+    const QString path = m_dir->filePath(name);
+    QFile::remove(path);
+    if (!QFile::copy(made, path))
+        qWarning("could not copy the project to %s", qPrintable(path));
+    return path;
+}
+
+QList<QVariant> TestMainWindow::openAndShowStation(const QString& project)
+{
+    MainWindow* w = m_window;
+    QSignalSpy station(w->m_dataModel,
+                       SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)));
+    m_nextFile = project;
+    w->m_actionOpen->trigger();
+    if (!w->m_database)
+        return {};
+    w->m_projectIndex->on_treeView_doubleClicked(w->m_dataModel->index(1, 0, w->m_dataModel->index(0, 0)));
+    return station.isEmpty() ? QList<QVariant>() : station.first();
 }
 
 QByteArray TestMainWindow::storedResponse(const QString& file, double line, double station)
@@ -618,7 +663,7 @@ void TestMainWindow::openAndClose()
     QVERIFY(!w->m_actionSave->isEnabled() && !w->m_qaSave->isEnabled());
 }
 
-void TestMainWindow::openKeepsExistingBackupAndPresetsOnce()
+void TestMainWindow::openKeepsExistingBackupAndPresets()
 {
     MainWindow* w = m_window;
     // The backup's name is all of the project's name before the suffix.
@@ -635,7 +680,8 @@ void TestMainWindow::openKeepsExistingBackupAndPresetsOnce()
     w->on_actionOpen_triggered(false);
     QVERIFY(w->m_database);
     QCOMPARE(w->m_dataModel->rowCount(QModelIndex()), 2);
-    QCOMPARE(w->m_invParam.timeWindowStart, 79.0);
+    // Not the first: the project's kind presets the window all the same.
+    QCOMPARE(w->m_invParam.timeWindowStart, 150.0);
     QFile f(backup);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("older backup"));
@@ -670,6 +716,120 @@ void TestMainWindow::firstOpenPresetReachesController()
     QVERIFY2(times.first() >= 80.0 && times.first() < 150.0, qPrintable(QString::number(times.first())));
     // Sent as the open's own doing: not a change the user is asked to keep.
     QVERIFY(!w->m_parametersChanged);
+}
+
+// A QELVA project opened after a MORSA one is processed as QELVA data:
+// window from 150 us, constraint scaled as for QELVA; the ribbon and the
+// time dialog show what is in force at each step.
+void TestMainWindow::eachOpenTakesTheProjectsKind()
+{
+    MainWindow* w = m_window;
+    QStringList shownStarts;
+    UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
+        if (auto* start = dialog->findChild<QLineEdit*>(QStringLiteral("lineEdit")))
+            shownStarts << start->text();
+        screenshot(dialog, QStringLiteral("time-dialog-%1").arg(shownStarts.size()));
+        return int(QDialog::Rejected);
+    });
+    const auto marks = [w] {
+        QString m;
+        for (QAction* a : w->m_machine)
+            m += a->isChecked() ? QLatin1Char('x') : QLatin1Char('-');
+        return m;
+    };
+
+    const QList<QVariant> morsa = openAndShowStation(writeMorsaProject(QStringLiteral("first.MORSA")));
+    QCOMPARE(morsa.size(), 6);
+    QCOMPARE(w->m_invParam.instrumentKind, 1);
+    QCOMPARE(marks(), QStringLiteral("--x-")); // TEM
+    const QVector<double> morsaTimes = morsa.at(2).value<QVector<double> >();
+    QVERIFY(!morsaTimes.isEmpty());
+    QVERIFY2(morsaTimes.first() >= 80.0 && morsaTimes.first() < 150.0, qPrintable(QString::number(morsaTimes.first())));
+    QCOMPARE(morsa.at(5).toDouble(), 0.5); // constraint 1.0 scaled for MORSA
+    w->show();
+    screenshot(w, QStringLiteral("morsa-first"));
+    w->m_machine[0]->trigger();
+    QCOMPARE(shownStarts, QStringList({"80"}));
+    w->m_actionClose->trigger();
+
+    const QList<QVariant> qelva = openAndShowStation(writeProject(QStringLiteral("second.QELVA")));
+    QCOMPARE(qelva.size(), 6);
+    QCOMPARE(w->m_invParam.timeWindowStart, 150.0);
+    QCOMPARE(w->m_invParam.instrumentKind, 3);
+    QCOMPARE(marks(), QStringLiteral("xx--"));
+    const QVector<double> qelvaTimes = qelva.at(2).value<QVector<double> >();
+    QVERIFY(!qelvaTimes.isEmpty());
+    QVERIFY2(qelvaTimes.first() >= 150.0, qPrintable(QString::number(qelvaTimes.first())));
+    QCOMPARE(qelva.at(5).toDouble(), 2.0);
+    // The time dialog opens on the window in force, whatever was last typed.
+    m_window->m_timeDialog->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("700"));
+    w->m_machine[0]->trigger();
+    QCOMPARE(shownStarts.last(), QStringLiteral("150"));
+    // Opening is not a change the user is asked to keep.
+    QVERIFY(!w->m_parametersChanged);
+    screenshot(w, QStringLiteral("qelva-after-morsa"));
+    answerDialogs();
+}
+
+// A window the user set holds for every project of the session; the kind
+// still follows each project, and a choice on the ribbon wins until the
+// next open.
+void TestMainWindow::startSetByTheUserOutlivesOpens()
+{
+    MainWindow* w = m_window;
+    UserPrompt::setDialogAnswerer([](QDialog* dialog) {
+        if (auto* start = dialog->findChild<QLineEdit*>(QStringLiteral("lineEdit")))
+            start->setText(QStringLiteral("200"));
+        if (auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("pushButton_OK")))
+            ok->click();
+        return dialog->result();
+    });
+    w->m_machine[0]->trigger();
+    answerDialogs();
+    QCOMPARE(w->m_invParam.timeWindowStart, 200.0);
+
+    const QList<QVariant> shown = openAndShowStation(writeMorsaProject(QStringLiteral("set.MORSA")));
+    QCOMPARE(shown.size(), 6);
+    QCOMPARE(w->m_invParam.timeWindowStart, 200.0);
+    const QVector<double> times = shown.at(2).value<QVector<double> >();
+    QVERIFY(!times.isEmpty());
+    QVERIFY2(times.first() >= 200.0, qPrintable(QString::number(times.first())));
+    QCOMPARE(shown.at(5).toDouble(), 0.5);
+    QVERIFY(w->m_machine[2]->isChecked() && !w->m_machine[0]->isChecked());
+
+    // The user's instrument choice is the one in force.
+    QSignalSpy params(w, SIGNAL(signal_curInvsionParamChanged(InvParam)));
+    QSignalSpy station(w->m_dataModel,
+                       SIGNAL(signal_StationChanged(QString,QVector<double>,QVector<double>,double,double,double)));
+    m_dialogAnswer = QDialog::Accepted;
+    w->m_machine[1]->trigger();
+    QCOMPARE(params.count(), 1);
+    QCOMPARE(params.first().first().value<InvParam>().instrumentKind, 3);
+    QVERIFY(w->m_machine[0]->isChecked() && !w->m_machine[2]->isChecked());
+    w->m_projectIndex->on_treeView_doubleClicked(w->m_dataModel->index(2, 0, w->m_dataModel->index(0, 0)));
+    QCOMPARE(station.size(), 1);
+    QCOMPARE(station.first().at(5).toDouble(), 2.0);
+}
+
+void TestMainWindow::openDialogListsBothKinds()
+{
+    MainWindow* w = m_window;
+    m_nextFile.clear();
+    w->m_actionOpen->trigger();
+    QCOMPARE(m_fileFilters.size(), 1);
+    // One filter that shows both kinds of project, as the file dialog reads
+    // its patterns.
+    const QString filter = m_fileFilters.first();
+    QVERIFY2(!filter.contains(QLatin1String(";;")), qPrintable(filter));
+    const int open = filter.indexOf(QLatin1Char('('));
+    const QStringList patterns = filter.mid(open + 1, filter.lastIndexOf(QLatin1Char(')')) - open - 1)
+                                     .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString& name : {QStringLiteral("line.QELVA"), QStringLiteral("line.MORSA")}) {
+        bool shown = false;
+        for (const QString& pattern : patterns)
+            shown = shown || QRegExp(pattern, Qt::CaseSensitive, QRegExp::Wildcard).exactMatch(name);
+        QVERIFY2(shown, qPrintable(name + QStringLiteral(" in ") + filter));
+    }
 }
 
 void TestMainWindow::unsavedEditIsAskedFor_data()
@@ -1025,8 +1185,9 @@ void TestMainWindow::cancelledAndFailedOpen()
     QVERIFY(w->m_actionOpen->isEnabled());
     QVERIFY(!w->m_actionClose->isEnabled());
     QCOMPARE(w->windowTitle(), QStringLiteral("QELVA28数据处理软件(260331)--") + MainWindow::organisationCaption());
-    // The MORSA preset was taken by that first choice; the next project gets none.
-    QCOMPARE(w->m_invParam.timeWindowStart, 80.0);
+    // A file that is not opened presets nothing.
+    QCOMPARE(w->m_invParam.timeWindowStart, 79.0);
+    QCOMPARE(w->m_invParam.instrumentKind, 3);
     m_nextFile = writeProject(QStringLiteral("next.QELVA"));
 
     // A project whose backup cannot be written is not opened.
@@ -1044,7 +1205,7 @@ void TestMainWindow::cancelledAndFailedOpen()
     w->m_actionOpen->trigger();
     QVERIFY(w->m_database);
     QVERIFY(QFile::exists(backup));
-    QCOMPARE(w->m_invParam.timeWindowStart, 80.0);
+    QCOMPARE(w->m_invParam.timeWindowStart, 150.0);
 }
 
 void TestMainWindow::refusedFileLeavesNothingBeside_data()

@@ -216,7 +216,7 @@ void TestProjectMerge::init()
     UserPrompt::setFileAnswerer([this](UserPrompt::FileDialogKind kind, const QString& caption, const QString& dir,
                                        const QString& filter) {
         if (kind != UserPrompt::OpenFile || caption != QStringLiteral("打开QELVA文件") || dir != QStringLiteral(" ")
-            || filter != QStringLiteral("QELVA文件(*.QELVA)"))
+            || filter != QStringLiteral("QELVA文件(*.QELVA *.MORSA)"))
             return QString();
         return m_files.isEmpty() ? QString() : m_files.takeFirst();
     });
