@@ -21,6 +21,8 @@ public:
     double xMax() const { return m_xMax; }
     double xMin() const { return m_xMin; }
     bool useDefaults() const { return m_useDefaults; }
+    // The ranges in force, shown and kept until an OK replaces them.
+    void setValues(double yMin, double xMax, double xMin, bool useDefaults);
 
 private slots:
     void on_pushButton_OK_clicked();
@@ -28,7 +30,7 @@ private slots:
     void on_checkBox_stateChanged(int);
 
 private:
-    // Only meaningful after an OK with the box clear.
+    // Only meaningful after an OK with the box clear or setValues.
     double m_yMin = 0.0;
     double m_xMax = 0.0;
     double m_xMin = 0.0;

@@ -175,9 +175,10 @@ private:
     // the save did not reach the file, the station and its edit staying.
     bool settleUnsavedEdit();
 
-    // Reads a parameter edit into its double, marks the parameters changed
-    // and sends the record.
-    double readParameterEdit(QLineEdit* edit);
+    // Reads a parameter edit into value (the double beside the record) and
+    // marks the parameters changed; false when the text was refused and the
+    // edit shows value again.
+    bool readParameterEdit(QLineEdit* edit, const QString& label, bool positive, double& value);
     // Runs the time dialog on the window in force.
     int runTimeDialog();
     // The instrument and window start of an opened project's kind (by its
@@ -215,6 +216,7 @@ private:
     bool m_parametersChanged = false;
     // The user set the time window in this session: no open presets it.
     bool m_timeWindowSetByUser = false;
+    bool m_refusingEdit = false;
     bool m_centralIs1D = true;
     int m_openCount = 0;
 

@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextStream>
+#include <QValueAxis>
 
 #include "model/DataModel.h"
 #include "model/UserPrompt.h"
@@ -23,6 +24,7 @@
 #include "shell/Dialog_GridSetting.h"
 #include "shell/Dialog_InvAxis.h"
 #include "shell/Dialog_TimeSetting.h"
+#include "shell/NumberField.h"
 #include "views/Form_1DGraph.h"
 #include "views/Form_2DGraph.h"
 #include "views/KX_VolScheme2.h"
@@ -41,45 +43,65 @@ void MainWindow::sendParameters()
     emit signal_curInvsionParamChanged(m_invParam);
 }
 
-double MainWindow::readParameterEdit(QLineEdit* edit)
+bool MainWindow::readParameterEdit(QLineEdit* edit, const QString& label, bool positive, double& value)
 {
-    m_parametersChanged = true;
-    return edit ? edit->text().toDouble() : 0.0;
+    // The refusal's message takes the focus, which finishes the edit again.
+    if (m_refusingEdit)
+        return false;
+    m_refusingEdit = true;
+    const bool taken =
+        NumberField::read(edit, label, positive ? NumberField::Positive : NumberField::AnyNumber, value);
+    m_refusingEdit = false;
+    if (taken)
+        m_parametersChanged = true;
+    return taken;
 }
 
 void MainWindow::on_lineEdit1EditingFinished()
 {
-    m_invParam.startStation = m_startStation = readParameterEdit(m_lineEditStart);
+    if (!readParameterEdit(m_lineEditStart, QStringLiteral("起始点号"), false, m_startStation))
+        return;
+    m_invParam.startStation = m_startStation;
     sendParameters();
 }
 
 void MainWindow::on_lineEdit2EditingFinished()
 {
-    m_invParam.endStation = m_endStation = readParameterEdit(m_lineEditEnd);
+    if (!readParameterEdit(m_lineEditEnd, QStringLiteral("终止点号"), false, m_endStation))
+        return;
+    m_invParam.endStation = m_endStation;
     sendParameters();
 }
 
 void MainWindow::on_lineEditCofEditingFinished()
 {
-    m_invParam.constraintCoefficient = m_constraint = readParameterEdit(m_lineEditCof);
+    if (!readParameterEdit(m_lineEditCof, QStringLiteral("约束系数"), false, m_constraint))
+        return;
+    m_invParam.constraintCoefficient = m_constraint;
     sendParameters();
 }
 
 void MainWindow::on_lineEditSmoothEditingFinished()
 {
-    m_invParam.inversionCoefficient = m_smooth = readParameterEdit(m_lineEditSmooth);
+    if (!readParameterEdit(m_lineEditSmooth, QStringLiteral("反演系数"), false, m_smooth))
+        return;
+    m_invParam.inversionCoefficient = m_smooth;
     sendParameters();
 }
 
 void MainWindow::on_lineEditResEditingFinished()
 {
-    m_invParam.referenceResistivity = m_resistivity = readParameterEdit(m_lineEditRes);
+    if (!readParameterEdit(m_lineEditRes, QStringLiteral("基准阻值"), true, m_resistivity))
+        return;
+    m_invParam.referenceResistivity = m_resistivity;
     sendParameters();
 }
 
 void MainWindow::on_lineEditDepthEditingFinished()
 {
-    m_invParam.inversionDepth = m_depth = readParameterEdit(m_lineEditDepth);
+    if (!readParameterEdit(m_lineEditDepth, QStringLiteral("反演深度"), true, m_depth))
+        return;
+    m_invParam.inversionDepth = m_depth;
     sendParameters();
 }
 
@@ -390,6 +412,10 @@ void MainWindow::on_actionAxisSetting_triggerd(bool)
 
 void MainWindow::on_actionAxis2Setting_triggerd()
 {
+    // The dialog shows what the chart shows; only a run that changes the
+    // ranges leaves other values in it.
+    m_invAxisDialog->setValues(m_form1D->depthAxis()->min(), m_form1D->resistivityAxis()->max(),
+                               m_form1D->resistivityAxis()->min(), m_form1D->axis2UsesDefaults());
     if (UserPrompt::exec(m_invAxisDialog) == QDialog::Accepted) {
         m_form1D->setAxis2Range(m_invAxisDialog->yMin(), m_invAxisDialog->xMax(), m_invAxisDialog->xMin(),
                                 m_invAxisDialog->useDefaults());

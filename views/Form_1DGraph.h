@@ -46,6 +46,7 @@ public:
     // station or edit takes them from its model.
     void setAxis2Range(double depthMin, double resistivityMax, double resistivityMin,
                        bool useDefaults);
+    bool axis2UsesDefaults() const { return m_useDefaults; }
 
     Chart *decayChart() const { return m_decayChart; }
     ChartView *decayView() const { return m_decayView; }

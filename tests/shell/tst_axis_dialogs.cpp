@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "model/UserPrompt.h"
+
 namespace {
 
 template <typename T>
@@ -34,6 +36,21 @@ int execAndClick(QDialog *dialog, const char *button)
     return dialog->exec();
 }
 
+// Like execAndClick, pressing the buttons in turn while the dialog stays.
+int execAndClickInTurn(QDialog *dialog, const QStringList &buttons)
+{
+    QTimer::singleShot(0, dialog, [dialog, buttons] {
+        for (const QString &name : buttons) {
+            if (!dialog->isVisible())
+                break;
+            if (QPushButton *b = dialog->findChild<QPushButton *>(name))
+                QTest::mouseClick(b, Qt::LeftButton);
+        }
+    });
+    QTimer::singleShot(3000, dialog, [dialog] { dialog->done(-1); });
+    return dialog->exec();
+}
+
 } // namespace
 
 class TestAxisDialogs : public QObject
@@ -41,6 +58,9 @@ class TestAxisDialogs : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanup();
+
     void axisForm();
     void axisOkWithoutEditingEmitsDefaults();
     void axisOkReadsFields_data();
@@ -52,7 +72,22 @@ private slots:
     void invAxisOkReadsFields();
     void invAxisTickedBoxKeepsEarlierLimits();
     void invAxisCancelRejects();
+    void invAxisOpensOnValuesInForce();
+
+private:
+    QStringList m_messages;
 };
+
+void TestAxisDialogs::init()
+{
+    m_messages.clear();
+    UserPrompt::setMessageAnswerer([this](const QString &text) { m_messages << text; });
+}
+
+void TestAxisDialogs::cleanup()
+{
+    UserPrompt::setMessageAnswerer(nullptr);
+}
 
 void TestAxisDialogs::axisForm()
 {
@@ -197,11 +232,20 @@ void TestAxisDialogs::invAxisOkReadsFields_data()
     QTest::addColumn<double>("expYMin");
     QTest::addColumn<double>("expXMax");
     QTest::addColumn<double>("expXMin");
+    QTest::addColumn<QString>("refused"); // the field the message names; empty: taken
 
-    QTest::newRow("all empty") << "" << "" << "" << 0.0 << 0.0 << 0.0;
-    QTest::newRow("numbers") << "-250" << "800" << "5" << -250.0 << 800.0 << 5.0;
-    QTest::newRow("malformed") << "deep" << "1e3" << "x" << 0.0 << 1000.0 << 0.0;
-    QTest::newRow("minimum above maximum") << "-10" << "1" << "9" << -10.0 << 1.0 << 9.0;
+    // A refused OK takes none of the three: they stay as they were (0).
+    QTest::newRow("all empty") << "" << "" << "" << 0.0 << 0.0 << 0.0 << "YMin";
+    QTest::newRow("numbers") << "-250" << "800" << "5" << -250.0 << 800.0 << 5.0 << "";
+    QTest::newRow("exponent and blanks") << " -1e2 " << "1e3" << "0" << -100.0 << 1000.0 << 0.0 << "";
+    QTest::newRow("malformed depth") << "deep" << "1e3" << "5" << 0.0 << 0.0 << 0.0 << "YMin";
+    QTest::newRow("malformed minimum") << "-10" << "1e3" << "x" << 0.0 << 0.0 << 0.0 << "xMin";
+    QTest::newRow("comma") << "-10" << "1,5" << "1" << 0.0 << 0.0 << 0.0 << "xMax";
+    QTest::newRow("depth below the surface only") << "10" << "800" << "5" << 0.0 << 0.0 << 0.0 << "YMin";
+    QTest::newRow("zero depth") << "0" << "800" << "5" << 0.0 << 0.0 << 0.0 << "YMin";
+    QTest::newRow("minimum above maximum") << "-10" << "1" << "9" << 0.0 << 0.0 << 0.0 << "xMin";
+    QTest::newRow("equal limits") << "-10" << "9" << "9" << 0.0 << 0.0 << 0.0 << "xMin";
+    QTest::newRow("infinite maximum") << "-10" << "inf" << "9" << 0.0 << 0.0 << 0.0 << "xMax";
 }
 
 void TestAxisDialogs::invAxisOkReadsFields()
@@ -214,11 +258,19 @@ void TestAxisDialogs::invAxisOkReadsFields()
     setText(&dialog, "yminLineEdit", yMin);
     setText(&dialog, "xMaxlineEdit", xMax);
     setText(&dialog, "xMinlineEdit", xMin);
-    QCOMPARE(execAndClick(&dialog, "pushButton_OK"), int(QDialog::Accepted));
+    QFETCH(QString, refused);
+    const int result = execAndClickInTurn(&dialog, {"pushButton_OK", "pushButton_cancel"});
+    QCOMPARE(result, int(refused.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
     QTEST(dialog.yMin(), "expYMin");
     QTEST(dialog.xMax(), "expXMax");
     QTEST(dialog.xMin(), "expXMin");
     QVERIFY(!dialog.useDefaults());
+    if (refused.isEmpty()) {
+        QVERIFY(m_messages.isEmpty());
+        return;
+    }
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().contains(refused), qPrintable(m_messages.first()));
 }
 
 void TestAxisDialogs::invAxisTickedBoxKeepsEarlierLimits()
@@ -234,8 +286,8 @@ void TestAxisDialogs::invAxisTickedBoxKeepsEarlierLimits()
     QVERIFY(box->isChecked());
     QVERIFY(dialog.useDefaults());
     setText(&dialog, "yminLineEdit", "-1");
-    setText(&dialog, "xMaxlineEdit", "2");
-    setText(&dialog, "xMinlineEdit", "3");
+    setText(&dialog, "xMaxlineEdit", "3");
+    setText(&dialog, "xMinlineEdit", "2");
     QCOMPARE(execAndClick(&dialog, "pushButton_OK"), int(QDialog::Accepted));
     QVERIFY(dialog.useDefaults());
     QCOMPARE(dialog.yMin(), -300.0);
@@ -247,8 +299,8 @@ void TestAxisDialogs::invAxisTickedBoxKeepsEarlierLimits()
     QVERIFY(!dialog.useDefaults());
     QCOMPARE(execAndClick(&dialog, "pushButton_OK"), int(QDialog::Accepted));
     QCOMPARE(dialog.yMin(), -1.0);
-    QCOMPARE(dialog.xMax(), 2.0);
-    QCOMPARE(dialog.xMin(), 3.0);
+    QCOMPARE(dialog.xMax(), 3.0);
+    QCOMPARE(dialog.xMin(), 2.0);
 }
 
 void TestAxisDialogs::invAxisCancelRejects()
@@ -267,6 +319,32 @@ void TestAxisDialogs::invAxisCancelRejects()
     QCOMPARE(dialog.xMin(), 50.0);
     // The box mirrors its state even when the run is cancelled.
     QVERIFY(dialog.useDefaults());
+}
+
+// The caller puts the ranges in force into the dialog; a refused field
+// shows its value in force again and nothing is taken.
+void TestAxisDialogs::invAxisOpensOnValuesInForce()
+{
+    Dialog_InvAxis dialog(nullptr);
+    dialog.setValues(-120.0, 640.5, 12.0, true);
+    QCOMPARE(child<QLineEdit>(&dialog, "yminLineEdit")->text(), QStringLiteral("-120"));
+    QCOMPARE(child<QLineEdit>(&dialog, "xMaxlineEdit")->text(), QStringLiteral("640.5"));
+    QCOMPARE(child<QLineEdit>(&dialog, "xMinlineEdit")->text(), QStringLiteral("12"));
+    QVERIFY(child<QCheckBox>(&dialog, "checkBox")->isChecked());
+    QVERIFY(dialog.useDefaults());
+
+    dialog.setValues(-120.0, 640.5, 12.0, false);
+    QVERIFY(!child<QCheckBox>(&dialog, "checkBox")->isChecked());
+    QVERIFY(!dialog.useDefaults());
+    setText(&dialog, "xMaxlineEdit", "abc");
+    QCOMPARE(execAndClickInTurn(&dialog, {"pushButton_OK", "pushButton_cancel"}), int(QDialog::Rejected));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().contains(QStringLiteral("xMax")) && m_messages.first().contains(QStringLiteral("640.5")),
+             qPrintable(m_messages.first()));
+    QCOMPARE(child<QLineEdit>(&dialog, "xMaxlineEdit")->text(), QStringLiteral("640.5"));
+    QCOMPARE(dialog.yMin(), -120.0);
+    QCOMPARE(dialog.xMax(), 640.5);
+    QCOMPARE(dialog.xMin(), 12.0);
 }
 
 QTEST_MAIN(TestAxisDialogs)

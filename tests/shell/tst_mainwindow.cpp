@@ -34,6 +34,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <functional>
+
 #include "common/FileFailures.h"
 #include "model/DataModel.h"
 #include "model/UserPrompt.h"
@@ -87,6 +89,8 @@ private slots:
     void eachOpenTakesTheProjectsKind();
     void startSetByTheUserOutlivesOpens();
     void openDialogListsBothKinds();
+    void unusableParameterIsRefused_data();
+    void unusableParameterIsRefused();
     void unsavedEditIsAskedFor_data();
     void unsavedEditIsAskedFor();
     void closeClearsViewsAndEnabling();
@@ -118,6 +122,7 @@ private slots:
     void wiringTable();
     void settingsDialogsAndDock();
     void inversionAxisReachesForm();
+    void inversionAxisOpensOnTheRangesInForce();
     void gpsImportAndExportByLine();
     void threeDimensionalRun();
     void closeEvent_data();
@@ -485,11 +490,11 @@ void TestMainWindow::parameterEntry_data()
 
     QTest::newRow("start station") << "start" << "12.5" << 12.5;
     QTest::newRow("end station") << "end" << "-1" << -1.0;
-    QTest::newRow("constraint letters") << "cof" << "abc" << 0.0;
     QTest::newRow("inversion coefficient") << "smooth" << "0.5" << 0.5;
     QTest::newRow("reference resistivity") << "res" << "250" << 250.0;
     QTest::newRow("inversion depth exponent") << "depth" << "1e3" << 1000.0;
-    QTest::newRow("comma is not a decimal point") << "depth" << "1,5" << 0.0;
+    QTest::newRow("blanks around the number") << "smooth" << " 0.25 " << 0.25;
+    QTest::newRow("negative station") << "start" << "-40" << -40.0;
 }
 
 void TestMainWindow::parameterEntry()
@@ -829,6 +834,83 @@ void TestMainWindow::openDialogListsBothKinds()
         for (const QString& pattern : patterns)
             shown = shown || QRegExp(pattern, Qt::CaseSensitive, QRegExp::Wildcard).exactMatch(name);
         QVERIFY2(shown, qPrintable(name + QStringLiteral(" in ") + filter));
+    }
+}
+
+void TestMainWindow::unusableParameterIsRefused_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("constraint letters") << "cof" << "约束系数" << "abc";
+    QTest::newRow("comma is not a decimal point") << "depth" << "反演深度" << "1,5";
+    QTest::newRow("empty constraint") << "cof" << "约束系数" << "";
+    QTest::newRow("blank inversion coefficient") << "smooth" << "反演系数" << "  ";
+    QTest::newRow("zero depth") << "depth" << "反演深度" << "0";
+    QTest::newRow("negative depth") << "depth" << "反演深度" << "-100";
+    QTest::newRow("depth out of range") << "depth" << "反演深度" << "1e999";
+    QTest::newRow("zero reference resistivity") << "res" << "基准阻值" << "0";
+    QTest::newRow("not a number") << "res" << "基准阻值" << "nan";
+    QTest::newRow("infinite start station") << "start" << "起始点号" << "inf";
+    QTest::newRow("end station letters") << "end" << "终止点号" << "end";
+}
+
+// What is refused is said, the field shows the value in force again and
+// nothing of it reaches the record, the controller or the parameter file.
+void TestMainWindow::unusableParameterIsRefused()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, label);
+    QFETCH(QString, text);
+
+    MainWindow* w = m_window;
+    const QMap<QString, QLineEdit*> edits = {{"start", w->m_lineEditStart}, {"end", w->m_lineEditEnd},
+                                             {"cof", w->m_lineEditCof},     {"smooth", w->m_lineEditSmooth},
+                                             {"res", w->m_lineEditRes},     {"depth", w->m_lineEditDepth}};
+    QLineEdit* line = edits.value(edit);
+    QVERIFY(line);
+    // A value typed and taken before is the one kept.
+    line->setText(QStringLiteral("7"));
+    emit line->editingFinished();
+    w->m_parametersChanged = false;
+    const InvParam before = w->m_invParam;
+    QSignalSpy spy(w, SIGNAL(signal_curInvsionParamChanged(InvParam)));
+    // The message box takes the focus, which finishes the edit once more.
+    UserPrompt::setMessageAnswerer([&](const QString& message) {
+        m_messages << message;
+        emit line->editingFinished();
+    });
+
+    line->setText(text);
+    emit line->editingFinished();
+    UserPrompt::setMessageAnswerer([this](const QString& message) { m_messages << message; });
+
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().contains(label), qPrintable(m_messages.first()));
+    QCOMPARE(line->text(), QStringLiteral("7"));
+    QCOMPARE(spy.count(), 0);
+    QVERIFY(!w->m_parametersChanged);
+    QCOMPARE(w->m_invParam.constraintCoefficient, before.constraintCoefficient);
+    QCOMPARE(w->m_invParam.inversionCoefficient, before.inversionCoefficient);
+    QCOMPARE(w->m_invParam.inversionDepth, before.inversionDepth);
+    QCOMPARE(w->m_invParam.referenceResistivity, before.referenceResistivity);
+    QCOMPARE(w->m_invParam.startStation, before.startStation);
+    QCOMPARE(w->m_invParam.endStation, before.endStation);
+
+    w->saveParameterConfig(m_dir->filePath(QStringLiteral("configure.ini")));
+    QFile config(m_dir->filePath(QStringLiteral("configure.ini")));
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(config.readAll());
+    QVERIFY2(!written.contains(QStringLiteral(": 0\n")), qPrintable(written));
+    if (edit == QLatin1String("cof"))
+        QVERIFY2(written.contains(QStringLiteral("约束系数: 7\n")), qPrintable(written));
+    if (edit == QLatin1String("cof") && text == QLatin1String("abc")) {
+        w->show();
+        w->ribbonBar()->setCurrentPageIndex(1);
+        line->setText(text);
+        screenshot(w, QStringLiteral("refused-constraint"));
+        emit line->editingFinished();
+        screenshot(w, QStringLiteral("refused-constraint-after"));
     }
 }
 
@@ -1860,11 +1942,12 @@ void TestMainWindow::inversionAxisReachesForm()
         QVERIFY(edit);
         edit->setText(QLatin1String(text));
     };
-    setField("yminLineEdit", "-250");
-    setField("xMaxlineEdit", "900");
-    setField("xMinlineEdit", "20");
     UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
         m_dialogsRun << QString::fromLatin1(dialog->metaObject()->className());
+        dialog->findChild<QCheckBox*>(QStringLiteral("checkBox"))->setChecked(false);
+        setField("yminLineEdit", "-250");
+        setField("xMaxlineEdit", "900");
+        setField("xMinlineEdit", "20");
         auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("pushButton_OK"));
         if (ok)
             ok->click();
@@ -1880,6 +1963,101 @@ void TestMainWindow::inversionAxisReachesForm()
     QCOMPARE(w->m_form1D->depthAxis()->max(), 0.0);
     QCOMPARE(w->m_form1D->resistivityAxis()->min(), 20.0);
     QCOMPARE(w->m_form1D->resistivityAxis()->max(), 900.0);
+}
+
+// ρ/d设置 opens on what the model chart uses; a range that is no number
+// is refused and the chart keeps the ranges it has.
+void TestMainWindow::inversionAxisOpensOnTheRangesInForce()
+{
+    MainWindow* w = m_window;
+    const QList<QVariant> shown = openAndShowStation(writeProject(QStringLiteral("axis.QELVA")));
+    QCOMPARE(shown.size(), 6);
+    Form_1DGraph* form = w->m_form1D;
+    QCOMPARE(form->depthAxis()->min(), -100.0);
+    const double rhoMin = form->resistivityAxis()->min();
+    const double rhoMax = form->resistivityAxis()->max();
+
+    struct Seen {
+        bool ticked;
+        QString yMin, xMax, xMin;
+    };
+    QList<Seen> seen;
+    std::function<void(QDialog*)> act;
+    UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
+        const auto field = [dialog](const char* name) {
+            return dialog->findChild<QLineEdit*>(QLatin1String(name));
+        };
+        seen << Seen{dialog->findChild<QCheckBox*>(QStringLiteral("checkBox"))->isChecked(),
+                     field("yminLineEdit")->text(), field("xMaxlineEdit")->text(), field("xMinlineEdit")->text()};
+        screenshot(dialog, QStringLiteral("inversion-axis-%1").arg(seen.size()));
+        dialog->setResult(QDialog::Rejected);
+        if (act)
+            act(dialog);
+        return dialog->result();
+    });
+    const auto click = [](QDialog* dialog, const char* name) {
+        dialog->findChild<QPushButton*>(QLatin1String(name))->click();
+    };
+    const auto type = [](QDialog* dialog, const char* name, const char* text) {
+        dialog->findChild<QLineEdit*>(QLatin1String(name))->setText(QString::fromUtf8(text));
+    };
+
+    // The chart takes its ranges from the model: the box is ticked and the
+    // fields hold what the chart shows.
+    w->m_actionAxis2->trigger();
+    QCOMPARE(seen.size(), 1);
+    QVERIFY(seen[0].ticked);
+    QCOMPARE(seen[0].yMin.toDouble(), -100.0);
+    QCOMPARE(seen[0].xMin.toDouble(), rhoMin);
+    QCOMPARE(seen[0].xMax.toDouble(), rhoMax);
+
+    // Letters in a field, and OK on empty fields: refused, named, nothing
+    // reaches the chart, the field shows its value again.
+    act = [&](QDialog* dialog) {
+        dialog->findChild<QCheckBox*>(QStringLiteral("checkBox"))->setChecked(false);
+        type(dialog, "yminLineEdit", "abc");
+        click(dialog, "pushButton_OK");
+        QCOMPARE(dialog->findChild<QLineEdit*>(QStringLiteral("yminLineEdit"))->text().toDouble(), -100.0);
+        type(dialog, "yminLineEdit", "");
+        type(dialog, "xMaxlineEdit", "");
+        type(dialog, "xMinlineEdit", "");
+        click(dialog, "pushButton_OK");
+        type(dialog, "yminLineEdit", "-50");
+        type(dialog, "xMaxlineEdit", "10");
+        type(dialog, "xMinlineEdit", "90");
+        click(dialog, "pushButton_OK");
+        if (dialog->result() != QDialog::Accepted)
+            click(dialog, "pushButton_cancel");
+    };
+    w->m_actionAxis2->trigger();
+    QCOMPARE(m_messages.size(), 3);
+    QVERIFY2(m_messages[0].contains(QLatin1String("YMin")) && m_messages[0].contains(QLatin1String("abc")),
+             qPrintable(m_messages[0]));
+    QVERIFY2(m_messages[1].contains(QLatin1String("YMin")), qPrintable(m_messages[1]));
+    QVERIFY2(m_messages[2].contains(QLatin1String("xMin")) && m_messages[2].contains(QLatin1String("xMax")),
+             qPrintable(m_messages[2]));
+    QVERIFY(form->axis2UsesDefaults());
+    QCOMPARE(form->depthAxis()->min(), -100.0);
+
+    // Ranges that are taken are shown at the next run; the depth of the next
+    // station is the one set.
+    act = [&](QDialog* dialog) {
+        dialog->findChild<QCheckBox*>(QStringLiteral("checkBox"))->setChecked(false);
+        type(dialog, "yminLineEdit", "-250");
+        type(dialog, "xMaxlineEdit", "900");
+        type(dialog, "xMinlineEdit", "20");
+        click(dialog, "pushButton_OK");
+    };
+    w->m_actionAxis2->trigger();
+    QCOMPARE(form->depthAxis()->min(), -250.0);
+    act = nullptr;
+    w->m_actionAxis2->trigger();
+    QCOMPARE(seen.size(), 4);
+    QVERIFY(!seen[3].ticked);
+    QCOMPARE(seen[3].yMin, QStringLiteral("-250"));
+    QCOMPARE(seen[3].xMax, QStringLiteral("900"));
+    QCOMPARE(seen[3].xMin, QStringLiteral("20"));
+    answerDialogs();
 }
 
 void TestMainWindow::gpsImportAndExportByLine()
