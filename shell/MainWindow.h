@@ -51,7 +51,7 @@ public:
     static QString organisationCaption();
     static QString organisationName();
 
-    // Writes the parameter file; nothing when it cannot be created.
+    // Writes the parameter file whole, or leaves it as it was and says so.
     void saveParameterConfig(QString path);
 
 signals:

@@ -8,10 +8,11 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDockWidget>
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextStream>
@@ -500,9 +501,13 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::saveParameterConfig(QString path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    // A file cut short would hold parameters that were never in force.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        UserPrompt::critical(QStringLiteral("参数配置文件"),
+                             QStringLiteral("无法写入参数配置文件 %1。").arg(QDir::toNativeSeparators(path)));
         return;
+    }
     QTextStream out(&file);
     out.setCodec("UTF-8");
     out << QStringLiteral("约束系数: ") << m_invParam.constraintCoefficient << "\n";
@@ -518,5 +523,7 @@ void MainWindow::saveParameterConfig(QString path)
     out << QStringLiteral("起始里程: ") << m_invParam.startStation << "\n";
     out << QStringLiteral("结束里程: ") << m_invParam.endStation << "\n";
     out.flush();
-    file.close();
+    if (out.status() != QTextStream::Ok || !file.commit())
+        UserPrompt::critical(QStringLiteral("参数配置文件"),
+                             QStringLiteral("无法写入参数配置文件 %1。").arg(QDir::toNativeSeparators(path)));
 }

@@ -91,6 +91,7 @@ private slots:
     void openDialogListsBothKinds();
     void unusableParameterIsRefused_data();
     void unusableParameterIsRefused();
+    void parameterFileIsWrittenWhole();
     void unsavedEditIsAskedFor_data();
     void unsavedEditIsAskedFor();
     void closeClearsViewsAndEnabling();
@@ -912,6 +913,39 @@ void TestMainWindow::unusableParameterIsRefused()
         emit line->editingFinished();
         screenshot(w, QStringLiteral("refused-constraint-after"));
     }
+}
+
+// A parameter file that cannot be written whole keeps what it held, and the
+// user is told which file it is.
+void TestMainWindow::parameterFileIsWrittenWhole()
+{
+    MainWindow* w = m_window;
+    const QString path = m_dir->filePath(QStringLiteral("configure.ini"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("kept\n");
+    }
+    {
+        hwtest::FileSizeLimit limit(16);
+        w->saveParameterConfig(path);
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("kept\n"));
+    file.close();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().contains(QDir::toNativeSeparators(path)), qPrintable(m_messages.first()));
+    QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("configure.ini*")}, QDir::Files),
+             QStringList({"configure.ini"}));
+
+    // A folder that is not there: nothing is made, and it is said.
+    m_messages.clear();
+    const QString missing = m_dir->filePath(QStringLiteral("gone/configure.ini"));
+    w->saveParameterConfig(missing);
+    QVERIFY(!QFile::exists(missing));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().contains(QDir::toNativeSeparators(missing)), qPrintable(m_messages.first()));
 }
 
 void TestMainWindow::unsavedEditIsAskedFor_data()
