@@ -17,12 +17,15 @@ Dialog_InvAxis::~Dialog_InvAxis()
 
 void Dialog_InvAxis::setValues(double yMin, double xMax, double xMin, bool useDefaults)
 {
-    m_yMin = yMin;
-    m_xMax = xMax;
-    m_xMin = xMin;
-    ui->yminLineEdit->setText(NumberField::text(yMin));
-    ui->xMaxlineEdit->setText(NumberField::text(xMax));
-    ui->xMinlineEdit->setText(NumberField::text(xMin));
+    // Ranges taken from a model are shown as the chart labels them: what
+    // the fields show is what an OK passes on.
+    const auto shown = [](double v) { return QString::number(v, 'g', 6).toDouble(); };
+    m_yMin = shown(yMin);
+    m_xMax = shown(xMax);
+    m_xMin = shown(xMin);
+    ui->yminLineEdit->setText(NumberField::text(m_yMin));
+    ui->xMaxlineEdit->setText(NumberField::text(m_xMax));
+    ui->xMinlineEdit->setText(NumberField::text(m_xMin));
     ui->checkBox->setChecked(useDefaults);
     m_useDefaults = useDefaults;
 }

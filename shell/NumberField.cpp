@@ -1,6 +1,7 @@
 #include "shell/NumberField.h"
 
 #include <QLineEdit>
+#include <QLocale>
 
 #include <cmath>
 
@@ -8,7 +9,7 @@
 
 QString NumberField::text(double value)
 {
-    return QString::number(value, 'g', 15);
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
 void NumberField::refuse(const QString& text)

@@ -2042,8 +2042,8 @@ void TestMainWindow::inversionAxisOpensOnTheRangesInForce()
     QCOMPARE(seen.size(), 1);
     QVERIFY(seen[0].ticked);
     QCOMPARE(seen[0].yMin.toDouble(), -100.0);
-    QCOMPARE(seen[0].xMin.toDouble(), rhoMin);
-    QCOMPARE(seen[0].xMax.toDouble(), rhoMax);
+    QCOMPARE(seen[0].xMin, QString::number(rhoMin, 'g', 6));
+    QCOMPARE(seen[0].xMax, QString::number(rhoMax, 'g', 6));
 
     // Letters in a field, and OK on empty fields: refused, named, nothing
     // reaches the chart, the field shows its value again.
