@@ -506,8 +506,12 @@ DataType_ThreeResultData ModelFiles::resampleProfileColumn(const DataType_ThreeR
     const double zmin = *std::min_element(zs.cbegin(), zs.cend());
     const double zmax = largest(zs);
     if (top > zmax) {
+        // Up to the line's top the column keeps its shallowest value: its
+        // smallest one would pull the cells just below its ground toward it.
+        const auto shallowest = std::max_element(zs.cbegin(), zs.cend()) - zs.cbegin();
+        const double v = vs[int(shallowest)];
         zs.prepend(top);
-        vs.prepend(*std::min_element(vs.cbegin(), vs.cend()));
+        vs.prepend(v);
     }
     if (zmin > bottom) {
         double sum = 0.0;

@@ -737,9 +737,10 @@ void TestModelFiles::profileLadder()
 
 void TestModelFiles::profileColumnExtendedAndInterpolated()
 {
-    // Top 0 lies above the column: prepended with the smallest value (30).
-    // Bottom -100 lies below it: appended with the mean of the extended
-    // values (30 + 100 + 50 + 30) / 4.
+    // Top 0 lies above the column: prepended with its shallowest value
+    // (100), not its smallest (30), which would pull the cells just below
+    // the ground toward it. Bottom -100 lies below it: appended with the
+    // mean of the extended values (100 + 100 + 50 + 30) / 4.
     const DataType_ThreeResultData in = profileColumn(12.5, {-10, -20, -30}, {100, 50, 30});
     const DataType_ThreeResultData out = ModelFiles::resampleProfileColumn(in, {}, 100.0);
     QCOMPARE(out.z, ladder36());
@@ -749,13 +750,13 @@ void TestModelFiles::profileColumnExtendedAndInterpolated()
     QCOMPARE(out.station, in.station);
 
     const QVector<double> &z = out.z;
-    HW_COMPARE_NEAR(out.value[z.indexOf(0)], 30.0, 1e-12);
-    HW_COMPARE_NEAR(out.value[z.indexOf(-10)], 100.0, 1e-12);
+    for (double level : {0.0, -1.0, -5.0, -10.0})
+        HW_COMPARE_NEAR(out.value[z.indexOf(level)], 100.0, 1e-12);
     HW_COMPARE_NEAR(out.value[z.indexOf(-20)], 50.0, 1e-12);
-    HW_COMPARE_NEAR(out.value[z.indexOf(-100)], 52.5, 1e-12);
+    HW_COMPARE_NEAR(out.value[z.indexOf(-100)], 70.0, 1e-12);
     // Steffen keeps the values between their neighbours.
     const double v = out.value[z.indexOf(-50)];
-    QVERIFY(v >= 30.0 && v <= 52.5);
+    QVERIFY(v >= 30.0 && v <= 70.0);
 
     // A column that already spans the ladder is not extended.
     const DataType_ThreeResultData wide =
