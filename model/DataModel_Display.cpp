@@ -1,7 +1,5 @@
 #include "model/DataModel.h"
 
-#include <QDebug>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -408,7 +406,8 @@ void DataModel::showLineView(Data_Line* line)
 
 bool DataModel::ellipseSmooth(QList<DataType_ResultData>& grid, const QVector<double>& stations)
 {
-    if (!hasValues(grid))
+    // A line the view will not draw is not worth asking about.
+    if (!hasValues(grid) || stations.size() <= kSectionMinStations)
         return false;
     const int r = proposedSmoothRadius(stations, invParam.inversionDepth);
     if (!smoothDialog) {
@@ -420,9 +419,10 @@ bool DataModel::ellipseSmooth(QList<DataType_ResultData>& grid, const QVector<do
     const int radius1 = smoothDialog->radius1();
     const int radius2 = smoothDialog->radius2();
     const float angle = smoothDialog->angle();
-    if ((radius1 == r && radius2 == r) || !(std::fabs(angle) > 1e-8f))
+    // The proposal unchanged means no smoothing; any other ellipse smooths,
+    // upright ones (angle 0) included.
+    if (radius1 == r && radius2 == r)
         return false;
-    qDebug() << "只有这两种情况都满足的情况下才会做操作";
     InterpEllipseSmooth smoother(grid, radius1, radius2, angle, nullptr);
     grid = smoother.columns();
     return true;

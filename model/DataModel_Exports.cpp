@@ -206,10 +206,14 @@ void writeResultRows(QTextStream& out, double station, const QVector<double>& de
                      const QVector<double>& value, bool paired, const QVector<GPSCoordinate>& coordinates,
                      double tolerance)
 {
+    // Blank cells (air, below the inversion depth) have no row: read as
+    // XYZ, the marker would stand as a resistivity of 1e-18.
     const int n = std::min(depth.size(), value.size());
     if (!paired) {
-        for (int j = 0; j < n; ++j)
-            out << positionText(station) << ',' << positionText(depth[j]) << ',' << g6(value[j]) << '\n';
+        for (int j = 0; j < n; ++j) {
+            if (!noSectionValue(value[j]))
+                out << positionText(station) << ',' << positionText(depth[j]) << ',' << g6(value[j]) << '\n';
+        }
         return;
     }
     for (const GPSCoordinate& c : coordinates) {
@@ -217,9 +221,11 @@ void writeResultRows(QTextStream& out, double station, const QVector<double>& de
             continue;
         const QString x = coordinateText(c.x);
         const QString y = coordinateText(c.y);
-        for (int j = 0; j < n; ++j)
-            out << positionText(station) << ',' << x << ',' << y << ',' << positionText(depth[j]) << ','
-                << g6(value[j]) << '\n';
+        for (int j = 0; j < n; ++j) {
+            if (!noSectionValue(value[j]))
+                out << positionText(station) << ',' << x << ',' << y << ',' << positionText(depth[j]) << ','
+                    << g6(value[j]) << '\n';
+        }
     }
 }
 
@@ -286,8 +292,10 @@ void writeSectionRows(QTextStream& out, const QList<DataType_ResultData>& sectio
 {
     for (const DataType_ResultData& r : section) {
         const int n = std::min(r.depth.size(), r.value.size());
-        for (int j = 0; j < n; ++j)
-            out << positionText(r.x) << ',' << positionText(r.depth[j]) << ',' << g6(r.value[j]) << '\n';
+        for (int j = 0; j < n; ++j) {
+            if (!noSectionValue(r.value[j]))
+                out << positionText(r.x) << ',' << positionText(r.depth[j]) << ',' << g6(r.value[j]) << '\n';
+        }
     }
 }
 

@@ -241,6 +241,51 @@ QVector<double> positions(const QList<DataType_ResultData> &records)
     return p;
 }
 
+bool isBlank(double v)
+{
+    return v <= ModelFiles::kNoValueLimit;
+}
+
+// The last row a column keeps: the first level at or below its floor (the
+// ground less the inversion depth). The last level of a section lies below
+// every floor.
+int lastGroundRow(const QVector<double> &levels, double floor)
+{
+    for (int r = 0; r < levels.size(); ++r) {
+        if (levels[r] <= floor)
+            return r;
+    }
+    return levels.size() - 1;
+}
+
+// Ends a column at its floor: the rows below the last kept one are blank,
+// and that row moves up onto the floor with the value there, linear from
+// the row above (its own value when the row above is air).
+void clipColumnBottom(DataType_ResultData &rec, int last, double floor)
+{
+    const int n = std::min(rec.depth.size(), rec.value.size());
+    for (int r = last + 1; r < n; ++r)
+        rec.value[r] = ModelFiles::kNoValue;
+    if (last <= 0 || last >= n || !(rec.depth[last] < floor))
+        return;
+    if (isBlank(rec.value[last - 1])) {
+        rec.depth[last] = floor;
+        return;
+    }
+    const double d0 = rec.depth[last - 1];
+    if (!(floor < d0)) {
+        // A floor at the cell above (an inversion depth of 0) would repeat
+        // its level.
+        rec.value[last] = ModelFiles::kNoValue;
+        return;
+    }
+    const double v0 = rec.value[last - 1];
+    const double d1 = rec.depth[last];
+    const double v1 = rec.value[last];
+    rec.value[last] = v0 + (v1 - v0) * (d0 - floor) / (d0 - d1);
+    rec.depth[last] = floor;
+}
+
 // Elevation of the ground along the line: linear between the topography
 // points, their mean outside them. Invalid without a usable point.
 SafeInterpolator groundLine(const QVector<TopoData> &topography)
@@ -379,8 +424,21 @@ QList<DataType_ResultData> ModelFiles::buildSectionGrid(const QList<DataType_Res
     if (q.isEmpty())
         return q;
 
+    // The cells above a station's ground and below its inversion depth are
+    // blanked before the rows are smoothed: they hold no resistivity and
+    // would carry the column's ends into the cells beside them.
     QVector<QVector<double>> grid = toGrid(q);
-    smoothSectionRows(grid, smoothingFactor, q.first().depth, positions(q));
+    const QVector<double> &levels = q.first().depth;
+    QVector<int> lastRows(q.size());
+    for (int c = 0; c < q.size(); ++c) {
+        const double surface = largest(sources[c].levels);
+        lastRows[c] = lastGroundRow(levels, surface - depth);
+        for (int r = 0; r < grid.size(); ++r) {
+            if (surface < levels[r] || r > lastRows[c])
+                grid[r][c] = kNoValue;
+        }
+    }
+    smoothSectionRows(grid, smoothingFactor, levels, positions(q));
 
     for (int c = 0; c < q.size(); ++c) {
         const double surface = largest(sources[c].levels);
@@ -401,6 +459,7 @@ QList<DataType_ResultData> ModelFiles::buildSectionGrid(const QList<DataType_Res
                 rec.value[r] = grid[r][c];
             }
         }
+        clipColumnBottom(rec, lastRows[c], surface - depth);
     }
     return q;
 }
@@ -447,8 +506,12 @@ DataType_ThreeResultData ModelFiles::resampleProfileColumn(const DataType_ThreeR
     const double zmin = *std::min_element(zs.cbegin(), zs.cend());
     const double zmax = largest(zs);
     if (top > zmax) {
+        // Up to the line's top the column keeps its shallowest value: its
+        // smallest one would pull the cells just below its ground toward it.
+        const auto shallowest = std::max_element(zs.cbegin(), zs.cend()) - zs.cbegin();
+        const double v = vs[int(shallowest)];
         zs.prepend(top);
-        vs.prepend(*std::min_element(vs.cbegin(), vs.cend()));
+        vs.prepend(v);
     }
     if (zmin > bottom) {
         double sum = 0.0;
@@ -487,18 +550,31 @@ QList<DataType_ResultData> ModelFiles::buildSectionGrid2(
     if (out.isEmpty())
         return out;
 
-    QVector<QVector<double>> grid = toGrid(out);
-    smoothSectionRows(grid, smoothingFactor, out.first().depth, positions(out));
     // The ladder starts at the highest ground of the line: above a lower
-    // station it is air, which has no resistivity.
+    // station it is air, which has no resistivity; below the station's
+    // ground less the depth nothing was inverted. Both are blanked before
+    // the rows are smoothed, so that they take no part in it.
+    QVector<QVector<double>> grid = toGrid(out);
     const SafeInterpolator ground = groundLine(topography);
+    QVector<int> lastRows(out.size());
+    QVector<double> floors(out.size());
     for (int c = 0; c < out.size(); ++c) {
         const double surface = ground.isValid() ? ground.value(out[c].x)
                                                 : std::numeric_limits<double>::infinity();
+        floors[c] = ground.isValid() ? surface - depth : -std::numeric_limits<double>::infinity();
         const QVector<double> &levels = out[c].depth;
+        lastRows[c] = lastGroundRow(levels, floors[c]);
+        for (int r = 0; r < grid.size() && r < levels.size(); ++r) {
+            if (levels[r] > surface || r > lastRows[c])
+                grid[r][c] = kNoValue;
+        }
+    }
+    smoothSectionRows(grid, smoothingFactor, out.first().depth, positions(out));
+    for (int c = 0; c < out.size(); ++c) {
         QVector<double> &v = out[c].value;
         for (int r = 0; r < grid.size() && r < v.size(); ++r)
-            v[r] = levels[r] > surface ? kNoValue : grid[r][c];
+            v[r] = grid[r][c];
+        clipColumnBottom(out[c], lastRows[c], floors[c]);
     }
     return out;
 }
@@ -524,9 +600,15 @@ void ModelFiles::smoothSectionRows(QVector<QVector<double>> &grid, double smooth
         QVector<double> &row = grid[i];
         const int cols = std::min(row.size(), columnPositions.size());
         for (int j = 0; j < cols; ++j) {
+            // Blank cells (air, or below the inversion depth) stay blank
+            // and give nothing to their neighbours.
+            if (isBlank(row[j]))
+                continue;
             double weighted = 0.0;
             double weights = 0.0;
             for (int k = 0; k < cols; ++k) {
+                if (isBlank(row[k]))
+                    continue;
                 const double d = std::fabs(columnPositions[j] - columnPositions[k]);
                 if (d <= radius) {
                     const double w = 0.5 * std::cos(kPi * d / radius) + 0.5;

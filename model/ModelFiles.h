@@ -48,8 +48,10 @@ public:
     // Smallest value of all value vectors, never above 10000.
     static float minValue(const QList<DataType_ResultData> &results);
 
-    // Per-station results on one common level list, smoothed row by row and
-    // blanked above each station's surface. referenceResistivity is carried
+    // Per-station results on one common level list, blanked above each
+    // station's surface and below its surface less depth (the level below
+    // that floor moved onto it), then smoothed row by row over the cells
+    // left. referenceResistivity is carried
     // for the callers' sake and not used. gridPattern: GRID_FIXED (gridValue
     // is the spacing, > 0) or GRID_PROGRESSIVE (gridValue is the growth
     // factor, >= 1); anything else gives an empty result.
@@ -59,9 +61,10 @@ public:
                                                        double smoothingFactor, int gridPattern,
                                                        double gridValue);
 
-    // Profile inversion columns resampled onto the common level ladder and
-    // smoothed row by row; the cells above each column's ground (the
-    // topography at its position) are blanked.
+    // Profile inversion columns resampled onto the common level ladder; the
+    // cells above each column's ground (the topography at its position) and
+    // below that ground less depth are blanked as in buildSectionGrid, and
+    // the rest smoothed row by row.
     static QList<DataType_ResultData> buildSectionGrid2(
         const QList<DataType_ThreeResultData> &columns, double smoothingFactor,
         const QVector<TopoData> &topography, double depth);
@@ -82,7 +85,8 @@ public:
                                                           double depth);
 
     // Smooths every row but the first in place with a cosine window that
-    // widens with the row's distance below the top level.
+    // widens with the row's distance below the top level. Blank cells (at
+    // or below kNoValueLimit) stay blank and take no part.
     static void smoothSectionRows(QVector<QVector<double>> &grid, double smoothingFactor,
                                   const QVector<double> &rowLevels,
                                   const QVector<double> &columnPositions);

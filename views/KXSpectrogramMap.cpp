@@ -122,8 +122,8 @@ void KXSpectrogramMap::prepareData(const QList<DataType_ResultData> &results,
         m_depthMin = depths.first();
         m_valueMax = values.last();
         m_valueMin = values.first();
-        if (contourMethod == 1)
-            m_depthMin += static_cast<int>(m_value / 10.0);
+        // The sections end at each station's ground less the inversion
+        // depth: the deepest cell is the map's bottom.
     }
     // The floor (no-value level + 1) is then the smallest value itself.
     m_interp.setNoValueLevel(m_valueMin - 1.0);

@@ -157,14 +157,16 @@ double SectionInterpolator::interpolate(double x, double depth) const
     const double xe = x0 + std::fabs(depth - d0) * (x1 - x0) / std::fabs(d1 - d0);
     const double s = std::sqrt((xe - x0) * (xe - x0) + (depth - d0) * (depth - d0));
     const double len = std::sqrt((x1 - x0) * (x1 - x0) + (d1 - d0) * (d1 - d0));
+    // The value on the edge runs linearly between the two ends, whichever
+    // side holds the value: based on the column's value at the depth, the
+    // section would jump at the level where the other column ends.
+    const double ve = e0 + (e1 - e0) * s / len;
     double val;
     if (hasL) {
-        const double ve = valL + (e1 - e0) * s / len;
         val = (ve * std::fabs(x - x0) + valL * std::fabs(xe - x)) / std::fabs(xe - x0);
         if (!std::isfinite(val))
             val = valL;   // degenerate edge: the column's own value
     } else {
-        const double ve = e0 + (e1 - e0) * s / len;
         val = (ve * std::fabs(x1 - x) + valR * std::fabs(x - xe)) / std::fabs(x1 - xe);
         if (!std::isfinite(val))
             val = valR;

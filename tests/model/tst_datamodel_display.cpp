@@ -739,18 +739,22 @@ void TestDataModelDisplay::fewStations()
     // drop whatever section they showed and the user is told why.
     r.events.clear();
     m_messages.clear();
+    // The smoothing dialog is not offered for a section that is not drawn.
+    answerDialog(DialogAnswer{true, 20, 150, 0});
     m_model->showTreeNode(0, -1, -1);
     QCOMPARE(r.events, lineEvents);
     QCOMPARE(m_messages, QStringList{"该测线可用测点不足4个，无法绘制断面图"});
+    QCOMPARE(m_dialogRuns, 0);
     QCOMPARE(m_model->reportDistances, (QVector<double>{10, 20, 30}));
     QCOMPARE(m_model->currentLineNumber, 1.0);
     QVERIFY(!m_model->sectionResults.isEmpty());
     QVERIFY(!m_model->layerResults.isEmpty());
     QCOMPARE(method == 1 ? m_model->stationResults.size() : m_model->profileResults.size(), 3);
 
-    // Four stations are drawn.
+    // Four stations are drawn, and smoothed as asked.
     r.events.clear();
     m_model->showTreeNode(1, 99, -1);
+    QCOMPARE(m_dialogRuns, 1);
     QVERIFY(r.events.contains("Static"));
     QVERIFY(r.events.contains(QString("2DISO(%1)").arg(method)));
     QVERIFY(r.events.contains("2DPoint"));
@@ -979,8 +983,9 @@ void TestDataModelDisplay::ellipseSmoothing_data()
         QTest::newRow(m + "changed and tilted") << method << true << 60 << 20 << 30 << true;
         QTest::newRow(m + "rejected") << method << false << 60 << 20 << 30 << false;
         QTest::newRow(m + "proposed radii, tilted") << method << true << 150 << 150 << 45 << false;
-        QTest::newRow(m + "changed, no tilt") << method << true << 60 << 20 << 0 << false;
+        QTest::newRow(m + "changed, no tilt") << method << true << 20 << 150 << 0 << true;
     }
+    QTest::newRow("method 1, circle of another radius, no tilt") << 1 << true << 60 << 60 << 0 << true;
     QTest::newRow("method 1, one radius changed") << 1 << true << 150 << 40 << -20 << true;
 }
 

@@ -174,6 +174,8 @@ private slots:
     void twoDimensionalRowsAndGrid();
     void twoExportsKeepTheirOwnGrids();
     void layerAndSectionTables();
+    void tablesLeaveBlankCellsOut_data();
+    void tablesLeaveBlankCellsOut();
     void blankingFiles_data();
     void blankingFiles();
     void missingTopographyLeavesResults_data();
@@ -595,6 +597,65 @@ void TestDataModelExports::layerAndSectionTables()
              QStringLiteral("时间(us)\\点号(m),0,12.5\n10.5,0.001,2\n1e+06,3,\n"));
     QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功")},
                                          {QString(), QStringLiteral("剖面数据保存成功")}}));
+}
+
+void TestDataModelExports::tablesLeaveBlankCellsOut_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("paired");
+    QTest::addColumn<QString>("rows");
+    QTest::newRow("2D, with coordinates")
+        << "2d" << true
+        << "里程,坐标X,坐标Y,深度,电阻率\n"
+           "0,5.000000,6.000000,90,3\n0,5.000000,6.000000,80,4\n10,15.000000,16.000000,100,1\n";
+    QTest::newRow("2D, without coordinates")
+        << "2d" << false << "里程,坐标X,坐标Y,深度,电阻率\n0,90,3\n0,80,4\n10,100,1\n";
+    QTest::newRow("1D of the profile")
+        << "1d" << false << "里程,坐标X,坐标Y,深度,电阻率\n0,90,3\n0,80,4\n10,100,1\n";
+    QTest::newRow("layers") << "layer" << false << "0,90,3\n0,80,4\n10,100,1\n";
+}
+
+// Cells without a resistivity (air, below the inversion depth, not finite)
+// have no row: read as XYZ, the blank marker would be taken for 1e-18 ohm-m.
+void TestDataModelExports::tablesLeaveBlankCellsOut()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, paired);
+    QFETCH(QString, rows);
+    const double blank = ModelFiles::kNoValue;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    openWithShownLine();
+    const QList<DataType_ResultData> cells{column(0, {100, 90, 80, 70}, {blank, 3, 4, blank}),
+                                           column(10, {100, 90, 80, 70}, {1, nan, blank, blank})};
+    m_model->sectionResults = cells;
+    m_model->layerResults = cells;
+    m_model->transRelaxMethod = kind == "1d" ? 2 : 1;
+    for (const DataType_ResultData& c : cells) {
+        DataType_ThreeResultData p;
+        p.station = c.x;
+        p.z = c.depth;
+        p.value = c.value;
+        m_model->profileResults.append(p);
+    }
+    if (paired)
+        m_model->lineCoordinates = {coordinate(1, 0, 5, 6, 7), coordinate(1, 10, 15, 16, 17)};
+    m_model->resultTopography = {TopoData{0, 100}, TopoData{10, 101}};
+
+    const QString file = path("s." + kind + ".dat");
+    if (kind == "2d")
+        m_model->export2DResults(file);
+    else if (kind == "1d")
+        m_model->export1DResults(file);
+    else
+        m_model->exportLayerResults(file);
+    QCOMPARE(readText(file), rows);
+    if (kind == "2d") {
+        // The grid keeps a node for every cell, the blank ones blank.
+        QString why;
+        SurferGrid g;
+        QVERIFY2(parseSurfer(readAll(path("s.grd")), g, &why), qPrintable(why));
+        QVERIFY(g.z.contains(1.70141e38));
+    }
 }
 
 void TestDataModelExports::blankingFiles_data()
@@ -1938,7 +1999,9 @@ void TestDataModelExports::surferGridOfUnevenStations()
             QCOMPARE(float(g.at(col, row)), float(left + w * (right - left)));
         }
     }
-    QVERIFY(checked > section.size() * (g.ny - 2));
+    // A column's level moved onto its ground, and the one moved onto its
+    // ground less the depth, are no rows.
+    QVERIFY(checked > section.size() * (g.ny - 3));
 }
 
 QTEST_MAIN(TestDataModelExports)

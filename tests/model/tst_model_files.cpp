@@ -128,6 +128,7 @@ private slots:
     void smoothingKeepsFirstRowAndFlatRows();
     void smoothingZeroWindowLeavesRow_data();
     void smoothingZeroWindowLeavesRow();
+    void smoothingSkipsBlankCells();
 
     // Sections
     void sectionGridMasksAboveSurface();
@@ -142,6 +143,10 @@ private slots:
     void profileColumnUnusable();
     void sectionGrid2();
     void sectionGrid2BlanksAir();
+    void sectionsEndAtEachStationsDepth_data();
+    void sectionsEndAtEachStationsDepth();
+    void smoothingLeavesAirOut_data();
+    void smoothingLeavesAirOut();
 
     // Lifting profile columns onto the ground
     void applyTopography_data();
@@ -401,13 +406,19 @@ void TestModelFiles::stationColumnsCutTakesColumnValue()
     }
 
     // Smoothing mixes neighbouring stations only: a section of a uniform
-    // earth stays uniform down to its bottom.
+    // earth stays uniform down to each station's depth.
     if (QByteArray(QTest::currentDataTag()) == "half-space relaxing at depth") {
         const QList<DataType_ResultData> out =
             ModelFiles::buildSectionGrid(results, 100.0, 100.0, 0.3, GRID_FIXED, 5.0);
         for (const DataType_ResultData &r : out) {
-            for (double v : r.value)
-                HW_COMPARE_NEAR(v, 1.0, 1e-12);
+            int cells = 0;
+            for (double v : r.value) {
+                if (v > ModelFiles::kNoValueLimit) {
+                    HW_COMPARE_NEAR(v, 1.0, 1e-12);
+                    ++cells;
+                }
+            }
+            QVERIFY(cells > 10);
         }
     }
 }
@@ -491,13 +502,13 @@ void TestModelFiles::smoothingWindow()
     QFETCH(double, below);
     QFETCH(double, window);
 
-    QVector<QVector<double>> grid{{3, 4}, {0, 10}};
+    QVector<QVector<double>> grid{{3, 4}, {1, 10}};
     ModelFiles::smoothSectionRows(grid, factor, {50, 50 - below}, {0, 50});
 
     // Cosine weight of the neighbour 50 away; the right cell sees the left
     // one already smoothed.
     const double w = 0.5 * std::cos(M_PI * 50 / window) + 0.5;
-    const double left = w * 10 / (1 + w);
+    const double left = (1 + w * 10) / (1 + w);
     const double right = (w * left + 10) / (1 + w);
     HW_COMPARE_VECTORS(grid[1], QVector<double>({left, right}), 1e-12, 1e-12);
     QCOMPARE(grid[0], QVector<double>({3, 4}));
@@ -535,13 +546,27 @@ void TestModelFiles::smoothingZeroWindowLeavesRow()
     QCOMPARE(grid, before);
 }
 
+// A blank cell stays blank and is no neighbour of the others: the row is
+// smoothed as if the column were not there.
+void TestModelFiles::smoothingSkipsBlankCells()
+{
+    const double blank = ModelFiles::kNoValue;
+    QVector<QVector<double>> grid{{1, 1, 1}, {blank, 10, 40}};
+    QVector<QVector<double>> without{{1, 1}, {10, 40}};
+    ModelFiles::smoothSectionRows(grid, 0.3, {0, -200}, {0, 50, 100});
+    ModelFiles::smoothSectionRows(without, 0.3, {0, -200}, {50, 100});
+    QCOMPARE(grid[1][0], blank);
+    HW_COMPARE_VECTORS(grid[1].mid(1), without[1], 1e-12, 1e-12);
+    QVERIFY(grid[1][1] > 10.0);
+}
+
 // ---------------------------------------------------------------------------
 
 void TestModelFiles::sectionGridMasksAboveSurface()
 {
     // Levels 100, 95, 90, 85 and the cut 81. Station 0 (top 99.5) has 100
-    // moved onto its surface; station 1 (top 92) has 100 blanked and 95
-    // moved onto 92.
+    // moved onto its surface and 85 onto its floor 89.5; station 1 (top 92)
+    // has 100 blanked, 95 moved onto 92 and the cut onto its floor 82.
     const QList<DataType_ResultData> out =
         ModelFiles::buildSectionGrid(twoStations(), 10.0, 100.0, 0.0, GRID_FIXED, 5.0);
     const QList<DataType_ResultData> columns =
@@ -549,14 +574,17 @@ void TestModelFiles::sectionGridMasksAboveSurface()
     QCOMPARE(out.size(), 2);
     QCOMPARE(columns[0].depth, QVector<double>({100, 95, 90, 85, 81}));
 
-    QCOMPARE(out[0].depth, QVector<double>({99.5, 95, 90, 85, 81}));
+    QCOMPARE(out[0].depth, QVector<double>({99.5, 95, 90, 89.5, 81}));
     QCOMPARE(out[0].value[0], 10.0);
-    QCOMPARE(out[0].value.mid(1), columns[0].value.mid(1));
+    QCOMPARE(out[0].value.mid(1, 2), columns[0].value.mid(1, 2));
+    HW_COMPARE_NEAR(out[0].value[3], columns[0].value[2] + (columns[0].value[3] - columns[0].value[2]) * 0.1, 1e-12);
+    QCOMPARE(out[0].value[4], ModelFiles::kNoValue);
 
-    QCOMPARE(out[1].depth, QVector<double>({100, 92, 90, 85, 81}));
+    QCOMPARE(out[1].depth, QVector<double>({100, 92, 90, 85, 82}));
     QCOMPARE(out[1].value[0], ModelFiles::kNoValue);
     QCOMPARE(out[1].value[1], 50.0);
-    QCOMPARE(out[1].value.mid(2), columns[1].value.mid(2));
+    QCOMPARE(out[1].value.mid(2, 2), columns[1].value.mid(2, 2));
+    HW_COMPARE_NEAR(out[1].value[4], columns[1].value[3] + (columns[1].value[4] - columns[1].value[3]) * 0.75, 1e-12);
 }
 
 void TestModelFiles::sectionGridSurfaceOnALevel_data()
@@ -570,35 +598,54 @@ void TestModelFiles::sectionGridSurfaceOnALevel_data()
     QTest::newRow("smoothed") << 4.0;
 }
 
+// The grid of the station columns with the air and what lies below each
+// column's floor blanked, as the section smooths it.
+static QVector<QVector<double>> groundGrid(const QList<DataType_ResultData> &columns, const QVector<double> &surfaces,
+                                           double depth)
+{
+    QVector<QVector<double>> grid = gridOf(columns);
+    for (int c = 0; c < columns.size(); ++c) {
+        bool below = false;
+        for (int r = 0; r < grid.size(); ++r) {
+            if (columns[c].depth[r] > surfaces[c] || below)
+                grid[r][c] = ModelFiles::kNoValue;
+            below = below || columns[c].depth[r] <= surfaces[c] - depth;
+        }
+    }
+    return grid;
+}
+
 void TestModelFiles::sectionGridSurfaceOnALevel()
 {
     QFETCH(double, factor);
     // Station 1's surface (95) lies exactly on a level: the level above it is
     // blanked rather than moved onto 95, which would repeat that level and
     // make the column unusable for the section views; the level on the
-    // surface keeps its smoothed cell.
+    // surface keeps its smoothed cell. Its floor (85) lies on a level too
+    // and stays there; the cut (84) below it is blank.
     const QList<DataType_ResultData> in{record(10.0, {100, 90, 80, 60}, {10, 20, 30, 40}),
                                         record(30.0, {95, 85, 75}, {50, 60, 70})};
     const QList<DataType_ResultData> out =
         ModelFiles::buildSectionGrid(in, 10.0, 100.0, factor, GRID_FIXED, 5.0);
     const QList<DataType_ResultData> columns =
         ModelFiles::buildStationColumns(in, 10.0, 100.0, GRID_FIXED, 5.0);
-    QVector<QVector<double>> grid = gridOf(columns);
+    QCOMPARE(columns[1].depth, QVector<double>({100, 95, 90, 85, 84}));
+    QVector<QVector<double>> grid = groundGrid(columns, {100, 95}, 10.0);
     ModelFiles::smoothSectionRows(grid, factor, columns[0].depth, positionsOf(columns));
     QCOMPARE(out.size(), 2);
     QCOMPARE(out[1].depth, columns[1].depth);
     QCOMPARE(out[1].value[0], ModelFiles::kNoValue);
-    for (int r = 1; r < out[1].depth.size(); ++r) {
+    QCOMPARE(out[1].value[4], ModelFiles::kNoValue);
+    for (int r = 1; r < 4; ++r)
         QCOMPARE(out[1].value[r], grid[r][1]);
-        QVERIFY(out[1].depth[r] < out[1].depth[r - 1]);
-    }
     if (factor > 0.0)
         QVERIFY(std::fabs(out[1].value[1] - 50.0) > 1.0);
 }
 
 void TestModelFiles::sectionGridIsSmoothedStationColumns()
 {
-    // Surfaces 10, 12 and 4; levels 12, 7, 2, ... down to the cut -106.
+    // Surfaces 10, 12 and 4; levels 12, 7, 2, ... down to the cut -106;
+    // floors -90, -88 and -96.
     const QList<DataType_ResultData> in{record(0, {10, -20, -60, -150}, {100, 20, 300, 40}),
                                         record(40, {12, -30, -80, -140}, {90, 10, 250, 60}),
                                         record(80, {4, -10, -90, -160}, {70, 30, 200, 80})};
@@ -607,19 +654,32 @@ void TestModelFiles::sectionGridIsSmoothedStationColumns()
     QCOMPARE(columns.size(), 3);
     QCOMPARE(columns[0].depth.first(), 12.0);
     QCOMPARE(columns[0].depth.last(), -106.0);
-    QVector<QVector<double>> grid = gridOf(columns);
+    const QVector<double> surfaces{10, 12, 4};
+    QVector<QVector<double>> grid = groundGrid(columns, surfaces, 100.0);
     ModelFiles::smoothSectionRows(grid, 0.3, columns[0].depth, positionsOf(columns));
 
     const QList<DataType_ResultData> out =
         ModelFiles::buildSectionGrid(in, 100.0, 55.0, 0.3, GRID_FIXED, 5.0);
     QCOMPARE(out.size(), 3);
-    // Below each surface the cells are the smoothed station columns.
+    // Between each surface and floor the cells are the smoothed ground
+    // cells; the level below the floor moves onto it, linear between the
+    // rows about it; the rest is blank.
     const int firstSmoothed[] = {1, 0, 2};
     for (int c = 0; c < out.size(); ++c) {
         QCOMPARE(out[c].x, columns[c].x);
-        QCOMPARE(out[c].depth.mid(firstSmoothed[c]), columns[c].depth.mid(firstSmoothed[c]));
-        for (int r = firstSmoothed[c]; r < out[c].value.size(); ++r)
+        const double floor = surfaces[c] - 100.0;
+        int last = 0;
+        while (columns[c].depth[last] > floor)
+            ++last;
+        for (int r = firstSmoothed[c]; r < last; ++r) {
+            QCOMPARE(out[c].depth[r], columns[c].depth[r]);
             QCOMPARE(out[c].value[r], grid[r][c]);
+        }
+        QCOMPARE(out[c].depth[last], floor);
+        const double t = (columns[c].depth[last - 1] - floor) / 5.0;
+        HW_COMPARE_NEAR(out[c].value[last], grid[last - 1][c] + t * (grid[last][c] - grid[last - 1][c]), 1e-12);
+        for (int r = last + 1; r < out[c].value.size(); ++r)
+            QCOMPARE(out[c].value[r], ModelFiles::kNoValue);
     }
     QVERIFY(grid[20] != gridOf(columns)[20]);   // level -88: window 60
 
@@ -677,9 +737,10 @@ void TestModelFiles::profileLadder()
 
 void TestModelFiles::profileColumnExtendedAndInterpolated()
 {
-    // Top 0 lies above the column: prepended with the smallest value (30).
-    // Bottom -100 lies below it: appended with the mean of the extended
-    // values (30 + 100 + 50 + 30) / 4.
+    // Top 0 lies above the column: prepended with its shallowest value
+    // (100), not its smallest (30), which would pull the cells just below
+    // the ground toward it. Bottom -100 lies below it: appended with the
+    // mean of the extended values (100 + 100 + 50 + 30) / 4.
     const DataType_ThreeResultData in = profileColumn(12.5, {-10, -20, -30}, {100, 50, 30});
     const DataType_ThreeResultData out = ModelFiles::resampleProfileColumn(in, {}, 100.0);
     QCOMPARE(out.z, ladder36());
@@ -689,13 +750,13 @@ void TestModelFiles::profileColumnExtendedAndInterpolated()
     QCOMPARE(out.station, in.station);
 
     const QVector<double> &z = out.z;
-    HW_COMPARE_NEAR(out.value[z.indexOf(0)], 30.0, 1e-12);
-    HW_COMPARE_NEAR(out.value[z.indexOf(-10)], 100.0, 1e-12);
+    for (double level : {0.0, -1.0, -5.0, -10.0})
+        HW_COMPARE_NEAR(out.value[z.indexOf(level)], 100.0, 1e-12);
     HW_COMPARE_NEAR(out.value[z.indexOf(-20)], 50.0, 1e-12);
-    HW_COMPARE_NEAR(out.value[z.indexOf(-100)], 52.5, 1e-12);
+    HW_COMPARE_NEAR(out.value[z.indexOf(-100)], 70.0, 1e-12);
     // Steffen keeps the values between their neighbours.
     const double v = out.value[z.indexOf(-50)];
-    QVERIFY(v >= 30.0 && v <= 52.5);
+    QVERIFY(v >= 30.0 && v <= 70.0);
 
     // A column that already spans the ladder is not extended.
     const DataType_ThreeResultData wide =
@@ -813,6 +874,111 @@ void TestModelFiles::sectionGrid2BlanksAir()
         }
         QCOMPARE(blanks, 5 + 2);   // 10..6 above 5.5; 10 and 9 above 8
     }
+}
+
+// Three stations on relief (grounds 100, 20 and 60, 20 m apart), resistivity
+// growing with the depth below each station's ground: a section of either
+// method, inverted to 50 m.
+static QList<DataType_ResultData> reliefSection(int method, double factor)
+{
+    const QVector<TopoData> ground = topo({{0, 100}, {20, 20}, {40, 60}});
+    QList<DataType_ResultData> results;
+    QList<DataType_ThreeResultData> columns;
+    for (const TopoData &g : ground) {
+        QVector<double> levels, values;
+        for (double d = 0; d <= 200; d += 10) {
+            levels.append(g.elevation - d);
+            values.append(100 + 5 * d);
+        }
+        results.append(record(g.position, levels, values));
+        columns.append(profileColumn(g.position, levels, values));
+    }
+    return method == 1 ? ModelFiles::buildSectionGrid(results, 50.0, 100.0, factor, GRID_FIXED, 5.0)
+                       : ModelFiles::buildSectionGrid2(columns, factor, ground, 50.0);
+}
+
+void TestModelFiles::sectionsEndAtEachStationsDepth_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<double>("factor");
+    QTest::newRow("station by station") << 1 << 0.0;
+    QTest::newRow("station by station, smoothed") << 1 << 0.3;
+    QTest::newRow("profile") << 2 << 0.0;
+    QTest::newRow("profile, smoothed") << 2 << 0.3;
+}
+
+// Every column ends at its own ground less the inversion depth, as the
+// section plot clips it; nothing of the line's deepest cut shows under the
+// higher stations.
+void TestModelFiles::sectionsEndAtEachStationsDepth()
+{
+    QFETCH(int, method);
+    QFETCH(double, factor);
+    const QList<DataType_ResultData> out = reliefSection(method, factor);
+    QCOMPARE(out.size(), 3);
+    const double grounds[] = {100, 20, 60};
+    for (int c = 0; c < out.size(); ++c) {
+        const DataType_ResultData &col = out[c];
+        const double floor = grounds[c] - 50.0;
+        int last = -1;
+        for (int r = 0; r < col.value.size(); ++r) {
+            if (r > 0)
+                QVERIFY(col.depth[r] < col.depth[r - 1]);
+            if (col.value[r] > ModelFiles::kNoValueLimit) {
+                QVERIFY2(col.depth[r] >= floor - 1e-9 && col.depth[r] <= grounds[c] + 1e-9,
+                         qPrintable(QString("station %1, level %2").arg(col.x).arg(col.depth[r])));
+                last = r;
+            }
+        }
+        QVERIFY(last > 0);
+        HW_COMPARE_NEAR(col.depth[last], floor, 1e-9);
+        for (int r = last + 1; r < col.value.size(); ++r)
+            QCOMPARE(col.value[r], ModelFiles::kNoValue);
+        // Unsmoothed, the cell on the floor holds the earth's value there.
+        if (factor == 0.0)
+            HW_COMPARE_NEAR(col.value[last], 100 + 5 * 50.0, 1e-9);
+    }
+}
+
+void TestModelFiles::smoothingLeavesAirOut_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::newRow("station by station") << 1;
+    QTest::newRow("profile") << 2;
+}
+
+// Station 0 (ground 100) is a uniform 1000 ohm-m down to its depth; station
+// 20 stands 50 m lower, its levels above 50 are air. What the section fills
+// that air with (its top value 10, or the profile's smallest value 10)
+// must not reach the cells of station 0.
+void TestModelFiles::smoothingLeavesAirOut()
+{
+    QFETCH(int, method);
+    const QVector<TopoData> ground = topo({{0, 100}, {20, 50}});
+    QList<DataType_ResultData> out;
+    if (method == 1) {
+        const QList<DataType_ResultData> in{
+            record(0, range(100, -100, 10), QVector<double>(21, 1000.0)),
+            record(20, range(50, -150, 10), QVector<double>{10} + QVector<double>(20, 1000.0))};
+        out = ModelFiles::buildSectionGrid(in, 50.0, 100.0, 0.3, GRID_FIXED, 5.0);
+    } else {
+        const QList<DataType_ThreeResultData> in{profileColumn(0, {100, 50, 0}, {1000, 1000, 1000}),
+                                                 profileColumn(20, {50, 30, 10, 0}, {1000, 1000, 1000, 10})};
+        out = ModelFiles::buildSectionGrid2(in, 0.3, ground, 50.0);
+    }
+    QCOMPARE(out.size(), 2);
+    int widened = 0;
+    for (int r = 0; r < out[0].depth.size(); ++r) {
+        const double level = out[0].depth[r];
+        if (level <= 50.0 || out[0].value[r] <= ModelFiles::kNoValueLimit)
+            continue;
+        QCOMPARE(out[1].value[r], ModelFiles::kNoValue);
+        HW_COMPARE_NEAR(out[0].value[r], 1000.0, 1e-9);
+        // The window reaches the other station from 67 down.
+        if (2 * 0.3 * (100 - level) > 20)
+            ++widened;
+    }
+    QVERIFY(widened >= 3);
 }
 
 // ---------------------------------------------------------------------------

@@ -35,6 +35,8 @@ private slots:
     void blendAndStations();
     void slopedEdge_data();
     void slopedEdge();
+    void noJumpWhereAColumnEnds_data();
+    void noJumpWhereAColumnEnds();
     void singleColumnAndTopographyClip();
     void malformedColumnsAreDropped();
     void shortColumnsAndTopographyDoNotAbort();
@@ -101,11 +103,12 @@ void TestColumnInterp::slopedEdge_data()
     QTest::newRow("right only, on the edge") << shallowLeft << 10.0 << 5.0 << -25.0 << 55.0;
     QTest::newRow("right only, inside") << shallowLeft << 10.0 << 7.0 << -25.0 << (55.0 * 3 + 75.0 * 2) / 5;
     QTest::newRow("right only, outside") << shallowLeft << 10.0 << 3.0 << -25.0 << 10.0;
-    // Lower ends (-30,80)-(-20,30); xe = 5, ve = valL + (30-80)/2 = 50.
-    QTest::newRow("left only, inside") << shallowRight << 10.0 << 3.0 << -25.0 << (50.0 * 3 + 75.0 * 2) / 5;
+    // Lower ends (-30,80)-(-20,30); xe = 5, ve = 80 + (30-80)/2 = 55: the
+    // mirror image of "right only, inside".
+    QTest::newRow("left only, inside") << shallowRight << 10.0 << 3.0 << -25.0 << (55.0 * 3 + 75.0 * 2) / 5;
     QTest::newRow("left only, outside") << shallowRight << 10.0 << 7.0 << -25.0 << 10.0;
-    // Upper ends (10,20)-(0,60); yb = 8 at x = 2; xe = 6, s/L = 0.6, ve = 26 + 24.
-    QTest::newRow("upper edge, inside") << highLeft << 20.0 << 2.0 << 4.0 << (50.0 * 2 + 26.0 * 4) / 6;
+    // Upper ends (10,20)-(0,60); yb = 8 at x = 2; xe = 6, s/L = 0.6, ve = 20 + 24.
+    QTest::newRow("upper edge, inside") << highLeft << 20.0 << 2.0 << 4.0 << (44.0 * 2 + 26.0 * 4) / 6;
     QTest::newRow("upper edge, outside") << highLeft << 20.0 << 5.0 << 6.0 << 20.0;
     QTest::newRow("upper edge, floored") << highLeft << 60.0 << 2.0 << 4.0 << 61.0;
 }
@@ -122,6 +125,33 @@ void TestColumnInterp::slopedEdge()
     ip.setColumns(columns);
     ip.setNoValueLevel(noValue);
     HW_COMPARE_NEAR(ip.interpolate(x, depth), expected, 1e-9);
+}
+
+void TestColumnInterp::noJumpWhereAColumnEnds_data()
+{
+    QTest::addColumn<QList<DataType_ResultData> >("columns");
+    QTest::addColumn<double>("x");
+    // The right column ends at -20 (at a station's floor, say) while the left
+    // one goes on, its values rising fast; and the mirror image.
+    QTest::newRow("right column ends") << QList<DataType_ResultData>{
+        column(0, {0, -10, -20, -30}, {10, 40, 70, 100}), column(10, {0, -10, -20}, {5, 6, 7})} << 9.5;
+    QTest::newRow("left column ends") << QList<DataType_ResultData>{
+        column(0, {0, -10, -20}, {5, 6, 7}), column(10, {0, -10, -20, -30}, {10, 40, 70, 100})} << 0.5;
+}
+
+// Just above and just below the level where one column ends the section
+// holds about the same value: the edge joins the two columns' ends.
+void TestColumnInterp::noJumpWhereAColumnEnds()
+{
+    QFETCH(QList<DataType_ResultData>, columns);
+    QFETCH(double, x);
+    SectionInterpolator ip;
+    ip.setColumns(columns);
+    ip.setNoValueLevel(0.0);
+    const double above = ip.interpolate(x, -19.99);
+    const double below = ip.interpolate(x, -20.01);
+    QVERIFY(ip.hasValue(above) && ip.hasValue(below));
+    QVERIFY2(std::fabs(above - below) < 1.0, qPrintable(QString("%1 above, %2 below").arg(above).arg(below)));
 }
 
 void TestColumnInterp::singleColumnAndTopographyClip()

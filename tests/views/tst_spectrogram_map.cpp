@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -42,7 +43,7 @@ private slots:
     void pixelColours();
     void overshootTakesTheEndColours();
     void constantValuesLeaveMapWhite();
-    void contourMethodRaisesDepthMin();
+    void depthMinIsTheDeepestCell();
     void degenerateSizesAndSections();
     void nothingBeforeData();
     void contourWrittenWhenPictureChanges();
@@ -51,6 +52,8 @@ private slots:
     void colourBarOfFewStopsStaysReadable_data();
     void colourBarOfFewStopsStaysReadable();
     void blankCellsTakeNoPartInColours();
+    void reliefMapEndsAtEachStationsDepth_data();
+    void reliefMapEndsAtEachStationsDepth();
     void typedRangeKeepsEveryStop_data();
     void typedRangeKeepsEveryStop();
     void clearForgetsTheSection();
@@ -251,19 +254,20 @@ void TestSpectrogramMap::constantValuesLeaveMapWhite()
     QVERIFY(!empty.image().isNull());
 }
 
-void TestSpectrogramMap::contourMethodRaisesDepthMin()
+// The sections end at each station's own depth: the map's bottom is their
+// deepest cell, whatever the method.
+void TestSpectrogramMap::depthMinIsTheDeepestCell()
 {
-    const QList<DataType_ResultData> cols{column(0, {35, -40, -120}, {10, 20, 30}),
-                                          column(100, {35, -40, -120}, {40, 50, 60})};
+    const QList<DataType_ResultData> cols{column(0, {35, -40, -70}, {10, 20, 30}),
+                                          column(100, {35, -40, -70}, {40, 50, 60})};
     KXSpectrogramMap map;
     map.resize(600, 400);
-    map.contourMethod = 1;
-    map.setData(cols, {{0, 35}, {50, 35}, {100, 35}}, &m_colours, 105.0);
-    QCOMPARE(map.depthMin(), -110.0);
-    QCOMPARE(map.depthMax(), 35.0);
-    map.contourMethod = 2;
-    map.setData(cols, {{0, 35}, {50, 35}, {100, 35}}, &m_colours, 105.0);
-    QCOMPARE(map.depthMin(), -120.0);
+    for (int method : {1, 2}) {
+        map.contourMethod = method;
+        map.setData(cols, {{0, 35}, {50, 35}, {100, 35}}, &m_colours, 105.0);
+        QCOMPARE(map.depthMin(), -70.0);
+        QCOMPARE(map.depthMax(), 35.0);
+    }
 }
 
 void TestSpectrogramMap::degenerateSizesAndSections()
@@ -538,6 +542,75 @@ void TestSpectrogramMap::blankCellsTakeNoPartInColours()
         const double v = map.valueAt(x, ground(x) - 1.0);
         QVERIFY2(v >= 30.0 && v <= 50.0, qPrintable(QString("%1: %2").arg(x).arg(v)));
     }
+}
+
+void TestSpectrogramMap::reliefMapEndsAtEachStationsDepth_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::newRow("station by station") << 1;
+    QTest::newRow("profile") << 2;
+}
+
+// Five stations on 80 m of relief (grounds 100, 60, 20, 60, 100), inverted
+// to 50 m, resistivity growing with the depth below the ground. The map
+// shows each station down to its ground less 50 m, linear between the
+// stations, and its colours span what it shows: 100 at the ground to 350
+// at the depth (the deeper cells of the low station's cut would reach 775).
+void TestSpectrogramMap::reliefMapEndsAtEachStationsDepth()
+{
+    QFETCH(int, method);
+    const double depth = 50.0;
+    const QVector<double> grounds{100, 60, 20, 60, 100};
+    QVector<TopoData> topography;
+    QList<DataType_ResultData> results;
+    QList<DataType_ThreeResultData> profile;
+    for (int i = 0; i < grounds.size(); ++i) {
+        topography.append(TopoData{20.0 * i, grounds[i]});
+        DataType_ThreeResultData p;
+        p.station = 20.0 * i;
+        for (double d = 0; d <= 200; d += 10) {
+            p.z.append(grounds[i] - d);
+            p.value.append(100 + 5 * d);
+        }
+        profile.append(p);
+        results.append(column(p.station, p.z, p.value));
+    }
+    const QList<DataType_ResultData> grid =
+        method == 1 ? ModelFiles::buildSectionGrid(results, depth, 100.0, 0.0, GRID_FIXED, 5.0)
+                    : ModelFiles::buildSectionGrid2(profile, 0.0, topography, depth);
+    KXSpectrogramMap map;
+    map.resize(900, 700);
+    map.contourMethod = method;
+    map.setData(grid, topography, &m_colours, depth);
+
+    HW_COMPARE_NEAR(map.valueMin(), 100.0, 1e-6);
+    HW_COMPARE_NEAR(map.valueMax(), 350.0, 1e-6);
+    HW_COMPARE_NEAR(map.depthMin(), 20.0 - depth, 1e-9);
+
+    const QRect r = map.mapRect();
+    const QImage img = map.image();
+    const QRgb white = qRgb(255, 255, 255);
+    auto pixelAt = [&](double x, double level) {
+        const int c = r.left() + qRound((x - map.xMin()) / (map.xMax() - map.xMin()) * r.width());
+        const int row = r.top() + qRound((map.depthMax() - level) / (map.depthMax() - map.depthMin()) * (r.height() - 1));
+        return img.pixel(qBound(r.left(), c, r.right()), qBound(r.top(), row, r.bottom()));
+    };
+    auto floorAt = [&](double x) {
+        const int i = std::min(int(x / 20.0), grounds.size() - 2);
+        const double t = (x - 20.0 * i) / 20.0;
+        return grounds[i] + (grounds[i + 1] - grounds[i]) * t - depth;
+    };
+    int checked = 0;
+    for (double x = 1.0; x < 80.0; x += 3.0) {
+        const double floor = floorAt(x);
+        // Coloured just above the floor, blank below it down to the bottom.
+        QVERIFY2(pixelAt(x, floor + 3.0) != white, qPrintable(QString("x %1").arg(x)));
+        for (double level = floor - 3.0; level > map.depthMin() + 1.0; level -= 4.0) {
+            QVERIFY2(pixelAt(x, level) == white, qPrintable(QString("x %1, level %2").arg(x).arg(level)));
+            ++checked;
+        }
+    }
+    QVERIFY(checked > 100);
 }
 
 void TestSpectrogramMap::typedRangeKeepsEveryStop_data()
