@@ -1629,13 +1629,16 @@ void TestDataModelExports::gpsImportCoverage_data()
         << QVector<int>{1, 1, 1, 1, 1};
     QTest::newRow("a line without records")
         << QVector<double>{12.1, 100, 1, 2, 3, 12.1, 300.3, 5, 6, 7}
-        << QStringList{QStringLiteral("20号线最小点号无坐标，未导入！"), ok} << QVector<int>{1, 1, 1, -1, -1};
+        << QStringList{QStringLiteral("20号线最小点号无坐标，未导入！"), QStringLiteral("已导入12.1号线的GPS坐标；20号线未导入！")}
+        << QVector<int>{1, 1, 1, -1, -1};
     QTest::newRow("last station not reached")
         << (QVector<double>{12.1, 100, 1, 2, 3, 12.1, 300, 5, 6, 7} + line20)
-        << QStringList{QStringLiteral("12.1号线最大点号无坐标，未导入!"), ok} << QVector<int>{-1, -1, -1, 1, 1};
+        << QStringList{QStringLiteral("12.1号线最大点号无坐标，未导入!"), QStringLiteral("已导入20号线的GPS坐标；12.1号线未导入！")}
+        << QVector<int>{-1, -1, -1, 1, 1};
     QTest::newRow("first station not reached")
         << (QVector<double>{12.1, 150, 1, 2, 3, 12.1, 300.3, 5, 6, 7} + line20)
-        << QStringList{QStringLiteral("12.1号线最小点号无坐标，未导入！"), ok} << QVector<int>{-1, -1, -1, 1, 1};
+        << QStringList{QStringLiteral("12.1号线最小点号无坐标，未导入！"), QStringLiteral("已导入20号线的GPS坐标；12.1号线未导入！")}
+        << QVector<int>{-1, -1, -1, 1, 1};
     QTest::newRow("line number within a thousandth")
         << QVector<double>{20.0005, 0, 1, 2, 3, 20.0005, 50, 11, 12, 13, 12.1, 100, 1, 2, 3, 12.1, 300.3, 5, 6, 7}
         << QStringList{ok} << QVector<int>{1, 1, 1, 1, 1};
