@@ -1960,14 +1960,20 @@ void TestMainWindow::backstageAndAbout()
     QVERIFY(w->m_menuOptions->isEnabled());
 
     QString title;
+    QString text;
     QPointer<QDialog> box;
     UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
         title = dialog->windowTitle();
+        if (auto* message = qobject_cast<QMessageBox*>(dialog))
+            text = message->text();
         box = dialog;
         return 0;
     });
     w->about();
     QCOMPARE(title, QStringLiteral("About Qtitan Ribbon Controls Sample"));
+    // The version is the program's, not a placeholder's name.
+    QVERIFY2(text.contains(QStringLiteral("version %1.").arg(QStringLiteral(HW_PROGRAM_VERSION))), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("QTN_")), qPrintable(text));
     Qtitan::AboutDialog::showAboutBox(w, QString(), QStringLiteral("C"), QStringLiteral("1"));
     QVERIFY(title.startsWith(QStringLiteral("About ")));
     QVERIFY(title != QStringLiteral("About "));
