@@ -172,10 +172,10 @@ public:
     // "<line>-<station>.png". Nothing for rows outside the project.
     void exportChartImages(QString path, int stationIndex, int lineIndex, int mode);
     // The report of the line at lineRow, shown first when it is not the
-    // line shown last (-1: the line shown last): a document when the suffix
-    // holds "doc" (written on the thread pool while this thread keeps
-    // processing events), a PDF when it holds "pdf" (the PDF writer asks for
-    // its own file); nothing for any other suffix.
+    // line shown last (-1: the line shown last): a PDF when the name ends
+    // in ".pdf", else a document when the suffix holds "doc" (written on the
+    // thread pool while this thread keeps processing events); nothing for
+    // any other name.
     void exportReport(QString path, int lineRow = -1);
     // Draws a line's section for print: its grid, the topography it stands
     // on, the inversion depth and method. A null image leaves the report's

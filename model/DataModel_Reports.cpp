@@ -153,9 +153,12 @@ void DataModel::exportReport(QString path, int lineRow)
     if (reportRunning)
         return;
 
+    // One name, one file: a name ending in ".pdf" is the PDF report, any
+    // other naming a document ("x.pdf.docx" too) the document.
     const QString suffix = QFileInfo(path).completeSuffix();
-    const bool toWord = suffix.indexOf(QLatin1String("docx")) >= 0 || suffix.indexOf(QLatin1String("doc")) >= 0;
-    const bool toPdf = suffix.indexOf(QLatin1String("pdf")) >= 0;
+    const bool toPdf = path.endsWith(QLatin1String(".pdf"));
+    const bool toWord = !toPdf
+                        && (suffix.indexOf(QLatin1String("docx")) >= 0 || suffix.indexOf(QLatin1String("doc")) >= 0);
     if (!toWord && !toPdf)
         return;
     // The report is made of what the line view computes: a line chosen

@@ -220,12 +220,12 @@ void Form_ProjectIndex::on_ActionModerlertriggle(bool)
 
 void Form_ProjectIndex::on_ActionExportReporttriggle(bool)
 {
-    // A name typed with ".pdf" asks for the PDF report (the controller goes
-    // by the name's suffix); it must not become a document "x.pdf.docx".
-    // The document is always of the 2007 format: no entry offers the older
-    // one, and a name typed with ".doc" gets ".docx" added.
+    // The one question for the report's file: a name ending in ".pdf" is
+    // the PDF report (the controller goes by the name's suffix), which asks
+    // no other. The document is always of the 2007 format: no entry offers
+    // the older one, and a name typed with ".doc" gets ".docx" added.
     const QString path = UserPrompt::getSaveFileName(nullptr, QStringLiteral("导出文档"), QString(),
-                                                     QStringLiteral("Word 文档(*.docx)"), {QStringLiteral(".pdf")});
+                                                     QStringLiteral("Word 文档(*.docx);;PDF 文档(*.pdf)"));
     if (path.isEmpty() || !m_model)
         return;
     // The line the menu was opened on, whichever line is shown.
