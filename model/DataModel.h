@@ -463,9 +463,12 @@ private:
     QVector<double> reportTimes;
     QVector<QVector<double> > reportCurves;
     // Row of the line the report data above belong to, and the parameters
-    // (with that line's ground) they were computed with.
+    // (with that line's ground and inversion method) and section grid they
+    // were computed with.
     int reportLineRow = -1;
     InvParam reportParam;
+    GridPattern reportGridPattern = GRID_FIXED;
+    double reportGridValue = 5.0;
     // The section drawn for that line (empty when none could be drawn).
     QList<DataType_ResultData> reportSection;
     QVector<TopoData> reportSectionTopography;

@@ -76,6 +76,11 @@ void DataModel::startReportLine(int row, const QVector<TopoData>& topography)
     reportLineRow = row;
     reportParam = invParam;
     reportParam.topography = topography;
+    // The report names the method and grid of the line's section, not
+    // those chosen later.
+    reportParam.intField = transRelaxMethod;
+    reportGridPattern = gridPattern;
+    reportGridValue = gridValue;
     reportSection.clear();
     reportSectionTopography.clear();
 }
@@ -189,8 +194,8 @@ void DataModel::exportReport(QString path, int lineRow)
                                ? sectionRenderer(reportSection, reportSectionTopography, reportSectionDepth,
                                                  reportSectionMethod)
                                : QImage();
-    const GridPattern pattern = gridPattern;
-    const double spacing = gridValue;
+    const GridPattern pattern = reportGridPattern;
+    const double spacing = reportGridValue;
     const QVector<double> times = reportTimes;
     const QVector<double> stations = reportDistances;
 
@@ -238,6 +243,6 @@ void DataModel::on_signalSendPdfData()
     QVector<EditInfo> editInfos;
     QVector<QVector<double> > stationCurves;
     gatherReportData(lineInfo, editInfos, stationCurves);
-    emit signal_SendPdfData(currentLineNumber, lineInfo, editInfos, reportParam, gridPattern, gridValue, stationCurves,
-                            reportTimes, reportDistances);
+    emit signal_SendPdfData(currentLineNumber, lineInfo, editInfos, reportParam, reportGridPattern, reportGridValue,
+                            stationCurves, reportTimes, reportDistances);
 }

@@ -91,6 +91,8 @@ private slots:
     void sectionPictureOfAnotherProject();
     void noSectionPictureForAbnormalChannels_data();
     void noSectionPictureForAbnormalChannels();
+    void methodAndGridOfTheShownLine_data();
+    void methodAndGridOfTheShownLine();
     void editsInTheLinesTimeWindow();
     void elevationsOfTheReportedLine();
     void reportOfTheLineChosen();
@@ -717,6 +719,39 @@ void TestDataModelReports::noSectionPictureForAbnormalChannels()
     QCOMPARE(reporttest::docxPictureCount(document), 16);
     QCOMPARE(reporttest::pdfImageCount(pdf), 16);
     QVERIFY(reporttest::docxText(document).contains("测线 100 数据处理报告"));
+}
+
+void TestDataModelReports::methodAndGridOfTheShownLine_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QString>("methodLine");
+    QTest::newRow("station by station") << 1 << QStringLiteral("反演方法：瞬态弛豫反演方法");
+    QTest::newRow("profile") << 2 << QStringLiteral("反演方法：二维瞬态弛豫反演");
+}
+
+// Method and grid chosen anew after the line was shown: the report names
+// those its section was computed with, as it does its parameters.
+void TestDataModelReports::methodAndGridOfTheShownLine()
+{
+    QFETCH(int, method);
+    QFETCH(QString, methodLine);
+    m_model->on_signal_TransRelaxInversionMethodChanged(method);
+    m_model->on_signal_currentGridSettingsChanged(GRID_FIXED, 5.0);
+    m_model->showTreeNode(0, -1, -1);
+    QVERIFY(!m_model->sectionResults.isEmpty());
+    m_model->on_signal_TransRelaxInversionMethodChanged(3 - method);
+    m_model->on_signal_currentGridSettingsChanged(GRID_PROGRESSIVE, 20.0);
+
+    const Payload p = sentPayload();
+    QCOMPARE(p.param.intField, method);
+    QCOMPARE(p.pattern, GRID_FIXED);
+    QCOMPARE(p.spacing, 5.0);
+    const QString file = m_dir.filePath("method.docx");
+    m_model->exportReport(file);
+    const QString text = reporttest::docxText(file);
+    QVERIFY2(text.contains(methodLine), qPrintable(text.left(400)));
+    QVERIFY(text.contains(QStringLiteral("网格设置：固定网格 网格间距 5")));
+    QVERIFY(!text.contains(QStringLiteral("递进网格")));
 }
 
 void TestDataModelReports::editsInTheLinesTimeWindow()
