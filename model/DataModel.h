@@ -462,6 +462,8 @@ private:
     QVector<double> reportDistances;
     QVector<double> reportTimes;
     QVector<QVector<double> > reportCurves;
+    // The views show a section only when there are more stations than this.
+    static constexpr int kSectionMinStations = 3;
     // Row of the line the report data above belong to, and the parameters
     // (with that line's ground and inversion method) and section grid they
     // were computed with.

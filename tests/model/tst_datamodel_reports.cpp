@@ -93,6 +93,7 @@ private slots:
     void noSectionPictureForAbnormalChannels();
     void methodAndGridOfTheShownLine_data();
     void methodAndGridOfTheShownLine();
+    void modelCalculationOfTooFewStations();
     void editsInTheLinesTimeWindow();
     void elevationsOfTheReportedLine();
     void reportOfTheLineChosen();
@@ -752,6 +753,33 @@ void TestDataModelReports::methodAndGridOfTheShownLine()
     QVERIFY2(text.contains(methodLine), qPrintable(text.left(400)));
     QVERIFY(text.contains(QStringLiteral("网格设置：固定网格 网格间距 5")));
     QVERIFY(!text.contains(QStringLiteral("递进网格")));
+}
+
+// The model calculation of a line with three stations in use follows the
+// line view's rule: the section is cleared and the reason told, nothing is
+// drawn, and the report holds no section picture.
+void TestDataModelReports::modelCalculationOfTooFewStations()
+{
+    for (int row = 3; row < 16; ++row)
+        setStationUse(1, row, false);
+    QSignalSpy cleared(m_model.get(), &DataModel::signal_SectionCleared);
+    int drawn = 0;
+    connect(m_model.get(), &DataModel::signal_2DISOGraphChanged, this, [&drawn] { ++drawn; });
+    m_events.clear();
+    m_model->computeLineSection(1);
+    QCOMPARE(m_model->reportDistances.size(), 3);
+    QVERIFY(!m_model->sectionResults.isEmpty());
+    m_model->computeModelSection(QStringLiteral(HW_TEST_DATA_DIR "/modelcalc_example.txt"));
+    QCOMPARE(m_events, QStringList({"message 该测线可用测点不足4个，无法绘制断面图"}));
+    QCOMPARE(cleared.count(), 1);
+    QCOMPARE(drawn, 0);
+
+    const QString file = m_dir.filePath("three.docx");
+    m_model->exportReport(file);
+    const QString text = reporttest::docxText(file);
+    QVERIFY(text.contains(QStringLiteral("测点数量：3 个")));
+    QCOMPARE(reporttest::docxPictureCount(file), 3);
+    QVERIFY(m_rendered.isEmpty());
 }
 
 void TestDataModelReports::editsInTheLinesTimeWindow()
