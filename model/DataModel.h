@@ -177,6 +177,9 @@ public:
     // thread pool while this thread keeps processing events); nothing for
     // any other name.
     void exportReport(QString path, int lineRow = -1);
+    // Row of the line whose results the line views and the report hold;
+    // -1 for none.
+    int reportedLineRow() const { return reportLineRow; }
     // Draws a line's section for print: its grid, the topography it stands
     // on, the inversion depth and method. A null image leaves the report's
     // section without a picture.

@@ -186,6 +186,8 @@ void Form_ProjectIndex::on_ActionModelCaltriggle(bool)
         return;
     m_model->computeLineSection(m_menuLine);
     m_model->computeModelSection(path);
+    // The line's section replaces whatever was shown.
+    followShownLine(-1);
     ActionExportReport->setEnabled(true);
 }
 
@@ -229,7 +231,26 @@ void Form_ProjectIndex::on_ActionExportReporttriggle(bool)
     if (path.isEmpty() || !m_model)
         return;
     // The line the menu was opened on, whichever line is shown.
+    const int before = m_model->reportedLineRow();
     m_model->exportReport(path, m_menuLine);
+    followShownLine(before);
+}
+
+void Form_ProjectIndex::followShownLine(int shownBefore)
+{
+    // A menu entry that showed the line it was opened on moves the tree's
+    // selection there, as a double-click on it would have.
+    if (!m_model || m_model->reportedLineRow() != m_menuLine || shownBefore == m_menuLine)
+        return;
+    const QModelIndex index = m_model->index(m_menuLine, 0);
+    if (!index.isValid())
+        return;
+    if (m_menuLine != m_lastDoubleClickedLine) {
+        ui->treeView->collapse(m_model->index(m_lastDoubleClickedLine, 0));
+        m_lastDoubleClickedLine = m_menuLine;
+    }
+    ui->treeView->setCurrentIndex(index);
+    m_shownIndex = index;
 }
 
 void Form_ProjectIndex::on_actionDefaultTriggle(bool)

@@ -525,6 +525,8 @@ void TestProjectIndex::modelEntries()
     contextMenu(lineIndex(0), QStringLiteral("导入层状模型反演"));
     QVERIFY(resistivity.count() >= 1);
     QCOMPARE(contextMenu(lineIndex(0)).enabled.mid(4), (QList<bool>{false, true}));
+    // The line's section is shown in place of the station: the tree says so.
+    QCOMPARE(m_tree->currentIndex(), lineIndex(0));
 }
 
 void TestProjectIndex::modelCalculationSettlesTheShownEditFirst_data()
@@ -650,10 +652,14 @@ void TestProjectIndex::reportOfTheLineRightClicked()
     doubleClick(lineIndex(0));
     const QString path = m_dir->filePath("right.docx");
     m_fileAnswer = [path] { return path; };
+    QCOMPARE(m_tree->currentIndex(), lineIndex(0));
     contextMenu(lineIndex(1), QStringLiteral("导出数据处理报告"));
     QCOMPARE(m_messages, QStringList({"导出完成"}));
     const QString title = QStringLiteral("测线 %1 数据处理报告").arg(lineIndex(1).data().toString());
     QVERIFY2(reporttest::docxText(path).contains(title), qPrintable(reporttest::docxText(path).left(80)));
+    // The tree selects the line now shown, not the one shown before.
+    QCOMPARE(m_tree->currentIndex(), lineIndex(1));
+    QCOMPARE(m_tree->selectionModel()->selectedRows(), QModelIndexList({lineIndex(1)}));
 }
 
 void TestProjectIndex::checkBoxWritesUse()
