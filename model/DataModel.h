@@ -172,11 +172,14 @@ public:
     // "<line>-<station>.png". Nothing for rows outside the project.
     void exportChartImages(QString path, int stationIndex, int lineIndex, int mode);
     // The report of the line at lineRow, shown first when it is not the
-    // line shown last (-1: the line shown last): a document when the suffix
-    // holds "doc" (written on the thread pool while this thread keeps
-    // processing events), a PDF when it holds "pdf" (the PDF writer asks for
-    // its own file); nothing for any other suffix.
+    // line shown last (-1: the line shown last): a PDF when the name ends
+    // in ".pdf", else a document when the suffix holds "doc" (written on the
+    // thread pool while this thread keeps processing events); nothing for
+    // any other name.
     void exportReport(QString path, int lineRow = -1);
+    // Row of the line whose results the line views and the report hold;
+    // -1 for none.
+    int reportedLineRow() const { return reportLineRow; }
     // Draws a line's section for print: its grid, the topography it stands
     // on, the inversion depth and method. A null image leaves the report's
     // section without a picture.
@@ -462,10 +465,15 @@ private:
     QVector<double> reportDistances;
     QVector<double> reportTimes;
     QVector<QVector<double> > reportCurves;
+    // The views show a section only when there are more stations than this.
+    static constexpr int kSectionMinStations = 3;
     // Row of the line the report data above belong to, and the parameters
-    // (with that line's ground) they were computed with.
+    // (with that line's ground and inversion method) and section grid they
+    // were computed with.
     int reportLineRow = -1;
     InvParam reportParam;
+    GridPattern reportGridPattern = GRID_FIXED;
+    double reportGridValue = 5.0;
     // The section drawn for that line (empty when none could be drawn).
     QList<DataType_ResultData> reportSection;
     QVector<TopoData> reportSectionTopography;

@@ -18,9 +18,6 @@ namespace {
 constexpr int kMinSmoothRadius = 1;
 constexpr int kMaxSmoothRadius = 10000;
 
-// The view shows a section only when there are more stations than this.
-constexpr int kSectionMinStations = 3;
-
 // The line-level calls take every curve as measured at this current.
 constexpr double kLineInversionCurrent = Data_Mathematical_Calc::kLineCurrent;
 

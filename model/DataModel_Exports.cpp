@@ -299,6 +299,13 @@ void writeSectionRows(QTextStream& out, const QList<DataType_ResultData>& sectio
     }
 }
 
+// The results written are those of the last line view, whatever station is
+// shown since: the message says which line they belong to.
+QString exportedLineText(double line)
+{
+    return QStringLiteral("（测线 %1）").arg(ExportFiles::number(line));
+}
+
 } // namespace
 
 bool DataModel::exportAllowed(bool needLine)
@@ -341,8 +348,9 @@ void DataModel::export1DResults(QString path)
     const bool blanking = writeTopBlanking(stem + QStringLiteral("_top.bln"))
                           && writeBottomBlanking(stem + QStringLiteral("_bottom.bln"));
     UserPrompt::information(QStringLiteral("一维反演结果"),
-                            blanking ? QStringLiteral("保存一维反演数据成功")
-                                     : QStringLiteral("保存一维反演数据成功,未保存Bln文件"));
+                            (blanking ? QStringLiteral("保存一维反演数据成功")
+                                      : QStringLiteral("保存一维反演数据成功,未保存Bln文件"))
+                                + exportedLineText(currentLineNumber));
 }
 
 void DataModel::export2DResults(QString path)
@@ -377,7 +385,7 @@ void DataModel::export2DResults(QString path)
     UserPrompt::information(QStringLiteral("二维反演结果"),
                             (blanking ? QStringLiteral("保存二维反演数据成功")
                                       : QStringLiteral("保存二维反演数据成功,未保存Bln文件"))
-                                + gridText);
+                                + gridText + exportedLineText(currentLineNumber));
 }
 
 void DataModel::exportLayerResults(QString path)
@@ -388,7 +396,8 @@ void DataModel::exportLayerResults(QString path)
         tellNotWritten(path);
         return;
     }
-    UserPrompt::information(QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功"));
+    UserPrompt::information(QStringLiteral("分层反演结果"),
+                            QStringLiteral("保存分层反演数据成功") + exportedLineText(currentLineNumber));
 }
 
 void DataModel::exportSectionData(QString path)
@@ -413,7 +422,7 @@ void DataModel::exportSectionData(QString path)
         tellNotWritten(path);
         return;
     }
-    UserPrompt::information(QStringLiteral("剖面数据保存成功"));
+    UserPrompt::information(QStringLiteral("剖面数据保存成功") + exportedLineText(currentLineNumber));
 }
 
 bool DataModel::writeTopBlanking(QString path)
@@ -723,5 +732,9 @@ void DataModel::exportSampledData(int lineRow, int stationRow)
         tellNotWritten(path);
         return;
     }
-    UserPrompt::information(QStringLiteral("采样数据"), QStringLiteral("导出采样数据成功"));
+    // Written into the working folder, which the user does not see: the
+    // message says where.
+    UserPrompt::information(QStringLiteral("采样数据"),
+                            QStringLiteral("导出采样数据成功：%1")
+                                .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())));
 }

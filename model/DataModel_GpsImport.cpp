@@ -64,7 +64,8 @@ void DataModel::importGpsCoordinates(const QList<GPSCoordinate>& records)
 
     // The checks are told after the transaction, not while it holds the file.
     QStringList notices;
-    int linesStored = 0;
+    QStringList storedLines;
+    QStringList refusedLines;
     bool written = true;
     QVector<StoredCoordinates> touched;
     const bool began = database->transaction();
@@ -110,10 +111,12 @@ void DataModel::importGpsCoordinates(const QList<GPSCoordinate>& records)
         const QString label = QString::number(lineNo, 'g', 6);
         if (float(smin) - gmin < -kTolerance) {
             notices << label + QStringLiteral("号线最小点号无坐标，未导入！");
+            refusedLines << label + QStringLiteral("号线");
             continue;
         }
         if (float(smax) - gmax > kTolerance) {
             notices << label + QStringLiteral("号线最大点号无坐标，未导入!");
+            refusedLines << label + QStringLiteral("号线");
             continue;
         }
 
@@ -135,7 +138,7 @@ void DataModel::importGpsCoordinates(const QList<GPSCoordinate>& records)
         if (!written)
             break;
         if (stationsWritten > 0)
-            ++linesStored;
+            storedLines << label + QStringLiteral("号线");
     }
     if (!written) {
         if (began)
@@ -159,7 +162,13 @@ void DataModel::importGpsCoordinates(const QList<GPSCoordinate>& records)
         UserPrompt::information(notice);
     if (!written)
         UserPrompt::information(QStringLiteral("GPS坐标未能写入工程文件%1，未导入！").arg(file));
+    else if (storedLines.isEmpty())
+        UserPrompt::information(QStringLiteral("未导入任何GPS坐标！"));
+    else if (refusedLines.isEmpty())
+        UserPrompt::information(QStringLiteral("导入GPS坐标成功!"));
     else
-        UserPrompt::information(linesStored > 0 ? QStringLiteral("导入GPS坐标成功!")
-                                                : QStringLiteral("未导入任何GPS坐标！"));
+        // Not a plain success when some lines kept their old coordinates.
+        UserPrompt::information(QStringLiteral("已导入%1的GPS坐标；%2未导入！")
+                                    .arg(storedLines.join(QStringLiteral("、")),
+                                         refusedLines.join(QStringLiteral("、"))));
 }

@@ -203,6 +203,12 @@ void DataModel::computeModelSection(QString path)
         clearSection(QStringLiteral("该测线没有反演断面，无法进行模型计算"));
         return;
     }
+    // As in the line view: too few stations of the line make no section to
+    // show, nor one for the report.
+    if (reportLineRow >= 0 && reportDistances.size() <= kSectionMinStations) {
+        clearSection(QStringLiteral("该测线可用测点不足%1个，无法绘制断面图").arg(kSectionMinStations + 1));
+        return;
+    }
     const QList<DataType_ResultData> stored = sectionResults;
     QList<DataType_ResultData> section = stored;
     const QVector<ModelArea> areas = readModelFile(path);

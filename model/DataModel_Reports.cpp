@@ -76,6 +76,11 @@ void DataModel::startReportLine(int row, const QVector<TopoData>& topography)
     reportLineRow = row;
     reportParam = invParam;
     reportParam.topography = topography;
+    // The report names the method and grid of the line's section, not
+    // those chosen later.
+    reportParam.intField = transRelaxMethod;
+    reportGridPattern = gridPattern;
+    reportGridValue = gridValue;
     reportSection.clear();
     reportSectionTopography.clear();
 }
@@ -153,9 +158,12 @@ void DataModel::exportReport(QString path, int lineRow)
     if (reportRunning)
         return;
 
+    // One name, one file: a name ending in ".pdf" is the PDF report, any
+    // other naming a document ("x.pdf.docx" too) the document.
     const QString suffix = QFileInfo(path).completeSuffix();
-    const bool toWord = suffix.indexOf(QLatin1String("docx")) >= 0 || suffix.indexOf(QLatin1String("doc")) >= 0;
-    const bool toPdf = suffix.indexOf(QLatin1String("pdf")) >= 0;
+    const bool toPdf = path.endsWith(QLatin1String(".pdf"));
+    const bool toWord = !toPdf
+                        && (suffix.indexOf(QLatin1String("docx")) >= 0 || suffix.indexOf(QLatin1String("doc")) >= 0);
     if (!toWord && !toPdf)
         return;
     // The report is made of what the line view computes: a line chosen
@@ -186,8 +194,8 @@ void DataModel::exportReport(QString path, int lineRow)
                                ? sectionRenderer(reportSection, reportSectionTopography, reportSectionDepth,
                                                  reportSectionMethod)
                                : QImage();
-    const GridPattern pattern = gridPattern;
-    const double spacing = gridValue;
+    const GridPattern pattern = reportGridPattern;
+    const double spacing = reportGridValue;
     const QVector<double> times = reportTimes;
     const QVector<double> stations = reportDistances;
 
@@ -235,6 +243,6 @@ void DataModel::on_signalSendPdfData()
     QVector<EditInfo> editInfos;
     QVector<QVector<double> > stationCurves;
     gatherReportData(lineInfo, editInfos, stationCurves);
-    emit signal_SendPdfData(currentLineNumber, lineInfo, editInfos, reportParam, gridPattern, gridValue, stationCurves,
-                            reportTimes, reportDistances);
+    emit signal_SendPdfData(currentLineNumber, lineInfo, editInfos, reportParam, reportGridPattern, reportGridValue,
+                            stationCurves, reportTimes, reportDistances);
 }

@@ -95,8 +95,7 @@ QtCharts::QChart* Pdf::createDecayChart(QVector<double> curve)
 
 bool Pdf::openWriter()
 {
-    path = UserPrompt::getSaveFileName(nullptr, QStringLiteral("导出PDF"), QStringLiteral("/"),
-                                       QStringLiteral("File (*.pdf)"));
+    // The name was chosen in the report's own dialog: it is not asked again.
     if (path.isEmpty())
         return false;
     // Opened now, so that a file that cannot be written ends the export

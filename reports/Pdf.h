@@ -28,10 +28,10 @@ public:
     explicit Pdf(QObject* parent = nullptr);
     ~Pdf() override;
 
-    // Asks for the output file itself (path is only remembered), writes the
-    // report, shows a self-closing notice and opens the file in the
-    // desktop's viewer. A cancelled dialog ends it silently; a file that
-    // cannot be written whole is left as it was, and the user is told.
+    // Writes the report to path, shows a self-closing notice and opens the
+    // file in the desktop's viewer. An empty path (a cancelled dialog) ends
+    // it silently; a file that cannot be written whole is left as it was,
+    // and the user is told.
     // section is the line's section picture (null: none).
     void exportReport(double line, LineInfo info, QVector<EditInfo> edits, InvParam param,
                       GridPattern pattern, double spacing, QVector<QVector<double> > curves,

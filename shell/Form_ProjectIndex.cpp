@@ -186,6 +186,8 @@ void Form_ProjectIndex::on_ActionModelCaltriggle(bool)
         return;
     m_model->computeLineSection(m_menuLine);
     m_model->computeModelSection(path);
+    // The line's section replaces whatever was shown.
+    followShownLine(-1);
     ActionExportReport->setEnabled(true);
 }
 
@@ -220,16 +222,35 @@ void Form_ProjectIndex::on_ActionModerlertriggle(bool)
 
 void Form_ProjectIndex::on_ActionExportReporttriggle(bool)
 {
-    // A name typed with ".pdf" asks for the PDF report (the controller goes
-    // by the name's suffix); it must not become a document "x.pdf.docx".
-    // The document is always of the 2007 format: no entry offers the older
-    // one, and a name typed with ".doc" gets ".docx" added.
+    // The one question for the report's file: a name ending in ".pdf" is
+    // the PDF report (the controller goes by the name's suffix), which asks
+    // no other. The document is always of the 2007 format: no entry offers
+    // the older one, and a name typed with ".doc" gets ".docx" added.
     const QString path = UserPrompt::getSaveFileName(nullptr, QStringLiteral("导出文档"), QString(),
-                                                     QStringLiteral("Word 文档(*.docx)"), {QStringLiteral(".pdf")});
+                                                     QStringLiteral("Word 文档(*.docx);;PDF 文档(*.pdf)"));
     if (path.isEmpty() || !m_model)
         return;
     // The line the menu was opened on, whichever line is shown.
+    const int before = m_model->reportedLineRow();
     m_model->exportReport(path, m_menuLine);
+    followShownLine(before);
+}
+
+void Form_ProjectIndex::followShownLine(int shownBefore)
+{
+    // A menu entry that showed the line it was opened on moves the tree's
+    // selection there, as a double-click on it would have.
+    if (!m_model || m_model->reportedLineRow() != m_menuLine || shownBefore == m_menuLine)
+        return;
+    const QModelIndex index = m_model->index(m_menuLine, 0);
+    if (!index.isValid())
+        return;
+    if (m_menuLine != m_lastDoubleClickedLine) {
+        ui->treeView->collapse(m_model->index(m_lastDoubleClickedLine, 0));
+        m_lastDoubleClickedLine = m_menuLine;
+    }
+    ui->treeView->setCurrentIndex(index);
+    m_shownIndex = index;
 }
 
 void Form_ProjectIndex::on_actionDefaultTriggle(bool)

@@ -65,6 +65,9 @@ private:
     // Line, station and sample rows of a tree index, -1 for absent levels.
     static void rowsOf(const QModelIndex& index, int& line, int& station, int& sample);
     QAction* addAction(QMenu& menu, const char* name, const QString& text);
+    // After a menu entry that may show the menu's line: the tree selects
+    // that line when it is now shown and was not before.
+    void followShownLine(int shownBefore);
 
     Ui::Form_ProjectIndex* ui;
     DataModel* m_model = nullptr;

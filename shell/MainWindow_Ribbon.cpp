@@ -122,7 +122,9 @@ void MainWindow::createQuickAccessBar()
     m_qaSave = bar->addAction(QIcon(QStringLiteral(":/Res/Save_32x32.png")), QStringLiteral("保存"));
     m_qaSave->setToolTip(QStringLiteral("保存数据到工程文件"));
     connect(m_qaSave, SIGNAL(triggered(bool)), this, SLOT(on_actionFileSave_triggerd(bool)));
-    m_qaSave->setEnabled(true);
+    // Off like the ribbon's 保存 until there is an edit to save: without a
+    // project there is nothing it could write.
+    m_qaSave->setEnabled(false);
 
     m_qaClose = bar->addAction(QIcon(QStringLiteral(":/Res/Delete_32x32.png")), QStringLiteral("关闭"));
     m_qaClose->setToolTip(QStringLiteral("关闭当前工程文件"));

@@ -209,7 +209,7 @@ bool RibbonWindow::event(QEvent* event)
 void RibbonWindow::about()
 {
     Qtitan::AboutDialog::showAboutBox(this, tr("About Qtitan Ribbon Controls Sample"), tr("QtitanRibbon"),
-                                      QStringLiteral("QTN_VERSION_RIBBON"));
+                                      QStringLiteral(HW_PROGRAM_VERSION));
 }
 
 void RibbonWindow::options(QAction* action)

@@ -426,8 +426,14 @@ void Form_1DGraph::reinvertEditedCurve()
     QVector<double> depth;
     m_inversion.pointCompute(values, times, m_current, resistivity, depth,
                              m_referenceResistivity, m_constraint);
-    rebuildModelSeries(resistivity, depth);
+    const QPair<double, double> range = rebuildModelSeries(resistivity, depth);
     if (m_useDefaults) {
+        // The edited curve's model may reach past the station's range.
+        if (!resistivity.isEmpty()) {
+            const QPair<double, double> shown =
+                shownResistivityRange(resistivity, depth, -m_params.inversionDepth, 0.0, range);
+            m_resistivityAxis->setRange(shown.first, shown.second);
+        }
         m_depthAxis->setRange(-m_params.inversionDepth, 0.0);
     } else {
         m_resistivityAxis->setRange(m_resistivityMin, m_resistivityMax);

@@ -106,6 +106,7 @@ bool Graph_IsoLine::drawChannelCurves(QVector<QVector<double> > channels, QVecto
     const QwtInterval range(0.0, n);
 
     m_abnormal.clear();
+    QVector<double> shown;
     for (int i = 0; i < n; ++i) {
         const QVector<double> &values = channels[i];
         Data_Calc::abnormalValueIndices(values, m_abnormal);
@@ -119,6 +120,8 @@ bool Graph_IsoLine::drawChannelCurves(QVector<QVector<double> > channels, QVecto
             if (std::isfinite(x[k]) && std::isfinite(values[k])) {
                 xs.append(x[k]);
                 ys.append(values[k]);
+                if (std::isnormal(values[k]))
+                    shown.append(values[k]);
             }
         }
 
@@ -129,6 +132,12 @@ bool Graph_IsoLine::drawChannelCurves(QVector<QVector<double> > channels, QVecto
         curve->attach(this);
         m_curves.append(curve);
     }
+
+    // Whole decades around what the curves hold: the late channels of a
+    // resistive line lie decades below those of a conductive one.
+    const QPair<double, double> decades = Data_Calc::decadeRange(shown, 1e-9, 0.1);
+    m_channelLowest = static_cast<int>(std::lround(std::log10(decades.first)));
+    m_channelHighest = static_cast<int>(std::lround(std::log10(decades.second)));
 
     std::sort(m_abnormal.begin(), m_abnormal.end());
     const bool ok = m_abnormal.isEmpty();
@@ -187,28 +196,32 @@ bool Graph_IsoLine::labelsFit(int axis, const QwtScaleDiv &div) const
     return true;
 }
 
-// The channel axis spans 1e-9 to 0.1. Labelled every decade it needs about
-// a label's height per decade, which a low plot (the upper row at the default
-// window size) does not have: then every second, fourth or eighth decade is
-// labelled, always from end to end, so that no two labels run together.
+// The channel axis spans the decades of the curves drawn. Labelled every
+// decade it needs about a label's height per decade, which a low plot (the
+// upper row at the default window size) does not have: then only every
+// second, third... decade is labelled, by a step that divides the span, so
+// that both ends stay labelled and no two labels run together.
 QwtScaleDiv Graph_IsoLine::channelScaleDiv() const
 {
-    constexpr int kLowest = -9;
-    constexpr int kHighest = -1;
+    const int lowest = m_channelLowest;
+    const int highest = std::max(m_channelHighest, lowest + 1);
+    const int span = highest - lowest;
     QwtScaleDiv div;
-    for (int step : {1, 2, 4, 8}) {
+    for (int step = 1; step <= span; ++step) {
+        if (span % step != 0)
+            continue;
         QList<double> major, medium, minor;
-        for (int e = kLowest; e <= kHighest; ++e) {
+        for (int e = lowest; e <= highest; ++e) {
             const double decade = std::pow(10.0, e);
-            if ((e - kLowest) % step == 0)
+            if ((e - lowest) % step == 0)
                 major.append(decade);
             else
                 medium.append(decade);
-            if (step == 1 && e < kHighest)
+            if (step == 1 && e < highest)
                 for (int k = 2; k <= 9; ++k)
                     minor.append(k * decade);
         }
-        div = QwtScaleDiv(1e-9, 0.1, minor, medium, major);
+        div = QwtScaleDiv(std::pow(10.0, lowest), std::pow(10.0, highest), minor, medium, major);
         if (labelsFit(QwtPlot::yLeft, div))
             break;
     }

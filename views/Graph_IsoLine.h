@@ -69,6 +69,9 @@ private:
     QwtPlotMarker *m_marker = nullptr;
     QVector<int> m_abnormal;
     bool m_channelAxis = false;   // the log axis of the channel curves is shown
+    // Decades (powers of ten) the channel axis runs between.
+    int m_channelLowest = -9;
+    int m_channelHighest = -1;
 };
 
 #endif

@@ -69,6 +69,16 @@ QString gridNamed(const QString& grid)
     return QStringLiteral(",网格文件 ") + QDir::toNativeSeparators(grid);
 }
 const QString kNoGrid = QStringLiteral(",当前反演方法不生成网格文件");
+// The message of a sampled-data export: it names the file written.
+Message sampledWritten(const QString& file)
+{
+    return Message{QStringLiteral("采样数据"), QStringLiteral("导出采样数据成功：") + QDir::toNativeSeparators(file)};
+}
+// How a results export's message names the line whose results it wrote.
+QString ofLine(double line)
+{
+    return QStringLiteral("（测线 %1）").arg(line);
+}
 
 DataType_ResultData column(double x, const QVector<double>& depth, const QVector<double>& value)
 {
@@ -478,7 +488,7 @@ void TestDataModelExports::oneDimensionalRows()
     QCOMPARE(readText(path("survey.1d.dat")), QStringLiteral("里程,坐标X,坐标Y,深度,电阻率\n") + rows);
     QVERIFY(QFile::exists(path("survey_top.bln")));
     QVERIFY(QFile::exists(path("survey_bottom.bln")));
-    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("一维反演结果"), QStringLiteral("保存一维反演数据成功")}}));
+    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("一维反演结果"), QStringLiteral("保存一维反演数据成功") + ofLine(1)}}));
 }
 
 void TestDataModelExports::coordinateMatching_data()
@@ -549,7 +559,7 @@ void TestDataModelExports::twoDimensionalRowsAndGrid()
     QVERIFY(QFile::exists(path("s_top.bln")) && QFile::exists(path("s_bottom.bln")));
     QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("二维反演结果"),
                                           QStringLiteral("保存二维反演数据成功")
-                                              + (grid ? gridNamed(path("s.grd")) : kNoGrid)}}));
+                                              + (grid ? gridNamed(path("s.grd")) : kNoGrid) + ofLine(1)}}));
 }
 
 void TestDataModelExports::twoExportsKeepTheirOwnGrids()
@@ -576,8 +586,10 @@ void TestDataModelExports::twoExportsKeepTheirOwnGrids()
     QVERIFY(readAll(path("b.grd")) != first);
     QVERIFY(!QFile::exists(path("out.grd")));
     QCOMPARE(m_messages,
-             (QList<Message>{{QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功") + gridNamed(path("a.grd"))},
-                             {QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功") + gridNamed(path("b.grd"))}}));
+             (QList<Message>{{QStringLiteral("二维反演结果"),
+                              QStringLiteral("保存二维反演数据成功") + gridNamed(path("a.grd")) + ofLine(100)},
+                             {QStringLiteral("二维反演结果"),
+                              QStringLiteral("保存二维反演数据成功") + gridNamed(path("b.grd")) + ofLine(110)}}));
 }
 
 void TestDataModelExports::layerAndSectionTables()
@@ -595,8 +607,8 @@ void TestDataModelExports::layerAndSectionTables()
     QCOMPARE(readText(path("a.layer.dat")), QString("1.5,10,100\n1.5,20,2e+06\n3,-5,0.25\n"));
     QCOMPARE(readText(path("a.raw.dat")),
              QStringLiteral("时间(us)\\点号(m),0,12.5\n10.5,0.001,2\n1e+06,3,\n"));
-    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功")},
-                                         {QString(), QStringLiteral("剖面数据保存成功")}}));
+    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功") + ofLine(1)},
+                                         {QString(), QStringLiteral("剖面数据保存成功") + ofLine(1)}}));
 }
 
 void TestDataModelExports::tablesLeaveBlankCellsOut_data()
@@ -743,8 +755,9 @@ void TestDataModelExports::missingTopographyLeavesResults()
     QVERIFY(!QFile::exists(path("n_top.bln")));
     QVERIFY(!QFile::exists(path("n_bottom.bln")));
     const Message expected = twoD ? Message{QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功,未保存Bln文件")
-                                                                          + gridNamed(path("n.grd"))}
-                                  : Message{QStringLiteral("一维反演结果"), QStringLiteral("保存一维反演数据成功,未保存Bln文件")};
+                                                                          + gridNamed(path("n.grd")) + ofLine(1)}
+                                  : Message{QStringLiteral("一维反演结果"),
+                                            QStringLiteral("保存一维反演数据成功,未保存Bln文件") + ofLine(1)};
     QCOMPARE(m_messages, QList<Message>{expected});
 }
 
@@ -1459,7 +1472,7 @@ void TestDataModelExports::sampledDataOfGeneratedStation()
     m_model->exportSampledData(0, 1);
 
     QCOMPARE(lineValue(100, "SampleMode").toInt(), 1);
-    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("采样数据"), QStringLiteral("导出采样数据成功")}}));
+    QCOMPARE(m_messages, (QList<Message>{sampledWritten(path("100Line 20Station.txt"))}));
     const QString file = path("100Line 20Station.txt");
     QVERIFY(QFile::exists(file));
     QStringList lines = readText(file).split('\n');
@@ -1532,7 +1545,7 @@ void TestDataModelExports::sampledDataEdgeCases()
     // A station without samples: the header alone, and the box.
     m_model->exportSampledData(0, 1);
     QCOMPARE(readText(path("5Line 4Station.txt")), QStringLiteral("时间（us）,感应电压（V）\n"));
-    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("采样数据"), QStringLiteral("导出采样数据成功")}}));
+    QCOMPARE(m_messages, (QList<Message>{sampledWritten(path("5Line 4Station.txt"))}));
 }
 
 void TestDataModelExports::sampledDataOfFileInUse_data()
@@ -1573,7 +1586,7 @@ void TestDataModelExports::sampledDataOfFileInUse()
     m_messages.clear();
     m_lib->setBusyTimeout(LibHORM::kBusyTimeoutMs);
     m_model->exportSampledData(0, 0);
-    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("采样数据"), QStringLiteral("导出采样数据成功")}}));
+    QCOMPARE(m_messages, (QList<Message>{sampledWritten(path("7Line 3Station.txt"))}));
     const QStringList rows = readText(path("7Line 3Station.txt")).split('\n');
     QVERIFY(rows.size() > 3);
     QCOMPARE(rows.at(1).split(',').size(), 4);
@@ -1677,13 +1690,16 @@ void TestDataModelExports::gpsImportCoverage_data()
         << QVector<int>{1, 1, 1, 1, 1};
     QTest::newRow("a line without records")
         << QVector<double>{12.1, 100, 1, 2, 3, 12.1, 300.3, 5, 6, 7}
-        << QStringList{QStringLiteral("20号线最小点号无坐标，未导入！"), ok} << QVector<int>{1, 1, 1, -1, -1};
+        << QStringList{QStringLiteral("20号线最小点号无坐标，未导入！"), QStringLiteral("已导入12.1号线的GPS坐标；20号线未导入！")}
+        << QVector<int>{1, 1, 1, -1, -1};
     QTest::newRow("last station not reached")
         << (QVector<double>{12.1, 100, 1, 2, 3, 12.1, 300, 5, 6, 7} + line20)
-        << QStringList{QStringLiteral("12.1号线最大点号无坐标，未导入!"), ok} << QVector<int>{-1, -1, -1, 1, 1};
+        << QStringList{QStringLiteral("12.1号线最大点号无坐标，未导入!"), QStringLiteral("已导入20号线的GPS坐标；12.1号线未导入！")}
+        << QVector<int>{-1, -1, -1, 1, 1};
     QTest::newRow("first station not reached")
         << (QVector<double>{12.1, 150, 1, 2, 3, 12.1, 300.3, 5, 6, 7} + line20)
-        << QStringList{QStringLiteral("12.1号线最小点号无坐标，未导入！"), ok} << QVector<int>{-1, -1, -1, 1, 1};
+        << QStringList{QStringLiteral("12.1号线最小点号无坐标，未导入！"), QStringLiteral("已导入20号线的GPS坐标；12.1号线未导入！")}
+        << QVector<int>{-1, -1, -1, 1, 1};
     QTest::newRow("line number within a thousandth")
         << QVector<double>{20.0005, 0, 1, 2, 3, 20.0005, 50, 11, 12, 13, 12.1, 100, 1, 2, 3, 12.1, 300.3, 5, 6, 7}
         << QStringList{ok} << QVector<int>{1, 1, 1, 1, 1};
@@ -1935,12 +1951,14 @@ void TestDataModelExports::exportsOfShownLine()
         QVERIFY(checked > g.nx * (g.ny - 2));
     }
 
-    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("一维反演结果"), QStringLiteral("保存一维反演数据成功")},
+    // The station of line 110 shown since does not make them its results:
+    // each message names the line exported.
+    QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("一维反演结果"), QStringLiteral("保存一维反演数据成功") + ofLine(100)},
                                          {QStringLiteral("二维反演结果"),
                                           QStringLiteral("保存二维反演数据成功")
-                                              + (method == 1 ? gridNamed(path("line.grd")) : kNoGrid)},
-                                         {QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功")},
-                                         {QString(), QStringLiteral("剖面数据保存成功")}}));
+                                              + (method == 1 ? gridNamed(path("line.grd")) : kNoGrid) + ofLine(100)},
+                                         {QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功") + ofLine(100)},
+                                         {QString(), QStringLiteral("剖面数据保存成功") + ofLine(100)}}));
 }
 
 void TestDataModelExports::surferGridOfUnevenStations()

@@ -91,6 +91,9 @@ private slots:
     void sectionPictureOfAnotherProject();
     void noSectionPictureForAbnormalChannels_data();
     void noSectionPictureForAbnormalChannels();
+    void methodAndGridOfTheShownLine_data();
+    void methodAndGridOfTheShownLine();
+    void modelCalculationOfTooFewStations();
     void editsInTheLinesTimeWindow();
     void elevationsOfTheReportedLine();
     void reportOfTheLineChosen();
@@ -565,7 +568,9 @@ void TestDataModelReports::reportBySuffix_data()
     QTest::newRow("docx") << "r1.docx" << true << false;
     QTest::newRow("doc") << "r2.doc" << true << false;
     QTest::newRow("pdf") << "r3.pdf" << false << true;
-    QTest::newRow("pdf.doc: both, document first") << "r4.pdf.doc" << true << true;
+    // One file for one name: the last suffix decides.
+    QTest::newRow("pdf.doc: the document") << "r4.pdf.doc" << true << false;
+    QTest::newRow("docx.pdf: the PDF") << "r8.docx.pdf" << false << true;
     QTest::newRow("no suffix") << "r5" << false << false;
     QTest::newRow("txt") << "r6.txt" << false << false;
     QTest::newRow("upper case") << "r7.PDF" << false << false;
@@ -582,18 +587,18 @@ void TestDataModelReports::reportBySuffix()
     m_events.clear();
     m_model->exportReport(path);
 
+    // The name was asked for once, before: the PDF report takes it as it
+    // is and asks no other.
     QStringList expected;
     if (document)
         expected << "message 提示 导出完成";
-    if (pdf)
-        expected << "file 导出PDF";
     QCOMPARE(m_events, expected);
-    QCOMPARE(QFile::exists(path), document);
+    QCOMPARE(QFile::exists(path), document || pdf);
+    QVERIFY(!QFile::exists(m_pdfAnswer));
     if (document)
         QVERIFY(reporttest::docxText(path).contains("测线 100 数据处理报告"));
-    QCOMPARE(QFile::exists(m_pdfAnswer), pdf);
     if (pdf) {
-        QCOMPARE(reporttest::pdfPageCount(m_pdfAnswer), 8);
+        QCOMPARE(reporttest::pdfPageCount(path), 8);
         QCOMPARE(m_urls.urls.size(), 1);
     } else {
         QVERIFY(m_urls.urls.isEmpty());
@@ -629,13 +634,14 @@ void TestDataModelReports::sectionPictureOfTheReportedLine()
     QCOMPARE(m_model->currentLineNumber, 110.0);
     QCOMPARE(m_model->reportDistances.size(), 3);
     const QString second = m_dir.filePath("line110.docx");
-    m_pdfAnswer = m_dir.filePath("line110.pdf");
-    m_model->exportReport(m_dir.filePath("line110.pdf.docx"));
+    const QString secondPdf = m_dir.filePath("line110.pdf");
+    m_model->exportReport(second);
+    m_model->exportReport(secondPdf);
     // Three charts and no section picture, in both kinds; nothing drawn.
     QCOMPARE(m_rendered.size(), 1);
-    QCOMPARE(reporttest::docxPictureCount(m_dir.filePath("line110.pdf.docx")), 3);
-    QCOMPARE(reporttest::pdfImageCount(m_pdfAnswer), 3);
-    const QString text = reporttest::docxText(m_dir.filePath("line110.pdf.docx"));
+    QCOMPARE(reporttest::docxPictureCount(second), 3);
+    QCOMPARE(reporttest::pdfImageCount(secondPdf), 3);
+    const QString text = reporttest::docxText(second);
     QVERIFY(text.contains("测线 110 数据处理报告"));
     QVERIFY(text.contains("测点数量：3 个"));
     QVERIFY(text.endsWith("5. 测线成果\n\n") || text.endsWith("5. 测线成果\n"));
@@ -706,13 +712,74 @@ void TestDataModelReports::noSectionPictureForAbnormalChannels()
     QVERIFY(!DataModel::channelsDrawable(m_model->reportCurves));
     QVERIFY(!m_model->sectionResults.isEmpty());
 
-    m_pdfAnswer = m_dir.filePath("abnormal.pdf");
-    const QString document = m_dir.filePath("abnormal.pdf.docx");
+    const QString pdf = m_dir.filePath("abnormal.pdf");
+    const QString document = m_dir.filePath("abnormal.docx");
     m_model->exportReport(document);
+    m_model->exportReport(pdf);
     QCOMPARE(m_rendered.size(), 0);
     QCOMPARE(reporttest::docxPictureCount(document), 16);
-    QCOMPARE(reporttest::pdfImageCount(m_pdfAnswer), 16);
+    QCOMPARE(reporttest::pdfImageCount(pdf), 16);
     QVERIFY(reporttest::docxText(document).contains("测线 100 数据处理报告"));
+}
+
+void TestDataModelReports::methodAndGridOfTheShownLine_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QString>("methodLine");
+    QTest::newRow("station by station") << 1 << QStringLiteral("反演方法：瞬态弛豫反演方法");
+    QTest::newRow("profile") << 2 << QStringLiteral("反演方法：二维瞬态弛豫反演");
+}
+
+// Method and grid chosen anew after the line was shown: the report names
+// those its section was computed with, as it does its parameters.
+void TestDataModelReports::methodAndGridOfTheShownLine()
+{
+    QFETCH(int, method);
+    QFETCH(QString, methodLine);
+    m_model->on_signal_TransRelaxInversionMethodChanged(method);
+    m_model->on_signal_currentGridSettingsChanged(GRID_FIXED, 5.0);
+    m_model->showTreeNode(0, -1, -1);
+    QVERIFY(!m_model->sectionResults.isEmpty());
+    m_model->on_signal_TransRelaxInversionMethodChanged(3 - method);
+    m_model->on_signal_currentGridSettingsChanged(GRID_PROGRESSIVE, 20.0);
+
+    const Payload p = sentPayload();
+    QCOMPARE(p.param.intField, method);
+    QCOMPARE(p.pattern, GRID_FIXED);
+    QCOMPARE(p.spacing, 5.0);
+    const QString file = m_dir.filePath("method.docx");
+    m_model->exportReport(file);
+    const QString text = reporttest::docxText(file);
+    QVERIFY2(text.contains(methodLine), qPrintable(text.left(400)));
+    QVERIFY(text.contains(QStringLiteral("网格设置：固定网格 网格间距 5")));
+    QVERIFY(!text.contains(QStringLiteral("递进网格")));
+}
+
+// The model calculation of a line with three stations in use follows the
+// line view's rule: the section is cleared and the reason told, nothing is
+// drawn, and the report holds no section picture.
+void TestDataModelReports::modelCalculationOfTooFewStations()
+{
+    for (int row = 3; row < 16; ++row)
+        setStationUse(1, row, false);
+    QSignalSpy cleared(m_model.get(), &DataModel::signal_SectionCleared);
+    int drawn = 0;
+    connect(m_model.get(), &DataModel::signal_2DISOGraphChanged, this, [&drawn] { ++drawn; });
+    m_events.clear();
+    m_model->computeLineSection(1);
+    QCOMPARE(m_model->reportDistances.size(), 3);
+    QVERIFY(!m_model->sectionResults.isEmpty());
+    m_model->computeModelSection(QStringLiteral(HW_TEST_DATA_DIR "/modelcalc_example.txt"));
+    QCOMPARE(m_events, QStringList({"message 该测线可用测点不足4个，无法绘制断面图"}));
+    QCOMPARE(cleared.count(), 1);
+    QCOMPARE(drawn, 0);
+
+    const QString file = m_dir.filePath("three.docx");
+    m_model->exportReport(file);
+    const QString text = reporttest::docxText(file);
+    QVERIFY(text.contains(QStringLiteral("测点数量：3 个")));
+    QCOMPARE(reporttest::docxPictureCount(file), 3);
+    QVERIFY(m_rendered.isEmpty());
 }
 
 void TestDataModelReports::editsInTheLinesTimeWindow()

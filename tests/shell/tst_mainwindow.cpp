@@ -470,13 +470,13 @@ void TestMainWindow::initialEnabling()
     QList<QAction*> expectedOff = {w->m_actionSave, w->m_actionClose, w->m_actionImport, w->m_actionImportGps,
                                    w->m_actionExport, w->m_machine[2], w->m_machine[3], w->m_fit[0], w->m_fit[1],
                                    w->m_fit[2], w->m_fit[3], w->m_method[3], w->m_actionColorMap,
-                                   w->m_actionTriangle, w->m_actionFitToWnd, w->m_qaClose};
+                                   w->m_actionTriangle, w->m_actionFitToWnd, w->m_qaClose, w->m_qaSave};
     for (QAction* a : all) {
         if (a->isEnabled() == expectedOff.contains(a))
             QFAIL(qPrintable(a->text()));
     }
-    // Quick-access save is on while the ribbon's is off.
-    QVERIFY(w->m_qaSave->isEnabled());
+    // The quick-access save is off like the ribbon's: without a project
+    // there is nothing it could write.
     // The triangulation entry runs nothing even when enabled.
     w->m_actionTriangle->setEnabled(true);
     w->m_actionTriangle->trigger();
@@ -2333,14 +2333,20 @@ void TestMainWindow::backstageAndAbout()
     QVERIFY(w->m_menuOptions->isEnabled());
 
     QString title;
+    QString text;
     QPointer<QDialog> box;
     UserPrompt::setDialogAnswerer([&](QDialog* dialog) {
         title = dialog->windowTitle();
+        if (auto* message = qobject_cast<QMessageBox*>(dialog))
+            text = message->text();
         box = dialog;
         return 0;
     });
     w->about();
     QCOMPARE(title, QStringLiteral("About Qtitan Ribbon Controls Sample"));
+    // The version is the program's, not a placeholder's name.
+    QVERIFY2(text.contains(QStringLiteral("version %1.").arg(QStringLiteral(HW_PROGRAM_VERSION))), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("QTN_")), qPrintable(text));
     Qtitan::AboutDialog::showAboutBox(w, QString(), QStringLiteral("C"), QStringLiteral("1"));
     QVERIFY(title.startsWith(QStringLiteral("About ")));
     QVERIFY(title != QStringLiteral("About "));

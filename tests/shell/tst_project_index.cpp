@@ -2,6 +2,7 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -79,6 +81,10 @@ private slots:
     void loadingCollapsesTree();
     void render();
 
+public slots:
+    // The desktop's viewer, in place of the real one.
+    void openUrl(const QUrl& url) { m_opened << url; }
+
 private:
     QModelIndex lineIndex(int line) const { return m_model->index(line, 0); }
     QModelIndex stationIndex(int line, int station) const { return m_model->index(station, 0, lineIndex(line)); }
@@ -102,6 +108,7 @@ private:
     QStringList m_fileRequests;
     std::function<QString()> m_fileAnswer;
     QStringList m_messages;
+    QList<QUrl> m_opened;
 };
 
 void TestProjectIndex::initTestCase()
@@ -131,6 +138,8 @@ void TestProjectIndex::init()
 
     m_fileRequests.clear();
     m_messages.clear();
+    m_opened.clear();
+    QDesktopServices::setUrlHandler("file", this, "openUrl");
     m_fileAnswer = [] { return QString(); };
     UserPrompt::setFileAnswerer([this](UserPrompt::FileDialogKind kind, const QString& caption, const QString& dir,
                                        const QString& filter) {
@@ -516,6 +525,8 @@ void TestProjectIndex::modelEntries()
     contextMenu(lineIndex(0), QStringLiteral("导入层状模型反演"));
     QVERIFY(resistivity.count() >= 1);
     QCOMPARE(contextMenu(lineIndex(0)).enabled.mid(4), (QList<bool>{false, true}));
+    // The line's section is shown in place of the station: the tree says so.
+    QCOMPARE(m_tree->currentIndex(), lineIndex(0));
 }
 
 void TestProjectIndex::modelCalculationSettlesTheShownEditFirst_data()
@@ -559,8 +570,8 @@ void TestProjectIndex::reportEntryAsksForDocument()
     const QString path = m_dir->filePath("report.txt");
     m_fileAnswer = [path] { return path; };
     contextMenu(lineIndex(0), QStringLiteral("导出数据处理报告"));
-    // Only the kind of document that is written is offered.
-    QCOMPARE(m_fileRequests, QStringList{"1|导出文档||Word 文档(*.docx)"});
+    // Only the kinds of report that are written are offered, in one question.
+    QCOMPARE(m_fileRequests, QStringList{"1|导出文档||Word 文档(*.docx);;PDF 文档(*.pdf)"});
     QVERIFY(!QFile::exists(path));
 }
 
@@ -569,9 +580,9 @@ void TestProjectIndex::reportNameTyped_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("dialogs");
     QTest::addColumn<QString>("written");
-    // ".pdf": the PDF report is asked for (its own dialog is cancelled), and
-    // no document "report.pdf.docx" is made.
-    QTest::newRow("pdf") << "report.pdf" << QStringList({"导出文档", "导出PDF"}) << QString();
+    // ".pdf": the PDF report is written under the name typed, with no second
+    // question, and no document "report.pdf.docx" is made.
+    QTest::newRow("pdf") << "report.pdf" << QStringList({"导出文档"}) << "report.pdf";
     // ".doc": the document written is of the 2007 format and named so.
     QTest::newRow("doc") << "report.doc" << QStringList({"导出文档"}) << "report.doc.docx";
 }
@@ -616,13 +627,19 @@ void TestProjectIndex::reportNameTyped()
     answer.stop();
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, false);
     QCOMPARE(shown, dialogs);
-    QVERIFY(!QFile::exists(typed));
-    if (written.isEmpty()) {
+    const QString file = m_dir->filePath(written);
+    // Only the file named is made.
+    if (file != typed)
+        QVERIFY(!QFile::exists(typed));
+    if (file != typed + ".docx")
         QVERIFY(!QFile::exists(typed + ".docx"));
-        QCOMPARE(m_messages, QStringList());
+    QVERIFY(QFile::exists(file));
+    if (written.endsWith(".pdf")) {
+        QFile pdf(file);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QCOMPARE(pdf.read(5), QByteArray("%PDF-"));
+        QCOMPARE(m_opened, QList<QUrl>({QUrl::fromLocalFile(file)}));
     } else {
-        const QString file = m_dir->filePath(written);
-        QVERIFY(QFile::exists(file));
         QVERIFY(reporttest::docxEntries(file).contains("word/document.xml"));
         QCOMPARE(m_messages, QStringList({"导出完成"}));
     }
@@ -635,10 +652,14 @@ void TestProjectIndex::reportOfTheLineRightClicked()
     doubleClick(lineIndex(0));
     const QString path = m_dir->filePath("right.docx");
     m_fileAnswer = [path] { return path; };
+    QCOMPARE(m_tree->currentIndex(), lineIndex(0));
     contextMenu(lineIndex(1), QStringLiteral("导出数据处理报告"));
     QCOMPARE(m_messages, QStringList({"导出完成"}));
     const QString title = QStringLiteral("测线 %1 数据处理报告").arg(lineIndex(1).data().toString());
     QVERIFY2(reporttest::docxText(path).contains(title), qPrintable(reporttest::docxText(path).left(80)));
+    // The tree selects the line now shown, not the one shown before.
+    QCOMPARE(m_tree->currentIndex(), lineIndex(1));
+    QCOMPARE(m_tree->selectionModel()->selectedRows(), QModelIndexList({lineIndex(1)}));
 }
 
 void TestProjectIndex::checkBoxWritesUse()

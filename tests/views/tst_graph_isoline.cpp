@@ -44,6 +44,7 @@ private slots:
     void cleanup();
     void channelCurves_data();
     void channelCurves();
+    void channelAxes_data();
     void channelAxes();
     void channelLabelsDoNotRunTogether_data();
     void channelLabelsDoNotRunTogether();
@@ -116,19 +117,46 @@ void TestGraphIsoLine::channelCurves()
     QCOMPARE(plot.itemList(QwtPlotItem::Rtti_PlotCurve).size(), channels.size());
 }
 
+void TestGraphIsoLine::channelAxes_data()
+{
+    QTest::addColumn<QVector<QVector<double> > >("channels");
+    QTest::addColumn<double>("lower");
+    QTest::addColumn<double>("upper");
+    QTest::newRow("conductive") << QVector<QVector<double> >{{1e-3, 2e-3}, {1e-4, 2e-4}, {1e-5, 2e-5}}
+                                << 1e-5 << 1e-2;
+    // The late channels of a resistive line lie far below 1e-9.
+    QTest::newRow("resistive") << QVector<QVector<double> >{{3e-6, 5e-6}, {4e-9, 6e-9}, {2e-12, 7e-12}}
+                               << 1e-12 << 1e-5;
+    QTest::newRow("strong early channel") << QVector<QVector<double> >{{0.5, 2.0}, {1e-4, 2e-4}}
+                                          << 1e-4 << 10.0;
+    QTest::newRow("within one decade") << QVector<QVector<double> >{{2e-6, 3e-6}, {4e-6, 5e-6}}
+                                       << 1e-6 << 1e-5;
+    // Nothing a log axis can place (zeros, negative values): the usual span.
+    QTest::newRow("nothing positive") << QVector<QVector<double> >{{0.0, -1e-4}} << 1e-9 << 0.1;
+}
+
+// The channel axis takes in every channel drawn, in whole decades.
 void TestGraphIsoLine::channelAxes()
 {
+    QFETCH(QVector<QVector<double> >, channels);
+    QFETCH(double, lower);
+    QFETCH(double, upper);
     Graph_IsoLine plot;
-    QVERIFY(plot.drawChannelCurves({{1e-3, 2e-3}, {1e-4, 2e-4}, {1e-5, 2e-5}}, {100.7, 250.2}));
+    plot.drawChannelCurves(channels, {100.7, 250.2});
     QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).lowerBound(), 100.0);
     QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).upperBound(), 250.0);
-    QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).lowerBound(), 1e-9);
-    QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).upperBound(), 0.1);
+    HW_COMPARE_NEAR(plot.axisScaleDiv(QwtPlot::yLeft).lowerBound(), lower, 1e-12);
+    HW_COMPARE_NEAR(plot.axisScaleDiv(QwtPlot::yLeft).upperBound(), upper, 1e-12);
+    const QList<double> ticks = plot.axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick);
+    QVERIFY(!ticks.isEmpty());
+    HW_COMPARE_NEAR(ticks.first(), lower, 1e-12);
+    HW_COMPARE_NEAR(ticks.last(), upper, 1e-12);
     QVERIFY(dynamic_cast<QScaleDraw *>(plot.axisScaleDraw(QwtPlot::yLeft)));
     QCOMPARE(plot.title().text(), QString("多测道曲线图"));
     // Channel colours run from dark blue (first) towards red (last).
     QCOMPARE(plot.curves().first()->pen().color(), QColor(Qt::darkBlue));
-    QVERIFY(plot.curves()[1]->pen().color() != plot.curves()[2]->pen().color());
+    if (channels.size() > 2)
+        QVERIFY(plot.curves()[1]->pen().color() != plot.curves()[2]->pen().color());
 }
 
 void TestGraphIsoLine::channelLabelsDoNotRunTogether_data()
@@ -150,10 +178,10 @@ void TestGraphIsoLine::channelLabelsDoNotRunTogether()
     plot.resize(700, height);
     plot.show();
     QVERIFY(QTest::qWaitForWindowExposed(&plot));
-    QVERIFY(plot.drawChannelCurves({{1e-3, 2e-3}, {1e-4, 2e-4}, {1e-7, 2e-7}}, {0, 400}));
+    QVERIFY(plot.drawChannelCurves({{0.05, 0.1}, {1e-4, 2e-4}, {1e-9, 2e-9}}, {0, 400}));
     QCoreApplication::processEvents();
     // The next station's drawing keeps the axis.
-    QVERIFY(plot.drawChannelCurves({{1e-3, 2e-3}, {1e-4, 2e-4}, {1e-7, 2e-7}}, {0, 400}));
+    QVERIFY(plot.drawChannelCurves({{0.05, 0.1}, {1e-4, 2e-4}, {1e-9, 2e-9}}, {0, 400}));
     QCoreApplication::processEvents();
 
     const QwtScaleDiv div = plot.axisScaleDiv(QwtPlot::yLeft);
