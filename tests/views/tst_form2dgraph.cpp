@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -223,6 +224,8 @@ private slots:
     void progressPanelStandsOverTheMapPage();
     void abnormalChannelsFreezeSections();
     void sectionClearedEmptiesTheViews();
+    void mapFillsItsPageAfterClose_data();
+    void mapFillsItsPageAfterClose();
     void pointDataFillsMissingTopography();
     void meshLayerLines_data();
     void meshLayerLines();
@@ -423,6 +426,53 @@ void TestForm2DGraph::sectionClearedEmptiesTheViews()
     form.setData(grid, topographyOf(grid), ramp(), 100.0);
     QVERIFY(form.sectionPlot()->spectrogram());
     QVERIFY(form.sectionMap()->isDataReady());
+}
+
+void TestForm2DGraph::mapFillsItsPageAfterClose_data()
+{
+    QTest::addColumn<bool>("formHidden");
+    QTest::newRow("a station shown: the form is out of the window") << true;
+    QTest::newRow("the channel and section page current") << false;
+}
+
+// A project closed while the map page is hidden: the map that takes the old
+// one's place must still fill the page once it shows, and the section drawn
+// on it must be of that size.
+void TestForm2DGraph::mapFillsItsPageAfterClose()
+{
+    QFETCH(bool, formHidden);
+    Form_2DGraph form;
+    form.resize(900, 620);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QWidget* page = form.tabWidget()->widget(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCOMPARE(form.sectionMap()->geometry(), page->layout()->contentsRect());
+
+    if (formHidden)
+        form.hide();
+    else
+        form.tabWidget()->setCurrentIndex(0);
+    form.clearView();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QList<DataType_ResultData> grid = section();
+    form.setData(grid, topographyOf(grid), ramp(), 100.0);
+    QCOMPARE(form.tabWidget()->currentWidget(), page);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QApplication::processEvents();
+
+    QVERIFY(page->width() > 800);
+    QCOMPARE(form.sectionMap()->parentWidget(), page);
+    QVERIFY(form.sectionMap()->isVisible());
+    QCOMPARE(form.sectionMap()->geometry(), page->layout()->contentsRect());
+    QCOMPARE(form.sectionMap()->image().size(), form.sectionMap()->size());
+
+    // And at the next size the window gives it.
+    form.resize(1000, 700);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QApplication::processEvents();
+    QCOMPARE(form.sectionMap()->geometry(), page->layout()->contentsRect());
 }
 
 void TestForm2DGraph::pointDataFillsMissingTopography()
