@@ -507,6 +507,7 @@ void Form_1DGraph::on_signalISOGraphChanged(InvParam params, QList<DataType_Resu
     if (!lineCurvesValid)
         return;
     m_params = params;
+    m_sectionRamp = colours;
     QList<DataType_ResultData> columns = results;
     m_sectionPlot->setSectionData(columns, topography, depth, colours, 1);
     m_sectionPlot->setMarkerX(m_stationPosition);
@@ -517,6 +518,12 @@ void Form_1DGraph::on_signalCurrentGridSettingsChanged(GridPattern pattern, doub
 {
     m_gridPattern = pattern;
     m_gridSpacing = spacing;
+}
+
+void Form_1DGraph::on_signalColorMapChanged(QMap<float, QColor> ramp)
+{
+    m_sectionRamp = ramp;
+    m_sectionPlot->setColorMap(ramp);
 }
 
 void Form_1DGraph::on_signalContourMethod1D(int method)
@@ -561,7 +568,7 @@ void Form_1DGraph::on_signalFileSaved()
 
     QList<DataType_ResultData> section = lineSection();
     on_signalISOGraphChanged(m_params, section, m_params.topography, m_params.inversionDepth,
-                             defaultColorRamp(), true);
+                             m_sectionRamp, true);
 }
 
 void Form_1DGraph::on_signalEditedCurveStored()

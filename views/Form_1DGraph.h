@@ -101,6 +101,9 @@ public slots:
                                   QVector<TopoData> topography, double depth,
                                   QMap<float, QColor> colours, bool flag);
     void on_signalCurrentGridSettingsChanged(GridPattern pattern, double spacing);
+    // The ramp chosen for the sections: the shown one is recoloured, and a
+    // save redraws in it.
+    void on_signalColorMapChanged(QMap<float, QColor> ramp);
     void on_signalContourMethod1D(int method);
     void on_signalEditCheckBoxStateChanged(bool pointMove, bool lineMove);
     void on_signalFileSaved();
@@ -183,6 +186,9 @@ private:
     InversionMethod m_inversion;
     Data_Mathematical_Calc m_calc;
     ModelFiles m_sectionBuilder;
+
+    // The ramp the section is drawn in.
+    QMap<float, QColor> m_sectionRamp = defaultColorRamp();
 
     GridPattern m_gridPattern = GRID_FIXED;
     double m_gridSpacing = 5.0;

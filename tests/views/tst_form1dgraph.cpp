@@ -26,6 +26,8 @@
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
+#include <qwt_color_map.h>
+#include <qwt_interval.h>
 #include <qwt_plot_marker.h>
 #include <qwt_scale_div.h>
 #include <qwt_scale_draw.h>
@@ -1093,6 +1095,8 @@ void TestForm1DGraph::saveEmitsTheEditedCurveAndRedrawsTheSection()
     showStation(form, line.column(3), line.times);
     form.on_signalEditCheckBoxStateChanged(true, true);
     QVERIFY(dragPoint(form, 12, line.column(3)[12] * 3.0));
+    // A ramp chosen meanwhile is the one the redrawn section takes.
+    form.on_signalColorMapChanged({{0.0f, Qt::blue}, {0.5f, Qt::green}, {1.0f, Qt::red}});
 
     QSignalSpy saved(&form, &Form_1DGraph::signal_FileSavedtoDB);
     form.on_signalFileSaved();
@@ -1102,6 +1106,7 @@ void TestForm1DGraph::saveEmitsTheEditedCurveAndRedrawsTheSection()
     QCOMPARE(saved.first().at(1).value<QVector<double> >(), line.times);
     QVERIFY(form.sectionPlot()->spectrogram());
     QCOMPARE(form.sectionPlot()->marker()->xValue(), 30.0);
+    QCOMPARE(QColor(form.sectionPlot()->colorMap()->rgb(QwtInterval(0.0, 1.0), 0.5)), QColor(Qt::green));
 }
 
 void TestForm1DGraph::fitting_data()
