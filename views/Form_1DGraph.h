@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 #include <QVector>
 #include <QWidget>
@@ -114,9 +115,16 @@ public slots:
     void onSignalMouseMoveComplete_RefreshUI();
 
 private:
+    // The axes' ranges as the form began, with no station shown.
+    struct AxisRanges {
+        QPair<double, double> time, value, resistivity, depth;
+    };
+    AxisRanges axisRanges() const;
+    void setAxisRanges(const AxisRanges &ranges);
     void buildDecayChart();
     void buildModelChart();
     void buildPlots();
+    static void takeColumnWidth(Graph_IsoLine *plot);
     // Replaces the model staircase; returns the smallest and largest layer
     // resistivity, tracked from 1e6 and -10000.
     QPair<double, double> rebuildModelSeries(const QVector<double> &resistivity,
@@ -186,6 +194,8 @@ private:
     InversionMethod m_inversion;
     Data_Mathematical_Calc m_calc;
     ModelFiles m_sectionBuilder;
+
+    AxisRanges m_emptyRanges;
 
     // The ramp the section is drawn in.
     QMap<float, QColor> m_sectionRamp = defaultColorRamp();

@@ -10,6 +10,8 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,6 +60,7 @@
 #include "views/Dialog_3DataVisualization.h"
 #include "views/Form_1DGraph.h"
 #include "views/Chart.h"
+#include "views/ChartView.h"
 #include "views/Form_2DGraph.h"
 #include "views/Graph_IsoLine.h"
 #include "views/KXSpectrogramMap.h"
@@ -1539,6 +1542,28 @@ void TestMainWindow::windowFitsSmallDesktops()
     QVERIFY(central->isVisible());
     QVERIFY(w->rect().contains(QRect(central->mapTo(w, QPoint(0, 0)), central->size())));
     QVERIFY(central->height() > 100);
+    if (!twoD) {
+        // The decay chart, the one the user edits, keeps a usable share
+        // beside the model chart and the line's plots.
+        const int decay = w->m_form1D->decayView()->width();
+        QVERIFY2(decay >= central->width() / 3,
+                 qPrintable(QStringLiteral("decay chart %1 px of %2").arg(decay).arg(central->width())));
+        // Its title and labels read whole.
+        QtCharts::QChart* chart = w->m_form1D->decayChart();
+        QStringList labels;
+        for (QGraphicsItem* item : chart->scene()->items()) {
+            if (auto* text = dynamic_cast<QGraphicsTextItem*>(item)) {
+                if (text->isVisible() && chart->isAncestorOf(text) && !text->toPlainText().isEmpty())
+                    labels << text->toPlainText();
+            }
+        }
+        QVERIFY(labels.size() >= 5);
+        for (const QString& label : labels)
+            QVERIFY2(!label.contains(QStringLiteral("...")) && !label.contains(QChar(0x2026))
+                         && !label.contains(QChar(0x22ee)),
+                     qPrintable(QStringLiteral("decay chart %1 x %2: ").arg(decay).arg(chart->size().height())
+                                + labels.join(QStringLiteral(" | "))));
+    }
     if (twoD) {
         // The channel curves above the section keep a strip of their own
         // (their title and axes alone take some 70 px).
