@@ -1036,6 +1036,8 @@ void TestMainWindow::chosenRampHoldsForEverySection()
     QVERIFY(w->m_form2D->sectionMap()->isDataReady());
     QCOMPARE(w->m_form2D->sectionColorMap()->rgb(1.0, 0.0, 0.5), green);
     QCOMPARE(w->m_form2D->sectionColorMap()->colorStops(), QVector<double>({0.0, 0.5, 1.0}));
+    w->m_form2D->tabWidget()->setCurrentIndex(1);
+    screenshot(w, QStringLiteral("hw_chosen_ramp_next_line"));
     w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0, model->index(0, 0)));
     QVERIFY(w->centralWidget() == w->m_form1D);
     QwtLinearColorMap* stationColours = w->m_form1D->sectionPlot()->colorMap();
@@ -1048,6 +1050,7 @@ void TestMainWindow::chosenRampHoldsForEverySection()
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     QCOMPARE(dialog->gradientEditor()->getGradient(), chosen);
+    screenshot(dialog, QStringLiteral("hw_chosen_ramp_dialog"));
     dialog->close();
 }
 

@@ -301,6 +301,9 @@ void TestSpectrogramMap::uniformSectionIsOneColour()
     QCOMPARE(bands.first().colour, expected);
     QCOMPARE(img.pixel(bands.first().rect.center()), expected);
     QVERIFY(map.uniformValues());
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(img.save(QDir(dir).filePath(QStringLiteral("hw_map_uniform_%1.png").arg(QTest::currentDataTag()).replace(' ', '_'))));
 
     // A real contrast, however faint against the value, keeps the ramp.
     cols.last().value.last() = value * 1.01;
@@ -727,6 +730,9 @@ void TestSpectrogramMap::colourBarLabelsTellBandsApart()
         QVERIFY(previous.isNull() || !b.labelBox.intersects(previous));
         previous = b.labelBox;
     }
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(map.image().save(QDir(dir).filePath(QStringLiteral("hw_map_labels_%1.png").arg(QTest::currentDataTag()).replace(' ', '_'))));
     QVERIFY2(labels.size() >= 4, qPrintable(labels.join(' ')));
     if (!typedLabel.isEmpty())
         QVERIFY2(labels.contains(typedLabel), qPrintable(labels.join(' ')));
