@@ -109,6 +109,9 @@ public:
     // The colour ramp of the sections: 26 stops from white at 1e-18 to
     // (128, 0, 0) at 1.0.
     static QMap<float, QColor> defaultColourRamp();
+    // The ramp every section view is drawn in: the default until the user
+    // chooses another.
+    QMap<float, QColor> sectionRamp() const { return chosenRamp; }
     // The radius the smoothing dialog proposes: the larger of half the
     // station span and half the depth, whole, within the dialog's 1..10000.
     static int proposedSmoothRadius(const QVector<double>& stations, double depth);
@@ -236,6 +239,9 @@ public slots:
     void on_signalEditCheckBoxStateChanged(bool pointMove, bool lineMove);
     void on_signalChangeNameRuleChanged(bool isMultipy, double distance);
     void on_signalSendPdfData();
+    // The ramp chosen for the sections, from now on for every line and
+    // station shown.
+    void setSectionRamp(QMap<float, QColor> ramp) { chosenRamp = ramp; }
 
 private:
     friend class TestDataModel;
@@ -440,6 +446,7 @@ private:
     TEMSampleMODES scheme = SAMPLE_QV18;
     InvParam invParam;
     GridPattern gridPattern = GRID_FIXED;
+    QMap<float, QColor> chosenRamp = defaultColourRamp();
     double gridValue = 5.0;
     QSHOWLINE showLine = SHOWLINE_RAW;
     int transRelaxMethod = 1;

@@ -233,7 +233,7 @@ void DataModel::showStationView(Data_Line* line, int stationRow)
         results, invParam.inversionDepth, invParam.referenceResistivity,
         invParam.inversionCoefficient, gridPattern, gridValue);
 
-    const QMap<float, QColor> ramp = defaultColourRamp();
+    const QMap<float, QColor> ramp = chosenRamp;
     emit signal_FiseSaveButtonEnalbe(false);
     emit signal_MenuEnable(1);
     if (numbers.size() > kSectionMinStations) {
@@ -365,7 +365,7 @@ void DataModel::showLineView(Data_Line* line)
         layerResults = method == 1 ? calc->quantileClasses(pointResults) : calc->linearClasses(grid);
         resultTopography = invParam.topography;
 
-        const QMap<float, QColor> ramp = defaultColourRamp();
+        const QMap<float, QColor> ramp = chosenRamp;
         if (numbers.size() <= kSectionMinStations) {
             clearSection(QStringLiteral("该测线可用测点不足%1个，无法绘制断面图").arg(kSectionMinStations + 1));
         } else if (!hasValues(grid)) {

@@ -284,7 +284,7 @@ void DataModel::computeModelSection(QString path)
         }
     }
 
-    const QMap<float, QColor> ramp = defaultColourRamp();
+    const QMap<float, QColor> ramp = chosenRamp;
     QVector<TopoData> topography = resultTopography;
     const double depth = invParam.inversionDepth;
     emit signal_ContourMethod(transRelaxMethod);

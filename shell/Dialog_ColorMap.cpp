@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPixmap>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cmath>
@@ -96,6 +97,45 @@ bool Dialog_ColorMap::loadColorScale(const QString& name)
     return true;
 }
 
+void Dialog_ColorMap::setRamp(const QMap<float, QColor>& ramp)
+{
+    // The views leave out a first stop at the blank marker (it stands for
+    // cells without a value) and stretch the rest down to 0: the editor
+    // gets the ramp as they draw it, so a typed range moves real colours.
+    QMap<float, QColor> drawn = ramp;
+    constexpr float kBlankStopLimit = 1e-17f;
+    if (drawn.size() > 1 && drawn.firstKey() > 0.0f && drawn.firstKey() <= kBlankStopLimit) {
+        drawn.erase(drawn.begin());
+        const float from = drawn.firstKey();
+        if (from < 1.0f) {
+            QMap<float, QColor> stretched;
+            for (auto it = drawn.constBegin(); it != drawn.constEnd(); ++it)
+                stretched.insert((it.key() - from) / (1.0f - from), it.value());
+            drawn = stretched;
+        }
+    }
+    m_ramp = drawn;
+    showRamp();
+}
+
+void Dialog_ColorMap::showRamp()
+{
+    if (m_ramp.isEmpty())
+        return;
+    {
+        const QSignalBlocker blocker(ui->comboBox);
+        ui->comboBox->setCurrentIndex(m_presets.indexOf(m_ramp));
+    }
+    m_editor->setGradient(m_ramp);
+}
+
+void Dialog_ColorMap::showEvent(QShowEvent* event)
+{
+    // Whatever was left in the editor without 确定 is not in force.
+    showRamp();
+    QDialog::showEvent(event);
+}
+
 void Dialog_ColorMap::onStaticResistivity(float minimum, float maximum)
 {
     m_maximum = maximum;
@@ -134,6 +174,8 @@ void Dialog_ColorMap::on_pushButton_ok_clicked()
     const float newMinimum = ui->lineEdit_Min->text().toFloat();
     const float newMaximum = ui->lineEdit_Max->text().toFloat();
     QMap<float, QColor> ramp = m_editor->getGradient();
+    // The ramp chosen, before any typed range is laid on it.
+    m_ramp = ramp;
     // A bound counts as typed when it moved by a thousandth of the range:
     // a fixed step would ignore any range typed on a conductive section,
     // whose values span less than one ohm-metre. The fields' six digits

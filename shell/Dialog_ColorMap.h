@@ -37,6 +37,12 @@ public:
     static QMap<float, QColor> remapGradient(const QMap<float, QColor>& ramp, float minimum, float maximum,
                                              float newMinimum, float newMaximum);
 
+    // The ramp the sections are drawn in now: the dialog opens on it (the
+    // preset of the same stops, if any, current in the list) until 确定
+    // puts another in force. Without one it opens on the first preset.
+    void setRamp(const QMap<float, QColor>& ramp);
+    QMap<float, QColor> ramp() const { return m_ramp; }
+
     const QList<QMap<float, QColor> >& presets() const { return m_presets; }
     WidgetGradientEditor* gradientEditor() const { return m_editor; }
     float minimum() const { return m_minimum; }
@@ -56,13 +62,18 @@ private slots:
     void on_focusMarkerChanged(float position, QColor);
     void on_pushButton_clicked();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void showRamp();
     void loadColorScales();
     bool loadColorScale(const QString& name);
 
     Ui::Dialog_ColorMap* ui;
     WidgetGradientEditor* m_editor = nullptr;
     QList<QMap<float, QColor> > m_presets;
+    QMap<float, QColor> m_ramp;
     // The range of the current section; until the controller sends one,
     // an empty range that untouched fields match.
     float m_maximum = 0.0f;

@@ -194,6 +194,12 @@ void MainWindow::connectSignals()
             SLOT(onStaticResistivity(float,float)));
     connect(m_colorMapDialog, SIGNAL(signal_ColorMapChanged(QMap<float,QColor>)), m_form2D,
             SLOT(on_signalColorMapChanged(QMap<float,QColor>)));
+    // The chosen ramp holds for every section shown after it too.
+    m_colorMapDialog->setRamp(m_dataModel->sectionRamp());
+    connect(m_colorMapDialog, SIGNAL(signal_ColorMapChanged(QMap<float,QColor>)), m_form1D,
+            SLOT(on_signalColorMapChanged(QMap<float,QColor>)));
+    connect(m_colorMapDialog, SIGNAL(signal_ColorMapChanged(QMap<float,QColor>)), m_dataModel,
+            SLOT(setSectionRamp(QMap<float,QColor>)));
     connect(m_axisDialog, SIGNAL(signalChartAxisScaleChanged(double,double,double,double)), m_form1D,
             SLOT(on_signalChartAxisScaleChanged(double,double,double,double)));
     connect(m_dataModel, SIGNAL(signal_ContourMethod(int)), m_form1D, SLOT(on_signalContourMethod1D(int)));

@@ -21,6 +21,8 @@
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
+#include <qwt_scale_widget.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -143,15 +145,49 @@ Form_1DGraph::Form_1DGraph(QWidget *parent)
     m_layout->addWidget(m_decayView, 0, 0);
     m_layout->addWidget(m_modelView, 0, 1);
     m_layout->addWidget(m_plotMatrix, 0, 2);
-    m_layout->setColumnStretch(0, 2);
-    m_layout->setColumnStretch(1, 1);
+    m_layout->setColumnStretch(0, 3);
+    m_layout->setColumnStretch(1, 2);
     m_layout->setColumnStretch(2, 2);
     // The line's two plots would hold the form some 470 px high, taller than
     // the window that opens at two thirds of a small desktop can give: they
-    // take the height the window has.
+    // take the height the window has. Nor may the model chart and the
+    // plots take the width of the decay chart, the one the user edits:
+    // every column takes its share of the width, down to a minimum that
+    // still shows its labels whole.
     QSizePolicy policy = m_plotMatrix->sizePolicy();
     policy.setVerticalPolicy(QSizePolicy::Ignored);
+    policy.setHorizontalPolicy(QSizePolicy::Ignored);
     m_plotMatrix->setSizePolicy(policy);
+    for (QWidget *chart : {static_cast<QWidget *>(m_decayView), static_cast<QWidget *>(m_modelView)}) {
+        QSizePolicy p = chart->sizePolicy();
+        p.setHorizontalPolicy(QSizePolicy::Ignored);
+        chart->setSizePolicy(p);
+    }
+    const QFontMetrics labelMetrics(m_decayChart->font());
+    m_decayView->setMinimumWidth(labelMetrics.horizontalAdvance(QStringLiteral("1.0E-05")) * 2 + 30);
+    // The channel axis' labels beside a canvas wide enough for a few
+    // station labels; the plots fewer labels as they narrow.
+    const QFontMetrics plotMetrics(m_channelPlot->axisWidget(QwtPlot::yLeft)->font());
+    m_plotMatrix->setMinimumWidth(plotMetrics.horizontalAdvance(QStringLiteral("1.0E-09")) + 90);
+    m_emptyRanges = axisRanges();
+}
+
+Form_1DGraph::AxisRanges Form_1DGraph::axisRanges() const
+{
+    AxisRanges r;
+    r.time = qMakePair(m_timeAxis->min(), m_timeAxis->max());
+    r.value = qMakePair(m_valueAxis->min(), m_valueAxis->max());
+    r.resistivity = qMakePair(m_resistivityAxis->min(), m_resistivityAxis->max());
+    r.depth = qMakePair(m_depthAxis->min(), m_depthAxis->max());
+    return r;
+}
+
+void Form_1DGraph::setAxisRanges(const AxisRanges &r)
+{
+    m_timeAxis->setRange(r.time.first, r.time.second);
+    m_valueAxis->setRange(r.value.first, r.value.second);
+    m_resistivityAxis->setRange(r.resistivity.first, r.resistivity.second);
+    m_depthAxis->setRange(r.depth.first, r.depth.second);
 }
 
 Form_1DGraph::~Form_1DGraph()
@@ -178,12 +214,44 @@ void Form_1DGraph::buildDecayChart()
         axis->setMinorTickCount(8);
         axis->setGridLineColor(Qt::black);
     }
-    m_valueAxis->setLabelFormat(QStringLiteral("%.1E"));
+    // Ticks fall on whole decades: no decimal to show ("1E-05").
+    m_valueAxis->setLabelFormat(QStringLiteral("%.0E"));
     // Decades as 100, 1000, 1e+05, turned upright: side by side even those
     // do not fit a decade's share of the narrow panel and would be cut to
     // "10...".
     m_timeAxis->setLabelFormat(QStringLiteral("%g"));
     m_timeAxis->setLabelsAngle(-90);
+    // A small chart has no label's height for every decade, and QtCharts
+    // would cut every label to "...": then every second (third, ...)
+    // decade is labelled, with its grid line. The time labels stand
+    // upright, so both axes need a label's height per labelled decade.
+    auto relabel = [this](QLogValueAxis *axis, bool vertical) {
+        const QRectF area = m_decayChart->plotArea();
+        const double room = vertical ? area.height() : area.width();
+        const double low = axis->min(), high = axis->max();
+        if (!(room > 0.0) || !(low > 0.0) || !(high > low))
+            return;
+        const double decades = std::log10(high / low);
+        const double needed = QFontMetrics(axis->labelsFont()).height() + 2 * kLabelPadding;
+        int step = 1;
+        for (int s : {1, 2, 3, 4, 6}) {
+            step = s;
+            if ((std::floor(decades / s) + 1.0) * needed <= room)
+                break;
+        }
+        const double base = std::pow(10.0, step);
+        if (axis->base() != base) {
+            axis->setBase(base);
+            axis->setMinorTickCount(step == 1 ? 8 : 0);
+        }
+    };
+    auto relabelBoth = [this, relabel] {
+        relabel(m_valueAxis, true);
+        relabel(m_timeAxis, false);
+    };
+    connect(m_valueAxis, &QLogValueAxis::rangeChanged, this, relabelBoth);
+    connect(m_timeAxis, &QLogValueAxis::rangeChanged, this, relabelBoth);
+    connect(m_decayChart, &QChart::plotAreaChanged, this, relabelBoth);
     compactChart(m_decayChart);
     m_decayChart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_decayChart->addAxis(m_valueAxis, Qt::AlignLeft);
@@ -199,7 +267,7 @@ void Form_1DGraph::buildModelChart()
     // Room for a depth label such as "-1000.0" beside a plot wide enough for
     // two resistivity labels: below that QtCharts cuts them short.
     const QFontMetrics labelMetrics(m_modelChart->font());
-    m_modelView->setMinimumWidth(labelMetrics.horizontalAdvance(QStringLiteral("-1000.0")) * 5 / 2 + 30);
+    m_modelView->setMinimumWidth(labelMetrics.horizontalAdvance(QStringLiteral("-1000.0")) * 2 + 10);
 
     m_depthAxis = new QValueAxis;
     m_resistivityAxis = new QValueAxis;
@@ -262,6 +330,17 @@ void Form_1DGraph::buildPlots()
     m_plotMatrix->setPlotAt(m_sectionPlot, 1, 0);
     m_channelPlot->attachMarkers();
     m_sectionPlot->attachMarkers();
+    takeColumnWidth(m_channelPlot);
+    takeColumnWidth(m_sectionPlot);
+}
+
+void Form_1DGraph::takeColumnWidth(Graph_IsoLine *plot)
+{
+    // Their size hints count every label of the widest tick step; the plots
+    // label fewer ticks in the width their column gives them.
+    QSizePolicy policy = plot->sizePolicy();
+    policy.setHorizontalPolicy(QSizePolicy::Ignored);
+    plot->setSizePolicy(policy);
 }
 
 void Form_1DGraph::deleteStationSeries()
@@ -513,6 +592,7 @@ void Form_1DGraph::on_signalISOGraphChanged(InvParam params, QList<DataType_Resu
     if (!lineCurvesValid)
         return;
     m_params = params;
+    m_sectionRamp = colours;
     QList<DataType_ResultData> columns = results;
     m_sectionPlot->setSectionData(columns, topography, depth, colours, 1);
     m_sectionPlot->setMarkerX(m_stationPosition);
@@ -523,6 +603,12 @@ void Form_1DGraph::on_signalCurrentGridSettingsChanged(GridPattern pattern, doub
 {
     m_gridPattern = pattern;
     m_gridSpacing = spacing;
+}
+
+void Form_1DGraph::on_signalColorMapChanged(QMap<float, QColor> ramp)
+{
+    m_sectionRamp = ramp;
+    m_sectionPlot->setColorMap(ramp);
 }
 
 void Form_1DGraph::on_signalContourMethod1D(int method)
@@ -567,7 +653,7 @@ void Form_1DGraph::on_signalFileSaved()
 
     QList<DataType_ResultData> section = lineSection();
     on_signalISOGraphChanged(m_params, section, m_params.topography, m_params.inversionDepth,
-                             defaultColorRamp(), true);
+                             m_sectionRamp, true);
 }
 
 void Form_1DGraph::on_signalEditedCurveStored()
@@ -586,6 +672,8 @@ void Form_1DGraph::clearView()
         m_referenceSeries = nullptr;
     }
     m_decayChart->setTitle(QStringLiteral("衰减曲线图"));
+    // Nor the last station's scales.
+    setAxisRanges(m_emptyRanges);
     m_stationTimes.clear();
     m_stationValues.clear();
     m_editedCurve.clear();
@@ -607,6 +695,8 @@ void Form_1DGraph::clearView()
     m_sectionPlot = section;
     m_channelPlot->attachMarkers();
     m_sectionPlot->attachMarkers();
+    takeColumnWidth(m_channelPlot);
+    takeColumnWidth(m_sectionPlot);
     m_sectionPlot->contourMethod = method;
 }
 

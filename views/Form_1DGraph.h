@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 #include <QVector>
 #include <QWidget>
@@ -102,6 +103,9 @@ public slots:
                                   QVector<TopoData> topography, double depth,
                                   QMap<float, QColor> colours, bool flag);
     void on_signalCurrentGridSettingsChanged(GridPattern pattern, double spacing);
+    // The ramp chosen for the sections: the shown one is recoloured, and a
+    // save redraws in it.
+    void on_signalColorMapChanged(QMap<float, QColor> ramp);
     void on_signalContourMethod1D(int method);
     void on_signalEditCheckBoxStateChanged(bool pointMove, bool lineMove);
     void on_signalFileSaved();
@@ -112,9 +116,16 @@ public slots:
     void onSignalMouseMoveComplete_RefreshUI();
 
 private:
+    // The axes' ranges as the form began, with no station shown.
+    struct AxisRanges {
+        QPair<double, double> time, value, resistivity, depth;
+    };
+    AxisRanges axisRanges() const;
+    void setAxisRanges(const AxisRanges &ranges);
     void buildDecayChart();
     void buildModelChart();
     void buildPlots();
+    static void takeColumnWidth(Graph_IsoLine *plot);
     // Replaces the model staircase; returns the smallest and largest layer
     // resistivity, tracked from 1e6 and -10000.
     QPair<double, double> rebuildModelSeries(const QVector<double> &resistivity,
@@ -184,6 +195,11 @@ private:
     InversionMethod m_inversion;
     Data_Mathematical_Calc m_calc;
     ModelFiles m_sectionBuilder;
+
+    AxisRanges m_emptyRanges;
+
+    // The ramp the section is drawn in.
+    QMap<float, QColor> m_sectionRamp = defaultColorRamp();
 
     GridPattern m_gridPattern = GRID_FIXED;
     double m_gridSpacing = 5.0;

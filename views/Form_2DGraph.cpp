@@ -420,8 +420,12 @@ void Form_2DGraph::clearView()
     m_plotMatrix->setRowHeightRatio(0, 0.35f);
     auto *map = new KXSpectrogramMap(nullptr);
     map->contourMethod = m_sectionMap->contourMethod;
-    delete m_mapLayout->replaceWidget(m_sectionMap, map);
+    // Taken out and added anew rather than swapped in place: a swap leaves
+    // the layout believing its item already has its geometry, and a map
+    // swapped in while its page is hidden would keep its first size.
+    m_mapLayout->removeWidget(m_sectionMap);
     delete m_sectionMap;
+    m_mapLayout->addWidget(map);
     m_sectionMap = map;
     delete m_colorMap;
     m_colorMap = nullptr;

@@ -228,19 +228,20 @@ QwtScaleDiv Graph_IsoLine::channelScaleDiv() const
     return div;
 }
 
-// Stations along the bottom axis: Qwt's usual eight steps where the labels
-// fit side by side, fewer and rounder steps (100 rather than 50) in a
-// narrow plot, so that the numbers do not run together.
-int Graph_IsoLine::bottomMajorSteps() const
+// Stations along the bottom axis, depths along the left one: Qwt's usual
+// eight steps where the labels fit beside (above) each other, fewer and
+// rounder steps (100 rather than 50) in a narrow (low) plot, so that the
+// numbers do not run together.
+int Graph_IsoLine::majorSteps(int axis) const
 {
     constexpr int kMostSteps = 8;
-    const QwtScaleDiv &scale = axisScaleDiv(QwtPlot::xBottom);
-    const QwtScaleEngine *engine = axisScaleEngine(QwtPlot::xBottom);
+    const QwtScaleDiv &scale = axisScaleDiv(axis);
+    const QwtScaleEngine *engine = axisScaleEngine(axis);
     int steps = kMostSteps;
     for (; steps > 1; --steps) {
         const QwtScaleDiv div = engine->divideScale(scale.lowerBound(), scale.upperBound(), steps,
-                                                    axisMaxMinor(QwtPlot::xBottom));
-        if (labelsFit(QwtPlot::xBottom, div))
+                                                    axisMaxMinor(axis));
+        if (labelsFit(axis, div))
             break;
     }
     return steps;
@@ -261,10 +262,12 @@ bool Graph_IsoLine::fitTicks()
         }
     }
     // An empty plot scales itself; its ticks are left to Qwt.
-    if (!axisAutoScale(QwtPlot::xBottom)) {
-        const int steps = bottomMajorSteps();
-        if (axisMaxMajor(QwtPlot::xBottom) != steps) {
-            setAxisMaxMajor(QwtPlot::xBottom, steps);
+    for (int axis : {int(QwtPlot::xBottom), int(QwtPlot::yLeft)}) {
+        if (axisAutoScale(axis) || (axis == QwtPlot::yLeft && m_channelAxis))
+            continue;
+        const int steps = majorSteps(axis);
+        if (axisMaxMajor(axis) != steps) {
+            setAxisMaxMajor(axis, steps);
             changed = true;
         }
     }

@@ -57,8 +57,9 @@ private:
     bool labelsFit(int axis, const QwtScaleDiv &div) const;
     // The channel axis's ticks for the canvas height it has now.
     QwtScaleDiv channelScaleDiv() const;
-    // Qwt's step count of the bottom axis for the canvas width it has now.
-    int bottomMajorSteps() const;
+    // Qwt's step count of the bottom or left axis for the canvas size it
+    // has now.
+    int majorSteps(int axis) const;
     bool fitTicks();
     void deleteCurves();
     void deleteSpectrogram();

@@ -237,8 +237,10 @@ void KXSpectrogramMap::renderStrip(double xMax, double xMin, double depthMax, do
                                    double valueMax, double valueMin, const QRect &strip,
                                    QImage *image) const
 {
-    if (valueMax - valueMin <= 0.0 || !m_colours || strip.height() <= 0 || strip.width() <= 0)
+    const bool uniform = uniformValues();
+    if ((!uniform && valueMax - valueMin <= 0.0) || !m_colours || strip.height() <= 0 || strip.width() <= 0)
         return;
+    const QRgb uniformColour = uniform ? m_colours->rgb(1.0, 0.0, 0.5) : 0;
 
     const QRect ir = image->rect();
     const double top0 = ir.top() + m_top + 5;
@@ -271,6 +273,10 @@ void KXSpectrogramMap::renderStrip(double xMax, double xMin, double depthMax, do
             }
             // The cubic columns overshoot a little past the data in flat
             // stretches; such values take the colour of the nearer end.
+            if (uniform) {
+                line[c] = uniformColour;
+                continue;
+            }
             const double v = std::min(std::max(raw, valueMin), valueMax);
             line[c] = m_colours->rgb(valueMax, valueMin, v);
         }
@@ -353,6 +359,17 @@ void KXSpectrogramMap::drawAxes(QPainter &painter)
     painter.restore();
 }
 
+bool KXSpectrogramMap::uniformValues() const
+{
+    // A part in ten thousand: far below what a section can resolve, far
+    // above the rounding of the values exported and read back.
+    constexpr double kUniformTolerance = 1e-4;
+    if (m_interp.columns().isEmpty() || !std::isfinite(m_valueMin) || !std::isfinite(m_valueMax))
+        return false;
+    const double span = m_valueMax - m_valueMin;
+    return span >= 0.0 && span <= kUniformTolerance * std::max(std::fabs(m_valueMin), std::fabs(m_valueMax));
+}
+
 QVector<KXSpectrogramMap::LegendBand> KXSpectrogramMap::colorBarBands() const
 {
     QVector<LegendBand> bands;
@@ -364,15 +381,43 @@ QVector<KXSpectrogramMap::LegendBand> KXSpectrogramMap::colorBarBands() const
         return bands;
 
     const QFontMetrics fm(QFont("Arial", 12));
+    const int left = m_left + 50 + m_mapWidth + static_cast<int>(0.05 * m_mapHeight);
+    const int barWidth = std::max(static_cast<int>(0.06 * m_mapHeight), fm.height() / 2);
+    auto labelBoxOf = [&fm](const QRect &rect, const QString &text) {
+        return QRect(rect.right() + 10, rect.center().y() - fm.height() / 2,
+                     fm.horizontalAdvance(text) + 2, fm.height());
+    };
+
+    if (uniformValues()) {
+        LegendBand b;
+        const int band = std::max(static_cast<int>(0.05 * m_mapHeight), fm.height());
+        const int base = std::min(std::max(static_cast<int>(m_top + 5 + 0.8 * m_mapHeight), band + 2), height() - 2);
+        b.rect = QRect(left, base - band, barWidth, band);
+        b.colour = m_colours->rgb(1.0, 0.0, 0.5);
+        b.text = QString::number(0.5 * (m_valueMin + m_valueMax), 'g', 6);
+        b.labelled = true;
+        b.labelBox = labelBoxOf(b.rect, b.text);
+        bands.append(b);
+        return bands;
+    }
+
     const int every = std::max(1, stops.size() / 10);
 
     // Every s-th stop, and always the last one: the colour of the largest
-    // values must have its band and label too.
+    // values must have its band and label too. A range typed below the
+    // largest value ends the ramp early, the rest in its last colour: the
+    // stop at the typed bound is shown too.
+    int typedTop = stops.size() - 1;
+    while (typedTop > 0 && colours[typedTop - 1] == colours.last())
+        --typedTop;
     QVector<int> shown;
     for (int i = 0; i < stops.size(); i += every)
         shown.append(i);
-    if (shown.last() != stops.size() - 1)
+    if (!shown.contains(typedTop))
+        shown.append(typedTop);
+    if (!shown.contains(stops.size() - 1))
         shown.append(stops.size() - 1);
+    std::sort(shown.begin(), shown.end());
 
     // Bands a twentieth of the map high, but the bar at least five labels
     // high (one per band when there are fewer) while the widget has room: a
@@ -384,47 +429,73 @@ QVector<KXSpectrogramMap::LegendBand> KXSpectrogramMap::colorBarBands() const
     int band = std::max(static_cast<int>(0.05 * m_mapHeight), (lowestBar + n - 1) / n);
     band = std::max(1, std::min(band, room / n));
     const int total = band * n;
-    const int left = m_left + 50 + m_mapWidth + static_cast<int>(0.05 * m_mapHeight);
-    const int barWidth = std::max(static_cast<int>(0.06 * m_mapHeight), fm.height() / 2);
     int base = static_cast<int>(m_top + 5 + 0.2 * m_mapHeight) + static_cast<int>(0.6 * m_mapHeight);
     base = std::max(base, total + 2);
     base = std::min(base, height() - 2);
 
     const double range = m_valueMax - m_valueMin;
-    QRect previous;
-    int previousIndex = -1;
+    QVector<double> values;
+    for (int i : shown)
+        values.append(m_valueMin + range * stops[i]);
+    // As many decimals as tell the bands apart: whole numbers over a wide
+    // range, decimals where the stops lie closer than one.
+    int decimals = 0;
+    for (; decimals < 10; ++decimals) {
+        bool apart = true;
+        for (int j = 1; j < values.size() && apart; ++j)
+            apart = QString::number(values[j], 'f', decimals) != QString::number(values[j - 1], 'f', decimals);
+        if (apart)
+            break;
+    }
+
     for (int j = 0; j < shown.size(); ++j) {
         const int i = shown[j];
         LegendBand b;
         b.rect = QRect(left, base - (j + 1) * band, barWidth, band);
         b.colour = colours[i];
-        const double value = m_valueMin + range * stops[i];
-        const bool last = j == shown.size() - 1;
+        const double value = values[j];
         // The ends name the values they stand for: a truncated smallest
-        // value would read 0 for a conductor of 0.8. Between them whole
-        // numbers over a wide range; small ranges need their decimals.
-        if (j == 0 || last) {
+        // value would read 0 for a conductor of 0.8.
+        if (j == 0 || j == shown.size() - 1) {
             const double magnitude = value != 0.0 ? std::floor(std::log10(std::fabs(value))) + 1.0 : 1.0;
-            const int digits = std::max(3, std::min(15, static_cast<int>(magnitude)));
+            const int digits = std::max(3, std::min(15, static_cast<int>(magnitude) + decimals));
             b.text = QString::number(value, 'g', digits);
         } else {
-            b.text = std::fabs(range) >= 10.0 ? QString::number(std::trunc(value), 'g', 6)
-                                              : QString::number(value, 'g', 3);
+            b.text = QString::number(value, 'f', decimals);
         }
-        const QRect box(b.rect.right() + 10, b.rect.center().y() - fm.height() / 2,
-                        fm.horizontalAdvance(b.text) + 2, fm.height());
-        if (previous.isNull() || !box.intersects(previous)) {
-            b.labelled = true;
-        } else if (last) {
-            // The top value wins over the label below it.
-            b.labelled = true;
-            bands[previousIndex].labelled = false;
-        }
-        if (b.labelled) {
-            previous = box;
-            previousIndex = bands.size();
-        }
+        b.labelBox = labelBoxOf(b.rect, b.text);
         bands.append(b);
+    }
+
+    // The ends and the typed bound first, then the others where they fit.
+    QVector<QRect> taken;
+    auto fits = [&taken](const QRect &box) {
+        for (const QRect &t : qAsConst(taken))
+            if (box.intersects(t))
+                return false;
+        return true;
+    };
+    const int last = bands.size() - 1;
+    bands[last].labelled = true;
+    taken.append(bands[last].labelBox);
+    const int typedBand = shown.indexOf(typedTop);
+    if (typedBand > 0 && typedBand < last) {
+        LegendBand &b = bands[typedBand];
+        // Just under the top label when its own place is taken.
+        if (!fits(b.labelBox))
+            b.labelBox.moveTop(bands[last].labelBox.bottom() + 1);
+        b.labelled = true;
+        taken.append(b.labelBox);
+    }
+    if (last > 0 && fits(bands[0].labelBox)) {
+        bands[0].labelled = true;
+        taken.append(bands[0].labelBox);
+    }
+    for (int j = last - 1; j > 0; --j) {
+        if (bands[j].labelled || !fits(bands[j].labelBox))
+            continue;
+        bands[j].labelled = true;
+        taken.append(bands[j].labelBox);
     }
     return bands;
 }
@@ -436,17 +507,14 @@ void KXSpectrogramMap::drawColorBar(QPainter &painter)
         return;
     painter.save();
     painter.setFont(QFont("Arial", 12));
-    const QFontMetrics fm(painter.font());
     for (const LegendBand &b : bands) {
         const QColor c = QColor::fromRgb(b.colour);
         painter.setPen(QPen(c, 1));
         painter.setBrush(c);
         painter.drawRect(b.rect);
         if (b.labelled) {
-            const QRect box(b.rect.right() + 10, b.rect.center().y() - fm.height() / 2,
-                            fm.horizontalAdvance(b.text) + 2, fm.height());
             painter.setPen(Qt::black);
-            painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, b.text);
+            painter.drawText(b.labelBox, Qt::AlignLeft | Qt::AlignVCenter, b.text);
         }
     }
     painter.restore();

@@ -50,6 +50,10 @@ public:
     double depthMax() const { return m_depthMax; }
     double valueMin() const { return m_valueMin; }
     double valueMax() const { return m_valueMax; }
+    // The values differ by less than their rounding (a uniform half-space):
+    // the map is one colour and the bar one value, not the whole ramp
+    // spread over the rounding.
+    bool uniformValues() const;
     float scale() const { return m_scale; }
     int leftMargin() const { return m_left; }
     int rightMargin() const { return m_right; }
@@ -59,12 +63,14 @@ public:
     int mapHeight() const { return m_mapHeight; }
 
     // One band of the colour bar, bottom up: the stop's colour, the value it
-    // stands for and whether its label is drawn (labels must not overlap).
+    // stands for and whether its label is drawn, and where (labels must not
+    // overlap).
     struct LegendBand {
         QRect rect;
         QRgb colour = 0;
         QString text;
         bool labelled = false;
+        QRect labelBox;
     };
     QVector<LegendBand> colorBarBands() const;
 

@@ -124,6 +124,26 @@ void PlotMatrix::setRowHeightRatio(int row, float ratio)
             if (QwtPlot *p = plotAt(row, col))
                 h = std::max(h, std::min(height() / 2, p->minimumSizeHint().height() + kMinimumCanvas));
         }
+        // The plot of fixed height must get a cell of its height: a shorter
+        // one would have it reach over the plot below (its axis labels over
+        // that one's title). The other rows take what is left, whatever
+        // their plots' size hints say.
+        const QMargins margins = d_data->layout->contentsMargins();
+        const int spacing = std::max(0, d_data->layout->verticalSpacing());
+        const int room = height() - margins.top() - margins.bottom() - spacing * std::max(0, numRows() - 1);
+        h = std::max(0, std::min(h, room));
+        for (int other = 0; other < numRows(); ++other) {
+            if (other == row || d_data->rowRatios.contains(other))
+                continue;
+            for (int col = 0; col < numColumns(); ++col) {
+                QwtPlot *p = plotAt(other, col);
+                if (!p || p->sizePolicy().verticalPolicy() == QSizePolicy::Ignored)
+                    continue;
+                QSizePolicy policy = p->sizePolicy();
+                policy.setVerticalPolicy(QSizePolicy::Ignored);
+                p->setSizePolicy(policy);
+            }
+        }
         for (int col = 0; col < numColumns(); ++col) {
             if (QwtPlot *p = plotAt(row, col))
                 p->setFixedHeight(h);

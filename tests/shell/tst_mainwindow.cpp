@@ -10,6 +10,8 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,6 +41,7 @@
 #include "common/FileFailures.h"
 #include "model/DataModel.h"
 #include "model/UserPrompt.h"
+#include "platform/gradient/WidgetGradientEditor.h"
 #include "platform/ribbon/RibbonBackstageView.h"
 #include "platform/ribbon/RibbonBar.h"
 #include "platform/ribbon/RibbonGroup.h"
@@ -60,9 +63,14 @@
 #include "views/Dialog_3DataVisualization.h"
 #include "views/Form_1DGraph.h"
 #include "views/Chart.h"
+#include "views/ChartView.h"
 #include "views/Form_2DGraph.h"
 #include "views/Graph_IsoLine.h"
 #include "views/KXSpectrogramMap.h"
+#include "views/QLinearColorMap.h"
+
+#include <qwt_color_map.h>
+#include <qwt_interval.h>
 
 Q_DECLARE_METATYPE(QLineEdit*)
 
@@ -95,6 +103,7 @@ private slots:
     void unsavedEditIsAskedFor_data();
     void unsavedEditIsAskedFor();
     void closeClearsViewsAndEnabling();
+    void chosenRampHoldsForEverySection();
     void refusedSaveCanBeRetried();
     void refusedSaveInsideTheQuestion_data();
     void refusedSaveInsideTheQuestion();
@@ -1260,6 +1269,67 @@ void TestMainWindow::closeClearsViewsAndEnabling()
     QVERIFY(m_messages.isEmpty());
 }
 
+// A ramp applied in the colour dialog colours every section shown after it,
+// line and station views alike, and the dialog opens on the ramp shown.
+void TestMainWindow::chosenRampHoldsForEverySection()
+{
+    MainWindow* w = m_window;
+    m_nextFile = writeProject(QStringLiteral("colours.QELVA"));
+    w->m_actionOpen->trigger();
+    QVERIFY(w->m_database);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    DataModel* model = w->m_dataModel;
+    Dialog_ColorMap* dialog = w->m_colorMapDialog;
+
+    // Before any choice the dialog holds the ramp the sections are drawn
+    // in, as they draw it (the blank marker left out).
+    QMap<float, QColor> drawn;
+    {
+        const QMap<float, QColor> initial = DataModel::defaultColourRamp();
+        const float from = std::next(initial.begin()).key();
+        for (auto it = std::next(initial.begin()); it != initial.end(); ++it)
+            drawn.insert((it.key() - from) / (1.0f - from), it.value());
+    }
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    QCOMPARE(dialog->gradientEditor()->getGradient(), drawn);
+    dialog->close();
+
+    w->m_projectIndex->on_treeView_doubleClicked(model->index(0, 0));
+    QVERIFY(w->m_form2D->sectionColorMap());
+    const QMap<float, QColor> chosen{{0.0f, QColor(0, 0, 255)}, {0.5f, QColor(0, 255, 0)}, {1.0f, QColor(255, 0, 0)}};
+    dialog->gradientEditor()->setGradient(chosen);
+    QPushButton* ok = dialog->findChild<QPushButton*>(QStringLiteral("pushButton_ok"));
+    QVERIFY(ok);
+    ok->click();
+    const QRgb green = qRgb(0, 255, 0);
+    QCOMPARE(w->m_form2D->sectionColorMap()->rgb(1.0, 0.0, 0.5), green);
+
+    // Another line, then a station of the first: still the chosen ramp.
+    w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0));
+    QVERIFY(w->centralWidget() == w->m_form2D);
+    QVERIFY(w->m_form2D->sectionMap()->isDataReady());
+    QCOMPARE(w->m_form2D->sectionColorMap()->rgb(1.0, 0.0, 0.5), green);
+    QCOMPARE(w->m_form2D->sectionColorMap()->colorStops(), QVector<double>({0.0, 0.5, 1.0}));
+    w->m_form2D->tabWidget()->setCurrentIndex(1);
+    screenshot(w, QStringLiteral("hw_chosen_ramp_next_line"));
+    w->m_projectIndex->on_treeView_doubleClicked(model->index(1, 0, model->index(0, 0)));
+    QVERIFY(w->centralWidget() == w->m_form1D);
+    QwtLinearColorMap* stationColours = w->m_form1D->sectionPlot()->colorMap();
+    QVERIFY(stationColours);
+    QCOMPARE(stationColours->rgb(QwtInterval(0.0, 1.0), 0.5), green);
+    screenshot(w, QStringLiteral("hw_chosen_ramp_station"));
+
+    // Reopened after an edit left without 确定: the ramp in force.
+    dialog->gradientEditor()->setGradient({{0.0f, Qt::black}, {1.0f, Qt::white}});
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    QCOMPARE(dialog->gradientEditor()->getGradient(), chosen);
+    screenshot(dialog, QStringLiteral("hw_chosen_ramp_dialog"));
+    dialog->close();
+}
+
 void TestMainWindow::eachProjectHasItsOwnBackup()
 {
     MainWindow* w = m_window;
@@ -1752,6 +1822,28 @@ void TestMainWindow::windowFitsSmallDesktops()
     QVERIFY(central->isVisible());
     QVERIFY(w->rect().contains(QRect(central->mapTo(w, QPoint(0, 0)), central->size())));
     QVERIFY(central->height() > 100);
+    if (!twoD) {
+        // The decay chart, the one the user edits, keeps a usable share
+        // beside the model chart and the line's plots.
+        const int decay = w->m_form1D->decayView()->width();
+        QVERIFY2(decay >= central->width() / 3,
+                 qPrintable(QStringLiteral("decay chart %1 px of %2").arg(decay).arg(central->width())));
+        // Its title and labels read whole.
+        QtCharts::QChart* chart = w->m_form1D->decayChart();
+        QStringList labels;
+        for (QGraphicsItem* item : chart->scene()->items()) {
+            if (auto* text = dynamic_cast<QGraphicsTextItem*>(item)) {
+                if (text->isVisible() && chart->isAncestorOf(text) && !text->toPlainText().isEmpty())
+                    labels << text->toPlainText();
+            }
+        }
+        QVERIFY(labels.size() >= 5);
+        for (const QString& label : labels)
+            QVERIFY2(!label.contains(QStringLiteral("...")) && !label.contains(QChar(0x2026))
+                         && !label.contains(QChar(0x22ee)),
+                     qPrintable(QStringLiteral("decay chart %1 x %2: ").arg(decay).arg(chart->size().height())
+                                + labels.join(QStringLiteral(" | "))));
+    }
     if (twoD) {
         // The channel curves above the section keep a strip of their own
         // (their title and axes alone take some 70 px).
@@ -1896,6 +1988,10 @@ void TestMainWindow::wiringTable_data()
     row("32", "model", SIGNAL(signal_ContourMethod(int)), "form2D", SLOT(on_signalContourMethod2D(int)));
     row("33", "model", SIGNAL(signal_LineCurrentsChanged(QVector<double>)), "form1D",
         SLOT(on_signalLineCurrentsChanged(QVector<double>)));
+    row("chosen ramp to the station view", "colorMap", SIGNAL(signal_ColorMapChanged(QMap<float,QColor>)),
+        "form1D", SLOT(on_signalColorMapChanged(QMap<float,QColor>)));
+    row("chosen ramp to the controller", "colorMap", SIGNAL(signal_ColorMapChanged(QMap<float,QColor>)),
+        "model", SLOT(setSectionRamp(QMap<float,QColor>)));
     // Made beside the table: the dock, the time dialog and the backstage.
     row("tree reload", "model", SIGNAL(modelChange()), "index", SLOT(modelChanged()));
     row("time window", "time", SIGNAL(signal_TimeSettingChanged(double,double)), "window",

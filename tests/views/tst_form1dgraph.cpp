@@ -26,6 +26,8 @@
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
+#include <qwt_color_map.h>
+#include <qwt_interval.h>
 #include <qwt_plot_marker.h>
 #include <qwt_scale_div.h>
 #include <qwt_scale_draw.h>
@@ -175,6 +177,9 @@ private slots:
     void labelsReadableAtTheDefaultSize();
     void linePlotsFitTheForm_data();
     void linePlotsFitTheForm();
+    void clearViewForgetsTheStationsScales();
+    void decayChartKeepsAUsableShare_data();
+    void decayChartKeepsAUsableShare();
     void renderScreenshot();
 
 private:
@@ -251,7 +256,7 @@ void TestForm1DGraph::construction()
         QVERIFY(!axis->isLineVisible());
         QCOMPARE(axis->gridLineColor(), QColor(Qt::black));
     }
-    QCOMPARE(form.valueAxis()->labelFormat(), QStringLiteral("%.1E"));
+    QCOMPARE(form.valueAxis()->labelFormat(), QStringLiteral("%.0E"));
     QCOMPARE(form.timeAxis()->alignment(), Qt::AlignBottom);
     QCOMPARE(form.valueAxis()->alignment(), Qt::AlignLeft);
     QCOMPARE(form.depthAxis()->alignment(), Qt::AlignLeft);
@@ -268,8 +273,8 @@ void TestForm1DGraph::construction()
     QVERIFY(grid);
     QCOMPARE(grid->spacing(), 0);
     QCOMPARE(grid->contentsMargins(), QMargins(0, 0, 0, 0));
-    QCOMPARE(grid->columnStretch(0), 2);
-    QCOMPARE(grid->columnStretch(1), 1);
+    QCOMPARE(grid->columnStretch(0), 3);
+    QCOMPARE(grid->columnStretch(1), 2);
     QCOMPARE(grid->columnStretch(2), 2);
     QCOMPARE(grid->itemAtPosition(0, 0)->widget(), form.decayView());
     QCOMPARE(grid->itemAtPosition(0, 2)->widget(), form.plotMatrix());
@@ -1096,6 +1101,8 @@ void TestForm1DGraph::saveEmitsTheEditedCurveAndRedrawsTheSection()
     showStation(form, line.column(3), line.times);
     form.on_signalEditCheckBoxStateChanged(true, true);
     QVERIFY(dragPoint(form, 12, line.column(3)[12] * 3.0));
+    // A ramp chosen meanwhile is the one the redrawn section takes.
+    form.on_signalColorMapChanged({{0.0f, Qt::blue}, {0.5f, Qt::green}, {1.0f, Qt::red}});
 
     QSignalSpy saved(&form, &Form_1DGraph::signal_FileSavedtoDB);
     form.on_signalFileSaved();
@@ -1105,6 +1112,7 @@ void TestForm1DGraph::saveEmitsTheEditedCurveAndRedrawsTheSection()
     QCOMPARE(saved.first().at(1).value<QVector<double> >(), line.times);
     QVERIFY(form.sectionPlot()->spectrogram());
     QCOMPARE(form.sectionPlot()->marker()->xValue(), 30.0);
+    QCOMPARE(QColor(form.sectionPlot()->colorMap()->rgb(QwtInterval(0.0, 1.0), 0.5)), QColor(Qt::green));
 }
 
 void TestForm1DGraph::fitting_data()
@@ -1324,6 +1332,90 @@ void TestForm1DGraph::linePlotsFitTheForm()
                 previousTick = tick;
             }
         }
+    }
+}
+
+// After a close the two station charts are as a new form's: not at the
+// last station's scales.
+void TestForm1DGraph::clearViewForgetsTheStationsScales()
+{
+    Form_1DGraph fresh;
+    Form_1DGraph form;
+    form.resize(900, 500);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QVector<double> times = gateTimes();
+    showStation(form, layeredCurve(times, 50, 200), times);
+    form.setAxis2Range(-300.0, 400.0, 20.0, false);
+    QVERIFY(form.modelSeries());
+    form.clearView();
+
+    const auto range = [](QtCharts::QAbstractAxis *axis) {
+        if (auto *log = qobject_cast<QtCharts::QLogValueAxis *>(axis))
+            return qMakePair(log->min(), log->max());
+        auto *linear = qobject_cast<QtCharts::QValueAxis *>(axis);
+        return qMakePair(linear->min(), linear->max());
+    };
+    QCOMPARE(range(form.timeAxis()), range(fresh.timeAxis()));
+    QCOMPARE(range(form.valueAxis()), range(fresh.valueAxis()));
+    QCOMPARE(range(form.resistivityAxis()), range(fresh.resistivityAxis()));
+    QCOMPARE(range(form.depthAxis()), range(fresh.depthAxis()));
+    QVERIFY(!form.stationSeries());
+    QVERIFY(!form.modelSeries());
+    QCOMPARE(form.decayChart()->title(), fresh.decayChart()->title());
+}
+
+void TestForm1DGraph::decayChartKeepsAUsableShare_data()
+{
+    QTest::addColumn<QSize>("size");
+    // The form beside the project dock in windows at two thirds of a
+    // 1066 x 666 screen and of a 1366 x 768 desktop's work area, and at the
+    // first size on larger desktops.
+    QTest::newRow("two thirds of 1066 x 666") << QSize(452, 242);
+    QTest::newRow("two thirds of 1366 x 728") << QSize(605, 262);
+    QTest::newRow("1066 x 666") << kSmallForm;
+    QTest::newRow("low and wide") << QSize(900, 262);
+    QTest::newRow("1600 x 1000") << QSize(1294, 807);
+}
+
+// The decay chart, the one the user edits, keeps a share of the form in
+// which its title and labels read whole; the model chart's labels too, and
+// the line's plots stay inside the form.
+void TestForm1DGraph::decayChartKeepsAUsableShare()
+{
+    QFETCH(QSize, size);
+    Form_1DGraph form;
+    form.resize(size);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const Line line(21, 20.0);
+    form.on_signalLineSectionGraphChanged(line.matrix, line.times, line.positions, 100.0);
+    form.on_signalStationChanged(QStringLiteral("100线 20点"), line.column(5), line.times, kCurrent, kReference,
+                                 kConstraint);
+    QTest::qWait(50);
+    QCOMPARE(form.size(), size);
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(form.grab().save(QDir(dir).filePath(QStringLiteral("hw_form1d_share_%1x%2.png")
+                                                        .arg(size.width()).arg(size.height()))));
+
+    const int decay = form.decayView()->width();
+    const QString where = QStringLiteral("decay chart %1 px, model chart %2 px, plots %3 px of %4")
+                              .arg(decay).arg(form.modelChart()->size().width())
+                              .arg(form.plotMatrix()->width()).arg(form.width());
+    QVERIFY2(decay >= form.width() / 3, qPrintable(where));
+    QVERIFY2(form.decayChart()->plotArea().width() >= 80, qPrintable(where));
+    for (QtCharts::QChart *chart : {static_cast<QtCharts::QChart *>(form.decayChart()), form.modelChart()}) {
+        const QStringList labels = drawnLabels(chart);
+        QVERIFY2(labels.size() >= 4, qPrintable(where + ": " + labels.join(QStringLiteral(" | "))));
+        for (const QString &label : labels)
+            QVERIFY2(!label.contains(QStringLiteral("...")) && !label.contains(QChar(0x2026)),
+                     qPrintable(where + ": " + labels.join(QStringLiteral(" | "))));
+    }
+    for (QWidget *part : {static_cast<QWidget *>(form.decayView()), static_cast<QWidget *>(form.plotMatrix()),
+                          static_cast<QWidget *>(form.channelPlot()), static_cast<QWidget *>(form.sectionPlot())}) {
+        const QRect onForm(part->mapTo(&form, QPoint(0, 0)), part->size());
+        QVERIFY2(form.rect().contains(onForm), qPrintable(where));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -18,6 +19,9 @@
 #include <qwt_plot_spectrogram.h>
 #include <qwt_color_map.h>
 #include <qwt_scale_div.h>
+#include <qwt_scale_draw.h>
+#include <qwt_scale_widget.h>
+#include <qwt_text_label.h>
 #include <qwt_symbol.h>
 
 #include <cmath>
@@ -223,6 +227,10 @@ private slots:
     void progressPanelStandsOverTheMapPage();
     void abnormalChannelsFreezeSections();
     void sectionClearedEmptiesTheViews();
+    void mapFillsItsPageAfterClose_data();
+    void mapFillsItsPageAfterClose();
+    void sectionTitleKeepsClearOfTheChannelAxis_data();
+    void sectionTitleKeepsClearOfTheChannelAxis();
     void pointDataFillsMissingTopography();
     void meshLayerLines_data();
     void meshLayerLines();
@@ -423,6 +431,116 @@ void TestForm2DGraph::sectionClearedEmptiesTheViews()
     form.setData(grid, topographyOf(grid), ramp(), 100.0);
     QVERIFY(form.sectionPlot()->spectrogram());
     QVERIFY(form.sectionMap()->isDataReady());
+}
+
+void TestForm2DGraph::mapFillsItsPageAfterClose_data()
+{
+    QTest::addColumn<bool>("formHidden");
+    QTest::newRow("a station shown: the form is out of the window") << true;
+    QTest::newRow("the channel and section page current") << false;
+}
+
+// A project closed while the map page is hidden: the map that takes the old
+// one's place must still fill the page once it shows, and the section drawn
+// on it must be of that size.
+void TestForm2DGraph::mapFillsItsPageAfterClose()
+{
+    QFETCH(bool, formHidden);
+    Form_2DGraph form;
+    form.resize(900, 620);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QWidget* page = form.tabWidget()->widget(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCOMPARE(form.sectionMap()->geometry(), page->layout()->contentsRect());
+
+    if (formHidden)
+        form.hide();
+    else
+        form.tabWidget()->setCurrentIndex(0);
+    form.clearView();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QList<DataType_ResultData> grid = section();
+    form.setData(grid, topographyOf(grid), ramp(), 100.0);
+    QCOMPARE(form.tabWidget()->currentWidget(), page);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QApplication::processEvents();
+
+    QVERIFY(page->width() > 800);
+    QCOMPARE(form.sectionMap()->parentWidget(), page);
+    QVERIFY(form.sectionMap()->isVisible());
+    QCOMPARE(form.sectionMap()->geometry(), page->layout()->contentsRect());
+    QCOMPARE(form.sectionMap()->image().size(), form.sectionMap()->size());
+
+    // And at the next size the window gives it.
+    form.resize(1000, 700);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QApplication::processEvents();
+    QCOMPARE(form.sectionMap()->geometry(), page->layout()->contentsRect());
+}
+
+void TestForm2DGraph::sectionTitleKeepsClearOfTheChannelAxis_data()
+{
+    QTest::addColumn<QSize>("size");
+    // The line view in windows at two thirds of a 1366 x 728 work area and
+    // of a 1066 x 666 screen, and at a common first size.
+    QTest::newRow("two thirds of 1366 x 728") << QSize(592, 268);
+    QTest::newRow("two thirds of 1066 x 666") << QSize(452, 242);
+    QTest::newRow("1600 x 1000") << QSize(872, 667);
+}
+
+// The channel plot's station labels and the section's title below them
+// stand apart, and the section's depth labels do not run together.
+void TestForm2DGraph::sectionTitleKeepsClearOfTheChannelAxis()
+{
+    QFETCH(QSize, size);
+    Form_2DGraph form;
+    form.resize(size);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.tabWidget()->setCurrentIndex(0);
+    ModalAnswerer answerer;
+    QList<DataType_ResultData> grid = section();
+    for (DataType_ResultData& column : grid) {
+        for (double& d : column.depth)
+            d += 1180.0;
+    }
+    QVector<TopoData> topo = topographyOf(grid);
+    form.on_signal2DLineSectionGraphChanged(channels(21), {}, positions(21));
+    form.on_signal2DISOGraphChanged(grid, topo, 100.0, ramp(), 1, true);
+    form.tabWidget()->setCurrentIndex(0);
+    QTest::qWait(30);
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(form.grab().save(QDir(dir).filePath(QStringLiteral("hw_form2d_page1_%1x%2.png")
+                                                        .arg(size.width()).arg(size.height()))));
+
+    Graph_IsoLine* channel = form.channelPlot();
+    Graph_IsoLine* sectionPlot = form.sectionPlot();
+    const QwtScaleWidget* axis = channel->axisWidget(QwtPlot::xBottom);
+    const QwtScaleDraw* draw = axis->scaleDraw();
+    int labelsBottom = std::numeric_limits<int>::min();
+    for (double tick : draw->scaleDiv().ticks(QwtScaleDiv::MajorTick)) {
+        const QRect label = draw->boundingLabelRect(axis->font(), tick);
+        labelsBottom = std::max(labelsBottom, axis->mapTo(&form, label.bottomLeft()).y());
+    }
+    // Drawn where the channel plot shows it.
+    labelsBottom = std::min(labelsBottom, channel->mapTo(&form, QPoint(0, channel->height() - 1)).y());
+    const QWidget* title = sectionPlot->titleLabel();
+    const int titleHeight = title->fontMetrics().height();
+    const QRect titleRect(title->mapTo(&form, QPoint(0, 0)), title->size());
+    // The text stands in the middle of its label.
+    const int textTop = titleRect.center().y() - titleHeight / 2;
+    QVERIFY2(textTop - labelsBottom >= 3,
+             qPrintable(QStringLiteral("channel labels end at %1, the section title begins at %2 (plots %3 and %4 high)")
+                            .arg(labelsBottom).arg(textTop).arg(channel->height()).arg(sectionPlot->height())
+                        + QStringLiteral(" channel %1,%2 section %3,%4 title %5,%6 axis %7,%8 pm %9")
+                              .arg(channel->mapTo(&form, QPoint(0, 0)).y()).arg(channel->height())
+                              .arg(sectionPlot->mapTo(&form, QPoint(0, 0)).y()).arg(sectionPlot->height())
+                              .arg(titleRect.top()).arg(titleRect.height())
+                              .arg(axis->mapTo(&form, QPoint(0, 0)).y()).arg(axis->height())
+                              .arg(form.plotMatrix()->height())));
 }
 
 void TestForm2DGraph::pointDataFillsMissingTopography()

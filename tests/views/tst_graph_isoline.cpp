@@ -52,6 +52,8 @@ private slots:
     void rampStops();
     void sectionAxes_data();
     void sectionAxes();
+    void depthLabelsDoNotRunTogether_data();
+    void depthLabelsDoNotRunTogether();
     void badColumnsAndTwinsRemoved();
     void detachAndMarkers();
     void lowValuesKeepTheNoValueMarkerBlank();
@@ -281,6 +283,65 @@ void TestGraphIsoLine::sectionAxes()
     QCOMPARE(plot.axisScaleDiv(QwtPlot::yLeft).upperBound(), 35.0);
     QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).lowerBound(), 0.0);
     QCOMPARE(plot.axisScaleDiv(QwtPlot::xBottom).upperBound(), 100.0);
+}
+
+void TestGraphIsoLine::depthLabelsDoNotRunTogether_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::newRow("section row of a 1366 x 768 desktop's window") << 170;
+    QTest::newRow("very low") << 100;
+    QTest::newRow("tall") << 700;
+}
+
+// Ground at 1200 m: the depth labels (1,100 to 1,200) keep a label's height
+// apart however low the plot, and the ends of the scale stay labelled.
+void TestGraphIsoLine::depthLabelsDoNotRunTogether()
+{
+    QFETCH(int, height);
+    QVector<double> levels;
+    QVector<double> values;
+    for (double l = 1200; l >= 1100; l -= 5) {
+        levels << l;
+        values << 1300 - l;
+    }
+    QList<DataType_ResultData> cols{column(0, levels, values), column(200, levels, values),
+                                    column(400, levels, values)};
+    Graph_IsoLine plot;
+    plot.resize(600, height);
+    plot.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plot));
+    plot.contourMethod = 2;
+    plot.setSectionData(cols, QVector<TopoData>{{0, 1200}, {200, 1200}, {400, 1200}}, 100.0,
+                        sectionfixture::ramp(), 1);
+    plot.replot();
+    QCoreApplication::processEvents();
+
+    auto check = [&plot]() {
+        const QwtScaleDiv div = plot.axisScaleDiv(QwtPlot::yLeft);
+        const QList<double> ticks = div.ticks(QwtScaleDiv::MajorTick);
+        QVERIFY(ticks.size() >= 2);
+        const QwtScaleMap map = plot.canvasMap(QwtPlot::yLeft);
+        const int labelHeight = plot.axisWidget(QwtPlot::yLeft)->fontMetrics().height();
+        for (int i = 1; i < ticks.size(); ++i) {
+            const double gap = std::fabs(map.transform(ticks[i]) - map.transform(ticks[i - 1]));
+            QVERIFY2(gap >= labelHeight,
+                     qPrintable(QStringLiteral("%1 px between %2 and %3, labels %4 px high on a canvas %5 high")
+                                    .arg(gap).arg(ticks[i - 1]).arg(ticks[i]).arg(labelHeight)
+                                    .arg(plot.canvas()->height())));
+        }
+    };
+    check();
+    if (QTest::currentTestFailed())
+        return;
+    // The scale itself is the section's.
+    QCOMPARE(std::min(plot.axisScaleDiv(QwtPlot::yLeft).lowerBound(), plot.axisScaleDiv(QwtPlot::yLeft).upperBound()),
+             1100.0);
+
+    // Growing the plot brings the finer steps back.
+    plot.resize(600, 900);
+    QCoreApplication::processEvents();
+    check();
+    QVERIFY(plot.axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick).size() >= 6);
 }
 
 void TestGraphIsoLine::badColumnsAndTwinsRemoved()

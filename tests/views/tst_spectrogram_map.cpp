@@ -42,7 +42,9 @@ private slots:
     void stripsEqualSingleThread();
     void pixelColours();
     void overshootTakesTheEndColours();
-    void constantValuesLeaveMapWhite();
+    void noUsableColumnLeavesMapWhite();
+    void uniformSectionIsOneColour_data();
+    void uniformSectionIsOneColour();
     void depthMinIsTheDeepestCell();
     void degenerateSizesAndSections();
     void nothingBeforeData();
@@ -56,6 +58,8 @@ private slots:
     void reliefMapEndsAtEachStationsDepth();
     void typedRangeKeepsEveryStop_data();
     void typedRangeKeepsEveryStop();
+    void colourBarLabelsTellBandsApart_data();
+    void colourBarLabelsTellBandsApart();
     void clearForgetsTheSection();
     void renderSyntheticSection();
 
@@ -234,24 +238,81 @@ void TestSpectrogramMap::overshootTakesTheEndColours()
     QVERIFY2(above > 0, "the fixture must overshoot");
 }
 
-void TestSpectrogramMap::constantValuesLeaveMapWhite()
+void TestSpectrogramMap::noUsableColumnLeavesMapWhite()
 {
-    KXSpectrogramMap map;
-    map.resize(600, 400);
-    map.setData({column(0, {0, -50, -100}, {5, 5, 5}), column(200, {0, -50, -100}, {5, 5, 5})},
-                {{0, 0}, {100, 0}, {200, 0}}, &m_colours, 100.0);
-    const QImage img = map.image();
-    const QRect r = map.mapRect().adjusted(1, 1, -1, -1);
-    for (int y = r.top(); y <= r.bottom(); y += 7)
-        for (int x = r.left(); x <= r.right(); x += 7)
-            QCOMPARE(img.pixel(x, y), qRgb(255, 255, 255));
-
-    // No usable column at all: also white, and no crash.
     KXSpectrogramMap empty;
     empty.resize(600, 400);
     empty.setData({column(0, {0, 0}, {1, 2})}, QVector<TopoData>(), &m_colours, 100.0);
     QVERIFY(empty.isDataReady());
     QVERIFY(!empty.image().isNull());
+    const QImage img = empty.image();
+    const QRect r = empty.mapRect().adjusted(1, 1, -1, -1);
+    for (int y = r.top(); y <= r.bottom(); y += 7)
+        for (int x = r.left(); x <= r.right(); x += 7)
+            QCOMPARE(img.pixel(x, y), qRgb(255, 255, 255));
+}
+
+void TestSpectrogramMap::uniformSectionIsOneColour_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<double>("rounding");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("exactly uniform") << 5.0 << 0.0 << "5";
+    // A 1000 ohm-m half-space as the inversion returns it.
+    QTest::newRow("half-space with its rounding") << 1005.18 << 1e-5 << "1005.18";
+    QTest::newRow("conductive half-space with its rounding") << 0.8 << 1e-7 << "0.8";
+}
+
+// Values that differ only by their rounding: one colour over the whole
+// section and one value on the bar, not the ramp spread over the rounding.
+void TestSpectrogramMap::uniformSectionIsOneColour()
+{
+    QFETCH(double, value);
+    QFETCH(double, rounding);
+    QFETCH(QString, label);
+    const QVector<double> levels{0, -25, -50, -75, -100};
+    QList<DataType_ResultData> cols;
+    for (int i = 0; i < 5; ++i) {
+        QVector<double> values;
+        for (int k = 0; k < levels.size(); ++k)
+            values.append(value + rounding * (((i + k) % 3) - 1));
+        cols.append(column(50.0 * i, levels, values));
+    }
+    KXSpectrogramMap map;
+    map.resize(800, 450);
+    map.setData(cols, {{0, 0}, {100, 0}, {200, 0}}, &m_colours, 100.0);
+
+    const QRgb expected = m_colours.rgb(1.0, 0.0, 0.5);
+    const QImage img = map.image();
+    const QRect r = map.mapRect().adjusted(1, 1, -1, -1);
+    int coloured = 0;
+    for (int y = r.top(); y <= r.bottom(); y += 5) {
+        for (int x = r.left(); x <= r.right(); x += 5) {
+            const QRgb pixel = img.pixel(x, y);
+            if (pixel == qRgb(255, 255, 255))
+                continue;
+            ++coloured;
+            QCOMPARE(pixel, expected);
+        }
+    }
+    QVERIFY(coloured > r.width() * r.height() / 50);
+
+    const QVector<KXSpectrogramMap::LegendBand> bands = map.colorBarBands();
+    QCOMPARE(bands.size(), 1);
+    QCOMPARE(bands.first().text, label);
+    QVERIFY(bands.first().labelled);
+    QCOMPARE(bands.first().colour, expected);
+    QCOMPARE(img.pixel(bands.first().rect.center()), expected);
+    QVERIFY(map.uniformValues());
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(img.save(QDir(dir).filePath(QStringLiteral("hw_map_uniform_%1.png").arg(QTest::currentDataTag()).replace(' ', '_'))));
+
+    // A real contrast, however faint against the value, keeps the ramp.
+    cols.last().value.last() = value * 1.01;
+    map.setData(cols, {{0, 0}, {100, 0}, {200, 0}}, &m_colours, 100.0);
+    QVERIFY(!map.uniformValues());
+    QVERIFY(map.colorBarBands().size() > 1);
 }
 
 // The sections end at each station's own depth: the map's bottom is their
@@ -422,7 +483,7 @@ void TestSpectrogramMap::colourBarDescribesTheDrawnColours()
     for (const KXSpectrogramMap::LegendBand &b : bands) {
         const int stop = stopColours.indexOf(b.colour);
         QVERIFY(stop >= 0);
-        QCOMPARE(b.text, QString::number(std::trunc(10 + 90 * stops[stop])));
+        QCOMPARE(b.text, QString::number(10 + 90 * stops[stop], 'f', 0));
         if (b.labelled) {
             QVERIFY(previousCentre - b.rect.center().y() >= fontHeight);
             previousCentre = b.rect.center().y();
@@ -665,6 +726,89 @@ void TestSpectrogramMap::typedRangeKeepsEveryStop()
     const QImage img = map.image();
     QCOMPARE(img.pixel(r.left(), r.bottom()), atLargest);
     QVERIFY(img.pixel(r.left(), r.bottom()) != img.pixel(r.left(), r.top()));
+}
+
+void TestSpectrogramMap::colourBarLabelsTellBandsApart_data()
+{
+    QTest::addColumn<double>("smallest");
+    QTest::addColumn<double>("largest");
+    QTest::addColumn<double>("typedMinimum");
+    QTest::addColumn<double>("typedMaximum");
+    QTest::addColumn<QString>("typedLabel");
+    // A ramp of 25 stops, as the program's own, with no range typed.
+    QTest::newRow("144 to 149") << 144.0 << 149.0 << 0.0 << 0.0 << QString();
+    QTest::newRow("1.2 to 1.9") << 1.2 << 1.9 << 0.0 << 0.0 << QString();
+    QTest::newRow("10 to 1000") << 10.0 << 1000.0 << 0.0 << 0.0 << QString();
+    // The same ramp laid over a typed range inside the data's.
+    QTest::newRow("typed 10 to 60 over 5 to 200") << 5.0 << 200.0 << 10.0 << 60.0 << "60";
+    QTest::newRow("typed 144 to 146 over 144 to 149") << 144.0 << 149.0 << 144.0 << 146.0 << "146.0";
+}
+
+// Every label on the bar names its band's value to the digits that tell it
+// from its neighbours' (not cut to whole numbers), and a typed upper bound
+// has its label.
+void TestSpectrogramMap::colourBarLabelsTellBandsApart()
+{
+    QFETCH(double, smallest);
+    QFETCH(double, largest);
+    QFETCH(double, typedMinimum);
+    QFETCH(double, typedMaximum);
+    QFETCH(QString, typedLabel);
+
+    QMap<float, QColor> ramp;
+    for (int k = 0; k < 25; ++k) {
+        const float position = k / 24.0f;
+        float moved = position;
+        // As the colour dialog lays a ramp over a typed range.
+        if (!typedLabel.isEmpty())
+            moved = float((typedMinimum - smallest + position * (typedMaximum - typedMinimum)) / (largest - smallest));
+        ramp.insert(moved, QColor::fromHsv(240 - 10 * k, 255, 255));
+    }
+    QLinearColorMap colours;
+    colours.setColorStops(ramp);
+    const double middle = 0.5 * (smallest + largest);
+    KXSpectrogramMap map;
+    map.resize(900, 500);
+    map.contourMethod = 2;
+    map.setData({column(0, {0, -50, -100}, {smallest, middle, largest}),
+                 column(300, {0, -50, -100}, {smallest, middle, largest})},
+                {}, &colours, 100.0);
+
+    const QVector<KXSpectrogramMap::LegendBand> bands = map.colorBarBands();
+    QVERIFY(bands.size() >= 10);
+    QVERIFY(bands.first().labelled && bands.last().labelled);
+    const QVector<double> stops = colours.colorStops();
+    const QVector<QRgb> stopColours = colours.stopColors();
+    QStringList labels;
+    QRect previous;
+    for (int i = 0; i < bands.size(); ++i) {
+        const KXSpectrogramMap::LegendBand &b = bands[i];
+        if (!b.labelled)
+            continue;
+        // The value the band's stop stands for, to the label's own decimals
+        // (the top band past a typed bound shares that bound's colour).
+        const int stop = i == bands.size() - 1 ? stopColours.lastIndexOf(b.colour) : stopColours.indexOf(b.colour);
+        QVERIFY(stop >= 0);
+        const double value = smallest + (largest - smallest) * stops[stop];
+        const int point = b.text.indexOf('.');
+        const int decimals = point < 0 ? 0 : b.text.size() - point - 1;
+        bool ok = false;
+        const double read = b.text.toDouble(&ok);
+        QVERIFY2(ok, qPrintable(b.text));
+        QVERIFY2(std::fabs(read - value) <= 0.5001 * std::pow(10.0, -decimals),
+                 qPrintable(QString("%1 for %2").arg(b.text).arg(value, 0, 'g', 10)));
+        QVERIFY2(!labels.contains(b.text), qPrintable(labels.join(' ') + " + " + b.text));
+        labels << b.text;
+        // Drawn apart.
+        QVERIFY(previous.isNull() || !b.labelBox.intersects(previous));
+        previous = b.labelBox;
+    }
+    const QString dir = qEnvironmentVariable("HW_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(map.image().save(QDir(dir).filePath(QStringLiteral("hw_map_labels_%1.png").arg(QTest::currentDataTag()).replace(' ', '_'))));
+    QVERIFY2(labels.size() >= 4, qPrintable(labels.join(' ')));
+    if (!typedLabel.isEmpty())
+        QVERIFY2(labels.contains(typedLabel), qPrintable(labels.join(' ')));
 }
 
 void TestSpectrogramMap::clearForgetsTheSection()
