@@ -348,9 +348,8 @@ void DataModel::export1DResults(QString path)
     const bool blanking = writeTopBlanking(stem + QStringLiteral("_top.bln"))
                           && writeBottomBlanking(stem + QStringLiteral("_bottom.bln"));
     UserPrompt::information(QStringLiteral("一维反演结果"),
-                            (blanking ? QStringLiteral("保存一维反演数据成功")
-                                      : QStringLiteral("保存一维反演数据成功,未保存Bln文件"))
-                                + exportedLineText(currentLineNumber));
+                            QStringLiteral("保存一维反演数据成功") + exportedLineText(currentLineNumber)
+                                + (blanking ? QString() : QStringLiteral(",未保存Bln文件")));
 }
 
 void DataModel::export2DResults(QString path)
@@ -383,9 +382,8 @@ void DataModel::export2DResults(QString path)
     const bool blanking = writeTopBlanking(stem + QStringLiteral("_top.bln"))
                           && writeBottomBlanking(stem + QStringLiteral("_bottom.bln"));
     UserPrompt::information(QStringLiteral("二维反演结果"),
-                            (blanking ? QStringLiteral("保存二维反演数据成功")
-                                      : QStringLiteral("保存二维反演数据成功,未保存Bln文件"))
-                                + gridText + exportedLineText(currentLineNumber));
+                            QStringLiteral("保存二维反演数据成功") + exportedLineText(currentLineNumber)
+                                + (blanking ? QString() : QStringLiteral(",未保存Bln文件")) + gridText);
 }
 
 void DataModel::exportLayerResults(QString path)

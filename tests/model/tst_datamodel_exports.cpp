@@ -558,8 +558,8 @@ void TestDataModelExports::twoDimensionalRowsAndGrid()
     QVERIFY(!QFile::exists(path("out.grd")));
     QVERIFY(QFile::exists(path("s_top.bln")) && QFile::exists(path("s_bottom.bln")));
     QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("二维反演结果"),
-                                          QStringLiteral("保存二维反演数据成功")
-                                              + (grid ? gridNamed(path("s.grd")) : kNoGrid) + ofLine(1)}}));
+                                          QStringLiteral("保存二维反演数据成功") + ofLine(1)
+                                              + (grid ? gridNamed(path("s.grd")) : kNoGrid)}}));
 }
 
 void TestDataModelExports::twoExportsKeepTheirOwnGrids()
@@ -587,9 +587,9 @@ void TestDataModelExports::twoExportsKeepTheirOwnGrids()
     QVERIFY(!QFile::exists(path("out.grd")));
     QCOMPARE(m_messages,
              (QList<Message>{{QStringLiteral("二维反演结果"),
-                              QStringLiteral("保存二维反演数据成功") + gridNamed(path("a.grd")) + ofLine(100)},
+                              QStringLiteral("保存二维反演数据成功") + ofLine(100) + gridNamed(path("a.grd"))},
                              {QStringLiteral("二维反演结果"),
-                              QStringLiteral("保存二维反演数据成功") + gridNamed(path("b.grd")) + ofLine(110)}}));
+                              QStringLiteral("保存二维反演数据成功") + ofLine(110) + gridNamed(path("b.grd"))}}));
 }
 
 void TestDataModelExports::layerAndSectionTables()
@@ -754,10 +754,10 @@ void TestDataModelExports::missingTopographyLeavesResults()
     QCOMPARE(readText(file), header + (twoD ? "100,10,50\n100,0,60\n200,10,70\n200,0,80\n" : "100,10,50\n"));
     QVERIFY(!QFile::exists(path("n_top.bln")));
     QVERIFY(!QFile::exists(path("n_bottom.bln")));
-    const Message expected = twoD ? Message{QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功,未保存Bln文件")
-                                                                          + gridNamed(path("n.grd")) + ofLine(1)}
+    const Message expected = twoD ? Message{QStringLiteral("二维反演结果"), QStringLiteral("保存二维反演数据成功") + ofLine(1)
+                                                                          + QStringLiteral(",未保存Bln文件") + gridNamed(path("n.grd"))}
                                   : Message{QStringLiteral("一维反演结果"),
-                                            QStringLiteral("保存一维反演数据成功,未保存Bln文件") + ofLine(1)};
+                                            QStringLiteral("保存一维反演数据成功") + ofLine(1) + QStringLiteral(",未保存Bln文件")};
     QCOMPARE(m_messages, QList<Message>{expected});
 }
 
@@ -1955,8 +1955,8 @@ void TestDataModelExports::exportsOfShownLine()
     // each message names the line exported.
     QCOMPARE(m_messages, (QList<Message>{{QStringLiteral("一维反演结果"), QStringLiteral("保存一维反演数据成功") + ofLine(100)},
                                          {QStringLiteral("二维反演结果"),
-                                          QStringLiteral("保存二维反演数据成功")
-                                              + (method == 1 ? gridNamed(path("line.grd")) : kNoGrid) + ofLine(100)},
+                                          QStringLiteral("保存二维反演数据成功") + ofLine(100)
+                                              + (method == 1 ? gridNamed(path("line.grd")) : kNoGrid)},
                                          {QStringLiteral("分层反演结果"), QStringLiteral("保存分层反演数据成功") + ofLine(100)},
                                          {QString(), QStringLiteral("剖面数据保存成功") + ofLine(100)}}));
 }
