@@ -261,9 +261,8 @@ bool Graph_IsoLine::fitTicks()
             changed = true;
         }
     }
-    // An empty plot scales itself; its ticks are left to Qwt.
     for (int axis : {int(QwtPlot::xBottom), int(QwtPlot::yLeft)}) {
-        if (axisAutoScale(axis) || (axis == QwtPlot::yLeft && m_channelAxis))
+        if (axis == QwtPlot::yLeft && m_channelAxis)
             continue;
         const int steps = majorSteps(axis);
         if (axisMaxMajor(axis) != steps) {

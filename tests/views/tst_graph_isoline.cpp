@@ -54,6 +54,7 @@ private slots:
     void sectionAxes();
     void depthLabelsDoNotRunTogether_data();
     void depthLabelsDoNotRunTogether();
+    void emptyPlotLabelsDoNotRunTogether();
     void badColumnsAndTwinsRemoved();
     void detachAndMarkers();
     void lowValuesKeepTheNoValueMarkerBlank();
@@ -342,6 +343,29 @@ void TestGraphIsoLine::depthLabelsDoNotRunTogether()
     QCoreApplication::processEvents();
     check();
     QVERIFY(plot.axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick).size() >= 6);
+}
+
+// The plots of a view with nothing shown yet keep their labels apart too.
+void TestGraphIsoLine::emptyPlotLabelsDoNotRunTogether()
+{
+    Graph_IsoLine plot;
+    plot.resize(150, 230);
+    plot.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plot));
+    plot.replot();
+    QCoreApplication::processEvents();
+
+    const QwtScaleWidget *widget = plot.axisWidget(QwtPlot::xBottom);
+    const QList<double> ticks = plot.axisScaleDiv(QwtPlot::xBottom).ticks(QwtScaleDiv::MajorTick);
+    QVERIFY(ticks.size() >= 2);
+    const QwtScaleMap map = plot.canvasMap(QwtPlot::xBottom);
+    for (int i = 1; i < ticks.size(); ++i) {
+        const double gap = std::fabs(map.transform(ticks[i]) - map.transform(ticks[i - 1]));
+        const double needed = (widget->scaleDraw()->labelSize(widget->font(), ticks[i]).width()
+                               + widget->scaleDraw()->labelSize(widget->font(), ticks[i - 1]).width()) / 2.0;
+        QVERIFY2(gap > needed, qPrintable(QStringLiteral("%1 px between %2 and %3, %4 needed")
+                                              .arg(gap).arg(ticks[i - 1]).arg(ticks[i]).arg(needed)));
+    }
 }
 
 void TestGraphIsoLine::badColumnsAndTwinsRemoved()
