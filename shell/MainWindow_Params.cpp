@@ -502,10 +502,13 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::saveParameterConfig(QString path)
 {
     // A file cut short would hold parameters that were never in force.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    const auto tellNotWritten = [&path]() {
         UserPrompt::critical(QStringLiteral("参数配置文件"),
                              QStringLiteral("无法写入参数配置文件 %1。").arg(QDir::toNativeSeparators(path)));
+    };
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        tellNotWritten();
         return;
     }
     QTextStream out(&file);
@@ -524,6 +527,5 @@ void MainWindow::saveParameterConfig(QString path)
     out << QStringLiteral("结束里程: ") << m_invParam.endStation << "\n";
     out.flush();
     if (out.status() != QTextStream::Ok || !file.commit())
-        UserPrompt::critical(QStringLiteral("参数配置文件"),
-                             QStringLiteral("无法写入参数配置文件 %1。").arg(QDir::toNativeSeparators(path)));
+        tellNotWritten();
 }
