@@ -271,12 +271,12 @@ void KXSpectrogramMap::renderStrip(double xMax, double xMin, double depthMax, do
                 line[c] = qRgba(255, 255, 255, 255);
                 continue;
             }
-            // The cubic columns overshoot a little past the data in flat
-            // stretches; such values take the colour of the nearer end.
             if (uniform) {
                 line[c] = uniformColour;
                 continue;
             }
+            // The cubic columns overshoot a little past the data in flat
+            // stretches; such values take the colour of the nearer end.
             const double v = std::min(std::max(raw, valueMin), valueMax);
             line[c] = m_colours->rgb(valueMax, valueMin, v);
         }
