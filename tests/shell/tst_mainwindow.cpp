@@ -155,6 +155,8 @@ private:
     // Dialogs are recorded by class and answered with m_dialogAnswer.
     void answerDialogs();
     static QStringList texts(const QList<QAction*>& actions);
+    // The ribbon's parameter field a test row names.
+    static QLineEdit* parameterEdit(MainWindow* w, const QString& name);
 
     QTemporaryDir* m_dir = nullptr;
     QTemporaryDir m_madeDir;
@@ -301,6 +303,14 @@ void TestMainWindow::screenshot(QWidget* widget, const QString& name)
     // As the user would see it: laid out and painted.
     QTest::qWait(50);
     widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+
+QLineEdit* TestMainWindow::parameterEdit(MainWindow* w, const QString& name)
+{
+    const QMap<QString, QLineEdit*> edits = {{"start", w->m_lineEditStart}, {"end", w->m_lineEditEnd},
+                                             {"cof", w->m_lineEditCof},     {"smooth", w->m_lineEditSmooth},
+                                             {"res", w->m_lineEditRes},     {"depth", w->m_lineEditDepth}};
+    return edits.value(name);
 }
 
 QStringList TestMainWindow::texts(const QList<QAction*>& actions)
@@ -514,10 +524,7 @@ void TestMainWindow::parameterEntry()
     QFETCH(double, value);
 
     MainWindow* w = m_window;
-    const QMap<QString, QLineEdit*> edits = {{"start", w->m_lineEditStart}, {"end", w->m_lineEditEnd},
-                                             {"cof", w->m_lineEditCof},     {"smooth", w->m_lineEditSmooth},
-                                             {"res", w->m_lineEditRes},     {"depth", w->m_lineEditDepth}};
-    QLineEdit* line = edits.value(edit);
+    QLineEdit* line = parameterEdit(w, edit);
     QVERIFY(line);
     // The record goes to the controller by the signal.
     QVERIFY(w->isSignalConnected(QMetaMethod::fromSignal(&MainWindow::signal_curInvsionParamChanged)));
@@ -874,10 +881,7 @@ void TestMainWindow::unusableParameterIsRefused()
     QFETCH(QString, text);
 
     MainWindow* w = m_window;
-    const QMap<QString, QLineEdit*> edits = {{"start", w->m_lineEditStart}, {"end", w->m_lineEditEnd},
-                                             {"cof", w->m_lineEditCof},     {"smooth", w->m_lineEditSmooth},
-                                             {"res", w->m_lineEditRes},     {"depth", w->m_lineEditDepth}};
-    QLineEdit* line = edits.value(edit);
+    QLineEdit* line = parameterEdit(w, edit);
     QVERIFY(line);
     // A value typed and taken before is the one kept.
     line->setText(QStringLiteral("7"));
