@@ -145,6 +145,8 @@ private:
     QString writeProject(const QString& name);
     // A one-line MORSA project of four stations, written under name.
     QString writeMorsaProject(const QString& name);
+    // A copy of a survey generated once per test run.
+    QString copyOfMade(const QString& madeName, const ProjectGenerator::Options& options, const QString& name);
     // Opens project and shows the second station of its first line; the
     // station signal's arguments.
     QList<QVariant> openAndShowStation(const QString& project);
@@ -222,34 +224,30 @@ void TestMainWindow::cleanup()
 
 QString TestMainWindow::writeProject(const QString& name)
 {
-    // Made once and copied: the synthetic survey takes seconds to compute
-    // under the sanitizers, and every row of a table opens one.
-    const QString made = m_madeDir.filePath(QStringLiteral("made.QELVA"));
-    if (!QFile::exists(made)) {
-        ProjectGenerator::Options options;
-        options.lines = 2;
-        options.stationsPerLine = 4;
-        options.samplesPerStation = 1;
-        QString error;
-        if (!ProjectGenerator(options).write(made, &error))
-            qWarning("%s", qPrintable(error));
-    }
-    const QString path = m_dir->filePath(name);
-    QFile::remove(path);
-    if (!QFile::copy(made, path))
-        qWarning("could not copy the project to %s", qPrintable(path));
-    return path;
+    ProjectGenerator::Options options;
+    options.lines = 2;
+    options.stationsPerLine = 4;
+    options.samplesPerStation = 1;
+    return copyOfMade(QStringLiteral("made.QELVA"), options, name);
 }
 
 QString TestMainWindow::writeMorsaProject(const QString& name)
 {
-    const QString made = m_madeDir.filePath(QStringLiteral("made.MORSA"));
+    ProjectGenerator::Options options;
+    options.lines = 1;
+    options.stationsPerLine = 4;
+    options.samplesPerStation = 1;
+    options.family = QStringLiteral("MORSA");
+    return copyOfMade(QStringLiteral("made.MORSA"), options, name);
+}
+
+QString TestMainWindow::copyOfMade(const QString& madeName, const ProjectGenerator::Options& options,
+                                   const QString& name)
+{
+    // Made once and copied: the synthetic survey takes seconds to compute
+    // under the sanitizers, and every row of a table opens one.
+    const QString made = m_madeDir.filePath(madeName);
     if (!QFile::exists(made)) {
-        ProjectGenerator::Options options;
-        options.lines = 1;
-        options.stationsPerLine = 4;
-        options.samplesPerStation = 1;
-        options.family = QStringLiteral("MORSA");
         QString error;
         if (!ProjectGenerator(options).write(made, &error))
             qWarning("%s", qPrintable(error));
