@@ -3,7 +3,8 @@
 // the station view's inversion (the station's curve with its own measured
 // current, as the 1D view inverts it) give the same model at every station,
 // whatever current the survey ran at; the section shows the conductor from
-// its depth; the project's own loop reaches both views' inversions.
+// its depth; the project's own loop reaches both views' inversions, and the
+// profile and 3D inversions read a small loop's curves as its earth.
 
 #include <QDialog>
 #include <QSqlQuery>
@@ -14,14 +15,18 @@
 #include <QTest>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
 #include "common/TestHelpers.h"
 #include "model/DataModel.h"
+#include "model/ModelFiles.h"
 #include "model/UserPrompt.h"
 #include "platform/inversion/InversionMethod.h"
+#include "store/CurveBlob.h"
 #include "store/LibHORM.h"
+#include "tools/projectgen/CentralLoopResponse.h"
 #include "tools/projectgen/ProjectGenerator.h"
 #include "DataModelFixture.h"
 
@@ -37,11 +42,19 @@ private slots:
     void surferGridOfTheSection();
     void sectionShowsTheConductorAtItsDepth();
     void projectLoopReachesTheInversions();
+    void lineMethodsReadTheProjectLoop_data();
+    void lineMethodsReadTheProjectLoop();
 
 private:
     // Writes the generated project under name, runs sql on it (when given)
     // and gates it once; empty on failure.
     QString generate(const ProjectGenerator::Options& o, const QString& name, const QString& sql = QString());
+    // As generate, surveyed with a loop of the given radius (a rectangle
+    // 20 m long of the circle's area) and turns and a receiver of the given
+    // area: the coil set-up, and every receive record as that loop measures
+    // the earth under the first station.
+    QString generateUnderLoop(const ProjectGenerator::Options& o, const QString& name, double radius,
+                              double turns, double area);
     // Opens the project in lib and loads it into model.
     static bool open(const QString& file, LibHORM& lib, DataModel& model);
     // The shown line's 1D export: station number to its resistivities.
@@ -64,6 +77,47 @@ QString TestLineStationAgreement::generate(const ProjectGenerator::Options& o, c
             return QString();
         QSqlQuery q(*raw.database());
         if (!q.exec(sql))
+            return QString();
+    }
+    return dmtest::loadOnce(file) ? file : QString();
+}
+
+QString TestLineStationAgreement::generateUnderLoop(const ProjectGenerator::Options& o, const QString& name,
+                                                   double radius, double turns, double area)
+{
+    const ProjectGenerator generator(o);
+    const QString file = m_dir.filePath(name);
+    QString error;
+    if (!generator.write(file, &error)) {
+        qWarning("%s", qPrintable(error));
+        return QString();
+    }
+    // The generator's records are those of its own loop: this loop's
+    // response takes their place, on the same clock and clipped alike.
+    const ProjectGenerator::EarthColumn earth = generator.column(o.firstLine, o.firstStation);
+    const double step = ProjectGenerator::kSampleInterval;
+    const CentralLoopResponse loop(earth.resistivities, earth.thicknesses, radius, step * 1e-6,
+                                   (o.sampleLength + 1) * step * 1e-6);
+    QVector<double> record(o.sampleLength);
+    for (int i = 0; i < record.size(); ++i) {
+        const double t = std::max(step * (i + 1) - generator.timeZero(), step);
+        record[i] = -ProjectGenerator::kReceiverGain * o.current * turns * area * loop.dBzDt(t * 1e-6);
+    }
+    {
+        LibHORM raw;
+        if (!raw.open(file))
+            return QString();
+        QSqlQuery q(*raw.database());
+        if (!q.exec(QStringLiteral("UPDATE Data_Project SET SendCoil_Len = 20, SendCoil_Width = %1, "
+                                   "SendCoil_Turns = %2, RecvCoil_Size = %3")
+                        .arg(M_PI * radius * radius / 20.0, 0, 'g', 17)
+                        .arg(turns)
+                        .arg(area)))
+            return QString();
+        if (!q.prepare(QStringLiteral("UPDATE Data_Sample SET DATA_RECV = ?")))
+            return QString();
+        q.addBindValue(CurveBlob::toBlob(record));
+        if (!q.exec())
             return QString();
     }
     return dmtest::loadOnce(file) ? file : QString();
@@ -326,6 +380,62 @@ void TestLineStationAgreement::projectLoopReachesTheInversions()
     QCOMPARE(survey.last().at(0).toDouble(), InversionMethod::kLoopRadius);
     QCOMPARE(survey.last().at(1).toDouble(), 1.0);
     QCOMPARE(survey.last().at(2).toDouble(), InversionMethod::kReceiverArea);
+}
+
+void TestLineStationAgreement::lineMethodsReadTheProjectLoop_data()
+{
+    QTest::addColumn<bool>("threeD");
+    QTest::newRow("profile") << false;
+    QTest::newRow("3D") << true;
+}
+
+// Curves of a 10 m loop of 2 turns with a 50 m^2 receiver over 100 ohm-m:
+// the line's profile inversion and the survey's 3D inversion read 100 ohm-m
+// from them; taken for the default 20 m loop, they would read some 250.
+void TestLineStationAgreement::lineMethodsReadTheProjectLoop()
+{
+    QFETCH(bool, threeD);
+    ProjectGenerator::Options o;
+    o.lines = 2;
+    o.stationsPerLine = 6;
+    o.samplesPerStation = 1;
+    o.sampleLength = 2000;
+    o.zoneResistivity = o.backgroundResistivity;   // no zone: one half-space
+    const QString file = generateUnderLoop(o, threeD ? "small_loop_3d.QELVA" : "small_loop_profile.QELVA",
+                                           10.0, 2.0, 50.0);
+    QVERIFY(!file.isEmpty());
+    LibHORM lib;
+    DataModel model;
+    QVERIFY(open(file, lib, model));
+
+    // Every cell the method gives down to the inversion depth.
+    QVector<double> cells;
+    if (threeD) {
+        QList<double> numbers;
+        const QList<DataType_ThreeResultData> columns = model.calcTransRelax3D(numbers);
+        QCOMPARE(columns.size(), o.lines * o.stationsPerLine);
+        for (const DataType_ThreeResultData& column : columns)
+            cells += column.value;
+    } else {
+        QList<DataType_ResultData> section;
+        connect(&model, &DataModel::signal_2DISOGraphChanged, this,
+                [&section](QList<DataType_ResultData>& grid, QVector<TopoData>, double, QMap<float, QColor>, int,
+                           bool) { section = grid; });
+        model.on_signal_TransRelaxInversionMethodChanged(2);
+        model.showTreeNode(0, -1, -1);
+        QCOMPARE(section.size(), o.stationsPerLine);
+        for (const DataType_ResultData& column : section) {
+            for (double v : column.value) {
+                if (v > ModelFiles::kNoValueLimit)
+                    cells.append(v);
+            }
+        }
+    }
+    QVERIFY(!cells.isEmpty());
+    const auto range = std::minmax_element(cells.cbegin(), cells.cend());
+    QVERIFY2(*range.first > 0.9 * o.backgroundResistivity && *range.second < 1.1 * o.backgroundResistivity,
+             qPrintable(QString("%1 .. %2 ohm-m").arg(*range.first).arg(*range.second)));
+    model.closeProject();
 }
 
 QTEST_MAIN(TestLineStationAgreement)
