@@ -3,9 +3,12 @@
 #include <QFileInfo>
 #include <QSemaphore>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QThread>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 #include "StoreFixture.h"
 
@@ -42,6 +45,8 @@ private slots:
     void register_failingAlterRollsBack();
     void register_failingCreateLeavesNothing();
     void register_withoutConnection();
+    void register_lockDuringTheKeyCheckIsNoDamage_data();
+    void register_lockDuringTheKeyCheckIsNoDamage();
 
     void registry_queries();
     void transaction_commitPersists();
@@ -610,6 +615,95 @@ void tst_LibHORM::register_withoutConnection()
     lib.commit();
     QStringList names, types;
     QVERIFY(lib.columns("Data_Line", names, types));
+}
+
+namespace {
+
+// Another program that takes the file for writing just as the connection
+// starts the statement that checks one table's key: the statement's read
+// then meets the lock.
+struct KeyCheckLock {
+    QByteArray check;   // text of that statement only
+    RawDb* other = nullptr;
+    bool taken = false;
+};
+
+int lockAtKeyCheck(unsigned event, void* context, void*, void* sql)
+{
+    KeyCheckLock* lock = static_cast<KeyCheckLock*>(context);
+    if (event == SQLITE_TRACE_STMT && !lock->taken && QByteArray(static_cast<const char*>(sql)).contains(lock->check))
+        lock->taken = lock->other->holdWriteLock();
+    return 0;
+}
+
+sqlite3* handleOf(const LibHORM& lib)
+{
+    const QVariant handle = lib.database() ? lib.database()->driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+} // namespace
+
+void tst_LibHORM::register_lockDuringTheKeyCheckIsNoDamage_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::newRow("the first table's key") << "Data_Project";
+    QTest::newRow("a key after others passed") << "Data_Sample";
+}
+
+// A lock that another program takes while a table's key is checked (the
+// open's integrity check has passed) leaves the file unread, as any lock
+// does: the file is not taken for damaged, and once the program is done the
+// same session reads and writes it.
+void tst_LibHORM::register_lockDuringTheKeyCheckIsNoDamage()
+{
+    QFETCH(QString, table);
+    TempProject dir;
+    {
+        LibHORM lib(nullptr);
+        QVERIFY(lib.open(dir.path()));
+        registerAll(lib);
+    }
+    const QByteArray before = fileBytes(dir.path());
+    const QList<const QMetaObject*> schema{&Data_Project::staticMetaObject, &Data_Line::staticMetaObject,
+                                           &Data_Point::staticMetaObject, &Data_Sample::staticMetaObject,
+                                           &Data_WorkSet::staticMetaObject};
+    const QList<const QMetaObject*> spare{&Data_WorkSet::staticMetaObject};
+
+    LibHORM lib(nullptr);
+    QVERIFY(lib.open(dir.path()));
+    lib.setBusyTimeout(20);
+    sqlite3* db = handleOf(lib);
+    QVERIFY(db);
+    RawDb other(dir.path());
+    KeyCheckLock lock;
+    lock.check = QString("pragma_table_info('%1')").arg(table).toUtf8();
+    lock.other = &other;
+    QCOMPARE(sqlite3_trace_v2(db, SQLITE_TRACE_STMT, &lockAtKeyCheck, &lock), SQLITE_OK);
+    const int refused = lib.busyFailures();
+    const bool registered = lib.registerSchema(schema, spare);
+    // A connection reopened read-only has a handle of its own.
+    if (handleOf(lib) == db)
+        sqlite3_trace_v2(db, 0, nullptr, nullptr);
+    other.release();
+
+    QVERIFY(lock.taken);
+    QVERIFY(!registered);
+    QVERIFY(lib.busyFailures() > refused);
+    QVERIFY(!lib.isDamaged());
+    QVERIFY(!lib.isReadOnly());
+    QCOMPARE(fileBytes(dir.path()), before);
+
+    QVERIFY(lib.registerSchema(schema, spare));
+    HORM_Collection<Data_Line> lines(&lib);
+    Data_Line* line = lines.addNew().value();
+    QVERIFY(line);
+    line->setNAME(7);
+    QVERIFY(line->commit());
+    RawDb raw(dir.path());
+    QCOMPARE(raw.column("SELECT NAME FROM Data_Line"), QVariantList{7.0});
 }
 
 void tst_LibHORM::registry_queries()
