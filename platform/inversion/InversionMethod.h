@@ -28,7 +28,8 @@
 //      gates, or a current that is not finite and > 0, leave values and
 //      depths empty: such a curve has no model.
 //   2. Each gate's relative error is at least LayeredInversion::kErrorFloor,
-//      more where the curve scatters about a smooth decay.
+//      more where the curve scatters about a smooth decay more than a noise
+//      at that floor would.
 //   3. The apparent resistivity of each gate (the half-space that gives its
 //      value; the late-time branch for the latest gate, then the root
 //      nearest the later gate's) places the gate at half its diffusion depth
@@ -37,10 +38,12 @@
 //      kReachBelowData times the deepest, then by kLadderGrowthBelowReach to
 //      kLadderBelowData times the deepest; the apparent resistivities,
 //      interpolated onto it in log depth, are the start.
-//   4. Occam's inversion on that ladder, with the constraint coefficient as
-//      the floor of the regularisation: the smoothest model that fits the
-//      data to their errors, tending to the reference resistivity below the
-//      latest gate's diffusion depth.
+//   4. Occam's inversion on that ladder, tending to the reference
+//      resistivity below the latest gate's diffusion depth. At a constraint
+//      of LayeredInversion::kOccamConstraint it gives the smoothest model
+//      that fits the data to their errors; a larger constraint a smoother
+//      model that fits less closely, a smaller one a rougher model that
+//      fits at least as closely (LayeredInversion).
 // The line calls invert every usable station so, on one ladder common to
 // the line (or lines), then again in kLateralSweeps sweeps in which each
 // station's model is also drawn towards its neighbours' (weight

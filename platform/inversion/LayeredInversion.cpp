@@ -8,11 +8,12 @@
 
 namespace {
 
-// The smallest regularisation per unit of the constraint coefficient, and
-// the largest tried; mu runs between them in steps of a third of a decade.
-constexpr double kFloorPerConstraint = 0.25;
+// The range of the trade-off mu, run through in steps of a third of a
+// decade; the least keeps the system solvable whatever the constraint.
+constexpr double kLeastMu = 0.25;
 constexpr double kCeiling = 1e5;
 constexpr double kMuStep = 2.154434690031884;  // 10^(1/3)
+constexpr int kRefinements = 6;
 // Largest change of a layer's ln rho in one step.
 constexpr double kMaxStep = 2.5;
 // Weight of the pull towards the reference resistivity per squared
@@ -21,9 +22,37 @@ constexpr double kReferenceWeight = 4.0;
 // Roughness between two layers below the reach, against that above it:
 // there the reference, not the layers above, decides.
 constexpr double kRoughnessBelowReach = 0.1;
-// How far above the target a smoothing step may leave the misfit.
-constexpr double kTargetSlack = 1.02;
+// Halvings of a step, and the share of its predicted gain below which a
+// shorter one is tried as well.
 constexpr int kShrinks = 3;
+constexpr double kUsefulGain = 0.25;
+// How near the smallest predicted misfit a model must come while the goal
+// is out of reach.
+constexpr double kNearest = 0.02;
+// How far above the target a smoothing step may leave the misfit, and the
+// largest change of ln rho of a step that ends the iteration once fitted.
+constexpr double kTargetSlack = 1.02;
+constexpr double kConverged = 0.03;
+// The scatter: gates of each local cubic, the fewest gates a curve needs
+// for one, and the gates on either side whose residuals give a gate's
+// scatter; a gate the local fit all but passes through (leverage near 1)
+// tells nothing.
+constexpr int kScatterWindow = 9;
+constexpr int kScatterMinGates = 7;
+constexpr int kScatterReach = 6;
+constexpr double kMaxLeverage = 0.99;
+// The share of the smallest squares that give the curve's noise, and their
+// mean over the variance for a normal noise; the median of the square of a
+// normal variable over its variance; the clip of a square (nine variances:
+// three standard deviations).
+constexpr double kQuietShare = 0.75;
+constexpr double kQuietMean = 0.36852405098356217;
+constexpr double kMedianSquare = 0.4549364231195724;
+constexpr double kClip = 9.0;
+// The part of a squared scatter that chance alone gives: over the curve in
+// squared floors, over a neighbourhood in the curve's own mean squares.
+constexpr double kChanceScatter = 1.0;
+constexpr double kChanceCurveScatter = 0.5;
 
 struct Evaluation {
     bool ok = false;
@@ -109,19 +138,100 @@ void solve(const std::vector<double>& l, int n, std::vector<double>& x)
     }
 }
 
-double median(std::vector<double> v)
+// Residual of each gate from a cubic in ln t through its nearest
+// neighbours (a window shifted inwards at the ends, without the gates set
+// aside as wild), divided by the share of the gate's noise the residual
+// keeps: sqrt(1 - h) for the gate's leverage h, sqrt(1 + h) for a wild
+// gate that the fit leaves out. Each then holds the gate's noise, about; a
+// wide window keeps neighbouring residuals nearly independent, so that a
+// few of them tell the noise's size.
+void localResiduals(const QVector<double>& logTimes, const QVector<double>& logData, const std::vector<bool>& wild,
+                    std::vector<double>& residual, std::vector<bool>& known)
 {
-    if (v.empty())
+    const int n = logData.size();
+    const int width = std::min(kScatterWindow, n);
+    constexpr int terms = 4;
+    residual.assign(n, 0.0);
+    known.assign(n, false);
+    for (int j = 0; j < n; ++j) {
+        const int first = std::min(std::max(0, j - width / 2), n - width);
+        // Normal equations of the cubic in x = ln t - ln t_j, augmented by
+        // the data and by the unit vector whose solution gives the
+        // leverage (the fit at x = 0 is the first coefficient).
+        double m[terms][terms + 2] = {};
+        int used = 0;
+        for (int k = first; k < first + width; ++k) {
+            if (wild[k])
+                continue;
+            ++used;
+            const double x = logTimes[k] - logTimes[j];
+            const double p[terms] = {1.0, x, x * x, x * x * x};
+            for (int r = 0; r < terms; ++r) {
+                for (int c = 0; c < terms; ++c)
+                    m[r][c] += p[r] * p[c];
+                m[r][terms] += p[r] * logData[k];
+            }
+        }
+        if (used <= terms)
+            continue;
+        m[0][terms + 1] = 1.0;
+        bool solvable = true;
+        for (int c = 0; c < terms && solvable; ++c) {
+            int pivot = c;
+            for (int r = c + 1; r < terms; ++r) {
+                if (std::fabs(m[r][c]) > std::fabs(m[pivot][c]))
+                    pivot = r;
+            }
+            if (!(std::fabs(m[pivot][c]) > 1e-300)) {
+                solvable = false;
+                break;
+            }
+            std::swap(m[c], m[pivot]);
+            for (int r = 0; r < terms; ++r) {
+                if (r == c)
+                    continue;
+                const double f = m[r][c] / m[c][c];
+                for (int k = c; k < terms + 2; ++k)
+                    m[r][k] -= f * m[c][k];
+            }
+        }
+        if (!solvable)
+            continue;
+        const double fit = m[0][terms] / m[0][0];
+        const double leverage = m[0][terms + 1] / m[0][0];
+        if (!(leverage >= 0.0 && leverage < kMaxLeverage) || !std::isfinite(fit))
+            continue;
+        residual[j] = (logData[j] - fit) / std::sqrt(wild[j] ? 1.0 + leverage : 1.0 - leverage);
+        known[j] = std::isfinite(residual[j]);
+    }
+}
+
+// A normal noise's variance from squares of it: the mean of the smallest
+// kQuietShare of them over kQuietMean, or the median over kMedianSquare;
+// 0 for none.
+double quietVariance(std::vector<double> squares)
+{
+    if (squares.empty())
         return 0.0;
-    const size_t mid = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + mid, v.end());
-    double m = v[mid];
-    if (v.size() % 2 == 0)
-        m = 0.5 * (m + *std::max_element(v.begin(), v.begin() + mid));
-    return m;
+    std::sort(squares.begin(), squares.end());
+    const size_t quiet = std::max<size_t>(1, size_t(std::lround(kQuietShare * squares.size())));
+    double sum = 0.0;
+    for (size_t k = 0; k < quiet; ++k)
+        sum += squares[k];
+    return sum / quiet / kQuietMean;
+}
+
+double medianVariance(std::vector<double> squares)
+{
+    if (squares.empty())
+        return 0.0;
+    const size_t mid = squares.size() / 2;
+    std::nth_element(squares.begin(), squares.begin() + mid, squares.end());
+    return squares[mid] / kMedianSquare;
 }
 
 } // namespace
+
 
 LayeredInversion::LayeredInversion(const QVector<double>& boundaries, double reference, double constraint)
     : m_boundaries(boundaries)
@@ -130,9 +240,9 @@ LayeredInversion::LayeredInversion(const QVector<double>& boundaries, double ref
     m_thickness.resize(std::max(0, boundaries.size() - 1));
     for (int i = 0; i < m_thickness.size(); ++i)
         m_thickness[i] = boundaries[i] - (i > 0 ? boundaries[i - 1] : 0.0);
-    const double c = std::isfinite(constraint) && constraint > 0.0 ? constraint : 0.0;
-    // A constraint of zero still keeps the system solvable.
-    m_floor = std::max(1e-4, kFloorPerConstraint * c);
+    const double c = std::isfinite(constraint) && constraint > 0.0 ? constraint / kOccamConstraint : 0.0;
+    m_target = kTargetChi * std::pow(std::max(1.0, c), kTargetGrowth);
+    m_scale = std::pow(std::min(1.0, c), kTradeOffGrowth);
 }
 
 LayeredInversion::Result LayeredInversion::invert(const LayeredEarthResponse& forward, const Sounding& s,
@@ -190,7 +300,25 @@ LayeredInversion::Result LayeredInversion::invert(const LayeredEarthResponse& fo
     std::vector<double> g(n);
     std::vector<double> a(n * n);
     std::vector<double> x(n);
-    std::vector<double> predicted(gates);
+    // Solves the linearised problem at mu into x; false when it cannot.
+    auto solveAt = [&](double mu) {
+        for (int k = 0; k < n; ++k) {
+            for (int l = 0; l <= k; ++l)
+                a[k * n + l] = h[k * n + l];
+            // mu (R'R + neighbours) + S
+            const double diagonal = (k > 0 ? rough[k - 1] : 0.0) + (k + 1 < n ? rough[k] : 0.0) + neighbourWeight;
+            // The pull grows with mu, so that it outweighs the roughness
+            // below the reach at every mu.
+            a[k * n + k] += mu * diagonal + (1.0 + mu) * pull[k];
+            if (k > 0)
+                a[k * n + k - 1] -= mu * rough[k - 1];
+            x[k] = g[k] + mu * neighbourSum[k] + (1.0 + mu) * pull[k] * m_reference;
+        }
+        if (!factorise(a, n))
+            return false;
+        solve(a, n, x);
+        return true;
+    };
     for (int iteration = 0; iteration < maxIterations; ++iteration) {
         // H = J'W'WJ, g = J'W'W (r + J m)
         std::fill(h.begin(), h.end(), 0.0);
@@ -209,27 +337,15 @@ LayeredInversion::Result LayeredInversion::invert(const LayeredEarthResponse& fo
                     h[k * n + l] += wk * row[l];
             }
         }
-        const double goal = std::max(kTargetChi, current.chi / 3.0);
-        QVector<double> chosen;
-        QVector<double> smallest;
-        double smallestChi = std::numeric_limits<double>::infinity();
-        for (double mu = kCeiling; mu >= m_floor * 0.999; mu /= kMuStep) {
-            for (int k = 0; k < n; ++k) {
-                for (int l = 0; l <= k; ++l)
-                    a[k * n + l] = h[k * n + l];
-                // mu (R'R + neighbours) + S
-                const double diagonal = (k > 0 ? rough[k - 1] : 0.0) + (k + 1 < n ? rough[k] : 0.0) + neighbourWeight;
-                // The pull grows with mu, so that it outweighs the roughness
-                // below the reach at every mu.
-                a[k * n + k] += mu * diagonal + (1.0 + mu) * pull[k];
-                if (k > 0)
-                    a[k * n + k - 1] -= mu * rough[k - 1];
-                x[k] = g[k] + mu * neighbourSum[k] + (1.0 + mu) * pull[k] * m_reference;
-            }
-            if (!factorise(a, n))
-                continue;
-            solve(a, n, x);
-            // predicted misfit of the linearised problem
+        // Occam's choice: the largest mu whose predicted misfit meets the
+        // goal; while none does, the largest that comes within kNearest of
+        // the smallest predicted misfit (the last bit of fit costs the most
+        // roughness, and noise a little above the errors would otherwise
+        // take the roughest model). A coarse sweep down from the ceiling
+        // brackets it, bisection in ln mu finds it.
+        auto predictedChi = [&](double mu) {
+            if (!solveAt(mu))
+                return std::numeric_limits<double>::infinity();
             double sum = 0.0;
             for (int j = 0; j < gates; ++j) {
                 const double* row = &current.jacobian[j * n];
@@ -239,53 +355,96 @@ LayeredInversion::Result LayeredInversion::invert(const LayeredEarthResponse& fo
                 const double r = (s.logData[j] - current.logResponse[j] - change) / s.error[j];
                 sum += r * r;
             }
-            const double chi = std::sqrt(sum / std::max(1, gates));
-            if (chi < smallestChi) {
-                smallestChi = chi;
-                smallest = QVector<double>(x.begin(), x.end());
-            }
-            if (chosen.isEmpty() && chi <= goal) {
-                chosen = QVector<double>(x.begin(), x.end());
+            return std::sqrt(sum / std::max(1, gates));
+        };
+        const double goal = std::max(m_target, current.chi / 3.0);
+        std::vector<std::pair<double, double> > tried;  // mu, predicted chi
+        double smallestChi = std::numeric_limits<double>::infinity();
+        for (double mu = kCeiling; mu >= kLeastMu * 0.999; mu /= kMuStep) {
+            const double chi = predictedChi(mu);
+            tried.emplace_back(mu, chi);
+            smallestChi = std::min(smallestChi, chi);
+            if (chi <= goal)
+                break;
+        }
+        if (!std::isfinite(smallestChi))
+            break;
+        const double threshold = smallestChi <= goal ? goal : (1.0 + kNearest) * smallestChi;
+        size_t found = 0;
+        while (!(tried[found].second <= threshold))
+            ++found;
+        double occam = tried[found].first;
+        if (found > 0) {
+            double fails = tried[found - 1].first;
+            for (int k = 0; k < kRefinements; ++k) {
+                const double mid = std::sqrt(occam * fails);
+                if (predictedChi(mid) <= threshold)
+                    occam = mid;
+                else
+                    fails = mid;
             }
         }
-        if (chosen.isEmpty())
-            chosen = smallest;
-        if (chosen.isEmpty())
+        const double mu = std::max(kLeastMu, m_scale * occam);
+        const double predicted = predictedChi(mu);
+        if (!std::isfinite(predicted))
             break;
-
         QVector<double> step(n);
         double largest = 0.0;
         for (int k = 0; k < n; ++k) {
-            step[k] = chosen[k] - model[k];
+            step[k] = x[k] - model[k];
             largest = std::max(largest, std::fabs(step[k]));
         }
+        double share = 1.0;
         if (largest > kMaxStep) {
             for (double& v : step)
                 v *= kMaxStep / largest;
+            share = kMaxStep / largest;
             largest = kMaxStep;
         }
+        // Shorter steps are tried while the last one was refused, or while
+        // it gained less than kUsefulGain of what the linearised problem
+        // predicts for it (it reached past where that holds) and a shorter
+        // one gains more.
+        // The misfit the model can be held to: the target, or while that is
+        // out of reach what the search found within reach. Within it a step
+        // may smooth the model or draw it towards its neighbours.
+        const double level = std::max(m_target, std::min(threshold, (1.0 + kNearest) * smallestChi));
         bool accepted = false;
-        const bool fitted = current.chi <= kTargetChi * kTargetSlack;
-        for (int shrink = 0; shrink <= kShrinks && !accepted; ++shrink) {
+        const bool fitted = current.chi <= level * kTargetSlack;
+        const double before = current.chi;
+        QVector<double> best;
+        Evaluation bestEvaluation;
+        double bestLargest = 0.0;
+        for (int shrink = 0; shrink <= kShrinks; ++shrink) {
             QVector<double> trial(n);
             for (int k = 0; k < n; ++k)
                 trial[k] = std::min(kHighest, std::max(kLowest, model[k] + step[k]));
             Evaluation e = evaluate(forward, m_thickness, s, trial, result.forwards);
-            if (e.ok && (e.chi < current.chi || (fitted && e.chi <= kTargetChi * kTargetSlack))) {
-                const double before = current.chi;
-                model = trial;
-                current = std::move(e);
+            const bool acceptable = e.ok && (e.chi < before || (fitted && e.chi <= level * kTargetSlack));
+            if (acceptable && (!accepted || e.chi < bestEvaluation.chi)) {
                 accepted = true;
-                stalls = current.chi > kTargetChi && current.chi > 0.99 * before ? stalls + 1 : 0;
-            } else {
-                for (double& v : step)
-                    v *= 0.5;
-                largest *= 0.5;
+                best = trial;
+                bestEvaluation = std::move(e);
+                bestLargest = largest;
+                if (fitted || before - bestEvaluation.chi >= kUsefulGain * share * (before - predicted))
+                    break;
+            } else if (accepted) {
+                break;
             }
+            for (double& v : step)
+                v *= 0.5;
+            largest *= 0.5;
+            share *= 0.5;
+        }
+        if (accepted) {
+            model = best;
+            current = std::move(bestEvaluation);
+            largest = bestLargest;
+            stalls = current.chi > m_target && current.chi > 0.99 * before ? stalls + 1 : 0;
         }
         if (!accepted || stalls >= 2)
             break;
-        if (current.chi <= kTargetChi * kTargetSlack && largest < 0.03)
+        if (current.chi <= level * kTargetSlack && largest < kConverged)
             break;
     }
 
@@ -306,45 +465,79 @@ QVector<double> LayeredInversion::gateErrors(const QVector<double>& logTimes, co
 {
     const int n = logData.size();
     QVector<double> error(n, floor);
-    if (n < 6)
+    if (n < kScatterMinGates)
         return error;
-    // Residual of each gate from a quadratic through it and its four
-    // nearest neighbours (a window shifted inwards at the ends).
-    std::vector<double> residual(n, 0.0);
-    for (int j = 0; j < n; ++j) {
-        const int first = std::min(std::max(0, j - 2), n - 5);
-        double s[5] = {0, 0, 0, 0, 0};
-        double t[3] = {0, 0, 0};
-        const double x0 = logTimes[j];
-        for (int k = first; k < first + 5; ++k) {
-            const double x = logTimes[k] - x0;
-            double p = 1.0;
-            for (int e = 0; e < 5; ++e) {
-                s[e] += p;
-                if (e < 3)
-                    t[e] += p * logData[k];
-                p *= x;
+    // Gates far off the rest (a spike, a point dragged away) are set aside
+    // one by one, the farthest first, so that they neither bend the local
+    // fits of their neighbours nor count as the curve's scatter.
+    std::vector<bool> wild(n, false);
+    std::vector<double> residual;
+    std::vector<bool> known;
+    const int mostWild = std::max(1, n / 10);
+    for (int round = 0;; ++round) {
+        localResiduals(logTimes, logData, wild, residual, known);
+        int farthest = -1;
+        for (int j = 0; j < n; ++j) {
+            if (known[j] && !wild[j] && (farthest < 0 || std::fabs(residual[j]) > std::fabs(residual[farthest])))
+                farthest = j;
+        }
+        if (round == mostWild || farthest < 0)
+            break;
+        // Far against the curve's noise and against the mean square of its
+        // neighbourhood (where a noisier stretch of the curve begins, that
+        // holds the noisier gates).
+        std::vector<double> others;
+        double near = 0.0;
+        int nearCount = 0;
+        for (int j = 0; j < n; ++j) {
+            if (!known[j] || wild[j] || j == farthest)
+                continue;
+            others.push_back(residual[j] * residual[j]);
+            if (std::abs(j - farthest) <= kScatterReach) {
+                near += residual[j] * residual[j];
+                ++nearCount;
             }
         }
-        // normal equations of a + b x + c x^2; the fit at x = 0 is a
-        const double m[3][3] = {{s[0], s[1], s[2]}, {s[1], s[2], s[3]}, {s[2], s[3], s[4]}};
-        const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1])
-            - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-        if (!(std::fabs(det) > 0.0) || !std::isfinite(det))
-            continue;
-        const double a = (t[0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (t[1] * m[2][2] - m[1][2] * t[2])
-                          + m[0][2] * (t[1] * m[2][1] - m[1][1] * t[2]))
-            / det;
-        residual[j] = logData[j] - a;
+        const double scale = std::max({floor * floor, quietVariance(others), nearCount > 0 ? near / nearCount : 0.0});
+        if (!(residual[farthest] * residual[farthest] > kClip * scale))
+            break;
+        wild[farthest] = true;
     }
-    // A quadratic through five points absorbs about half of each point's
-    // noise: the scatter is the residuals' robust spread over 0.72.
+    std::vector<double> squares;
     for (int j = 0; j < n; ++j) {
-        std::vector<double> window;
-        for (int k = std::max(0, j - 3); k <= std::min(n - 1, j + 3); ++k)
-            window.push_back(std::fabs(residual[k]));
-        const double scatter = 1.4826 * median(window) / 0.72;
-        error[j] = std::min(1.0, std::max(floor, scatter));
+        if (known[j] && !wild[j])
+            squares.push_back(residual[j] * residual[j]);
+    }
+    if (squares.empty())
+        return error;
+    // The curve's own noise holds for every gate: from the mean of the
+    // smallest kQuietShare of the squares, which the noisier late gates of a
+    // curve hardly move. Noise at the floor shows above the floor about half
+    // the time, so only what exceeds the floor by more than the estimate's
+    // spread raises it: a curve as noisy as the floor is fitted to its noise,
+    // a noisier one to its scatter. Where a neighbourhood's mean square
+    // exceeds the curve's by more than chance would, that holds there.
+    const double curveSquare = quietVariance(squares);
+    const double curveScatter = curveSquare - kChanceCurveScatter * floor * floor;
+    const double base = std::max(floor * floor, curveSquare);
+    std::vector<double> window;
+    for (int j = 0; j < n; ++j) {
+        window.clear();
+        for (int k = std::max(0, j - kScatterReach); k <= std::min(n - 1, j + kScatterReach); ++k) {
+            if (known[k] && !wild[k])
+                window.push_back(residual[k] * residual[k]);
+        }
+        double local = 0.0;
+        if (!window.empty()) {
+            // Each square clipped at kClip times the neighbourhood's own
+            // median estimate.
+            const double localClip = kClip * std::max(base, medianVariance(window));
+            double sum = 0.0;
+            for (double q : window)
+                sum += std::min(q, localClip);
+            local = sum / window.size() - kChanceScatter * base;
+        }
+        error[j] = std::min(1.0, std::sqrt(std::max({floor * floor, curveScatter, local})));
     }
     return error;
 }

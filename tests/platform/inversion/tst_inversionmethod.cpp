@@ -8,6 +8,8 @@
 
 #include "common/TestHelpers.h"
 #include "platform/inversion/InversionMethod.h"
+#include "platform/inversion/LayeredEarthResponse.h"
+#include "platform/inversion/LayeredInversion.h"
 #include "tools/projectgen/CentralLoopResponse.h"
 
 namespace {
@@ -133,6 +135,42 @@ double crossing(const QVector<double>& values, const QVector<double>& depths, do
     return -1.0;
 }
 
+// The model's curve by the library's own forward (checked against the
+// generator's elsewhere): fast enough for many models.
+QVector<double> libraryCurve(const QVector<double>& values, const QVector<double>& depths,
+                             const QVector<double>& timesUs)
+{
+    QVector<double> thickness;
+    for (int j = 0; j + 1 < depths.size(); ++j)
+        thickness << -depths[j] + (j > 0 ? depths[j - 1] : 0.0);
+    QVector<double> seconds;
+    for (double t : timesUs)
+        seconds << t * 1e-6;
+    QVector<double> v = LayeredEarthResponse(seconds, kRadius).dBzDt(values, thickness);
+    for (double& x : v)
+        x *= -kArea * kCurrent;
+    return v;
+}
+
+// RMS of a / b - 1.
+double rmsRelative(const QVector<double>& a, const QVector<double>& b)
+{
+    double sum = 0.0;
+    for (int i = 0; i < a.size(); ++i)
+        sum += std::pow(a[i] / b[i] - 1.0, 2);
+    return std::sqrt(sum / a.size());
+}
+
+// Sum of the squared steps of ln rho within the reach of the gates (the
+// levels down to 500 m).
+double roughness(const QVector<double>& values, const QVector<double>& depths)
+{
+    double sum = 0.0;
+    for (int j = 1; j < values.size() && depths[j] > -500.0; ++j)
+        sum += std::pow(std::log(values[j] / values[j - 1]), 2);
+    return sum;
+}
+
 GPSCoordinate coord(float line, float point, float x, float y, float z)
 {
     return GPSCoordinate{line, point, x, y, z};
@@ -155,7 +193,12 @@ private slots:
     void layeredEarthsAreExplained();
     void halfSpaceStaysUniform_data();
     void halfSpaceStaysUniform();
-    void largerConstraintSmooths();
+    void constraintKeepsItsMeaning_data();
+    void constraintKeepsItsMeaning();
+    void knownNoiseIsFittedToItsLevel_data();
+    void knownNoiseIsFittedToItsLevel();
+    void gateErrorsFollowTheScatter_data();
+    void gateErrorsFollowTheScatter();
     void surveyLoopIsInverted_data();
     void surveyLoopIsInverted();
     void coilsGiveTheSurvey();
@@ -169,12 +212,14 @@ private slots:
     void profileRecords();
     void profileKeepsAUniformEarthUniform();
     void profileFollowsAConductiveZone();
+    void profileNeighboursPullByTheirDistance();
+    void profileConstraintSmoothsDownAndAlong();
     void profileStationWithoutData();
     void profileEdgeInput();
     void lineResultsDoNotDependOnThreads();
 
     void threeDimensionalRecords();
-    void threeDimensionalCrossLineConstraint();
+    void threeDimensionalLinesMoveTowardsEachOther();
     void threeDimensionalEdgeInput();
 };
 
@@ -333,31 +378,174 @@ void TestInversionMethod::halfSpaceStaysUniform()
     }
 }
 
-// A larger constraint gives a smoother model where the data would allow a
-// rougher one, at the price of the fit.
-void TestInversionMethod::largerConstraintSmooths()
+void TestInversionMethod::constraintKeepsItsMeaning_data()
 {
-    const QVector<double> times = gateTimes();
-    const QVector<double> curve = curveOver({{100, 10, 100}, {50, 40}}, times);
-    // Within the reach of the gates.
-    auto roughness = [](const QVector<double>& values, const QVector<double>& depths) {
-        double sum = 0.0;
-        for (int j = 1; j < values.size() && depths[j] > -500.0; ++j)
-            sum += std::pow(std::log(values[j] / values[j - 1]), 2);
-        return sum;
+    QTest::addColumn<Earth>("earth");
+    QTest::addColumn<double>("noise");
+    const struct {
+        const char* name;
+        Earth earth;
+    } earths[] = {
+        {"100 over 10 ohm-m", {{100, 10}, {50}}},
+        {"10 ohm-m between 100", {{100, 10, 100}, {50, 40}}},
     };
+    for (const auto& e : earths) {
+        for (double noise : {0.0, 0.03})
+            QTest::newRow(qPrintable(QString("%1, noise %2 %").arg(e.name).arg(100.0 * noise))) << e.earth << noise;
+    }
+}
+
+// Each four-fold step of the constraint from 0.5 to 32 gives a clearly
+// smoother model, and never one that fits more closely; at its largest the
+// model still explains the curve within a few of its errors.
+void TestInversionMethod::constraintKeepsItsMeaning()
+{
+    QFETCH(Earth, earth);
+    QFETCH(double, noise);
+    const QVector<double> times = gateTimes();
+    const QVector<double> curve = withNoise(curveOver(earth, times), noise, 7);
+    QVector<double> rough;
+    QVector<double> misfit;
+    QStringList figures;
+    for (double constraint : {0.5, 2.0, 8.0, 32.0}) {
+        InversionMethod inv;
+        QVector<double> values;
+        QVector<double> depths;
+        inv.pointCompute(curve, times, kCurrent, values, depths, 100.0, constraint);
+        QVERIFY(shapeProblem(values, depths).isEmpty());
+        rough << roughness(values, depths);
+        misfit << inv.lastMisfit();
+        figures << QString("c %1: roughness %2, misfit %3 %").arg(constraint).arg(rough.last()).arg(100.0 * misfit.last());
+    }
+    const QString all = figures.join("; ");
+    for (int k = 1; k < rough.size(); ++k) {
+        QVERIFY2(rough[k] <= 0.9 * rough[k - 1], qPrintable(all));
+        QVERIFY2(misfit[k] >= misfit[k - 1] - 1e-3, qPrintable(all));
+    }
+    QVERIFY2(misfit.last() <= 3.0 * std::max(noise, LayeredInversion::kErrorFloor), qPrintable(all));
+}
+
+void TestInversionMethod::knownNoiseIsFittedToItsLevel_data()
+{
+    QTest::addColumn<Earth>("earth");
+    QTest::addColumn<double>("noise");
+    QTest::addColumn<double>("constraint");
+    const struct {
+        const char* name;
+        Earth earth;
+    } earths[] = {
+        {"100 over 10", {{100, 10}, {50}}},
+        {"10 over 100", {{10, 100}, {50}}},
+        {"10 between 100", {{100, 10, 100}, {50, 40}}},
+        {"1000 over 1", {{1000, 1}, {100}}},
+        {"30 over 300", {{30, 300}, {80}}},
+        {"500/50/5", {{500, 50, 5}, {60, 100}}},
+        {"five layers", {{50, 5, 50, 500, 50}, {30, 30, 100, 200}}},
+    };
+    // The ribbon's default constraint as the instrument kinds scale it, at
+    // both ends.
+    for (const auto& e : earths) {
+        for (double noise : {0.03, 0.10}) {
+            for (double constraint : {0.5, 2.0})
+                QTest::newRow(qPrintable(QString("%1, noise %2 %, constraint %3").arg(e.name).arg(100.0 * noise).arg(constraint)))
+                    << e.earth << noise << constraint;
+        }
+    }
+}
+
+// A curve with a known noise is fitted to about that noise, not to what an
+// overestimate of it allows, and the model's curve lies nearer the earth's
+// own than the noisy one does.
+void TestInversionMethod::knownNoiseIsFittedToItsLevel()
+{
+    QFETCH(Earth, earth);
+    QFETCH(double, noise);
+    QFETCH(double, constraint);
+    const QVector<double> times = gateTimes();
+    const QVector<double> exact = curveOver(earth, times);
+    const QVector<double> curve = withNoise(exact, noise, 1);
     InversionMethod inv;
-    QVector<double> loose;
-    QVector<double> firm;
+    QVector<double> values;
     QVector<double> depths;
-    inv.pointCompute(curve, times, kCurrent, loose, depths, 100.0, 2.0);
-    const double looseRoughness = roughness(loose, depths);
-    const double looseMisfit = inv.lastMisfit();
-    inv.pointCompute(curve, times, kCurrent, firm, depths, 100.0, 2000.0);
-    const double firmRoughness = roughness(firm, depths);
-    QVERIFY2(firmRoughness < 0.5 * looseRoughness,
-             qPrintable(QString("%1 against %2").arg(firmRoughness).arg(looseRoughness)));
-    QVERIFY(inv.lastMisfit() > looseMisfit);
+    inv.pointCompute(curve, times, kCurrent, values, depths, 100.0, constraint);
+    QVERIFY(shapeProblem(values, depths).isEmpty());
+    const QVector<double> model = libraryCurve(values, depths, times);
+    const double toCurve = rmsRelative(model, curve);
+    const double toEarth = rmsRelative(model, exact);
+    const QString figures = QString("RMS %1 % from the curve, %2 % from the earth's")
+                                .arg(100.0 * toCurve)
+                                .arg(100.0 * toEarth);
+    QVERIFY2(toCurve <= 1.2 * noise, qPrintable(figures));
+    QVERIFY2(toEarth <= noise, qPrintable(figures));
+}
+
+void TestInversionMethod::gateErrorsFollowTheScatter_data()
+{
+    // Noise of the first 30 gates and of the rest; a factor on one gate.
+    QTest::addColumn<double>("early");
+    QTest::addColumn<double>("late");
+    QTest::addColumn<double>("spike");
+    QTest::newRow("exact") << 0.0 << 0.0 << 1.0;
+    QTest::newRow("noise at the floor") << 0.03 << 0.03 << 1.0;
+    QTest::newRow("10 % noise") << 0.10 << 0.10 << 1.0;
+    QTest::newRow("3 % early, 15 % late") << 0.03 << 0.15 << 1.0;
+    QTest::newRow("one gate 3 times too large") << 0.0 << 0.0 << 3.0;
+}
+
+// Each gate's error is the floor unless the curve scatters more than a
+// noise at the floor would: then the scatter of the curve, or of the gate's
+// neighbourhood where that is larger. Averaged over many curves.
+void TestInversionMethod::gateErrorsFollowTheScatter()
+{
+    QFETCH(double, early);
+    QFETCH(double, late);
+    QFETCH(double, spike);
+    const double floor = LayeredInversion::kErrorFloor;
+    const QVector<double> times = gateTimes();
+    const QVector<double> exact = curveOver({{100, 10}, {50}}, times);
+    QVector<double> logTimes;
+    for (double t : times)
+        logTimes << std::log(t * 1e-6);
+    const int curves = 100;
+    double earlySum = 0.0;
+    double lateSum = 0.0;
+    double largest = 0.0;
+    for (int c = 0; c < curves; ++c) {
+        std::mt19937 random(100 + c);
+        std::normal_distribution<double> normal(0.0, 1.0);
+        QVector<double> logData;
+        for (int i = 0; i < exact.size(); ++i)
+            logData << std::log(exact[i] * (1.0 + (i < 30 ? early : late) * normal(random)) * (i == 20 ? spike : 1.0));
+        const QVector<double> error = LayeredInversion::gateErrors(logTimes, logData, floor);
+        QCOMPARE(error.size(), exact.size());
+        // Both means a neighbourhood clear of where the noise changes.
+        for (int i = 0; i < error.size(); ++i) {
+            QVERIFY(error[i] >= floor);
+            if (i < 24)
+                earlySum += error[i];
+            else if (i >= 36)
+                lateSum += error[i];
+            largest = std::max(largest, error[i]);
+        }
+    }
+    const double earlyMean = earlySum / (24 * curves);
+    const double lateMean = lateSum / ((exact.size() - 36) * curves);
+    const QString figures = QString("%1 % early, %2 % late, %3 % at most")
+                                .arg(100.0 * earlyMean)
+                                .arg(100.0 * lateMean)
+                                .arg(100.0 * largest);
+    if (early <= floor && late <= floor) {
+        // At or below the floor the floor holds, a lone wild gate included.
+        QVERIFY2(earlyMean <= 1.05 * floor && lateMean <= 1.05 * floor, qPrintable(figures));
+        if (early == 0.0)
+            QVERIFY2(largest == floor, qPrintable(figures));
+    } else if (early == late) {
+        QVERIFY2(std::fabs(earlyMean / early - 1.0) < 0.1 && std::fabs(lateMean / late - 1.0) < 0.1,
+                 qPrintable(figures));
+    } else {
+        QVERIFY2(earlyMean <= 1.6 * early && lateMean >= 0.75 * late && lateMean > 2.5 * earlyMean,
+                 qPrintable(figures));
+    }
 }
 
 void TestInversionMethod::surveyLoopIsInverted_data()
@@ -608,6 +796,77 @@ void TestInversionMethod::profileFollowsAConductiveZone()
     }
 }
 
+// The pull between stations falls with their distance along the line: the
+// last station of a line, over another earth than the rest, keeps more of
+// its own model when a wide gap parts it from them than when it stands at
+// the line's spacing.
+void TestInversionMethod::profileNeighboursPullByTheirDistance()
+{
+    const QVector<double> times = gateTimes();
+    const QVector<double> host = withNoise(curveOver({{100, 10}, {50}}, times), 0.03, 1);
+    const QVector<double> other = withNoise(curveOver({{100, 10}, {150}}, times), 0.03, 2);
+    const QVector<QVector<double> > curves{host, host, host, host, other};
+    const double constraint = LayeredInversion::kOccamConstraint;
+    auto lastStation = [&](float lastPosition) {
+        QVector<GPSCoordinate> coords;
+        for (int i = 0; i < 4; ++i)
+            coords << coord(1.0f, 20.0f * i, 20.0f * i, 0.0f, 0.0f);
+        coords << coord(1.0f, lastPosition, lastPosition, 0.0f, 0.0f);
+        InversionMethod inv;
+        const auto r = inv.shapedProfile_LineCalc(curves, times, coords, 100.0, constraint, 100.0);
+        return meanBetween(r[4].value, r[4].z, 60.0, 140.0);
+    };
+    InversionMethod alone;
+    const auto own = alone.shapedProfile_LineCalc({other}, times, {}, 100.0, constraint, 100.0);
+    const double itself = meanBetween(own[0].value, own[0].z, 60.0, 140.0);
+    const double spaced = lastStation(80.0f);
+    const double parted = lastStation(400.0f);
+    const QString figures = QString("alone %1, at the spacing %2, beyond a gap %3 ohm-m between 60 and 140 m")
+                                .arg(itself)
+                                .arg(spaced)
+                                .arg(parted);
+    // The neighbours pull at all, and far less across the gap.
+    QVERIFY2(std::fabs(std::log(spaced / itself)) > 0.05, qPrintable(figures));
+    QVERIFY2(std::fabs(std::log(parted / itself)) < 0.5 * std::fabs(std::log(spaced / itself)), qPrintable(figures));
+}
+
+// Along a line as at a station, a larger constraint gives smoother models,
+// and models of one earth under noise nearer to each other.
+void TestInversionMethod::profileConstraintSmoothsDownAndAlong()
+{
+    const QVector<double> times = gateTimes();
+    const QVector<double> exact = curveOver({{100, 10}, {50}}, times);
+    QVector<QVector<double> > curves;
+    for (unsigned i = 0; i < 5; ++i)
+        curves << withNoise(exact, 0.03, 20 + i);
+    QVector<double> rough;
+    QVector<double> spread;
+    QStringList figures;
+    for (double constraint : {0.5, 2.0, 8.0, 32.0}) {
+        InversionMethod inv;
+        const auto r = inv.shapedProfile_LineCalc(curves, times, {}, 100.0, constraint, 100.0);
+        QCOMPARE(r.size(), curves.size());
+        double sum = 0.0;
+        double lo = kInf;
+        double hi = 0.0;
+        for (const auto& col : r) {
+            sum += roughness(col.value, col.z);
+            const double v = meanBetween(col.value, col.z, 60.0, 200.0);
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        rough << sum / r.size();
+        spread << std::log(hi / lo);
+        figures << QString("c %1: roughness %2, spread %3").arg(constraint).arg(rough.last()).arg(spread.last());
+    }
+    const QString all = figures.join("; ");
+    for (int k = 1; k < rough.size(); ++k) {
+        QVERIFY2(rough[k] <= 0.9 * rough[k - 1], qPrintable(all));
+        QVERIFY2(spread[k] <= spread[k - 1] + 1e-9, qPrintable(all));
+    }
+    QVERIFY2(spread.last() < 0.5 * spread.first(), qPrintable(all));
+}
+
 void TestInversionMethod::profileStationWithoutData()
 {
     const QVector<double> times = gateTimes();
@@ -704,39 +963,56 @@ void TestInversionMethod::threeDimensionalRecords()
     }
 }
 
-// Across lines a station is drawn towards the nearest station of the next
-// line: more, the larger the constraint; each still fits its own curve.
-void TestInversionMethod::threeDimensionalCrossLineConstraint()
+// Across lines each station is drawn towards the nearest station of the
+// line beside it, whichever side: both lines move towards each other, more
+// the larger the constraint, and each station still fits its own curve to
+// what the constraint allows.
+void TestInversionMethod::threeDimensionalLinesMoveTowardsEachOther()
 {
     const QVector<double> times = gateTimes();
     const QVector<double> a = withNoise(curveOver({{100, 20}, {60}}, times), 0.03, 1);
     const QVector<double> b = withNoise(curveOver({{100, 40}, {60}}, times), 0.03, 2);
-    QVector<QVector<QVector<double> > > curves{{a, a, a}, {b, b, b}};
-    QVector<QVector<double> > lineTimes{times, times};
-    QVector<QVector<GPSCoordinate> > coords{
-        {coord(1, 1, 0, 0, 0), coord(1, 2, 10, 0, 0), coord(1, 3, 20, 0, 0)},
-        {coord(2, 1, 0, 50, 0), coord(2, 2, 10, 50, 0), coord(2, 3, 20, 50, 0)}};
+    const QVector<QVector<double> > lineA{a, a, a};
+    const QVector<QVector<double> > lineB{b, b, b};
+    const QVector<GPSCoordinate> coordsA{coord(1, 1, 0, 0, 0), coord(1, 2, 10, 0, 0), coord(1, 3, 20, 0, 0)};
+    const QVector<GPSCoordinate> coordsB{coord(2, 1, 0, 50, 0), coord(2, 2, 10, 50, 0), coord(2, 3, 20, 50, 0)};
+    auto band = [](const DataType_ThreeResultData& column) { return std::log(meanBetween(column.value, column.z, 30.0, 400.0)); };
 
-    InversionMethod inv;
-    const auto apart = inv.Three_Dimensional_Calc(curves, lineTimes, coords, 100.0, 0.0, 100.0);
-    const auto joined = inv.Three_Dimensional_Calc(curves, lineTimes, coords, 100.0, 20.0, 100.0);
-    QCOMPARE(apart.size(), 6);
-    QCOMPARE(joined.size(), 6);
-    auto gap = [](const QList<DataType_ThreeResultData>& r, int i) {
-        const double v1 = meanBetween(r[i].value, r[i].z, 30.0, 400.0);
-        const double v2 = meanBetween(r[i + 3].value, r[i + 3].z, 30.0, 400.0);
-        return std::fabs(std::log(v1 / v2));
-    };
-    for (int i = 0; i < 3; ++i) {
-        QVERIFY2(gap(joined, i) < gap(apart, i), qPrintable(QString("%1 against %2").arg(gap(joined, i)).arg(gap(apart, i))));
-        for (int k : {i, i + 3}) {
-            double rms = 0.0;
-            double worst = 0.0;
-            // The stations stand at elevation 0: the levels are depths.
-            misfitOf(joined[k].value, joined[k].z, curves[k / 3][k % 3], times, rms, worst);
-            QVERIFY2(rms <= 0.05, qPrintable(QString("station %1: %2 %").arg(k).arg(100.0 * rms)));
+    QVector<double> moved[2];
+    for (double constraint : {8.0, 20.0}) {
+        InversionMethod inv;
+        // Each line alone, at the same constraint: no line beside it.
+        const auto apartA = inv.Three_Dimensional_Calc({lineA}, {times}, {coordsA}, 100.0, constraint, 100.0);
+        const auto apartB = inv.Three_Dimensional_Calc({lineB}, {times}, {coordsB}, 100.0, constraint, 100.0);
+        const auto joined = inv.Three_Dimensional_Calc({lineA, lineB}, {times, times}, {coordsA, coordsB}, 100.0,
+                                                       constraint, 100.0);
+        QCOMPARE(joined.size(), 6);
+        const double allowed = std::pow(constraint / LayeredInversion::kOccamConstraint, LayeredInversion::kTargetGrowth)
+            * 1.2 * LayeredInversion::kErrorFloor;
+        for (int i = 0; i < 3; ++i) {
+            const double gap = band(apartB[i]) - band(apartA[i]);
+            QVERIFY2(std::fabs(gap) > 0.1, qPrintable(QString::number(gap)));
+            // Each line towards the other by a share of the gap between them.
+            const double towardsB = (band(joined[i]) - band(apartA[i])) / gap;
+            const double towardsA = (band(joined[i + 3]) - band(apartB[i])) / -gap;
+            const QString figures = QString("constraint %1, station %2: line 1 moves %3, line 2 %4 of the gap")
+                                        .arg(constraint)
+                                        .arg(i)
+                                        .arg(towardsB)
+                                        .arg(towardsA);
+            QVERIFY2(towardsB > 0.02 && towardsA > 0.02, qPrintable(figures));
+            moved[constraint > 8.0 ? 1 : 0] << towardsB + towardsA;
+            for (int k : {i, i + 3}) {
+                double rms = 0.0;
+                double worst = 0.0;
+                // The stations stand at elevation 0: the levels are depths.
+                misfitOf(joined[k].value, joined[k].z, k < 3 ? a : b, times, rms, worst);
+                QVERIFY2(rms <= allowed, qPrintable(QString("%1; station %2: %3 %").arg(figures).arg(k).arg(100.0 * rms)));
+            }
         }
     }
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(moved[1][i] > moved[0][i], qPrintable(QString("%1 against %2").arg(moved[1][i]).arg(moved[0][i])));
 }
 
 void TestInversionMethod::threeDimensionalEdgeInput()
