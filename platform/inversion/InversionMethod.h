@@ -43,7 +43,8 @@
 //      of LayeredInversion::kOccamConstraint it gives the smoothest model
 //      that fits the data to their errors; a larger constraint a smoother
 //      model that fits less closely, a smaller one a rougher model that
-//      fits at least as closely (LayeredInversion).
+//      fits at least as closely (LayeredInversion); one that is not finite
+//      and > 0 gives the roughest the search allows.
 // The line calls invert every usable station so, on one ladder common to
 // the line (or lines), then again in kLateralSweeps sweeps in which each
 // station's model is also drawn towards its neighbours' (weight
