@@ -195,6 +195,7 @@ private slots:
     void halfSpaceStaysUniform();
     void constraintKeepsItsMeaning_data();
     void constraintKeepsItsMeaning();
+    void largerConstraintSmooths();
     void knownNoiseIsFittedToItsLevel_data();
     void knownNoiseIsFittedToItsLevel();
     void gateErrorsFollowTheScatter_data();
@@ -423,6 +424,26 @@ void TestInversionMethod::constraintKeepsItsMeaning()
         QVERIFY2(misfit[k] >= misfit[k - 1] - 1e-3, qPrintable(all));
     }
     QVERIFY2(misfit.last() <= 3.0 * std::max(noise, LayeredInversion::kErrorFloor), qPrintable(all));
+}
+
+// A larger constraint gives a smoother model where the data would allow a
+// rougher one, at the price of the fit.
+void TestInversionMethod::largerConstraintSmooths()
+{
+    const QVector<double> times = gateTimes();
+    const QVector<double> curve = curveOver({{100, 10, 100}, {50, 40}}, times);
+    InversionMethod inv;
+    QVector<double> loose;
+    QVector<double> firm;
+    QVector<double> depths;
+    inv.pointCompute(curve, times, kCurrent, loose, depths, 100.0, 2.0);
+    const double looseRoughness = roughness(loose, depths);
+    const double looseMisfit = inv.lastMisfit();
+    inv.pointCompute(curve, times, kCurrent, firm, depths, 100.0, 2000.0);
+    const double firmRoughness = roughness(firm, depths);
+    QVERIFY2(firmRoughness < 0.5 * looseRoughness,
+             qPrintable(QString("%1 against %2").arg(firmRoughness).arg(looseRoughness)));
+    QVERIFY(inv.lastMisfit() > looseMisfit);
 }
 
 void TestInversionMethod::knownNoiseIsFittedToItsLevel_data()
