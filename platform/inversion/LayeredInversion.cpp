@@ -232,7 +232,6 @@ double medianVariance(std::vector<double> squares)
 
 } // namespace
 
-
 LayeredInversion::LayeredInversion(const QVector<double>& boundaries, double reference, double constraint)
     : m_boundaries(boundaries)
     , m_reference(std::log(reference))
@@ -401,14 +400,14 @@ LayeredInversion::Result LayeredInversion::invert(const LayeredEarthResponse& fo
             share = kMaxStep / largest;
             largest = kMaxStep;
         }
-        // Shorter steps are tried while the last one was refused, or while
-        // it gained less than kUsefulGain of what the linearised problem
-        // predicts for it (it reached past where that holds) and a shorter
-        // one gains more.
         // The misfit the model can be held to: the target, or while that is
         // out of reach what the search found within reach. Within it a step
         // may smooth the model or draw it towards its neighbours.
         const double level = std::max(m_target, std::min(threshold, (1.0 + kNearest) * smallestChi));
+        // Shorter steps are tried while the last one was refused, or while
+        // it gained less than kUsefulGain of what the linearised problem
+        // predicts for it (it reached past where that holds) and a shorter
+        // one gains more.
         bool accepted = false;
         const bool fitted = current.chi <= level * kTargetSlack;
         const double before = current.chi;

@@ -41,6 +41,34 @@ Q_DECLARE_METATYPE(Earth)
 
 namespace {
 
+// The layered earths the inversion is tried on: the depth of each one's
+// main interface, the resistivities on either side of it, and how closely
+// the smoothest model that fits finds it. A resistor under a conductor is
+// what central-loop data resolve least: that model puts its top about a
+// quarter deep.
+struct LayeredEarthCase {
+    const char* name;
+    Earth earth;
+    double interface;
+    double above;
+    double below;
+    double tolerance;
+};
+
+const QVector<LayeredEarthCase>& layeredEarths()
+{
+    static const QVector<LayeredEarthCase> earths{
+        {"conductor under resistor", {{100, 10}, {50}}, 50, 100, 10, 0.2},
+        {"resistor under conductor", {{10, 100}, {50}}, 50, 10, 100, 0.2},
+        {"buried conductive layer", {{100, 10, 100}, {50, 40}}, 50, 100, 10, 0.22},
+        {"conductive basement under a resistive cover", {{1000, 1}, {100}}, 100, 1000, 1, 0.2},
+        {"resistive basement", {{30, 300}, {80}}, 80, 30, 300, 0.3},
+        {"three layers down to a conductor", {{500, 50, 5}, {60, 100}}, 160, 50, 5, 0.2},
+        {"five layers", {{50, 5, 50, 500, 50}, {30, 30, 100, 200}}, 30, 50, 5, 0.2},
+    };
+    return earths;
+}
+
 // Received voltages (V) over the earth, by the generator's own forward:
 // independent of the library's.
 QVector<double> curveOver(const Earth& e, const QVector<double>& timesUs, double current = kCurrent,
@@ -279,25 +307,7 @@ void TestInversionMethod::layeredEarthsAreExplained_data()
     QTest::addColumn<double>("below");
     QTest::addColumn<double>("noise");
     QTest::addColumn<double>("tolerance");
-    // A resistor under a conductor is what central-loop data resolve least:
-    // the smoothest model that fits puts its top about a quarter deep.
-    const struct {
-        const char* name;
-        Earth earth;
-        double interface;
-        double above;
-        double below;
-        double tolerance;
-    } earths[] = {
-        {"conductor under resistor", {{100, 10}, {50}}, 50, 100, 10, 0.2},
-        {"resistor under conductor", {{10, 100}, {50}}, 50, 10, 100, 0.2},
-        {"buried conductive layer", {{100, 10, 100}, {50, 40}}, 50, 100, 10, 0.22},
-        {"conductive basement under a resistive cover", {{1000, 1}, {100}}, 100, 1000, 1, 0.2},
-        {"resistive basement", {{30, 300}, {80}}, 80, 30, 300, 0.3},
-        {"three layers down to a conductor", {{500, 50, 5}, {60, 100}}, 160, 50, 5, 0.2},
-        {"five layers", {{50, 5, 50, 500, 50}, {30, 30, 100, 200}}, 30, 50, 5, 0.2},
-    };
-    for (const auto& e : earths) {
+    for (const LayeredEarthCase& e : layeredEarths()) {
         for (double noise : {0.0, 0.03, 0.10}) {
             QTest::newRow(qPrintable(QString("%1, noise %2 %").arg(e.name).arg(100.0 * noise)))
                 << e.earth << e.interface << e.above << e.below << noise << (noise > 0.05 ? 1.5 : 1.0) * e.tolerance;
@@ -451,21 +461,9 @@ void TestInversionMethod::knownNoiseIsFittedToItsLevel_data()
     QTest::addColumn<Earth>("earth");
     QTest::addColumn<double>("noise");
     QTest::addColumn<double>("constraint");
-    const struct {
-        const char* name;
-        Earth earth;
-    } earths[] = {
-        {"100 over 10", {{100, 10}, {50}}},
-        {"10 over 100", {{10, 100}, {50}}},
-        {"10 between 100", {{100, 10, 100}, {50, 40}}},
-        {"1000 over 1", {{1000, 1}, {100}}},
-        {"30 over 300", {{30, 300}, {80}}},
-        {"500/50/5", {{500, 50, 5}, {60, 100}}},
-        {"five layers", {{50, 5, 50, 500, 50}, {30, 30, 100, 200}}},
-    };
     // The ribbon's default constraint as the instrument kinds scale it, at
     // both ends.
-    for (const auto& e : earths) {
+    for (const LayeredEarthCase& e : layeredEarths()) {
         for (double noise : {0.03, 0.10}) {
             for (double constraint : {0.5, 2.0})
                 QTest::newRow(qPrintable(QString("%1, noise %2 %, constraint %3").arg(e.name).arg(100.0 * noise).arg(constraint)))
